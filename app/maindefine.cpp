@@ -1,0 +1,8 @@
+#include "maindefine.h"
+
+TBitBoards BitBoards{};
+std::string AppFolder;
+std::string EnginesFolder;
+std::string ModelsFolder;
+bool EngineThinking = false;
+int MouseState = 0;

@@ -1,0 +1,55 @@
+#pragma once
+// The program's one shared board state: the position as twelve bitboards, the
+// square masks, the program's folders and the board's lock flags. Touched only on
+// the main thread; the engine reader posts what it finds there.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+// Piece codes index the bitboards; the side of a piece is its lowest bit (1 light).
+enum : int {
+  DARK_PAWN = 0, LIGHT_PAWN = 1,
+  DARK_ROOK = 2, LIGHT_ROOK = 3,
+  DARK_BISHOP = 4, LIGHT_BISHOP = 5,
+  DARK_KNIGHT = 6, LIGHT_KNIGHT = 7,
+  DARK_KING = 8, LIGHT_KING = 9,
+  DARK_QUEEN = 10, LIGHT_QUEEN = 11,
+  EMPTY_SQUARE = 12
+};
+
+// Sides as the rules library and the board window use them.
+enum : int { DARK_SIDE = 0, LIGHT_SIDE = 1 };
+
+// The position: bit n of bitboard c is set when piece code c stands on square n
+// (h1 = 0, g1 = 1, ..., a1 = 7, h2 = 8, ..., a8 = 63).
+using TBitBoards = std::array<std::uint64_t, 12>;
+
+using TSquareMasks = std::array<std::uint64_t, 64>;
+
+constexpr TSquareMasks MakeSquareBits() {
+  TSquareMasks masks{};
+  for (int n = 0; n < 64; ++n) masks[n] = std::uint64_t{1} << n;
+  return masks;
+}
+constexpr TSquareMasks MakeSquareClearMasks() {
+  TSquareMasks masks{};
+  for (int n = 0; n < 64; ++n) masks[n] = ~(std::uint64_t{1} << n);
+  return masks;
+}
+
+// Entry n is the bit of square n, and its complement.
+inline constexpr TSquareMasks SquareBit = MakeSquareBits();
+inline constexpr TSquareMasks SquareClearMask = MakeSquareClearMasks();
+
+extern TBitBoards BitBoards;
+// The program's folder, without a trailing separator.
+extern std::string AppFolder;
+// AppFolder + "/res/engine"; the engine page may change it.
+extern std::string EnginesFolder;
+// AppFolder + "/res/3ds/": model file names are appended directly.
+extern std::string ModelsFolder;
+// The board is locked while the engine is to move.
+extern bool EngineThinking;
+// -1 no mouse button held, 1 held.
+extern int MouseState;

@@ -1,0 +1,242 @@
+#include "utility.h"
+
+#include "Exceptions.h"
+#include "ureport.h"
+
+namespace {
+
+constexpr char PIECE_LETTERS[] = "pPrRbBnNkKqQ";
+constexpr char BAD_FEN_TEXT[] = "Bad FEN position format.";
+
+// Light pieces are looked up in the order pawn, rook, bishop, knight, king, queen.
+constexpr int SIDE_PIECES[2][6] = {{0, 2, 4, 6, 8, 10}, {1, 3, 5, 7, 9, 11}};
+
+int PieceCodeOfLetter(char letter) {
+  for (int code = 0; code < 12; ++code)
+    if (PIECE_LETTERS[code] == letter) return code;
+  return EMPTY_SQUARE;
+}
+
+void CheckSquare(int square) {
+  if (square < 0 || square > 63) throw ERangeError("Square " + std::to_string(square) + " is off the board");
+}
+
+bool OnBoard(int coordinate) { return coordinate >= 1 && coordinate <= 8; }
+
+// Square of a board coordinate: 63 - ((8 - row) * 8 + (8 - column)), which is
+// 8 * (row - 1) + column - 1.
+int SquareOf(int row, int column) { return 8 * (row - 1) + column - 1; }
+
+int PromotionCode(char letter, int side) {
+  switch (letter) {
+    case 'r': case 'R': return DARK_ROOK + side;
+    case 'b': case 'B': return DARK_BISHOP + side;
+    case 'n': case 'N': return DARK_KNIGHT + side;
+    default: return DARK_QUEEN + side;
+  }
+}
+
+bool IsPromotionLetter(char letter) {
+  switch (letter) {
+    case 'q': case 'r': case 'b': case 'n':
+    case 'Q': case 'R': case 'B': case 'N':
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+int PieceOfSide(const TBitBoards& board, int side, int square) {
+  BRV_ASSERT_MSG(square >= 0, std::to_string(square));
+  BRV_ASSERT_MSG(square <= 63, std::to_string(square));
+  for (int code : SIDE_PIECES[side != 0 ? 1 : 0])
+    if (board[code] & SquareBit[square]) return code;
+  return EMPTY_SQUARE;
+}
+
+int PieceOfSide(int side, int square) { return PieceOfSide(BitBoards, side, square); }
+
+int SquareIndex(int column, int row) {
+  return CheckedAdd(CheckedMul(8, CheckedSub(row, 1)), CheckedSub(column, 1));
+}
+
+char PieceToChar(int code) {
+  if (code >= 0 && code < 12) return PIECE_LETTERS[code];
+  return code == EMPTY_SQUARE ? '-' : '?';
+}
+
+int PieceCodeOnSquare(const TBitBoards& board, int square) {
+  CheckSquare(square);
+  int dark = PieceOfSide(board, DARK_SIDE, square);
+  int light = PieceOfSide(board, LIGHT_SIDE, square);
+  if (dark != EMPTY_SQUARE && light != EMPTY_SQUARE) Reporter().ShowMessage("errore get_case_occupate");
+  return dark != EMPTY_SQUARE ? dark : light;
+}
+
+int PieceCodeOnSquare(int square) { return PieceCodeOnSquare(BitBoards, square); }
+
+bool ParseFenPlacement(std::string_view text, TBitBoards& board, TFenSquares* squares) {
+  TFenSquares codes;
+  int filled = 0;
+  bool bad = text.empty();
+  for (std::size_t i = 0; !bad && i < text.size() && filled < 64; ++i) {
+    char c = text[i];
+    if (c >= '0' && c <= '9') {
+      int run = c - '0';
+      if (filled + run > 64) {
+        bad = true;
+        break;
+      }
+      for (int k = 0; k < run; ++k) codes[filled++] = EMPTY_SQUARE;
+    } else if (c == '/' || c == '\n' || c == '\r' || c == ' ' || c == '-') {
+      continue;
+    } else if (int code = PieceCodeOfLetter(c); code != EMPTY_SQUARE) {
+      codes[filled++] = code;
+    } else {
+      bad = true;
+    }
+  }
+  if (bad || filled < 64) {
+    Reporter().WriteLine(BAD_FEN_TEXT);
+    return false;
+  }
+  TBitBoards parsed{};
+  for (int s = 0; s < 64; ++s) {
+    int code = codes[63 - s];
+    if (code != EMPTY_SQUARE) parsed[code] |= SquareBit[s];
+  }
+  board = parsed;
+  if (squares) *squares = codes;
+  return true;
+}
+
+bool ParseFenPlacement(std::string_view text, TFenSquares* squares) {
+  return ParseFenPlacement(text, BitBoards, squares);
+}
+
+std::string FenPlacementText(const TBitBoards& board) {
+  std::string text;
+  for (int rank = 8; rank >= 1; --rank) {
+    int run = 0;
+    // Within a rank, text order runs from the a-file (column 8) to the h-file (column 1).
+    for (int column = 8; column >= 1; --column) {
+      int code = PieceCodeOnSquare(board, SquareOf(rank, column));
+      if (code == EMPTY_SQUARE) {
+        ++run;
+        continue;
+      }
+      if (run > 0) text += static_cast<char>('0' + run);
+      run = 0;
+      text += PieceToChar(code);
+    }
+    if (run > 0) text += static_cast<char>('0' + run);
+    text += '/';
+  }
+  return text;
+}
+
+std::string FenClipboardText(const TBitBoards& board) { return FenPlacementText(board) + " w KQkq - 0 1"; }
+
+std::string FenFileText(const TBitBoards& board) { return FenPlacementText(board) + " w - - 0 1\r\n"; }
+
+std::string ColumnToFileLetter(int column) {
+  if (!OnBoard(column)) return std::string();
+  return std::string(1, static_cast<char>('a' + 8 - column));
+}
+
+int FileLetterToColumn(char letter) {
+  if (letter < 'a' || letter > 'h') return 0;
+  return 8 - (letter - 'a');
+}
+
+std::string MoveToText(int fromRow, int fromCol, int toCol, int toRow) {
+  return ColumnToFileLetter(fromCol) + std::to_string(fromRow) + ColumnToFileLetter(toCol) + std::to_string(toRow);
+}
+
+bool ParseMoveText(std::string_view text, TBoardMove& move) {
+  if (text.size() != 4 && text.size() != 5) return false;
+  auto rank = [](char c) { return c >= '1' && c <= '8' ? c - '0' : 0; };
+  TBoardMove parsed;
+  parsed.FromCol = FileLetterToColumn(text[0]);
+  parsed.FromRow = rank(text[1]);
+  parsed.ToCol = FileLetterToColumn(text[2]);
+  parsed.ToRow = rank(text[3]);
+  if (!parsed.FromCol || !parsed.FromRow || !parsed.ToCol || !parsed.ToRow) return false;
+  if (text.size() == 5) {
+    if (!IsPromotionLetter(text[4])) return false;
+    parsed.Promotion = text[4];
+  }
+  move = parsed;
+  return true;
+}
+
+std::string MoveResultText(TMoveResult result, const TBoardMove& move) {
+  bool onBoard = OnBoard(move.FromRow) && OnBoard(move.FromCol) && OnBoard(move.ToRow) && OnBoard(move.ToCol);
+  std::string name = onBoard ? MoveToText(move.FromRow, move.FromCol, move.ToCol, move.ToRow) : std::string("(off the board)");
+  std::string from = onBoard ? ColumnToFileLetter(move.FromCol) + std::to_string(move.FromRow) : std::string();
+  std::string to = onBoard ? ColumnToFileLetter(move.ToCol) + std::to_string(move.ToRow) : std::string();
+  switch (result) {
+    case TMoveResult::Applied: return "Move " + name + " applied";
+    case TMoveResult::OffBoard: return "Illegal move " + name + ": a square is outside a1-h8";
+    case TMoveResult::NoPiece: return "Illegal move " + name + ": no piece on " + from;
+    case TMoveResult::WrongSide: return "Illegal move " + name + ": the piece on " + from + " belongs to the other side";
+    case TMoveResult::OwnPiece: return "Illegal move " + name + ": it captures its own piece on " + to;
+  }
+  return std::string();
+}
+
+TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int side) {
+  if (!OnBoard(move.FromRow) || !OnBoard(move.FromCol) || !OnBoard(move.ToRow) || !OnBoard(move.ToCol))
+    return TMoveResult::OffBoard;
+  int from = SquareOf(move.FromRow, move.FromCol);
+  int to = SquareOf(move.ToRow, move.ToCol);
+  if (from == to) return TMoveResult::Applied;
+  int mover = PieceCodeOnSquare(board, from);
+  if (mover == EMPTY_SQUARE) return TMoveResult::NoPiece;
+  int moverSide = mover & 1;
+  if (side != ANY_SIDE && moverSide != (side != 0 ? 1 : 0)) return TMoveResult::WrongSide;
+  int victim = PieceCodeOnSquare(board, to);
+  if (victim != EMPTY_SQUARE && (victim & 1) == moverSide) return TMoveResult::OwnPiece;
+
+  TBitBoards result = board;
+  result[mover] = (result[mover] & SquareClearMask[from]) | SquareBit[to];
+
+  bool isKing = mover == DARK_KING || mover == LIGHT_KING;
+  int homeRow = moverSide == LIGHT_SIDE ? 1 : 8;
+  bool castles = isKing && move.FromRow == homeRow && move.FromCol == 4 && move.ToRow == homeRow &&
+                 (move.ToCol == 2 || move.ToCol == 6);
+  if (castles) {
+    // King side: the h-file rook goes to the f-file; queen side: the a-file rook to the d-file.
+    int rook = DARK_ROOK + moverSide;
+    int rookFrom = SquareOf(homeRow, move.ToCol == 2 ? 1 : 8);
+    int rookTo = SquareOf(homeRow, move.ToCol == 2 ? 3 : 5);
+    if (result[rook] & SquareBit[rookFrom]) result[rook] = (result[rook] & SquareClearMask[rookFrom]) | SquareBit[rookTo];
+  } else if (victim != EMPTY_SQUARE) {
+    result[victim] &= SquareClearMask[to];
+  }
+
+  bool isPawn = mover == DARK_PAWN || mover == LIGHT_PAWN;
+  if (isPawn && victim == EMPTY_SQUARE && move.FromCol != move.ToCol) {
+    // A pawn going diagonally onto an empty square captures en passant: the pawn it
+    // passed stands beside its from-square, on the target's column.
+    int passed = SquareOf(move.FromRow, move.ToCol);
+    int enemyPawn = DARK_PAWN + (1 - moverSide);
+    result[enemyPawn] &= SquareClearMask[passed];
+  }
+  if (isPawn && move.ToRow == (moverSide == LIGHT_SIDE ? 8 : 1)) {
+    result[mover] &= SquareClearMask[to];
+    result[PromotionCode(move.Promotion, moverSide)] |= SquareBit[to];
+  }
+  board = result;
+  return TMoveResult::Applied;
+}
+
+bool ApplyMoveToBitboards(int fromRow, int fromCol, int toRow, int toCol) {
+  TBoardMove move{fromRow, fromCol, toRow, toCol, 0};
+  TMoveResult result = ApplyMoveToBitboards(BitBoards, move);
+  if (result == TMoveResult::Applied) return true;
+  Reporter().ShowMessage(MoveResultText(result, move));
+  return false;
+}

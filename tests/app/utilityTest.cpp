@@ -1,0 +1,317 @@
+#include "utility.h"
+
+#include <gtest/gtest.h>
+
+#include "Exceptions.h"
+#include "RecordingReporter.h"
+
+namespace {
+
+TBitBoards Parse(const std::string& fen) {
+  TBitBoards board{};
+  EXPECT_TRUE(ParseFenPlacement(fen, board)) << fen;
+  return board;
+}
+
+std::uint64_t Bit(int square) { return SquareBit[square]; }
+
+// Square of a square name such as "e2".
+int Sq(const char* name) { return SquareIndex(FileLetterToColumn(name[0]), name[1] - '0'); }
+
+TBoardMove Move(const char* text) {
+  TBoardMove move;
+  EXPECT_TRUE(ParseMoveText(text, move)) << text;
+  return move;
+}
+
+}  // namespace
+
+// --- FEN placement -------------------------------------------------------
+
+TEST(FenPlacement, StartPositionPutsEveryPieceOnItsSquare) {
+  TBitBoards board = Parse(START_POSITION_FEN);
+  EXPECT_EQ(board[LIGHT_PAWN], 0xFF00ull);
+  EXPECT_EQ(board[DARK_PAWN], 0x00FF000000000000ull);
+  EXPECT_EQ(board[LIGHT_KING], Bit(3));
+  EXPECT_EQ(board[DARK_KING], Bit(59));
+  EXPECT_EQ(board[LIGHT_ROOK], Bit(0) | Bit(7));
+  EXPECT_EQ(board[DARK_ROOK], Bit(56) | Bit(63));
+  EXPECT_EQ(board[LIGHT_QUEEN], Bit(Sq("d1")));
+  EXPECT_EQ(board[DARK_KNIGHT], Bit(Sq("b8")) | Bit(Sq("g8")));
+}
+
+TEST(FenPlacement, SquaresComeOutInTextOrder) {
+  TBitBoards board{};
+  TFenSquares squares{};
+  ASSERT_TRUE(ParseFenPlacement(START_POSITION_FEN, board, &squares));
+  EXPECT_EQ(squares[0], DARK_ROOK);    // a8
+  EXPECT_EQ(squares[4], DARK_KING);    // e8
+  EXPECT_EQ(squares[35], EMPTY_SQUARE);
+  EXPECT_EQ(squares[60], LIGHT_KING);  // e1
+  EXPECT_EQ(squares[63], LIGHT_ROOK);  // h1
+}
+
+TEST(FenPlacement, EmptyRanksWithOrWithoutSlashesGiveAnEmptyBoard) {
+  EXPECT_EQ(Parse("8/8/8/8/8/8/8/8"), TBitBoards{});
+  EXPECT_EQ(Parse("88888888"), TBitBoards{});
+}
+
+TEST(FenPlacement, NothingAfterTheLastSquareIsRead) {
+  TBitBoards whole = Parse(START_POSITION_FEN);
+  EXPECT_EQ(Parse("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRxyz garbage"), whole);
+  EXPECT_EQ(Parse("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b - e3 12 40"), whole);
+}
+
+TEST(FenPlacement, WriterTextsAreExact) {
+  TBitBoards board = Parse(START_POSITION_FEN);
+  EXPECT_EQ(FenPlacementText(board), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+  EXPECT_EQ(FenClipboardText(board), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1");
+  EXPECT_EQ(FenFileText(board), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w - - 0 1\r\n");
+  EXPECT_EQ(FenPlacementText(TBitBoards{}), "8/8/8/8/8/8/8/8/");
+}
+
+TEST(FenPlacement, WrittenTextParsesBackToTheSamePosition) {
+  const char* placements[] = {
+      START_POSITION_FEN,
+      "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/",
+      "r3k2r/1p2p1p1/8/2Pp4/8/5n2/P6P/R3K2R/",
+      "7k/8/1K6/8/8/8/8/Q6q/",
+      "8/8/8/8/8/8/8/8/",
+  };
+  for (const char* fen : placements) {
+    TBitBoards board = Parse(fen);
+    std::string written = FenPlacementText(board);
+    EXPECT_EQ(Parse(written), board) << fen;
+    if (std::string(fen).back() == '/') {
+      EXPECT_EQ(written, fen);
+    }
+  }
+}
+
+TEST(FenPlacement, BadTextsReportAndLeaveThePositionUntouched) {
+  const char* bad[] = {
+      "",                                             // empty
+      "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBN",   // too short
+      "rnbqxbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR",  // bad letter
+      "8/8/8/8/8/8/8/6p9",                            // digit runs past the last square
+      "8/8/8/8/8/8/8/9",                              // too long
+  };
+  for (const char* fen : bad) {
+    TRecordingReporter reporter;
+    TBitBoards board = Parse(START_POSITION_FEN);
+    const TBitBoards before = board;
+    TFenSquares squares;
+    squares.fill(-7);
+    EXPECT_FALSE(ParseFenPlacement(fen, board, &squares)) << fen;
+    EXPECT_EQ(board, before) << fen;
+    EXPECT_EQ(squares[0], -7) << fen;
+    ASSERT_EQ(reporter.Lines.size(), 1u) << fen;
+    EXPECT_EQ(reporter.Lines[0], "Bad FEN position format.");
+  }
+}
+
+TEST(FenPlacement, SharedPositionFormReplacesBitBoards) {
+  BitBoards = TBitBoards{};
+  ASSERT_TRUE(ParseFenPlacement(START_POSITION_FEN));
+  EXPECT_EQ(BitBoards[LIGHT_KING], Bit(3));
+  TRecordingReporter reporter;
+  EXPECT_FALSE(ParseFenPlacement("x"));
+  EXPECT_EQ(BitBoards[LIGHT_KING], Bit(3));
+}
+
+// --- Square queries ------------------------------------------------------
+
+TEST(SquareQueries, PieceLettersAndSquareNumbers) {
+  EXPECT_EQ(PieceToChar(DARK_PAWN), 'p');
+  EXPECT_EQ(PieceToChar(LIGHT_QUEEN), 'Q');
+  EXPECT_EQ(PieceToChar(EMPTY_SQUARE), '-');
+  EXPECT_EQ(PieceToChar(13), '?');
+  EXPECT_EQ(PieceToChar(-1), '?');
+  EXPECT_EQ(SquareIndex(1, 1), 0);
+  EXPECT_EQ(SquareIndex(8, 1), 7);
+  EXPECT_EQ(SquareIndex(8, 8), 63);
+  EXPECT_THROW(SquareIndex(1, INT_MIN), EIntOverflow);
+}
+
+TEST(SquareQueries, PieceOfSideLooksOnlyAtThatSide) {
+  TBitBoards board = Parse(START_POSITION_FEN);
+  EXPECT_EQ(PieceOfSide(board, LIGHT_SIDE, 3), LIGHT_KING);
+  EXPECT_EQ(PieceOfSide(board, 5, 3), LIGHT_KING);  // any nonzero side is light
+  EXPECT_EQ(PieceOfSide(board, DARK_SIDE, 3), EMPTY_SQUARE);
+  EXPECT_EQ(PieceOfSide(board, DARK_SIDE, 59), DARK_KING);
+}
+
+TEST(SquareQueries, PieceOfSideOffTheBoardIsAnAssertionNamingTheSquare) {
+  TBitBoards board{};
+  try {
+    PieceOfSide(board, 1, 64);
+    FAIL();
+  } catch (const EAssertionFailed& e) {
+    EXPECT_EQ(e.Message(), "64");
+    EXPECT_EQ(e.Unit(), "utility");
+  }
+  EXPECT_THROW(PieceOfSide(board, 0, -1), EAssertionFailed);
+}
+
+TEST(SquareQueries, TwoPiecesOnOneSquareReportAndTheDarkOneWins) {
+  TRecordingReporter reporter;
+  TBitBoards board{};
+  board[LIGHT_QUEEN] = Bit(20);
+  board[DARK_KNIGHT] = Bit(20);
+  EXPECT_EQ(PieceCodeOnSquare(board, 20), DARK_KNIGHT);
+  ASSERT_EQ(reporter.Messages.size(), 1u);
+  EXPECT_EQ(reporter.Messages[0], "errore get_case_occupate");
+  EXPECT_THROW(PieceCodeOnSquare(board, 64), ERangeError);
+}
+
+// --- Move text -----------------------------------------------------------
+
+TEST(MoveText, ColumnsRunFromTheHFile) {
+  EXPECT_EQ(ColumnToFileLetter(1), "h");
+  EXPECT_EQ(ColumnToFileLetter(8), "a");
+  EXPECT_EQ(ColumnToFileLetter(0), "");
+  EXPECT_EQ(ColumnToFileLetter(9), "");
+  EXPECT_EQ(FileLetterToColumn('a'), 8);
+  EXPECT_EQ(FileLetterToColumn('h'), 1);
+  EXPECT_EQ(FileLetterToColumn('i'), 0);
+  EXPECT_EQ(MoveToText(2, 4, 4, 4), "e2e4");
+  EXPECT_EQ(MoveToText(1, 7, 6, 3), "b1c3");
+}
+
+TEST(MoveText, ParsesCoordinateMovesAndPromotions) {
+  TBoardMove move = Move("e2e4");
+  EXPECT_EQ(move.FromRow, 2);
+  EXPECT_EQ(move.FromCol, 4);
+  EXPECT_EQ(move.ToRow, 4);
+  EXPECT_EQ(move.ToCol, 4);
+  EXPECT_EQ(move.Promotion, 0);
+  EXPECT_EQ(Move("a7a8n").Promotion, 'n');
+  for (const char* bad : {"", "e2e", "e2e4e5", "i2e4", "e0e4", "e2e9", "e7e8k", "e7e8p", "E2E4"}) {
+    TBoardMove untouched{1, 2, 3, 4, 'q'};
+    EXPECT_FALSE(ParseMoveText(bad, untouched)) << bad;
+    EXPECT_EQ(untouched.ToCol, 4) << bad;
+  }
+}
+
+// --- Applying moves ------------------------------------------------------
+
+TEST(ApplyMove, PawnPushMovesOnlyThatBit) {
+  TBitBoards board = Parse(START_POSITION_FEN);
+  TBitBoards expected = board;
+  expected[LIGHT_PAWN] = (expected[LIGHT_PAWN] & ~Bit(11)) | Bit(27);
+  EXPECT_EQ(ApplyMoveToBitboards(board, Move("e2e4")), TMoveResult::Applied);
+  EXPECT_EQ(board, expected);
+}
+
+TEST(ApplyMove, CaptureRemovesTheVictimFromItsOwnBitboard) {
+  TBitBoards board = Parse("4k3/8/8/3p4/4P3/8/8/4K3/");
+  EXPECT_EQ(ApplyMoveToBitboards(board, Move("e4d5"), LIGHT_SIDE), TMoveResult::Applied);
+  EXPECT_EQ(board[DARK_PAWN], 0u);
+  EXPECT_EQ(board[LIGHT_PAWN], Bit(Sq("d5")));
+}
+
+TEST(ApplyMove, EveryCastleTakesItsRookAlong) {
+  struct Case {
+    const char* move;
+    int rook;
+    const char* rookFrom;
+    const char* rookTo;
+  } cases[] = {
+      {"e1g1", LIGHT_ROOK, "h1", "f1"},
+      {"e1c1", LIGHT_ROOK, "a1", "d1"},
+      {"e8g8", DARK_ROOK, "h8", "f8"},
+      {"e8c8", DARK_ROOK, "a8", "d8"},
+  };
+  for (const Case& c : cases) {
+    TBitBoards board = Parse("r3k2r/8/8/8/8/8/8/R3K2R/");
+    TBitBoards before = board;
+    ASSERT_EQ(ApplyMoveToBitboards(board, Move(c.move)), TMoveResult::Applied) << c.move;
+    EXPECT_EQ(board[c.rook], (before[c.rook] & ~Bit(Sq(c.rookFrom))) | Bit(Sq(c.rookTo))) << c.move;
+    EXPECT_EQ(board[c.rook ^ 1], before[c.rook ^ 1]) << c.move;
+  }
+}
+
+TEST(ApplyMove, CastleWithoutItsCornerRookMovesOnlyTheKing) {
+  TBitBoards board = Parse("4k3/8/8/8/8/8/8/R3K3/");
+  EXPECT_EQ(ApplyMoveToBitboards(board, Move("e1g1")), TMoveResult::Applied);
+  EXPECT_EQ(board[LIGHT_ROOK], Bit(Sq("a1")));
+  EXPECT_EQ(board[LIGHT_KING], Bit(Sq("g1")));
+}
+
+TEST(ApplyMove, KingStepOfOneColumnIsNoCastle) {
+  TBitBoards board = Parse("4k3/8/8/8/8/8/8/4K2R/");
+  EXPECT_EQ(ApplyMoveToBitboards(board, Move("e1f1")), TMoveResult::Applied);
+  EXPECT_EQ(board[LIGHT_ROOK], Bit(Sq("h1")));
+  EXPECT_EQ(board[LIGHT_KING], Bit(Sq("f1")));
+}
+
+TEST(ApplyMove, PawnOnTheLastRankIsPromoted) {
+  struct Case {
+    const char* move;
+    int piece;
+  } cases[] = {{"a7a8", LIGHT_QUEEN}, {"a7a8q", LIGHT_QUEEN}, {"a7a8r", LIGHT_ROOK},
+               {"a7a8b", LIGHT_BISHOP}, {"a7a8n", LIGHT_KNIGHT}, {"a7b8", LIGHT_QUEEN}};
+  for (const Case& c : cases) {
+    TBitBoards board = Parse("1r2k3/P7/8/8/8/8/8/4K3/");
+    ASSERT_EQ(ApplyMoveToBitboards(board, Move(c.move)), TMoveResult::Applied) << c.move;
+    int to = Sq(c.move + 2);
+    EXPECT_EQ(board[LIGHT_PAWN], 0u) << c.move;
+    EXPECT_EQ(board[c.piece], Bit(to)) << c.move;
+  }
+  TBitBoards board = Parse("4k3/8/8/8/8/8/5p2/4K3/");
+  ASSERT_EQ(ApplyMoveToBitboards(board, Move("f2f1n")), TMoveResult::Applied);
+  EXPECT_EQ(board[DARK_PAWN], 0u);
+  EXPECT_EQ(board[DARK_KNIGHT], Bit(Sq("f1")));
+}
+
+TEST(ApplyMove, EnPassantTakesThePassedPawn) {
+  TBitBoards board = Parse("4k3/8/8/3pP3/8/8/8/4K3/");
+  EXPECT_EQ(ApplyMoveToBitboards(board, Move("e5d6")), TMoveResult::Applied);
+  EXPECT_EQ(board[DARK_PAWN], 0u);
+  EXPECT_EQ(board[LIGHT_PAWN], Bit(Sq("d6")));
+
+  board = Parse("4k3/8/8/8/5pP1/8/8/4K3/");
+  EXPECT_EQ(ApplyMoveToBitboards(board, Move("f4g3")), TMoveResult::Applied);
+  EXPECT_EQ(board[LIGHT_PAWN], 0u);
+  EXPECT_EQ(board[DARK_PAWN], Bit(Sq("g3")));
+}
+
+TEST(ApplyMove, BadMovesAreRefusedAndChangeNothing) {
+  struct Case {
+    TBoardMove move;
+    int side;
+    TMoveResult result;
+    const char* text;
+  } cases[] = {
+      {{2, 4, 9, 4, 0}, ANY_SIDE, TMoveResult::OffBoard, "Illegal move (off the board): a square is outside a1-h8"},
+      {{0, 4, 4, 4, 0}, ANY_SIDE, TMoveResult::OffBoard, "Illegal move (off the board): a square is outside a1-h8"},
+      {{4, 4, 5, 4, 0}, ANY_SIDE, TMoveResult::NoPiece, "Illegal move e4e5: no piece on e4"},
+      {{7, 4, 5, 4, 0}, LIGHT_SIDE, TMoveResult::WrongSide, "Illegal move e7e5: the piece on e7 belongs to the other side"},
+      {{1, 7, 2, 5, 0}, ANY_SIDE, TMoveResult::OwnPiece, "Illegal move b1d2: it captures its own piece on d2"},
+  };
+  for (const Case& c : cases) {
+    TBitBoards board = Parse(START_POSITION_FEN);
+    TBitBoards before = board;
+    EXPECT_EQ(ApplyMoveToBitboards(board, c.move, c.side), c.result) << c.text;
+    EXPECT_EQ(board, before) << c.text;
+    EXPECT_EQ(MoveResultText(c.result, c.move), c.text);
+  }
+}
+
+TEST(ApplyMove, MoveOntoItsOwnSquareChangesNothing) {
+  TBitBoards board = Parse(START_POSITION_FEN);
+  TBitBoards before = board;
+  EXPECT_EQ(ApplyMoveToBitboards(board, TBoardMove{2, 4, 2, 4, 0}), TMoveResult::Applied);
+  EXPECT_EQ(ApplyMoveToBitboards(board, TBoardMove{4, 4, 4, 4, 0}), TMoveResult::Applied);
+  EXPECT_EQ(board, before);
+}
+
+TEST(ApplyMove, SharedPositionFormReportsRefusals) {
+  ASSERT_TRUE(ParseFenPlacement(START_POSITION_FEN));
+  EXPECT_TRUE(ApplyMoveToBitboards(2, 4, 4, 4));
+  EXPECT_EQ(BitBoards[LIGHT_PAWN] & Bit(27), Bit(27));
+  TRecordingReporter reporter;
+  EXPECT_FALSE(ApplyMoveToBitboards(3, 4, 5, 4));
+  ASSERT_EQ(reporter.Messages.size(), 1u);
+  EXPECT_EQ(reporter.Messages[0], "Illegal move e3e5: no piece on e3");
+}
