@@ -110,4 +110,19 @@ TEST(EGLContext, DriverFormatsFeedTheChooser) {
   EXPECT_EQ(context.PixelFormat(), 0);
 }
 
+TEST(EGLContext, ManagerMakesEGLContextsAndRefusesImpossibleFormats) {
+  UseSoftwareRasteriser();
+  std::unique_ptr<TGLContext> made = GLContextManager()->CreateContext();
+  ASSERT_NE(dynamic_cast<TGLEGLContext*>(made.get()), nullptr);
+  made->SetAccumBits(16);  // no driver format has an accumulation buffer
+  try {
+    made->CreateMemoryContext(0, 4, 4);
+    FAIL();
+  } catch (const EGLContext& e) {
+    EXPECT_STREQ(e.what(), "Format not supported for pbuffer operation.");
+  }
+  EXPECT_FALSE(made->IsValid());
+  EXPECT_EQ(made->SharedContexts().size(), 0u);
+}
+
 }  // namespace
