@@ -1,0 +1,162 @@
+#include "movegen.h"
+
+#include <array>
+
+#include "legality.h"
+
+namespace rules {
+
+namespace {
+
+constexpr TBitboard H_FILE = 0x0101010101010101ull;
+constexpr TBitboard A_FILE = H_FILE << 7;
+
+// Calls `visit` for each square of `set`, lowest first.
+template <class TVisit>
+void for_each_square(TBitboard set, TVisit visit) {
+  while (set) {
+    int square = lowest_bit(set);
+    visit(square);
+    set &= SquareClearMask[square];
+  }
+}
+
+void offer_targets(int kind, int from, TBitboard targets) {
+  for_each_square(targets, [&](int to) { add_move(kind, from, to); });
+}
+
+// Pawn moves come as a set of targets that all lie `delta` away from their origins.
+void offer_from_delta(int kind, TBitboard targets, int delta) {
+  for_each_square(targets, [&](int to) { add_move(kind, to - delta, to); });
+}
+
+// Each piece of `pieces`, lowest square first, with the targets `targetsOf` gives it.
+template <class TTargets>
+void offer_pieces(int kind, TBitboard pieces, TTargets targetsOf) {
+  for_each_square(pieces, [&](int from) { offer_targets(kind, from, targetsOf(from)); });
+}
+
+void set_sides(int side) {
+  SideToMove = side;
+  Opponent = 1 - side;
+  Occupancy = all_occupancy();
+}
+
+TBitboard straight_captures(int square, TBitboard enemies) {
+  TBitboard targets = 0;
+  if (RankMask[square] & enemies) targets |= rank_targets(CapturePattern, Occupancy, square);
+  if (FileMask[square] & enemies) targets |= file_targets(CapturePattern, Occupancy, square);
+  return targets & enemies;
+}
+
+TBitboard diagonal_captures(int square, TBitboard enemies) {
+  TBitboard targets = 0;
+  if (Diag7Mask[square] & enemies) targets |= diag7_targets(CapturePattern, Occupancy, square);
+  if (Diag9Mask[square] & enemies) targets |= diag9_targets(CapturePattern, Occupancy, square);
+  return targets & enemies;
+}
+
+// A line whose neighbouring squares are all taken offers no quiet move.
+TBitboard straight_quiet_moves(int square) {
+  TBitboard targets = 0;
+  if (Neighbours1[square] & ~Occupancy) targets |= rank_targets(QuietPattern, Occupancy, square);
+  if (Neighbours8[square] & ~Occupancy) targets |= file_targets(QuietPattern, Occupancy, square);
+  return targets;
+}
+
+TBitboard diagonal_quiet_moves(int square) {
+  TBitboard targets = 0;
+  if (Neighbours7[square] & ~Occupancy) targets |= diag7_targets(QuietPattern, Occupancy, square);
+  if (Neighbours9[square] & ~Occupancy) targets |= diag9_targets(QuietPattern, Occupancy, square);
+  return targets;
+}
+
+struct TPawnStep {
+  TBitboard Targets;
+  int Delta;  // target - origin
+};
+
+// The two diagonal steps of `side`'s pawns onto `targets`: +7 then +9 for light,
+// -7 then -9 for dark. A shift may not carry a pawn round from one edge file to
+// the other.
+std::array<TPawnStep, 2> pawn_steps(int side, TBitboard pawns, TBitboard targets) {
+  if (side == LIGHT) return {{{((pawns & ~H_FILE) << 7) & targets, 7}, {((pawns & ~A_FILE) << 9) & targets, 9}}};
+  return {{{(pawns >> 7) & ~H_FILE & targets, -7}, {(pawns >> 9) & ~A_FILE & targets, -9}}};
+}
+
+void gen_pawn_captures(int kind, int side, TBitboard enemies) {
+  TBitboard pawns = Position[PAWN + side];
+  for (const TPawnStep& step : pawn_steps(side, pawns, enemies)) offer_from_delta(kind, step.Targets, step.Delta);
+  // The pawn that has just made a double step is taken from beside it.
+  int passed = EnPassantSquare;
+  if (passed >= 8 && passed < 56 && (pawns & RankMask[passed] & AdjacentFileMask[passed % 8])) {
+    int target = side == LIGHT ? passed + 8 : passed - 8;
+    for (const TPawnStep& step : pawn_steps(side, pawns, SquareBit[target])) {
+      if (!step.Targets) continue;
+      print_board();
+      offer_from_delta(EN_PASSANT, step.Targets, step.Delta);
+    }
+  }
+  EnPassantSquare = -1;
+}
+
+void gen_pawn_pushes(int kind, int side) {
+  TBitboard pawns = Position[PAWN + side];
+  TBitboard empty = ~Occupancy;
+  if (side == LIGHT) {
+    if (pawns & StartRankMask[side])
+      offer_from_delta(kind, ((((pawns & StartRankMask[side]) << 8) & empty) << 8) & empty, 16);
+    offer_from_delta(kind, (pawns << 8) & empty, 8);
+  } else {
+    if (pawns & StartRankMask[side])
+      offer_from_delta(kind, ((((pawns & StartRankMask[side]) >> 8) & empty) >> 8) & empty, -16);
+    offer_from_delta(kind, (pawns >> 8) & empty, -8);
+  }
+}
+
+// No castling rights are kept: a castle is offered whenever the board allows it.
+void gen_castles(int side) {
+  for (int wing : {KING_SIDE, QUEEN_SIDE}) {
+    const TCastle& castle = castle_of(wing, side);
+    if (!(Position[KING + side] & SquareBit[castle.KingFrom])) continue;
+    if (!(Position[ROOK + side] & SquareBit[castle.RookFrom])) continue;
+    if (Occupancy & castle.MustBeEmpty) continue;
+    bool safe = true;
+    for (int square : castle.MustBeSafe) safe = safe && !square_attacked(side, square);
+    if (safe) add_move(CASTLE, wing, castle.KingTo);
+  }
+}
+
+}  // namespace
+
+void gen_captures(int kind, int side) {
+  set_sides(side);
+  TBitboard enemies = side_occupancy(Opponent);
+  TBitboard king = Position[KING + side];
+  if (!king) return;
+  if (Position[PAWN + side]) gen_pawn_captures(kind, side, enemies);
+  offer_pieces(kind, Position[KNIGHT + side], [&](int s) { return KnightAttacks[s] & enemies; });
+  offer_pieces(kind, Position[BISHOP + side], [&](int s) { return diagonal_captures(s, enemies); });
+  offer_pieces(kind, Position[ROOK + side], [&](int s) { return straight_captures(s, enemies); });
+  offer_pieces(kind, Position[QUEEN + side], [&](int s) { return straight_captures(s, enemies); });
+  offer_pieces(kind, Position[QUEEN + side], [&](int s) { return diagonal_captures(s, enemies); });
+  int kingSquare = lowest_bit(king);
+  offer_targets(kind, kingSquare, KingAttacks[kingSquare] & enemies);
+}
+
+void gen_quiet_moves(int kind, int side) {
+  set_sides(side);
+  TBitboard king = Position[KING + side];
+  if (!king) return;
+  gen_castles(side);
+  offer_pieces(kind, Position[BISHOP + side], diagonal_quiet_moves);
+  offer_pieces(kind, Position[ROOK + side], straight_quiet_moves);
+  offer_pieces(kind, Position[QUEEN + side], straight_quiet_moves);
+  offer_pieces(kind, Position[QUEEN + side], diagonal_quiet_moves);
+  if (Position[PAWN + side]) gen_pawn_pushes(kind, side);
+  offer_pieces(kind, Position[KNIGHT + side], [](int s) { return KnightAttacks[s] & ~Occupancy; });
+  int kingSquare = lowest_bit(king);
+  offer_targets(kind, kingSquare, KingAttacks[kingSquare] & ~Occupancy);
+}
+
+}  // namespace rules
