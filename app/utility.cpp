@@ -1,5 +1,7 @@
 #include "utility.h"
 
+#include <utility>
+
 #include "Exceptions.h"
 #include "ureport.h"
 
@@ -44,6 +46,28 @@ bool IsPromotionLetter(char letter) {
     default:
       return false;
   }
+}
+
+// The library takes each bitboard as two words, the low one first.
+using TBitBoardWords = std::array<std::uint32_t, 24>;
+
+TBitBoardWords SplitIntoWords(const TBitBoards& board) {
+  TBitBoardWords words;
+  for (std::size_t code = 0; code < board.size(); ++code) {
+    words[2 * code] = static_cast<std::uint32_t>(board[code]);
+    words[2 * code + 1] = static_cast<std::uint32_t>(board[code] >> 32);
+  }
+  return words;
+}
+
+template <std::size_t... I>
+int CallControllaMossa(const TBitBoardWords& words, int side, int from, int to, std::index_sequence<I...>) {
+  return controlla_mossa(side, from, to, words[I]...);
+}
+
+template <std::size_t... I>
+int CallIsMate(const TBitBoardWords& words, int side, std::index_sequence<I...>) {
+  return is_mate(side, words[I]...);
 }
 
 }  // namespace
@@ -240,3 +264,15 @@ bool ApplyMoveToBitboards(int fromRow, int fromCol, int toRow, int toCol) {
   Reporter().ShowMessage(MoveResultText(result, move));
   return false;
 }
+
+bool ControllaMossa(const TBitBoards& board, int side, int from, int to) {
+  return CallControllaMossa(SplitIntoWords(board), side, from, to, std::make_index_sequence<24>()) != 0;
+}
+
+bool ControllaMossa(int side, int from, int to) { return ControllaMossa(BitBoards, side, from, to); }
+
+bool IsMate(const TBitBoards& board, int side) {
+  return CallIsMate(SplitIntoWords(board), side, std::make_index_sequence<24>()) != 0;
+}
+
+bool IsMate(int side) { return IsMate(BitBoards, side); }

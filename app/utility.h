@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "check.h"
 #include "maindefine.h"
 
 // The program's start position.
@@ -90,3 +91,12 @@ TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int 
 
 // The same on the shared position; a refusal is reported as a message.
 bool ApplyMoveToBitboards(int fromRow, int fromCol, int toRow, int toCol);
+
+// The move-rules library on a position: `side` nonzero is light. ControllaMossa
+// is true when from -> to (squares 0-63) is a legal move of side; IsMate is true
+// when side has no legal move. Calls must not overlap (the library's working
+// storage is static).
+bool ControllaMossa(const TBitBoards& board, int side, int from, int to);
+bool ControllaMossa(int side, int from, int to);
+bool IsMate(const TBitBoards& board, int side);
+bool IsMate(int side);
