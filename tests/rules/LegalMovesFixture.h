@@ -1,0 +1,54 @@
+#pragma once
+// The legal-move fixture data/legal_moves.txt (made by tools/make_rules_fixture.py):
+// positions from random games and random placements, each with its legal moves as
+// a chess engine lists them, promotions merged into from-to pairs.
+
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "utility.h"
+
+struct TFixturePosition {
+  std::string Tag;  // "middle" (a middle-game position of a game), "game" or "placement"
+  std::string Placement;
+  int Side = 0;  // 1 light, 0 dark
+  TBitBoards Board{};
+  std::set<std::string> Moves;  // "e2e4"
+};
+
+// The squares of a move text such as "e2e4".
+inline std::pair<int, int> MoveSquares(const std::string& text) {
+  TBoardMove move;
+  if (!ParseMoveText(text, move)) throw std::runtime_error("bad move text " + text);
+  return {SquareIndex(move.FromCol, move.FromRow), SquareIndex(move.ToCol, move.ToRow)};
+}
+
+// The move text of two squares 0-63.
+inline std::string SquaresText(int from, int to) {
+  return MoveToText(from / 8 + 1, from % 8 + 1, to % 8 + 1, to / 8 + 1);
+}
+
+inline std::vector<TFixturePosition> ReadLegalMovesFixture(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::vector<TFixturePosition> positions;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    TFixturePosition position;
+    std::string side;
+    fields >> position.Tag >> position.Placement >> side;
+    if (!ParseFenPlacement(position.Placement, position.Board) || (side != "w" && side != "b"))
+      throw std::runtime_error("bad fixture line: " + line);
+    position.Side = side == "w" ? LIGHT_SIDE : DARK_SIDE;
+    for (std::string move; fields >> move;) position.Moves.insert(move);
+    positions.push_back(std::move(position));
+  }
+  return positions;
+}

@@ -1,0 +1,162 @@
+// Inside the move-rules library: the stored move records, the ordering score, the
+// inert en passant step and the diagnostic printer.
+
+#include "legality.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "movegen.h"
+#include "utility.h"
+
+namespace {
+
+using namespace rules;
+
+void Load(const std::string& fen) {
+  TBitBoards board{};
+  ASSERT_TRUE(ParseFenPlacement(fen, board)) << fen;
+  for (int code = 0; code < 12; ++code) Position[code] = board[code];
+}
+
+// The records of ply 0 after both generators ran for `side` on `fen`.
+std::vector<TMoveRecord> Generate(const std::string& fen, int side) {
+  Load(fen);
+  CurrentPly = 0;
+  MoveCount[0] = 0;
+  gen_captures(NORMAL_MOVE, side);
+  gen_quiet_moves(NORMAL_MOVE, side);
+  return std::vector<TMoveRecord>(ply_moves(0), ply_moves(0) + MoveCount[0]);
+}
+
+const TMoveRecord* Find(const std::vector<TMoveRecord>& moves, int from, int to) {
+  for (const TMoveRecord& move : moves)
+    if (move.From == from && move.To == to && move.Kind != CASTLE) return &move;
+  return nullptr;
+}
+
+}  // namespace
+
+TEST(MoveRecords, StartPositionHoldsTwentyMovesDoublePushFirst) {
+  std::vector<TMoveRecord> moves = Generate(START_POSITION_FEN, LIGHT);
+  ASSERT_EQ(moves.size(), 20u);
+  std::size_t doublePush = Find(moves, 11, 27) - moves.data();
+  std::size_t singlePush = Find(moves, 11, 19) - moves.data();
+  EXPECT_LT(doublePush, singlePush);
+  for (const TMoveRecord& move : moves) {
+    EXPECT_EQ(move.Kind, NORMAL_MOVE);
+    EXPECT_EQ(move.Side, LIGHT);
+  }
+}
+
+TEST(MoveRecords, CapturesComeBeforeQuietMovesAndCastlesByWing) {
+  std::vector<TMoveRecord> moves = Generate("r3k2r/8/8/8/8/8/8/R3K1nR", LIGHT);
+  ASSERT_FALSE(moves.empty());
+  EXPECT_EQ(moves[0].Kind, NORMAL_MOVE);
+  EXPECT_EQ(moves[0].From, 0);  // h1xg1: rooks before the king, h1 before a1
+  EXPECT_EQ(moves[0].To, 1);
+  std::vector<int> wings;
+  for (const TMoveRecord& move : moves)
+    if (move.Kind == CASTLE) {
+      EXPECT_EQ(move.Extra, EMPTY);
+      EXPECT_EQ(move.Score, 100);
+      wings.push_back(move.From);
+    }
+  EXPECT_EQ(wings, std::vector<int>{QUEEN_SIDE});  // the knight on g1 blocks the king side
+}
+
+TEST(OrderingScore, CheckAddsEightyThousand) {
+  // The same knight move g1-f3, once with the dark king on e5 (check) and once on a8.
+  const TMoveRecord* quiet = nullptr;
+  std::vector<TMoveRecord> withoutCheck = Generate("k7/8/8/8/8/8/8/4K1N1", LIGHT);
+  std::vector<TMoveRecord> withCheck = Generate("8/8/8/4k3/8/8/8/4K1N1", LIGHT);
+  quiet = Find(withoutCheck, 1, 18);
+  const TMoveRecord* checking = Find(withCheck, 1, 18);
+  ASSERT_TRUE(quiet && checking);
+  EXPECT_EQ(checking->Score - quiet->Score, 80000);
+  EXPECT_EQ(quiet->Score, PieceSquareValue[LIGHT_KNIGHT][18] - PieceSquareValue[LIGHT_KNIGHT][1]);
+}
+
+TEST(OrderingScore, KingValuesWrapInsteadOfOverflowing) {
+  // The king weighs the lowest integer: (100 - INT_MIN) * 200 wraps to 20000 for a
+  // king taking a pawn, and a capture of the king scores the lowest integer itself.
+  Load("8/8/8/8/8/8/3p4/4K2k");
+  SideToMove = LIGHT;
+  Opponent = DARK;
+  int kingMove = PieceSquareValue[LIGHT_KING][12] - PieceSquareValue[LIGHT_KING][3];
+  EXPECT_EQ(move_score(NORMAL_MOVE, 3, 12, false), 20000 + kingMove);
+  Load("8/8/8/8/8/8/3k4/4Q3");
+  int queenMove = PieceSquareValue[LIGHT_QUEEN][12] - PieceSquareValue[LIGHT_QUEEN][3];
+  EXPECT_EQ(move_score(NORMAL_MOVE, 3, 12, true), static_cast<int>(0x80000000u + 80000u + queenMove));
+}
+
+TEST(TryMove, QuietMovesAndCastlesLeaveThePositionAsItWas) {
+  Load("r3k2r/8/8/8/8/8/8/R3K2R");
+  const auto before = Position;
+  Occupancy = all_occupancy();
+  const TBitboard occupancy = Occupancy;
+  EXPECT_EQ(try_move(3, 11, NORMAL_MOVE, LIGHT), 0);
+  EXPECT_EQ(try_move(7, 63, NORMAL_MOVE, LIGHT), 2);  // a1xa8 checks the king on e8
+  EXPECT_EQ(try_move(KING_SIDE, 1, CASTLE, LIGHT), 0);
+  EXPECT_EQ(try_move(QUEEN_SIDE, 61, CASTLE, DARK), 0);
+  EXPECT_EQ(Position, before);
+  EXPECT_EQ(Occupancy, occupancy);
+}
+
+// --- En passant: no export sets the square, but the step is there ------------
+
+class EnPassant : public ::testing::Test {
+protected:
+  void TearDown() override { EnPassantSquare = -1; }
+};
+
+TEST_F(EnPassant, CaptureIsOfferedOncePrintedAndTheSquareForgotten) {
+  const std::string fen = "4k3/8/8/3Pp3/8/8/8/4K3";
+  Load(fen);
+  EnPassantSquare = 35;  // e5
+  testing::internal::CaptureStdout();
+  std::vector<TMoveRecord> moves = Generate(fen, LIGHT);
+  std::string printed = testing::internal::GetCapturedStdout();
+  const TMoveRecord* capture = Find(moves, 36, 43);  // d5xe6
+  ASSERT_TRUE(capture);
+  EXPECT_EQ(capture->Kind, EN_PASSANT);
+  EXPECT_EQ(EnPassantSquare, -1);
+  const char* diagram =
+      "\n     a   b   c   d   e   f   g   h"
+      "\n   ---------------------------------\n 8 |   |   |   |   | k |   |   |   | "
+      "\n   ---------------------------------\n 7 |   |   |   |   |   |   |   |   | "
+      "\n   ---------------------------------\n 6 |   |   |   |   |   |   |   |   | "
+      "\n   ---------------------------------\n 5 |   |   |   | P | p |   |   |   | "
+      "\n   ---------------------------------\n 4 |   |   |   |   |   |   |   |   | "
+      "\n   ---------------------------------\n 3 |   |   |   |   |   |   |   |   | "
+      "\n   ---------------------------------\n 2 |   |   |   |   |   |   |   |   | "
+      "\n   ---------------------------------\n 1 |   |   |   |   | K |   |   |   | "
+      "\n   ---------------------------------\n     a   b   c   d   e   f   g   h\n\n"
+      "\n4k3/8/8/3Pp3/8/8/8/4K3 w \n";
+  EXPECT_EQ(printed, diagram);
+  EXPECT_FALSE(Find(Generate(fen, LIGHT), 36, 43));  // the square is gone
+}
+
+TEST_F(EnPassant, CaptureThatOpensTheRankToTheKingIsRefused) {
+  // Taking e5 en passant empties d5 and e5 at once: the rook on h5 then sees a5.
+  const std::string fen = "4k3/8/8/K2Pp2r/8/8/8/8";
+  Load(fen);
+  EnPassantSquare = 35;
+  testing::internal::CaptureStdout();
+  std::vector<TMoveRecord> moves = Generate(fen, LIGHT);
+  testing::internal::GetCapturedStdout();
+  EXPECT_FALSE(Find(moves, 36, 43));
+  EXPECT_TRUE(Find(moves, 36, 44));  // d5-d6 keeps the rank shut
+}
+
+TEST(PositionToFen, PlacementWithoutTrailingSlash) {
+  char text[FEN_TEXT_SIZE];
+  Load(START_POSITION_FEN);
+  position_to_fen(text);
+  EXPECT_STREQ(text, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w ");
+  // Every square taken by a light piece and a dark one: the light one is named.
+  for (TBitboard& board : Position) board = ~TBitboard{0};
+  position_to_fen(text);
+  EXPECT_STREQ(text, "PPPPPPPP/PPPPPPPP/PPPPPPPP/PPPPPPPP/PPPPPPPP/PPPPPPPP/PPPPPPPP/PPPPPPPP w ");
+}
