@@ -21,9 +21,15 @@ struct TCastle {
 // `wing` is KING_SIDE or QUEEN_SIDE, `side` 0 (dark) or 1 (light).
 const TCastle& castle_of(int wing, int side);
 
+// Notes, before a generator run tries its moves, which moves of `side` could
+// expose its king or check the opponent's; add_move relies on it.
+void watch_kings(int side);
+
 // Tries the candidate and appends it to the current ply's list unless it leaves
-// the mover (SideToMove) in check.
+// the mover (SideToMove) in check. Only inside a generator run (watch_kings).
 void add_move(int kind, int from, int to);
+// The same for a move of the generator's piece `piece` (a piece code).
+void add_move(int kind, int from, int to, int piece);
 
 // 0: legal; 1: leaves side's king attacked; 2: legal and attacks the opponent's
 // king. The position is unchanged afterwards.

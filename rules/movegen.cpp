@@ -11,35 +11,35 @@ namespace {
 constexpr TBitboard H_FILE = 0x0101010101010101ull;
 constexpr TBitboard A_FILE = H_FILE << 7;
 
-// Calls `visit` for each square of `set`, lowest first.
+// Calls `visit` for each square of `set`, lowest first: the lowest-bit table
+// gives the squares of each 16-bit part in turn.
 template <class TVisit>
 void for_each_square(TBitboard set, TVisit visit) {
-  while (set) {
-    int square = lowest_bit(set);
-    visit(square);
-    set &= SquareClearMask[square];
-  }
+  for (int base = 0; set; base += 16, set >>= 16)
+    for (unsigned part = static_cast<unsigned>(set) & 0xFFFF; part; part &= part - 1) visit(LowestBit[part] + base);
 }
 
-void offer_targets(int kind, int from, TBitboard targets) {
-  for_each_square(targets, [&](int to) { add_move(kind, from, to); });
+void offer_targets(int kind, int piece, int from, TBitboard targets) {
+  for_each_square(targets, [&](int to) { add_move(kind, from, to, piece); });
 }
 
 // Pawn moves come as a set of targets that all lie `delta` away from their origins.
-void offer_from_delta(int kind, TBitboard targets, int delta) {
-  for_each_square(targets, [&](int to) { add_move(kind, to - delta, to); });
+void offer_from_delta(int kind, int piece, TBitboard targets, int delta) {
+  for_each_square(targets, [&](int to) { add_move(kind, to - delta, to, piece); });
 }
 
-// Each piece of `pieces`, lowest square first, with the targets `targetsOf` gives it.
+// Each piece of the bitboard `piece`, lowest square first, with the targets
+// `targetsOf` gives it.
 template <class TTargets>
-void offer_pieces(int kind, TBitboard pieces, TTargets targetsOf) {
-  for_each_square(pieces, [&](int from) { offer_targets(kind, from, targetsOf(from)); });
+void offer_pieces(int kind, int piece, TTargets targetsOf) {
+  for_each_square(Position[piece], [&](int from) { offer_targets(kind, piece, from, targetsOf(from)); });
 }
 
 void set_sides(int side) {
   SideToMove = side;
   Opponent = 1 - side;
   Occupancy = all_occupancy();
+  watch_kings(side);
 }
 
 TBitboard straight_captures(int square, TBitboard enemies) {
@@ -86,7 +86,7 @@ std::array<TPawnStep, 2> pawn_steps(int side, TBitboard pawns, TBitboard targets
 
 void gen_pawn_captures(int kind, int side, TBitboard enemies) {
   TBitboard pawns = Position[PAWN + side];
-  for (const TPawnStep& step : pawn_steps(side, pawns, enemies)) offer_from_delta(kind, step.Targets, step.Delta);
+  for (const TPawnStep& step : pawn_steps(side, pawns, enemies)) offer_from_delta(kind, PAWN + side, step.Targets, step.Delta);
   // The pawn that has just made a double step is taken from beside it.
   int passed = EnPassantSquare;
   if (passed >= 8 && passed < 56 && (pawns & RankMask[passed] & AdjacentFileMask[passed % 8])) {
@@ -94,7 +94,7 @@ void gen_pawn_captures(int kind, int side, TBitboard enemies) {
     for (const TPawnStep& step : pawn_steps(side, pawns, SquareBit[target])) {
       if (!step.Targets) continue;
       print_board();
-      offer_from_delta(EN_PASSANT, step.Targets, step.Delta);
+      offer_from_delta(EN_PASSANT, PAWN + side, step.Targets, step.Delta);
     }
   }
   EnPassantSquare = -1;
@@ -105,12 +105,12 @@ void gen_pawn_pushes(int kind, int side) {
   TBitboard empty = ~Occupancy;
   if (side == LIGHT) {
     if (pawns & StartRankMask[side])
-      offer_from_delta(kind, ((((pawns & StartRankMask[side]) << 8) & empty) << 8) & empty, 16);
-    offer_from_delta(kind, (pawns << 8) & empty, 8);
+      offer_from_delta(kind, PAWN + side, ((((pawns & StartRankMask[side]) << 8) & empty) << 8) & empty, 16);
+    offer_from_delta(kind, PAWN + side, (pawns << 8) & empty, 8);
   } else {
     if (pawns & StartRankMask[side])
-      offer_from_delta(kind, ((((pawns & StartRankMask[side]) >> 8) & empty) >> 8) & empty, -16);
-    offer_from_delta(kind, (pawns >> 8) & empty, -8);
+      offer_from_delta(kind, PAWN + side, ((((pawns & StartRankMask[side]) >> 8) & empty) >> 8) & empty, -16);
+    offer_from_delta(kind, PAWN + side, (pawns >> 8) & empty, -8);
   }
 }
 
@@ -135,13 +135,13 @@ void gen_captures(int kind, int side) {
   TBitboard king = Position[KING + side];
   if (!king) return;
   if (Position[PAWN + side]) gen_pawn_captures(kind, side, enemies);
-  offer_pieces(kind, Position[KNIGHT + side], [&](int s) { return KnightAttacks[s] & enemies; });
-  offer_pieces(kind, Position[BISHOP + side], [&](int s) { return diagonal_captures(s, enemies); });
-  offer_pieces(kind, Position[ROOK + side], [&](int s) { return straight_captures(s, enemies); });
-  offer_pieces(kind, Position[QUEEN + side], [&](int s) { return straight_captures(s, enemies); });
-  offer_pieces(kind, Position[QUEEN + side], [&](int s) { return diagonal_captures(s, enemies); });
+  offer_pieces(kind, KNIGHT + side, [&](int s) { return KnightAttacks[s] & enemies; });
+  offer_pieces(kind, BISHOP + side, [&](int s) { return diagonal_captures(s, enemies); });
+  offer_pieces(kind, ROOK + side, [&](int s) { return straight_captures(s, enemies); });
+  offer_pieces(kind, QUEEN + side, [&](int s) { return straight_captures(s, enemies); });
+  offer_pieces(kind, QUEEN + side, [&](int s) { return diagonal_captures(s, enemies); });
   int kingSquare = lowest_bit(king);
-  offer_targets(kind, kingSquare, KingAttacks[kingSquare] & enemies);
+  offer_targets(kind, KING + side, kingSquare, KingAttacks[kingSquare] & enemies);
 }
 
 void gen_quiet_moves(int kind, int side) {
@@ -149,14 +149,14 @@ void gen_quiet_moves(int kind, int side) {
   TBitboard king = Position[KING + side];
   if (!king) return;
   gen_castles(side);
-  offer_pieces(kind, Position[BISHOP + side], diagonal_quiet_moves);
-  offer_pieces(kind, Position[ROOK + side], straight_quiet_moves);
-  offer_pieces(kind, Position[QUEEN + side], straight_quiet_moves);
-  offer_pieces(kind, Position[QUEEN + side], diagonal_quiet_moves);
+  offer_pieces(kind, BISHOP + side, diagonal_quiet_moves);
+  offer_pieces(kind, ROOK + side, straight_quiet_moves);
+  offer_pieces(kind, QUEEN + side, straight_quiet_moves);
+  offer_pieces(kind, QUEEN + side, diagonal_quiet_moves);
   if (Position[PAWN + side]) gen_pawn_pushes(kind, side);
-  offer_pieces(kind, Position[KNIGHT + side], [](int s) { return KnightAttacks[s] & ~Occupancy; });
+  offer_pieces(kind, KNIGHT + side, [](int s) { return KnightAttacks[s] & ~Occupancy; });
   int kingSquare = lowest_bit(king);
-  offer_targets(kind, kingSquare, KingAttacks[kingSquare] & ~Occupancy);
+  offer_targets(kind, KING + side, kingSquare, KingAttacks[kingSquare] & ~Occupancy);
 }
 
 }  // namespace rules

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <set>
 #include <vector>
 
+#include "LegalMovesFixture.h"
 #include "movegen.h"
 #include "utility.h"
 
@@ -14,15 +17,20 @@ namespace {
 
 using namespace rules;
 
-void Load(const std::string& fen) {
-  TBitBoards board{};
-  ASSERT_TRUE(ParseFenPlacement(fen, board)) << fen;
+void Load(const TBitBoards& board) {
   for (int code = 0; code < 12; ++code) Position[code] = board[code];
 }
 
-// The records of ply 0 after both generators ran for `side` on `fen`.
-std::vector<TMoveRecord> Generate(const std::string& fen, int side) {
-  Load(fen);
+void Load(const std::string& fen) {
+  TBitBoards board{};
+  ASSERT_TRUE(ParseFenPlacement(fen, board)) << fen;
+  Load(board);
+}
+
+// The records of ply 0 after both generators ran for `side` on the position.
+template <class TBoard>
+std::vector<TMoveRecord> Generate(const TBoard& position, int side) {
+  Load(position);
   CurrentPly = 0;
   MoveCount[0] = 0;
   gen_captures(NORMAL_MOVE, side);
@@ -36,10 +44,59 @@ const TMoveRecord* Find(const std::vector<TMoveRecord>& moves, int from, int to)
   return nullptr;
 }
 
+// Every (from, to) the generators offer `side` on the loaded position, found by
+// walking the board: pieces of every bitboard (overlapping ones too), the king on
+// the lowest square of its bitboard, castles as the king's move.
+std::set<std::pair<int, int>> WalkedCandidates(int side) {
+  std::set<std::pair<int, int>> candidates;
+  if (!Position[KING + side]) return candidates;
+  const TBitboard occupied = all_occupancy();
+  const TBitboard enemies = side_occupancy(1 - side);
+  auto onBoard = [](int rank, int column) { return rank >= 0 && rank < 8 && column >= 0 && column < 8; };
+  auto walk = [&](int from, int rankStep, int columnStep, bool slide) {
+    for (int rank = from / 8 + rankStep, column = from % 8 + columnStep; onBoard(rank, column);
+         rank += rankStep, column += columnStep) {
+      TBitboard bit = TBitboard{1} << (8 * rank + column);
+      if (!(occupied & bit) || (enemies & bit)) candidates.insert({from, 8 * rank + column});
+      if ((occupied & bit) || !slide) break;
+    }
+  };
+  const int straight[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+  const int diagonal[4][2] = {{1, 1}, {1, -1}, {-1, 1}, {-1, -1}};
+  const int jumps[8][2] = {{1, 2}, {2, 1}, {2, -1}, {1, -2}, {-1, -2}, {-2, -1}, {-2, 1}, {-1, 2}};
+  const int forward = side == LIGHT ? 1 : -1;
+  for (int from = 0; from < 64; ++from) {
+    TBitboard bit = TBitboard{1} << from;
+    if (Position[PAWN + side] & bit) {
+      int rank = from / 8 + forward;
+      int column = from % 8;
+      TBitboard ahead = onBoard(rank, column) ? TBitboard{1} << (from + 8 * forward) : 0;
+      if (ahead && !(occupied & ahead)) {
+        candidates.insert({from, from + 8 * forward});
+        bool startRank = from / 8 == (side == LIGHT ? 1 : 6);
+        if (startRank && !(occupied & (TBitboard{1} << (from + 16 * forward)))) candidates.insert({from, from + 16 * forward});
+      }
+      for (int step : {-1, 1})
+        if (onBoard(rank, column + step) && (enemies & (TBitboard{1} << (8 * rank + column + step))))
+          candidates.insert({from, 8 * rank + column + step});
+    }
+    if (Position[KNIGHT + side] & bit)
+      for (auto [r, c] : jumps) walk(from, r, c, false);
+    if (Position[BISHOP + side] & bit || Position[QUEEN + side] & bit)
+      for (auto [r, c] : diagonal) walk(from, r, c, true);
+    if (Position[ROOK + side] & bit || Position[QUEEN + side] & bit)
+      for (auto [r, c] : straight) walk(from, r, c, true);
+  }
+  int king = lowest_bit(Position[KING + side]);
+  for (auto [r, c] : straight) walk(king, r, c, false);
+  for (auto [r, c] : diagonal) walk(king, r, c, false);
+  return candidates;
+}
+
 }  // namespace
 
 TEST(MoveRecords, StartPositionHoldsTwentyMovesDoublePushFirst) {
-  std::vector<TMoveRecord> moves = Generate(START_POSITION_FEN, LIGHT);
+  std::vector<TMoveRecord> moves = Generate(std::string(START_POSITION_FEN), LIGHT);
   ASSERT_EQ(moves.size(), 20u);
   std::size_t doublePush = Find(moves, 11, 27) - moves.data();
   std::size_t singlePush = Find(moves, 11, 19) - moves.data();
@@ -89,6 +146,43 @@ TEST(OrderingScore, KingValuesWrapInsteadOfOverflowing) {
   Load("8/8/8/8/8/8/3k4/4Q3");
   int queenMove = PieceSquareValue[LIGHT_QUEEN][12] - PieceSquareValue[LIGHT_QUEEN][3];
   EXPECT_EQ(move_score(NORMAL_MOVE, 3, 12, true), static_cast<int>(0x80000000u + 80000u + queenMove));
+}
+
+// The generators skip the attack tests for moves that can neither expose the
+// mover's king nor give check. What they store must still be what the full test
+// gives for every candidate: the ones that leave the king safe, scored with the
+// check they give.
+TEST(MoveRecords, AgreeWithTheFullTestOnEveryCandidate) {
+  std::vector<TBitBoards> boards;
+  std::mt19937_64 random(99);
+  for (const TFixturePosition& position : ReadLegalMovesFixture(BRV_LEGAL_MOVES_FIXTURE)) {
+    boards.push_back(position.Board);
+    // The same with a second piece on a few occupied squares: bitboards that overlap.
+    TBitBoards overlapping = position.Board;
+    std::uint64_t occupied = 0;
+    for (std::uint64_t bitboard : overlapping) occupied |= bitboard;
+    for (int i = 0; i < 3; ++i) overlapping[random() % 12] |= occupied & random() & random();
+    boards.push_back(overlapping);
+  }
+  for (const TBitBoards& board : boards) {
+    for (int side : {DARK, LIGHT}) {
+      std::vector<TMoveRecord> moves = Generate(board, side);
+      SideToMove = side;
+      Opponent = 1 - side;
+      Occupancy = all_occupancy();
+      std::set<std::pair<int, int>> expected, stored;
+      for (auto [from, to] : WalkedCandidates(side))
+        if (try_move(from, to, NORMAL_MOVE, side) != 1) expected.insert({from, to});
+      for (const TMoveRecord& move : moves) {
+        if (move.Kind != NORMAL_MOVE) continue;
+        stored.insert({move.From, move.To});
+        int result = try_move(move.From, move.To, move.Kind, side);
+        ASSERT_EQ(move.Score, move_score(move.Kind, move.From, move.To, result == 2))
+            << SquaresText(move.From, move.To);
+      }
+      ASSERT_EQ(stored, expected);
+    }
+  }
 }
 
 TEST(TryMove, QuietMovesAndCastlesLeaveThePositionAsItWas) {
