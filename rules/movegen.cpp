@@ -1,6 +1,7 @@
 #include "movegen.h"
 
 #include <array>
+#include <bit>
 
 #include "legality.h"
 
@@ -11,12 +12,10 @@ namespace {
 constexpr TBitboard H_FILE = 0x0101010101010101ull;
 constexpr TBitboard A_FILE = H_FILE << 7;
 
-// Calls `visit` for each square of `set`, lowest first: the lowest-bit table
-// gives the squares of each 16-bit part in turn.
+// Calls `visit` for each square of `set`, lowest first.
 template <class TVisit>
 void for_each_square(TBitboard set, TVisit visit) {
-  for (int base = 0; set; base += 16, set >>= 16)
-    for (unsigned part = static_cast<unsigned>(set) & 0xFFFF; part; part &= part - 1) visit(LowestBit[part] + base);
+  for (; set; set &= set - 1) visit(std::countr_zero(set));
 }
 
 void offer_targets(int kind, int piece, int from, TBitboard targets) {

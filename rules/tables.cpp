@@ -146,17 +146,6 @@ constexpr std::array<std::array<TBitboard, 8>, 256> MakeFileResults() {
   return table;
 }
 
-constexpr std::array<std::uint8_t, 65536> MakeLowestBits() {
-  std::array<std::uint8_t, 65536> table{};
-  table[0] = NO_SQUARE;
-  for (int v = 1; v < 65536; ++v) {
-    int index = 0;
-    while (!(v & (1 << index))) ++index;
-    table[v] = static_cast<std::uint8_t>(index);
-  }
-  return table;
-}
-
 // Values run from 0 in the corners to 24 in the centre, the same for every piece
 // but the pawns.
 constexpr int Centrality(int square) {
@@ -215,8 +204,6 @@ constexpr TLinePatterns QuietPattern = MakePatterns(false);
 constexpr std::array<TSquareSets, 256> Diag7Result = MakeDiagonalResults(Diag7Mask);
 constexpr std::array<TSquareSets, 256> Diag9Result = MakeDiagonalResults(Diag9Mask);
 constexpr std::array<std::array<TBitboard, 8>, 256> FileResult = MakeFileResults();
-
-constexpr std::array<std::uint8_t, 65536> LowestBit = MakeLowestBits();
 
 // Both colours of a kind weigh the same; the king weighs the lowest integer.
 constexpr std::array<int, 13> PieceValue = {100, 100, 520, 520, 335, 335, 330, 330, INT_MIN, INT_MIN, 980, 980, 0};

@@ -8,6 +8,7 @@
 // a1 = 7, a8 = 63. "Up" is +8; the column index grows toward the a-file.
 
 #include <array>
+#include <bit>
 #include <cstdint>
 
 namespace rules {
@@ -61,21 +62,12 @@ extern const std::array<TSquareSets, 256> Diag7Result, Diag9Result;
 // [pattern][column]: the squares of that file whose rank indices are set in the pattern.
 extern const std::array<std::array<TBitboard, 8>, 256> FileResult;
 
-// Entry v: index of the lowest set bit of v, NO_SQUARE for 0.
-extern const std::array<std::uint8_t, 65536> LowestBit;
-
 // Ordering score only: value by piece code (12 = empty square), and by piece code and square.
 extern const std::array<int, 13> PieceValue;
 extern const std::array<std::array<int, 64>, 13> PieceSquareValue;
 
-// The lowest set square of `set`, from its lowest non-zero 16-bit part; NO_SQUARE for 0.
-inline int lowest_bit(TBitboard set) {
-  for (int shift = 0; shift < 64; shift += 16) {
-    unsigned part = static_cast<unsigned>(set >> shift) & 0xFFFF;
-    if (part) return LowestBit[part] + shift;
-  }
-  return NO_SQUARE;
-}
+// The lowest set square of `set`; NO_SQUARE for 0.
+inline int lowest_bit(TBitboard set) { return set ? std::countr_zero(set) : NO_SQUARE; }
 
 // Line indices: the occupied squares of one line through `square` as 8 bits, and
 // the square's position on it. The square's own bit is always set, so the attack

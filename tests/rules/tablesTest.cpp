@@ -54,13 +54,12 @@ TEST(LinePatterns, KnownEntries) {
 }
 
 TEST(SquareTables, KnownEntries) {
-  EXPECT_EQ(LowestBit[0], NO_SQUARE);
-  EXPECT_EQ(LowestBit[1], 0);
-  EXPECT_EQ(LowestBit[32768], 15);
-  EXPECT_EQ(LowestBit[6], 1);
+  EXPECT_EQ(lowest_bit(0), NO_SQUARE);
+  EXPECT_EQ(lowest_bit(1), 0);
+  EXPECT_EQ(lowest_bit(32768), 15);
+  EXPECT_EQ(lowest_bit(6), 1);
   EXPECT_EQ(lowest_bit(TBitboard{1} << 63), 63);
   EXPECT_EQ(lowest_bit(Squares({40, 17})), 17);
-  EXPECT_EQ(lowest_bit(0), NO_SQUARE);
 
   EXPECT_EQ(PawnAttacks[1][0], Squares({9}));
   EXPECT_EQ(PawnAttacks[1][3], Squares({10, 12}));
