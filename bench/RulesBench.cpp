@@ -21,7 +21,7 @@ std::vector<TBenchPosition> Positions(bool middleGameOnly) {
   std::vector<TBenchPosition> positions;
   for (const TFixturePosition& position : ReadLegalMovesFixture(BRV_LEGAL_MOVES_FIXTURE)) {
     if (middleGameOnly && position.Tag != "middle") continue;
-    // The last move in text order, so that the scan of the list does not stop early.
+    // A legal move (the last in text order), so that the call has a candidate to try.
     auto [from, to] = position.Moves.empty() ? std::pair{0, 0} : MoveSquares(*position.Moves.rbegin());
     positions.push_back({position.Board, position.Side, from, to});
   }

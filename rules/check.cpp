@@ -19,14 +19,17 @@ void load_position(const std::uint32_t (&words)[24]) {
     Position[code] = words[2 * code] | (TBitboard{words[2 * code + 1]} << 32);
 }
 
-// Every legal move of `side` (any nonzero value is light) into ply 0.
-void generate_legal_moves(std::int32_t side) {
+// The legal moves of `side` (any nonzero value is light) into ply 0: those the
+// filter lets through, in the generators' order, until it holds filter.Limit.
+void generate_legal_moves(std::int32_t side, const TMoveFilter& filter) {
   int sideIndex = side != 0 ? LIGHT : DARK;
   CurrentPly = 0;
   MoveCount[0] = 0;
-  gen_captures(NORMAL_MOVE, sideIndex);
-  gen_quiet_moves(NORMAL_MOVE, sideIndex);
+  gen_captures(NORMAL_MOVE, sideIndex, filter);
+  gen_quiet_moves(NORMAL_MOVE, sideIndex, filter);
 }
+
+TBitboard square_set(std::int32_t square) { return square >= 0 && square < 64 ? SquareBit[square] : 0; }
 
 }  // namespace
 
@@ -34,7 +37,8 @@ extern "C" std::int32_t controlla_mossa(std::int32_t side, std::int32_t from, st
                                         BRV_CHECK_BITBOARDS) {
   const std::uint32_t words[24] = {BRV_CHECK_ALL_WORDS};
   load_position(words);
-  generate_legal_moves(side);
+  // Only a move from `from` to `to` can match, and one legal one answers.
+  generate_legal_moves(side, {.From = square_set(from), .To = square_set(to), .Limit = 1});
   TMoveRecord* moves = ply_moves(0);
   std::int32_t found = 0;
   for (int i = 0; i < MoveCount[0] && !found; ++i) {
@@ -54,6 +58,7 @@ extern "C" std::int32_t controlla_mossa(std::int32_t side, std::int32_t from, st
 extern "C" std::int32_t is_mate(std::int32_t side, BRV_CHECK_BITBOARDS) {
   const std::uint32_t words[24] = {BRV_CHECK_ALL_WORDS};
   load_position(words);
-  generate_legal_moves(side);
+  // The first legal move answers.
+  generate_legal_moves(side, {.Limit = 1});
   return MoveCount[0] == 0 ? 1 : 0;
 }

@@ -12,33 +12,46 @@ namespace {
 constexpr TBitboard H_FILE = 0x0101010101010101ull;
 constexpr TBitboard A_FILE = H_FILE << 7;
 
-// Calls `visit` for each square of `set`, lowest first.
+// The filter of the current generator run.
+TMoveFilter Filter;
+
+bool ply_full() { return MoveCount[CurrentPly] >= Filter.Limit; }
+
+// Calls `visit` for each square of `set`, lowest first, until the run's ply is full.
 template <class TVisit>
 void for_each_square(TBitboard set, TVisit visit) {
-  for (; set; set &= set - 1) visit(std::countr_zero(set));
+  for (; set && !ply_full(); set &= set - 1) visit(std::countr_zero(set));
 }
 
 void offer_targets(int kind, int piece, int from, TBitboard targets) {
-  for_each_square(targets, [&](int to) { add_move(kind, from, to, piece); });
+  if (!(Filter.From & SquareBit[from])) return;
+  for_each_square(targets & Filter.To, [&](int to) { add_move(kind, from, to, piece); });
 }
 
 // Pawn moves come as a set of targets that all lie `delta` away from their origins.
 void offer_from_delta(int kind, int piece, TBitboard targets, int delta) {
+  TBitboard origins = Filter.From;
+  targets &= Filter.To & (delta > 0 ? origins << delta : origins >> -delta);
   for_each_square(targets, [&](int to) { add_move(kind, to - delta, to, piece); });
 }
 
-// Each piece of the bitboard `piece`, lowest square first, with the targets
-// `targetsOf` gives it.
+// Each piece of the bitboard `piece` that the filter lets through, lowest square
+// first, with the targets `targetsOf` gives it.
 template <class TTargets>
 void offer_pieces(int kind, int piece, TTargets targetsOf) {
-  for_each_square(Position[piece], [&](int from) { offer_targets(kind, piece, from, targetsOf(from)); });
+  for_each_square(Position[piece] & Filter.From, [&](int from) { offer_targets(kind, piece, from, targetsOf(from)); });
 }
 
-void set_sides(int side) {
+// Starts a generator run; false when it has nothing to offer: the side has no
+// king, or the ply is already full.
+bool start_run(int side, const TMoveFilter& filter) {
   SideToMove = side;
   Opponent = 1 - side;
   Occupancy = all_occupancy();
+  Filter = filter;
+  if (!Position[KING + side] || ply_full()) return false;
   watch_kings(side);
+  return true;
 }
 
 TBitboard straight_captures(int square, TBitboard enemies) {
@@ -91,7 +104,7 @@ void gen_pawn_captures(int kind, int side, TBitboard enemies) {
   if (passed >= 8 && passed < 56 && (pawns & RankMask[passed] & AdjacentFileMask[passed % 8])) {
     int target = side == LIGHT ? passed + 8 : passed - 8;
     for (const TPawnStep& step : pawn_steps(side, pawns, SquareBit[target])) {
-      if (!step.Targets) continue;
+      if (!step.Targets || ply_full()) continue;
       print_board();
       offer_from_delta(EN_PASSANT, PAWN + side, step.Targets, step.Delta);
     }
@@ -117,6 +130,7 @@ void gen_pawn_pushes(int kind, int side) {
 void gen_castles(int side) {
   for (int wing : {KING_SIDE, QUEEN_SIDE}) {
     const TCastle& castle = castle_of(wing, side);
+    if (!(Filter.From & SquareBit[castle.KingFrom]) || !(Filter.To & SquareBit[castle.KingTo]) || ply_full()) continue;
     if (!(Position[KING + side] & SquareBit[castle.KingFrom])) continue;
     if (!(Position[ROOK + side] & SquareBit[castle.RookFrom])) continue;
     if (Occupancy & castle.MustBeEmpty) continue;
@@ -128,25 +142,21 @@ void gen_castles(int side) {
 
 }  // namespace
 
-void gen_captures(int kind, int side) {
-  set_sides(side);
+void gen_captures(int kind, int side, const TMoveFilter& filter) {
+  if (!start_run(side, filter)) return;
   TBitboard enemies = side_occupancy(Opponent);
-  TBitboard king = Position[KING + side];
-  if (!king) return;
   if (Position[PAWN + side]) gen_pawn_captures(kind, side, enemies);
   offer_pieces(kind, KNIGHT + side, [&](int s) { return KnightAttacks[s] & enemies; });
   offer_pieces(kind, BISHOP + side, [&](int s) { return diagonal_captures(s, enemies); });
   offer_pieces(kind, ROOK + side, [&](int s) { return straight_captures(s, enemies); });
   offer_pieces(kind, QUEEN + side, [&](int s) { return straight_captures(s, enemies); });
   offer_pieces(kind, QUEEN + side, [&](int s) { return diagonal_captures(s, enemies); });
-  int kingSquare = lowest_bit(king);
+  int kingSquare = lowest_bit(Position[KING + side]);
   offer_targets(kind, KING + side, kingSquare, KingAttacks[kingSquare] & enemies);
 }
 
-void gen_quiet_moves(int kind, int side) {
-  set_sides(side);
-  TBitboard king = Position[KING + side];
-  if (!king) return;
+void gen_quiet_moves(int kind, int side, const TMoveFilter& filter) {
+  if (!start_run(side, filter)) return;
   gen_castles(side);
   offer_pieces(kind, BISHOP + side, diagonal_quiet_moves);
   offer_pieces(kind, ROOK + side, straight_quiet_moves);
@@ -154,7 +164,7 @@ void gen_quiet_moves(int kind, int side) {
   offer_pieces(kind, QUEEN + side, diagonal_quiet_moves);
   if (Position[PAWN + side]) gen_pawn_pushes(kind, side);
   offer_pieces(kind, KNIGHT + side, [](int s) { return KnightAttacks[s] & ~Occupancy; });
-  int kingSquare = lowest_bit(king);
+  int kingSquare = lowest_bit(Position[KING + side]);
   offer_targets(kind, KING + side, kingSquare, KingAttacks[kingSquare] & ~Occupancy);
 }
 

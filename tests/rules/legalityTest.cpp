@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "LegalMovesFixture.h"
@@ -29,13 +31,32 @@ void Load(const std::string& fen) {
 
 // The records of ply 0 after both generators ran for `side` on the position.
 template <class TBoard>
-std::vector<TMoveRecord> Generate(const TBoard& position, int side) {
+std::vector<TMoveRecord> Generate(const TBoard& position, int side, const TMoveFilter& filter = EVERY_MOVE) {
   Load(position);
   CurrentPly = 0;
   MoveCount[0] = 0;
-  gen_captures(NORMAL_MOVE, side);
-  gen_quiet_moves(NORMAL_MOVE, side);
+  gen_captures(NORMAL_MOVE, side, filter);
+  gen_quiet_moves(NORMAL_MOVE, side, filter);
   return std::vector<TMoveRecord>(ply_moves(0), ply_moves(0) + MoveCount[0]);
+}
+
+// The fixture's positions, each also with a second piece on a few occupied
+// squares: bitboards that overlap.
+const std::vector<TBitBoards>& FixtureBoards() {
+  static const std::vector<TBitBoards> boards = [] {
+    std::vector<TBitBoards> result;
+    std::mt19937_64 random(99);
+    for (const TFixturePosition& position : ReadLegalMovesFixture(BRV_LEGAL_MOVES_FIXTURE)) {
+      result.push_back(position.Board);
+      TBitBoards overlapping = position.Board;
+      std::uint64_t occupied = 0;
+      for (std::uint64_t bitboard : overlapping) occupied |= bitboard;
+      for (int i = 0; i < 3; ++i) overlapping[random() % 12] |= occupied & random() & random();
+      result.push_back(overlapping);
+    }
+    return result;
+  }();
+  return boards;
 }
 
 const TMoveRecord* Find(const std::vector<TMoveRecord>& moves, int from, int to) {
@@ -153,18 +174,7 @@ TEST(OrderingScore, KingValuesWrapInsteadOfOverflowing) {
 // gives for every candidate: the ones that leave the king safe, scored with the
 // check they give.
 TEST(MoveRecords, AgreeWithTheFullTestOnEveryCandidate) {
-  std::vector<TBitBoards> boards;
-  std::mt19937_64 random(99);
-  for (const TFixturePosition& position : ReadLegalMovesFixture(BRV_LEGAL_MOVES_FIXTURE)) {
-    boards.push_back(position.Board);
-    // The same with a second piece on a few occupied squares: bitboards that overlap.
-    TBitBoards overlapping = position.Board;
-    std::uint64_t occupied = 0;
-    for (std::uint64_t bitboard : overlapping) occupied |= bitboard;
-    for (int i = 0; i < 3; ++i) overlapping[random() % 12] |= occupied & random() & random();
-    boards.push_back(overlapping);
-  }
-  for (const TBitBoards& board : boards) {
+  for (const TBitBoards& board : FixtureBoards()) {
     for (int side : {DARK, LIGHT}) {
       std::vector<TMoveRecord> moves = Generate(board, side);
       SideToMove = side;
@@ -181,6 +191,49 @@ TEST(MoveRecords, AgreeWithTheFullTestOnEveryCandidate) {
             << SquaresText(move.From, move.To);
       }
       ASSERT_EQ(stored, expected);
+    }
+  }
+}
+
+// A record as these tests compare it: its origin and target squares (a castle
+// counts as its king's move), then the stored fields; a castle stores no target.
+using TRecordFields = std::tuple<int, int, int, int, int, int>;
+
+std::vector<TRecordFields> Fields(const std::vector<TMoveRecord>& moves) {
+  std::vector<TRecordFields> fields;
+  for (const TMoveRecord& move : moves) {
+    bool castle = move.Kind == CASTLE;
+    int origin = castle ? castle_of(move.From, move.Side).KingFrom : move.From;
+    int target = castle ? castle_of(move.From, move.Side).KingTo : move.To;
+    fields.emplace_back(origin, target, move.From, move.Side, move.Kind, move.Score);
+  }
+  return fields;
+}
+
+// The exports ask the generators for the moves of one square to another, or for
+// the first legal move only: what such a run stores must be what the full run
+// stores and the filter lets through, in the same order.
+TEST(MoveRecords, NarrowedRunsKeepTheFullRunsRecordsInOrder) {
+  for (const TBitBoards& board : FixtureBoards()) {
+    for (int side : {DARK, LIGHT}) {
+      const std::vector<TRecordFields> all = Fields(Generate(board, side));
+      for (int limit : {0, 1, 3}) {
+        TMoveFilter filter;
+        filter.Limit = limit;
+        std::vector<TRecordFields> first(all.begin(), all.begin() + std::min<std::size_t>(limit, all.size()));
+        ASSERT_EQ(Fields(Generate(board, side, filter)), first) << limit;
+      }
+      for (int square = 0; square < 64; ++square) {
+        TMoveFilter fromSquare, toSquare;
+        fromSquare.From = toSquare.To = rules::SquareBit[square];
+        std::vector<TRecordFields> from, to;
+        for (const TRecordFields& record : all) {
+          if (std::get<0>(record) == square) from.push_back(record);
+          if (std::get<1>(record) == square) to.push_back(record);
+        }
+        ASSERT_EQ(Fields(Generate(board, side, fromSquare)), from) << square;
+        ASSERT_EQ(Fields(Generate(board, side, toSquare)), to) << square;
+      }
     }
   }
 }
