@@ -1,0 +1,86 @@
+#pragma once
+// The engine object: one Winboard engine started as a child process with its standard
+// streams on pipes, its reader thread, the opening commands, and one command line at a
+// time written to it afterwards.
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "ChildProcess.h"
+#include "ureadengine.h"
+
+// The waits around an engine's start and end. Some engines lose what arrives while
+// they start up, hence the long wait before the opening commands.
+struct TEngineDelays {
+  std::chrono::milliseconds StartWait{200};       // after the start, before the reader
+  std::chrono::milliseconds HandshakeWait{3000};  // before the opening commands
+  std::chrono::milliseconds QuitWait{1000};       // after "quit", before terminating
+  std::chrono::milliseconds TerminateWait{500};   // after terminating, before killing
+  std::chrono::milliseconds WriteTimeout{5000};   // for an engine that stops reading
+};
+
+// The message of a failed write to the engine.
+inline constexpr char ENGINE_WRITE_ERROR_TEXT[] = "error 2";
+
+class tloadengine {
+public:
+  // Starts the engine `path` with `parameters` (split at blanks, no shell) in the
+  // engine's own folder, waits, starts the reader, waits, and sends the opening
+  // commands. `board` gets the echo of sent lines and the engine's moves (may be
+  // null, not owned); `dispatch` runs the reader's findings on the main thread.
+  // A program that cannot be started is reported and gives null. Blocks the calling
+  // thread for the start-up waits.
+  static std::unique_ptr<tloadengine> Create(const std::string& path, const std::string& parameters,
+                                             TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch,
+                                             const TEngineDelays& delays = TEngineDelays());
+
+  // Quit(), then ends the reader and closes the pipes. Work the reader had already
+  // queued for the main thread is dropped.
+  ~tloadengine();
+  tloadengine(const tloadengine&) = delete;
+  tloadengine& operator=(const tloadengine&) = delete;
+
+  // Writes `text` and a line feed to the engine, whole, and echoes `text` to the board.
+  // Returns the bytes written, or 0 (nothing echoed) when the engine is gone or the
+  // write failed.
+  std::size_t SendCommand(std::string_view text);
+
+  // Sends "quit", waits for the engine to end, terminates and then kills it if it
+  // does not, and reaps it. Afterwards the engine is gone.
+  void Quit();
+
+  // False once the engine's output has ended, it was quit, or Disconnect was called;
+  // SendCommand then sends nothing.
+  bool IsConnected() const { return !FOutputEnded && !FQuit && !FDisconnected; }
+  // Counts the engine as gone from now on (after a failed write).
+  void Disconnect() { FDisconnected = true; }
+
+  // The side the engine plays: LIGHT_SIDE or DARK_SIDE.
+  int EngineSide() const { return FEngineSide; }
+  pid_t ProcessId() const { return FProcess.Pid(); }
+
+private:
+  tloadengine(TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch, const TEngineDelays& delays);
+  bool StartEngineProcess(const std::string& path, const std::string& parameters);
+  void SendStartupCommands(bool enginePlaysLight);
+  void HandleChunk(const TEngineChunk& chunk);
+
+  TEngineBoard* FBoard;
+  int FEngineSide;
+  TDispatcher FDispatch;
+  TEngineDelays FDelays;
+  TChildProcess FProcess;
+  // Held only by this object: the reader's queued work checks it to see that the
+  // engine object still exists when the main thread gets round to it.
+  std::shared_ptr<int> FAlive = std::make_shared<int>(0);
+  std::unique_ptr<tsreadengine> FReader;
+  bool FOutputEnded = false;
+  bool FQuit = false;
+  bool FDisconnected = false;
+};
+
+// A failed write: the engine counts as gone, and the user sees "error 2".
+void ReportEngineWriteError(tloadengine& engine);

@@ -1,0 +1,121 @@
+#pragma once
+// The engine reader: a thread that reads everything the engine writes, cuts it into
+// whole lines, finds the engine's moves and its few other messages in them, and
+// hands what it found to the main thread. There the move is checked and applied to
+// the shared position, so that the position, the calls into the rules library and
+// the board window are only ever touched by the main thread.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+class TChildProcess;
+
+// Runs a piece of work on the main thread, later (the program posts it to the Qt
+// event loop; tests to a queue they run by hand). Called from the reader thread.
+using TDispatcher = std::function<void(std::function<void()>)>;
+
+// What the board window offers the engine front end; called on the main thread only.
+class TEngineBoard {
+public:
+  virtual ~TEngineBoard() = default;
+  // Starts sliding the engine's piece; the position already holds the move. Board
+  // coordinates: rows are ranks 1-8, columns run from the h-file (1) to the a-file (8).
+  virtual void StartEngineMoveAnimation(int fromCol, int fromRow, int toCol, int toRow) = 0;
+  // The bytes of one read of the engine's output, unchanged, for the received-text
+  // log (which starts each on a new line).
+  virtual void AppendEngineOutput(const std::string& text) = 0;
+  // A line sent to the engine, without its line feed, for the sent-text log.
+  virtual void AppendSentCommand(const std::string& text) = 0;
+};
+
+// The messages the reader shows.
+inline constexpr char USER_MATED_TEXT[] = "mate3";
+inline constexpr char ENGINE_MATES_TEXT[] = "Mate4";
+inline constexpr char ILLEGAL_ENGINE_MOVE_TEXT[] = "Illegal move from host engine";
+
+// What one line of the engine's output says.
+struct TEngineLine {
+  // A word in the place of a move: after "move " ("move e7e5") or after ". ... "
+  // ("1. ... e7e5"), shaped like a coordinate move; not yet checked against the board.
+  bool HasMove = false;
+  std::string MoveText;
+  // "mates}", as in the result line "0-1 {Black mates}".
+  bool Mates = false;
+  // "Illegal": the engine refused the last move we sent.
+  bool Illegal = false;
+
+  bool SaysAnything() const { return HasMove || Mates || Illegal; }
+};
+
+// Reads one line (without its line end). A line holding "My move is" or "Illegal"
+// never yields a move: the first repeats a move in the engine's other notation, the
+// second quotes the move it refused.
+TEngineLine ParseEngineLine(std::string_view line);
+
+// Cuts a stream of output into whole lines, however the reads split it.
+class TLineSplitter {
+public:
+  // Longer lines keep their first MAX_LINE_LENGTH bytes; the rest is dropped, so an
+  // engine printing without end cannot use up the memory.
+  static constexpr std::size_t MAX_LINE_LENGTH = 64 * 1024;
+
+  // Adds the bytes of one read and appends the lines they complete to `lines`, without
+  // their line feed or a carriage return before it.
+  void Add(std::string_view bytes, std::vector<std::string>& lines);
+  // The output has ended: appends a last line that had no line feed, if any.
+  void Finish(std::vector<std::string>& lines);
+
+private:
+  void Complete(std::vector<std::string>& lines);
+
+  std::string FPending;
+};
+
+// What one read of the engine's output brought.
+struct TEngineChunk {
+  std::string Text;                // the bytes read
+  std::vector<TEngineLine> Found;  // the lines it completed that say something
+  bool Ended = false;              // the output has ended (Text is then empty)
+};
+
+// Main thread: acts on one chunk. An engine move is checked (squares a1-h8, a piece of
+// `engineSide` on its from-square, no capture of its own piece) and applied to
+// `BitBoards`, then `board` animates it and the user's side is tested for mate; a bad
+// move is reported and changes nothing. "mates}" and "Illegal" are reported; last the
+// text goes to the log. `board` may be null.
+void HandleEngineChunk(const TEngineChunk& chunk, int engineSide, TEngineBoard* board);
+
+// The reader thread of one engine.
+class tsreadengine {
+public:
+  using TChunkHandler = std::function<void(const TEngineChunk&)>;
+
+  // Starts reading `process`'s output at once. Each read is handed to `onChunk` on the
+  // main thread through `dispatch`, but only while `owner` is alive: work still
+  // queued when the engine object is freed is dropped. `process` must outlive the reader.
+  tsreadengine(TChildProcess& process, TDispatcher dispatch, TChunkHandler onChunk, std::weak_ptr<void> owner);
+  // Stop().
+  ~tsreadengine();
+  tsreadengine(const tsreadengine&) = delete;
+  tsreadengine& operator=(const tsreadengine&) = delete;
+
+  // Wakes the thread if it waits for output and joins it. Main thread.
+  void Stop();
+
+  // The size of one read.
+  static constexpr std::size_t CHUNK_SIZE = 4096;
+
+private:
+  void Execute();
+  void Post(TEngineChunk chunk);
+
+  TChildProcess& FProcess;
+  TDispatcher FDispatch;
+  TChunkHandler FOnChunk;
+  std::weak_ptr<void> FOwner;
+  std::thread FThread;  // last: it starts once everything above is set
+};

@@ -1,0 +1,72 @@
+#pragma once
+// A child process whose standard input and output are pipes to us: started from a
+// path and its parameters without a shell, written to and read from, stopped and
+// reaped. The read end can be woken from another thread, so that a reader blocked on
+// it can be joined.
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <vector>
+
+// Splits a parameter line into arguments at blanks and tabs; double quotes group
+// blanks into one argument and are dropped. `-depth 3 "my book.bin"` gives three.
+std::vector<std::string> SplitCommandLine(std::string_view parameters);
+
+// The folder of a program path: "/usr/games/engine" -> "/usr/games"; empty for a bare
+// file name, "/" for a program in the root folder.
+std::string FolderOfPath(std::string_view path);
+
+class TChildProcess {
+public:
+  // What one ReadOutput call found.
+  enum class TReadResult { Data, Ended, Woken };
+
+  TChildProcess() = default;
+  // Kills and reaps a child that is still running, then closes every handle.
+  ~TChildProcess();
+  TChildProcess(const TChildProcess&) = delete;
+  TChildProcess& operator=(const TChildProcess&) = delete;
+
+  // Starts `path` with `arguments` (argv[1]...) in `workFolder` (empty: our own),
+  // its standard input from our pipe, its standard output and error into our other
+  // pipe, in a process group of its own. A path without a "/" is searched on PATH.
+  // Returns false and sets ErrorText() when the program cannot be started.
+  bool Start(const std::string& path, const std::vector<std::string>& arguments, const std::string& workFolder);
+
+  bool Started() const { return FPid > 0; }
+  pid_t Pid() const { return FPid; }
+  // Why Start or WriteInput failed, e.g. "No such file or directory".
+  const std::string& ErrorText() const { return FErrorText; }
+
+  // Writes all of `data` to the child's input, waiting at most `timeout` for a child
+  // that does not read. Returns false (ErrorText() says why) when the child is gone,
+  // its input is closed, or the time ran out; nothing raises and no signal arrives.
+  bool WriteInput(std::string_view data, std::chrono::milliseconds timeout);
+
+  // Blocks until the child writes something (up to `capacity` bytes into `buffer`,
+  // their count in `count`), its output ends or fails (Ended), or WakeReader is
+  // called (Woken; it stays woken). Call from one thread at a time.
+  TReadResult ReadOutput(char* buffer, std::size_t capacity, std::size_t& count);
+  // Makes a blocked or later ReadOutput return Woken. Safe from any thread.
+  void WakeReader();
+
+  // Waits up to `timeout` for the child to exit and reaps it. True once it is reaped.
+  bool WaitForExit(std::chrono::milliseconds timeout);
+  // Sends `signal` to the child's process group while the child is not yet reaped.
+  void Signal(int signal);
+  // Sends "terminate", waits up to `grace`, then kills; reaps the child in the end.
+  void Stop(std::chrono::milliseconds grace);
+  bool Exited() const { return FReaped; }
+  // Closes both pipes and the wake handle. Only once no thread reads any more.
+  void ClosePipes();
+
+private:
+  pid_t FPid = -1;
+  bool FReaped = false;
+  int FInputFd = -1;   // write end of the child's standard input
+  int FOutputFd = -1;  // read end of the child's standard output and error
+  int FWakeFd = -1;    // event counter that wakes the reader
+  std::string FErrorText;
+};

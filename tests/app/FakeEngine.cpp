@@ -1,0 +1,113 @@
+// A stand-in chess engine for the engine tests, driven by a script:
+//   fake_engine SCRIPT LOG [more arguments...]
+// It writes its working folder and its arguments to LOG.info, every byte it receives
+// to LOG, and runs the script's commands one a line:
+//   say TEXT       writes TEXT and a line feed in one write
+//   write TEXT     writes TEXT in one write; \n \r \t \\ are escapes
+//   repeat N C     writes a line of N times the character C
+//   expect TEXT    reads lines until one equals TEXT
+//   pause MS       sleeps
+//   ignoreterm     ignores the terminate signal from now on
+//   hang           sleeps for good without reading
+//   exit CODE      ends at once
+// At the end of the script it reads until "quit" or the end of its input.
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+std::ofstream ReceivedLog;
+std::string Pending;
+
+void WriteAll(const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = ::write(1, text.data() + done, text.size() - done);
+    if (n <= 0) std::exit(3);
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    char c = text[++i];
+    out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+  }
+  return out;
+}
+
+// The next line of input without its line feed; false at the end of the input.
+bool ReadLine(std::string& line) {
+  for (;;) {
+    std::size_t end = Pending.find('\n');
+    if (end != std::string::npos) {
+      line = Pending.substr(0, end);
+      Pending.erase(0, end + 1);
+      return true;
+    }
+    char buffer[4096];
+    ssize_t n = ::read(0, buffer, sizeof buffer);
+    if (n <= 0) return false;
+    ReceivedLog.write(buffer, n);
+    ReceivedLog.flush();
+    Pending.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::cerr << "usage: fake_engine SCRIPT LOG [arguments...]\n";
+    return 2;
+  }
+  ReceivedLog.open(argv[2], std::ios::binary);
+  {
+    std::ofstream info(std::string(argv[2]) + ".info");
+    char folder[4096];
+    info << "cwd " << (::getcwd(folder, sizeof folder) ? folder : "?") << "\n";
+    for (int i = 3; i < argc; ++i) info << "arg " << argv[i] << "\n";
+  }
+  std::ifstream script(argv[1]);
+  std::string command;
+  std::string line;
+  while (std::getline(script, command)) {
+    std::size_t blank = command.find(' ');
+    std::string verb = command.substr(0, blank);
+    std::string rest = blank == std::string::npos ? std::string() : command.substr(blank + 1);
+    if (verb == "say") {
+      WriteAll(rest + "\n");
+    } else if (verb == "write") {
+      WriteAll(Unescape(rest));
+    } else if (verb == "repeat") {
+      std::size_t split = rest.find(' ');
+      WriteAll(std::string(std::stoul(rest.substr(0, split)), rest.at(split + 1)) + "\n");
+    } else if (verb == "expect") {
+      while (ReadLine(line) && line != rest) {
+      }
+    } else if (verb == "pause") {
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(rest)));
+    } else if (verb == "ignoreterm") {
+      std::signal(SIGTERM, SIG_IGN);
+    } else if (verb == "hang") {
+      for (;;) ::pause();
+    } else if (verb == "exit") {
+      return std::stoi(rest);
+    }
+  }
+  while (ReadLine(line) && line != "quit") {
+  }
+  return 0;
+}

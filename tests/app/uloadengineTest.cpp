@@ -1,0 +1,217 @@
+#include "uloadengine.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+#include "EngineTestSupport.h"
+#include "RecordingReporter.h"
+#include "utility.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Short waits: the fake engine is ready at once.
+TEngineDelays FastDelays() {
+  TEngineDelays delays;
+  delays.StartWait = 0ms;
+  delays.HandshakeWait = 0ms;
+  delays.QuitWait = 1000ms;
+  delays.TerminateWait = 200ms;
+  delays.WriteTimeout = 500ms;
+  return delays;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// True while a process with this id exists (a zombie included).
+bool ProcessExists(pid_t pid) { return ::kill(pid, 0) == 0; }
+
+// Each test runs the fake engine from a folder of its own whose name has a blank; the
+// engine's script and logs live there too.
+class FakeEngine : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Saved = BitBoards;
+    ASSERT_TRUE(ParseFenPlacement(START_POSITION_FEN, BitBoards));
+    Folder = fs::temp_directory_path() /
+             ("brv engine " + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "." +
+              std::to_string(::getpid()));
+    fs::remove_all(Folder);
+    fs::create_directories(Folder);
+    fs::create_symlink(FAKE_ENGINE_PATH, Folder / "fake engine");
+  }
+  void TearDown() override {
+    Engine.reset();
+    BitBoards = Saved;
+    fs::remove_all(Folder);
+  }
+
+  // Starts the fake engine on `script`, with the user on the light side unless told.
+  void Start(const std::string& script, bool enginePlaysLight = false, const std::string& extra = "") {
+    std::ofstream(Folder / "script") << script;
+    std::string parameters = "\"" + (Folder / "script").string() + "\" \"" + Log().string() + "\" " + extra;
+    Engine = tloadengine::Create((Folder / "fake engine").string(), parameters, &Board, enginePlaysLight,
+                                 Queue.Dispatcher(), FastDelays());
+    ASSERT_TRUE(Engine);
+  }
+
+  fs::path Log() const { return Folder / "received"; }
+  std::string Received() const { return ReadFile(Log()); }
+
+  bool WaitForReceived(const std::string& text) {
+    auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (Received() != text && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
+    return Received() == text;
+  }
+
+  bool RunUntilDisconnected() {
+    return Queue.RunUntil([this] { return !Engine->IsConnected(); });
+  }
+
+  TBitBoards Saved{};
+  fs::path Folder;
+  TRecordingReporter Reports;
+  TRecordingBoard Board;
+  TTaskQueue Queue;
+  std::unique_ptr<tloadengine> Engine;
+};
+
+const char HANDSHAKE[] = "xboard\nnew\nrandom\npost\nhard\n";
+
+TEST_F(FakeEngine, HandshakeBytesForEitherSideAndTheEchoOfEach) {
+  for (bool enginePlaysLight : {false, true}) {
+    Board.Sent.clear();
+    Start("", enginePlaysLight);
+    Engine->Quit();
+    std::string expected = std::string(HANDSHAKE) + (enginePlaysLight ? "white\ngo\n" : "") + "quit\n";
+    EXPECT_EQ(Received(), expected);
+    std::vector<std::string> echo = {"xboard", "new", "random", "post", "hard"};
+    if (enginePlaysLight) echo.insert(echo.end(), {"white", "go"});
+    echo.push_back("quit");
+    EXPECT_EQ(Board.Sent, echo);
+  }
+}
+
+TEST_F(FakeEngine, RunsInItsOwnFolderWithItsParametersSplitAtBlanks) {
+  Start("", false, " -depth  3 \"my book.bin\" ");
+  Engine->Quit();
+  std::string info = ReadFile(Folder / "received.info");
+  EXPECT_NE(info.find("cwd " + fs::canonical(Folder).string() + "\n"), std::string::npos) << info;
+  EXPECT_NE(info.find("arg -depth\narg 3\narg my book.bin\n"), std::string::npos) << info;
+}
+
+TEST_F(FakeEngine, LinesOfAnyLengthAreWrittenWhole) {
+  Start("");
+  std::string exact(4096, 'a');
+  std::string longer(4097, 'b');
+  std::string huge(300000, 'c');
+  EXPECT_EQ(Engine->SendCommand(exact), 4097u);
+  EXPECT_EQ(Engine->SendCommand(longer), 4098u);
+  EXPECT_EQ(Engine->SendCommand(huge), 300001u);
+  EXPECT_EQ(Engine->SendCommand(""), 1u);
+  EXPECT_TRUE(WaitForReceived(HANDSHAKE + exact + "\n" + longer + "\n" + huge + "\n\n"));
+  EXPECT_EQ(Board.Sent.back(), "");
+}
+
+TEST_F(FakeEngine, EngineMoveSplitAcrossTwoWritesIsApplied) {
+  Start("expect e2e4\nwrite mo\npause 100\nwrite ve e7\npause 100\nwrite e5\\n\n");
+  ASSERT_EQ(ApplyMoveToBitboards(BitBoards, {2, 4, 4, 4, 0}, LIGHT_SIDE), TMoveResult::Applied);
+  Engine->SendCommand("e2e4");
+  ASSERT_TRUE(Queue.RunUntil([this] { return !Board.Animations.empty(); }));
+  EXPECT_EQ(Board.Animations[0], (TAnimation{4, 7, 4, 5}));
+  EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/");
+  Queue.RunUntil([this] { return Board.Received == "move e7e5\n"; }, 2s);
+  EXPECT_EQ(Board.Received, "move e7e5\n");
+}
+
+TEST_F(FakeEngine, RefusalMateAndNotationRepeatsAreHandledAsTheyArrive) {
+  Start(
+      "expect e2e5\nsay Illegal move: e2e5\n"
+      "expect e2e4\nwrite 1. ... e7e5\\nMy move is : e7e5\\n\n"
+      "say 1-0 {White mates}\n");
+  Engine->SendCommand("e2e5");
+  ASSERT_TRUE(Queue.RunUntil([this] { return !Reports.Messages.empty(); }));
+  EXPECT_EQ(Reports.Messages[0], ILLEGAL_ENGINE_MOVE_TEXT);
+  ASSERT_EQ(ApplyMoveToBitboards(BitBoards, {2, 4, 4, 4, 0}, LIGHT_SIDE), TMoveResult::Applied);
+  Engine->SendCommand("e2e4");
+  ASSERT_TRUE(Queue.RunUntil([this] { return Reports.Messages.size() == 2; }));
+  EXPECT_EQ(Reports.Messages[1], ENGINE_MATES_TEXT);
+  EXPECT_EQ(Board.Animations, (std::vector<TAnimation>{{4, 7, 4, 5}}));
+}
+
+TEST_F(FakeEngine, GarbageAndAMegabyteLineDoNotHideTheNextMove) {
+  Start("write \\t\\r\\x7f garbage \\\\ \\n\nrepeat 1048576 z\nsay move e7e5\n");
+  ASSERT_EQ(ApplyMoveToBitboards(BitBoards, {2, 4, 4, 4, 0}, LIGHT_SIDE), TMoveResult::Applied);
+  ASSERT_TRUE(Queue.RunUntil([this] { return !Board.Animations.empty(); }));
+  EXPECT_EQ(Board.Animations[0], (TAnimation{4, 7, 4, 5}));
+  ASSERT_TRUE(Queue.RunUntil([this] { return Board.Received.size() >= 1048577u + 10u; }));
+  EXPECT_TRUE(Reports.Messages.empty());
+}
+
+TEST_F(FakeEngine, EngineThatExitsMidGameIsReapedAndWritesToItFail) {
+  Start("expect e2e4\nexit 0\n");
+  pid_t pid = Engine->ProcessId();
+  Engine->SendCommand("e2e4");
+  // Its end is not yet known on the main thread: the write itself fails, without a signal.
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(Engine->SendCommand("d2d4"), 0u);
+  ASSERT_TRUE(RunUntilDisconnected());
+  EXPECT_EQ(Engine->SendCommand("d2d4"), 0u);
+  EXPECT_FALSE(ProcessExists(pid));
+  EXPECT_EQ(Board.Sent.back(), "e2e4");
+}
+
+TEST_F(FakeEngine, FailedWriteIsReportedAndTheEngineCountsAsGone) {
+  Start("exit 0\n");
+  std::this_thread::sleep_for(200ms);
+  ASSERT_EQ(Engine->SendCommand("e2e4"), 0u);
+  ReportEngineWriteError(*Engine);
+  EXPECT_EQ(Reports.Messages, std::vector<std::string>{ENGINE_WRITE_ERROR_TEXT});
+  EXPECT_FALSE(Engine->IsConnected());
+}
+
+TEST_F(FakeEngine, EngineThatReadsNothingMakesTheWriteFailInTime) {
+  Start("hang\n");
+  EXPECT_EQ(Engine->SendCommand(std::string(4 << 20, 'x')), 0u);
+}
+
+TEST_F(FakeEngine, UnloadStopsAnEngineThatIgnoresQuitAndTerminate) {
+  Start("ignoreterm\nsay move e7e5\nhang\n");
+  pid_t pid = Engine->ProcessId();
+  ASSERT_TRUE(ProcessExists(pid));
+  std::this_thread::sleep_for(100ms);
+  // The reader's move is still queued when the engine object goes: it must be dropped.
+  Engine.reset();
+  EXPECT_FALSE(ProcessExists(pid));
+  Queue.RunPending();
+  EXPECT_TRUE(Board.Animations.empty());
+}
+
+TEST_F(FakeEngine, ProgramThatCannotStartIsReportedAndGivesNoEngine) {
+  std::ofstream(Folder / "not executable") << "#!/bin/sh\n";
+  const fs::path paths[] = {Folder / "missing", Folder / "not executable", Folder};
+  for (const fs::path& path : paths) {
+    Reports.Messages.clear();
+    auto engine = tloadengine::Create(path.string(), "", &Board, false, Queue.Dispatcher(), FastDelays());
+    EXPECT_FALSE(engine) << path;
+    ASSERT_EQ(Reports.Messages.size(), 1u) << path;
+    EXPECT_EQ(Reports.Messages[0].rfind("Cannot start the engine " + path.string() + ": ", 0), 0u)
+        << Reports.Messages[0];
+  }
+  EXPECT_TRUE(Board.Sent.empty());
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+#include "ureadengine.h"
+
+#include <gtest/gtest.h>
+
+#include "EngineTestSupport.h"
+#include "RecordingReporter.h"
+#include "utility.h"
+
+namespace {
+
+struct TLineCase {
+  const char* Line;
+  const char* Move;  // nullptr: no move
+  bool Mates;
+  bool Illegal;
+};
+
+const TLineCase LINE_CASES[] = {
+    {"move e7e5", "e7e5", false, false},
+    {"move  e7e5 ", "e7e5", false, false},
+    {"1. ... e7e5", "e7e5", false, false},
+    {"12. ... g8f6", "g8f6", false, false},
+    {"move e7e8q", "e7e8q", false, false},
+    {"move e9e5", "e9e5", false, false},  // shaped like a move: checked on the board
+    {"My move is : e7e5", nullptr, false, false},
+    {"My move is : move e7e5", nullptr, false, false},
+    {"1. e2e4", nullptr, false, false},
+    {"Illegal move: e2e5", nullptr, false, true},
+    {"Illegal move (no piece): move e2e5", nullptr, false, true},
+    {"0-1 {Black mates}", nullptr, true, false},
+    {"move e7e5 1-0 {White mates}", "e7e5", true, false},
+    {"move", nullptr, false, false},
+    {"move e7", nullptr, false, false},
+    {"move is forced", nullptr, false, false},
+    {"move Nf6", nullptr, false, false},
+    {" 6     10       15     287993 g8f6 b1c3 d7d5", nullptr, false, false},
+    {"tellics say     Fairy-Max", nullptr, false, false},
+    {"", nullptr, false, false},
+};
+
+TEST(EngineLine, FindsMovesAndMessages) {
+  for (const TLineCase& c : LINE_CASES) {
+    TEngineLine found = ParseEngineLine(c.Line);
+    EXPECT_EQ(found.HasMove, c.Move != nullptr) << c.Line;
+    EXPECT_EQ(found.MoveText, c.Move ? c.Move : "") << c.Line;
+    EXPECT_EQ(found.Mates, c.Mates) << c.Line;
+    EXPECT_EQ(found.Illegal, c.Illegal) << c.Line;
+  }
+}
+
+std::vector<std::string> SplitInTwo(const std::string& text, std::size_t at) {
+  TLineSplitter splitter;
+  std::vector<std::string> lines;
+  splitter.Add(std::string_view(text).substr(0, at), lines);
+  splitter.Add(std::string_view(text).substr(at), lines);
+  return lines;
+}
+
+TEST(LineSplitter, LinesComeOutWholeWhereverTheReadsSplitThem) {
+  const std::string output = "tellics say hi\r\nmove e7e5\n\nlast";
+  const std::vector<std::string> expected = {"tellics say hi", "move e7e5", ""};
+  for (std::size_t at = 0; at <= output.size(); ++at) EXPECT_EQ(SplitInTwo(output, at), expected) << at;
+}
+
+TEST(LineSplitter, FinishHandsOverALastLineWithoutLineFeed) {
+  TLineSplitter splitter;
+  std::vector<std::string> lines;
+  splitter.Add("move e7", lines);
+  EXPECT_TRUE(lines.empty());
+  splitter.Add("e5", lines);
+  splitter.Finish(lines);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], "move e7e5");
+  splitter.Finish(lines);
+  EXPECT_EQ(lines.size(), 1u);
+}
+
+TEST(LineSplitter, OverlongLineKeepsItsStartAndTheNextLineSurvives) {
+  TLineSplitter splitter;
+  std::vector<std::string> lines;
+  std::string huge(3 * TLineSplitter::MAX_LINE_LENGTH, 'x');
+  for (std::size_t i = 0; i < huge.size(); i += 4096) splitter.Add(std::string_view(huge).substr(i, 4096), lines);
+  splitter.Add("\nmove e7e5\n", lines);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].size(), TLineSplitter::MAX_LINE_LENGTH);
+  EXPECT_EQ(lines[1], "move e7e5");
+}
+
+// The shared position is set for each test and restored afterwards.
+class EngineChunk : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Saved = BitBoards;
+    ASSERT_TRUE(ParseFenPlacement("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/", BitBoards));
+  }
+  void TearDown() override { BitBoards = Saved; }
+
+  static TEngineChunk ChunkOf(const std::string& text) {
+    TEngineChunk chunk;
+    chunk.Text = text;
+    TLineSplitter splitter;
+    std::vector<std::string> lines;
+    splitter.Add(text, lines);
+    splitter.Finish(lines);
+    for (const std::string& line : lines) {
+      TEngineLine found = ParseEngineLine(line);
+      if (found.SaysAnything()) chunk.Found.push_back(found);
+    }
+    return chunk;
+  }
+
+  TBitBoards Saved{};
+  TRecordingReporter Reports;
+  TRecordingBoard Board;
+};
+
+TEST_F(EngineChunk, EngineMoveIsAppliedAnimatedAndLogged) {
+  HandleEngineChunk(ChunkOf("move e7e5\n"), DARK_SIDE, &Board);
+  EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/");
+  // e is column 4 (the h-file is column 1).
+  EXPECT_EQ(Board.Animations, (std::vector<TAnimation>{{4, 7, 4, 5}}));
+  EXPECT_EQ(Board.Received, "move e7e5\n");
+  EXPECT_TRUE(Reports.Messages.empty());
+}
+
+TEST_F(EngineChunk, BadEngineMovesAreReportedAndChangeNothing) {
+  const char* bad[] = {
+      "move e9e5",   // no such rank
+      "move i7i5",   // no such file
+      "move e5e4",   // empty from-square
+      "move d2d4",   // a piece of the user's side
+      "move d8d7",   // captures its own pawn
+      "move e7e5k",  // no such promotion piece
+  };
+  for (const char* line : bad) {
+    TBitBoards before = BitBoards;
+    Reports.Messages.clear();
+    HandleEngineChunk(ChunkOf(line), DARK_SIDE, &Board);
+    EXPECT_EQ(BitBoards, before) << line;
+    EXPECT_EQ(Reports.Messages, std::vector<std::string>{ILLEGAL_ENGINE_MOVE_TEXT}) << line;
+  }
+  EXPECT_TRUE(Board.Animations.empty());
+}
+
+TEST_F(EngineChunk, PromotionLetterChoosesThePiece) {
+  ASSERT_TRUE(ParseFenPlacement("4k3/8/8/8/8/8/p7/4K3/", BitBoards));
+  HandleEngineChunk(ChunkOf("move a2a1n\n"), DARK_SIDE, &Board);
+  EXPECT_EQ(FenPlacementText(BitBoards), "4k3/8/8/8/8/8/8/n3K3/");
+}
+
+TEST_F(EngineChunk, OneChunkCanMoveReportMateAndIllegal) {
+  HandleEngineChunk(ChunkOf("Illegal move: e2e5\nmove e7e5\n0-1 {Black mates}\n"), DARK_SIDE, &Board);
+  EXPECT_EQ(Board.Animations.size(), 1u);
+  EXPECT_EQ(Reports.Messages, (std::vector<std::string>{ILLEGAL_ENGINE_MOVE_TEXT, ENGINE_MATES_TEXT}));
+}
+
+TEST_F(EngineChunk, MoveRepeatedInTheEngineNotationIsAppliedOnce) {
+  HandleEngineChunk(ChunkOf("1. ... e7e5\nMy move is : e7e5\n"), DARK_SIDE, &Board);
+  EXPECT_EQ(Board.Animations.size(), 1u);
+  EXPECT_TRUE(Reports.Messages.empty());
+}
+
+}  // namespace
