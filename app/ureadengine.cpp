@@ -86,6 +86,20 @@ void TLineSplitter::Complete(std::vector<std::string>& lines) {
   FPending.clear();
 }
 
+TEngineChunk MakeEngineChunk(TLineSplitter& splitter, std::string_view bytes, bool ended) {
+  TEngineChunk chunk;
+  chunk.Text = std::string(bytes);
+  chunk.Ended = ended;
+  std::vector<std::string> lines;
+  splitter.Add(bytes, lines);
+  if (ended) splitter.Finish(lines);
+  for (const std::string& line : lines) {
+    TEngineLine found = ParseEngineLine(line);
+    if (found.SaysAnything()) chunk.Found.push_back(std::move(found));
+  }
+  return chunk;
+}
+
 void HandleEngineChunk(const TEngineChunk& chunk, int engineSide, TEngineBoard* board) {
   for (const TEngineLine& line : chunk.Found) {
     if (line.HasMove) ApplyEngineMove(line.MoveText, engineSide, board);
@@ -114,27 +128,14 @@ void tsreadengine::Stop() {
 void tsreadengine::Execute() {
   try {
     TLineSplitter splitter;
-    std::vector<std::string> lines;
     char buffer[CHUNK_SIZE];
     for (;;) {
       std::size_t count = 0;
       TChildProcess::TReadResult result = FProcess.ReadOutput(buffer, sizeof buffer, count);
       // Woken: the owner is stopping and drops whatever it would still be handed.
       if (result == TChildProcess::TReadResult::Woken) return;
-      TEngineChunk chunk;
-      lines.clear();
-      if (result == TChildProcess::TReadResult::Data) {
-        chunk.Text.assign(buffer, count);
-        splitter.Add(chunk.Text, lines);
-      } else {
-        splitter.Finish(lines);
-        chunk.Ended = true;
-      }
-      for (const std::string& line : lines) {
-        TEngineLine found = ParseEngineLine(line);
-        if (found.SaysAnything()) chunk.Found.push_back(std::move(found));
-      }
-      Post(std::move(chunk));
+      bool ended = result == TChildProcess::TReadResult::Ended;
+      Post(MakeEngineChunk(splitter, std::string_view(buffer, ended ? 0 : count), ended));
       if (result == TChildProcess::TReadResult::Ended) return;
     }
   } catch (...) {

@@ -82,6 +82,10 @@ struct TEngineChunk {
   bool Ended = false;              // the output has ended (Text is then empty)
 };
 
+// What the reader hands over for the bytes of one read, or for the end of the output
+// when `ended` is set (a last line without line feed then counts).
+TEngineChunk MakeEngineChunk(TLineSplitter& splitter, std::string_view bytes, bool ended);
+
 // Main thread: acts on one chunk. An engine move is checked (squares a1-h8, a piece of
 // `engineSide` on its from-square, no capture of its own piece) and applied to
 // `BitBoards`, then `board` animates it and the user's side is tested for mate; a bad

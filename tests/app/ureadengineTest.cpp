@@ -48,34 +48,24 @@ TEST(EngineLine, FindsMovesAndMessages) {
   }
 }
 
-std::vector<std::string> SplitInTwo(const std::string& text, std::size_t at) {
+// The moves of every chunk handed over for `output` read in two pieces split at `at`.
+std::vector<std::string> MovesReadInTwo(std::string_view output, std::size_t at) {
   TLineSplitter splitter;
-  std::vector<std::string> lines;
-  splitter.Add(std::string_view(text).substr(0, at), lines);
-  splitter.Add(std::string_view(text).substr(at), lines);
-  return lines;
+  std::vector<std::string> moves;
+  for (const TEngineChunk& chunk : {MakeEngineChunk(splitter, output.substr(0, at), false),
+                                    MakeEngineChunk(splitter, output.substr(at), false),
+                                    MakeEngineChunk(splitter, "", true)})
+    for (const TEngineLine& line : chunk.Found) moves.push_back(line.MoveText);
+  return moves;
 }
 
-TEST(LineSplitter, LinesComeOutWholeWhereverTheReadsSplitThem) {
-  const std::string output = "tellics say hi\r\nmove e7e5\n\nlast";
-  const std::vector<std::string> expected = {"tellics say hi", "move e7e5", ""};
-  for (std::size_t at = 0; at <= output.size(); ++at) EXPECT_EQ(SplitInTwo(output, at), expected) << at;
+TEST(EngineOutput, MovesAreFoundWhereverTheReadsSplitTheLines) {
+  const std::string output = "tellics say hi\r\nmove e7e5\r\n\n1. ... d7d5";
+  for (std::size_t at = 0; at <= output.size(); ++at)
+    EXPECT_EQ(MovesReadInTwo(output, at), (std::vector<std::string>{"e7e5", "d7d5"})) << at;
 }
 
-TEST(LineSplitter, FinishHandsOverALastLineWithoutLineFeed) {
-  TLineSplitter splitter;
-  std::vector<std::string> lines;
-  splitter.Add("move e7", lines);
-  EXPECT_TRUE(lines.empty());
-  splitter.Add("e5", lines);
-  splitter.Finish(lines);
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0], "move e7e5");
-  splitter.Finish(lines);
-  EXPECT_EQ(lines.size(), 1u);
-}
-
-TEST(LineSplitter, OverlongLineKeepsItsStartAndTheNextLineSurvives) {
+TEST(EngineOutput, OverlongLineKeepsItsStartAndTheNextLineSurvives) {
   TLineSplitter splitter;
   std::vector<std::string> lines;
   std::string huge(3 * TLineSplitter::MAX_LINE_LENGTH, 'x');
@@ -96,17 +86,8 @@ protected:
   void TearDown() override { BitBoards = Saved; }
 
   static TEngineChunk ChunkOf(const std::string& text) {
-    TEngineChunk chunk;
-    chunk.Text = text;
     TLineSplitter splitter;
-    std::vector<std::string> lines;
-    splitter.Add(text, lines);
-    splitter.Finish(lines);
-    for (const std::string& line : lines) {
-      TEngineLine found = ParseEngineLine(line);
-      if (found.SaysAnything()) chunk.Found.push_back(found);
-    }
-    return chunk;
+    return MakeEngineChunk(splitter, text, true);
   }
 
   TBitBoards Saved{};
@@ -152,12 +133,6 @@ TEST_F(EngineChunk, OneChunkCanMoveReportMateAndIllegal) {
   HandleEngineChunk(ChunkOf("Illegal move: e2e5\nmove e7e5\n0-1 {Black mates}\n"), DARK_SIDE, &Board);
   EXPECT_EQ(Board.Animations.size(), 1u);
   EXPECT_EQ(Reports.Messages, (std::vector<std::string>{ILLEGAL_ENGINE_MOVE_TEXT, ENGINE_MATES_TEXT}));
-}
-
-TEST_F(EngineChunk, MoveRepeatedInTheEngineNotationIsAppliedOnce) {
-  HandleEngineChunk(ChunkOf("1. ... e7e5\nMy move is : e7e5\n"), DARK_SIDE, &Board);
-  EXPECT_EQ(Board.Animations.size(), 1u);
-  EXPECT_TRUE(Reports.Messages.empty());
 }
 
 }  // namespace
