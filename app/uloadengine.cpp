@@ -3,6 +3,7 @@
 #include <exception>
 #include <thread>
 
+#include "Exceptions.h"
 #include "maindefine.h"
 #include "ureport.h"
 
@@ -20,6 +21,7 @@ std::string Trimmed(std::string_view text) {
 std::unique_ptr<tloadengine> tloadengine::Create(const std::string& path, const std::string& parameters,
                                                  TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch,
                                                  const TEngineDelays& delays) {
+  BRV_ASSERT_MSG(dispatch != nullptr, "tloadengine::Create(): no dispatcher");
   std::unique_ptr<tloadengine> engine(new tloadengine(board, enginePlaysLight, std::move(dispatch), delays));
   if (!engine->StartEngineProcess(path, parameters)) {
     Reporter().ShowMessage("Cannot start the engine " + Trimmed(path) + ": " + engine->FProcess.ErrorText());
@@ -78,11 +80,13 @@ void tloadengine::SendStartupCommands(bool enginePlaysLight) {
   }
 }
 
-void tloadengine::Quit() {
-  if (FQuit) return;
+bool tloadengine::Quit() {
+  if (FQuit) return false;
   if (IsConnected()) SendCommand("quit");
   FQuit = true;
-  if (!FProcess.WaitForExit(FDelays.QuitWait)) FProcess.Stop(FDelays.TerminateWait);
+  if (FProcess.WaitForExit(FDelays.QuitWait)) return true;
+  FProcess.Stop(FDelays.TerminateWait);
+  return false;
 }
 
 void tloadengine::HandleChunk(const TEngineChunk& chunk) {

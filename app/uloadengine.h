@@ -49,8 +49,9 @@ public:
   std::size_t SendCommand(std::string_view text);
 
   // Sends "quit", waits for the engine to end, terminates and then kills it if it
-  // does not, and reaps it. Afterwards the engine is gone.
-  void Quit();
+  // does not, and reaps it. Afterwards the engine is gone. True when the engine ended
+  // on its own (false also for a second call).
+  bool Quit();
 
   // False once the engine's output has ended, it was quit, or Disconnect was called;
   // SendCommand then sends nothing.

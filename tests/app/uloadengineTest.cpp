@@ -90,7 +90,7 @@ TEST_F(FakeEngine, HandshakeBytesForEitherSideInItsOwnFolderWithItsParameters) {
   for (bool enginePlaysLight : {false, true}) {
     Board.Sent.clear();
     Start("", enginePlaysLight, " -depth  3 \"my book.bin\" ");
-    Engine->Quit();
+    EXPECT_TRUE(Engine->Quit());
     std::string expected = std::string(HANDSHAKE) + (enginePlaysLight ? "white\ngo\n" : "") + "quit\n";
     EXPECT_EQ(Received(), expected);
     std::vector<std::string> echo = {"xboard", "new", "random", "post", "hard"};
