@@ -39,6 +39,8 @@ void ApplyEngineMove(const std::string& text, int engineSide, TEngineBoard* boar
     return;
   }
   if (board) board->StartEngineMoveAnimation(move.FromCol, move.FromRow, move.ToCol, move.ToRow);
+  // The user's side is to move now.
+  if (IsMate(BitBoards, 1 - engineSide)) Reporter().ShowMessage(USER_MATED_TEXT);
 }
 
 }  // namespace

@@ -123,6 +123,13 @@ TEST_F(EngineChunk, BadEngineMovesAreReportedAndChangeNothing) {
   EXPECT_TRUE(Board.Animations.empty());
 }
 
+TEST_F(EngineChunk, UserLeftWithoutMovesIsToldAfterTheEngineMove) {
+  ASSERT_TRUE(ParseFenPlacement("rnbqkbnr/pppp1ppp/8/4p3/6P1/5P2/PPPPP2P/RNBQKBNR/", BitBoards));
+  HandleEngineChunk(ChunkOf("move d8h4\n"), DARK_SIDE, &Board);
+  EXPECT_EQ(Reports.Messages, std::vector<std::string>{USER_MATED_TEXT});
+  EXPECT_EQ(Board.Animations.size(), 1u);
+}
+
 TEST_F(EngineChunk, PromotionLetterChoosesThePiece) {
   ASSERT_TRUE(ParseFenPlacement("4k3/8/8/8/8/8/p7/4K3/", BitBoards));
   HandleEngineChunk(ChunkOf("move a2a1n\n"), DARK_SIDE, &Board);
