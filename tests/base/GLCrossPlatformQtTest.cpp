@@ -1,0 +1,86 @@
+#include "GLCrossPlatformQt.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <fstream>
+#include <string>
+#include <functional>
+
+namespace {
+
+// Acts on the modal dialog as soon as it is shown.
+void WhenModal(std::function<void(QWidget*)> action) {
+  auto* timer = new QTimer(qApp);
+  QObject::connect(timer, &QTimer::timeout, [timer, action] {
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+      timer->stop();
+      timer->deleteLater();
+      action(dialog);
+    }
+  });
+  timer->start(10);
+}
+
+TEST(GLCrossPlatformQt, InputDialogReturnsTheTextOrTheDefault) {
+  WhenModal([](QWidget* w) {
+    auto* dialog = qobject_cast<QInputDialog*>(w);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->labelText(), "Name:");
+    dialog->setTextValue("Fairy");
+    dialog->accept();
+  });
+  EXPECT_EQ(InputDialog("Engine", "Name:", "none"), "Fairy");
+  WhenModal([](QWidget* w) {
+    qobject_cast<QDialog*>(w)->findChild<QLineEdit*>()->setText("typed");
+    qobject_cast<QDialog*>(w)->reject();
+  });
+  EXPECT_EQ(InputDialog("Engine", "Name:", "none"), "none");
+}
+
+TEST(GLCrossPlatformQt, OpenPictureDialogChangesTheNameOnlyWhenConfirmed) {
+  QTemporaryDir folder;
+  const std::string picture = folder.filePath("board.bmp").toStdString();
+  std::ofstream(picture) << "BM";
+  std::string fileName = picture;
+  WhenModal([](QWidget* w) {
+    EXPECT_EQ(w->windowTitle(), "Choose a texture");
+    qobject_cast<QDialog*>(w)->reject();
+  });
+  EXPECT_FALSE(OpenPictureDialogExecute(fileName, "Choose a texture"));
+  EXPECT_EQ(fileName, picture);
+
+  fileName = folder.filePath("missing.bmp").toStdString();
+  WhenModal([&picture](QWidget* w) {
+    auto* dialog = qobject_cast<QFileDialog*>(w);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
+    // As the user would: type the name, then confirm.
+    dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(picture));
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  EXPECT_TRUE(OpenPictureDialogExecute(fileName));
+  EXPECT_EQ(fileName, picture);
+}
+
+TEST(GLCrossPlatformQt, ScreenColorDepthIsThatOfTheScreen) {
+  int depth = ScreenColorDepth();
+  EXPECT_TRUE(depth == 16 || depth == 24 || depth == 32) << depth;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  // Listing the tests needs no display; running them does.
+  if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
+  QApplication application(argc, argv);
+  return RUN_ALL_TESTS();
+}
