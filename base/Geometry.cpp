@@ -14,6 +14,7 @@
 // Processor test and component access
 
 bool FastVectorPath = false;
+bool WideVectorPath = false;
 
 namespace {
 
@@ -26,7 +27,7 @@ inline bool ProcessorHasPackedSingle() {
 
 // True when the processor and the system support AVX2 (the operating system saves
 // the upper halves of the registers: OSXSAVE and XCR0 bits 1-2).
-inline bool ProcessorHasPackedDouble4() {
+inline bool ProcessorHasWideVectors() {
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
   if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
   if (!(ecx & bit_OSXSAVE) || !(ecx & bit_AVX)) return false;
@@ -37,10 +38,9 @@ inline bool ProcessorHasPackedDouble4() {
   return (ebx & bit_AVX2) != 0;
 }
 
-// The packed path needs SSE; the flag is set once, before main runs.
-const bool kProcessorTested = (FastVectorPath = ProcessorHasPackedSingle(), true);
-// The packed path of the cofactors needs AVX2 as well; without it they take the plain path.
-const bool kPackedDouble4 = ProcessorHasPackedDouble4();
+// The packed path needs SSE, its wide forms AVX2; the flags are set once, before main runs.
+const bool kProcessorTested =
+    (FastVectorPath = ProcessorHasPackedSingle(), WideVectorPath = ProcessorHasWideVectors(), true);
 
 using TRows = std::array<std::array<float, 4>, 4>;
 
@@ -319,7 +319,8 @@ namespace {
 // 1 (from row 0), rows 0, 1 those of rows 2 (from row 3) and 3 (from row 2). The
 // packed path computes the same lanes four at a time, in the same order.
 double ScaledAdjoint(const TMatrix4& m, bool divide, TMatrix4& out) {
-  if (FastVectorPath && kPackedDouble4) return sse::ScaledAdjoint4(m, divide, out);
+  // Without the wide form the cofactors take the plain path: two lanes gain little.
+  if (FastVectorPath && WideVectorPath) return sse::ScaledAdjoint4(m, divide, out);
   const TRows r = RowsOf(m);
   static constexpr int kP[4] = {1, 0, 0, 0}, kQ[4] = {2, 2, 1, 1}, kS[4] = {3, 3, 3, 2};
   double rows[4][4];

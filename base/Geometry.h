@@ -94,6 +94,10 @@ inline constexpr TQuaternion IdentityQuaternion{{0, 0, 0}, 1};
 // True when the packed (SSE) path is in use: set once at start from the
 // processor test. Tests may switch it to compare the two paths.
 extern bool FastVectorPath;
+// True when the processor has AVX2 as well: the packed path then computes the
+// cofactors (determinant, adjoint, inverse) four doubles at a time, with the same
+// results. Set once at start; tests may switch it.
+extern bool WideVectorPath;
 
 // ---------------------------------------------------------------------------
 // Construction and copy
@@ -351,8 +355,12 @@ bool BoxOutsideView(const TAffineVector& min, const TAffineVector& max, const TV
 #include "GeometryPacked.h"
 
 inline TMatrix4 MatrixMultiply(const TMatrix4& a, const TMatrix4& b) {
-  if (FastVectorPath) return sse::Multiply(a, b);
+  // One named result, written in place on either path.
   TMatrix4 out;
+  if (FastVectorPath) {
+    sse::MultiplyInto(a, b, out);
+    return out;
+  }
   const TVector* r = b.Rows;
   for (int i = 0; i < 4; ++i) {
     const TVector& x = a.Rows[i];
@@ -374,6 +382,7 @@ inline TVector Vec4Transform(const TVector& v, const TMatrix4& m) {
 }
 
 inline TAffineVector Vec3TransformPoint(const TAffineVector& v, const TMatrix4& m) {
+  if (FastVectorPath) return sse::TransformPoint(v, m);
   const TVector* r = m.Rows;
   return {v.x * r[0].x + v.y * r[1].x + v.z * r[2].x + r[3].x,
           v.x * r[0].y + v.y * r[1].y + v.z * r[2].y + r[3].y,

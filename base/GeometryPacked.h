@@ -9,6 +9,7 @@
 #error "The vector routines need SSE2 (x86-64)."
 #endif
 
+#include <bit>
 #include <cstdint>
 #include <immintrin.h>
 
@@ -16,11 +17,10 @@ namespace sse {
 
 inline __m128 Load(const TVector& v) { return _mm_loadu_ps(&v.x); }
 
-inline TVector Store(__m128 r) {
-  TVector v;
-  _mm_storeu_ps(&v.x, r);
-  return v;
-}
+// Results leave a register as plain values rather than through the intrinsic
+// stores: those may alias anything, which would make every loop around them reload
+// its matrix and the path flag.
+inline TVector Store(__m128 r) { return std::bit_cast<TVector>(r); }
 
 // (x, y, z, 0) without reading past z.
 inline __m128 Load3(const TAffineVector& v) {
@@ -28,10 +28,8 @@ inline __m128 Load3(const TAffineVector& v) {
 }
 
 inline TAffineVector Store3(__m128 r) {
-  TAffineVector v;
-  _mm_storel_pi(reinterpret_cast<__m64*>(&v.x), r);
-  _mm_store_ss(&v.z, _mm_movehl_ps(r, r));
-  return v;
+  const TVector v = Store(r);
+  return {v.x, v.y, v.z};
 }
 
 // Four floats at `floatOffset` floats from the start of the array item p (within the array).
@@ -87,26 +85,33 @@ inline TAffineVector Normalized3(const TAffineVector& v) {
   return Store3(_mm_mul_ps(x, RSqrtRefined(SquaredLength3(x))));
 }
 
-inline TVector Transform(const TVector& v, const TMatrix4& m) {
-  __m128 x = Load(v);
-  __m128 r = _mm_mul_ps(_mm_shuffle_ps(x, x, 0x00), Load(m.Rows[0]));
-  r = _mm_add_ps(r, _mm_mul_ps(_mm_shuffle_ps(x, x, 0x55), Load(m.Rows[1])));
-  r = _mm_add_ps(r, _mm_mul_ps(_mm_shuffle_ps(x, x, 0xAA), Load(m.Rows[2])));
-  return Store(_mm_add_ps(r, _mm_mul_ps(_mm_shuffle_ps(x, x, 0xFF), Load(m.Rows[3]))));
+
+// (v, 1) x m: the translation row is added last, as on the plain path.
+inline TAffineVector TransformPoint(const TAffineVector& v, const TMatrix4& m) {
+  __m128 r = _mm_mul_ps(_mm_set1_ps(v.x), Load(m.Rows[0]));
+  r = _mm_add_ps(r, _mm_mul_ps(_mm_set1_ps(v.y), Load(m.Rows[1])));
+  r = _mm_add_ps(r, _mm_mul_ps(_mm_set1_ps(v.z), Load(m.Rows[2])));
+  return Store3(_mm_add_ps(r, Load(m.Rows[3])));
 }
 
-inline TMatrix4 Multiply(const TMatrix4& a, const TMatrix4& b) {
-  // b's rows are loaded once, before anything is stored.
+// The row x times the matrix with rows b0..b3.
+inline __m128 RowTimes(__m128 x, __m128 b0, __m128 b1, __m128 b2, __m128 b3) {
+  __m128 r = _mm_mul_ps(_mm_shuffle_ps(x, x, 0x00), b0);
+  r = _mm_add_ps(r, _mm_mul_ps(_mm_shuffle_ps(x, x, 0x55), b1));
+  r = _mm_add_ps(r, _mm_mul_ps(_mm_shuffle_ps(x, x, 0xAA), b2));
+  return _mm_add_ps(r, _mm_mul_ps(_mm_shuffle_ps(x, x, 0xFF), b3));
+}
+
+inline TVector Transform(const TVector& v, const TMatrix4& m) {
+  return Store(RowTimes(Load(v), Load(m.Rows[0]), Load(m.Rows[1]), Load(m.Rows[2]), Load(m.Rows[3])));
+}
+
+// out = a x b, written once all of a and b has been read.
+inline void MultiplyInto(const TMatrix4& a, const TMatrix4& b, TMatrix4& out) {
   const __m128 b0 = Load(b.Rows[0]), b1 = Load(b.Rows[1]), b2 = Load(b.Rows[2]), b3 = Load(b.Rows[3]);
-  TMatrix4 out;
-  for (int i = 0; i < 4; ++i) {
-    __m128 x = Load(a.Rows[i]);
-    __m128 r = _mm_mul_ps(_mm_shuffle_ps(x, x, 0x00), b0);
-    r = _mm_add_ps(r, _mm_mul_ps(_mm_shuffle_ps(x, x, 0x55), b1));
-    r = _mm_add_ps(r, _mm_mul_ps(_mm_shuffle_ps(x, x, 0xAA), b2));
-    out.Rows[i] = Store(_mm_add_ps(r, _mm_mul_ps(_mm_shuffle_ps(x, x, 0xFF), b3)));
-  }
-  return out;
+  const __m128 rows[4] = {RowTimes(Load(a.Rows[0]), b0, b1, b2, b3), RowTimes(Load(a.Rows[1]), b0, b1, b2, b3),
+                          RowTimes(Load(a.Rows[2]), b0, b1, b2, b3), RowTimes(Load(a.Rows[3]), b0, b1, b2, b3)};
+  out = std::bit_cast<TMatrix4>(rows);
 }
 
 // The array routines below handle four 3-vectors (three registers) per step and
