@@ -99,7 +99,7 @@ TDblMatrix4 MatrixToDouble(const TMatrix4& m) {
 TAffineVector Vec3Add(const TAffineVector& a, const TAffineVector& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 
 TVector Vec4Add(const TVector& a, const TVector& b) {
-  if (FastVectorPath) return sse::Add(a, b);
+  if (FastVectorPath) return packed::Add(a, b);
   return {a.x + b.x, a.y + b.y, a.z + b.z, a.w + b.w};
 }
 
@@ -109,7 +109,7 @@ void Vec4AddInPlace(TVector& a, const TVector& b) { a = Vec4Add(a, b); }
 void Vec3ArrayTranslate(const TAffineVector* src, const TAffineVector& delta, TAffineVector* out, int n) {
   CheckCount(n);
   int i = 0;
-  if (FastVectorPath) i = sse::ArrayTranslate(src, delta, out, n);
+  if (FastVectorPath) i = packed::ArrayTranslate(src, delta, out, n);
   for (; i < n; ++i) out[i] = Vec3Add(src[i], delta);
 }
 
@@ -119,7 +119,7 @@ TVector Vec4SubAsDirection(const TVector& a, const TVector& b) { return {a.x - b
 TVector Vec4SubKeepW(const TVector& a, const TVector& b) { return {a.x - b.x, a.y - b.y, a.z - b.z, a.w}; }
 
 TVector Vec4Sub(const TVector& a, const TVector& b) {
-  if (FastVectorPath) return sse::Sub(a, b);
+  if (FastVectorPath) return packed::Sub(a, b);
   return {a.x - b.x, a.y - b.y, a.z - b.z, a.w - b.w};
 }
 
@@ -145,7 +145,7 @@ TVector Vec4Combine(const TVector& a, const TVector& b, float f1, float f2) {
 }
 
 TVector Vec4CombineTo(const TVector& a, const TVector& b, float f1, float f2) {
-  if (FastVectorPath) return sse::Combine(a, b, f1, f2);
+  if (FastVectorPath) return packed::Combine(a, b, f1, f2);
   return Vec4Combine(a, b, f1, f2);
 }
 
@@ -175,19 +175,19 @@ TAffineVector Vec3Lerp(const TAffineVector& a, const TAffineVector& b, float t) 
 }
 
 TAffineVector Vec3LerpTo(const TAffineVector& a, const TAffineVector& b, float t) {
-  if (FastVectorPath) return sse::Lerp3(a, b, t);
+  if (FastVectorPath) return packed::Lerp3(a, b, t);
   return Vec3Lerp(a, b, t);
 }
 
 TVector Vec4Lerp(const TVector& a, const TVector& b, float t) {
-  if (FastVectorPath) return sse::Lerp4(a, b, t);
+  if (FastVectorPath) return packed::Lerp4(a, b, t);
   return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t, a.w + (b.w - a.w) * t};
 }
 
 void Vec3ArrayLerp(const TAffineVector* a, const TAffineVector* b, float t, TAffineVector* out, int n) {
   CheckCount(n);
   int i = 0;
-  if (FastVectorPath) i = sse::ArrayLerp3(a, b, t, out, n);
+  if (FastVectorPath) i = packed::ArrayLerp3(a, b, t, out, n);
   for (; i < n; ++i) out[i] = Vec3Lerp(a[i], b[i], t);
 }
 
@@ -246,14 +246,14 @@ float Vec3MaxComponent(const TAffineVector& v) { return MaxOf3(v.x, v.y, v.z); }
 void Vec3NormalizeInPlace(TAffineVector& v) { v = Vec3Normalized(v); }
 
 TAffineVector Vec3Normalized(const TAffineVector& v) {
-  if (FastVectorPath) return sse::Normalized3(v);
+  if (FastVectorPath) return packed::Normalized3(v);
   return Vec3Scaled(v, 1.0f / std::sqrt(Vec3Dot(v, v)));
 }
 
 void Vec3ArrayNormalize(TAffineVector* v, int n) {
   CheckCount(n);
   int i = 0;
-  if (FastVectorPath) i = sse::ArrayNormalize3(v, n);
+  if (FastVectorPath) i = packed::ArrayNormalize3(v, n);
   for (; i < n; ++i) v[i] = Vec3Normalized(v[i]);
 }
 
@@ -320,7 +320,7 @@ namespace {
 // packed path computes the same lanes four at a time, in the same order.
 double ScaledAdjoint(const TMatrix4& m, bool divide, TMatrix4& out) {
   // Without the wide form the cofactors take the plain path: two lanes gain little.
-  if (FastVectorPath && WideVectorPath) return sse::ScaledAdjoint4(m, divide, out);
+  if (FastVectorPath && WideVectorPath) return packed::ScaledAdjoint4(m, divide, out);
   const TRows r = RowsOf(m);
   static constexpr int kP[4] = {1, 0, 0, 0}, kQ[4] = {2, 2, 1, 1}, kS[4] = {3, 3, 3, 2};
   double rows[4][4];
@@ -349,7 +349,7 @@ double ScaledAdjoint(const TMatrix4& m, bool divide, TMatrix4& out) {
   }
   // Expansion along row 0.
   const std::array<float, 4>& top = r[0];
-  double det = (top[0] * columns[0][0] + top[1] * columns[0][1]) + (top[2] * columns[0][2] + top[3] * columns[0][3]);
+  double det = (top[0] * columns[0][0] + top[2] * columns[0][2]) + (top[1] * columns[0][1] + top[3] * columns[0][3]);
   const double scale = divide ? 1 / det : 1;
   TRows adjoint;
   for (int i = 0; i < 4; ++i)
@@ -484,7 +484,7 @@ long double ArcTan2Extended(long double y, long double x) { return std::atan2(y,
 float ArcTan2Single(float y, float x) { return std::atan2(y, x); }
 
 float RSqrt(float x) {
-  if (FastVectorPath) return sse::RSqrt(x);
+  if (FastVectorPath) return packed::RSqrt(x);
   return 1.0f / std::sqrt(x);
 }
 
@@ -528,7 +528,7 @@ float ClampSingle(float value, float min, float max) {
 void ScaleFloatArray(float* values, int n, float f) {
   CheckCount(n);
   int i = 0;
-  if (FastVectorPath) i = sse::ScaleArray(values, n, f);
+  if (FastVectorPath) i = packed::ScaleArray(values, n, f);
   for (; i < n; ++i) values[i] *= f;
 }
 

@@ -358,7 +358,7 @@ inline TMatrix4 MatrixMultiply(const TMatrix4& a, const TMatrix4& b) {
   // One named result, written in place on either path.
   TMatrix4 out;
   if (FastVectorPath) {
-    sse::MultiplyInto(a, b, out);
+    packed::MultiplyInto(a, b, out);
     return out;
   }
   const TVector* r = b.Rows;
@@ -373,7 +373,7 @@ inline TMatrix4 MatrixMultiply(const TMatrix4& a, const TMatrix4& b) {
 }
 
 inline TVector Vec4Transform(const TVector& v, const TMatrix4& m) {
-  if (FastVectorPath) return sse::Transform(v, m);
+  if (FastVectorPath) return packed::Transform(v, m);
   const TVector* r = m.Rows;
   return {v.x * r[0].x + v.y * r[1].x + v.z * r[2].x + v.w * r[3].x,
           v.x * r[0].y + v.y * r[1].y + v.z * r[2].y + v.w * r[3].y,
@@ -382,7 +382,7 @@ inline TVector Vec4Transform(const TVector& v, const TMatrix4& m) {
 }
 
 inline TAffineVector Vec3TransformPoint(const TAffineVector& v, const TMatrix4& m) {
-  if (FastVectorPath) return sse::TransformPoint(v, m);
+  if (FastVectorPath) return packed::TransformPoint(v, m);
   const TVector* r = m.Rows;
   return {v.x * r[0].x + v.y * r[1].x + v.z * r[2].x + r[3].x,
           v.x * r[0].y + v.y * r[1].y + v.z * r[2].y + r[3].y,

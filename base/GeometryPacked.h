@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <immintrin.h>
 
-namespace sse {
+namespace packed {
 
 inline __m128 Load(const TVector& v) { return _mm_loadu_ps(&v.x); }
 
@@ -184,7 +184,7 @@ inline int ScaleArray(float* values, int n, float f) {
   return i;
 }
 
-// The cofactors of a 4x4 matrix in double, four lanes at once; see CofactorsOf in
+// The cofactors of a 4x4 matrix in double, four lanes at once; see ScaledAdjoint in
 // Geometry.cpp for the lane layout. (Lambdas would not inherit the target.)
 #define BRV_AVX2 __attribute__((target("avx2")))
 
@@ -211,7 +211,7 @@ BRV_AVX2 inline double ScaledAdjoint4(const TMatrix4& m, bool divide, TMatrix4& 
   const __m256d plusFirst = _mm256_setr_pd(1, -1, 1, -1), minusFirst = _mm256_setr_pd(-1, 1, -1, 1);
   const __m256d c0 = ExpandCofactors(r1, r2, r3, plusFirst), c1 = ExpandCofactors(r0, r2, r3, minusFirst);
   const __m256d c2 = ExpandCofactors(r3, r0, r1, plusFirst), c3 = ExpandCofactors(r2, r0, r1, minusFirst);
-  // Expansion along row 0.
+  // Expansion along row 0, summed as (d0 + d2) + (d1 + d3).
   const __m256d d = _mm256_mul_pd(r0, c0);
   const __m128d pairs = _mm_add_pd(_mm256_castpd256_pd128(d), _mm256_extractf128_pd(d, 1));
   const double det = _mm_cvtsd_f64(_mm_add_sd(pairs, _mm_unpackhi_pd(pairs, pairs)));
@@ -227,6 +227,6 @@ BRV_AVX2 inline double ScaledAdjoint4(const TMatrix4& m, bool divide, TMatrix4& 
   return det;
 }
 
-}  // namespace sse
+}  // namespace packed
 
 #undef BRV_AVX2
