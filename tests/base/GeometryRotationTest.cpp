@@ -136,6 +136,13 @@ TEST(GeometryTransformParts, RecoverTrueScaleShearRotationAndTranslation) {
   ASSERT_TRUE(MatrixToTransformParts(sheared, p));
   EXPECT_NEAR(p.ScaleY, 2, 1e-6);
   EXPECT_NEAR(p.ShearXY, 0.5f, 1e-6);
+  // A perspective column: r x transpose(inverse(P)), with P the matrix without it.
+  TMatrix4 projective = MatrixScaleTranslate({2, 2, 2}, {1, 2, 3});
+  projective[0].w = 0.5f, projective[2].w = 0.25f;
+  ASSERT_TRUE(MatrixToTransformParts(projective, p));
+  EXPECT_VEC4_NEAR(Vec4Make(p.PerspectiveX, p.PerspectiveY, p.PerspectiveZ, p.PerspectiveW),
+                   Vec4Make(0.25f, 0, 0.125f, 0.375f), 1e-6);
+  EXPECT_NEAR(p.TranslateZ, 3, 1e-6);
   // A failure leaves nothing half-written.
   TMatrix4 flat = IdentityHmgMatrix;
   flat[3].w = 0;
