@@ -1,5 +1,6 @@
 #pragma once
-// Helpers of the persistence tests: bytes written as hex text and a scratch folder.
+// Helpers of the persistence tests: bytes written as hex text, the start-up
+// registrations, and a scratch folder.
 
 #include <gtest/gtest.h>
 
@@ -8,7 +9,8 @@
 #include <filesystem>
 #include <string>
 
-#include "Exceptions.h"
+#include "PersistentClasses.h"
+#include "VectorLists.h"
 
 // "02 00 01" -> the three bytes; text in quotes, as in Bytes("06 03 'TAb'"), is taken
 // letter by letter.
@@ -42,6 +44,12 @@ inline std::string Hex(const std::string& bytes) {
 }
 
 #define EXPECT_BYTES(actual, expected) EXPECT_EQ(Hex(actual), Hex(expected))
+
+// The registrations the program makes at start, in unit order.
+inline void RegisterBaseClasses() {
+  InitializePersistentClasses();
+  InitializeVectorLists();
+}
 
 // The text of the exception of type E that `statement` raises ("" when none).
 #define BRV_ERROR_TEXT(E, statement)  \
