@@ -1,5 +1,7 @@
 #include "GLContext.h"
 
+#include "GLStateCache.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
@@ -189,6 +191,8 @@ void TGLTextureHandle::FreeInDriver() {
   GL->glGetError();
   GLuint name = Handle();
   GL->glDeleteTextures(1, &name);
+  // GL may hand the name out again for a new texture: no cached binding may claim it.
+  ForgetTextureBinding(name);
   RaiseOnGLError();
 }
 
@@ -392,6 +396,8 @@ void TGLContext::Activate() {
     if (!IsValid()) throw EGLContext("Context not created");
     ActivateInDriver();
     threadContext = this;
+    // The state caches described whatever context was current before.
+    InvalidateGLStateCaches();
   }
   ++FActivationCount;
 }
