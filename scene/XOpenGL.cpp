@@ -83,8 +83,9 @@ void Point(Pointer& entry, TXGLMapping to) {
   }
 }
 
-TXGLMapping mapping = xmNone;
-TXGLMapping pendingMapping = xmNone;
+// The entries start as no-ops: the null mapping is in force from the start.
+TXGLMapping mapping = xmNull;
+TXGLMapping pendingMapping = xmNull;
 int updateCount = 0;
 
 void PointEntries(TXGLMapping to) {
@@ -109,7 +110,6 @@ void RequireMultitexture() {
 
 }  // namespace
 
-// Until the first mapping the entries do nothing (the null mapping, statically).
 #define BRV_XGL_DEFINE(name, unit1) decltype(xgl##name) xgl##name = &T##name::Null;
 BRV_XGL_ENTRIES(BRV_XGL_DEFINE)
 #undef BRV_XGL_DEFINE

@@ -32,7 +32,7 @@ extern void (*xglTexCoordPointer)(GLint size, GLenum type, GLsizei stride, const
 extern void (*xglEnableClientState)(GLenum array);
 extern void (*xglDisableClientState)(GLenum array);
 
-// The current mapping; xmNone only before the first one.
+// The current mapping; xmNull from the start, xmNone never.
 enum TXGLMapping : std::uint8_t { xmNone, xmNull, xmMain, xmSecond, xmDual };
 TXGLMapping XGLMapping();
 
