@@ -342,8 +342,8 @@ bool TGLListStateEffect::Empty() const { return Access::Empty(*this); }
 TGLListCompilation::TGLListCompilation(GLuint name, GLenum mode, TGLListStateEffect& effect, TGLStates& states)
     : FMode(mode), FEffect(effect), FStates(states) {
   BRV_ASSERT_MSG(!compiling, "TGLListCompilation(): display lists do not nest");
-  Access::StartRecording(effect);
   GL->glNewList(name, mode);
+  Access::StartRecording(effect);
   compiling = &effect;
 }
 
