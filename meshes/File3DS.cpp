@@ -1,0 +1,403 @@
+#include "File3DS.h"
+
+#include <algorithm>
+#include <new>
+
+#include "ClassRegistry.h"
+
+namespace {
+
+bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+           return lower(x) == lower(y);
+         });
+}
+
+[[noreturn]] void ListIndexError(int index) {
+  throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+}
+
+std::string ChunkPlace(const TChunkNode& node) {
+  return "chunk " + TagText(node.Tag) + " at offset " + std::to_string(node.Position);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// TMaterialList
+
+int TMaterialList::Count() {
+  if (FMaterials.empty()) FMaterials.resize(FOwner.MaterialIndex().size());
+  return static_cast<int>(FMaterials.size());
+}
+
+TMaterialRecord3DS* TMaterialList::Material(int index) {
+  if (Count() == 0) return nullptr;
+  if (index < 0 || index >= Count()) ListIndexError(index);
+  std::unique_ptr<TMaterialRecord3DS>& slot = FMaterials[static_cast<std::size_t>(index)];
+  if (!slot) {
+    TStream& stream = FOwner.CheckedStream({CHUNK_FILE_TOP, CHUNK_LIBRARY_TOP, CHUNK_PROJECT_TOP});
+    const std::vector<TIndexEntry3DS>& entries = FOwner.MaterialIndex();
+    if (static_cast<std::size_t>(index) >= entries.size()) Raise3DSIndexError(index);
+    try {
+      slot = std::make_unique<TMaterialRecord3DS>(ReadMaterialRecord(stream, *entries[std::size_t(index)].Node));
+    } catch (const std::bad_alloc&) {
+      Raise3DSError(ERR_3DS_OUT_OF_MEMORY);
+    }
+  }
+  return slot.get();
+}
+
+TMaterialRecord3DS* TMaterialList::MaterialByName(std::string_view name) {
+  Count();
+  const std::vector<TIndexEntry3DS>& entries = FOwner.MaterialIndex();
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    if (SameTextIgnoringCase(entries[i].Name, name)) return Material(static_cast<int>(i));
+  return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// TObjectList
+
+int TObjectList::MeshCount() {
+  if (FMeshes.empty()) {
+    std::size_t count = 0;
+    for (const TIndexEntry3DS& entry : FOwner.ObjectIndex())
+      if (FindChildByTag(*entry.Node, CHUNK_TRIANGLE_MESH)) ++count;
+    FMeshes.resize(count);
+  }
+  return static_cast<int>(FMeshes.size());
+}
+
+TMeshRecord3DS* TObjectList::Mesh(int index) {
+  if (index < 0 || index >= MeshCount()) ListIndexError(index);
+  std::unique_ptr<TMeshRecord3DS>& slot = FMeshes[static_cast<std::size_t>(index)];
+  if (!slot) {
+    TStream& stream = FOwner.CheckedStream({CHUNK_FILE_TOP, CHUNK_LIBRARY_TOP});
+    int seen = -1;
+    for (const TIndexEntry3DS& entry : FOwner.ObjectIndex()) {
+      if (FindChildByTag(*entry.Node, CHUNK_TRIANGLE_MESH) && ++seen == index) {
+        try {
+          slot = std::make_unique<TMeshRecord3DS>(ReadMeshRecord(stream, *entry.Node));
+        } catch (const std::bad_alloc&) {
+          Raise3DSError(ERR_3DS_OUT_OF_MEMORY);
+        }
+        break;
+      }
+    }
+    if (!slot) Raise3DSError(ERR_3DS_WRONG_OBJECT);
+  }
+  return slot.get();
+}
+
+// ---------------------------------------------------------------------------
+// TFile3DS
+
+TFile3DS::TFile3DS()
+    : FMaterials(std::make_unique<TMaterialList>(*this)), FObjects(std::make_unique<TObjectList>(*this)) {}
+
+TFile3DS::TFile3DS(const std::string& fileName) : TFile3DS() {
+  FFileName = fileName;
+  FOwnStream = std::make_unique<TFileStream>(fileName, TFileMode::OpenRead);
+  FStream = FOwnStream.get();
+  ResetDatabase();
+  ReadDatabase();
+}
+
+TFile3DS::~TFile3DS() = default;
+
+void TFile3DS::LoadFromStream(TStream& stream) {
+  Clear();
+  FFileName.clear();
+  FOwnStream.reset();
+  FStream = &stream;
+  ResetDatabase();
+  ReadDatabase();
+}
+
+void TFile3DS::Clear() {
+  FMaterials->Clear();
+  FObjects->Clear();
+  FreeChunkTree(FTopNode);
+  FMaterialIndex.clear();
+  FObjectIndex.clear();
+}
+
+void TFile3DS::ResetDatabase() {
+  FreeChunkTree(FTopNode);
+  FMaterialIndex.clear();
+  FObjectIndex.clear();
+  FMaterialIndexDirty = FObjectIndexDirty = true;
+}
+
+void TFile3DS::DecodeChunkData(TChunkNode& node) {
+  BRV_ASSERT_MSG(FStream, "TFile3DS::DecodeChunkData(): no file is loaded");
+  ::DecodeChunkData(*FStream, node);
+}
+
+std::string TFile3DS::DecodedString(TChunkNode& node) {
+  return TakeChunkData<TValueData3DS<std::string>>(*FStream, node).Value;
+}
+
+TStream& TFile3DS::CheckedStream(std::initializer_list<std::uint16_t> accepted) {
+  if (!FTopNode) Raise3DSError(ERR_3DS_NO_DATABASE);
+  if (std::find(accepted.begin(), accepted.end(), FTopNode->Tag) == accepted.end())
+    Raise3DSError(ERR_3DS_WRONG_DATABASE);
+  BRV_ASSERT(FStream);
+  return *FStream;
+}
+
+const std::vector<TIndexEntry3DS>& TFile3DS::MaterialIndex() {
+  if (FMaterialIndexDirty) {
+    FMaterialIndex.clear();
+    TChunkNode* section = FindChunkByTag(FTopNode.get(), CHUNK_MESH_DATA);
+    if (!section) section = FindChunkByTag(FTopNode.get(), CHUNK_PROJECT_TOP);
+    if (section)
+      for (TChunkNode* entry = FindChildByTag(*section, CHUNK_MAT_ENTRY); entry;
+           entry = FindSiblingByTag(entry->Sibling.get(), CHUNK_MAT_ENTRY)) {
+        TChunkNode* name = FindChildByTag(*entry, CHUNK_MAT_NAME);
+        FMaterialIndex.push_back({name ? DecodedString(*name) : std::string(), entry});
+      }
+    FMaterialIndexDirty = false;
+  }
+  return FMaterialIndex;
+}
+
+const std::vector<TIndexEntry3DS>& TFile3DS::ObjectIndex() {
+  if (FObjectIndexDirty) {
+    FObjectIndex.clear();
+    if (TChunkNode* section = FindChunkByTag(FTopNode.get(), CHUNK_MESH_DATA))
+      for (TChunkNode* object = FindChildByTag(*section, CHUNK_NAMED_OBJECT); object;
+           object = FindSiblingByTag(object->Sibling.get(), CHUNK_NAMED_OBJECT))
+        FObjectIndex.push_back({DecodedString(*object), object});
+    FObjectIndexDirty = false;
+  }
+  return FObjectIndex;
+}
+
+// ---------------------------------------------------------------------------
+// Reading the chunk tree
+
+void TFile3DS::ReadDatabase() {
+  try {
+    std::int64_t streamSize = FStream->Size();
+    if (streamSize < std::int64_t(CHUNK_HEADER_SIZE))
+      Raise3DSInvalidChunk("The file holds " + std::to_string(streamSize) + " bytes, less than one chunk header");
+    FTopNode = ReadHeader(0);
+    std::uint16_t tag = FTopNode->Tag;
+    // A file of another kind is refused here: read on, it would pass for a 3DS file
+    // without meshes.
+    if (tag != CHUNK_FILE_TOP && tag != CHUNK_LIBRARY_TOP && tag != CHUNK_PROJECT_TOP)
+      Raise3DSInvalidChunk("The top chunk has tag " + TagText(tag) + ", not 0x4D4D, 0xC23D or 0x3DAA");
+    if (FTopNode->Size < CHUNK_HEADER_SIZE || FTopNode->End() > std::uint64_t(streamSize))
+      Raise3DSInvalidChunk("The top chunk has size " + std::to_string(FTopNode->Size) + " but the file holds " +
+                           std::to_string(streamSize) + " bytes");
+    if (FOnProgress) FOnProgress(0, streamSize);
+    ReadChildren(*FTopNode, 1, false);
+    ResolveParentNames(BuildNodeList());
+  } catch (...) {
+    ResetDatabase();
+    throw;
+  }
+}
+
+std::unique_ptr<TChunkNode> TFile3DS::ReadHeader(std::uint64_t position) {
+  std::unique_ptr<TChunkNode> node = NewChunk();
+  node->Position = static_cast<std::uint32_t>(position);
+  try {
+    FStream->SetPosition(static_cast<std::int64_t>(position));
+    FStream->ReadBuffer(&node->Tag, sizeof node->Tag);
+    FStream->ReadBuffer(&node->Size, sizeof node->Size);
+  } catch (const EStreamError&) {
+    Raise3DSInvalidChunk("The chunk header at offset " + std::to_string(position) + " lies past the end of the file");
+  }
+  return node;
+}
+
+// Extension entries (0x8001) are written by plug-ins that do not always keep to the
+// format, so below them a child of an unknown tag ends the entry, and a child that
+// claims to run past it is passed over header by header.
+void TFile3DS::ReadChildren(TChunkNode& node, int depth, bool extension) {
+  std::uint64_t end = node.End();
+  std::uint64_t position = node.Position + std::uint64_t(CHUNK_HEADER_SIZE) + ChildrenOffset(node);
+  TChunkNode* last = nullptr;
+  while (position < end) {
+    if (depth >= MAX_CHUNK_DEPTH)
+      Raise3DSInvalidChunk("Chunks nest more than " + std::to_string(MAX_CHUNK_DEPTH) + " levels deep at offset " +
+                           std::to_string(position));
+    if (end - position < CHUNK_HEADER_SIZE) {
+      if (extension) return;
+      Raise3DSInvalidChunk("A chunk header at offset " + std::to_string(position) + " crosses the end of " +
+                           ChunkPlace(node));
+    }
+    std::unique_ptr<TChunkNode> child = ReadHeader(position);
+    bool fits = child->Size >= CHUNK_HEADER_SIZE && child->End() <= end;
+    if (extension) {
+      if (child->Tag < 0x8002 || child->Tag > 0x800F) return;
+      if (!fits) {
+        position += CHUNK_HEADER_SIZE;
+        continue;
+      }
+    }
+    // A child ends within its parent: sizes that overlap would let one chunk's bytes
+    // be read as another's, and a size near 4 GiB would run far past the file.
+    if (!fits)
+      Raise3DSInvalidChunk(ChunkPlace(*child) + " has size " + std::to_string(child->Size) +
+                           (child->Size < CHUNK_HEADER_SIZE
+                                ? ", less than its header"
+                                : " and ends at " + std::to_string(child->End()) + ", past the end of its parent at " +
+                                      std::to_string(end)));
+    if (FOnProgress) FOnProgress(std::int64_t(position), 0);
+    TChunkNode* added = child.get();
+    if (last)
+      last->Sibling = std::move(child);
+    else
+      AppendChild(node, std::move(child));
+    last = added;
+    ReadChildren(*added, depth + 1, extension || added->Tag == CHUNK_EXT_ENTRY);
+    position = added->End();
+  }
+}
+
+// The bytes of a chunk's own data that come before its first child; for tags that
+// have no children, the whole data. A chunk too short for the data its tag announces
+// gets no children (decoding its data then reports it).
+std::uint64_t TFile3DS::ChildrenOffset(const TChunkNode& node) {
+  const std::uint64_t dataSize = node.Size - CHUNK_HEADER_SIZE;
+  auto fixed = [&](std::uint64_t count) { return std::min(count, dataSize); };
+  TChunkReader3DS reader(*FStream, node.Position + std::uint64_t(CHUNK_HEADER_SIZE), node.End(), node.Tag);
+  auto afterString = [&](std::uint64_t before, std::uint64_t after) -> std::uint64_t {
+    if (reader.Remaining() < before) return dataSize;
+    reader.Skip(before);
+    if (!reader.TrySkipString() || reader.Remaining() < after) return dataSize;
+    return dataSize - reader.Remaining() + after;
+  };
+  switch (node.Tag) {
+    case 0x1200: case 0x2100: case 0x2D2D: case 0x2D3D: case 0x3000: case 0x3D3D: case 0x3DAA: case 0x3DFF:
+    case 0x4100: case 0x4D4D: case 0x8000: case 0x8001: case 0xA010: case 0xA020: case 0xA030: case 0xA040:
+    case 0xA041: case 0xA042: case 0xA050: case 0xA052: case 0xA053: case 0xA084: case 0xA200: case 0xA204:
+    case 0xA210: case 0xA220: case 0xA230: case 0xA33A: case 0xA33C: case 0xA33D: case 0xA33E: case 0xA340:
+    case 0xA342: case 0xA344: case 0xA346: case 0xA348: case 0xA34A: case 0xA34C: case 0xAFFF: case 0xB000:
+    case 0xB001: case 0xB002: case 0xB003: case 0xB004: case 0xB005: case 0xB006: case 0xB007: case 0xC23D:
+      return 0;
+    case 0x0030: case 0x1420: case 0x1430: case 0xB030:
+      return fixed(2);
+    case 0x0011:
+      return fixed(3);
+    case 0x0002: case 0x0031: case 0x0100: case 0x1300: case 0x1400: case 0x1410: case 0x3D3E: case 0xB009:
+    case 0xB015: case 0xD000:
+      return fixed(4);
+    case 0xB008:
+      return fixed(8);
+    case 0x4641:
+      return fixed(10);
+    case 0x0010: case 0x1500: case 0x4600: case 0xA310: case 0xB013:
+      return fixed(12);
+    case 0x7001:
+      return fixed(14);
+    case 0x2200: case 0x2300: case 0x2302: case 0x3010: case 0x3020: case 0x3030: case 0x3040: case 0x3050:
+    case 0x3060:
+      return fixed(16);
+    case 0x4610:
+      return fixed(20);
+    case 0xB014:
+      return fixed(24);
+    case 0x3070:
+      return fixed(28);
+    case 0x4700:
+      return fixed(32);
+    case 0x4160:
+      return fixed(48);
+    case 0x1100: case 0x3080: case 0x4000: case 0x4181: case 0xA000: case 0xA300: case 0xB011:
+      return afterString(0, 0);
+    case 0xB010:
+      return afterString(0, 6);
+    case 0xB00A:
+      return afterString(2, 4);
+    case 0x4120: {
+      if (dataSize < 2) return dataSize;
+      return fixed(2 + 8 * std::uint64_t(reader.Value<std::uint16_t>()));
+    }
+    default:
+      return dataSize;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Parent names of the key-framer nodes
+
+namespace {
+constexpr std::uint16_t NO_INDEX = 0xFFFF;
+constexpr std::uint16_t KEYFRAMER_NODE_TAGS[] = {CHUNK_KF_TARGET_NODE, CHUNK_KF_OBJECT_NODE,
+                                                 CHUNK_KF_CAMERA_NODE, CHUNK_KF_LIGHT_NODE,
+                                                 CHUNK_KF_LIGHT_TARGET_NODE, CHUNK_KF_SPOTLIGHT_NODE};
+}  // namespace
+
+std::vector<TFile3DS::TKeyFramerNode> TFile3DS::BuildNodeList() {
+  std::vector<TKeyFramerNode> nodes;
+  TChunkNode* keyFramer = FindChunkByTag(FTopNode.get(), CHUNK_KEYFRAMER);
+  if (!keyFramer) return nodes;
+  bool renumber = false;
+  for (TChunkNode* child = keyFramer->Children.get(); child; child = child->Sibling.get()) {
+    if (std::find(std::begin(KEYFRAMER_NODE_TAGS), std::end(KEYFRAMER_NODE_TAGS), child->Tag) ==
+        std::end(KEYFRAMER_NODE_TAGS))
+      continue;
+    TKeyFramerNode record{NO_INDEX, child->Tag, {}, {}, NO_INDEX};
+    if (TChunkNode* header = FindChunkByTag(child, CHUNK_KF_NODE_HEADER)) {
+      TNodeHeaderData3DS data = TakeChunkData<TNodeHeaderData3DS>(*FStream, *header);
+      record.Name = std::move(data.Name);
+      record.ParentIndex = data.ParentIndex;
+    }
+    if (TChunkNode* id = FindChunkByTag(child, CHUNK_KF_NODE_ID))
+      record.Id = TakeChunkData<TValueData3DS<std::uint16_t>>(*FStream, *id).Value;
+    if (child->Tag == CHUNK_KF_OBJECT_NODE)
+      if (TChunkNode* instance = FindChunkByTag(child, CHUNK_KF_INSTANCE_NAME))
+        record.InstanceName = DecodedString(*instance);
+    renumber = renumber || record.Id == NO_INDEX;
+    nodes.push_back(std::move(record));
+  }
+  if (renumber)
+    for (std::size_t i = 0; i < nodes.size(); ++i) nodes[i].Id = static_cast<std::uint16_t>(i);
+  return nodes;
+}
+
+void TFile3DS::ResolveParentNames(const std::vector<TKeyFramerNode>& nodes) {
+  if (nodes.empty()) return;
+  TChunkNode* keyFramer = FindChunkByTag(FTopNode.get(), CHUNK_KEYFRAMER);
+  // The first record of each identifier, looked up in constant time: a file may hold
+  // thousands of nodes.
+  std::vector<int> recordOfId(0x10000, -1);
+  for (std::size_t i = nodes.size(); i-- > 0;) recordOfId[nodes[i].Id] = static_cast<int>(i);
+  auto recordOf = [&](std::uint16_t id) -> const TKeyFramerNode* {
+    return recordOfId[id] < 0 ? nullptr : &nodes[std::size_t(recordOfId[id])];
+  };
+  for (std::uint16_t tag : KEYFRAMER_NODE_TAGS) {
+    for (TChunkNode* chunk = FindChunkByTag(keyFramer, tag); chunk;
+         chunk = FindSiblingByTag(chunk->Sibling.get(), tag)) {
+      TChunkNode* header = FindChunkByTag(chunk, CHUNK_KF_NODE_HEADER);
+      TChunkNode* idChunk = FindChunkByTag(chunk, CHUNK_KF_NODE_ID);
+      if (!header || !idChunk) continue;
+      const TKeyFramerNode* record = recordOf(TakeChunkData<TValueData3DS<std::uint16_t>>(*FStream, *idChunk).Value);
+      if (!record || record->ParentIndex == NO_INDEX) continue;
+      const TKeyFramerNode* parent = recordOf(record->ParentIndex);
+      if (!parent) continue;
+      std::string parentName = parent->Name;
+      if (!parent->InstanceName.empty()) parentName += "." + parent->InstanceName;
+      if (parentName.empty()) continue;
+      if (TChunkNode* existing = FindChildByTag(*header, CHUNK_PARENT_NAME)) {
+        DecodeChunkData(*existing);
+        ChunkData<TValueData3DS<std::string>>(*existing).Value = parentName;
+      } else {
+        std::unique_ptr<TChunkNode> added = NewChunk();
+        added->Tag = CHUNK_PARENT_NAME;
+        added->Size = static_cast<std::uint32_t>(CHUNK_HEADER_SIZE + parentName.size() + 1);
+        added->Added = true;
+        auto data = std::make_unique<TValueData3DS<std::string>>();
+        data->Value = std::move(parentName);
+        added->Data = std::move(data);
+        InsertChildOrdered(*header, std::move(added));
+      }
+    }
+  }
+}

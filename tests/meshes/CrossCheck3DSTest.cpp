@@ -1,0 +1,138 @@
+// Our reader against an independent one: the command-line model converter's 3DS
+// importer, when it is installed. It reports the face count and the bounding box of
+// all meshes, in its own axes (x, z, -y) of the file's (x, y, z).
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cfloat>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <cstring>
+
+#include "Support3DS.h"
+
+namespace {
+
+const char* ORACLE = "/usr/bin/assimp";
+
+std::string RunCommand(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    ::pclose(pipe);
+  }
+  return output;
+}
+
+struct TSummary {
+  long Faces = 0;
+  TAffineVector Min{FLT_MAX, FLT_MAX, FLT_MAX}, Max{-FLT_MAX, -FLT_MAX, -FLT_MAX};
+};
+
+TSummary OracleSummary(const std::string& fileName) {
+  std::string text = RunCommand(std::string(ORACLE) + " info '" + fileName + "' -r 2>&1");
+  TSummary summary;
+  auto after = [&](const char* label) -> const char* {
+    std::size_t at = text.find(label);
+    return at == std::string::npos ? "" : text.c_str() + at + std::strlen(label);
+  };
+  EXPECT_EQ(std::sscanf(after("Faces:"), "%ld", &summary.Faces), 1) << text;
+  EXPECT_EQ(std::sscanf(after("Minimum point"), " (%f %f %f)", &summary.Min.x, &summary.Min.y, &summary.Min.z), 3)
+      << text;
+  EXPECT_EQ(std::sscanf(after("Maximum point"), " (%f %f %f)", &summary.Max.x, &summary.Max.y, &summary.Max.z), 3)
+      << text;
+  return summary;
+}
+
+// Ours, turned into the oracle's axes.
+TSummary OurSummary(const std::string& fileName) {
+  TFile3DS file(fileName);
+  TSummary summary;
+  for (int i = 0; i < file.Objects().MeshCount(); ++i) {
+    const TMeshRecord3DS& mesh = *file.Objects().Mesh(i);
+    summary.Faces += long(mesh.Faces.size());
+    for (const TAffineVector& v : mesh.Vertices) {
+      TAffineVector turned{v.x, v.z, -v.y};
+      for (int k = 0; k < 3; ++k) {
+        summary.Min[k] = std::min(summary.Min[k], turned[k]);
+        summary.Max[k] = std::max(summary.Max[k], turned[k]);
+      }
+    }
+  }
+  return summary;
+}
+
+class CrossCheck3DS : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (::access(ORACLE, X_OK) != 0) GTEST_SKIP() << ORACLE << " is not installed";
+    char pattern[] = "/tmp/brovanel-3ds-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    FDir = pattern;
+  }
+  void TearDown() override {
+    if (!FDir.empty()) RunCommand("rm -rf '" + FDir + "'");
+  }
+  std::string FDir;
+};
+
+TEST_F(CrossCheck3DS, FaceCountsAndBoxesAgreeWithTheOracle) {
+  // Mesh matrices at identity and no key framer: the oracle would move the vertices
+  // by them, which our records leave to the importer.
+  TModel3DS scene = SceneModel3DS();
+  scene.KeyFramerNodes.clear();
+  for (TMeshRecord3DS& mesh : scene.Meshes) mesh.LocalMatrix = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+  const std::pair<const char*, TModel3DS> models[] = {
+      {"cube", CubeModel3DS()}, {"scene", scene}, {"grid", GridModel3DS(70000)}};
+  for (const auto& [name, model] : models) {
+    SCOPED_TRACE(name);
+    std::string fileName = FDir + "/" + name + ".3ds";
+    TChunkWriter3DS writer;
+    WriteModel3DS(writer, model);
+    writer.SaveToFile(fileName);
+    TSummary theirs = OracleSummary(fileName), ours = OurSummary(fileName);
+    EXPECT_EQ(ours.Faces, theirs.Faces);
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_NEAR(ours.Min[k], theirs.Min[k], 1e-4f) << "axis " << k;
+      EXPECT_NEAR(ours.Max[k], theirs.Max[k], 1e-4f) << "axis " << k;
+    }
+  }
+}
+
+TEST_F(CrossCheck3DS, ReadsAFileTheOracleWrote) {
+  // A tetrahedron and a quad in a text format the oracle converts to 3DS.
+  std::ofstream(FDir + "/shape.obj") << "v 0 0 0\nv 2 0 0\nv 0 3 0\nv 0 0 4\n"
+                                        "f 1 3 2\nf 1 2 4\nf 2 3 4\nf 3 1 4\n"
+                                        "o quad\nv -1 -1 -5\nv -1 6 -5\nv 5 6 -5\nf 5 6 7\n";
+  RunCommand(std::string(ORACLE) + " export '" + FDir + "/shape.obj' '" + FDir + "/shape.3ds' >/dev/null 2>&1");
+  const std::string fileName = FDir + "/shape.3ds";
+  ASSERT_EQ(::access(fileName.c_str(), R_OK), 0) << "the oracle wrote no file";
+  TFile3DS file(fileName);
+  long faces = 0;
+  TAffineVector low{FLT_MAX, FLT_MAX, FLT_MAX}, high{-FLT_MAX, -FLT_MAX, -FLT_MAX};
+  for (int i = 0; i < file.Objects().MeshCount(); ++i) {
+    const TMeshRecord3DS& mesh = *file.Objects().Mesh(i);
+    faces += long(mesh.Faces.size());
+    for (const TFace3DS& f : mesh.Faces)
+      for (std::uint16_t v : {f.V1, f.V2, f.V3}) ASSERT_LT(v, mesh.Vertices.size());
+    for (const TAffineVector& v : mesh.Vertices)
+      for (int k = 0; k < 3; ++k) {
+        low[k] = std::min(low[k], v[k]);
+        high[k] = std::max(high[k], v[k]);
+      }
+    for (const TMaterialGroupRecord3DS& group : mesh.MaterialGroups)
+      EXPECT_NE(file.Materials().MaterialByName(group.MaterialName), nullptr) << group.MaterialName;
+  }
+  EXPECT_EQ(faces, 5);
+  EXPECT_TRUE(SameBytes(low, TAffineVector{-1, -1, -5}));
+  EXPECT_TRUE(SameBytes(high, TAffineVector{5, 6, 4}));
+  TSummary theirs = OracleSummary(fileName);
+  EXPECT_EQ(theirs.Faces, faces);
+}
+
+}  // namespace
