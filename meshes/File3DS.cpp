@@ -7,11 +7,11 @@
 
 namespace {
 
-bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-           return lower(x) == lower(y);
-         });
+std::string LowerCase(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return lower;
 }
 
 [[noreturn]] void ListIndexError(int index) {
@@ -50,11 +50,13 @@ TMaterialRecord3DS* TMaterialList::Material(int index) {
 }
 
 TMaterialRecord3DS* TMaterialList::MaterialByName(std::string_view name) {
-  Count();
-  const std::vector<TIndexEntry3DS>& entries = FOwner.MaterialIndex();
-  for (std::size_t i = 0; i < entries.size(); ++i)
-    if (SameTextIgnoringCase(entries[i].Name, name)) return Material(static_cast<int>(i));
-  return nullptr;
+  // Looked up once per face group by the importer: the names are hashed on first use.
+  if (FIndexOfName.empty() && Count() > 0) {
+    const std::vector<TIndexEntry3DS>& entries = FOwner.MaterialIndex();
+    for (std::size_t i = 0; i < entries.size(); ++i) FIndexOfName.try_emplace(LowerCase(entries[i].Name), int(i));
+  }
+  auto found = FIndexOfName.find(LowerCase(name));
+  return found == FIndexOfName.end() ? nullptr : Material(found->second);
 }
 
 // ---------------------------------------------------------------------------
@@ -62,10 +64,10 @@ TMaterialRecord3DS* TMaterialList::MaterialByName(std::string_view name) {
 
 int TObjectList::MeshCount() {
   if (FMeshes.empty()) {
-    std::size_t count = 0;
+    FMeshNodes.clear();
     for (const TIndexEntry3DS& entry : FOwner.ObjectIndex())
-      if (FindChildByTag(*entry.Node, CHUNK_TRIANGLE_MESH)) ++count;
-    FMeshes.resize(count);
+      if (FindChildByTag(*entry.Node, CHUNK_TRIANGLE_MESH)) FMeshNodes.push_back(entry.Node);
+    FMeshes.resize(FMeshNodes.size());
   }
   return static_cast<int>(FMeshes.size());
 }
@@ -75,18 +77,11 @@ TMeshRecord3DS* TObjectList::Mesh(int index) {
   std::unique_ptr<TMeshRecord3DS>& slot = FMeshes[static_cast<std::size_t>(index)];
   if (!slot) {
     TStream& stream = FOwner.CheckedStream({CHUNK_FILE_TOP, CHUNK_LIBRARY_TOP});
-    int seen = -1;
-    for (const TIndexEntry3DS& entry : FOwner.ObjectIndex()) {
-      if (FindChildByTag(*entry.Node, CHUNK_TRIANGLE_MESH) && ++seen == index) {
-        try {
-          slot = std::make_unique<TMeshRecord3DS>(ReadMeshRecord(stream, *entry.Node));
-        } catch (const std::bad_alloc&) {
-          Raise3DSError(ERR_3DS_OUT_OF_MEMORY);
-        }
-        break;
-      }
+    try {
+      slot = std::make_unique<TMeshRecord3DS>(ReadMeshRecord(stream, *FMeshNodes[static_cast<std::size_t>(index)]));
+    } catch (const std::bad_alloc&) {
+      Raise3DSError(ERR_3DS_OUT_OF_MEMORY);
     }
-    if (!slot) Raise3DSError(ERR_3DS_WRONG_OBJECT);
   }
   return slot.get();
 }

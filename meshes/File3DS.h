@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "Chunks3DS.h"
@@ -43,11 +44,15 @@ public:
   TMaterialRecord3DS* Material(int index);
   // The first material, in file order, of that name without regard to case; null when none.
   TMaterialRecord3DS* MaterialByName(std::string_view name);
-  void Clear() { FMaterials.clear(); }
+  void Clear() {
+    FMaterials.clear();
+    FIndexOfName.clear();
+  }
 
 private:
   TFile3DS& FOwner;
   std::vector<std::unique_ptr<TMaterialRecord3DS>> FMaterials;
+  std::unordered_map<std::string, int> FIndexOfName;  // lower-case name -> first index
 };
 
 // The file's meshes: the named objects that hold a triangle mesh, built on first access.
@@ -62,11 +67,15 @@ public:
   int MeshCount();
   // An index outside 0 .. MeshCount() - 1 raises EListError. The record stays owned by the list.
   TMeshRecord3DS* Mesh(int index);
-  void Clear() { FMeshes.clear(); }
+  void Clear() {
+    FMeshes.clear();
+    FMeshNodes.clear();
+  }
 
 private:
   TFile3DS& FOwner;
   std::vector<std::unique_ptr<TMeshRecord3DS>> FMeshes;
+  std::vector<TChunkNode*> FMeshNodes;  // the named object of each slot
 };
 
 class TFile3DS {
