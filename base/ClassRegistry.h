@@ -36,6 +36,36 @@ private:
   const TClass* FParent;
 };
 
+// A class reference with a virtual constructor: Create(args...) makes a new object
+// of the class as a TBase. A class that cannot be made from those arguments
+// (abstract, or without such a constructor) has none.
+template <class TBase, class... Args>
+class TCreatableClass : public TClass {
+public:
+  using TConstructor = std::unique_ptr<TBase> (*)(Args...);
+  TCreatableClass(std::string_view name, const TClass* parent, TConstructor constructor)
+      : TClass(name, parent), FConstructor(constructor) {}
+
+  bool CanCreate() const { return FConstructor != nullptr; }
+  // A new object of this class; an assertion failure when the class cannot be created.
+  std::unique_ptr<TBase> Create(Args... args) const {
+    if (!FConstructor) AssertionFailure("Create(): " + ClassName() + " cannot be created", __FILE__, __LINE__);
+    return FConstructor(args...);
+  }
+
+  // The virtual constructor of T, or none.
+  template <class T>
+  static constexpr TConstructor ConstructorOf() {
+    if constexpr (std::is_constructible_v<T, Args...> && !std::is_abstract_v<T>)
+      return [](Args... args) -> std::unique_ptr<TBase> { return std::make_unique<T>(args...); };
+    else
+      return nullptr;
+  }
+
+private:
+  TConstructor FConstructor;
+};
+
 // Declares the class reference of a class whose reference is of kind TMeta.
 // Parent is the design's parent class (a template layer in between is skipped).
 #define BRV_CLASS_OF_KIND(T, Parent, TMeta, ...)                                  \

@@ -21,11 +21,6 @@ void FreeReadItems(TPersistentObjectList& list) {
 
 }  // namespace
 
-std::unique_ptr<TPersistentObject> TPersistentObjectClass::Create() const {
-  BRV_ASSERT_MSG(FConstructor != nullptr, "TPersistentObjectClass::Create(): " + ClassName() + " cannot be created");
-  return FConstructor();
-}
-
 // ---------------------------------------------------------------------------
 // TPersistentObject
 

@@ -146,27 +146,15 @@ class TPersistentObject;
 
 // The class of a persistent object, with its virtual constructor (none for a class
 // that cannot be created by name).
-class TPersistentObjectClass : public TClass {
+class TPersistentObjectClass : public TCreatableClass<TPersistentObject> {
 public:
-  using TConstructor = std::unique_ptr<TPersistentObject> (*)();
-  TPersistentObjectClass(std::string_view name, const TClass* parent, TConstructor constructor)
-      : TClass(name, parent), FConstructor(constructor) {}
-
-  bool CanCreate() const { return FConstructor != nullptr; }
-  // A new object of this class; an assertion failure when the class cannot be created.
-  std::unique_ptr<TPersistentObject> Create() const;
-
-private:
-  TConstructor FConstructor;
+  using TCreatableClass::TCreatableClass;
 };
 
 // The virtual constructor of T when T can be made without arguments, otherwise none.
 template <class T>
 constexpr TPersistentObjectClass::TConstructor PersistentConstructorOf() {
-  if constexpr (std::is_default_constructible_v<T> && !std::is_abstract_v<T>)
-    return []() -> std::unique_ptr<TPersistentObject> { return std::make_unique<T>(); };
-  else
-    return nullptr;
+  return TPersistentObjectClass::ConstructorOf<T>();
 }
 
 // Declares the class reference of a persistent class; put it first in the class body.

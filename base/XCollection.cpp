@@ -7,7 +7,7 @@
 
 TXCollectionItemClass::TXCollectionItemClass(std::string_view name, const TClass* parent, TConstructor constructor,
                                              const TXCollectionItemClassInfo& info)
-    : TClass(name, parent), FConstructor(constructor), FInfo(info) {}
+    : TCreatableClass(name, parent, constructor), FInfo(info) {}
 
 const TXCollectionItemClass* TXCollectionItemClass::ItemParent() const {
   return dynamic_cast<const TXCollectionItemClass*>(ClassParent());
@@ -38,8 +38,7 @@ bool TXCollectionItemClass::OnePerCollection() const {
 }
 
 std::unique_ptr<TXCollectionItem> TXCollectionItemClass::Create(TXCollection* owner) const {
-  BRV_ASSERT_MSG(FConstructor != nullptr, "TXCollectionItemClass::Create(): " + ClassName() + " cannot be created");
-  std::unique_ptr<TXCollectionItem> item = FConstructor(owner);
+  std::unique_ptr<TXCollectionItem> item = TCreatableClass::Create(owner);
   item->FName = DisplayName();
   return item;
 }

@@ -33,13 +33,11 @@ struct TXCollectionItemClassInfo {
 };
 
 // The class of a collection item, with its virtual constructor.
-class TXCollectionItemClass : public TClass {
+class TXCollectionItemClass : public TCreatableClass<TXCollectionItem, TXCollection*> {
 public:
-  using TConstructor = std::unique_ptr<TXCollectionItem> (*)(TXCollection* owner);
   TXCollectionItemClass(std::string_view name, const TClass* parent, TConstructor constructor,
                         const TXCollectionItemClassInfo& info = {});
 
-  bool CanCreate() const { return FConstructor != nullptr; }
   // A new item of this class named after DisplayName. It knows `owner` but is not in
   // its list yet: TXCollection::Add creates an item and puts it there.
   std::unique_ptr<TXCollectionItem> Create(TXCollection* owner) const;
@@ -52,17 +50,13 @@ public:
 private:
   const TXCollectionItemClass* ItemParent() const;
 
-  TConstructor FConstructor;
   TXCollectionItemClassInfo FInfo;
 };
 
 // The virtual constructor of T when T can be made from an owner, otherwise none.
 template <class T>
 constexpr TXCollectionItemClass::TConstructor XCollectionItemConstructorOf() {
-  if constexpr (std::is_constructible_v<T, TXCollection*> && !std::is_abstract_v<T>)
-    return [](TXCollection* owner) -> std::unique_ptr<TXCollectionItem> { return std::make_unique<T>(owner); };
-  else
-    return nullptr;
+  return TXCollectionItemClass::ConstructorOf<T>();
 }
 
 // Declares the class reference of an item class; the arguments after Parent are
