@@ -21,14 +21,6 @@ protected:
     gl.Clear();
   }
 
-  // The GL calls `action` makes.
-  template <typename F>
-  TTexts CallsOf(F action) {
-    gl.Clear();
-    action();
-    return gl.Texts();
-  }
-
   TRecordingGL gl;
 };
 
@@ -50,13 +42,13 @@ TEST_F(GLStateCacheTest, PolygonModeIsSentOnlyWhenAFaceMayDiffer) {
     EXPECT_EQ(gl.Count("glPolygonMode"), steps[i].Sent) << "step " << i;
   }
   ResetPolygonModeCache();
-  EXPECT_EQ(CallsOf([] { SetPolygonModeCached(GL_FRONT, GL_LINE); }),
+  EXPECT_EQ(gl.CallsOf([] { SetPolygonModeCached(GL_FRONT, GL_LINE); }),
             (TTexts{GLCallText("glPolygonMode", GL_FRONT, GL_LINE)}));
 }
 
 TEST_F(GLStateCacheTest, MaterialColoursAreSentWhenTheyChangeWhatIsDrawn) {
   auto send = [&](GLenum face, TVector emission, TVector ambient, TVector diffuse, TVector specular, GLint shininess) {
-    return CallsOf([&] { CacheMaterialColors(face, emission, ambient, diffuse, specular, shininess); });
+    return gl.CallsOf([&] { CacheMaterialColors(face, emission, ambient, diffuse, specular, shininess); });
   };
   auto colour = [](GLenum face, GLenum name) { return GLCallText("glMaterialfv", face, name, "ptr"); };
   EXPECT_EQ(send(GL_FRONT, BLACK, GREY, LIGHT, BLACK, 10),
@@ -79,7 +71,7 @@ TEST_F(GLStateCacheTest, MaterialColoursAreSentWhenTheyChangeWhatIsDrawn) {
 TEST_F(GLStateCacheTest, MaterialResetSendsTheDefaultsAndForgetsTheColours) {
   CacheMaterialColors(GL_FRONT, BLACK, GREY, LIGHT, BLACK, 0);
   const GLenum both = GL_FRONT_AND_BACK;
-  EXPECT_EQ(CallsOf([] { ResetMaterialColorCache(); }),
+  EXPECT_EQ(gl.CallsOf([] { ResetMaterialColorCache(); }),
             (TTexts{GLCallText("glMaterialfv", both, GL_AMBIENT, "ptr"), GLCallText("glMaterialfv", both, GL_DIFFUSE, "ptr"),
                     GLCallText("glMaterialfv", both, GL_SPECULAR, "ptr"),
                     GLCallText("glMaterialfv", both, GL_EMISSION, "ptr"),
@@ -104,27 +96,27 @@ TEST_F(GLStateCacheTest, MaterialAlphaNeedsAKnownDiffuseColour) {
   EXPECT_EQ(gl.Count("glMaterialfv"), 0);
 
   CacheMaterialColors(GL_FRONT, BLACK, GREY, LIGHT, BLACK, 0);
-  EXPECT_EQ(CallsOf([] { CacheMaterialAlpha(GL_FRONT, 0.5f); }),
+  EXPECT_EQ(gl.CallsOf([] { CacheMaterialAlpha(GL_FRONT, 0.5f); }),
             (TTexts{GLCallText("glMaterialfv", GL_FRONT, GL_DIFFUSE, "ptr")}));
-  EXPECT_EQ(CallsOf([] { CacheMaterialAlpha(GL_FRONT, 0.5f); }), TTexts{});
+  EXPECT_EQ(gl.CallsOf([] { CacheMaterialAlpha(GL_FRONT, 0.5f); }), TTexts{});
   // The cache knows the new alpha: the opaque colour differs again.
-  EXPECT_EQ(CallsOf([] { CacheMaterialColors(GL_FRONT, BLACK, GREY, LIGHT, BLACK, 0); }).size(), 1u);
+  EXPECT_EQ(gl.CallsOf([] { CacheMaterialColors(GL_FRONT, BLACK, GREY, LIGHT, BLACK, 0); }).size(), 1u);
 }
 
 TEST_F(GLStateCacheTest, TextureBindingsAreCachedPerUnitAndTarget) {
   EXPECT_THROW(BindTextureCached(8, GL_TEXTURE_2D, 1), ERangeError);
   EXPECT_THROW(BindTextureCached(-1, GL_TEXTURE_2D, 1), ERangeError);
-  EXPECT_EQ(CallsOf([] { BindTextureCached(0, GL_TEXTURE_2D, 3); }),
+  EXPECT_EQ(gl.CallsOf([] { BindTextureCached(0, GL_TEXTURE_2D, 3); }),
             (TTexts{GLCallText("glBindTexture", GL_TEXTURE_2D, 3)}));
-  EXPECT_EQ(CallsOf([] { BindTextureCached(0, GL_TEXTURE_2D, 3); }), TTexts{});
-  EXPECT_EQ(CallsOf([] { BindTextureCached(1, GL_TEXTURE_2D, 3); }).size(), 1u);
+  EXPECT_EQ(gl.CallsOf([] { BindTextureCached(0, GL_TEXTURE_2D, 3); }), TTexts{});
+  EXPECT_EQ(gl.CallsOf([] { BindTextureCached(1, GL_TEXTURE_2D, 3); }).size(), 1u);
   // Unbinding the cube map leaves texture 3 on the 2D target of unit 0: unbinding
   // that one must still reach GL.
-  EXPECT_EQ(CallsOf([] { BindTextureCached(0, GL_TEXTURE_CUBE_MAP, 0); }).size(), 1u);
-  EXPECT_EQ(CallsOf([] { BindTextureCached(0, GL_TEXTURE_2D, 0); }),
+  EXPECT_EQ(gl.CallsOf([] { BindTextureCached(0, GL_TEXTURE_CUBE_MAP, 0); }).size(), 1u);
+  EXPECT_EQ(gl.CallsOf([] { BindTextureCached(0, GL_TEXTURE_2D, 0); }),
             (TTexts{GLCallText("glBindTexture", GL_TEXTURE_2D, 0)}));
   ResetTextureBindingCache();
-  EXPECT_EQ(CallsOf([] { BindTextureCached(0, GL_TEXTURE_2D, 0); }).size(), 1u);
+  EXPECT_EQ(gl.CallsOf([] { BindTextureCached(0, GL_TEXTURE_2D, 0); }).size(), 1u);
 }
 
 TEST_F(GLStateCacheTest, ANewTextureWithADeletedTexturesNameIsBound) {
@@ -139,7 +131,7 @@ TEST_F(GLStateCacheTest, ANewTextureWithADeletedTexturesNameIsBound) {
   TGLTextureHandle second;
   second.AllocateHandle();
   ASSERT_EQ(second.Handle(), 1u);
-  EXPECT_EQ(CallsOf([&] { BindTextureCached(0, GL_TEXTURE_2D, second.Handle()); }),
+  EXPECT_EQ(gl.CallsOf([&] { BindTextureCached(0, GL_TEXTURE_2D, second.Handle()); }),
             (TTexts{GLCallText("glBindTexture", GL_TEXTURE_2D, 1)}));
   context.Deactivate();
 }
@@ -158,12 +150,12 @@ TEST_F(GLStateCacheTest, MakingAContextCurrentForgetsTheOtherContextsState) {
 }
 
 TEST_F(GLStateCacheTest, TextureMatrixAndFrontFace) {
-  EXPECT_EQ(CallsOf([] { LoadTextureMatrixCached(IdentityHmgMatrix); }),
+  EXPECT_EQ(gl.CallsOf([] { LoadTextureMatrixCached(IdentityHmgMatrix); }),
             (TTexts{GLCallText("glMatrixMode", GL_TEXTURE), "glLoadMatrixf(ptr)", GLCallText("glMatrixMode", GL_MODELVIEW)}));
-  EXPECT_EQ(CallsOf([] { ResetTextureMatrixCache(); }),
+  EXPECT_EQ(gl.CallsOf([] { ResetTextureMatrixCache(); }),
             (TTexts{GLCallText("glMatrixMode", GL_TEXTURE), "glLoadIdentity()", GLCallText("glMatrixMode", GL_MODELVIEW)}));
-  EXPECT_EQ(CallsOf([] { ResetTextureMatrixCache(); }), TTexts{});
-  EXPECT_EQ(CallsOf([] {
+  EXPECT_EQ(gl.CallsOf([] { ResetTextureMatrixCache(); }), TTexts{});
+  EXPECT_EQ(gl.CallsOf([] {
               FlipFrontFace();
               FlipFrontFace();
               FlipFrontFace();
@@ -181,7 +173,7 @@ TEST_F(GLStateCacheTest, EnableStatesFollowTheCallersSet) {
   EXPECT_THROW(GLStateValue(TGLState(GL_STATE_COUNT)), ERangeError);
 
   TGLStates states = 0;
-  EXPECT_EQ(CallsOf([&] {
+  EXPECT_EQ(gl.CallsOf([&] {
               EnableGLState(states, stBlend);
               EnableGLState(states, stBlend);
               DisableGLState(states, stFog);  // known off
@@ -199,7 +191,7 @@ TEST_F(GLStateCacheTest, ACompiledListHoldsEveryChangeAndChangesNothingNow) {
   EnableGLState(states, stBlend);
   SetPolygonModeCached(GL_FRONT_AND_BACK, GL_FILL);
   TGLListStateEffect effect;
-  EXPECT_EQ(CallsOf([&] {
+  EXPECT_EQ(gl.CallsOf([&] {
               TGLListCompilation list(1, GL_COMPILE, effect, states);
               EXPECT_TRUE(CompilingGLList());
               BindTextureCached(0, GL_TEXTURE_2D, 5);  // bound now, but the list must bind it itself
@@ -214,7 +206,7 @@ TEST_F(GLStateCacheTest, ACompiledListHoldsEveryChangeAndChangesNothingNow) {
                     GLCallText("glFrontFace", GL_CW), GLCallText("glFrontFace", GL_CCW), "glEndList()"}));
   EXPECT_FALSE(CompilingGLList());
   EXPECT_EQ(states, GLStateBit(stBlend));
-  EXPECT_EQ(CallsOf([&] {
+  EXPECT_EQ(gl.CallsOf([&] {
               BindTextureCached(0, GL_TEXTURE_2D, 5);
               EnableGLState(states, stBlend);
               SetPolygonModeCached(GL_FRONT_AND_BACK, GL_FILL);
@@ -240,7 +232,7 @@ TEST_F(GLStateCacheTest, CallingAListLeavesTheCachesWhereTheListLeftGL) {
   BindTextureCached(0, GL_TEXTURE_2D, 5);
   CallListCached(1, effect, states);
   EXPECT_EQ(states, GLStateBit(stBlend));
-  EXPECT_EQ(CallsOf([&] {
+  EXPECT_EQ(gl.CallsOf([&] {
               BindTextureCached(0, GL_TEXTURE_2D, 7);
               EnableGLState(states, stBlend);
               BindTextureCached(0, GL_TEXTURE_2D, 5);
@@ -271,7 +263,7 @@ TEST_F(GLStateCacheTest, CallingAListLeavesTheCachesWhereTheListLeftGL) {
     EnableGLState(states, stFog);
   }
   EXPECT_EQ(states, GLStateBit(stBlend) | GLStateBit(stFog));
-  EXPECT_EQ(CallsOf([] { BindTextureCached(0, GL_TEXTURE_2D, 9); }), TTexts{});
+  EXPECT_EQ(gl.CallsOf([] { BindTextureCached(0, GL_TEXTURE_2D, 9); }), TTexts{});
 }
 
 }  // namespace

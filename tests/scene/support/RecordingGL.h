@@ -60,6 +60,13 @@ public:
   std::vector<std::string> Texts(const std::string& name) const;
   int Count(const std::string& name) const;
   void Clear() { Calls.clear(); }
+  // The texts of the calls `action` makes (the log is cleared first).
+  template <typename F>
+  std::vector<std::string> CallsOf(F action) {
+    Clear();
+    action();
+    return Texts();
+  }
   // Adds a line to the log (fake contexts log their driver operations here).
   void Note(const std::string& name, std::vector<std::string> args = {});
 

@@ -1,0 +1,142 @@
+#pragma once
+// Pictures in memory and in files, for the texture images.
+//
+// TBitmap holds rows of pixels, top row first, in one of three layouts: palette
+// indices (pf8bit), blue-green-red (pf24bit) or blue-green-red-alpha (pf32bit), the
+// byte order of BMP files. It reads and writes BMP files of those three depths.
+// TPicture holds one bitmap, loads it from a file chosen by extension (".bmp", or
+// ".jpg" and ".jpeg", decoded with libjpeg), saves it as a BMP file, and signals
+// every change through OnChange.
+//
+//   TPicture picture;
+//   picture.LoadFromFile("wood.jpg");   // EInvalidPicture for a damaged file
+//   int w = picture.Width();
+
+#include "ClassRegistry.h"
+#include "Streams.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// A picture file that cannot be read or written; the text says what was expected
+// and what was found.
+class EInvalidPicture : public Exception {
+public:
+  using Exception::Exception;
+};
+
+// The largest picture read or made: each side at most MAX_PICTURE_SIDE pixels and
+// at most MAX_PICTURE_PIXELS pixels in all, so that a hostile header cannot make
+// us allocate gigabytes.
+inline constexpr int MAX_PICTURE_SIDE = 16384;
+inline constexpr std::int64_t MAX_PICTURE_PIXELS = std::int64_t(1) << 26;
+
+enum TPixelFormat : std::uint8_t { pf8bit, pf24bit, pf32bit };
+
+// A palette colour as BMP files store it.
+struct TPaletteEntry {
+  std::uint8_t Blue = 0, Green = 0, Red = 0, Reserved = 0;
+};
+
+struct TBGRPixel {
+  std::uint8_t Blue, Green, Red;
+};
+
+class TBitmap : public TPersistent {
+  BRV_CLASS(TBitmap, TPersistent)
+
+public:
+  TBitmap() = default;
+  TBitmap(int width, int height, TPixelFormat format) { SetSize(width, height, format); }
+
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+  TPixelFormat PixelFormat() const { return FPixelFormat; }
+  bool Empty() const { return FWidth == 0 || FHeight == 0; }
+  int BytesPerPixel() const;
+
+  // New size and layout, every byte 0 (black, or palette entry 0). Negative sides,
+  // or sides beyond the limits above, raise EInvalidPicture.
+  void SetSize(int width, int height, TPixelFormat format);
+  // The bytes of row `row`, 0 being the top row; ERangeError outside the bitmap.
+  std::uint8_t* ScanLine(int row);
+  const std::uint8_t* ScanLine(int row) const;
+  // The 256 palette entries of a pf8bit bitmap (kept, unused, by the others).
+  std::array<TPaletteEntry, 256>& Palette() { return FPalette; }
+  const std::array<TPaletteEntry, 256>& Palette() const { return FPalette; }
+  // The colour of pixel (x, y), through the palette for pf8bit; no range check.
+  TBGRPixel PixelColor(int x, int y) const;
+
+  // Fills this bitmap, at its own size and layout, with `source` scaled to it
+  // (nearest pixel); of the same size, a plain copy of the colours. A pf32bit
+  // target gets alpha 255.
+  void StretchDraw(const TBitmap& source);
+
+  // From another bitmap: size, layout, pixels and palette.
+  void Assign(const TPersistent* source) override;
+
+  // Reads a whole BMP stream from the position to the end; on failure raises
+  // EInvalidPicture and leaves the bitmap as it was.
+  void LoadFromStream(TStream& stream);
+  // Writes the bitmap as an uncompressed BMP file of its own depth, bottom row first.
+  void SaveToStream(TStream& stream) const;
+
+private:
+  int FWidth = 0;
+  int FHeight = 0;
+  TPixelFormat FPixelFormat = pf24bit;
+  std::vector<std::uint8_t> FPixels;
+  std::array<TPaletteEntry, 256> FPalette{};
+};
+
+// A BMP file in memory into `bitmap`; EInvalidPicture when it is not a BMP file of
+// a depth we read, or is cut short. `name` names the file in the messages. On
+// failure the bitmap holds no meaningful picture: decode into a fresh one.
+void DecodeBitmapFile(const std::string& bytes, const std::string& name, TBitmap& bitmap);
+// A JPEG file in memory into `bitmap`, as pf24bit; EInvalidPicture for data libjpeg
+// refuses or reports as damaged (a file cut short among them).
+void DecodeJpegFile(const std::string& bytes, const std::string& name, TBitmap& bitmap);
+
+class TPicture : public TPersistent {
+  BRV_CLASS(TPicture, TPersistent)
+
+public:
+  TPicture() = default;
+
+  // 0 while the picture is empty.
+  int Width() const { return FGraphic ? FGraphic->Width() : 0; }
+  int Height() const { return FGraphic ? FGraphic->Height() : 0; }
+  // The picture's bitmap, null while empty. Whoever changes it calls Changed.
+  TBitmap* Graphic() { return FGraphic.get(); }
+  const TBitmap* Graphic() const { return FGraphic.get(); }
+  // A copy of `graphic`; null empties the picture.
+  void SetGraphic(const TBitmap* graphic);
+
+  // Null empties; a picture or a bitmap is copied; other sources go to TPersistent.
+  void Assign(const TPersistent* source) override;
+  void Clear();
+
+  // Reads the file by its extension, ignoring case: ".bmp" as BMP, ".jpg" and
+  // ".jpeg" as JPEG. Another extension, or a damaged file, raises EInvalidPicture;
+  // a file that cannot be opened EFOpenError. On failure the picture is unchanged.
+  void LoadFromFile(const std::string& fileName);
+  // Writes the picture as a BMP file; another extension than ".bmp" raises
+  // EInvalidPicture, so that no file ever holds data of another format than its
+  // name says. An empty picture writes nothing.
+  void SaveToFile(const std::string& fileName) const;
+
+  // Runs OnChange.
+  void Changed();
+  std::function<void(TObject* sender)> OnChange;
+
+private:
+  std::unique_ptr<TBitmap> FGraphic;
+};
+
+// The extension of a file name in lower case, with its dot (".bmp"); empty when
+// the name has none.
+std::string LowerCaseFileExtension(const std::string& fileName);
