@@ -1,5 +1,6 @@
 #include "GLGraphics.h"
 
+#include "PersistenceTestSupport.h"
 #include "PictureTestSupport.h"
 #include "RecordingGL.h"
 

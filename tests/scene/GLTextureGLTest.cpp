@@ -3,6 +3,7 @@
 #include "GLTexture.h"
 
 #include "OffscreenGL.h"
+#include "PersistenceTestSupport.h"
 #include "PictureTestSupport.h"
 #include "XOpenGL.h"
 

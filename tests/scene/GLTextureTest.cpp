@@ -4,6 +4,7 @@
 
 #include "GLDataFile.h"
 #include "GLDialogs.h"
+#include "PersistenceTestSupport.h"
 #include "PictureTestSupport.h"
 #include "RecordingGL.h"
 #include "XOpenGL.h"

@@ -4,6 +4,7 @@
 
 #include "Picture.h"
 
+#include "PersistenceTestSupport.h"
 #include "PictureTestSupport.h"
 
 #include <gtest/gtest.h>

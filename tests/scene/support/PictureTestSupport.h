@@ -1,9 +1,9 @@
 #pragma once
-// Pictures for the picture and texture tests: bitmaps with known pixels, written
-// as BMP files by our writer and as JPEG files by libjpeg itself.
+// Pictures for the picture and texture tests and the fuzz seeds: bitmaps with
+// known pixels, written as BMP files by our writer and as JPEG files by libjpeg
+// itself.
 
 #include "Picture.h"
-#include "PersistenceTestSupport.h"
 
 #include <string>
 #include <vector>

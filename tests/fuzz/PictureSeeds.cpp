@@ -1,0 +1,24 @@
+// Writes the seed files of the picture fuzz targets into the two folders given:
+// BMP files of each depth, and JPEG files in colour and in grey.
+
+#include <cstdio>
+#include <string>
+
+#include "PictureTestSupport.h"
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s bmp-folder jpeg-folder\n", argv[0]);
+    return 2;
+  }
+  const std::string bmpFolder = argv[1], jpegFolder = argv[2];
+  for (TPixelFormat format : {pf8bit, pf24bit, pf32bit}) {
+    TBitmap bitmap(5, 3, format);
+    FillPattern(bitmap);
+    WriteFileBytes(bmpFolder + "/seed" + std::to_string(int(format)) + ".bmp", BmpBytes(bitmap));
+  }
+  const TRgbRows colour(16, std::vector<std::uint8_t>(16 * 3, 90)), grey(16, std::vector<std::uint8_t>(16, 40));
+  WriteFileBytes(jpegFolder + "/colour.jpg", JpegBytes(16, 16, colour));
+  WriteFileBytes(jpegFolder + "/grey.jpg", JpegBytes(16, 16, grey, 1));
+  return 0;
+}
