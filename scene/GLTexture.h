@@ -375,7 +375,7 @@ private:
   void SetupTextureGeneration();
   void DisableTextureGeneration();
   void ApplyUntextured(TRenderContextInfo& rci);
-  // Makes `cls` the image's class, routing its event.
+  // Makes `image` the owned image, its OnTextureNeeded routed to the texture's.
   void ReplaceImage(std::unique_ptr<TGLTextureImage> image);
   template <class T>
   void SetParameter(T& field, T value);

@@ -44,11 +44,13 @@ int BitsOf(TPixelFormat format) { return format == pf8bit ? 8 : format == pf24bi
 // Bytes of one BMP row: whole 32-bit words.
 std::int64_t BmpRowSize(std::int64_t width, int bits) { return (width * bits + 31) / 32 * 4; }
 
-void CheckPictureSize(std::int64_t width, std::int64_t height, const std::string& name) {
-  if (width > MAX_PICTURE_SIDE || height > MAX_PICTURE_SIDE || width * height > MAX_PICTURE_PIXELS)
-    Invalid(name, std::to_string(width) + " x " + std::to_string(height) + " pixels, more than the largest picture (" +
-                      std::to_string(MAX_PICTURE_SIDE) + " on a side, " + std::to_string(MAX_PICTURE_PIXELS) +
-                      " pixels)");
+bool TooLarge(std::int64_t width, std::int64_t height) {
+  return width > MAX_PICTURE_SIDE || height > MAX_PICTURE_SIDE || width * height > MAX_PICTURE_PIXELS;
+}
+
+std::string TooLargeText(std::int64_t width, std::int64_t height) {
+  return std::to_string(width) + " x " + std::to_string(height) + " pixels, more than the largest picture (" +
+         std::to_string(MAX_PICTURE_SIDE) + " on a side, " + std::to_string(MAX_PICTURE_PIXELS) + " pixels)";
 }
 
 // The colour masks of a 32-bit BI_BITFIELDS file must be the plain BGRA layout.
@@ -66,8 +68,9 @@ void CheckBitFields(const std::string& bytes, std::size_t at, const std::string&
 int TBitmap::BytesPerPixel() const { return BitsOf(FPixelFormat) / 8; }
 
 void TBitmap::SetSize(int width, int height, TPixelFormat format) {
-  if (width < 0 || height < 0) Invalid("in memory", "negative size " + std::to_string(width) + " x " + std::to_string(height));
-  CheckPictureSize(width, height, "in memory");
+  if (width < 0 || height < 0)
+    throw EInvalidPicture("A bitmap cannot be " + std::to_string(width) + " x " + std::to_string(height) + " pixels");
+  if (TooLarge(width, height)) throw EInvalidPicture("A bitmap of " + TooLargeText(width, height));
   FPixelFormat = format;
   FWidth = width;
   FHeight = height;
@@ -191,7 +194,7 @@ void DecodeBitmapFile(const std::string& bytes, const std::string& name, TBitmap
   // A negative height marks rows stored top row first.
   const bool topDown = signedHeight < 0;
   const std::int64_t height = topDown ? -std::int64_t(signedHeight) : signedHeight;
-  CheckPictureSize(width, height, name);
+  if (TooLarge(width, height)) Invalid(name, TooLargeText(width, height));
 
   TPixelFormat format;
   switch (bits) {

@@ -42,12 +42,8 @@ struct TJpegJob {
 };
 
 // Gives the bitmap the decoded picture's size; false, with the reason in the
-// job's message, when it is too large. Raises nothing.
+// job's message, when it is too large (the bitmap refuses it). Raises nothing.
 bool AllocateBitmap(TJpegJob& job, JDIMENSION width, JDIMENSION height) {
-  if (width > MAX_PICTURE_SIDE || height > MAX_PICTURE_SIDE || std::int64_t(width) * height > MAX_PICTURE_PIXELS) {
-    std::snprintf(job.Errors.Message, JMSG_LENGTH_MAX, "%u x %u pixels, more than the largest picture", width, height);
-    return false;
-  }
   try {
     job.Bitmap->SetSize(static_cast<int>(width), static_cast<int>(height), pf24bit);
   } catch (const std::exception& e) {

@@ -134,6 +134,12 @@ TEST(Picture, JpegFilesMadeByLibjpegAreReadAndDamagedOnesRefused) {
   EXPECT_EQ(error(grey.substr(0, grey.size() - 20)), "Invalid picture file f.jpg: Premature end of JPEG file");
   EXPECT_EQ(error(BmpBytes(*Pattern(4, 4, pf24bit))), "Invalid picture file f.jpg: Not a JPEG file: starts with 0x42 0x4d");
   EXPECT_EQ(error(""), "Invalid picture file f.jpg: Empty input file");
+  // A frame header claiming 60000 x 60000 pixels is refused before anything is allocated for them.
+  std::string huge = grey;
+  const std::size_t frame = huge.find("\xFF\xC0");
+  ASSERT_NE(frame, std::string::npos);
+  huge.replace(frame + 5, 4, "\xEA\x60\xEA\x60");
+  EXPECT_NE(error(huge).find("60000 x 60000 pixels, more than the largest picture"), std::string::npos) << error(huge);
 }
 
 // Every cut of a valid file and many random changes to it: each load succeeds or
