@@ -23,6 +23,13 @@ void CheckSquare(int square) {
   if (square < 0 || square > 63) throw ERangeError("Square " + std::to_string(square) + " is off the board");
 }
 
+// The squares that hold any piece.
+std::uint64_t Occupancy(const TBitBoards& board) {
+  std::uint64_t occupied = 0;
+  for (std::uint64_t bitboard : board) occupied |= bitboard;
+  return occupied;
+}
+
 bool OnBoard(int coordinate) { return coordinate >= 1 && coordinate <= 8; }
 
 // Square of a board coordinate: 63 - ((8 - row) * 8 + (8 - column)), which is
@@ -226,6 +233,9 @@ TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int 
 
   TBitBoards result = board;
   result[mover] = (result[mover] & SquareClearMask[from]) | SquareBit[to];
+  // A castle's target is empty, so this takes nothing from a legal one; a king that an
+  // engine moves two columns onto a piece takes it rather than sharing its square.
+  if (victim != EMPTY_SQUARE) result[victim] &= SquareClearMask[to];
 
   bool isKing = mover == DARK_KING || mover == LIGHT_KING;
   int homeRow = moverSide == LIGHT_SIDE ? 1 : 8;
@@ -233,12 +243,12 @@ TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int 
                  (move.ToCol == 2 || move.ToCol == 6);
   if (castles) {
     // King side: the h-file rook goes to the f-file; queen side: the a-file rook to the d-file.
+    // It goes along only when it stands in its corner and the square it goes to is free.
     int rook = DARK_ROOK + moverSide;
     int rookFrom = SquareOf(homeRow, move.ToCol == 2 ? 1 : 8);
     int rookTo = SquareOf(homeRow, move.ToCol == 2 ? 3 : 5);
-    if (result[rook] & SquareBit[rookFrom]) result[rook] = (result[rook] & SquareClearMask[rookFrom]) | SquareBit[rookTo];
-  } else if (victim != EMPTY_SQUARE) {
-    result[victim] &= SquareClearMask[to];
+    if ((result[rook] & SquareBit[rookFrom]) && !(Occupancy(result) & SquareBit[rookTo]))
+      result[rook] = (result[rook] & SquareClearMask[rookFrom]) | SquareBit[rookTo];
   }
 
   bool isPawn = mover == DARK_PAWN || mover == LIGHT_PAWN;

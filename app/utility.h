@@ -81,10 +81,11 @@ enum class TMoveResult { Applied, OffBoard, NoPiece, WrongSide, OwnPiece };
 std::string MoveResultText(TMoveResult result, const TBoardMove& move);
 
 // Applies a move that has been accepted: the mover leaves its square and the piece on
-// the target leaves the board. A king going two columns from its start square
-// castles and takes the corner rook along when that rook is there; a pawn reaching
-// the last rank is promoted; a pawn moving diagonally onto an empty square takes the
-// pawn it passed (en passant). A move onto its own square changes nothing.
+// the target leaves the board. A king going two columns from its start square castles
+// and takes the corner rook along when that rook is there and the square it goes to is
+// free; a pawn reaching the last rank is promoted; a pawn moving diagonally onto an
+// empty square takes the pawn it passed (en passant). A move onto its own square
+// changes nothing.
 // Refuses, changing nothing, squares outside 1-8, an empty from-square, a mover not
 // of `side` (unless ANY_SIDE) and a capture of one's own piece.
 TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int side = ANY_SIDE);

@@ -238,6 +238,29 @@ TEST(ApplyMove, CastleWithoutItsCornerRookMovesOnlyTheKing) {
   EXPECT_EQ(board[LIGHT_KING], Bit(Sq("g1")));
 }
 
+// An engine may name a castle the position does not allow: the king takes what stands
+// on its target, and the rook stays where its square is taken. No square ends up
+// holding two pieces.
+TEST(ApplyMove, CastleOntoACrowdedRankPutsNoTwoPiecesOnOneSquare) {
+  struct Case {
+    const char* before;
+    const char* move;
+    const char* after;
+  } cases[] = {
+      {"4k3/8/8/8/8/8/8/4K1nR/", "e1g1", "4k3/8/8/8/8/8/8/5RK1/"},
+      {"4k3/8/8/8/8/8/8/4Kn1R/", "e1g1", "4k3/8/8/8/8/8/8/5nKR/"},
+      {"r2Bk3/8/8/8/8/8/8/4K3/", "e8c8", "r1kB4/8/8/8/8/8/8/4K3/"},
+      {"r1N1k3/8/8/8/8/8/8/4K3/", "e8c8", "2kr4/8/8/8/8/8/8/4K3/"},
+  };
+  for (const Case& c : cases) {
+    TRecordingReporter reporter;
+    TBitBoards board = Parse(c.before);
+    ASSERT_EQ(ApplyMoveToBitboards(board, Move(c.move)), TMoveResult::Applied) << c.before;
+    EXPECT_EQ(FenPlacementText(board), c.after) << c.before;
+    EXPECT_TRUE(reporter.Messages.empty()) << c.before << ": " << reporter.Messages.front();
+  }
+}
+
 TEST(ApplyMove, KingStepOfOneColumnIsNoCastle) {
   TBitBoards board = Parse("4k3/8/8/8/8/8/8/4K2R/");
   EXPECT_EQ(ApplyMoveToBitboards(board, Move("e1f1")), TMoveResult::Applied);
