@@ -27,20 +27,17 @@ using TBitBoards = std::array<std::uint64_t, 12>;
 
 using TSquareMasks = std::array<std::uint64_t, 64>;
 
-constexpr TSquareMasks MakeSquareBits() {
+// Entry n is the bit of square n, and its complement.
+inline constexpr TSquareMasks SquareBit = [] {
   TSquareMasks masks{};
   for (int n = 0; n < 64; ++n) masks[n] = std::uint64_t{1} << n;
   return masks;
-}
-constexpr TSquareMasks MakeSquareClearMasks() {
+}();
+inline constexpr TSquareMasks SquareClearMask = [] {
   TSquareMasks masks{};
-  for (int n = 0; n < 64; ++n) masks[n] = ~(std::uint64_t{1} << n);
+  for (int n = 0; n < 64; ++n) masks[n] = ~SquareBit[n];
   return masks;
-}
-
-// Entry n is the bit of square n, and its complement.
-inline constexpr TSquareMasks SquareBit = MakeSquareBits();
-inline constexpr TSquareMasks SquareClearMask = MakeSquareClearMasks();
+}();
 
 extern TBitBoards BitBoards;
 // The program's folder, without a trailing separator.

@@ -138,7 +138,7 @@ void tsreadengine::Execute() {
       if (result == TChildProcess::TReadResult::Woken) return;
       bool ended = result == TChildProcess::TReadResult::Ended;
       Post(MakeEngineChunk(splitter, std::string_view(buffer, ended ? 0 : count), ended));
-      if (result == TChildProcess::TReadResult::Ended) return;
+      if (ended) return;
     }
   } catch (...) {
     // Only a failed allocation lands here: the owner is told the output has ended, as

@@ -10,9 +10,6 @@ namespace {
 constexpr char PIECE_LETTERS[] = "pPrRbBnNkKqQ";
 constexpr char BAD_FEN_TEXT[] = "Bad FEN position format.";
 
-// Light pieces are looked up in the order pawn, rook, bishop, knight, king, queen.
-constexpr int SIDE_PIECES[2][6] = {{0, 2, 4, 6, 8, 10}, {1, 3, 5, 7, 9, 11}};
-
 int PieceCodeOfLetter(char letter) {
   for (int code = 0; code < 12; ++code)
     if (PIECE_LETTERS[code] == letter) return code;
@@ -36,24 +33,19 @@ bool OnBoard(int coordinate) { return coordinate >= 1 && coordinate <= 8; }
 // 8 * (row - 1) + column - 1.
 int SquareOf(int row, int column) { return 8 * (row - 1) + column - 1; }
 
-int PromotionCode(char letter, int side) {
+// The piece a promotion letter names, as its dark code; EMPTY_SQUARE for any other character.
+int PromotionPiece(char letter) {
   switch (letter) {
-    case 'r': case 'R': return DARK_ROOK + side;
-    case 'b': case 'B': return DARK_BISHOP + side;
-    case 'n': case 'N': return DARK_KNIGHT + side;
-    default: return DARK_QUEEN + side;
+    case 'q': case 'Q': return DARK_QUEEN;
+    case 'r': case 'R': return DARK_ROOK;
+    case 'b': case 'B': return DARK_BISHOP;
+    case 'n': case 'N': return DARK_KNIGHT;
+    default: return EMPTY_SQUARE;
   }
 }
 
-bool IsPromotionLetter(char letter) {
-  switch (letter) {
-    case 'q': case 'r': case 'b': case 'n':
-    case 'Q': case 'R': case 'B': case 'N':
-      return true;
-    default:
-      return false;
-  }
-}
+// "e2" for column 4, row 2.
+std::string SquareName(int column, int row) { return ColumnToFileLetter(column) + std::to_string(row); }
 
 // The library takes each bitboard as two words, the low one first.
 using TBitBoardWords = std::array<std::uint32_t, 24>;
@@ -82,7 +74,8 @@ int CallIsMate(const TBitBoardWords& words, int side, std::index_sequence<I...>)
 int PieceOfSide(const TBitBoards& board, int side, int square) {
   BRV_ASSERT_MSG(square >= 0, std::to_string(square));
   BRV_ASSERT_MSG(square <= 63, std::to_string(square));
-  for (int code : SIDE_PIECES[side != 0 ? 1 : 0])
+  // Code order: pawn, rook, bishop, knight, king, queen.
+  for (int code = side != 0 ? LIGHT_SIDE : DARK_SIDE; code < EMPTY_SQUARE; code += 2)
     if (board[code] & SquareBit[square]) return code;
   return EMPTY_SQUARE;
 }
@@ -183,7 +176,7 @@ int FileLetterToColumn(char letter) {
 }
 
 std::string MoveToText(int fromRow, int fromCol, int toCol, int toRow) {
-  return ColumnToFileLetter(fromCol) + std::to_string(fromRow) + ColumnToFileLetter(toCol) + std::to_string(toRow);
+  return SquareName(fromCol, fromRow) + SquareName(toCol, toRow);
 }
 
 bool ParseMoveText(std::string_view text, TBoardMove& move) {
@@ -196,7 +189,7 @@ bool ParseMoveText(std::string_view text, TBoardMove& move) {
   parsed.ToRow = rank(text[3]);
   if (!parsed.FromCol || !parsed.FromRow || !parsed.ToCol || !parsed.ToRow) return false;
   if (text.size() == 5) {
-    if (!IsPromotionLetter(text[4])) return false;
+    if (PromotionPiece(text[4]) == EMPTY_SQUARE) return false;
     parsed.Promotion = text[4];
   }
   move = parsed;
@@ -205,9 +198,9 @@ bool ParseMoveText(std::string_view text, TBoardMove& move) {
 
 std::string MoveResultText(TMoveResult result, const TBoardMove& move) {
   bool onBoard = OnBoard(move.FromRow) && OnBoard(move.FromCol) && OnBoard(move.ToRow) && OnBoard(move.ToCol);
-  std::string name = onBoard ? MoveToText(move.FromRow, move.FromCol, move.ToCol, move.ToRow) : std::string("(off the board)");
-  std::string from = onBoard ? ColumnToFileLetter(move.FromCol) + std::to_string(move.FromRow) : std::string();
-  std::string to = onBoard ? ColumnToFileLetter(move.ToCol) + std::to_string(move.ToRow) : std::string();
+  std::string from = onBoard ? SquareName(move.FromCol, move.FromRow) : std::string();
+  std::string to = onBoard ? SquareName(move.ToCol, move.ToRow) : std::string();
+  std::string name = onBoard ? from + to : std::string("(off the board)");
   switch (result) {
     case TMoveResult::Applied: return "Move " + name + " applied";
     case TMoveResult::OffBoard: return "Illegal move " + name + ": a square is outside a1-h8";
@@ -261,7 +254,9 @@ TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int 
   }
   if (isPawn && move.ToRow == (moverSide == LIGHT_SIDE ? 8 : 1)) {
     result[mover] &= SquareClearMask[to];
-    result[PromotionCode(move.Promotion, moverSide)] |= SquareBit[to];
+    // No letter, or one ParseMoveText would not take, makes a queen.
+    int piece = PromotionPiece(move.Promotion);
+    result[(piece == EMPTY_SQUARE ? DARK_QUEEN : piece) + moverSide] |= SquareBit[to];
   }
   board = result;
   return TMoveResult::Applied;
