@@ -80,10 +80,7 @@ std::string FolderOfPath(std::string_view path) {
 }
 
 TChildProcess::~TChildProcess() {
-  if (Started() && !FReaped) {
-    Signal(SIGKILL);
-    WaitForExit(std::chrono::hours(1));
-  }
+  Kill();
   ClosePipes();
 }
 
@@ -241,8 +238,12 @@ void TChildProcess::Signal(int signal) {
 void TChildProcess::Stop(std::chrono::milliseconds grace) {
   if (!Started() || FReaped) return;
   Signal(SIGTERM);
-  if (WaitForExit(grace)) return;
+  if (!WaitForExit(grace)) Kill();
+}
+
+void TChildProcess::Kill() {
   Signal(SIGKILL);
+  // A killed process ends as soon as the kernel gets to it.
   WaitForExit(std::chrono::hours(1));
 }
 

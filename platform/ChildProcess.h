@@ -63,6 +63,9 @@ public:
   void ClosePipes();
 
 private:
+  // Kills the child while it is not yet reaped, and reaps it.
+  void Kill();
+
   pid_t FPid = -1;
   bool FReaped = false;
   int FInputFd = -1;   // write end of the child's standard input
