@@ -28,24 +28,26 @@ std::vector<TBenchPosition> Positions(bool middleGameOnly) {
   return positions;
 }
 
-void IsMateCall(benchmark::State& state, bool middleGameOnly) {
+// One call of `call` an iteration, on each position in turn.
+template <class TCall>
+void CallOnEachPosition(benchmark::State& state, bool middleGameOnly, TCall call) {
   const std::vector<TBenchPosition> positions = Positions(middleGameOnly);
   std::size_t i = 0;
   for (auto _ : state) {
-    const TBenchPosition& position = positions[i];
-    benchmark::DoNotOptimize(IsMate(position.Board, position.Side));
+    benchmark::DoNotOptimize(call(positions[i]));
     i = i + 1 == positions.size() ? 0 : i + 1;
   }
 }
 
+void IsMateCall(benchmark::State& state, bool middleGameOnly) {
+  CallOnEachPosition(state, middleGameOnly,
+                     [](const TBenchPosition& position) { return IsMate(position.Board, position.Side); });
+}
+
 void ControllaMossaCall(benchmark::State& state, bool middleGameOnly) {
-  const std::vector<TBenchPosition> positions = Positions(middleGameOnly);
-  std::size_t i = 0;
-  for (auto _ : state) {
-    const TBenchPosition& position = positions[i];
-    benchmark::DoNotOptimize(ControllaMossa(position.Board, position.Side, position.From, position.To));
-    i = i + 1 == positions.size() ? 0 : i + 1;
-  }
+  CallOnEachPosition(state, middleGameOnly, [](const TBenchPosition& position) {
+    return ControllaMossa(position.Board, position.Side, position.From, position.To);
+  });
 }
 
 }  // namespace
