@@ -25,8 +25,7 @@ void generate_legal_moves(std::int32_t side, const TMoveFilter& filter) {
   int sideIndex = side != 0 ? LIGHT : DARK;
   CurrentPly = 0;
   MoveCount[0] = 0;
-  gen_captures(NORMAL_MOVE, sideIndex, filter);
-  gen_quiet_moves(NORMAL_MOVE, sideIndex, filter);
+  gen_moves(NORMAL_MOVE, sideIndex, filter);
 }
 
 TBitboard square_set(std::int32_t square) { return square >= 0 && square < 64 ? SquareBit[square] : 0; }

@@ -140,10 +140,7 @@ void gen_castles(int side) {
   }
 }
 
-}  // namespace
-
-void gen_captures(int kind, int side, const TMoveFilter& filter) {
-  if (!start_run(side, filter)) return;
+void captures(int kind, int side) {
   TBitboard enemies = side_occupancy(Opponent);
   if (Position[PAWN + side]) gen_pawn_captures(kind, side, enemies);
   offer_pieces(kind, KNIGHT + side, [&](int s) { return KnightAttacks[s] & enemies; });
@@ -155,8 +152,7 @@ void gen_captures(int kind, int side, const TMoveFilter& filter) {
   offer_targets(kind, KING + side, kingSquare, KingAttacks[kingSquare] & enemies);
 }
 
-void gen_quiet_moves(int kind, int side, const TMoveFilter& filter) {
-  if (!start_run(side, filter)) return;
+void quiet_moves(int kind, int side) {
   gen_castles(side);
   offer_pieces(kind, BISHOP + side, diagonal_quiet_moves);
   offer_pieces(kind, ROOK + side, straight_quiet_moves);
@@ -166,6 +162,22 @@ void gen_quiet_moves(int kind, int side, const TMoveFilter& filter) {
   offer_pieces(kind, KNIGHT + side, [](int s) { return KnightAttacks[s] & ~Occupancy; });
   int kingSquare = lowest_bit(Position[KING + side]);
   offer_targets(kind, KING + side, kingSquare, KingAttacks[kingSquare] & ~Occupancy);
+}
+
+}  // namespace
+
+void gen_captures(int kind, int side, const TMoveFilter& filter) {
+  if (start_run(side, filter)) captures(kind, side);
+}
+
+void gen_quiet_moves(int kind, int side, const TMoveFilter& filter) {
+  if (start_run(side, filter)) quiet_moves(kind, side);
+}
+
+void gen_moves(int kind, int side, const TMoveFilter& filter) {
+  if (!start_run(side, filter)) return;
+  captures(kind, side);
+  if (!ply_full()) quiet_moves(kind, side);
 }
 
 }  // namespace rules

@@ -27,4 +27,8 @@ void gen_captures(int kind, int side, const TMoveFilter& filter = EVERY_MOVE);
 // sides and Occupancy; does nothing when `side` has no king.
 void gen_quiet_moves(int kind, int side, const TMoveFilter& filter = EVERY_MOVE);
 
+// gen_captures, then gen_quiet_moves, in one run: the position and both kings are
+// looked at once for the two.
+void gen_moves(int kind, int side, const TMoveFilter& filter = EVERY_MOVE);
+
 }  // namespace rules

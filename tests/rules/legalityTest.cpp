@@ -29,14 +29,20 @@ void Load(const std::string& fen) {
   Load(board);
 }
 
-// The records of ply 0 after both generators ran for `side` on the position.
+// The records of ply 0 after both generators ran for `side` on the position, one
+// after the other, or as the exports run them, in one run (gen_moves).
 template <class TBoard>
-std::vector<TMoveRecord> Generate(const TBoard& position, int side, const TMoveFilter& filter = EVERY_MOVE) {
+std::vector<TMoveRecord> Generate(const TBoard& position, int side, const TMoveFilter& filter = EVERY_MOVE,
+                                  bool oneRun = false) {
   Load(position);
   CurrentPly = 0;
   MoveCount[0] = 0;
-  gen_captures(NORMAL_MOVE, side, filter);
-  gen_quiet_moves(NORMAL_MOVE, side, filter);
+  if (oneRun) {
+    gen_moves(NORMAL_MOVE, side, filter);
+  } else {
+    gen_captures(NORMAL_MOVE, side, filter);
+    gen_quiet_moves(NORMAL_MOVE, side, filter);
+  }
   return std::vector<TMoveRecord>(ply_moves(0), ply_moves(0) + MoveCount[0]);
 }
 
@@ -234,6 +240,21 @@ TEST(MoveRecords, NarrowedRunsKeepTheFullRunsRecordsInOrder) {
         ASSERT_EQ(Fields(Generate(board, side, fromSquare)), from) << square;
         ASSERT_EQ(Fields(Generate(board, side, toSquare)), to) << square;
       }
+    }
+  }
+}
+
+// The exports generate captures and quiet moves in one run: it must store what the
+// two generators store one after the other, under the filters the exports use.
+TEST(MoveRecords, OneRunStoresWhatTheTwoGeneratorsStore) {
+  for (const TBitBoards& board : FixtureBoards()) {
+    for (int side : {DARK, LIGHT}) {
+      std::vector<TMoveFilter> filters(1);
+      for (int limit : {0, 1, 3}) filters.push_back({.Limit = limit});
+      for (int square = 0; square < 64; ++square) filters.push_back({.From = rules::SquareBit[square], .Limit = 1});
+      for (const TMoveFilter& filter : filters)
+        ASSERT_EQ(Fields(Generate(board, side, filter, true)), Fields(Generate(board, side, filter)))
+            << filter.Limit;
     }
   }
 }
