@@ -54,15 +54,14 @@ public:
 
   // Waits up to `timeout` for the child to exit and reaps it. True once it is reaped.
   bool WaitForExit(std::chrono::milliseconds timeout);
-  // Sends `signal` to the child's process group while the child is not yet reaped.
-  void Signal(int signal);
   // Sends "terminate", waits up to `grace`, then kills; reaps the child in the end.
   void Stop(std::chrono::milliseconds grace);
-  bool Exited() const { return FReaped; }
   // Closes both pipes and the wake handle. Only once no thread reads any more.
   void ClosePipes();
 
 private:
+  // Sends `signal` to the child's process group while the child is not yet reaped.
+  void Signal(int signal);
   // Kills the child while it is not yet reaped, and reaps it.
   void Kill();
 
