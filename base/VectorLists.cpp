@@ -266,10 +266,9 @@ void TBaseVectorList::CombineItems(const TBaseVectorList& other, float factor) {
 // TAffineVectorList
 
 void TAffineVectorList::Add3(const TAffineVector& a, const TAffineVector& b, const TAffineVector& c) {
-  TAffineVector* items = reinterpret_cast<TAffineVector*>(AppendItems(3));
-  items[0] = a;
-  items[1] = b;
-  items[2] = c;
+  // The three may be items of this list, which growing frees: copy them first.
+  const TAffineVector items[3] = {a, b, c};
+  std::memcpy(AppendItems(3), items, sizeof items);
 }
 
 void TAffineVectorList::AddList(const TAffineVectorList* other) {

@@ -159,7 +159,9 @@ public:
 protected:
   TTypedList() : TParent(sizeof(TItem)) {}
   int AddItem(const TItem& item) {
-    std::memcpy(this->AppendItems(1), &item, sizeof(TItem));
+    // `item` may be one of this list's own items, which growing frees: copy it first.
+    const TItem copy = item;
+    std::memcpy(this->AppendItems(1), &copy, sizeof(TItem));
     return this->Count() - 1;
   }
   TItem& ItemAt(int index) { return *reinterpret_cast<TItem*>(this->ItemBytes(index)); }

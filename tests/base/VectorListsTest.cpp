@@ -141,6 +141,26 @@ TEST(VectorLists, CapacityGrowsByTheDeltaOrExactly) {
   EXPECT_EQ(singles.BaseData(), nullptr);
 }
 
+// Appending one of the list's own items when the list is full: growing frees the
+// storage that the item was read from.
+TEST(VectorLists, AppendingItsOwnItemsSurvivesGrowth) {
+  TAffineVectorList list;
+  for (int i = 0; i < 16; ++i) list.AddXYZ(static_cast<float>(i), 1, 2);
+  ASSERT_EQ(list.Capacity(), list.Count());
+  EXPECT_EQ(list.Add(list.List()[3]), 16);
+  EXPECT_TRUE(Vec3Equal(list.GetItem(16), {3, 1, 2}));
+  while (list.Count() < list.Capacity()) list.AddXYZ(0, 0, 0);
+  list.Add3(list.List()[1], list.List()[2], list.List()[16]);
+  EXPECT_TRUE(Vec3Equal(list.GetItem(list.Count() - 3), {1, 1, 2}));
+  EXPECT_TRUE(Vec3Equal(list.GetItem(list.Count() - 2), {2, 1, 2}));
+  EXPECT_TRUE(Vec3Equal(list.GetItem(list.Count() - 1), {3, 1, 2}));
+
+  TIntegerList integers;
+  for (int i = 0; i < 16; ++i) integers.Add(i + 100);
+  EXPECT_EQ(integers.Add(integers.List()[15]), 16);
+  EXPECT_EQ(integers.GetItem(16), 115);
+}
+
 TEST(VectorLists, StorageStaysConsistentAndZeroFilled) {
   TIntegerList list;
   for (int i = 1; i <= 10; ++i) list.Add(i);
