@@ -54,10 +54,6 @@ void CheckCount(int n) {
   if (n < 0) throw ERangeError();
 }
 
-}  // namespace
-
-namespace {
-
 // Component `index` of v through the table of its members; ERangeError outside it.
 template <class V, int N>
 auto& ComponentOf(V& v, float std::remove_const_t<V>::* const (&members)[N], int index) {
@@ -405,13 +401,12 @@ void MatrixInvert(TMatrix4& m) {
 TMatrix4 MatrixInvertScaledRigid(const TMatrix4& m) {
   float s = Vec3SquaredLength(Vec3Of(m.Rows[0]));
   if (std::fabs(s) < SingularThreshold) return IdentityHmgMatrix;
-  TMatrix4 out;
-  for (int i = 0; i < 3; ++i) out.Rows[i].w = 0;
+  // The identity supplies the column of zeros and the 1 that the 3x3 part leaves.
+  TMatrix4 out = IdentityHmgMatrix;
   MatrixTransposeScale3x3(m, 1 / s, out);
   TRows o = RowsOf(out);
   const TVector& t = m.Rows[3];
   for (int j = 0; j < 3; ++j) o[3][j] = -(o[0][j] * t.x + o[1][j] * t.y + o[2][j] * t.z);
-  o[3][3] = 1;
   return MatrixOf(o);
 }
 
