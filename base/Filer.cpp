@@ -55,8 +55,8 @@ TWriter::TWriter(TStream& stream, std::size_t bufferSize) : FStream(stream), FBu
 TWriter::~TWriter() {
   try {
     FlushBuffer();
-  } catch (const Exception&) {
-    // Only reached when writing failed already and the caller is unwinding.
+  } catch (...) {
+    // A destructor cannot raise: the stream's error, whatever its kind, is lost.
   }
 }
 
@@ -136,7 +136,7 @@ TReader::TReader(TStream& stream, std::size_t bufferSize) : FStream(stream), FBu
 TReader::~TReader() {
   try {
     FlushBuffer();
-  } catch (const Exception&) {
+  } catch (...) {
     // A stream that cannot seek back keeps its position past the read-ahead.
   }
 }

@@ -176,7 +176,7 @@ TReplacingFileStream::~TReplacingFileStream() {
   if (Handle() >= 0) {
     try {
       Close();
-    } catch (const Exception&) {
+    } catch (...) {
       // The temporary file goes away below; the target was never touched.
     }
   }

@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <random>
+#include <stdexcept>
 
 #include "PersistenceTestSupport.h"
 
@@ -201,6 +203,28 @@ TEST(Filer, AReaderGivesBackWhatItReadAhead) {
   EXPECT_EQ(stream.Position(), 6);  // and freeing it does the same
   TReader reader(stream);
   EXPECT_TRUE(reader.ReadBoolean());
+}
+
+// Fails with the standard library's own errors, as a memory stream that cannot grow does.
+class TRefusingStream : public TMemoryStream {
+public:
+  using TMemoryStream::TMemoryStream;
+  std::size_t Write(const void*, std::size_t) override { throw std::length_error("cannot grow"); }
+  std::int64_t Seek(std::int64_t, TSeekOrigin) override { throw std::bad_alloc(); }
+};
+
+TEST(Filer, AFailingStreamNeverRaisesFromADestructor) {
+  TRefusingStream stream(Bytes("02 05 09"));
+  {
+    TWriter writer(stream);
+    writer.WriteInteger(1);
+  }  // the buffered bytes cannot be handed over: lost, not raised
+  EXPECT_EQ(stream.Size(), 3);
+  {
+    TReader reader(stream);
+    EXPECT_EQ(reader.ReadInteger(), 5);
+  }  // the stream cannot move back: it stays past the read-ahead
+  EXPECT_EQ(stream.Position(), 3);
 }
 
 TEST(Filer, WriterFlushReportsAStreamThatFails) {
