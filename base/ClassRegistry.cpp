@@ -29,6 +29,8 @@ std::string TPersistent::GetNamePath() const {
   return ownerPath.empty() ? ClassName() : ownerPath + "." + ClassName();
 }
 
+void RaiseListIndexError(int index) { throw EListError("List index out of bounds (" + std::to_string(index) + ")"); }
+
 namespace {
 
 // The registered classes; lives until the program ends.

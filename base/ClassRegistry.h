@@ -117,6 +117,9 @@ public:
   using Exception::Exception;
 };
 
+// Raises EListError for `index` outside a list: "List index out of bounds (5)".
+[[noreturn]] void RaiseListIndexError(int index);
+
 // A stream names a class that nobody registered.
 class EClassNotFound : public Exception {
 public:

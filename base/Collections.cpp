@@ -17,7 +17,7 @@ TCollection::TCollection(const TCollectionItemClass& itemClass) : FItemClass(ite
 TCollection::~TCollection() = default;
 
 TCollectionItem& TCollection::Items(int index) const {
-  if (index < 0 || index >= Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= Count()) RaiseListIndexError(index);
   return *FItems[static_cast<std::size_t>(index)];
 }
 

@@ -99,7 +99,7 @@ std::string TXCollectionItem::GetNamePath() const {
 TXCollection::~TXCollection() { Clear(); }
 
 TXCollectionItem* TXCollection::GetItem(int index) const {
-  if (index < 0 || index >= Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= Count()) RaiseListIndexError(index);
   return FItems[static_cast<std::size_t>(index)].get();
 }
 
