@@ -151,12 +151,17 @@ private:
 template <class TMeta>
 class TStreamClassTable {
 public:
-  // The number of `cls`; -1 at its first appearance, which numbers it.
-  int NumberOf(const TMeta& cls) {
+  // Writes the class of the next item through `writer` (any writer of the filer
+  // encoding): its name at its first appearance, which numbers it, else its number.
+  template <class TValueWriter>
+  void WriteClass(TValueWriter& writer, const TMeta& cls) {
     auto found = std::find(FClasses.begin(), FClasses.end(), &cls);
-    if (found != FClasses.end()) return static_cast<int>(found - FClasses.begin());
+    if (found != FClasses.end()) {
+      writer.WriteInteger(static_cast<int>(found - FClasses.begin()));
+      return;
+    }
     FClasses.push_back(&cls);
-    return -1;
+    writer.WriteString(cls.ClassName());
   }
   // A class read by name.
   void Add(const TMeta& cls) { FClasses.push_back(&cls); }

@@ -180,11 +180,7 @@ void TPersistentObjectList::WriteFields(TVirtualWriter& writer) const {
     auto* object = dynamic_cast<const TPersistentObject*>(item);
     if (object == nullptr)
       throw EWriteError("Cannot store an object of class " + item->ClassName() + " in an object list archive");
-    int number = classes.NumberOf(object->ClassType());
-    if (number < 0)
-      writer.WriteString(object->ClassName());
-    else
-      writer.WriteInteger(number);
+    classes.WriteClass(writer, object->ClassType());
     object->WriteFields(writer);
   }
   writer.WriteListEnd();

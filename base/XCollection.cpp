@@ -175,11 +175,7 @@ void TXCollection::WriteItems(TWriter& writer) const {
   writer.WriteInteger(Count());
   TStreamClassTable<TXCollectionItemClass> classes;
   for (const auto& item : FItems) {
-    int number = classes.NumberOf(item->ClassType());
-    if (number < 0)
-      writer.WriteString(item->ClassName());
-    else
-      writer.WriteInteger(number);
+    classes.WriteClass(writer, item->ClassType());
     item->WriteItemFields(writer);
   }
 }
