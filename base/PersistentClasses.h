@@ -151,15 +151,10 @@ public:
   using TCreatableClass::TCreatableClass;
 };
 
-// The virtual constructor of T when T can be made without arguments, otherwise none.
-template <class T>
-constexpr TPersistentObjectClass::TConstructor PersistentConstructorOf() {
-  return TPersistentObjectClass::ConstructorOf<T>();
-}
-
-// Declares the class reference of a persistent class; put it first in the class body.
+// Declares the class reference of a persistent class, with T's virtual constructor
+// when T can be made without arguments; put it first in the class body.
 #define BRV_PERSISTENT_CLASS(T, Parent) \
-  BRV_CLASS_OF_KIND(T, Parent, TPersistentObjectClass, PersistentConstructorOf<T>())
+  BRV_CLASS_OF_KIND(T, Parent, TPersistentObjectClass, TPersistentObjectClass::ConstructorOf<T>())
 
 class TPersistentObject : public TPersistent {
   BRV_PERSISTENT_CLASS(TPersistentObject, TPersistent)

@@ -53,17 +53,12 @@ private:
   TXCollectionItemClassInfo FInfo;
 };
 
-// The virtual constructor of T when T can be made from an owner, otherwise none.
-template <class T>
-constexpr TXCollectionItemClass::TConstructor XCollectionItemConstructorOf() {
-  return TXCollectionItemClass::ConstructorOf<T>();
-}
-
-// Declares the class reference of an item class; the arguments after Parent are
-// designated initialisers of TXCollectionItemClassInfo:
+// Declares the class reference of an item class, with T's virtual constructor when T
+// can be made from an owner. The arguments after Parent are designated initialisers
+// of TXCollectionItemClassInfo:
 //   BRV_XCOLLECTION_ITEM_CLASS(TGLBInertia, TGLBehaviour, .DisplayName = "Simple Inertia", .OnePerCollection = true)
 #define BRV_XCOLLECTION_ITEM_CLASS(T, Parent, ...)                                                \
-  BRV_CLASS_OF_KIND(T, Parent, TXCollectionItemClass, XCollectionItemConstructorOf<T>(), \
+  BRV_CLASS_OF_KIND(T, Parent, TXCollectionItemClass, TXCollectionItemClass::ConstructorOf<T>(), \
                     TXCollectionItemClassInfo{__VA_ARGS__})
 
 class TXCollectionItem : public TPersistent {
