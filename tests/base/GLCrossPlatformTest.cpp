@@ -29,6 +29,7 @@ TEST(GLCrossPlatform, LastSystemErrorCarriesErrno) {
   errno = ENOENT;
   try {
     RaiseLastSystemError();
+    FAIL() << "no error raised";
   } catch (const ESystemError& e) {
     EXPECT_EQ(e.ErrorCode(), ENOENT);
     EXPECT_NE(std::string(e.what()).find("System error 2"), std::string::npos);
