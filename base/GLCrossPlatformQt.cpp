@@ -2,7 +2,6 @@
 
 #include <QFileDialog>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QScreen>
@@ -12,12 +11,11 @@ namespace {
 
 QString ToQString(const std::string& text) { return QString::fromStdString(text); }
 
-// "All pictures (*.bmp *.jpg ...)" from the formats the toolkit can read, then all files.
-QString PictureFilter() {
-  QStringList patterns;
-  for (const QByteArray& format : QImageReader::supportedImageFormats())
-    patterns << QStringLiteral("*.") + QString::fromLatin1(format);
-  return QStringLiteral("All pictures (") + patterns.join(QLatin1Char(' ')) + QStringLiteral(");;All files (*)");
+// The files our picture loader reads (it chooses BMP or JPEG by the extension), not
+// those of the toolkit's own image readers: a PNG offered here could not be opened.
+QStringList PictureFilters() {
+  return {QStringLiteral("All pictures (*.bmp *.jpg *.jpeg)"), QStringLiteral("Bitmaps (*.bmp)"),
+          QStringLiteral("JPEG pictures (*.jpg *.jpeg)")};
 }
 
 }  // namespace
@@ -39,7 +37,7 @@ bool OpenPictureDialogExecute(std::string& fileName, const std::string& title) {
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilter(PictureFilter());
+  dialog.setNameFilters(PictureFilters());
   if (!title.empty()) dialog.setWindowTitle(ToQString(title));
   if (!fileName.empty()) dialog.selectFile(ToQString(fileName));
   if (dialog.exec() != QDialog::Accepted) return false;

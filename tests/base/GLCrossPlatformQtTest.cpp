@@ -64,6 +64,8 @@ TEST(GLCrossPlatformQt, OpenPictureDialogChangesTheNameOnlyWhenConfirmed) {
     auto* dialog = qobject_cast<QFileDialog*>(w);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
+    // Only what the picture loader can read is offered.
+    EXPECT_EQ(dialog->selectedNameFilter(), "All pictures (*.bmp *.jpg *.jpeg)");
     // As the user would: type the name, then confirm.
     dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(picture));
     static_cast<QDialog*>(dialog)->accept();
