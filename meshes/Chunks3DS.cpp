@@ -519,8 +519,14 @@ std::unique_ptr<TChunkData3DS> DecodeByTag(TChunkReader3DS& reader, const TChunk
     case 0xB000: case 0xB001: case 0xB002: case 0xB003: case 0xB004: case 0xB005: case 0xB006:
     case 0xB007: case 0xC23D:
       return nullptr;
+    // Procedure data and extension entries: a byte block, empty when the chunk is
+    // its header alone, so that the records that take it always find one.
+    case 0x4182: case 0x8001: case 0xA320: case 0xA321: case 0xA322: case 0xA324: case 0xA325:
+    case 0xA326: case 0xA328: case 0xA32A: case 0xA32C: case 0xA32E: case 0xA330: case 0xA332:
+    case 0xA334: case 0xA336: case 0xA338:
+      return RawData(reader);
     default:
-      // 0x4182, 0x8001, 0xA320-0xA338 and every tag the reader does not know.
+      // Tags the reader does not know are kept only when they hold something.
       return node.Size > CHUNK_HEADER_SIZE ? RawData(reader) : nullptr;
   }
 }

@@ -232,4 +232,29 @@ TEST(Mesh3DS, OptionalArraysAndEmptyFaceGroups) {
   EXPECT_EQ(smoothing.File->Objects().Mesh(0)->SmoothingGroups, (std::vector<std::uint32_t>{5, 6}));
 }
 
+// Procedure data is kept as a byte block of the chunk's length: a chunk of its header
+// alone is a block of no bytes, for a mesh (0x4182) and for a map (0xA320).
+TEST(Mesh3DS, ProcedureDataChunksWithoutBytesReadAsEmptyBlocks) {
+  TLoaded3DS material = Load3DS(MaterialFile([](TChunkWriter3DS& w) {
+    w.Begin(0xA200);
+    w.StringChunk(CHUNK_MAP_FILE_NAME, "t.bmp");
+    w.Empty(0xA320);
+    w.End();
+  }));
+  EXPECT_TRUE(material.File->Materials().Material(0)->TextureMap.ProcedureData.empty());
+
+  std::string bytes = File3DSBytes([](TChunkWriter3DS& w) {
+    w.Begin(CHUNK_MESH_DATA);
+    w.Begin(CHUNK_NAMED_OBJECT);
+    w.String("P");
+    w.Begin(CHUNK_TRIANGLE_MESH);
+    w.Empty(CHUNK_PROC_DATA);
+    w.End();
+    w.End();
+    w.End();
+  });
+  TLoaded3DS mesh = Load3DS(bytes);
+  EXPECT_TRUE(mesh.File->Objects().Mesh(0)->ProcedureData.empty());
+}
+
 }  // namespace
