@@ -329,8 +329,8 @@ struct TChunkNode {
   std::unique_ptr<TChunkData3DS> Data;
   std::unique_ptr<TChunkNode> Sibling;
   std::unique_ptr<TChunkNode> Children;  // the first child
-  // Made by the reader, not read from the stream (the parent names of the key
-  // framer): its data is set when it is made and cannot be decoded again.
+  // Data set by the reader, not read from the stream (the parent names of the key
+  // framer): it is never decoded from the stream again.
   bool Added = false;
 
   TChunkNode() = default;

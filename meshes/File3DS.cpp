@@ -380,19 +380,20 @@ void TFile3DS::ResolveParentNames(const std::vector<TKeyFramerNode>& nodes) {
       std::string parentName = parent->Name;
       if (!parent->InstanceName.empty()) parentName += "." + parent->InstanceName;
       if (parentName.empty()) continue;
-      if (TChunkNode* existing = FindChildByTag(*header, CHUNK_PARENT_NAME)) {
-        DecodeChunkData(*existing);
-        ChunkData<TValueData3DS<std::string>>(*existing).Value = parentName;
-      } else {
+      // A parent name chunk already in the file is overwritten unread: its old name
+      // is never used, and the chunk must not be decoded from the file again.
+      TChunkNode* target = FindChildByTag(*header, CHUNK_PARENT_NAME);
+      if (!target) {
         std::unique_ptr<TChunkNode> added = NewChunk();
         added->Tag = CHUNK_PARENT_NAME;
         added->Size = static_cast<std::uint32_t>(CHUNK_HEADER_SIZE + parentName.size() + 1);
-        added->Added = true;
-        auto data = std::make_unique<TValueData3DS<std::string>>();
-        data->Value = std::move(parentName);
-        added->Data = std::move(data);
+        target = added.get();
         InsertChildOrdered(*header, std::move(added));
       }
+      auto data = std::make_unique<TValueData3DS<std::string>>();
+      data->Value = std::move(parentName);
+      target->Data = std::move(data);
+      target->Added = true;
     }
   }
 }

@@ -175,6 +175,35 @@ TEST(File3DS, KeyFramerNodesGetTheirParentsNames) {
   EXPECT_EQ(ParentNameOf(*renumbered.File, "Omni"), "Pyramid");
 }
 
+// A parent name chunk that the file already holds is given the resolved name; its old
+// contents are not read, so a damaged one costs nothing.
+TEST(File3DS, AParentNameChunkInTheFileIsReplaced) {
+  for (const std::string& stored : {std::string("Stale\0", 6), std::string("no zero")}) {
+    std::string bytes = File3DSBytes([&](TChunkWriter3DS& w) {
+      w.Begin(CHUNK_KEYFRAMER);
+      for (std::uint16_t id : {0, 1}) {
+        w.Begin(CHUNK_KF_OBJECT_NODE);
+        w.Chunk(CHUNK_KF_NODE_ID, id);
+        w.Begin(CHUNK_KF_NODE_HEADER);
+        w.String(id == 0 ? "Base" : "Arm");
+        w.Value(std::int16_t(0));
+        w.Value(std::int16_t(0));
+        w.Value(std::uint16_t(id == 0 ? 0xFFFF : 0));
+        if (id == 1) {
+          w.Begin(CHUNK_PARENT_NAME);
+          w.Bytes(stored.data(), stored.size());
+          w.End();
+        }
+        w.End();
+        w.End();
+      }
+      w.End();
+    });
+    TLoaded3DS loaded = Load3DS(bytes);
+    EXPECT_EQ(ParentNameOf(*loaded.File, "Arm"), "Base");
+  }
+}
+
 TEST(File3DS, OnlyNamedObjectsWithATriangleMeshCountAsMeshes) {
   TModel3DS scene = SceneModel3DS();
   std::string bytes = File3DSBytes([&](TChunkWriter3DS& w) {
