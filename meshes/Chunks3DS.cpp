@@ -321,8 +321,25 @@ std::unique_ptr<TChunkData3DS> ValueTrack(TChunkReader3DS& reader, TReadValue re
 TAffineVector ReadPoint(TChunkReader3DS& reader) { return reader.Value<TAffineVector>(); }
 float ReadFloat(TChunkReader3DS& reader) { return reader.Value<float>(); }
 
+// Sections and blocks that hold only children, no data of their own.
+bool IsSectionTag(std::uint16_t tag) {
+  switch (tag) {
+    case 0x1200: case 0x2100: case 0x3000: case 0x3D3D: case 0x3DAA: case 0x4100: case 0x4D4D:
+    case 0x8000: case 0xA010: case 0xA020: case 0xA030: case 0xA040: case 0xA041: case 0xA042:
+    case 0xA050: case 0xA052: case 0xA053: case 0xA084: case 0xA200: case 0xA204: case 0xA210:
+    case 0xA220: case 0xA230: case 0xA33A: case 0xA33C: case 0xA33D: case 0xA33E: case 0xA340:
+    case 0xA342: case 0xA344: case 0xA346: case 0xA348: case 0xA34A: case 0xA34C: case 0xAFFF:
+    case 0xB000: case 0xB001: case 0xB002: case 0xB003: case 0xB004: case 0xB005: case 0xB006:
+    case 0xB007: case 0xC23D:
+      return true;
+    default:
+      return false;
+  }
+}
+
 std::unique_ptr<TChunkData3DS> DecodeByTag(TChunkReader3DS& reader, const TChunkNode& node) {
   std::uint16_t tag = node.Tag;
+  if (IsSectionTag(tag)) return nullptr;
   switch (tag) {
     case 0x0002: case 0x1440: case 0x3D3E: case 0xB009:
       return ValueData<std::uint32_t>(reader);
@@ -510,15 +527,6 @@ std::unique_ptr<TChunkData3DS> DecodeByTag(TChunkReader3DS& reader, const TChunk
       for (std::uint32_t i = 0; i < track->KeyCount; ++i) track->KeyHeaders.push_back(ReadKeyHeader(reader));
       return track;
     }
-    // Sections and blocks that hold only children.
-    case 0x1200: case 0x2100: case 0x3000: case 0x3D3D: case 0x3DAA: case 0x4100: case 0x4D4D:
-    case 0x8000: case 0xA010: case 0xA020: case 0xA030: case 0xA040: case 0xA041: case 0xA042:
-    case 0xA050: case 0xA052: case 0xA053: case 0xA084: case 0xA200: case 0xA204: case 0xA210:
-    case 0xA220: case 0xA230: case 0xA33A: case 0xA33C: case 0xA33D: case 0xA33E: case 0xA340:
-    case 0xA342: case 0xA344: case 0xA346: case 0xA348: case 0xA34A: case 0xA34C: case 0xAFFF:
-    case 0xB000: case 0xB001: case 0xB002: case 0xB003: case 0xB004: case 0xB005: case 0xB006:
-    case 0xB007: case 0xC23D:
-      return nullptr;
     // Procedure data and extension entries: a byte block, empty when the chunk is
     // its header alone, so that the records that take it always find one.
     case 0x4182: case 0x8001: case 0xA320: case 0xA321: case 0xA322: case 0xA324: case 0xA325:
@@ -532,6 +540,71 @@ std::unique_ptr<TChunkData3DS> DecodeByTag(TChunkReader3DS& reader, const TChunk
 }
 
 }  // namespace
+
+std::uint64_t FirstChildOffset(TStream& stream, const TChunkNode& node) {
+  BRV_ASSERT(node.Size >= CHUNK_HEADER_SIZE);
+  const std::uint64_t dataSize = node.Size - CHUNK_HEADER_SIZE;
+  auto fixed = [&](std::uint64_t count) { return std::min(count, dataSize); };
+  auto dataReader = [&] {
+    return TChunkReader3DS(stream, node.Position + std::uint64_t(CHUNK_HEADER_SIZE), node.End(), node.Tag);
+  };
+  // `before` bytes, a string, then `after` bytes.
+  auto afterString = [&](std::uint64_t before, std::uint64_t after) -> std::uint64_t {
+    if (dataSize < before) return dataSize;
+    TChunkReader3DS reader = dataReader();
+    reader.Skip(before);
+    if (!reader.TrySkipString() || reader.Remaining() < after) return dataSize;
+    return dataSize - reader.Remaining() + after;
+  };
+  if (IsSectionTag(node.Tag)) return 0;
+  switch (node.Tag) {
+    // Unknown to the decoder, and an extension entry whose data is kept whole, but
+    // their children follow the header directly.
+    case 0x2D2D: case 0x2D3D: case 0x3DFF: case 0x8001:
+      return 0;
+    case 0x0030: case 0x1420: case 0x1430: case 0xB030:
+      return fixed(2);
+    case 0x0011:
+      return fixed(3);
+    case 0x0002: case 0x0031: case 0x0100: case 0x1300: case 0x1400: case 0x1410: case 0x3D3E: case 0xB009:
+    case 0xB015: case 0xD000:
+      return fixed(4);
+    case 0xB008:
+      return fixed(8);
+    case 0x4641:
+      return fixed(10);
+    case 0x0010: case 0x1500: case 0x4600: case 0xA310: case 0xB013:
+      return fixed(12);
+    case 0x7001:
+      return fixed(14);
+    case 0x2200: case 0x2300: case 0x2302: case 0x3010: case 0x3020: case 0x3030: case 0x3040: case 0x3050:
+    case 0x3060:
+      return fixed(16);
+    case 0x4610:
+      return fixed(20);
+    case 0xB014:
+      return fixed(24);
+    case 0x3070:
+      return fixed(28);
+    case 0x4700:
+      return fixed(32);
+    case 0x4160:
+      return fixed(48);
+    case 0x1100: case 0x3080: case 0x4000: case 0x4181: case 0xA000: case 0xA300: case 0xB011:
+      return afterString(0, 0);
+    case 0xB010:
+      return afterString(0, 6);
+    case 0xB00A:
+      return afterString(2, 4);
+    case 0x4120: {
+      if (dataSize < 2) return dataSize;
+      TChunkReader3DS reader = dataReader();
+      return fixed(2 + 8 * std::uint64_t(reader.Value<std::uint16_t>()));
+    }
+    default:
+      return dataSize;
+  }
+}
 
 void DecodeChunkData(TStream& stream, TChunkNode& node) {
   if (node.Data || node.Added) return;

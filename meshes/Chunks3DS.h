@@ -367,6 +367,12 @@ void FreeChunkTree(std::unique_ptr<TChunkNode>& node);
 // runs past the chunk's end raises 65226, memory running out 65225.
 void DecodeChunkData(TStream& stream, TChunkNode& node);
 
+// The bytes of the node's own data that come before its first child; for tags that
+// have no children, the whole data. A chunk too short for the data its tag announces
+// gets no children (decoding its data then reports it). Reads from `stream` only for
+// the tags whose data holds a string or a count.
+std::uint64_t FirstChildOffset(TStream& stream, const TChunkNode& node);
+
 // The node's decoded data as the record its tag decodes to; a node without data, or
 // with data of another kind, is a caller's mistake.
 template <class T>

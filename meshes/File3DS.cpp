@@ -1,6 +1,7 @@
 #include "File3DS.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "ClassRegistry.h"
@@ -96,7 +97,6 @@ TFile3DS::TFile3DS(const std::string& fileName) : TFile3DS() {
   FFileName = fileName;
   FOwnStream = std::make_unique<TFileStream>(fileName, TFileMode::OpenRead);
   FStream = FOwnStream.get();
-  ResetDatabase();
   ReadDatabase();
 }
 
@@ -107,16 +107,13 @@ void TFile3DS::LoadFromStream(TStream& stream) {
   FFileName.clear();
   FOwnStream.reset();
   FStream = &stream;
-  ResetDatabase();
   ReadDatabase();
 }
 
 void TFile3DS::Clear() {
   FMaterials->Clear();
   FObjects->Clear();
-  FreeChunkTree(FTopNode);
-  FMaterialIndex.clear();
-  FObjectIndex.clear();
+  ResetDatabase();
 }
 
 void TFile3DS::ResetDatabase() {
@@ -200,13 +197,15 @@ void TFile3DS::ReadDatabase() {
 std::unique_ptr<TChunkNode> TFile3DS::ReadHeader(std::uint64_t position) {
   std::unique_ptr<TChunkNode> node = NewChunk();
   node->Position = static_cast<std::uint32_t>(position);
+  char header[CHUNK_HEADER_SIZE];
   try {
     FStream->SetPosition(static_cast<std::int64_t>(position));
-    FStream->ReadBuffer(&node->Tag, sizeof node->Tag);
-    FStream->ReadBuffer(&node->Size, sizeof node->Size);
+    FStream->ReadBuffer(header, sizeof header);
   } catch (const EStreamError&) {
     Raise3DSInvalidChunk("The chunk header at offset " + std::to_string(position) + " lies past the end of the file");
   }
+  std::memcpy(&node->Tag, header, sizeof node->Tag);
+  std::memcpy(&node->Size, header + sizeof node->Tag, sizeof node->Size);
   return node;
 }
 
@@ -215,7 +214,7 @@ std::unique_ptr<TChunkNode> TFile3DS::ReadHeader(std::uint64_t position) {
 // claims to run past it is passed over header by header.
 void TFile3DS::ReadChildren(TChunkNode& node, int depth, bool extension) {
   std::uint64_t end = node.End();
-  std::uint64_t position = node.Position + std::uint64_t(CHUNK_HEADER_SIZE) + ChildrenOffset(node);
+  std::uint64_t position = node.Position + std::uint64_t(CHUNK_HEADER_SIZE) + FirstChildOffset(*FStream, node);
   TChunkNode* last = nullptr;
   while (position < end) {
     if (depth >= MAX_CHUNK_DEPTH)
@@ -252,70 +251,6 @@ void TFile3DS::ReadChildren(TChunkNode& node, int depth, bool extension) {
     last = added;
     ReadChildren(*added, depth + 1, extension || added->Tag == CHUNK_EXT_ENTRY);
     position = added->End();
-  }
-}
-
-// The bytes of a chunk's own data that come before its first child; for tags that
-// have no children, the whole data. A chunk too short for the data its tag announces
-// gets no children (decoding its data then reports it).
-std::uint64_t TFile3DS::ChildrenOffset(const TChunkNode& node) {
-  const std::uint64_t dataSize = node.Size - CHUNK_HEADER_SIZE;
-  auto fixed = [&](std::uint64_t count) { return std::min(count, dataSize); };
-  TChunkReader3DS reader(*FStream, node.Position + std::uint64_t(CHUNK_HEADER_SIZE), node.End(), node.Tag);
-  auto afterString = [&](std::uint64_t before, std::uint64_t after) -> std::uint64_t {
-    if (reader.Remaining() < before) return dataSize;
-    reader.Skip(before);
-    if (!reader.TrySkipString() || reader.Remaining() < after) return dataSize;
-    return dataSize - reader.Remaining() + after;
-  };
-  switch (node.Tag) {
-    case 0x1200: case 0x2100: case 0x2D2D: case 0x2D3D: case 0x3000: case 0x3D3D: case 0x3DAA: case 0x3DFF:
-    case 0x4100: case 0x4D4D: case 0x8000: case 0x8001: case 0xA010: case 0xA020: case 0xA030: case 0xA040:
-    case 0xA041: case 0xA042: case 0xA050: case 0xA052: case 0xA053: case 0xA084: case 0xA200: case 0xA204:
-    case 0xA210: case 0xA220: case 0xA230: case 0xA33A: case 0xA33C: case 0xA33D: case 0xA33E: case 0xA340:
-    case 0xA342: case 0xA344: case 0xA346: case 0xA348: case 0xA34A: case 0xA34C: case 0xAFFF: case 0xB000:
-    case 0xB001: case 0xB002: case 0xB003: case 0xB004: case 0xB005: case 0xB006: case 0xB007: case 0xC23D:
-      return 0;
-    case 0x0030: case 0x1420: case 0x1430: case 0xB030:
-      return fixed(2);
-    case 0x0011:
-      return fixed(3);
-    case 0x0002: case 0x0031: case 0x0100: case 0x1300: case 0x1400: case 0x1410: case 0x3D3E: case 0xB009:
-    case 0xB015: case 0xD000:
-      return fixed(4);
-    case 0xB008:
-      return fixed(8);
-    case 0x4641:
-      return fixed(10);
-    case 0x0010: case 0x1500: case 0x4600: case 0xA310: case 0xB013:
-      return fixed(12);
-    case 0x7001:
-      return fixed(14);
-    case 0x2200: case 0x2300: case 0x2302: case 0x3010: case 0x3020: case 0x3030: case 0x3040: case 0x3050:
-    case 0x3060:
-      return fixed(16);
-    case 0x4610:
-      return fixed(20);
-    case 0xB014:
-      return fixed(24);
-    case 0x3070:
-      return fixed(28);
-    case 0x4700:
-      return fixed(32);
-    case 0x4160:
-      return fixed(48);
-    case 0x1100: case 0x3080: case 0x4000: case 0x4181: case 0xA000: case 0xA300: case 0xB011:
-      return afterString(0, 0);
-    case 0xB010:
-      return afterString(0, 6);
-    case 0xB00A:
-      return afterString(2, 4);
-    case 0x4120: {
-      if (dataSize < 2) return dataSize;
-      return fixed(2 + 8 * std::uint64_t(reader.Value<std::uint16_t>()));
-    }
-    default:
-      return dataSize;
   }
 }
 

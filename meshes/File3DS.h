@@ -122,7 +122,6 @@ private:
   void ReadDatabase();
   void ReadChildren(TChunkNode& node, int depth, bool extension);
   std::unique_ptr<TChunkNode> ReadHeader(std::uint64_t position);
-  std::uint64_t ChildrenOffset(const TChunkNode& node);
   std::vector<TKeyFramerNode> BuildNodeList();
   void ResolveParentNames(const std::vector<TKeyFramerNode>& nodes);
   std::string DecodedString(TChunkNode& node);
