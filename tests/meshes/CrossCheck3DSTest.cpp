@@ -6,12 +6,13 @@
 
 #include <unistd.h>
 
-#include <cfloat>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <cstring>
+#include <fstream>
+#include <memory>
 
+#include "PersistenceTestSupport.h"
+#include "ReadAll3DS.h"
 #include "Support3DS.h"
 
 namespace {
@@ -31,7 +32,7 @@ std::string RunCommand(const std::string& command) {
 
 struct TSummary {
   long Faces = 0;
-  TAffineVector Min{FLT_MAX, FLT_MAX, FLT_MAX}, Max{-FLT_MAX, -FLT_MAX, -FLT_MAX};
+  TAffineVector Min{}, Max{};
 };
 
 TSummary OracleSummary(const std::string& fileName) {
@@ -49,36 +50,25 @@ TSummary OracleSummary(const std::string& fileName) {
   return summary;
 }
 
-// Ours, turned into the oracle's axes.
+// Ours, turned into the oracle's axes: (x, y, z) becomes (x, z, -y), so the box's
+// y bounds change places.
 TSummary OurSummary(const std::string& fileName) {
   TFile3DS file(fileName);
-  TSummary summary;
-  for (int i = 0; i < file.Objects().MeshCount(); ++i) {
-    const TMeshRecord3DS& mesh = *file.Objects().Mesh(i);
-    summary.Faces += long(mesh.Faces.size());
-    for (const TAffineVector& v : mesh.Vertices) {
-      TAffineVector turned{v.x, v.z, -v.y};
-      for (int k = 0; k < 3; ++k) {
-        summary.Min[k] = std::min(summary.Min[k], turned[k]);
-        summary.Max[k] = std::max(summary.Max[k], turned[k]);
-      }
-    }
-  }
-  return summary;
+  const TMeshTotals3DS totals = MeshTotals3DS(file);
+  const TAxisAlignedBox& box = totals.Box;
+  return {totals.Faces, {box.Min.x, box.Min.z, -box.Max.y}, {box.Max.x, box.Max.z, -box.Min.y}};
 }
 
 class CrossCheck3DS : public ::testing::Test {
 protected:
   void SetUp() override {
     if (::access(ORACLE, X_OK) != 0) GTEST_SKIP() << ORACLE << " is not installed";
-    char pattern[] = "/tmp/brovanel-3ds-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    FDir = pattern;
+    FFolder = std::make_unique<TScratchFolder>();
   }
-  void TearDown() override {
-    if (!FDir.empty()) RunCommand("rm -rf '" + FDir + "'");
-  }
-  std::string FDir;
+  std::string File(const std::string& name) const { return FFolder->File(name); }
+
+private:
+  std::unique_ptr<TScratchFolder> FFolder;
 };
 
 TEST_F(CrossCheck3DS, FaceCountsAndBoxesAgreeWithTheOracle) {
@@ -91,7 +81,7 @@ TEST_F(CrossCheck3DS, FaceCountsAndBoxesAgreeWithTheOracle) {
       {"cube", CubeModel3DS()}, {"scene", scene}, {"grid", GridModel3DS(70000)}};
   for (const auto& [name, model] : models) {
     SCOPED_TRACE(name);
-    std::string fileName = FDir + "/" + name + ".3ds";
+    std::string fileName = File(std::string(name) + ".3ds");
     TChunkWriter3DS writer;
     WriteModel3DS(writer, model);
     writer.SaveToFile(fileName);
@@ -106,33 +96,26 @@ TEST_F(CrossCheck3DS, FaceCountsAndBoxesAgreeWithTheOracle) {
 
 TEST_F(CrossCheck3DS, ReadsAFileTheOracleWrote) {
   // A tetrahedron and a quad in a text format the oracle converts to 3DS.
-  std::ofstream(FDir + "/shape.obj") << "v 0 0 0\nv 2 0 0\nv 0 3 0\nv 0 0 4\n"
-                                        "f 1 3 2\nf 1 2 4\nf 2 3 4\nf 3 1 4\n"
-                                        "o quad\nv -1 -1 -5\nv -1 6 -5\nv 5 6 -5\nf 5 6 7\n";
-  RunCommand(std::string(ORACLE) + " export '" + FDir + "/shape.obj' '" + FDir + "/shape.3ds' >/dev/null 2>&1");
-  const std::string fileName = FDir + "/shape.3ds";
+  std::ofstream(File("shape.obj")) << "v 0 0 0\nv 2 0 0\nv 0 3 0\nv 0 0 4\n"
+                                      "f 1 3 2\nf 1 2 4\nf 2 3 4\nf 3 1 4\n"
+                                      "o quad\nv -1 -1 -5\nv -1 6 -5\nv 5 6 -5\nf 5 6 7\n";
+  RunCommand(std::string(ORACLE) + " export '" + File("shape.obj") + "' '" + File("shape.3ds") + "' >/dev/null 2>&1");
+  const std::string fileName = File("shape.3ds");
   ASSERT_EQ(::access(fileName.c_str(), R_OK), 0) << "the oracle wrote no file";
   TFile3DS file(fileName);
-  long faces = 0;
-  TAffineVector low{FLT_MAX, FLT_MAX, FLT_MAX}, high{-FLT_MAX, -FLT_MAX, -FLT_MAX};
   for (int i = 0; i < file.Objects().MeshCount(); ++i) {
     const TMeshRecord3DS& mesh = *file.Objects().Mesh(i);
-    faces += long(mesh.Faces.size());
     for (const TFace3DS& f : mesh.Faces)
       for (std::uint16_t v : {f.V1, f.V2, f.V3}) ASSERT_LT(v, mesh.Vertices.size());
-    for (const TAffineVector& v : mesh.Vertices)
-      for (int k = 0; k < 3; ++k) {
-        low[k] = std::min(low[k], v[k]);
-        high[k] = std::max(high[k], v[k]);
-      }
     for (const TMaterialGroupRecord3DS& group : mesh.MaterialGroups)
       EXPECT_NE(file.Materials().MaterialByName(group.MaterialName), nullptr) << group.MaterialName;
   }
-  EXPECT_EQ(faces, 5);
-  EXPECT_TRUE(SameBytes(low, TAffineVector{-1, -1, -5}));
-  EXPECT_TRUE(SameBytes(high, TAffineVector{5, 6, 4}));
+  const TMeshTotals3DS totals = MeshTotals3DS(file);
+  EXPECT_EQ(totals.Faces, 5);
+  EXPECT_TRUE(SameBytes(totals.Box.Min, TAffineVector{-1, -1, -5}));
+  EXPECT_TRUE(SameBytes(totals.Box.Max, TAffineVector{5, 6, 4}));
   TSummary theirs = OracleSummary(fileName);
-  EXPECT_EQ(theirs.Faces, faces);
+  EXPECT_EQ(theirs.Faces, totals.Faces);
 }
 
 }  // namespace

@@ -2,16 +2,16 @@
 // models with the chunk writer.
 //   brovanel-3ds info FILE      meshes, faces, vertices and the bounding box
 //   brovanel-3ds tree FILE      the chunk tree: tag, offset and size of every chunk
-//   brovanel-3ds grid FACES FILE   a grid of about FACES triangles
+//   brovanel-3ds grid FACES FILE   a grid of about FACES triangles (at most 100,000,000)
 //   brovanel-3ds samples DIR    cube.3ds and scene.3ds
 
 #include <algorithm>
-#include <cfloat>
+#include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
+#include <string_view>
 
-#include "File3DS.h"
+#include "ReadAll3DS.h"
 #include "Writer3DS.h"
 
 namespace {
@@ -19,24 +19,17 @@ namespace {
 int Info(const std::string& fileName) {
   TFile3DS file(fileName);
   TObjectList& objects = file.Objects();
-  long faces = 0, vertices = 0;
-  TAffineVector low{FLT_MAX, FLT_MAX, FLT_MAX}, high{-FLT_MAX, -FLT_MAX, -FLT_MAX};
   for (int i = 0; i < objects.MeshCount(); ++i) {
     const TMeshRecord3DS& mesh = *objects.Mesh(i);
-    faces += long(mesh.Faces.size());
-    vertices += long(mesh.Vertices.size());
-    for (const TAffineVector& v : mesh.Vertices)
-      for (int k = 0; k < 3; ++k) {
-        low[k] = std::min(low[k], v[k]);
-        high[k] = std::max(high[k], v[k]);
-      }
     std::printf("mesh %s: %zu vertices, %zu faces, %zu material groups%s\n", mesh.Name.c_str(),
                 mesh.Vertices.size(), mesh.Faces.size(), mesh.MaterialGroups.size(), mesh.Hidden ? ", hidden" : "");
   }
+  const TMeshTotals3DS totals = MeshTotals3DS(file);
   std::printf("meshes %d\nmaterials %d\nfaces %ld\nvertices %ld\n", objects.MeshCount(), file.Materials().Count(),
-              faces, vertices);
-  if (vertices > 0)
-    std::printf("box (%g %g %g) (%g %g %g)\n", low.x, low.y, low.z, high.x, high.y, high.z);
+              totals.Faces, totals.Vertices);
+  const TAxisAlignedBox& box = totals.Box;
+  if (totals.Vertices > 0)
+    std::printf("box (%g %g %g) (%g %g %g)\n", box.Min.x, box.Min.y, box.Min.z, box.Max.x, box.Max.y, box.Max.z);
   return 0;
 }
 
@@ -65,8 +58,13 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (verb == "grid" && argc == 4) {
-      int faces = std::atoi(argv[2]);
-      if (faces <= 0) return Usage();
+      // A 3DS file ends within 4 GiB, and a grid takes about 24 bytes a face.
+      constexpr int MAX_GRID_FACES = 100000000;
+      const std::string_view text = argv[2];
+      int faces = 0;
+      auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), faces);
+      if (error != std::errc() || end != text.data() + text.size() || faces <= 0 || faces > MAX_GRID_FACES)
+        return Usage();
       TChunkWriter3DS writer;
       WriteModel3DS(writer, GridModel3DS(faces));
       writer.SaveToFile(argv[3]);
