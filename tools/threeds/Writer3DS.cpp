@@ -458,3 +458,77 @@ TModel3DS GridModel3DS(int faces) {
   }
   return model;
 }
+
+TModel3DS EveryFieldModel3DS() {
+  TModel3DS model;
+  TMaterialRecord3DS m;
+  m.Name = "Everything";
+  m.Ambient = {0.1f, 0.2f, 0.3f};
+  m.Diffuse = {0.4f, 0.5f, 0.6f};
+  m.Specular = {0.7f, 0.8f, 0.9f};
+  m.Shininess = 0.11f;
+  m.ShininessStrength = 0.22f;
+  m.ReflectionBlur = 0.33f;
+  m.Transparency = -0.44f;
+  m.TransparencyFalloff = 0.55f;
+  m.SelfIllumination = 0.66f;
+  m.WireSize = 2.5f;
+  m.Shading = 2;
+  m.UseReflectionBlur = m.UseTransparencyFalloff = m.TwoSided = m.SelfIlluminated = true;
+  m.Additive = m.WireInUnits = m.FaceMapped = m.SoftPhong = true;
+  m.AutoReflection = m.AutoReflFlagA = m.AutoReflFlagB = true;
+  m.AutoReflSize = 256;
+  m.AutoReflFrameStep = 3;
+  int n = 0;
+  for (const TMapSlot3DS& slot : MAP_SLOTS_3DS) {
+    TTextureMapRecord3DS& map = m.*slot.Map;
+    ++n;
+    map.FileName = "map" + std::to_string(n) + ".bmp";
+    map.Percent = 0.05f * float(n);
+    map.Tiling = static_cast<TMapTiling3DS>(n % 3);
+    map.IgnoreAlpha = n % 2 == 0;
+    map.Filter = static_cast<TMapFilter3DS>(n % 2);
+    map.Mirror = n % 3 == 0;
+    map.Negative = n % 4 == 0;
+    map.Source = static_cast<TMapSource3DS>(n % 5);
+    map.Blur = 0.01f * float(n);
+    map.UScale = 1.5f;
+    map.VScale = 0.5f;
+    map.UOffset = 0.25f;
+    map.VOffset = -0.25f;
+    map.Rotation = float(n);
+    map.Tint1 = {51 / 255.0f, 102 / 255.0f, 153 / 255.0f};
+    map.Tint2 = {1, 0, 1};
+    if (slot.ProcedureTag != 0) map.ProcedureData = {std::uint8_t(n), 0, 255, 7};
+  }
+  model.Materials = {m};
+
+  TMeshRecord3DS mesh;
+  mesh.Name = "Everything";
+  mesh.Hidden = mesh.VisibleInLofter = mesh.CastsNoShadow = mesh.Matte = true;
+  mesh.FastDisplay = mesh.Procedural = mesh.Frozen = mesh.ReceivesNoShadow = true;
+  mesh.Vertices = {{1, 2, 3}, {-4, 5, -6}, {7.5f, 8.25f, -9.125f}};
+  mesh.VertexFlags = {1, 2, 0x8000};
+  mesh.TexCoords = {{0, 1}, {0.5f, 0.25f}, {1, 0}};
+  mesh.MapInfoPresent = true;
+  mesh.MapType = 2;
+  mesh.TileX = 3;
+  mesh.TileY = 4;
+  mesh.IconPosition = {1, 1, 1};
+  mesh.IconScale = 2;
+  mesh.MapMatrix = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+  mesh.PlanarWidth = 5;
+  mesh.PlanarHeight = 6;
+  mesh.CylinderHeight = 7;
+  mesh.LocalMatrix = {0, 1, 0, -1, 0, 0, 0, 0, 1, 10, 20, 30};
+  mesh.ColorIndex = 9;
+  mesh.ProcedureName = "twist";
+  mesh.ProcedureData = {9, 8, 7};
+  mesh.Faces = {{0, 1, 2, 3}, {2, 1, 0, 4}};
+  mesh.MaterialGroups = {{"Everything", {1}}, {"Nothing", {}}, {"Everything", {0, 1}}};
+  mesh.SmoothingGroups = {0x80000001u, 0};
+  mesh.BoxMapPresent = true;
+  mesh.BoxMapNames = {"front", "back", "left", "right", "top", "bottom"};
+  model.Meshes = {mesh};
+  return model;
+}

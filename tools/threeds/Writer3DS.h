@@ -105,3 +105,7 @@ TModel3DS CubeModel3DS();
 TModel3DS SceneModel3DS();
 // A grid of about `faces` triangles split into meshes of at most 65,000 faces each.
 TModel3DS GridModel3DS(int faces);
+// One material and one mesh with every field away from its fresh value: every map
+// with procedure data, mapping information, a box map and all object flags. A field
+// that the writer or the reader drops, or a map read into the wrong slot, shows.
+TModel3DS EveryFieldModel3DS();

@@ -3,13 +3,14 @@
 //   brovanel-3ds info FILE      meshes, faces, vertices and the bounding box
 //   brovanel-3ds tree FILE      the chunk tree: tag, offset and size of every chunk
 //   brovanel-3ds grid FACES FILE   a grid of about FACES triangles (at most 100,000,000)
-//   brovanel-3ds samples DIR    cube.3ds and scene.3ds
+//   brovanel-3ds samples DIR    cube.3ds, scene.3ds and every.3ds
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "ReadAll3DS.h"
 #include "Writer3DS.h"
@@ -72,11 +73,13 @@ int main(int argc, char** argv) {
     }
     if (verb == "samples" && argc == 3) {
       std::string dir = argv[2];
-      TChunkWriter3DS cube, scene;
-      WriteModel3DS(cube, CubeModel3DS());
-      WriteModel3DS(scene, SceneModel3DS());
-      cube.SaveToFile(dir + "/cube.3ds");
-      scene.SaveToFile(dir + "/scene.3ds");
+      const std::pair<const char*, TModel3DS> samples[] = {
+          {"cube", CubeModel3DS()}, {"scene", SceneModel3DS()}, {"every", EveryFieldModel3DS()}};
+      for (const auto& [name, model] : samples) {
+        TChunkWriter3DS writer;
+        WriteModel3DS(writer, model);
+        writer.SaveToFile(dir + "/" + name + ".3ds");
+      }
       return 0;
     }
   } catch (const Exception& e) {
