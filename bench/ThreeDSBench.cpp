@@ -23,7 +23,11 @@ class TLargeFile {
 public:
   TLargeFile() {
     char pattern[] = "/tmp/brovanel-3ds-bench-XXXXXX";
-    if (::mkdtemp(pattern)) FDir = pattern;
+    if (!::mkdtemp(pattern)) {
+      std::perror("threeds_bench: no scratch folder");
+      std::exit(1);
+    }
+    FDir = pattern;
     FName = FDir + "/grid.3ds";
     TChunkWriter3DS writer;
     WriteModel3DS(writer, GridModel3DS(FACES));
