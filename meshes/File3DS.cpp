@@ -262,6 +262,13 @@ constexpr std::uint16_t NO_INDEX = 0xFFFF;
 constexpr std::uint16_t KEYFRAMER_NODE_TAGS[] = {CHUNK_KF_TARGET_NODE, CHUNK_KF_OBJECT_NODE,
                                                  CHUNK_KF_CAMERA_NODE, CHUNK_KF_LIGHT_NODE,
                                                  CHUNK_KF_LIGHT_TARGET_NODE, CHUNK_KF_SPOTLIGHT_NODE};
+
+// A node identifier stays decoded after the node list has read it, so that the
+// parent names are resolved without reading it from the stream again.
+std::uint16_t NodeId(TStream& stream, TChunkNode& idChunk) {
+  DecodeChunkData(stream, idChunk);
+  return ChunkData<TValueData3DS<std::uint16_t>>(idChunk).Value;
+}
 }  // namespace
 
 std::vector<TFile3DS::TKeyFramerNode> TFile3DS::BuildNodeList() {
@@ -280,7 +287,7 @@ std::vector<TFile3DS::TKeyFramerNode> TFile3DS::BuildNodeList() {
       record.ParentIndex = data.ParentIndex;
     }
     if (TChunkNode* id = FindChunkByTag(child, CHUNK_KF_NODE_ID))
-      record.Id = TakeChunkData<TValueData3DS<std::uint16_t>>(*FStream, *id).Value;
+      record.Id = NodeId(*FStream, *id);
     if (child->Tag == CHUNK_KF_OBJECT_NODE)
       if (TChunkNode* instance = FindChunkByTag(child, CHUNK_KF_INSTANCE_NAME))
         record.InstanceName = DecodedString(*instance);
@@ -308,7 +315,7 @@ void TFile3DS::ResolveParentNames(const std::vector<TKeyFramerNode>& nodes) {
       TChunkNode* header = FindChunkByTag(chunk, CHUNK_KF_NODE_HEADER);
       TChunkNode* idChunk = FindChunkByTag(chunk, CHUNK_KF_NODE_ID);
       if (!header || !idChunk) continue;
-      const TKeyFramerNode* record = recordOf(TakeChunkData<TValueData3DS<std::uint16_t>>(*FStream, *idChunk).Value);
+      const TKeyFramerNode* record = recordOf(NodeId(*FStream, *idChunk));
       if (!record || record->ParentIndex == NO_INDEX) continue;
       const TKeyFramerNode* parent = recordOf(record->ParentIndex);
       if (!parent) continue;
