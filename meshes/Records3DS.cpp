@@ -11,6 +11,28 @@ const TMapSlot3DS MAP_SLOTS_3DS[16] = {
     {0xA220, 0, &TMaterialRecord3DS::ReflectionMap},      {0xA34C, 0xA338, &TMaterialRecord3DS::ReflectionMask},
 };
 
+const TFlagSlot3DS<TMaterialRecord3DS> MATERIAL_FLAGS_3DS[8] = {
+    {CHUNK_MAT_USE_REFL_BLUR, &TMaterialRecord3DS::UseReflectionBlur},
+    {CHUNK_MAT_USE_TRANS_FALLOFF, &TMaterialRecord3DS::UseTransparencyFalloff},
+    {CHUNK_MAT_TWO_SIDED, &TMaterialRecord3DS::TwoSided},
+    {CHUNK_MAT_SELF_ILLUMINATED, &TMaterialRecord3DS::SelfIlluminated},
+    {CHUNK_MAT_ADDITIVE, &TMaterialRecord3DS::Additive},
+    {CHUNK_MAT_WIRE_IN_UNITS, &TMaterialRecord3DS::WireInUnits},
+    {CHUNK_MAT_FACE_MAPPED, &TMaterialRecord3DS::FaceMapped},
+    {CHUNK_MAT_SOFT_PHONG, &TMaterialRecord3DS::SoftPhong},
+};
+
+const TFlagSlot3DS<TMeshRecord3DS> OBJECT_FLAGS_3DS[8] = {
+    {CHUNK_OBJ_HIDDEN, &TMeshRecord3DS::Hidden},
+    {CHUNK_OBJ_VIS_LOFTER, &TMeshRecord3DS::VisibleInLofter},
+    {CHUNK_OBJ_NO_CAST, &TMeshRecord3DS::CastsNoShadow},
+    {CHUNK_OBJ_MATTE, &TMeshRecord3DS::Matte},
+    {CHUNK_OBJ_FAST, &TMeshRecord3DS::FastDisplay},
+    {CHUNK_OBJ_PROCEDURAL, &TMeshRecord3DS::Procedural},
+    {CHUNK_OBJ_FROZEN, &TMeshRecord3DS::Frozen},
+    {CHUNK_OBJ_NO_RECEIVE, &TMeshRecord3DS::ReceivesNoShadow},
+};
+
 namespace {
 
 template <class T>
@@ -82,19 +104,10 @@ const TMapSlot3DS* MapSlotOf(std::uint16_t tag) {
   return nullptr;
 }
 
-// The boolean fields that a chunk sets by standing in the material entry.
 bool* MaterialFlagOf(TMaterialRecord3DS& m, std::uint16_t tag) {
-  switch (tag) {
-    case CHUNK_MAT_USE_REFL_BLUR: return &m.UseReflectionBlur;
-    case CHUNK_MAT_USE_TRANS_FALLOFF: return &m.UseTransparencyFalloff;
-    case CHUNK_MAT_TWO_SIDED: return &m.TwoSided;
-    case CHUNK_MAT_SELF_ILLUMINATED: return &m.SelfIlluminated;
-    case CHUNK_MAT_ADDITIVE: return &m.Additive;
-    case CHUNK_MAT_WIRE_IN_UNITS: return &m.WireInUnits;
-    case CHUNK_MAT_FACE_MAPPED: return &m.FaceMapped;
-    case CHUNK_MAT_SOFT_PHONG: return &m.SoftPhong;
-    default: return nullptr;
-  }
+  for (const TFlagSlot3DS<TMaterialRecord3DS>& slot : MATERIAL_FLAGS_3DS)
+    if (slot.Tag == tag) return &(m.*slot.Flag);
+  return nullptr;
 }
 
 // The percentage fields that a block of the material entry fills.
@@ -220,16 +233,7 @@ TMeshRecord3DS ReadMeshRecord(TStream& stream, TChunkNode& namedObject) {
   mesh.Name = TakeValue<std::string>(stream, namedObject);
   for (TChunkNode* child = triangles->Children.get(); child; child = child->Sibling.get())
     ReadMeshChild(stream, *child, mesh);
-  static constexpr std::pair<std::uint16_t, bool TMeshRecord3DS::*> OBJECT_FLAGS[] = {
-      {CHUNK_OBJ_HIDDEN, &TMeshRecord3DS::Hidden},
-      {CHUNK_OBJ_VIS_LOFTER, &TMeshRecord3DS::VisibleInLofter},
-      {CHUNK_OBJ_NO_CAST, &TMeshRecord3DS::CastsNoShadow},
-      {CHUNK_OBJ_MATTE, &TMeshRecord3DS::Matte},
-      {CHUNK_OBJ_FAST, &TMeshRecord3DS::FastDisplay},
-      {CHUNK_OBJ_PROCEDURAL, &TMeshRecord3DS::Procedural},
-      {CHUNK_OBJ_FROZEN, &TMeshRecord3DS::Frozen},
-      {CHUNK_OBJ_NO_RECEIVE, &TMeshRecord3DS::ReceivesNoShadow},
-  };
-  for (const auto& [tag, flag] : OBJECT_FLAGS) mesh.*flag = FindChildByTag(namedObject, tag) != nullptr;
+  for (const TFlagSlot3DS<TMeshRecord3DS>& slot : OBJECT_FLAGS_3DS)
+    mesh.*slot.Flag = FindChildByTag(namedObject, slot.Tag) != nullptr;
   return mesh;
 }

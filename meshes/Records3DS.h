@@ -87,6 +87,16 @@ struct TMapSlot3DS {
 };
 extern const TMapSlot3DS MAP_SLOTS_3DS[16];
 
+// The boolean fields that an empty chunk sets by standing among the children of a
+// material entry or of a named object: the chunk's tag and the field.
+template <class TRecord>
+struct TFlagSlot3DS {
+  std::uint16_t Tag;
+  bool TRecord::*Flag;
+};
+extern const TFlagSlot3DS<TMaterialRecord3DS> MATERIAL_FLAGS_3DS[8];
+extern const TFlagSlot3DS<TMeshRecord3DS> OBJECT_FLAGS_3DS[8];
+
 // The record of a material entry (0xAFFF); another node, or a tag the entry may not
 // hold, raises 65226.
 TMaterialRecord3DS ReadMaterialRecord(TStream& stream, TChunkNode& entry);

@@ -173,6 +173,43 @@ TEST(Material3DS, FreshValuesBumpPercentAndAutomaticReflection) {
   EXPECT_EQ(ReadMaterial([](TChunkWriter3DS& w) { w.Empty(CHUNK_MAT_WIRE); }).Shading, 0);
 }
 
+// The reader and the writer share one table of flag chunks each for materials and
+// objects, so a round trip cannot catch a wrong tag: these check the tables against the
+// format's tags, each flag alone.
+TEST(Material3DS, EachFlagChunkSetsItsOwnFieldOnly) {
+  using M = TMaterialRecord3DS;
+  const std::pair<std::uint16_t, bool M::*> material[] = {
+      {0xA250, &M::UseReflectionBlur}, {0xA240, &M::UseTransparencyFalloff}, {0xA081, &M::TwoSided},
+      {0xA080, &M::SelfIlluminated},   {0xA083, &M::Additive},               {0xA08E, &M::WireInUnits},
+      {0xA088, &M::FaceMapped},        {0xA08C, &M::SoftPhong}};
+  for (const auto& [tag, flag] : material) {
+    SCOPED_TRACE(tag);
+    TMaterialRecord3DS m = ReadMaterial([tag = tag](TChunkWriter3DS& w) { w.Empty(tag); });
+    for (const auto& [otherTag, other] : material) EXPECT_EQ(m.*other, other == flag) << otherTag;
+  }
+}
+
+TEST(Mesh3DS, EachFlagChunkSetsItsOwnFieldOnly) {
+  using R = TMeshRecord3DS;
+  const std::pair<std::uint16_t, bool R::*> object[] = {
+      {0x4010, &R::Hidden}, {0x4011, &R::VisibleInLofter}, {0x4012, &R::CastsNoShadow}, {0x4013, &R::Matte},
+      {0x4014, &R::FastDisplay}, {0x4015, &R::Procedural}, {0x4016, &R::Frozen}, {0x4017, &R::ReceivesNoShadow}};
+  for (const auto& [tag, flag] : object) {
+    SCOPED_TRACE(tag);
+    TLoaded3DS loaded = Load3DS(File3DSBytes([tag = tag](TChunkWriter3DS& w) {
+      w.Begin(CHUNK_MESH_DATA);
+      w.Begin(CHUNK_NAMED_OBJECT);
+      w.String("F");
+      w.Empty(CHUNK_TRIANGLE_MESH);
+      w.Empty(tag);
+      w.End();
+      w.End();
+    }));
+    const TMeshRecord3DS& mesh = *loaded.File->Objects().Mesh(0);
+    for (const auto& [otherTag, other] : object) EXPECT_EQ(mesh.*other, other == flag) << otherTag;
+  }
+}
+
 TEST(Material3DS, AnEntryHoldingAForeignTagIsRefusedAndItsSlotStaysEmpty) {
   const std::string text = Text3DSError(ERR_3DS_INVALID_CHUNK);
   EXPECT_EQ(text,

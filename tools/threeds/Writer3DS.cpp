@@ -116,9 +116,10 @@ void WriteMap(TChunkWriter3DS& w, std::uint16_t tag, std::uint16_t procedureTag,
 }
 
 // An empty chunk for each flag that is set.
-void WriteFlagChunks(TChunkWriter3DS& w, std::initializer_list<std::pair<bool, std::uint16_t>> flags) {
-  for (const auto& [set, tag] : flags)
-    if (set) w.Empty(tag);
+template <class TRecord, std::size_t N>
+void WriteFlagChunks(TChunkWriter3DS& w, const TRecord& record, const TFlagSlot3DS<TRecord> (&slots)[N]) {
+  for (const TFlagSlot3DS<TRecord>& slot : slots)
+    if (record.*slot.Flag) w.Empty(slot.Tag);
 }
 
 template <class T>
@@ -146,14 +147,7 @@ void WriteMaterial3DS(TChunkWriter3DS& w, const TMaterialRecord3DS& m) {
   WritePercentBlock(w, CHUNK_MAT_SELF_ILLUM, m.SelfIllumination);
   w.Chunk(CHUNK_MAT_WIRE_SIZE, m.WireSize);
   w.Chunk(CHUNK_MAT_SHADING, static_cast<std::uint16_t>(m.Shading));
-  WriteFlagChunks(w, {{m.UseReflectionBlur, CHUNK_MAT_USE_REFL_BLUR},
-                      {m.UseTransparencyFalloff, CHUNK_MAT_USE_TRANS_FALLOFF},
-                      {m.TwoSided, CHUNK_MAT_TWO_SIDED},
-                      {m.SelfIlluminated, CHUNK_MAT_SELF_ILLUMINATED},
-                      {m.Additive, CHUNK_MAT_ADDITIVE},
-                      {m.WireInUnits, CHUNK_MAT_WIRE_IN_UNITS},
-                      {m.FaceMapped, CHUNK_MAT_FACE_MAPPED},
-                      {m.SoftPhong, CHUNK_MAT_SOFT_PHONG}});
+  WriteFlagChunks(w, m, MATERIAL_FLAGS_3DS);
   for (const TMapSlot3DS& map : MAP_SLOTS_3DS) WriteMap(w, map.Tag, map.ProcedureTag, m.*(map.Map));
   if (m.AutoReflection) {
     w.Begin(CHUNK_MAT_AUTO_REFLECTION);
@@ -228,14 +222,7 @@ void WriteMesh3DS(TChunkWriter3DS& w, const TMeshRecord3DS& mesh) {
   }
   w.End();  // face list
   w.End();  // triangle mesh
-  WriteFlagChunks(w, {{mesh.Hidden, CHUNK_OBJ_HIDDEN},
-                      {mesh.VisibleInLofter, CHUNK_OBJ_VIS_LOFTER},
-                      {mesh.CastsNoShadow, CHUNK_OBJ_NO_CAST},
-                      {mesh.Matte, CHUNK_OBJ_MATTE},
-                      {mesh.FastDisplay, CHUNK_OBJ_FAST},
-                      {mesh.Procedural, CHUNK_OBJ_PROCEDURAL},
-                      {mesh.Frozen, CHUNK_OBJ_FROZEN},
-                      {mesh.ReceivesNoShadow, CHUNK_OBJ_NO_RECEIVE}});
+  WriteFlagChunks(w, mesh, OBJECT_FLAGS_3DS);
   w.End();
 }
 
