@@ -15,10 +15,6 @@ std::string LowerCase(std::string_view text) {
   return lower;
 }
 
-[[noreturn]] void ListIndexError(int index) {
-  throw EListError("List index out of bounds (" + std::to_string(index) + ")");
-}
-
 std::string ChunkPlace(const TChunkNode& node) {
   return "chunk " + TagText(node.Tag) + " at offset " + std::to_string(node.Position);
 }
@@ -35,7 +31,7 @@ int TMaterialList::Count() {
 
 TMaterialRecord3DS* TMaterialList::Material(int index) {
   if (Count() == 0) return nullptr;
-  if (index < 0 || index >= Count()) ListIndexError(index);
+  if (index < 0 || index >= Count()) RaiseListIndexError(index);
   std::unique_ptr<TMaterialRecord3DS>& slot = FMaterials[static_cast<std::size_t>(index)];
   if (!slot) {
     TStream& stream = FOwner.CheckedStream({CHUNK_FILE_TOP, CHUNK_LIBRARY_TOP, CHUNK_PROJECT_TOP});
@@ -74,7 +70,7 @@ int TObjectList::MeshCount() {
 }
 
 TMeshRecord3DS* TObjectList::Mesh(int index) {
-  if (index < 0 || index >= MeshCount()) ListIndexError(index);
+  if (index < 0 || index >= MeshCount()) RaiseListIndexError(index);
   std::unique_ptr<TMeshRecord3DS>& slot = FMeshes[static_cast<std::size_t>(index)];
   if (!slot) {
     TStream& stream = FOwner.CheckedStream({CHUNK_FILE_TOP, CHUNK_LIBRARY_TOP});
