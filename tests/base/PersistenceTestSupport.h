@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 #include "PersistentClasses.h"
@@ -67,7 +68,8 @@ class TScratchFolder {
 public:
   TScratchFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "brovanel-test-XXXXXX").string();
-    FPath = ::mkdtemp(pattern.data());
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("Cannot make a scratch folder from " + pattern);
+    FPath = pattern;
   }
   ~TScratchFolder() { std::filesystem::remove_all(FPath); }
   TScratchFolder(const TScratchFolder&) = delete;
