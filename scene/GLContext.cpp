@@ -58,6 +58,21 @@ private:
   int FDepth = 0;
 };
 
+// The process-wide manager, shared with the contexts registered with it.
+struct TManagerHolder {
+  std::shared_ptr<TGLContextManager> Manager = std::make_shared<TGLContextManager>();
+  // At program end the holder lets go of the manager; contexts still registered
+  // keep it until the last of them goes.
+  ~TManagerHolder() {
+    if (Manager) Manager->Terminate();
+  }
+};
+
+TManagerHolder& ManagerHolder() {
+  static TManagerHolder holder;
+  return holder;
+}
+
 }  // namespace
 
 TGLContext* ThreadGLContext() { return threadContext; }
@@ -217,9 +232,9 @@ void TGLVirtualHandle::FreeInDriver() {
 // Contexts
 
 TGLContext::TGLContext() {
-  if (TGLContextManager* manager = GLContextManager()) {
+  if (std::shared_ptr<TGLContextManager> manager = ManagerHolder().Manager) {
     manager->RegisterContext(*this);
-    FRegisteredWith = manager;
+    FRegisteredWith = std::move(manager);
   }
 }
 
@@ -482,28 +497,11 @@ int TGLContextManager::LiveContextCount() const {
   return FLiveContexts;
 }
 
-namespace {
-
-struct TManagerHolder {
-  std::unique_ptr<TGLContextManager> Manager = std::make_unique<TGLContextManager>();
-  // At program end the manager goes only when no context is left that refers to it.
-  ~TManagerHolder() {
-    if (Manager) Manager->Terminate();
-  }
-};
-
-TManagerHolder& ManagerHolder() {
-  static TManagerHolder holder;
-  return holder;
-}
-
-}  // namespace
-
 TGLContextManager* GLContextManager() { return ManagerHolder().Manager.get(); }
 
 void TGLContextManager::Terminate() {
   FTerminated = true;
   TManagerHolder& holder = ManagerHolder();
   if (holder.Manager.get() != this || ContextCount() != 0) return;
-  holder.Manager.reset();  // frees this object: nothing may follow
+  holder.Manager.reset();  // may free this object: nothing may follow
 }

@@ -207,7 +207,9 @@ private:
   TGLAntiAliasing FAntiAliasing = aaDefault;
   TGLRCOptions FOptions = 0;
   TGLContextManager* FManager = nullptr;
-  TGLContextManager* FRegisteredWith = nullptr;
+  // The manager this context is registered with, kept alive while the context
+  // lives: a context may outlive the process-wide holder at the program's end.
+  std::shared_ptr<TGLContextManager> FRegisteredWith;
   int FActivationCount = 0;
   std::vector<TGLContext*> FSharedList;
   std::vector<TGLContextHandle*> FOwnedHandles;

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <memory>
+
 namespace {
 
 using TTexts = std::vector<std::string>;
@@ -308,6 +311,19 @@ TEST_F(GLContextTest, ManagerMakesContextsOfTheFirstClassAndGuardsRegistration) 
   manager.UnRegisterContext(stranger);
   EXPECT_EQ(ContextError([&] { manager.UnRegisterContext(stranger); }), "Invalid context registration");
   manager.RegisterContext(stranger);
+}
+
+// The process-wide manager goes at the program's end; a context freed after it
+// (here one held by a static made before the manager) still unregisters from it.
+TEST(GLContextManagerDeathTest, AContextFreedAfterTheProgramsEndStillFindsItsManager) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        static std::unique_ptr<TFakeGLContext> late;
+        late = std::make_unique<TFakeGLContext>("late");
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
