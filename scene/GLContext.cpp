@@ -3,7 +3,6 @@
 #include "GLStateCache.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <iostream>
 
 namespace {
@@ -26,14 +25,6 @@ bool Contains(const std::vector<T*>& list, const T* item) {
 template <typename T>
 void Remove(std::vector<T*>& list, const T* item) {
   list.erase(std::remove(list.begin(), list.end(), item), list.end());
-}
-
-std::string GLErrorText(GLenum error) {
-  const GLubyte* text = GL->gluErrorString(error);
-  if (text) return reinterpret_cast<const char*>(text);
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "GL error 0x%04X", static_cast<unsigned>(error));
-  return buffer;
 }
 
 // The context current on this thread, taken out of the way for as many levels as

@@ -47,13 +47,8 @@ TEGLDisplay& DisplayState() {
   return state;
 }
 
-bool HasWord(const char* list, const char* word) {
-  if (!list) return false;
-  std::size_t length = std::strlen(word);
-  for (const char* p = std::strstr(list, word); p; p = std::strstr(p + 1, word))
-    if ((p == list || p[-1] == ' ') && (p[length] == ' ' || p[length] == '\0')) return true;
-  return false;
-}
+// EGL's extension strings; null when EGL cannot answer.
+bool HasEGLExtension(const char* list, const char* name) { return list && HasExtension(list, name); }
 
 EGLDisplay OpenDisplay(const TEGLApi& egl, EGLenum platform, void* native) {
   EGLDisplay display = egl.eglGetPlatformDisplay(platform, native, nullptr);
@@ -113,11 +108,11 @@ TEGLDisplay& Display() {
   if (state.Display != EGL_NO_DISPLAY) return state;
   const char* clientExtensions = egl.eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
   const char* x11 = std::getenv("DISPLAY");
-  if ((state.NativeDisplay || (x11 && *x11)) && HasWord(clientExtensions, "EGL_KHR_platform_x11")) {
+  if ((state.NativeDisplay || (x11 && *x11)) && HasEGLExtension(clientExtensions, "EGL_KHR_platform_x11")) {
     state.Display = OpenDisplay(egl, EGL_PLATFORM_X11_KHR, state.NativeDisplay);
     state.Windows = state.Display != EGL_NO_DISPLAY;
   }
-  if (state.Display == EGL_NO_DISPLAY && HasWord(clientExtensions, "EGL_MESA_platform_surfaceless"))
+  if (state.Display == EGL_NO_DISPLAY && HasEGLExtension(clientExtensions, "EGL_MESA_platform_surfaceless"))
     state.Display = OpenDisplay(egl, EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY);
   if (state.Display == EGL_NO_DISPLAY) RaiseEGLError("No EGL display could be opened");
   if (!egl.eglBindAPI(EGL_OPENGL_API)) RaiseEGLError("Desktop OpenGL is not offered");
@@ -132,7 +127,7 @@ TEGLDisplay& Display() {
   state.Configs.resize(static_cast<std::size_t>(std::min(std::max(returned, 0), count)));
   for (EGLConfig config : state.Configs) state.Formats.push_back(DescribeConfig(egl, state.Display, config));
 
-  state.NoConfigContexts = HasWord(egl.eglQueryString(state.Display, EGL_EXTENSIONS), "EGL_KHR_no_config_context");
+  state.NoConfigContexts = HasEGLExtension(egl.eglQueryString(state.Display, EGL_EXTENSIONS), "EGL_KHR_no_config_context");
   if (egl.eglGetDisplayDriverName) {
     const char* driver = egl.eglGetDisplayDriverName(state.Display);
     state.SoftwareDriver = driver && (std::strcmp(driver, "swrast") == 0 || std::strcmp(driver, "kms_swrast") == 0);

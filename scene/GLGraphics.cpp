@@ -21,10 +21,7 @@ const std::array<std::uint8_t, 256>& SqrtTable() {
 
 int RoundUpToMultipleOf4(int value) { return value % 4 == 0 ? value : CheckedAdd(value, 4 - value % 4); }
 
-[[noreturn]] void RaiseGLUError(GLint code) {
-  const GLubyte* text = GL->gluErrorString(static_cast<GLenum>(code));
-  throw EOpenGLError(text ? reinterpret_cast<const char*>(text) : "GLU error " + std::to_string(code));
-}
+[[noreturn]] void RaiseGLUError(GLint code) { throw EOpenGLError(GLErrorText(static_cast<GLenum>(code))); }
 
 }  // namespace
 

@@ -197,9 +197,6 @@ void RenderTesselatedPolygon(const TGLNodes& nodes, bool textured, const TAffine
     GL->gluTessEndPolygon(tess);
   }
   if (polygon.Failure) std::rethrow_exception(polygon.Failure);
-  if (polygon.TessError != 0) {
-    const GLubyte* text = GL->gluErrorString(polygon.TessError);
-    AssertionFailure(std::to_string(polygon.TessError) + ": " + (text ? reinterpret_cast<const char*>(text) : ""),
-                     __FILE__, __LINE__);
-  }
+  if (polygon.TessError != 0)
+    AssertionFailure(std::to_string(polygon.TessError) + ": " + GLErrorText(polygon.TessError), __FILE__, __LINE__);
 }

@@ -2,10 +2,10 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <mutex>
-#include <sstream>
 
 namespace {
 
@@ -61,16 +61,25 @@ void* OpenFirst(std::initializer_list<const char*> names, std::string& error) {
   return nullptr;
 }
 
-// Whether `name` appears in the blank-separated `list` as a whole word.
-bool HasWord(const std::string& list, const std::string& name) {
-  std::istringstream words(list);
-  std::string word;
-  while (words >> word)
-    if (word == name) return true;
-  return false;
+}  // namespace
+
+std::string GLErrorText(GLenum error) {
+  const GLubyte* text = GL->gluErrorString(error);
+  if (text) return reinterpret_cast<const char*>(text);
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "GL error 0x%04X", static_cast<unsigned>(error));
+  return buffer;
 }
 
-}  // namespace
+bool HasExtension(std::string_view list, std::string_view name) {
+  std::size_t start = 0;
+  while (start < list.size()) {
+    const std::size_t end = std::min(list.find(' ', start), list.size());
+    if (list.substr(start, end - start) == name) return true;
+    start = end + 1;
+  }
+  return false;
+}
 
 TGLBinding* GL = &RealGLBinding();
 
@@ -126,7 +135,7 @@ void TGLBinding::ReadExtensionStrings(const std::string& version, const std::str
   if (std::sscanf(version.c_str(), "%d.%d", &major, &minor) != 2) major = minor = 0;
   VersionMajor = major;
   VersionMinor = minor;
-#define BRV_GL_READ_FLAG(name) name = HasWord(extensions, "GL_" #name);
+#define BRV_GL_READ_FLAG(name) name = HasExtension(extensions, "GL_" #name);
   BRV_GL_EXTENSION_FLAGS(BRV_GL_READ_FLAG)
 #undef BRV_GL_READ_FLAG
 }

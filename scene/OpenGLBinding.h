@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 // An OpenGL call failed or reported an error; the text is GLU's description of
@@ -28,6 +29,14 @@ class EOpenGLError : public Exception {
 public:
   using Exception::Exception;
 };
+
+// GLU's text for a GL or GLU error code through the current table ("invalid
+// enumerant"), or "GL error 0x0500" for a code GLU does not know.
+std::string GLErrorText(GLenum error);
+
+// Whether the blank-separated `list` (an extension string) names `name` as a
+// whole word.
+bool HasExtension(std::string_view list, std::string_view name);
 
 // OpenGL 1.1 core: bound by name from the GL library.
 #define BRV_GL_CORE_ENTRIES(X) \
