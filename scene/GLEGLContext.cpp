@@ -266,19 +266,22 @@ void TGLEGLContext::MakeContext(int formatIndex, const std::vector<TPixelFormatI
   }
 }
 
-void TGLEGLContext::ReleaseDriverObjects() noexcept {
+bool TGLEGLContext::ReleaseDriverObjects() noexcept {
   if (FWindow) UnTrackWindow(FWindow);
   FWindow = 0;
+  bool deleted = true;
+  // The EGL entry points were bound when these objects were made.
   if (FContext || FSurface) {
     const TEGLApi& egl = EGLApi();
     EGLDisplay display = DisplayState().Display;
-    if (FContext) egl.eglDestroyContext(display, FContext);
+    if (FContext) deleted = egl.eglDestroyContext(display, FContext);
     if (FSurface) egl.eglDestroySurface(display, FSurface);
   }
   FContext = nullptr;
   FSurface = nullptr;
   FPbuffer = false;
   FFormat = TPixelFormatInfo();
+  return deleted;
 }
 
 void TGLEGLContext::ActivateInDriver() {
@@ -293,7 +296,6 @@ void TGLEGLContext::ActivateInDriver() {
     // Another driver behind the new format may resolve names differently.
     if (vendor != state.LastVendor) ReadGLEntryPoints();
     binding.ReadExtensions();
-    SetWindowSystemFlags(state);
     state.LastFormat = FFormat.Id;
     state.LastVendor = vendor;
   }
@@ -313,17 +315,7 @@ void TGLEGLContext::ShareListsInDriver(TGLContext& otherContext) {
 }
 
 void TGLEGLContext::DestroyInDriver() {
-  if (FWindow) UnTrackWindow(FWindow);
-  FWindow = 0;
-  const TEGLApi& egl = EGLApi();
-  EGLDisplay display = DisplayState().Display;
-  bool deleted = !FContext || egl.eglDestroyContext(display, FContext);
-  FContext = nullptr;
-  if (FSurface) egl.eglDestroySurface(display, FSurface);
-  FSurface = nullptr;
-  FPbuffer = false;
-  FFormat = TPixelFormatInfo();
-  if (!deleted) throw EGLContext("Delete context failed");
+  if (!ReleaseDriverObjects()) throw EGLContext("Delete context failed");
 }
 
 void TGLEGLContext::SwapBuffers() {

@@ -46,7 +46,9 @@ protected:
 private:
   TPixelFormatSettings Settings() const;
   void MakeContext(int formatIndex, const std::vector<TPixelFormatInfo>& formats);
-  void ReleaseDriverObjects() noexcept;
+  // Stops tracking the window and destroys the EGL context and surface; false
+  // when the driver refused to delete the context (it is forgotten all the same).
+  bool ReleaseDriverObjects() noexcept;
 
   void* FContext = nullptr;  // the EGL context
   void* FSurface = nullptr;  // window surface or pixel buffer
