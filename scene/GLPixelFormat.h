@@ -40,7 +40,6 @@ public:
   bool Find(int attribute, int* value = nullptr) const;
   // The flat list, pairs then 0.
   const std::vector<int>& Items() const { return FItems; }
-  std::size_t PairCount() const { return FItems.size() / 2; }
 
 private:
   std::vector<int> FItems;

@@ -123,12 +123,6 @@ void TGLBinding::SetEntry(TGLEntry entry, void* function) {
   throw ERangeError();
 }
 
-void TGLBinding::CopyEntriesFrom(const TGLBinding& source) {
-#define BRV_GL_COPY(name) name = source.name;
-  BRV_GL_ALL_ENTRIES(BRV_GL_COPY)
-#undef BRV_GL_COPY
-}
-
 void TGLBinding::ReadExtensionStrings(const std::string& version, const std::string& extensions) {
   // "major.minor[.release] [vendor text]"; anything unreadable counts as 0.0.
   int major = 0, minor = 0;
@@ -176,8 +170,6 @@ bool InitOpenGL(std::string* error) {
   return libs.Loaded;
 }
 
-bool OpenGLLoaded() { return Libraries().Loaded; }
-
 void* EGLLibraryHandle() { return Libraries().EGL; }
 
 void ReadGLEntryPoints() {
@@ -186,12 +178,12 @@ void ReadGLEntryPoints() {
   using TGetProcAddress = void* (*)(const char*);
   auto getProcAddress = reinterpret_cast<TGetProcAddress>(dlsym(libs.EGL, "eglGetProcAddress"));
   TGLBinding& binding = RealGLBinding();
-  TGLBinding missing;
-  PointAtMissingEntries(missing);
+  // What the libraries lack keeps raising when called.
+  PointAtMissingEntries(binding);
   auto bind = [&](TGLEntry entry, void* library) {
     const char* name = GLEntryName(entry);
-    void* function = library ? dlsym(library, name) : (getProcAddress ? getProcAddress(name) : nullptr);
-    binding.SetEntry(entry, function ? function : missing.Entry(entry));
+    if (void* function = library ? dlsym(library, name) : (getProcAddress ? getProcAddress(name) : nullptr))
+      binding.SetEntry(entry, function);
   };
 #define BRV_GL_BIND_CORE(name) bind(TGLEntry::name, libs.OpenGL);
 #define BRV_GL_BIND_GLU(name) bind(TGLEntry::name, libs.GLU);

@@ -185,9 +185,6 @@ struct TGLBinding {
   // Sets the version and the flags from the two strings, as ReadExtensions does.
   void ReadExtensionStrings(const std::string& version, const std::string& extensions);
 
-  // Points every entry of the table at the function of that entry in `source`.
-  void CopyEntriesFrom(const TGLBinding& source);
-
   // The entry point `entry` as an untyped pointer, and setting it.
   void* Entry(TGLEntry entry) const;
   void SetEntry(TGLEntry entry, void* function);
@@ -207,7 +204,6 @@ TGLBinding& RealGLBinding();
 // Opens the GL, GLU and EGL libraries (once) and binds every entry point;
 // returns false, with the loader's message in `error`, when a library is missing.
 bool InitOpenGL(std::string* error = nullptr);
-bool OpenGLLoaded();
 
 // Binds the entry points again: core and GLU names through the libraries'
 // symbol tables, extension names through the window system. Entries that
