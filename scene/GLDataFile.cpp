@@ -24,17 +24,21 @@ void SaveStringToFile(const std::string& fileName, const std::string& text) {
 }
 
 std::string LoadStringFromFile(const std::string& fileName) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(fileName, error)) return std::string();
+  if (!FileExists(fileName)) return std::string();
   TFileStream stream(fileName, TFileMode::OpenRead);
   std::string text(static_cast<std::size_t>(stream.Size()), '\0');
   stream.ReadBuffer(text.data(), text.size());
   return text;
 }
 
+bool FileExists(const std::string& fileName) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(fileName, error);
+}
+
 std::int64_t SizeOfFile(const std::string& fileName) {
   std::error_code error;
-  if (!std::filesystem::is_regular_file(fileName, error)) return 0;
+  if (!FileExists(fileName)) return 0;
   const std::uintmax_t size = std::filesystem::file_size(fileName, error);
   return error ? 0 : static_cast<std::int64_t>(size);
 }

@@ -52,6 +52,8 @@ private:
 void SaveStringToFile(const std::string& fileName, const std::string& text);
 // The whole content of an existing file; an empty string when there is no such file.
 std::string LoadStringFromFile(const std::string& fileName);
+// Whether `fileName` names an existing regular file.
+bool FileExists(const std::string& fileName);
 // The size in bytes of an existing file, else 0.
 std::int64_t SizeOfFile(const std::string& fileName);
 // The name without its folder: "a/b/c.3ds" -> "c.3ds".

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
-#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -75,11 +74,6 @@ std::string ValueOf(const std::string& text, const std::string& name) {
     start = end + 1;
   }
   return std::string();
-}
-
-bool FileExists(const std::string& fileName) {
-  std::error_code error;
-  return std::filesystem::is_regular_file(fileName, error);
 }
 
 [[noreturn]] void CouldNotOpen(const std::string& fileName) {
