@@ -406,28 +406,24 @@ void TGLBaseSceneObject::SetCoordinatesQuietly(TGLCoordinates& coordinates, cons
 
 void TGLBaseSceneObject::CoordinatesEdited(TGLCoordinates& sender) {
   if (FInCoordinateChange) return;
-  FInCoordinateChange = true;
-  struct TGuard {
-    bool& Flag;
-    ~TGuard() { Flag = false; }
-  } guard{FInCoordinateChange};
-
-  if (&sender == &FDirection) {
-    TVector direction = FDirection.AsVector();
-    if (Vec3IsNull(Vec3Of(direction))) direction = {0, 0, 1, 0};
-    Vec4NormalizeXYZInPlace(direction);
-    const TAffineVector left = LeftOrFallback(Cross(direction, FUp.AsVector()), FUp.AsVector());
-    FDirection.SetAsVector(direction);
-    FUp.SetAsVector(Vec4NormalizedFromVec3(Vec3Cross(left, Vec3Of(direction))));
-  } else if (&sender == &FUp) {
-    TVector up = FUp.AsVector();
-    if (Vec3IsNull(Vec3Of(up))) up = {0, 1, 0, 0};
-    Vec4NormalizeXYZInPlace(up);
-    const TAffineVector left = LeftOrFallback(Cross(FDirection.AsVector(), up), up);
-    FUp.SetAsVector(up);
-    FDirection.SetAsVector(Vec4NormalizedFromVec3(Vec3Cross(Vec3Of(up), left)));
-  }
-  MarkTransformDirty();
+  WithoutCoordinateEdits([&] {
+    if (&sender == &FDirection) {
+      TVector direction = FDirection.AsVector();
+      if (Vec3IsNull(Vec3Of(direction))) direction = {0, 0, 1, 0};
+      Vec4NormalizeXYZInPlace(direction);
+      const TAffineVector left = LeftOrFallback(Cross(direction, FUp.AsVector()), FUp.AsVector());
+      FDirection.SetAsVector(direction);
+      FUp.SetAsVector(Vec4NormalizedFromVec3(Vec3Cross(left, Vec3Of(direction))));
+    } else if (&sender == &FUp) {
+      TVector up = FUp.AsVector();
+      if (Vec3IsNull(Vec3Of(up))) up = {0, 1, 0, 0};
+      Vec4NormalizeXYZInPlace(up);
+      const TAffineVector left = LeftOrFallback(Cross(FDirection.AsVector(), up), up);
+      FUp.SetAsVector(up);
+      FDirection.SetAsVector(Vec4NormalizedFromVec3(Vec3Cross(Vec3Of(up), left)));
+    }
+    MarkTransformDirty();
+  });
 }
 
 void TGLBaseSceneObject::SetPosition(const TGLCoordinates& value) { FPosition.SetAsVector(value.AsVector()); }
