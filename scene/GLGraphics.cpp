@@ -42,20 +42,18 @@ void TGLBitmap32::Resize(int width, int height) {
   FData.resize(static_cast<std::size_t>(dataSize));
   FWidth = width;
   FHeight = height;
-  FDataSize = dataSize;
 }
 
 void TGLBitmap32::Assign(const TPersistent* source) {
   if (source == nullptr) {
     FData.clear();
     FData.shrink_to_fit();
-    FWidth = FHeight = FDataSize = 0;
+    FWidth = FHeight = 0;
   } else if (auto* other = dynamic_cast<const TGLBitmap32*>(source)) {
     if (other == this) return;
     FData = other->FData;
     FWidth = other->FWidth;
     FHeight = other->FHeight;
-    FDataSize = other->FDataSize;
   } else if (auto* bitmap = dynamic_cast<const TBitmap*>(source)) {
     if (bitmap->Width() % 4 == 0 && bitmap->PixelFormat() == pf24bit) {
       AssignFromRGBBitmap(*bitmap);
@@ -121,7 +119,7 @@ void TGLBitmap32::AlphaToConstant(std::uint8_t value) {
 
 void TGLBitmap32::UploadAsTexture(GLenum target, TGLMinFilter minFilter, GLint internalFormat, int& width,
                                   int& height) const {
-  if (FDataSize <= 0) return;
+  if (FData.empty()) return;
   int w = NextPowerOfTwo(FWidth);
   int h = NextPowerOfTwo(FHeight);
   GLint maxSize = 0;

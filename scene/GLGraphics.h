@@ -31,8 +31,8 @@ public:
   void SetWidth(int value);
   int Height() const { return FHeight; }
   void SetHeight(int value);
-  // Width x Height x 4.
-  int DataSize() const { return FDataSize; }
+  // Width x Height x 4 (the setters keep it within int).
+  int DataSize() const { return static_cast<int>(FData.size()); }
   bool IsEmpty() const { return FWidth == 0 || FHeight == 0; }
   // Pixel (x, y) at byte 4 x (y x Width + x): red, green, blue, alpha; row 0 is the
   // bottom row of the picture.
@@ -74,5 +74,4 @@ private:
   std::vector<std::uint8_t> FData;
   int FWidth = 0;
   int FHeight = 0;
-  int FDataSize = 0;
 };
