@@ -1,5 +1,6 @@
 #include "GLContext.h"
 
+#include "PersistenceTestSupport.h"
 #include "RecordingGL.h"
 
 #include <gtest/gtest.h>
@@ -10,17 +11,6 @@
 namespace {
 
 using TTexts = std::vector<std::string>;
-
-// Runs `action` and returns the text of the EGLContext it raises ("" for none).
-template <typename F>
-std::string ContextError(F action) {
-  try {
-    action();
-  } catch (const EGLContext& e) {
-    return e.what();
-  }
-  return "";
-}
 
 class GLContextTest : public ::testing::Test {
 protected:
@@ -55,16 +45,16 @@ TEST_F(GLContextTest, NestedActivationReachesTheDriverOnce) {
 TEST_F(GLContextTest, MisuseOfContextsRaisesItsMessage) {
   TFakeGLContext uncreated("u");
   auto a = Created("a");
-  EXPECT_EQ(ContextError([&] { uncreated.Activate(); }), "Context not created");
-  EXPECT_EQ(ContextError([&] { uncreated.ShareLists(*a); }), "Context not created");
-  EXPECT_EQ(ContextError([&] { uncreated.DestroyContext(); }), "Context not created");
-  EXPECT_EQ(ContextError([&] { a->CreateContext(0); }), "Context already created");
-  EXPECT_EQ(ContextError([&] { a->CreateMemoryContext(0, 8, 8); }), "Context already created");
+  EXPECT_EQ(BRV_ERROR_TEXT(EGLContext, uncreated.Activate()), "Context not created");
+  EXPECT_EQ(BRV_ERROR_TEXT(EGLContext, uncreated.ShareLists(*a)), "Context not created");
+  EXPECT_EQ(BRV_ERROR_TEXT(EGLContext, uncreated.DestroyContext()), "Context not created");
+  EXPECT_EQ(BRV_ERROR_TEXT(EGLContext, a->CreateContext(0)), "Context already created");
+  EXPECT_EQ(BRV_ERROR_TEXT(EGLContext, a->CreateMemoryContext(0, 8, 8)), "Context already created");
   EXPECT_EQ(uncreated.ActivationCount(), 0);
 
   a->Activate();
-  EXPECT_EQ(ContextError([&] { a->SetDepthBits(24); }), "Cannot alter an active context");
-  EXPECT_EQ(ContextError([&] { a->SetOptions(rcoDoubleBuffered); }), "Cannot alter an active context");
+  EXPECT_EQ(BRV_ERROR_TEXT(EGLContext, a->SetDepthBits(24)), "Cannot alter an active context");
+  EXPECT_EQ(BRV_ERROR_TEXT(EGLContext, a->SetOptions(rcoDoubleBuffered)), "Cannot alter an active context");
   EXPECT_EQ(a->DepthBits(), 0);
   a->Deactivate();
   a->SetDepthBits(24);
@@ -79,9 +69,9 @@ TEST_F(GLContextTest, ExtraDeactivateRaisesWithoutDrivingTheCountNegative) {
   auto a = Created("a");
   a->Activate();
   a->Deactivate();
-  EXPECT_EQ(ContextError([&] { a->Deactivate(); }), "Unbalanced context activations");
+  EXPECT_EQ(BRV_ERROR_TEXT(EGLContext, a->Deactivate()), "Unbalanced context activations");
   EXPECT_EQ(a->ActivationCount(), 0);
-  EXPECT_EQ(ContextError([&] { a->Deactivate(); }), "Unbalanced context activations");
+  EXPECT_EQ(BRV_ERROR_TEXT(EGLContext, a->Deactivate()), "Unbalanced context activations");
   // Still usable: one Activate makes it current again.
   a->Activate();
   EXPECT_EQ(ThreadGLContext(), a.get());
@@ -93,7 +83,7 @@ TEST_F(GLContextTest, LastDeactivateOfALostContextRaisesAndLeavesTheThreadFree) 
   auto a = Created("a");
   a->Activate();
   a->LoseContext();
-  EXPECT_EQ(ContextError([&] { a->Deactivate(); }), "Context not created");
+  EXPECT_EQ(BRV_ERROR_TEXT(EGLContext, a->Deactivate()), "Context not created");
   EXPECT_EQ(ThreadGLContext(), nullptr);
   EXPECT_EQ(a->ActivationCount(), 0);
 }
@@ -296,7 +286,7 @@ TEST_F(GLContextTest, ManagerMakesContextsOfTheFirstClassAndGuardsRegistration) 
   EXPECT_EQ(static_cast<TFakeGLContext&>(*made).Name(), "first");
   EXPECT_EQ(made->Manager(), &manager);
   EXPECT_EQ(manager.ContextCount(), before + 1);
-  EXPECT_EQ(ContextError([&] { manager.RegisterContext(*made); }), "Invalid context registration");
+  EXPECT_EQ(BRV_ERROR_TEXT(EGLContext, manager.RegisterContext(*made)), "Invalid context registration");
 
   // Notifications run when the last live GL context goes, the last queued first.
   std::vector<int> order;
@@ -309,7 +299,7 @@ TEST_F(GLContextTest, ManagerMakesContextsOfTheFirstClassAndGuardsRegistration) 
   EXPECT_EQ(manager.ContextCount(), before);
   TFakeGLContext stranger("s");
   manager.UnRegisterContext(stranger);
-  EXPECT_EQ(ContextError([&] { manager.UnRegisterContext(stranger); }), "Invalid context registration");
+  EXPECT_EQ(BRV_ERROR_TEXT(EGLContext, manager.UnRegisterContext(stranger)), "Invalid context registration");
   manager.RegisterContext(stranger);
 }
 
