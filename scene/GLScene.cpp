@@ -21,10 +21,6 @@ TAffineVector LeftOrFallback(TAffineVector left, const TVector& up) {
   return left;
 }
 
-[[noreturn]] void ChildIndexError(int index) {
-  throw EListError("List index out of bounds (" + std::to_string(index) + ")");
-}
-
 // Picking names: GL names are 32 bits, so each node gets a small number of its
 // own instead of its address. 0 is never handed out (the pick pass pushes it as
 // the name of nothing).
@@ -99,7 +95,7 @@ TComponent* TGLBaseSceneObject::GetParentComponent() const {
 }
 
 TGLBaseSceneObject& TGLBaseSceneObject::OwnedChild(int index) const {
-  if (index < 0 || index >= Count()) ChildIndexError(index);
+  if (index < 0 || index >= Count()) RaiseListIndexError(index);
   return *FChildren[static_cast<std::size_t>(index)];
 }
 
@@ -139,7 +135,7 @@ TGLBaseSceneObject& TGLBaseSceneObject::AttachChild(std::unique_ptr<TGLBaseScene
   BRV_ASSERT_MSG(child != nullptr, "TGLBaseSceneObject::AddChild(): no child");
   BRV_ASSERT_MSG(!child->FParent, "TGLBaseSceneObject::AddChild(): the child has a parent already");
   BRV_ASSERT_MSG(!IsSelfOrDescendantOf(*child), "TGLBaseSceneObject::AddChild(): the child is an ancestor of the node");
-  if (index < 0 || index > Count()) ChildIndexError(index);
+  if (index < 0 || index > Count()) RaiseListIndexError(index);
   TGLBaseSceneObject& added = **FChildren.insert(FChildren.begin() + index, std::move(child));
   added.FParent = this;
   added.SetScene(FScene);

@@ -67,6 +67,9 @@ void WindowDestroying(TNativeWindow window) {
       if (it->second) it->second();
     } catch (const std::exception& e) {
       LogGLProblem(std::string("Freeing the context of a destroyed window failed: ") + e.what());
+    } catch (...) {
+      // Reached from the toolkit's event filter: nothing may leave it.
+      LogGLProblem("Freeing the context of a destroyed window failed");
     }
   }
 }
