@@ -3,10 +3,10 @@
 
 #include <cstdio>
 
-#include "PersistentClasses.h"
-#include "VectorLists.h"
-#include "maindefine.h"
-#include "utility.h"
+#include "app/maindefine.h"
+#include "app/utility.h"
+#include "base/PersistentClasses.h"
+#include "base/VectorLists.h"
 
 int main() {
   // Unit start-up, in unit order: the base layer's streamable classes.

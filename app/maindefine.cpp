@@ -1,4 +1,4 @@
-#include "maindefine.h"
+#include "app/maindefine.h"
 
 TBitBoards BitBoards{};
 std::string AppFolder;

@@ -1,11 +1,11 @@
-#include "uloadengine.h"
+#include "app/uloadengine.h"
 
 #include <exception>
 #include <thread>
 
-#include "Exceptions.h"
-#include "maindefine.h"
-#include "ureport.h"
+#include "app/maindefine.h"
+#include "app/ureport.h"
+#include "base/Exceptions.h"
 
 namespace {
 

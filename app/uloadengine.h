@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "ChildProcess.h"
-#include "ureadengine.h"
+#include "app/ureadengine.h"
+#include "platform/ChildProcess.h"
 
 // The waits around an engine's start and end. Some engines lose what arrives while
 // they start up, hence the long wait before the opening commands.

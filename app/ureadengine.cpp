@@ -1,11 +1,11 @@
-#include "ureadengine.h"
+#include "app/ureadengine.h"
 
 #include <algorithm>
 
-#include "ChildProcess.h"
-#include "maindefine.h"
-#include "ureport.h"
-#include "utility.h"
+#include "app/maindefine.h"
+#include "app/ureport.h"
+#include "app/utility.h"
+#include "platform/ChildProcess.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ureport.h"
+#include "app/ureport.h"
 
 #include <cstdio>
 

@@ -1,9 +1,9 @@
-#include "utility.h"
+#include "app/utility.h"
 
 #include <utility>
 
-#include "Exceptions.h"
-#include "ureport.h"
+#include "app/ureport.h"
+#include "base/Exceptions.h"
 
 namespace {
 

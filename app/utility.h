@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "check.h"
-#include "maindefine.h"
+#include "app/maindefine.h"
+#include "rules/check.h"
 
 // The program's start position.
 inline constexpr char START_POSITION_FEN[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1";

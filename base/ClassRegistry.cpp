@@ -1,4 +1,4 @@
-#include "ClassRegistry.h"
+#include "base/ClassRegistry.h"
 
 bool TClass::InheritsFrom(const TClass& ancestor) const {
   for (const TClass* c = this; c != nullptr; c = c->FParent)

@@ -14,7 +14,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "Exceptions.h"
+#include "base/Exceptions.h"
 
 // A class of the hierarchy: its name and its parent. Kinds of classes that can be
 // created by name (persistent objects, collection items) derive their own class

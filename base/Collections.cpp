@@ -1,4 +1,4 @@
-#include "Collections.h"
+#include "base/Collections.h"
 
 #include <algorithm>
 

@@ -14,7 +14,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "ClassRegistry.h"
+#include "base/ClassRegistry.h"
 
 class TCollection;
 class TCollectionItem;

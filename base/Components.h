@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "ClassRegistry.h"
-#include "WeakReference.h"
+#include "base/ClassRegistry.h"
+#include "base/WeakReference.h"
 
 enum TComponentStateFlag : std::uint8_t {
   csLoading = 0x01,     // read from a layout, Loaded not called yet

@@ -1,4 +1,4 @@
-#include "Filer.h"
+#include "base/Filer.h"
 
 #include <algorithm>
 #include <cstring>

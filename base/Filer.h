@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Streams.h"
+#include "base/Streams.h"
 
 enum class TValueType : std::uint8_t {
   EndOfList = 0,

@@ -8,7 +8,7 @@
 #include <memory>
 #include <utility>
 
-#include "Exceptions.h"
+#include "base/Exceptions.h"
 
 // The platform's colour integer: red in the low byte, then green, then blue.
 using TColorValue = std::int32_t;

@@ -1,4 +1,4 @@
-#include "Geometry.h"
+#include "base/Geometry.h"
 
 #include <array>
 #include <bit>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "Exceptions.h"
+#include "base/Exceptions.h"
 
 // ---------------------------------------------------------------------------
 // Processor test and component access

@@ -1,4 +1,4 @@
-#include "GeometryBB.h"
+#include "base/GeometryBB.h"
 
 #include <cmath>
 

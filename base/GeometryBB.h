@@ -1,7 +1,7 @@
 #pragma once
 // Axis-aligned boxes: the bounds of meshes and scene objects.
 
-#include "Geometry.h"
+#include "base/Geometry.h"
 
 // Minimum corner, then maximum corner. A box starts from one point; there is no
 // empty box.

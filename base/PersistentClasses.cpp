@@ -1,4 +1,4 @@
-#include "PersistentClasses.h"
+#include "base/PersistentClasses.h"
 
 #include <algorithm>
 #include <unordered_set>

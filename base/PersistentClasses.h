@@ -15,9 +15,9 @@
 #include <string_view>
 #include <vector>
 
-#include "ClassRegistry.h"
-#include "Filer.h"
-#include "Streams.h"
+#include "base/ClassRegistry.h"
+#include "base/Filer.h"
+#include "base/Streams.h"
 
 // A stream that does not start with the object's file signature.
 class EInvalidFileSignature : public Exception {

@@ -1,11 +1,11 @@
-#include "Polynomials.h"
+#include "base/Polynomials.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
-#include "Exceptions.h"
-#include "Geometry.h"
+#include "base/Exceptions.h"
+#include "base/Geometry.h"
 
 bool IsZero(double x) { return std::fabs(x) <= PolyZeroThreshold; }
 

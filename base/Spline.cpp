@@ -1,8 +1,8 @@
-#include "Spline.h"
+#include "base/Spline.h"
 
 #include <cmath>
 
-#include "Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace {
 

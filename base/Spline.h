@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "Geometry.h"
+#include "base/Geometry.h"
 
 class TCubicSpline {
 public:

@@ -1,4 +1,4 @@
-#include "Streams.h"
+#include "base/Streams.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Exceptions.h"
+#include "base/Exceptions.h"
 
 // A stream operation failed.
 class EStreamError : public Exception {

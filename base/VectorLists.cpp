@@ -1,4 +1,4 @@
-#include "VectorLists.h"
+#include "base/VectorLists.h"
 
 #include <algorithm>
 #include <limits>

@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "Geometry.h"
-#include "PersistentClasses.h"
+#include "base/Geometry.h"
+#include "base/PersistentClasses.h"
 
 struct TTexPoint {
   float S, T;

@@ -1,4 +1,4 @@
-#include "WeakReference.h"
+#include "base/WeakReference.h"
 
 #include <algorithm>
 

@@ -11,7 +11,7 @@
 #include <functional>
 #include <vector>
 
-#include "Exceptions.h"
+#include "base/Exceptions.h"
 
 class TWeakRefBase;
 

@@ -1,4 +1,4 @@
-#include "XCollection.h"
+#include "base/XCollection.h"
 
 #include <algorithm>
 

@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "ClassRegistry.h"
-#include "Filer.h"
+#include "base/ClassRegistry.h"
+#include "base/Filer.h"
 
 class TXCollection;
 class TXCollectionItem;

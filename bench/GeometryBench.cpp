@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "Geometry.h"
+#include "base/Geometry.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <utility>
 
-#include "LegalMovesFixture.h"
-#include "utility.h"
+#include "app/utility.h"
+#include "tests/rules/LegalMovesFixture.h"
 
 namespace {
 

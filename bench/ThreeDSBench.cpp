@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "File3DS.h"
-#include "Writer3DS.h"
+#include "meshes/File3DS.h"
+#include "tools/threeds/Writer3DS.h"
 
 namespace {
 

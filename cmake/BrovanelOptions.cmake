@@ -1,5 +1,22 @@
 # Compiler settings shared by every target of the project.
 
+# The include root of every target is the repository's top: a header is named by
+# its subsystem's path, as in #include "scene/gl/GLContext.h".
+get_filename_component(BROVANEL_ROOT ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
+
+# The headers a target offers to the targets that link it, named from the current
+# folder: brovanel_public_headers(brovanel_gl GLContext.h OpenGLBinding.h). Any
+# other header of the target is a PRIVATE source, included by its bare name from
+# its own folder only. tests/CMakeLists.txt checks every include against these
+# lists and the layers (cmake/CheckIncludes.cmake).
+function(brovanel_public_headers target)
+  target_sources(${target} PUBLIC FILE_SET HEADERS BASE_DIRS ${BROVANEL_ROOT} FILES ${ARGN})
+  foreach(header IN LISTS ARGN)
+    file(RELATIVE_PATH path ${BROVANEL_ROOT} ${CMAKE_CURRENT_SOURCE_DIR}/${header})
+    set_property(GLOBAL APPEND PROPERTY BROVANEL_PUBLIC_HEADERS ${path})
+  endforeach()
+endfunction()
+
 # Warnings apply to our own targets only (added through brovanel_target_defaults),
 # so third-party headers included as SYSTEM stay quiet.
 function(brovanel_target_defaults target)
@@ -18,6 +35,7 @@ function(brovanel_add_tests)
   cmake_parse_arguments(ARG "" "NAME;LABEL" "SOURCES;LIBS" ${ARGN})
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   brovanel_target_defaults(${ARG_NAME})
+  target_include_directories(${ARG_NAME} PRIVATE ${BROVANEL_ROOT})
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${ARG_NAME}
     DISCOVERY_MODE PRE_TEST

@@ -1,4 +1,4 @@
-#include "Chunks3DS.h"
+#include "meshes/Chunks3DS.h"
 
 #include <algorithm>
 #include <bit>

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "Exceptions.h"
-#include "Geometry.h"
-#include "Streams.h"
-#include "VectorLists.h"
+#include "base/Exceptions.h"
+#include "base/Geometry.h"
+#include "base/Streams.h"
+#include "base/VectorLists.h"
 
 // ---------------------------------------------------------------------------
 // Errors

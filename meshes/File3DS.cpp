@@ -1,10 +1,10 @@
-#include "File3DS.h"
+#include "meshes/File3DS.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 
-#include "ClassRegistry.h"
+#include "base/ClassRegistry.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Chunks3DS.h"
-#include "Records3DS.h"
+#include "meshes/Chunks3DS.h"
+#include "meshes/Records3DS.h"
 
 class TFile3DS;
 

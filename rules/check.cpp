@@ -1,7 +1,7 @@
-#include "check.h"
+#include "rules/check.h"
 
-#include "legality.h"
-#include "movegen.h"
+#include "rules/legality.h"
+#include "rules/movegen.h"
 
 namespace {
 

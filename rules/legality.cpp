@@ -1,4 +1,4 @@
-#include "legality.h"
+#include "rules/legality.h"
 
 #include <array>
 #include <cstdio>

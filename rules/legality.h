@@ -3,7 +3,7 @@
 // the static position and stored only when it leaves the mover's king safe. Also
 // the attack test, castle make and unmake, and a diagnostic board printer.
 
-#include "storage.h"
+#include "rules/storage.h"
 
 namespace rules {
 

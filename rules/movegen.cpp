@@ -1,9 +1,9 @@
-#include "movegen.h"
+#include "rules/movegen.h"
 
 #include <array>
 #include <bit>
 
-#include "legality.h"
+#include "rules/legality.h"
 
 namespace rules {
 

@@ -2,7 +2,7 @@
 // The move generators of the move-rules library: every pseudo-legal move of one
 // side in the static position goes to add_move, which keeps the legal ones.
 
-#include "storage.h"
+#include "rules/storage.h"
 
 namespace rules {
 

@@ -1,4 +1,4 @@
-#include "storage.h"
+#include "rules/storage.h"
 
 namespace rules {
 

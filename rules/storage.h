@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-#include "tables.h"
+#include "rules/tables.h"
 
 namespace rules {
 

@@ -1,4 +1,4 @@
-#include "tables.h"
+#include "rules/tables.h"
 
 #include <climits>
 

@@ -1,6 +1,6 @@
-#include "GLColor.h"
+#include "scene/GLColor.h"
 
-#include "GLSceneObjectHooks.h"
+#include "scene/GLSceneObjectHooks.h"
 
 #include <cmath>
 

@@ -3,8 +3,8 @@
 // fog...), the conversions from and to the platform's colour integers, and the
 // table of the 25 system colours.
 
-#include "GLCrossPlatform.h"
-#include "GLMisc.h"
+#include "base/GLCrossPlatform.h"
+#include "scene/GLMisc.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "GLDataFile.h"
+#include "scene/GLDataFile.h"
 
 #include <filesystem>
 

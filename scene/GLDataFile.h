@@ -2,8 +2,8 @@
 // File-backed data objects, the base of every model-file reader, and three helpers
 // that move whole files into and out of strings.
 
-#include "ClassRegistry.h"
-#include "Streams.h"
+#include "base/ClassRegistry.h"
+#include "base/Streams.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "GLDialogs.h"
+#include "scene/GLDialogs.h"
 
-#include "GLContext.h"
+#include "scene/gl/GLContext.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "GLMisc.h"
+#include "scene/GLMisc.h"
 
-#include "GLSceneObjectHooks.h"
+#include "scene/GLSceneObjectHooks.h"
 
 #include <bit>
 #include <cmath>

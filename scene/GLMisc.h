@@ -8,10 +8,10 @@
 // OnNotifyChange event. BeginUpdate/EndUpdate hold reports back and send one at
 // the end.
 
-#include "ClassRegistry.h"
-#include "Components.h"
-#include "Geometry.h"
-#include "Streams.h"
+#include "base/ClassRegistry.h"
+#include "base/Components.h"
+#include "base/Geometry.h"
+#include "base/Streams.h"
 
 #include <array>
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "GLNodes.h"
+#include "scene/GLNodes.h"
 
-#include "GLMisc.h"
-#include "OpenGLBinding.h"
-#include "XOpenGL.h"
+#include "scene/GLMisc.h"
+#include "scene/gl/OpenGLBinding.h"
+#include "scene/gl/XOpenGL.h"
 
 #include <charconv>
 #include <deque>

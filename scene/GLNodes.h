@@ -3,9 +3,9 @@
 // collection owned by a scene component, a cubic spline through them, and the
 // polygon they outline, drawn through the GLU tesselator.
 
-#include "Collections.h"
-#include "Geometry.h"
-#include "Spline.h"
+#include "base/Collections.h"
+#include "base/Geometry.h"
+#include "base/Spline.h"
 
 #include <memory>
 #include <string>

@@ -2,8 +2,8 @@
 // The record one frame (or one pick) hands by reference to every render, geometry
 // and material operation, and the orderings it carries.
 
-#include "GLStateCache.h"
-#include "Geometry.h"
+#include "base/Geometry.h"
+#include "scene/gl/GLStateCache.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "GLScene.h"
+#include "scene/GLScene.h"
 
 #include <algorithm>
 #include <cmath>

@@ -16,15 +16,15 @@
 //   auto& cube = scene.Objects().AddChild(std::make_unique<TMyCube>(nullptr));
 //   cube.Position().SetPoint(1, 0, 0);   // moves it and asks the buffers to redraw
 
-#include "Components.h"
-#include "GLContext.h"
-#include "GLMisc.h"
-#include "GLRenderContextInfo.h"
-#include "GLSceneObjectHooks.h"
-#include "GLStateCache.h"
-#include "GeometryBB.h"
-#include "WeakReference.h"
-#include "XCollection.h"
+#include "base/Components.h"
+#include "base/GeometryBB.h"
+#include "base/WeakReference.h"
+#include "base/XCollection.h"
+#include "scene/GLMisc.h"
+#include "scene/GLRenderContextInfo.h"
+#include "scene/GLSceneObjectHooks.h"
+#include "scene/gl/GLContext.h"
+#include "scene/gl/GLStateCache.h"
 
 #include <array>
 #include <cstdint>

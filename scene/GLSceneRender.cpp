@@ -2,7 +2,7 @@
 // model-view stack, picking names, its display list, and the ordering of its
 // children.
 
-#include "GLScene.h"
+#include "scene/GLScene.h"
 
 #include <algorithm>
 

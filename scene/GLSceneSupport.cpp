@@ -2,7 +2,7 @@
 // effects, the scene roots, the camera and light as the tree sees them, the
 // buffer's redraw request and the scene's light table.
 
-#include "GLScene.h"
+#include "scene/GLScene.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "GLContext.h"
+#include "scene/gl/GLContext.h"
 
-#include "GLStateCache.h"
+#include "scene/gl/GLStateCache.h"
 
 #include <algorithm>
 #include <iostream>

@@ -4,7 +4,7 @@
 // lists, textures and event-allocated objects, the process-wide context manager,
 // and the two GL error checks every other unit uses.
 
-#include "OpenGLBinding.h"
+#include "scene/gl/OpenGLBinding.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,7 @@
-#include "GLEGLContext.h"
+#include "scene/gl/GLEGLContext.h"
 
 #include "EGLApi.h"
-#include "GLWindowTracking.h"
+#include "scene/gl/GLWindowTracking.h"
 
 #include <dlfcn.h>
 

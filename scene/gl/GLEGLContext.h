@@ -5,8 +5,8 @@
 // hidden root context, since EGL can join contexts in sharing only when one is
 // made; ShareLists then only records the group.
 
-#include "GLContext.h"
-#include "GLPixelFormat.h"
+#include "scene/gl/GLContext.h"
+#include "scene/gl/GLPixelFormat.h"
 
 #include <string>
 #include <vector>

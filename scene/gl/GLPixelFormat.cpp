@@ -1,4 +1,4 @@
-#include "GLPixelFormat.h"
+#include "scene/gl/GLPixelFormat.h"
 
 #include <algorithm>
 #include <tuple>

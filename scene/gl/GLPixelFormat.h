@@ -4,7 +4,7 @@
 // steps, and the lenient "closest format" path used when the strict one finds
 // nothing.
 
-#include "GLContext.h"
+#include "scene/gl/GLContext.h"
 
 #include <cstddef>
 #include <vector>

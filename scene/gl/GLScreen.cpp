@@ -1,6 +1,6 @@
-#include "GLScreen.h"
+#include "scene/gl/GLScreen.h"
 
-#include "Exceptions.h"
+#include "base/Exceptions.h"
 
 #include <cstdio>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "GLStateCache.h"
+#include "scene/gl/GLStateCache.h"
 
-#include "GLContext.h"
+#include "scene/gl/GLContext.h"
 
 #include <cstring>
 

@@ -10,8 +10,8 @@
 // the cache believing an old binding), compile display lists with
 // TGLListCompilation and call them with CallListCached.
 
-#include "Geometry.h"
-#include "OpenGLBinding.h"
+#include "base/Geometry.h"
+#include "scene/gl/OpenGLBinding.h"
 
 #include <cstdint>
 

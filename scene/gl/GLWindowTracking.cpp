@@ -1,4 +1,4 @@
-#include "GLWindowTracking.h"
+#include "scene/gl/GLWindowTracking.h"
 
 #include <algorithm>
 #include <utility>

@@ -4,7 +4,7 @@
 // window still exists. The window toolkit supplies the hook that watches
 // window destruction (TWindowHook); this unit keeps the tracked windows.
 
-#include "GLContext.h"
+#include "scene/gl/GLContext.h"
 
 #include <functional>
 

@@ -1,4 +1,4 @@
-#include "OpenGLBinding.h"
+#include "scene/gl/OpenGLBinding.h"
 
 #include <dlfcn.h>
 

@@ -16,7 +16,7 @@
 #include <GL/glext.h>
 #include <GL/glu.h>
 
-#include "Exceptions.h"
+#include "base/Exceptions.h"
 
 #include <cstddef>
 #include <string>

@@ -1,4 +1,4 @@
-#include "XOpenGL.h"
+#include "scene/gl/XOpenGL.h"
 
 namespace {
 

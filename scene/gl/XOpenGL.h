@@ -11,7 +11,7 @@
 // Each entry takes the arguments of the GL function of the same name. Until a
 // mapping is chosen they do nothing.
 
-#include "OpenGLBinding.h"
+#include "scene/gl/OpenGLBinding.h"
 
 #include <cstdint>
 

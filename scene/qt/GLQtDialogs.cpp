@@ -1,6 +1,6 @@
-#include "GLQtDialogs.h"
+#include "scene/qt/GLQtDialogs.h"
 
-#include "GLCrossPlatformQt.h"
+#include "base/GLCrossPlatformQt.h"
 
 void TQtGLDialogs::ShowMessage(const std::string& text) { InformationDialog(text); }
 

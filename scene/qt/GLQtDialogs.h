@@ -2,7 +2,7 @@
 // The scene's questions to the user through the toolkit's modal dialogs. Needs a
 // running QApplication; install with SetGLDialogs.
 
-#include "GLDialogs.h"
+#include "scene/GLDialogs.h"
 
 class TQtGLDialogs : public TGLDialogs {
 public:

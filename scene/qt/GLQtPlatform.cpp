@@ -1,6 +1,6 @@
-#include "GLQtPlatform.h"
+#include "scene/qt/GLQtPlatform.h"
 
-#include "GLEGLContext.h"
+#include "scene/gl/GLEGLContext.h"
 
 #include <QEvent>
 #include <QGuiApplication>

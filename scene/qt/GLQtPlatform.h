@@ -4,8 +4,8 @@
 // and the hand-over of the toolkit's display connection. Needs a running
 // QGuiApplication.
 
-#include "GLScreen.h"
-#include "GLWindowTracking.h"
+#include "scene/gl/GLScreen.h"
+#include "scene/gl/GLWindowTracking.h"
 
 #include <QObject>
 

@@ -1,7 +1,7 @@
-#include "GLGraphics.h"
+#include "scene/texture/GLGraphics.h"
 
-#include "GLMisc.h"
-#include "Picture.h"
+#include "scene/GLMisc.h"
+#include "scene/texture/Picture.h"
 
 #include <algorithm>
 #include <array>

@@ -4,10 +4,10 @@
 // expects. It takes its pixels from pictures, computes alpha in several ways and
 // uploads itself as the image of the bound texture, scaled to powers of two.
 
-#include "ClassRegistry.h"
-#include "GLCrossPlatform.h"
-#include "OpenGLBinding.h"
-#include "Picture.h"
+#include "base/ClassRegistry.h"
+#include "base/GLCrossPlatform.h"
+#include "scene/gl/OpenGLBinding.h"
+#include "scene/texture/Picture.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,7 +1,7 @@
-#include "GLTexture.h"
+#include "scene/texture/GLTexture.h"
 
-#include "GLStateCache.h"
-#include "XOpenGL.h"
+#include "scene/gl/GLStateCache.h"
+#include "scene/gl/XOpenGL.h"
 
 namespace {
 

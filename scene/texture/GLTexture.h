@@ -11,11 +11,11 @@
 // TGLBitmap32 when the texture uploads. Image classes are registered by name so
 // that a texture's ImageClassName can be stored and read back.
 
-#include "GLContext.h"
-#include "GLGraphics.h"
-#include "GLMisc.h"
-#include "GLRenderContextInfo.h"
-#include "Picture.h"
+#include "scene/GLMisc.h"
+#include "scene/GLRenderContextInfo.h"
+#include "scene/gl/GLContext.h"
+#include "scene/texture/GLGraphics.h"
+#include "scene/texture/Picture.h"
 
 #include <array>
 #include <functional>

@@ -1,9 +1,9 @@
 // The texture image kinds and their registry.
 
-#include "GLTexture.h"
+#include "scene/texture/GLTexture.h"
 
-#include "GLDataFile.h"
-#include "GLDialogs.h"
+#include "scene/GLDataFile.h"
+#include "scene/GLDialogs.h"
 
 #include <algorithm>
 #include <cctype>

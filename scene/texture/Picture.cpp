@@ -1,4 +1,4 @@
-#include "Picture.h"
+#include "scene/texture/Picture.h"
 
 #include <algorithm>
 #include <cctype>

@@ -12,8 +12,8 @@
 //   picture.LoadFromFile("wood.jpg");   // EInvalidPicture for a damaged file
 //   int w = picture.Width();
 
-#include "ClassRegistry.h"
-#include "Streams.h"
+#include "base/ClassRegistry.h"
+#include "base/Streams.h"
 
 #include <array>
 #include <cstdint>

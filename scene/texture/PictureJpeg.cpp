@@ -3,7 +3,7 @@
 // and the routines libjpeg calls hold only plain data, so that the jump skips no
 // destructor, and no C++ exception ever travels through libjpeg's C frames.
 
-#include "Picture.h"
+#include "scene/texture/Picture.h"
 
 #include <csetjmp>
 #include <cstdio>

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ureadengine.h"
+#include "app/ureadengine.h"
 
 // The main thread's queue: the reader posts, the test runs the work by hand.
 class TTaskQueue {

@@ -10,8 +10,8 @@
 
 #include "EngineTestSupport.h"
 #include "RecordingReporter.h"
-#include "uloadengine.h"
-#include "utility.h"
+#include "app/uloadengine.h"
+#include "app/utility.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ureport.h"
+#include "app/ureport.h"
 
 class TRecordingReporter : public TReporter {
 public:

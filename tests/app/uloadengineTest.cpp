@@ -1,4 +1,4 @@
-#include "uloadengine.h"
+#include "app/uloadengine.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 #include "EngineTestSupport.h"
 #include "RecordingReporter.h"
-#include "utility.h"
+#include "app/utility.h"
 
 namespace fs = std::filesystem;
 

@@ -1,10 +1,10 @@
-#include "ureadengine.h"
+#include "app/ureadengine.h"
 
 #include <gtest/gtest.h>
 
 #include "EngineTestSupport.h"
 #include "RecordingReporter.h"
-#include "utility.h"
+#include "app/utility.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "utility.h"
+#include "app/utility.h"
 
 #include <gtest/gtest.h>
 
-#include "Exceptions.h"
 #include "RecordingReporter.h"
+#include "base/Exceptions.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <random>
 
 #include "GeometryTestSupport.h"
-#include "PersistenceTestSupport.h"
-#include "XCollection.h"
+#include "base/XCollection.h"
+#include "tests/base/PersistenceTestSupport.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Filer.h"
+#include "base/Filer.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "PersistenceTestSupport.h"
+#include "tests/base/PersistenceTestSupport.h"
 
 namespace {
 

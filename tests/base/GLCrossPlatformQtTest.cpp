@@ -1,4 +1,4 @@
-#include "GLCrossPlatformQt.h"
+#include "base/GLCrossPlatformQt.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "GLCrossPlatform.h"
+#include "base/GLCrossPlatform.h"
 
 #include <gtest/gtest.h>
 

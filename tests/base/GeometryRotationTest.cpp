@@ -9,9 +9,9 @@
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/quaternion.hpp>
 
-#include "Exceptions.h"
-#include "Geometry.h"
 #include "GeometryTestSupport.h"
+#include "base/Exceptions.h"
+#include "base/Geometry.h"
 
 namespace {
 

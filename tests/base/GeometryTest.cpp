@@ -1,4 +1,4 @@
-#include "Geometry.h"
+#include "base/Geometry.h"
 
 #include <Eigen/Dense>
 #include <gtest/gtest.h>
@@ -8,8 +8,8 @@
 #include <limits>
 #include <vector>
 
-#include "Exceptions.h"
 #include "GeometryTestSupport.h"
+#include "base/Exceptions.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <random>
 
-#include "Geometry.h"
+#include "base/Geometry.h"
 
 // Runs the enclosed code with the packed path on (1) or off (0), then restores it.
 class TPathSwitch {

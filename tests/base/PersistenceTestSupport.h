@@ -10,8 +10,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "PersistentClasses.h"
-#include "VectorLists.h"
+#include "base/PersistentClasses.h"
+#include "base/VectorLists.h"
 
 // "02 00 01" -> the three bytes; text in quotes, as in Bytes("06 03 'TAb'"), is taken
 // letter by letter.

@@ -1,4 +1,4 @@
-#include "PersistentClasses.h"
+#include "base/PersistentClasses.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "PersistenceTestSupport.h"
-#include "VectorLists.h"
+#include "base/VectorLists.h"
+#include "tests/base/PersistenceTestSupport.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Polynomials.h"
+#include "base/Polynomials.h"
 
 #include <gsl/gsl_poly.h>
 #include <gtest/gtest.h>

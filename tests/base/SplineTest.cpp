@@ -1,4 +1,4 @@
-#include "Spline.h"
+#include "base/Spline.h"
 
 #include <gsl/gsl_errno.h>
 #include <gsl/gsl_spline.h>

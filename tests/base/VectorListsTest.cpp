@@ -1,4 +1,4 @@
-#include "VectorLists.h"
+#include "base/VectorLists.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <random>
 
 #include "GeometryTestSupport.h"
-#include "PersistenceTestSupport.h"
+#include "tests/base/PersistenceTestSupport.h"
 
 namespace {
 

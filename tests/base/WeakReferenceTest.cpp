@@ -1,6 +1,6 @@
-#include "WeakReference.h"
+#include "base/WeakReference.h"
 
-#include "Components.h"
+#include "base/Components.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "XCollection.h"
+#include "base/XCollection.h"
 
 #include <gtest/gtest.h>
 
-#include "PersistenceTestSupport.h"
+#include "tests/base/PersistenceTestSupport.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ReadAll3DS.h"
+#include "tools/threeds/ReadAll3DS.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   TMemoryStream stream(std::string(reinterpret_cast<const char*>(data), size));

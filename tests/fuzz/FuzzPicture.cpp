@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Picture.h"
+#include "scene/texture/Picture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);

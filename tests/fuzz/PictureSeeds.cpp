@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "PictureTestSupport.h"
+#include "tests/scene/support/PictureTestSupport.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {

@@ -1,4 +1,4 @@
-#include "Chunks3DS.h"
+#include "meshes/Chunks3DS.h"
 
 #include <gtest/gtest.h>
 

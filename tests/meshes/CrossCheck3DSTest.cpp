@@ -11,9 +11,9 @@
 #include <fstream>
 #include <memory>
 
-#include "PersistenceTestSupport.h"
-#include "ReadAll3DS.h"
 #include "Support3DS.h"
+#include "tests/base/PersistenceTestSupport.h"
+#include "tools/threeds/ReadAll3DS.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "File3DS.h"
+#include "meshes/File3DS.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <random>
 
-#include "ReadAll3DS.h"
 #include "Support3DS.h"
+#include "tools/threeds/ReadAll3DS.h"
 
 namespace {
 

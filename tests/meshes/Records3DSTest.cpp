@@ -1,4 +1,4 @@
-#include "Records3DS.h"
+#include "meshes/Records3DS.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "File3DS.h"
-#include "Writer3DS.h"
+#include "meshes/File3DS.h"
+#include "tools/threeds/Writer3DS.h"
 
 // A file read from bytes; the stream lives as long as the file.
 struct TLoaded3DS {

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "utility.h"
+#include "app/utility.h"
 
 struct TFixturePosition {
   std::string Tag;  // "middle" (a middle-game position of a game), "game" or "placement"

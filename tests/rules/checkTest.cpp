@@ -1,13 +1,13 @@
 // The two exports of libcheck, called through the shared library.
 
-#include "check.h"
+#include "rules/check.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "LegalMovesFixture.h"
-#include "utility.h"
+#include "app/utility.h"
+#include "tests/rules/LegalMovesFixture.h"
 
 namespace {
 

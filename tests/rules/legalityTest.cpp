@@ -1,7 +1,7 @@
 // Inside the move-rules library: the stored move records, the ordering score, the
 // inert en passant step and the diagnostic printer.
 
-#include "legality.h"
+#include "rules/legality.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include <tuple>
 #include <vector>
 
-#include "LegalMovesFixture.h"
-#include "movegen.h"
-#include "utility.h"
+#include "app/utility.h"
+#include "rules/movegen.h"
+#include "tests/rules/LegalMovesFixture.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // The board-geometry tables against their rules, and the line lookups against a
 // plain walk along the board.
 
-#include "tables.h"
+#include "rules/tables.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "storage.h"
+#include "rules/storage.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "GLDataFile.h"
+#include "scene/GLDataFile.h"
 
-#include "PersistenceTestSupport.h"
+#include "tests/base/PersistenceTestSupport.h"
 
 #include <gtest/gtest.h>
 

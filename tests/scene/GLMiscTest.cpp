@@ -1,9 +1,9 @@
-#include "GLMisc.h"
+#include "scene/GLMisc.h"
 
-#include "GLColor.h"
-#include "GLSceneObjectHooks.h"
+#include "scene/GLColor.h"
+#include "scene/GLSceneObjectHooks.h"
 
-#include "Filer.h"
+#include "base/Filer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // Nodes, and polygons tesselated by the system's GLU: the tesselator runs on the
 // CPU, its GL output goes to the recording table and is gathered into triangles.
 
-#include "GLNodes.h"
+#include "scene/GLNodes.h"
 
-#include "GLMisc.h"
-#include "PersistenceTestSupport.h"
-#include "RecordingGL.h"
-#include "XOpenGL.h"
+#include "scene/GLMisc.h"
+#include "scene/gl/XOpenGL.h"
+#include "tests/base/PersistenceTestSupport.h"
+#include "tests/scene/support/RecordingGL.h"
 
 #include <gtest/gtest.h>
 

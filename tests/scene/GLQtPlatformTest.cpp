@@ -1,8 +1,8 @@
 // A window context on a native child widget, on a real X display.
 
-#include "GLEGLContext.h"
-#include "GLQtPlatform.h"
-#include "OffscreenGL.h"
+#include "scene/gl/GLEGLContext.h"
+#include "scene/qt/GLQtPlatform.h"
+#include "tests/scene/support/OffscreenGL.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,9 +1,9 @@
 // A frame of the scene object tree on a real GL.
 
-#include "GLScene.h"
+#include "scene/GLScene.h"
 
-#include "OffscreenGL.h"
 #include "SceneTestSupport.h"
+#include "tests/scene/support/OffscreenGL.h"
 
 #include <gtest/gtest.h>
 

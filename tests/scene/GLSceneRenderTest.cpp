@@ -1,9 +1,9 @@
 // The render walk of the scene object tree on the recording GL table.
 
-#include "GLScene.h"
+#include "scene/GLScene.h"
 
-#include "RecordingGL.h"
 #include "SceneTestSupport.h"
+#include "tests/scene/support/RecordingGL.h"
 
 #include <gtest/gtest.h>
 

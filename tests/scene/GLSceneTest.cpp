@@ -1,7 +1,7 @@
 // The scene object tree without GL: placement, matrices, tree operations, change
 // reports, light slots, copies, time steps and stored behaviours.
 
-#include "GLScene.h"
+#include "scene/GLScene.h"
 
 #include "SceneTestSupport.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // Scene objects and checks shared by the scene-tree tests.
 
-#include "GLScene.h"
+#include "scene/GLScene.h"
 
 #include <gtest/gtest.h>
 

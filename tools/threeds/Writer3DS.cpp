@@ -1,10 +1,10 @@
-#include "Writer3DS.h"
+#include "tools/threeds/Writer3DS.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "Streams.h"
+#include "base/Streams.h"
 
 // ---------------------------------------------------------------------------
 // TChunkWriter3DS

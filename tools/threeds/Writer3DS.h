@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Records3DS.h"
+#include "meshes/Records3DS.h"
 
 class TChunkWriter3DS {
 public:

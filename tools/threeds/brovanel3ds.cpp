@@ -12,8 +12,8 @@
 #include <string_view>
 #include <utility>
 
-#include "ReadAll3DS.h"
-#include "Writer3DS.h"
+#include "tools/threeds/ReadAll3DS.h"
+#include "tools/threeds/Writer3DS.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "GLContext.h"
+#include "scene/gl/GLContext.h"
 
-#include "PersistenceTestSupport.h"
-#include "RecordingGL.h"
+#include "tests/base/PersistenceTestSupport.h"
+#include "tests/scene/support/RecordingGL.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Real contexts on Mesa's software rasteriser, off-screen.
 
-#include "GLEGLContext.h"
+#include "scene/gl/GLEGLContext.h"
 
-#include "OffscreenGL.h"
+#include "tests/scene/support/OffscreenGL.h"
 
 #include <gtest/gtest.h>
 

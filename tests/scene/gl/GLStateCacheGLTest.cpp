@@ -1,8 +1,8 @@
 // The state caches against a real GL: what GL holds after the cached calls.
 
-#include "GLStateCache.h"
+#include "scene/gl/GLStateCache.h"
 
-#include "OffscreenGL.h"
+#include "tests/scene/support/OffscreenGL.h"
 
 #include <gtest/gtest.h>
 

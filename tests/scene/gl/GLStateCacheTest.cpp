@@ -1,6 +1,6 @@
-#include "GLStateCache.h"
+#include "scene/gl/GLStateCache.h"
 
-#include "RecordingGL.h"
+#include "tests/scene/support/RecordingGL.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The binding's reading of the implementation's strings, and error texts.
 
-#include "OpenGLBinding.h"
+#include "scene/gl/OpenGLBinding.h"
 
-#include "RecordingGL.h"
+#include "tests/scene/support/RecordingGL.h"
 
 #include <gtest/gtest.h>
 

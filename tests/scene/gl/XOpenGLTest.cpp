@@ -1,6 +1,6 @@
-#include "XOpenGL.h"
+#include "scene/gl/XOpenGL.h"
 
-#include "RecordingGL.h"
+#include "tests/scene/support/RecordingGL.h"
 
 #include <gtest/gtest.h>
 

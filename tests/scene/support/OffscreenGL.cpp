@@ -1,4 +1,4 @@
-#include "OffscreenGL.h"
+#include "tests/scene/support/OffscreenGL.h"
 
 #include <cstdlib>
 

@@ -8,7 +8,7 @@
 //   GL->glClear(GL_COLOR_BUFFER_BIT);
 //   EXPECT_EQ(gl.Pixel(10, 10), (TRGBA{255, 0, 0, 255}));
 
-#include "GLEGLContext.h"
+#include "scene/gl/GLEGLContext.h"
 
 #include <array>
 #include <cstdint>

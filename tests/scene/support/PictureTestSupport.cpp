@@ -1,4 +1,4 @@
-#include "PictureTestSupport.h"
+#include "tests/scene/support/PictureTestSupport.h"
 
 #include <cstdio>
 #include <cstdlib>

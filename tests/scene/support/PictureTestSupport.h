@@ -3,7 +3,7 @@
 // known pixels, written as BMP files by our writer and as JPEG files by libjpeg
 // itself.
 
-#include "Picture.h"
+#include "scene/texture/Picture.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "RecordingGL.h"
+#include "tests/scene/support/RecordingGL.h"
 
 #include <algorithm>
 

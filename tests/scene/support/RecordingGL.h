@@ -8,7 +8,7 @@
 //   ... code under test ...
 //   EXPECT_EQ(gl.Texts(), (std::vector<std::string>{"glGenLists(1)", "glGetError()"}));
 
-#include "GLContext.h"
+#include "scene/gl/GLContext.h"
 
 #include <deque>
 #include <map>

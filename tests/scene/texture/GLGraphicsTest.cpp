@@ -1,8 +1,8 @@
-#include "GLGraphics.h"
+#include "scene/texture/GLGraphics.h"
 
-#include "PersistenceTestSupport.h"
-#include "PictureTestSupport.h"
-#include "RecordingGL.h"
+#include "tests/base/PersistenceTestSupport.h"
+#include "tests/scene/support/PictureTestSupport.h"
+#include "tests/scene/support/RecordingGL.h"
 
 #include <gtest/gtest.h>
 

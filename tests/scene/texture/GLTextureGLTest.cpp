@@ -1,11 +1,11 @@
 // Textures drawn by a real GL (Mesa, off-screen) and read back.
 
-#include "GLTexture.h"
+#include "scene/texture/GLTexture.h"
 
-#include "OffscreenGL.h"
-#include "PersistenceTestSupport.h"
-#include "PictureTestSupport.h"
-#include "XOpenGL.h"
+#include "scene/gl/XOpenGL.h"
+#include "tests/base/PersistenceTestSupport.h"
+#include "tests/scene/support/OffscreenGL.h"
+#include "tests/scene/support/PictureTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // Texture images and textures, their files and their GL calls on the recording table.
 
-#include "GLTexture.h"
+#include "scene/texture/GLTexture.h"
 
-#include "GLDataFile.h"
-#include "GLDialogs.h"
-#include "PersistenceTestSupport.h"
-#include "PictureTestSupport.h"
-#include "RecordingGL.h"
-#include "XOpenGL.h"
+#include "scene/GLDataFile.h"
+#include "scene/GLDialogs.h"
+#include "scene/gl/XOpenGL.h"
+#include "tests/base/PersistenceTestSupport.h"
+#include "tests/scene/support/PictureTestSupport.h"
+#include "tests/scene/support/RecordingGL.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 // bulk: each either loads or raises EInvalidPicture; under the sanitizers this also
 // shows that no byte sequence makes a reader touch memory it does not own.
 
-#include "Picture.h"
+#include "scene/texture/Picture.h"
 
-#include "PersistenceTestSupport.h"
-#include "PictureTestSupport.h"
+#include "tests/base/PersistenceTestSupport.h"
+#include "tests/scene/support/PictureTestSupport.h"
 
 #include <gtest/gtest.h>
 
