@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "app/maindefine.h"
-#include "app/ureport.h"
+#include "base/Dialogs.h"
 #include "base/Exceptions.h"
 
 namespace {
@@ -24,7 +24,7 @@ std::unique_ptr<tloadengine> tloadengine::Create(const std::string& path, const 
   BRV_ASSERT_MSG(dispatch != nullptr, "tloadengine::Create(): no dispatcher");
   std::unique_ptr<tloadengine> engine(new tloadengine(board, enginePlaysLight, std::move(dispatch), delays));
   if (!engine->StartEngineProcess(path, parameters)) {
-    Reporter().ShowMessage("Cannot start the engine " + Trimmed(path) + ": " + engine->FProcess.ErrorText());
+    Dialogs().ShowMessage("Cannot start the engine " + Trimmed(path) + ": " + engine->FProcess.ErrorText());
     return nullptr;
   }
   std::this_thread::sleep_for(delays.StartWait);
@@ -101,11 +101,11 @@ void tloadengine::HandleChunk(const TEngineChunk& chunk) {
   try {
     HandleEngineChunk(chunk, FEngineSide, FBoard);
   } catch (const std::exception& error) {
-    Reporter().ShowMessage(error.what());
+    Dialogs().ShowMessage(error.what());
   }
 }
 
 void ReportEngineWriteError(tloadengine& engine) {
   engine.Disconnect();
-  Reporter().ShowMessage(ENGINE_WRITE_ERROR_TEXT);
+  Dialogs().ShowMessage(ENGINE_WRITE_ERROR_TEXT);
 }

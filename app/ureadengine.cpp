@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "app/maindefine.h"
-#include "app/ureport.h"
 #include "app/utility.h"
+#include "base/Dialogs.h"
 #include "platform/ChildProcess.h"
 
 namespace {
@@ -35,12 +35,12 @@ bool ShapedLikeMove(std::string_view word) {
 void ApplyEngineMove(const std::string& text, int engineSide, TEngineBoard* board) {
   TBoardMove move;
   if (!ParseMoveText(text, move) || ApplyMoveToBitboards(BitBoards, move, engineSide) != TMoveResult::Applied) {
-    Reporter().ShowMessage(ILLEGAL_ENGINE_MOVE_TEXT);
+    Dialogs().ShowMessage(ILLEGAL_ENGINE_MOVE_TEXT);
     return;
   }
   if (board) board->StartEngineMoveAnimation(move.FromCol, move.FromRow, move.ToCol, move.ToRow);
   // The user's side is to move now.
-  if (IsMate(BitBoards, 1 - engineSide)) Reporter().ShowMessage(USER_MATED_TEXT);
+  if (IsMate(BitBoards, 1 - engineSide)) Dialogs().ShowMessage(USER_MATED_TEXT);
 }
 
 }  // namespace
@@ -105,8 +105,8 @@ TEngineChunk MakeEngineChunk(TLineSplitter& splitter, std::string_view bytes, bo
 void HandleEngineChunk(const TEngineChunk& chunk, int engineSide, TEngineBoard* board) {
   for (const TEngineLine& line : chunk.Found) {
     if (line.HasMove) ApplyEngineMove(line.MoveText, engineSide, board);
-    if (line.Mates) Reporter().ShowMessage(ENGINE_MATES_TEXT);
-    if (line.Illegal) Reporter().ShowMessage(ILLEGAL_ENGINE_MOVE_TEXT);
+    if (line.Mates) Dialogs().ShowMessage(ENGINE_MATES_TEXT);
+    if (line.Illegal) Dialogs().ShowMessage(ILLEGAL_ENGINE_MOVE_TEXT);
   }
   if (board && !chunk.Text.empty()) board->AppendEngineOutput(chunk.Text);
 }

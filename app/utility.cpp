@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/ureport.h"
+#include "base/Dialogs.h"
 #include "base/Exceptions.h"
 
 namespace {
@@ -95,7 +95,7 @@ int PieceCodeOnSquare(const TBitBoards& board, int square) {
   CheckSquare(square);
   int dark = PieceOfSide(board, DARK_SIDE, square);
   int light = PieceOfSide(board, LIGHT_SIDE, square);
-  if (dark != EMPTY_SQUARE && light != EMPTY_SQUARE) Reporter().ShowMessage("errore get_case_occupate");
+  if (dark != EMPTY_SQUARE && light != EMPTY_SQUARE) Dialogs().ShowMessage("errore get_case_occupate");
   return dark != EMPTY_SQUARE ? dark : light;
 }
 
@@ -123,7 +123,7 @@ bool ParseFenPlacement(std::string_view text, TBitBoards& board, TFenSquares* sq
     }
   }
   if (bad || filled < 64) {
-    Reporter().WriteLine(BAD_FEN_TEXT);
+    Dialogs().WriteLine(BAD_FEN_TEXT);
     return false;
   }
   TBitBoards parsed{};
@@ -266,7 +266,7 @@ bool ApplyMoveToBitboards(int fromRow, int fromCol, int toRow, int toCol) {
   TBoardMove move{fromRow, fromCol, toRow, toCol, 0};
   TMoveResult result = ApplyMoveToBitboards(BitBoards, move);
   if (result == TMoveResult::Applied) return true;
-  Reporter().ShowMessage(MoveResultText(result, move));
+  Dialogs().ShowMessage(MoveResultText(result, move));
   return false;
 }
 

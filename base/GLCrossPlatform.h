@@ -1,8 +1,8 @@
 #pragma once
 // The few operations of the 3D layers that touch the operating system: colour
 // values, the high-resolution counter, the last system error and freeing an owned
-// object. The dialogs and the screen depth, which need the windowing toolkit, are in
-// GLCrossPlatformQt.h.
+// object. The dialogs are behind the interface of Dialogs.h, and the screen's depth,
+// which needs the windowing toolkit, is in scene/qt/GLQtPlatform.h.
 
 #include <cstdint>
 #include <memory>

@@ -101,3 +101,8 @@ void RemoveQtGLPlatform() {
   p.Hook.reset();
   p.Driver.reset();
 }
+
+int ScreenColorDepth() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->depth() : 0;
+}

@@ -41,3 +41,6 @@ public:
 void InstallQtGLPlatform();
 // Undoes InstallQtGLPlatform (before the QApplication goes).
 void RemoveQtGLPlatform();
+
+// Bits per pixel of the primary screen; 0 when there is no screen.
+int ScreenColorDepth();

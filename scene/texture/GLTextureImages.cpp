@@ -3,7 +3,7 @@
 #include "scene/texture/GLTexture.h"
 
 #include "scene/GLDataFile.h"
-#include "scene/GLDialogs.h"
+#include "base/Dialogs.h"
 
 #include <algorithm>
 #include <cctype>
@@ -176,11 +176,11 @@ void TGLBlankImage::Assign(const TPersistent* source) {
 }
 
 bool TGLBlankImage::Edit() {
-  const std::string answer = GLDialogs().InputQuery(
+  const std::string answer = Dialogs().InputQuery(
       "Blank Image", "Enter size", std::to_string(FWidth) + " x " + std::to_string(FHeight));
   const std::size_t x = answer.find('x');
   if (x == std::string::npos) {
-    GLDialogs().ShowMessage("Invalid size");
+    Dialogs().ShowMessage("Invalid size");
     return false;
   }
   SetWidth(IntegerOr(answer.substr(0, x), 256));
@@ -240,7 +240,7 @@ void TGLPictureImage::Assign(const TPersistent* source) {
 
 bool TGLPersistentImage::Edit() {
   std::string fileName;
-  if (!GLDialogs().OpenPicture(fileName)) return false;
+  if (!Dialogs().OpenPicture(fileName)) return false;
   LoadFromFile(fileName);
   ReportChange(this);
   return true;
@@ -296,7 +296,7 @@ TGLBitmap32* TGLPicFileImage::AcquireBitmap(GLenum target) {
 }
 
 bool TGLPicFileImage::Edit() {
-  const std::string answer = GLDialogs().InputQuery("PicFile Image", "Enter filename", FPictureFileName);
+  const std::string answer = Dialogs().InputQuery("PicFile Image", "Enter filename", FPictureFileName);
   if (answer == FPictureFileName) return false;
   SetPictureFileName(answer);
   return true;
@@ -364,10 +364,10 @@ void TGLCubeMapImage::Assign(const TPersistent* source) {
 }
 
 bool TGLCubeMapImage::Edit() {
-  GLDialogs().ShowMessage("Not supported... yet");
+  Dialogs().ShowMessage("Not supported... yet");
   return false;
 }
 
-void TGLCubeMapImage::SaveToFile(const std::string&) { GLDialogs().ShowMessage("Not supported... yet"); }
+void TGLCubeMapImage::SaveToFile(const std::string&) { Dialogs().ShowMessage("Not supported... yet"); }
 
-void TGLCubeMapImage::LoadFromFile(const std::string&) { GLDialogs().ShowMessage("Not supported... yet"); }
+void TGLCubeMapImage::LoadFromFile(const std::string&) { Dialogs().ShowMessage("Not supported... yet"); }

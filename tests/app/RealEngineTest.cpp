@@ -9,9 +9,9 @@
 #include <sys/wait.h>
 
 #include "EngineTestSupport.h"
-#include "RecordingReporter.h"
 #include "app/uloadengine.h"
 #include "app/utility.h"
+#include "tests/base/RecordingDialogs.h"
 
 namespace {
 
@@ -74,7 +74,7 @@ protected:
   void TearDown() override { BitBoards = Saved; }
 
   TBitBoards Saved{};
-  TRecordingReporter Reports;
+  TRecordingDialogs Recorded;
   TCheckingBoard Board;
   TTaskQueue Queue;
 };
@@ -113,13 +113,13 @@ TEST_P(RealEngine, PlaysTenMovesByTheRulesAndQuitsCleanly) {
     ASSERT_TRUE(userMoves());
   }
   for (int played = 1; played <= 10; ++played) {
-    auto answered = [&] { return Board.Animations.size() == std::size_t(played) || !Reports.Messages.empty(); };
+    auto answered = [&] { return Board.Animations.size() == std::size_t(played) || !Recorded.Messages.empty(); };
     ASSERT_TRUE(Queue.RunUntil(answered, 60s)) << "no engine move " << played;
     if (IsMate(BitBoards, userSide)) {
-      EXPECT_EQ(Reports.Messages.at(0), USER_MATED_TEXT);
+      EXPECT_EQ(Recorded.Messages.at(0), USER_MATED_TEXT);
       break;
     }
-    ASSERT_TRUE(Reports.Messages.empty()) << Reports.Messages[0] << "\n" << Board.Received;
+    ASSERT_TRUE(Recorded.Messages.empty()) << Recorded.Messages[0] << "\n" << Board.Received;
     ASSERT_TRUE(userMoves());
   }
 

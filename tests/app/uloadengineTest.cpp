@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "EngineTestSupport.h"
-#include "RecordingReporter.h"
 #include "app/utility.h"
+#include "tests/base/RecordingDialogs.h"
 
 namespace fs = std::filesystem;
 
@@ -78,7 +78,7 @@ protected:
 
   TBitBoards Saved{};
   fs::path Folder;
-  TRecordingReporter Reports;
+  TRecordingDialogs Recorded;
   TRecordingBoard Board;
   TTaskQueue Queue;
   std::unique_ptr<tloadengine> Engine;
@@ -133,12 +133,12 @@ TEST_F(FakeEngine, RefusalMateAndNotationRepeatsAreHandledAsTheyArrive) {
       "expect e2e4\nwrite 1. ... e7e5\\nMy move is : e7e5\\n\n"
       "say 1-0 {White mates}\n");
   Engine->SendCommand("e2e5");
-  ASSERT_TRUE(Queue.RunUntil([this] { return !Reports.Messages.empty(); }));
-  EXPECT_EQ(Reports.Messages[0], ILLEGAL_ENGINE_MOVE_TEXT);
+  ASSERT_TRUE(Queue.RunUntil([this] { return !Recorded.Messages.empty(); }));
+  EXPECT_EQ(Recorded.Messages[0], ILLEGAL_ENGINE_MOVE_TEXT);
   ASSERT_EQ(ApplyMoveToBitboards(BitBoards, {2, 4, 4, 4, 0}, LIGHT_SIDE), TMoveResult::Applied);
   Engine->SendCommand("e2e4");
-  ASSERT_TRUE(Queue.RunUntil([this] { return Reports.Messages.size() == 2; }));
-  EXPECT_EQ(Reports.Messages[1], ENGINE_MATES_TEXT);
+  ASSERT_TRUE(Queue.RunUntil([this] { return Recorded.Messages.size() == 2; }));
+  EXPECT_EQ(Recorded.Messages[1], ENGINE_MATES_TEXT);
   EXPECT_EQ(Board.Animations, (std::vector<TAnimation>{{4, 7, 4, 5}}));
 }
 
@@ -148,7 +148,7 @@ TEST_F(FakeEngine, GarbageAndAMegabyteLineDoNotHideTheNextMove) {
   ASSERT_TRUE(Queue.RunUntil([this] { return !Board.Animations.empty(); }));
   EXPECT_EQ(Board.Animations[0], (TAnimation{4, 7, 4, 5}));
   ASSERT_TRUE(Queue.RunUntil([this] { return Board.Received.size() >= 1048577u + 10u; }));
-  EXPECT_TRUE(Reports.Messages.empty());
+  EXPECT_TRUE(Recorded.Messages.empty());
 }
 
 TEST_F(FakeEngine, EngineThatExitsMidGameIsReapedAndWritesToItFail) {
@@ -159,7 +159,7 @@ TEST_F(FakeEngine, EngineThatExitsMidGameIsReapedAndWritesToItFail) {
   std::this_thread::sleep_for(200ms);
   EXPECT_EQ(Engine->SendCommand("d2d4"), 0u);
   ReportEngineWriteError(*Engine);
-  EXPECT_EQ(Reports.Messages, std::vector<std::string>{ENGINE_WRITE_ERROR_TEXT});
+  EXPECT_EQ(Recorded.Messages, std::vector<std::string>{ENGINE_WRITE_ERROR_TEXT});
   EXPECT_FALSE(Engine->IsConnected());
   // The end of its output reaps it.
   ASSERT_TRUE(Queue.RunUntil([&] { return !ProcessExists(pid); }));
@@ -187,12 +187,12 @@ TEST_F(FakeEngine, ProgramThatCannotStartIsReportedAndGivesNoEngine) {
   std::ofstream(Folder / "not executable") << "#!/bin/sh\n";
   const fs::path paths[] = {Folder / "missing", Folder / "not executable", Folder};
   for (const fs::path& path : paths) {
-    Reports.Messages.clear();
+    Recorded.Messages.clear();
     auto engine = tloadengine::Create(path.string(), "", &Board, false, Queue.Dispatcher(), FastDelays());
     EXPECT_FALSE(engine) << path;
-    ASSERT_EQ(Reports.Messages.size(), 1u) << path;
-    EXPECT_EQ(Reports.Messages[0].rfind("Cannot start the engine " + path.string() + ": ", 0), 0u)
-        << Reports.Messages[0];
+    ASSERT_EQ(Recorded.Messages.size(), 1u) << path;
+    EXPECT_EQ(Recorded.Messages[0].rfind("Cannot start the engine " + path.string() + ": ", 0), 0u)
+        << Recorded.Messages[0];
   }
   EXPECT_TRUE(Board.Sent.empty());
 }

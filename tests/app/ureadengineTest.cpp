@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "EngineTestSupport.h"
-#include "RecordingReporter.h"
 #include "app/utility.h"
+#include "tests/base/RecordingDialogs.h"
 
 namespace {
 
@@ -91,7 +91,7 @@ protected:
   }
 
   TBitBoards Saved{};
-  TRecordingReporter Reports;
+  TRecordingDialogs Recorded;
   TRecordingBoard Board;
 };
 
@@ -101,7 +101,7 @@ TEST_F(EngineChunk, EngineMoveIsAppliedAnimatedAndLogged) {
   // e is column 4 (the h-file is column 1).
   EXPECT_EQ(Board.Animations, (std::vector<TAnimation>{{4, 7, 4, 5}}));
   EXPECT_EQ(Board.Received, "move e7e5\n");
-  EXPECT_TRUE(Reports.Messages.empty());
+  EXPECT_TRUE(Recorded.Messages.empty());
 }
 
 TEST_F(EngineChunk, BadEngineMovesAreReportedAndChangeNothing) {
@@ -115,10 +115,10 @@ TEST_F(EngineChunk, BadEngineMovesAreReportedAndChangeNothing) {
   };
   for (const char* line : bad) {
     TBitBoards before = BitBoards;
-    Reports.Messages.clear();
+    Recorded.Messages.clear();
     HandleEngineChunk(ChunkOf(line), DARK_SIDE, &Board);
     EXPECT_EQ(BitBoards, before) << line;
-    EXPECT_EQ(Reports.Messages, std::vector<std::string>{ILLEGAL_ENGINE_MOVE_TEXT}) << line;
+    EXPECT_EQ(Recorded.Messages, std::vector<std::string>{ILLEGAL_ENGINE_MOVE_TEXT}) << line;
   }
   EXPECT_TRUE(Board.Animations.empty());
 }
@@ -126,7 +126,7 @@ TEST_F(EngineChunk, BadEngineMovesAreReportedAndChangeNothing) {
 TEST_F(EngineChunk, UserLeftWithoutMovesIsToldAfterTheEngineMove) {
   ASSERT_TRUE(ParseFenPlacement("rnbqkbnr/pppp1ppp/8/4p3/6P1/5P2/PPPPP2P/RNBQKBNR/", BitBoards));
   HandleEngineChunk(ChunkOf("move d8h4\n"), DARK_SIDE, &Board);
-  EXPECT_EQ(Reports.Messages, std::vector<std::string>{USER_MATED_TEXT});
+  EXPECT_EQ(Recorded.Messages, std::vector<std::string>{USER_MATED_TEXT});
   EXPECT_EQ(Board.Animations.size(), 1u);
 }
 
@@ -139,7 +139,7 @@ TEST_F(EngineChunk, PromotionLetterChoosesThePiece) {
 TEST_F(EngineChunk, OneChunkCanMoveReportMateAndIllegal) {
   HandleEngineChunk(ChunkOf("Illegal move: e2e5\nmove e7e5\n0-1 {Black mates}\n"), DARK_SIDE, &Board);
   EXPECT_EQ(Board.Animations.size(), 1u);
-  EXPECT_EQ(Reports.Messages, (std::vector<std::string>{ILLEGAL_ENGINE_MOVE_TEXT, ENGINE_MATES_TEXT}));
+  EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{ILLEGAL_ENGINE_MOVE_TEXT, ENGINE_MATES_TEXT}));
 }
 
 }  // namespace

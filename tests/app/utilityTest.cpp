@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "RecordingReporter.h"
 #include "base/Exceptions.h"
+#include "tests/base/RecordingDialogs.h"
 
 namespace {
 
@@ -97,7 +97,7 @@ TEST(FenPlacement, BadTextsReportAndLeaveThePositionUntouched) {
       "8/8/8/8/8/8/8/9",                              // too long
   };
   for (const char* fen : bad) {
-    TRecordingReporter reporter;
+    TRecordingDialogs dialogs;
     TBitBoards board = Parse(START_POSITION_FEN);
     const TBitBoards before = board;
     TFenSquares squares;
@@ -105,8 +105,8 @@ TEST(FenPlacement, BadTextsReportAndLeaveThePositionUntouched) {
     EXPECT_FALSE(ParseFenPlacement(fen, board, &squares)) << fen;
     EXPECT_EQ(board, before) << fen;
     EXPECT_EQ(squares[0], -7) << fen;
-    ASSERT_EQ(reporter.Lines.size(), 1u) << fen;
-    EXPECT_EQ(reporter.Lines[0], "Bad FEN position format.");
+    ASSERT_EQ(dialogs.Lines.size(), 1u) << fen;
+    EXPECT_EQ(dialogs.Lines[0], "Bad FEN position format.");
   }
 }
 
@@ -114,7 +114,7 @@ TEST(FenPlacement, SharedPositionFormReplacesBitBoards) {
   BitBoards = TBitBoards{};
   ASSERT_TRUE(ParseFenPlacement(START_POSITION_FEN));
   EXPECT_EQ(BitBoards[LIGHT_KING], Bit(3));
-  TRecordingReporter reporter;
+  TRecordingDialogs dialogs;
   EXPECT_FALSE(ParseFenPlacement("x"));
   EXPECT_EQ(BitBoards[LIGHT_KING], Bit(3));
 }
@@ -154,13 +154,13 @@ TEST(SquareQueries, PieceOfSideOffTheBoardIsAnAssertionNamingTheSquare) {
 }
 
 TEST(SquareQueries, TwoPiecesOnOneSquareReportAndTheDarkOneWins) {
-  TRecordingReporter reporter;
+  TRecordingDialogs dialogs;
   TBitBoards board{};
   board[LIGHT_QUEEN] = Bit(20);
   board[DARK_KNIGHT] = Bit(20);
   EXPECT_EQ(PieceCodeOnSquare(board, 20), DARK_KNIGHT);
-  ASSERT_EQ(reporter.Messages.size(), 1u);
-  EXPECT_EQ(reporter.Messages[0], "errore get_case_occupate");
+  ASSERT_EQ(dialogs.Messages.size(), 1u);
+  EXPECT_EQ(dialogs.Messages[0], "errore get_case_occupate");
   EXPECT_THROW(PieceCodeOnSquare(board, 64), ERangeError);
 }
 
@@ -253,11 +253,11 @@ TEST(ApplyMove, CastleOntoACrowdedRankPutsNoTwoPiecesOnOneSquare) {
       {"r1N1k3/8/8/8/8/8/8/4K3/", "e8c8", "2kr4/8/8/8/8/8/8/4K3/"},
   };
   for (const Case& c : cases) {
-    TRecordingReporter reporter;
+    TRecordingDialogs dialogs;
     TBitBoards board = Parse(c.before);
     ASSERT_EQ(ApplyMoveToBitboards(board, Move(c.move)), TMoveResult::Applied) << c.before;
     EXPECT_EQ(FenPlacementText(board), c.after) << c.before;
-    EXPECT_TRUE(reporter.Messages.empty()) << c.before << ": " << reporter.Messages.front();
+    EXPECT_TRUE(dialogs.Messages.empty()) << c.before << ": " << dialogs.Messages.front();
   }
 }
 
@@ -333,8 +333,8 @@ TEST(ApplyMove, SharedPositionFormReportsRefusals) {
   ASSERT_TRUE(ParseFenPlacement(START_POSITION_FEN));
   EXPECT_TRUE(ApplyMoveToBitboards(2, 4, 4, 4));
   EXPECT_EQ(BitBoards[LIGHT_PAWN] & Bit(27), Bit(27));
-  TRecordingReporter reporter;
+  TRecordingDialogs dialogs;
   EXPECT_FALSE(ApplyMoveToBitboards(3, 4, 5, 4));
-  ASSERT_EQ(reporter.Messages.size(), 1u);
-  EXPECT_EQ(reporter.Messages[0], "Illegal move e3e5: no piece on e3");
+  ASSERT_EQ(dialogs.Messages.size(), 1u);
+  EXPECT_EQ(dialogs.Messages[0], "Illegal move e3e5: no piece on e3");
 }

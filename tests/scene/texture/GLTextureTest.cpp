@@ -3,9 +3,9 @@
 #include "scene/texture/GLTexture.h"
 
 #include "scene/GLDataFile.h"
-#include "scene/GLDialogs.h"
 #include "scene/gl/XOpenGL.h"
 #include "tests/base/PersistenceTestSupport.h"
+#include "tests/base/RecordingDialogs.h"
 #include "tests/scene/support/PictureTestSupport.h"
 #include "tests/scene/support/RecordingGL.h"
 
@@ -14,25 +14,6 @@
 namespace {
 
 using TTexts = std::vector<std::string>;
-
-// Dialogs that answer from a script and remember what they showed.
-class TScriptedDialogs : public TGLDialogs {
-public:
-  TScriptedDialogs() { SetGLDialogs(this); }
-  ~TScriptedDialogs() override { SetGLDialogs(nullptr); }
-  void ShowMessage(const std::string& text) override { Shown.push_back(text); }
-  std::string InputQuery(const std::string& caption, const std::string& prompt, const std::string& defaultText) override {
-    Asked.push_back(caption + "|" + prompt + "|" + defaultText);
-    return Answer;
-  }
-  bool OpenPicture(std::string& fileName) override {
-    if (Picked.empty()) return false;
-    fileName = Picked;
-    return true;
-  }
-  std::string Answer, Picked;
-  TTexts Shown, Asked;
-};
 
 // An owner that counts the changes it hears of.
 class TOwnerStub : public TGLUpdateAbleObject {
@@ -341,7 +322,7 @@ TEST_F(GLTextureTest, TexturesCopyTheirSettingsAndImages) {
 }
 
 TEST_F(GLTextureTest, ImagesAskTheUserThroughTheDialogs) {
-  TScriptedDialogs dialogs;
+  TRecordingDialogs dialogs;
   TGLTexture texture(nullptr);
   TGLBlankImage blank(&texture);
   for (auto [answer, edited, width] : {std::tuple{" 300 x 20 ", true, 300}, {"twelve x", true, 256},
@@ -362,7 +343,7 @@ TEST_F(GLTextureTest, ImagesAskTheUserThroughTheDialogs) {
 
   TGLCubeMapImage cube(&texture);
   EXPECT_FALSE(cube.Edit());
-  EXPECT_EQ(dialogs.Shown, (TTexts{"Invalid size", "Not supported... yet"}));
+  EXPECT_EQ(dialogs.Messages, (TTexts{"Invalid size", "Not supported... yet"}));
 }
 
 }  // namespace

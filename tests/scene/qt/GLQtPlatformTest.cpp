@@ -100,4 +100,9 @@ TEST_F(GLWindowTest, DisplayModesOfferOnlyTheDesktop) {
   EXPECT_EQ(CurrentVideoMode(), 0);
 }
 
+TEST_F(GLWindowTest, ScreenColorDepthIsThatOfTheScreen) {
+  int depth = ScreenColorDepth();
+  EXPECT_TRUE(depth == 16 || depth == 24 || depth == 32) << depth;
+}
+
 }  // namespace

@@ -1,4 +1,4 @@
-#include "base/GLCrossPlatformQt.h"
+#include "scene/qt/QtDialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -31,7 +32,19 @@ void WhenModal(std::function<void(QWidget*)> action) {
   timer->start(10);
 }
 
-TEST(GLCrossPlatformQt, InputDialogReturnsTheTextOrTheDefault) {
+TEST(QtDialogs, MessageBoxShowsTheTextUnderTheApplicationsName) {
+  WhenModal([](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "Invalid size");
+    EXPECT_EQ(box->windowTitle(), QGuiApplication::applicationDisplayName());
+    box->accept();
+  });
+  TQtDialogs().ShowMessage("Invalid size");
+}
+
+TEST(QtDialogs, InputQueryReturnsTheTextOrTheDefault) {
+  TQtDialogs dialogs;
   WhenModal([](QWidget* w) {
     auto* dialog = qobject_cast<QInputDialog*>(w);
     ASSERT_NE(dialog, nullptr);
@@ -39,24 +52,22 @@ TEST(GLCrossPlatformQt, InputDialogReturnsTheTextOrTheDefault) {
     dialog->setTextValue("Knight");
     dialog->accept();
   });
-  EXPECT_EQ(InputDialog("Engine", "Name:", "none"), "Knight");
+  EXPECT_EQ(dialogs.InputQuery("Engine", "Name:", "none"), "Knight");
   WhenModal([](QWidget* w) {
     qobject_cast<QDialog*>(w)->findChild<QLineEdit*>()->setText("typed");
     qobject_cast<QDialog*>(w)->reject();
   });
-  EXPECT_EQ(InputDialog("Engine", "Name:", "none"), "none");
+  EXPECT_EQ(dialogs.InputQuery("Engine", "Name:", "none"), "none");
 }
 
-TEST(GLCrossPlatformQt, OpenPictureDialogChangesTheNameOnlyWhenConfirmed) {
+TEST(QtDialogs, OpenPictureChangesTheNameOnlyWhenConfirmed) {
+  TQtDialogs dialogs;
   QTemporaryDir folder;
   const std::string picture = folder.filePath("board.bmp").toStdString();
   std::ofstream(picture) << "BM";
   std::string fileName = picture;
-  WhenModal([](QWidget* w) {
-    EXPECT_EQ(w->windowTitle(), "Choose a texture");
-    qobject_cast<QDialog*>(w)->reject();
-  });
-  EXPECT_FALSE(OpenPictureDialogExecute(fileName, "Choose a texture"));
+  WhenModal([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+  EXPECT_FALSE(dialogs.OpenPicture(fileName));
   EXPECT_EQ(fileName, picture);
 
   fileName = folder.filePath("missing.bmp").toStdString();
@@ -70,13 +81,8 @@ TEST(GLCrossPlatformQt, OpenPictureDialogChangesTheNameOnlyWhenConfirmed) {
     dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(picture));
     static_cast<QDialog*>(dialog)->accept();
   });
-  EXPECT_TRUE(OpenPictureDialogExecute(fileName));
+  EXPECT_TRUE(dialogs.OpenPicture(fileName));
   EXPECT_EQ(fileName, picture);
-}
-
-TEST(GLCrossPlatformQt, ScreenColorDepthIsThatOfTheScreen) {
-  int depth = ScreenColorDepth();
-  EXPECT_TRUE(depth == 16 || depth == 24 || depth == 32) << depth;
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
-#include "base/GLCrossPlatformQt.h"
+#include "scene/qt/QtDialogs.h"
 
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
-#include <QScreen>
 #include <QStringList>
 
 namespace {
@@ -20,34 +19,29 @@ QStringList PictureFilters() {
 
 }  // namespace
 
-void InformationDialog(const std::string& text) {
+void TQtDialogs::ShowMessage(const std::string& text) {
   QMessageBox::information(nullptr, QGuiApplication::applicationDisplayName(), ToQString(text), QMessageBox::Ok);
 }
 
-std::string InputDialog(const std::string& caption, const std::string& prompt, const std::string& defaultText) {
+std::string TQtDialogs::InputQuery(const std::string& caption, const std::string& prompt,
+                                   const std::string& defaultText) {
   bool ok = false;
   QString text =
       QInputDialog::getText(nullptr, ToQString(caption), ToQString(prompt), QLineEdit::Normal, ToQString(defaultText), &ok);
   return ok ? text.toStdString() : defaultText;
 }
 
-bool OpenPictureDialogExecute(std::string& fileName, const std::string& title) {
+bool TQtDialogs::OpenPicture(std::string& fileName) {
   // A stack object: freed on every path out.
   QFileDialog dialog(nullptr);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setNameFilters(PictureFilters());
-  if (!title.empty()) dialog.setWindowTitle(ToQString(title));
   if (!fileName.empty()) dialog.selectFile(ToQString(fileName));
   if (dialog.exec() != QDialog::Accepted) return false;
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty()) return false;
   fileName = chosen.first().toStdString();
   return true;
-}
-
-int ScreenColorDepth() {
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  return screen ? screen->depth() : 0;
 }

@@ -1,0 +1,16 @@
+#pragma once
+// The program's messages and questions through the toolkit's modal dialogs; lines
+// still go to standard output. Needs a running QApplication and the main thread;
+// install with SetDialogs.
+
+#include "base/Dialogs.h"
+
+class TQtDialogs : public TConsoleDialogs {
+public:
+  // A message box with an OK button, captioned with the application's name.
+  void ShowMessage(const std::string& text) override;
+  std::string InputQuery(const std::string& caption, const std::string& prompt,
+                         const std::string& defaultText) override;
+  // Offers the picture files the picture loader reads (BMP and JPEG).
+  bool OpenPicture(std::string& fileName) override;
+};
