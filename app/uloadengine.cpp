@@ -6,17 +6,7 @@
 #include "app/maindefine.h"
 #include "base/Dialogs.h"
 #include "base/Exceptions.h"
-
-namespace {
-
-std::string Trimmed(std::string_view text) {
-  std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return std::string();
-  std::size_t last = text.find_last_not_of(" \t");
-  return std::string(text.substr(first, last - first + 1));
-}
-
-}  // namespace
+#include "base/Strings.h"
 
 std::unique_ptr<tloadengine> tloadengine::Create(const std::string& path, const std::string& parameters,
                                                  TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch,

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/Strings.h"
 #include "meshes/File3DS.h"
 #include "tools/threeds/Writer3DS.h"
 
@@ -28,7 +29,7 @@ public:
       std::exit(1);
     }
     FDir = pattern;
-    FName = FDir + "/grid.3ds";
+    FName = JoinPath(FDir, "grid.3ds");
     TChunkWriter3DS writer;
     WriteModel3DS(writer, GridModel3DS(FACES));
     writer.SaveToFile(FName);

@@ -5,15 +5,9 @@
 #include <new>
 
 #include "base/ClassRegistry.h"
+#include "base/Strings.h"
 
 namespace {
-
-std::string LowerCase(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower)
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  return lower;
-}
 
 std::string ChunkPlace(const TChunkNode& node) {
   return "chunk " + TagText(node.Tag) + " at offset " + std::to_string(node.Position);

@@ -72,13 +72,6 @@ std::vector<std::string> SplitCommandLine(std::string_view parameters) {
   return arguments;
 }
 
-std::string FolderOfPath(std::string_view path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string_view::npos) return std::string();
-  if (slash == 0) return "/";
-  return std::string(path.substr(0, slash));
-}
-
 TChildProcess::~TChildProcess() {
   Kill();
   ClosePipes();

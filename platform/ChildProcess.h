@@ -14,10 +14,6 @@
 // blanks into one argument and are dropped. `-depth 3 "my book.bin"` gives three.
 std::vector<std::string> SplitCommandLine(std::string_view parameters);
 
-// The folder of a program path: "/usr/games/engine" -> "/usr/games"; empty for a bare
-// file name, "/" for a program in the root folder.
-std::string FolderOfPath(std::string_view path);
-
 class TChildProcess {
 public:
   // What one ReadOutput call found.

@@ -1,5 +1,7 @@
 #include "scene/GLDataFile.h"
 
+#include "base/Strings.h"
+
 #include <filesystem>
 
 void TDataFile::LoadFromFile(const std::string& fileName) {
@@ -41,9 +43,4 @@ std::int64_t SizeOfFile(const std::string& fileName) {
   if (!FileExists(fileName)) return 0;
   const std::uintmax_t size = std::filesystem::file_size(fileName, error);
   return error ? 0 : static_cast<std::int64_t>(size);
-}
-
-std::string ExtractFileName(const std::string& fileName) {
-  const std::size_t slash = fileName.find_last_of('/');
-  return slash == std::string::npos ? fileName : fileName.substr(slash + 1);
 }

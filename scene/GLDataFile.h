@@ -56,5 +56,3 @@ std::string LoadStringFromFile(const std::string& fileName);
 bool FileExists(const std::string& fileName);
 // The size in bytes of an existing file, else 0.
 std::int64_t SizeOfFile(const std::string& fileName);
-// The name without its folder: "a/b/c.3ds" -> "c.3ds".
-std::string ExtractFileName(const std::string& fileName);

@@ -2,8 +2,9 @@
 
 #include "scene/texture/GLTexture.h"
 
-#include "scene/GLDataFile.h"
 #include "base/Dialogs.h"
+#include "base/Strings.h"
+#include "scene/GLDataFile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -21,13 +22,6 @@ std::vector<const TGLTextureImageClass*>& ImageClasses() {
       &TGLBlankImage::StaticClass(), &TGLPersistentImage::StaticClass(), &TGLPicFileImage::StaticClass(),
       &TGLCubeMapImage::StaticClass()};
   return classes;
-}
-
-std::string Trimmed(const std::string& text) {
-  std::size_t begin = 0, end = text.size();
-  while (begin < end && std::isspace(static_cast<unsigned char>(text[begin]))) ++begin;
-  while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
-  return text.substr(begin, end - begin);
 }
 
 // The integer a whole text stands for, blanks around it allowed.
@@ -66,10 +60,7 @@ std::string ValueOf(const std::string& text, const std::string& name) {
     if (end == std::string::npos) end = text.size();
     const std::string line = text.substr(start, end - start);
     const std::size_t equals = line.find('=');
-    if (equals != std::string::npos && equals == name.size() &&
-        std::equal(name.begin(), name.end(), line.begin(),
-                   [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) ==
-                                               std::tolower(static_cast<unsigned char>(b)); }))
+    if (equals != std::string::npos && SameText(std::string_view(line).substr(0, equals), name))
       return line.substr(equals + 1);
     start = end + 1;
   }

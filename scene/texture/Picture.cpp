@@ -1,7 +1,7 @@
 #include "scene/texture/Picture.h"
 
-#include <algorithm>
-#include <cctype>
+#include "base/Strings.h"
+
 #include <climits>
 #include <cstring>
 
@@ -299,14 +299,4 @@ void TPicture::SaveToFile(const std::string& fileName) const {
 
 void TPicture::Changed() {
   if (OnChange) OnChange(this);
-}
-
-std::string LowerCaseFileExtension(const std::string& fileName) {
-  const std::size_t slash = fileName.find_last_of('/');
-  const std::size_t dot = fileName.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
-  std::string extension = fileName.substr(dot);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension;
 }

@@ -136,7 +136,3 @@ public:
 private:
   std::unique_ptr<TBitmap> FGraphic;
 };
-
-// The extension of a file name in lower case, with its dot (".bmp"); empty when
-// the name has none.
-std::string LowerCaseFileExtension(const std::string& fileName);

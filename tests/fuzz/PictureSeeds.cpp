@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/Strings.h"
 #include "tests/scene/support/PictureTestSupport.h"
 
 int main(int argc, char** argv) {
@@ -15,10 +16,10 @@ int main(int argc, char** argv) {
   for (TPixelFormat format : {pf8bit, pf24bit, pf32bit}) {
     TBitmap bitmap(5, 3, format);
     FillPattern(bitmap);
-    WriteFileBytes(bmpFolder + "/seed" + std::to_string(int(format)) + ".bmp", BmpBytes(bitmap));
+    WriteFileBytes(JoinPath(bmpFolder, "seed" + std::to_string(int(format)) + ".bmp"), BmpBytes(bitmap));
   }
   const TRgbRows colour(16, std::vector<std::uint8_t>(16 * 3, 90)), grey(16, std::vector<std::uint8_t>(16, 40));
-  WriteFileBytes(jpegFolder + "/colour.jpg", JpegBytes(16, 16, colour));
-  WriteFileBytes(jpegFolder + "/grey.jpg", JpegBytes(16, 16, grey, 1));
+  WriteFileBytes(JoinPath(jpegFolder, "colour.jpg"), JpegBytes(16, 16, colour));
+  WriteFileBytes(JoinPath(jpegFolder, "grey.jpg"), JpegBytes(16, 16, grey, 1));
   return 0;
 }

@@ -20,15 +20,4 @@ TEST(CommandLine, SplitsAtBlanksAndKeepsQuotedBlanks) {
   for (const auto& [line, expected] : cases) EXPECT_EQ(SplitCommandLine(line), expected) << line;
 }
 
-TEST(CommandLine, FolderOfAProgramPath) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"/usr/games/engine", "/usr/games"},
-      {"/opt/my engines/x/engine", "/opt/my engines/x"},
-      {"/engine", "/"},
-      {"engine", ""},
-      {"res/engine/e", "res/engine"},
-  };
-  for (const auto& [path, folder] : cases) EXPECT_EQ(FolderOfPath(path), folder) << path;
-}
-
 }  // namespace

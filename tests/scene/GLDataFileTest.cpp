@@ -71,7 +71,6 @@ TEST(GLDataFile, WholeFilesMoveIntoAndOutOfStrings) {
   EXPECT_EQ(LoadStringFromFile(folder.File("missing")), "");
   EXPECT_EQ(SizeOfFile(folder.File("missing")), 0);
   EXPECT_EQ(SizeOfFile(folder.Path().string()), 0) << "a folder is not a file";
-  EXPECT_EQ(ExtractFileName("res/3ds/re.3ds"), "re.3ds");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <utility>
 
+#include "base/Strings.h"
 #include "tools/threeds/ReadAll3DS.h"
 #include "tools/threeds/Writer3DS.h"
 
@@ -78,7 +79,7 @@ int main(int argc, char** argv) {
       for (const auto& [name, model] : samples) {
         TChunkWriter3DS writer;
         WriteModel3DS(writer, model);
-        writer.SaveToFile(dir + "/" + name + ".3ds");
+        writer.SaveToFile(JoinPath(dir, std::string(name) + ".3ds"));
       }
       return 0;
     }
