@@ -2,75 +2,124 @@
 
 #include "base/Strings.h"
 
-#include <climits>
-#include <cstring>
+#include "PictureFiles.h"
+
+#include <algorithm>
 
 namespace {
 
-// BMP files: a 14-byte file header, then an information header whose first four
-// bytes give its size; 40 is the common form, 52, 56, 108 and 124 extend it.
-constexpr std::size_t FILE_HEADER_SIZE = 14;
-constexpr std::uint32_t INFO_HEADER_SIZE = 40;
-constexpr std::uint32_t BI_RGB = 0;
-constexpr std::uint32_t BI_BITFIELDS = 3;
 // The picture file we read whole into memory may hold the largest picture with
 // four bytes a pixel, plus headers and palette.
 constexpr std::int64_t MAX_PICTURE_FILE_SIZE = MAX_PICTURE_PIXELS * 4 + (1 << 20);
 
-std::uint16_t U16At(const std::string& bytes, std::size_t at) {
-  return static_cast<std::uint16_t>(std::uint8_t(bytes[at]) | (std::uint8_t(bytes[at + 1]) << 8));
+// The limit a picture of width x height pixels passes, in words; "" within them.
+std::string LimitPassed(std::int64_t width, std::int64_t height) {
+  if (width > MAX_PICTURE_SIDE || height > MAX_PICTURE_SIDE)
+    return "at most " + std::to_string(MAX_PICTURE_SIDE) + " pixels on a side";
+  if (width * height > MAX_PICTURE_PIXELS) return "at most " + std::to_string(MAX_PICTURE_PIXELS) + " pixels in all";
+  return std::string();
 }
 
-std::uint32_t U32At(const std::string& bytes, std::size_t at) {
-  return std::uint32_t(U16At(bytes, at)) | (std::uint32_t(U16At(bytes, at + 2)) << 16);
+std::string SizeText(std::int64_t width, std::int64_t height) {
+  std::string text = std::to_string(width) + " x " + std::to_string(height) + " pixels";
+  if (width <= MAX_PICTURE_SIDE && height <= MAX_PICTURE_SIDE) text += ", " + std::to_string(width * height) + " in all";
+  return text;
 }
 
-void PutU16(std::string& out, std::uint32_t value) {
-  out.push_back(static_cast<char>(value & 0xFF));
-  out.push_back(static_cast<char>((value >> 8) & 0xFF));
+// Formats told apart by their first bytes.
+struct TSignature {
+  const char* Format;
+  std::string Bytes;
+  std::size_t At;  // where the bytes stand in the file
+};
+
+const TSignature SIGNATURES[] = {
+    {"BMP", "BM", 0},          {"JPEG", "\xFF\xD8", 0},        {"PNG", "\x89PNG", 0},
+    {"GIF", "GIF8", 0},        {"TIFF", std::string("II*\0", 4), 0}, {"TIFF", std::string("MM\0*", 4), 0},
+    {"WebP", "WEBP", 8},
+};
+
+bool HasSignature(const std::string& bytes, const TSignature& signature) {
+  return bytes.size() >= signature.At + signature.Bytes.size() &&
+         bytes.compare(signature.At, signature.Bytes.size(), signature.Bytes) == 0;
 }
 
-void PutU32(std::string& out, std::uint32_t value) {
-  PutU16(out, value & 0xFFFF);
-  PutU16(out, value >> 16);
+std::string HexBytes(const std::string& bytes, std::size_t count) {
+  static const char DIGITS[] = "0123456789ABCDEF";
+  std::string text;
+  for (std::size_t i = 0; i < std::min(count, bytes.size()); ++i) {
+    if (i > 0) text += ' ';
+    text += DIGITS[std::uint8_t(bytes[i]) >> 4];
+    text += DIGITS[std::uint8_t(bytes[i]) & 15];
+  }
+  return text;
 }
 
-[[noreturn]] void Invalid(const std::string& name, const std::string& what) {
-  throw EInvalidPicture("Invalid picture file " + name + ": " + what);
+// True for a JPEG file's name, false for a BMP file's; refuses any other name.
+bool IsJpegFileName(const std::string& fileName) {
+  const std::string extension = LowerCaseFileExtension(fileName);
+  if (extension == ".jpg" || extension == ".jpeg") return true;
+  if (extension == ".bmp") return false;
+  RefusePicture(fileName, (extension.empty() ? "its name has no extension" : "its name ends in " + extension) + "; " +
+                              PICTURE_FILES_READ);
 }
 
-int BitsOf(TPixelFormat format) { return format == pf8bit ? 8 : format == pf24bit ? 24 : 32; }
-
-// Bytes of one BMP row: whole 32-bit words.
-std::int64_t BmpRowSize(std::int64_t width, int bits) { return (width * bits + 31) / 32 * 4; }
-
-bool TooLarge(std::int64_t width, std::int64_t height) {
-  return width > MAX_PICTURE_SIDE || height > MAX_PICTURE_SIDE || width * height > MAX_PICTURE_PIXELS;
-}
-
-std::string TooLargeText(std::int64_t width, std::int64_t height) {
-  return std::to_string(width) + " x " + std::to_string(height) + " pixels, more than the largest picture (" +
-         std::to_string(MAX_PICTURE_SIDE) + " on a side, " + std::to_string(MAX_PICTURE_PIXELS) + " pixels)";
-}
-
-// The colour masks of a 32-bit BI_BITFIELDS file must be the plain BGRA layout.
-void CheckBitFields(const std::string& bytes, std::size_t at, const std::string& name) {
-  if (bytes.size() < at + 12) Invalid(name, "the colour masks are cut short");
-  if (U32At(bytes, at) != 0x00FF0000 || U32At(bytes, at + 4) != 0x0000FF00 || U32At(bytes, at + 8) != 0x000000FF)
-    Invalid(name, "colour masks other than 8 bits each of red, green and blue are not supported");
+// The rest of a picture stream, refused when it is larger than any picture we read.
+std::string ReadPictureBytes(TStream& stream, const std::string& name) {
+  const std::int64_t left = stream.BytesLeft();
+  if (left > MAX_PICTURE_FILE_SIZE)
+    RefusePicture(name, "it has " + std::to_string(left) + " bytes, more than the largest picture read");
+  std::string bytes(static_cast<std::size_t>(left), '\0');
+  stream.ReadBuffer(bytes.data(), bytes.size());
+  return bytes;
 }
 
 }  // namespace
 
 // ---------------------------------------------------------------------------
+// What the readers share
+
+void RefusePicture(const std::string& name, const std::string& what) {
+  throw EInvalidPicture("Cannot read the picture " + (name.empty() ? "in a stream" : "file " + name) + ": " + what);
+}
+
+bool PictureTooLarge(std::int64_t width, std::int64_t height) {
+  return width > MAX_PICTURE_SIDE || height > MAX_PICTURE_SIDE || width * height > MAX_PICTURE_PIXELS;
+}
+
+void CheckPictureSize(const std::string& name, std::int64_t width, std::int64_t height) {
+  if (PictureTooLarge(width, height))
+    RefusePicture(name, "it is " + SizeText(width, height) + "; pictures of " + LimitPassed(width, height) + " are read");
+}
+
+void CheckPictureFormat(const std::string& name, const std::string& bytes, const std::string& format) {
+  if (bytes.empty()) RefusePicture(name, "the file is empty");
+  const TSignature* expected = nullptr;
+  for (const TSignature& signature : SIGNATURES)
+    if (signature.Format == format) expected = &signature;
+  BRV_ASSERT_MSG(expected != nullptr, "CheckPictureFormat(): no signature of " + format);
+  if (HasSignature(bytes, *expected)) return;
+  for (const TSignature& signature : SIGNATURES)
+    if (HasSignature(bytes, signature)) {
+      const std::string extension = LowerCaseFileExtension(name);
+      RefusePicture(name, std::string("it is a ") + signature.Format + " file" +
+                              (extension.empty() ? "" : " named " + extension) + "; " + PICTURE_FILES_READ);
+    }
+  RefusePicture(name, "it is not a " + format + " file: " + format + " files start with the bytes " +
+                          HexBytes(expected->Bytes, 2) + ", this one with " + HexBytes(bytes, 2));
+}
+
+// ---------------------------------------------------------------------------
 // TBitmap
 
-int TBitmap::BytesPerPixel() const { return BitsOf(FPixelFormat) / 8; }
+int TBitmap::BytesPerPixel() const { return FPixelFormat == pf8bit ? 1 : FPixelFormat == pf24bit ? 3 : 4; }
 
 void TBitmap::SetSize(int width, int height, TPixelFormat format) {
   if (width < 0 || height < 0)
     throw EInvalidPicture("A bitmap cannot be " + std::to_string(width) + " x " + std::to_string(height) + " pixels");
-  if (TooLarge(width, height)) throw EInvalidPicture("A bitmap of " + TooLargeText(width, height));
+  if (PictureTooLarge(width, height))
+    throw EInvalidPicture("A bitmap of " + SizeText(width, height) + " is too large: bitmaps have " +
+                          LimitPassed(width, height));
   FPixelFormat = format;
   FWidth = width;
   FHeight = height;
@@ -128,115 +177,14 @@ void TBitmap::Assign(const TPersistent* source) {
 }
 
 void TBitmap::LoadFromStream(TStream& stream) {
-  const std::int64_t left = stream.BytesLeft();
-  if (left > MAX_PICTURE_FILE_SIZE)
-    Invalid("in a stream", std::to_string(left) + " bytes, more than the largest picture file");
-  std::string bytes(static_cast<std::size_t>(left), '\0');
-  stream.ReadBuffer(bytes.data(), bytes.size());
   TBitmap decoded;
-  DecodeBitmapFile(bytes, "in a stream", decoded);
+  DecodeBitmapFile(ReadPictureBytes(stream, ""), "", decoded);
   Assign(&decoded);
 }
 
 void TBitmap::SaveToStream(TStream& stream) const {
-  const int bits = BitsOf(FPixelFormat);
-  const std::int64_t rowSize = BmpRowSize(FWidth, bits);
-  const std::uint32_t paletteSize = FPixelFormat == pf8bit ? 256 * 4 : 0;
-  const std::uint32_t offset = FILE_HEADER_SIZE + INFO_HEADER_SIZE + paletteSize;
-  const std::int64_t imageSize = rowSize * FHeight;
-  std::string out;
-  out.reserve(static_cast<std::size_t>(offset + imageSize));
-  out += "BM";
-  PutU32(out, static_cast<std::uint32_t>(offset + imageSize));
-  PutU32(out, 0);
-  PutU32(out, offset);
-  PutU32(out, INFO_HEADER_SIZE);
-  PutU32(out, static_cast<std::uint32_t>(FWidth));
-  PutU32(out, static_cast<std::uint32_t>(FHeight));
-  PutU16(out, 1);
-  PutU16(out, static_cast<std::uint32_t>(bits));
-  PutU32(out, BI_RGB);
-  PutU32(out, static_cast<std::uint32_t>(imageSize));
-  PutU32(out, 2835);  // 72 dots per inch, in dots per metre
-  PutU32(out, 2835);
-  PutU32(out, FPixelFormat == pf8bit ? 256 : 0);
-  PutU32(out, 0);
-  if (FPixelFormat == pf8bit)
-    for (const TPaletteEntry& e : FPalette) out += {char(e.Blue), char(e.Green), char(e.Red), char(0)};
-  const std::size_t used = std::size_t(FWidth) * std::size_t(BytesPerPixel());
-  for (int row = FHeight - 1; row >= 0; --row) {
-    out.append(reinterpret_cast<const char*>(ScanLine(row)), used);
-    out.append(static_cast<std::size_t>(rowSize) - used, '\0');
-  }
-  stream.WriteBuffer(out.data(), out.size());
-}
-
-void DecodeBitmapFile(const std::string& bytes, const std::string& name, TBitmap& bitmap) {
-  if (bytes.size() < FILE_HEADER_SIZE + 4)
-    Invalid(name, "the file has " + std::to_string(bytes.size()) + " bytes, too few for the BMP headers");
-  if (bytes[0] != 'B' || bytes[1] != 'M') Invalid(name, "it does not start with the BMP signature \"BM\"");
-  const std::uint32_t pixelOffset = U32At(bytes, 10);
-  const std::uint32_t headerSize = U32At(bytes, FILE_HEADER_SIZE);
-  if (headerSize != 40 && headerSize != 52 && headerSize != 56 && headerSize != 108 && headerSize != 124)
-    Invalid(name, "unsupported information header of " + std::to_string(headerSize) + " bytes");
-  if (bytes.size() < FILE_HEADER_SIZE + headerSize)
-    Invalid(name, "the information header of " + std::to_string(headerSize) + " bytes is cut short");
-
-  const std::size_t h = FILE_HEADER_SIZE;
-  const std::int32_t width = static_cast<std::int32_t>(U32At(bytes, h + 4));
-  const std::int32_t signedHeight = static_cast<std::int32_t>(U32At(bytes, h + 8));
-  const std::uint16_t bits = U16At(bytes, h + 14);
-  const std::uint32_t compression = U32At(bytes, h + 16);
-  const std::uint32_t colorsUsed = U32At(bytes, h + 32);
-
-  if (width <= 0 || signedHeight == 0 || signedHeight == INT32_MIN)
-    Invalid(name, "invalid size " + std::to_string(width) + " x " + std::to_string(signedHeight));
-  // A negative height marks rows stored top row first.
-  const bool topDown = signedHeight < 0;
-  const std::int64_t height = topDown ? -std::int64_t(signedHeight) : signedHeight;
-  if (TooLarge(width, height)) Invalid(name, TooLargeText(width, height));
-
-  TPixelFormat format;
-  switch (bits) {
-    case 8: format = pf8bit; break;
-    case 24: format = pf24bit; break;
-    case 32: format = pf32bit; break;
-    default: Invalid(name, std::to_string(bits) + " bits per pixel; 8, 24 and 32 are read");
-  }
-  std::size_t paletteAt = h + headerSize;
-  if (compression == BI_BITFIELDS && format == pf32bit) {
-    // The masks follow a 40-byte header; the longer headers hold them.
-    CheckBitFields(bytes, h + 40, name);
-    if (headerSize == INFO_HEADER_SIZE) paletteAt += 12;
-  } else if (compression != BI_RGB) {
-    Invalid(name, "compression method " + std::to_string(compression) + " is not supported");
-  }
-
-  bitmap.SetSize(width, static_cast<int>(height), format);
-  bitmap.Palette().fill({});
-  if (format == pf8bit) {
-    const std::uint32_t count = colorsUsed == 0 ? 256 : colorsUsed;
-    if (count > 256) Invalid(name, "a palette of " + std::to_string(count) + " colours, more than 256");
-    if (bytes.size() < paletteAt + std::size_t(count) * 4)
-      Invalid(name, "the palette of " + std::to_string(count) + " colours is cut short");
-    // Entries the file does not give stay black, so that any index reads a colour.
-    for (std::uint32_t i = 0; i < count; ++i) {
-      const std::size_t at = paletteAt + i * 4;
-      bitmap.Palette()[i] = {std::uint8_t(bytes[at]), std::uint8_t(bytes[at + 1]), std::uint8_t(bytes[at + 2]), 0};
-    }
-  }
-
-  const std::int64_t rowSize = BmpRowSize(width, bits);
-  const std::int64_t used = std::int64_t(width) * (bits / 8);
-  // Some writers leave out the padding of the last row.
-  const std::int64_t needed = std::int64_t(pixelOffset) + rowSize * (height - 1) + used;
-  if (needed > static_cast<std::int64_t>(bytes.size()))
-    Invalid(name, "the pixels need " + std::to_string(needed) + " bytes, the file has " + std::to_string(bytes.size()));
-  for (std::int64_t fileRow = 0; fileRow < height; ++fileRow) {
-    const std::int64_t row = topDown ? fileRow : height - 1 - fileRow;
-    std::memcpy(bitmap.ScanLine(static_cast<int>(row)), bytes.data() + pixelOffset + fileRow * rowSize,
-                static_cast<std::size_t>(used));
-  }
+  const std::string bytes = EncodeBitmapFile(*this);
+  stream.WriteBuffer(bytes.data(), bytes.size());
 }
 
 // ---------------------------------------------------------------------------
@@ -268,16 +216,10 @@ void TPicture::Assign(const TPersistent* source) {
 void TPicture::Clear() { SetGraphic(nullptr); }
 
 void TPicture::LoadFromFile(const std::string& fileName) {
-  const std::string extension = LowerCaseFileExtension(fileName);
-  const bool jpeg = extension == ".jpg" || extension == ".jpeg";
-  if (!jpeg && extension != ".bmp")
-    throw EInvalidPicture("Unknown picture file extension (" + extension + ") of " + fileName);
+  // The extension first: a file we would not read is not opened.
+  const bool jpeg = IsJpegFileName(fileName);
   TFileStream file(fileName, TFileMode::OpenRead);
-  const std::int64_t size = file.Size();
-  if (size > MAX_PICTURE_FILE_SIZE)
-    Invalid(fileName, std::to_string(size) + " bytes, more than the largest picture file");
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  file.ReadBuffer(bytes.data(), bytes.size());
+  const std::string bytes = ReadPictureBytes(file, fileName);
   auto decoded = std::make_unique<TBitmap>();
   if (jpeg)
     DecodeJpegFile(bytes, fileName, *decoded);

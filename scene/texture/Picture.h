@@ -3,10 +3,13 @@
 //
 // TBitmap holds rows of pixels, top row first, in one of three layouts: palette
 // indices (pf8bit), blue-green-red (pf24bit) or blue-green-red-alpha (pf32bit), the
-// byte order of BMP files. It reads and writes BMP files of those three depths.
+// byte order of BMP files. It reads the BMP files that common tools write: 1, 4, 8,
+// 16, 24 and 32 bits per pixel, run-length encoded at 4 and 8 bits, colour masks
+// in any order, rows top row first or bottom row first, and the 12-byte header of
+// old OS/2 files. It writes BMP files of its own three layouts.
 // TPicture holds one bitmap, loads it from a file chosen by extension (".bmp", or
-// ".jpg" and ".jpeg", decoded with libjpeg), saves it as a BMP file, and signals
-// every change through OnChange.
+// ".jpg" and ".jpeg", decoded with libjpeg, CMYK ones included), saves it as a BMP
+// file, and signals every change through OnChange.
 //
 //   TPicture picture;
 //   picture.LoadFromFile("wood.jpg");   // EInvalidPicture for a damaged file
@@ -22,8 +25,10 @@
 #include <string>
 #include <vector>
 
-// A picture file that cannot be read or written; the text says what was expected
-// and what was found.
+// A picture file that cannot be read or written. The text names the file and says
+// in plain words what it is and what is read: "Cannot read the picture file
+// wood.jpg: it is a PNG file named .jpg; BMP files (.bmp) and JPEG files (.jpg,
+// .jpeg) are read".
 class EInvalidPicture : public Exception {
 public:
   using Exception::Exception;
@@ -82,7 +87,8 @@ public:
   // Reads a whole BMP stream from the position to the end; on failure raises
   // EInvalidPicture and leaves the bitmap as it was.
   void LoadFromStream(TStream& stream);
-  // Writes the bitmap as an uncompressed BMP file of its own depth, bottom row first.
+  // Writes the bitmap as an uncompressed BMP file of its own depth, bottom row
+  // first; a pf32bit one declares its alpha mask, so that its alpha is read back.
   void SaveToStream(TStream& stream) const;
 
 private:
@@ -93,12 +99,17 @@ private:
   std::array<TPaletteEntry, 256> FPalette{};
 };
 
-// A BMP file in memory into `bitmap`; EInvalidPicture when it is not a BMP file of
-// a depth we read, or is cut short. `name` names the file in the messages. On
-// failure the bitmap holds no meaningful picture: decode into a fresh one.
+// A BMP file in memory into `bitmap`: pf8bit for 1 to 8 bits per pixel, pf24bit
+// for 24 bits and for 16 bits without alpha, pf32bit for 32 bits (opaque unless the
+// header declares an alpha mask) and for 16 bits with alpha. EInvalidPicture when it
+// is not a BMP file of a kind we read, or is damaged or cut short. `name` names the
+// file in the messages (empty: a stream). On failure the bitmap holds no meaningful
+// picture: decode into a fresh one.
 void DecodeBitmapFile(const std::string& bytes, const std::string& name, TBitmap& bitmap);
-// A JPEG file in memory into `bitmap`, as pf24bit; EInvalidPicture for data libjpeg
-// refuses or reports as damaged (a file cut short among them).
+// A JPEG file in memory into `bitmap`, as pf24bit; grey, colour, CMYK and YCCK
+// files are read. EInvalidPicture for data libjpeg refuses or reports as damaged (a
+// file cut short among them), and for a picture beyond the limits above, refused
+// before any of its pixels is decoded.
 void DecodeJpegFile(const std::string& bytes, const std::string& name, TBitmap& bitmap);
 
 class TPicture : public TPersistent {

@@ -5,11 +5,14 @@
 
 #include "scene/texture/Picture.h"
 
+#include "PictureFiles.h"
+
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace {
 
@@ -32,6 +35,9 @@ extern "C" void JpegEmitMessage(j_common_ptr info, int level) {
   if (level < 0) JpegErrorExit(info);
 }
 
+// Why a job gave up.
+enum class TJpegRefusal { Libjpeg, TooLarge, UnknownColours, NoMemory };
+
 // Everything the decoding frame touches, kept by the caller.
 struct TJpegJob {
   const unsigned char* Data;
@@ -39,60 +45,146 @@ struct TJpegJob {
   jpeg_decompress_struct Info;
   TJpegErrors Errors;
   TBitmap* Bitmap;
+  TJpegRefusal Refusal;
+  // From the header, for the messages.
+  JDIMENSION Width, Height;
+  int Components;
 };
 
-// Gives the bitmap the decoded picture's size; false, with the reason in the
-// job's message, when it is too large (the bitmap refuses it). Raises nothing.
-bool AllocateBitmap(TJpegJob& job, JDIMENSION width, JDIMENSION height) {
+// Gives the bitmap the picture's size; false when there is no memory for it.
+// Raises nothing.
+bool AllocateBitmap(TJpegJob& job) {
   try {
-    job.Bitmap->SetSize(static_cast<int>(width), static_cast<int>(height), pf24bit);
-  } catch (const std::exception& e) {
-    std::snprintf(job.Errors.Message, JMSG_LENGTH_MAX, "%s", e.what());
+    job.Bitmap->SetSize(static_cast<int>(job.Width), static_cast<int>(job.Height), pf24bit);
+  } catch (...) {
     return false;
   }
   return true;
 }
 
-// Decodes the job's data into its bitmap; false, with the reason in
-// job.Errors.Message, when libjpeg gives up or the picture is too large.
+// One row of CMYK into blue, green, red. Without an Adobe marker the bytes are the
+// amounts of ink; Adobe's programs write them inverted, 255 for no ink, and mark
+// their files so.
+void InksToBgr(const JSAMPLE* inks, std::uint8_t* bgr, JDIMENSION width, bool inverted) {
+  for (JDIMENSION x = 0; x < width; ++x, inks += 4, bgr += 3) {
+    // What each ink leaves of the paper's white.
+    unsigned left[4];
+    for (int i = 0; i < 4; ++i) left[i] = inverted ? inks[i] : 255u - inks[i];
+    bgr[0] = static_cast<std::uint8_t>((left[2] * left[3] + 127) / 255);
+    bgr[1] = static_cast<std::uint8_t>((left[1] * left[3] + 127) / 255);
+    bgr[2] = static_cast<std::uint8_t>((left[0] * left[3] + 127) / 255);
+  }
+}
+
+// Ends a job that gave up for `why`.
+bool Refuse(TJpegJob& job, TJpegRefusal why) {
+  jpeg_destroy_decompress(&job.Info);
+  job.Refusal = why;
+  return false;
+}
+
+// Decodes the job's data into its bitmap; false, with the reason in the job, when
+// libjpeg gives up or the picture is refused.
 bool RunJpegJob(TJpegJob& job) {
   jpeg_decompress_struct& info = job.Info;
   info.err = jpeg_std_error(&job.Errors.Manager);
   job.Errors.Manager.error_exit = JpegErrorExit;
   job.Errors.Manager.emit_message = JpegEmitMessage;
-  if (setjmp(job.Errors.Jump) != 0) {
-    jpeg_destroy_decompress(&info);
-    return false;
-  }
+  if (setjmp(job.Errors.Jump) != 0) return Refuse(job, TJpegRefusal::Libjpeg);
   jpeg_create_decompress(&info);
   jpeg_mem_src(&info, job.Data, job.Size);
   jpeg_read_header(&info, TRUE);
-  info.out_color_space = JCS_RGB;
-  jpeg_start_decompress(&info);
-  if (!AllocateBitmap(job, info.output_width, info.output_height)) {
-    jpeg_destroy_decompress(&info);
-    return false;
+  job.Width = info.image_width;
+  job.Height = info.image_height;
+  job.Components = info.num_components;
+  // Refused before anything is decoded: libjpeg decodes every scan of a
+  // progressive file inside jpeg_start_decompress, into a buffer of the whole
+  // picture, so a small file declaring a huge one would cost gigabytes first.
+  if (PictureTooLarge(job.Width, job.Height)) return Refuse(job, TJpegRefusal::TooLarge);
+  bool cmyk = false;
+  switch (info.jpeg_color_space) {
+    case JCS_GRAYSCALE:
+    case JCS_YCbCr:
+    case JCS_RGB:
+      info.out_color_space = JCS_EXT_BGR;
+      break;
+    case JCS_CMYK:
+    case JCS_YCCK:
+      info.out_color_space = JCS_CMYK;
+      cmyk = true;
+      break;
+    default:
+      return Refuse(job, TJpegRefusal::UnknownColours);
   }
+  jpeg_start_decompress(&info);
+  if (!AllocateBitmap(job)) return Refuse(job, TJpegRefusal::NoMemory);
+  // libjpeg's own memory, freed with the rest of it on every way out.
+  JSAMPARRAY inks = cmyk ? (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+                                                      info.output_width * 4, 1)
+                         : nullptr;
   while (info.output_scanline < info.output_height) {
-    JSAMPROW row = job.Bitmap->ScanLine(static_cast<int>(info.output_scanline));
-    jpeg_read_scanlines(&info, &row, 1);
+    std::uint8_t* row = job.Bitmap->ScanLine(static_cast<int>(info.output_scanline));
+    if (inks) {
+      jpeg_read_scanlines(&info, inks, 1);
+      InksToBgr(inks[0], row, info.output_width, info.saw_Adobe_marker);
+    } else {
+      JSAMPROW rows[] = {row};
+      jpeg_read_scanlines(&info, rows, 1);
+    }
   }
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
   return true;
 }
 
+// The words for what libjpeg gave up on.
+std::string LibjpegText(const TJpegJob& job) {
+  const jpeg_error_mgr& errors = job.Errors.Manager;
+  switch (errors.msg_code) {
+    case JWRN_JPEG_EOF:
+    case JERR_INPUT_EOF:
+      return "the file is cut short: its JPEG data ends before the picture does";
+    case JERR_BAD_PRECISION:
+      return "it is a JPEG file of " + std::to_string(errors.msg_parm.i[0]) +
+             " bits per sample; JPEG files of 8 bits per sample are read";
+    case JERR_SOF_UNSUPPORTED: {
+      // Frame markers C3, C7, CB and CF start the lossless processes, C5, C6, CD
+      // and CE the hierarchical ones; C8 is reserved.
+      const int marker = errors.msg_parm.i[0];
+      const std::string kind = (marker & 3) == 3 ? "a lossless JPEG file"
+                               : marker == 0xC8  ? "a JPEG file of a reserved kind"
+                                                 : "a hierarchical JPEG file";
+      return "it is " + kind + "; baseline and progressive JPEG files are read";
+    }
+    case JERR_OUT_OF_MEMORY:
+      return "there is not enough memory to decode it";
+    default:
+      return std::string("its JPEG data is damaged (") + job.Errors.Message + ")";
+  }
+}
+
 }  // namespace
 
 void DecodeJpegFile(const std::string& bytes, const std::string& name, TBitmap& bitmap) {
+  CheckPictureFormat(name, bytes, "JPEG");
   TJpegJob job{};
   job.Data = reinterpret_cast<const unsigned char*>(bytes.data());
   job.Size = bytes.size();
   job.Bitmap = &bitmap;
-  if (!RunJpegJob(job)) throw EInvalidPicture("Invalid picture file " + name + ": " + job.Errors.Message);
-  // libjpeg gives red, green, blue; bitmaps hold blue, green, red.
-  for (int y = 0; y < bitmap.Height(); ++y) {
-    std::uint8_t* p = bitmap.ScanLine(y);
-    for (int x = 0; x < bitmap.Width(); ++x, p += 3) std::swap(p[0], p[2]);
+  if (RunJpegJob(job)) return;
+  switch (job.Refusal) {
+    case TJpegRefusal::TooLarge:
+      CheckPictureSize(name, job.Width, job.Height);
+      break;
+    case TJpegRefusal::UnknownColours:
+      RefusePicture(name, "it is a JPEG file of " + std::to_string(job.Components) +
+                              " colour components in no colour space we know; grey, colour, CMYK and YCCK JPEG "
+                              "files are read");
+    case TJpegRefusal::NoMemory:
+      RefusePicture(name, "there is not enough memory for its " + std::to_string(job.Width) + " x " +
+                              std::to_string(job.Height) + " pixels");
+    case TJpegRefusal::Libjpeg:
+      break;
   }
+  RefusePicture(name, LibjpegText(job));
 }

@@ -20,6 +20,6 @@ int main(int argc, char** argv) {
   }
   const TRgbRows colour(16, std::vector<std::uint8_t>(16 * 3, 90)), grey(16, std::vector<std::uint8_t>(16, 40));
   WriteFileBytes(JoinPath(jpegFolder, "colour.jpg"), JpegBytes(16, 16, colour));
-  WriteFileBytes(JoinPath(jpegFolder, "grey.jpg"), JpegBytes(16, 16, grey, 1));
+  WriteFileBytes(JoinPath(jpegFolder, "grey.jpg"), JpegBytes(16, 16, grey, TJpegKind::Grey));
   return 0;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Pictures for the picture and texture tests and the fuzz seeds: bitmaps with
-// known pixels, written as BMP files by our writer and as JPEG files by libjpeg
-// itself.
+// known pixels, written as BMP files by our writer, BMP files of every kind written
+// byte for byte, and JPEG files written by libjpeg itself.
 
 #include "scene/texture/Picture.h"
 
@@ -34,12 +34,43 @@ inline std::string BmpBytes(const TBitmap& bitmap) {
   return stream.Bytes();
 }
 
-// One row of red, green, blue triples per string.
+// One row of samples per vector: red, green, blue triples, grey bytes, or cyan,
+// magenta, yellow, black amounts of ink.
 using TRgbRows = std::vector<std::vector<std::uint8_t>>;
 
-// A JPEG file made by libjpeg from top-down rows of RGB triples (or grey bytes
-// when `components` is 1), at the best quality.
-std::string JpegBytes(int width, int height, const TRgbRows& rows, int components = 3);
+// Kinds of JPEG file: CMYK plain or in Adobe's inverted form (255 for no ink, and
+// an Adobe marker), YCCK (inverted, with the marker), and two components in no
+// colour space.
+enum class TJpegKind { Grey, Colour, Cmyk, AdobeCmyk, AdobeYcck, TwoComponents };
+
+// A JPEG file made by libjpeg from top-down rows of samples, at the best quality.
+std::string JpegBytes(int width, int height, const TRgbRows& rows, TJpegKind kind = TJpegKind::Colour);
+
+// A grey progressive JPEG file of width x height pixels whose first scan gives
+// every 8 x 8 block the same value in one bit: 8.4 MB for 65500 x 65500 pixels,
+// which decoded need 8.6 GB.
+std::string ProgressiveJpegBomb(int width, int height);
+
+// A BMP file written byte for byte: `pixels` as stored, a negative height for rows
+// top row first, the colour masks (red, green, blue, alpha) in the header from 52
+// bytes on or after a 40-byte one, `gap` between the palette and the pixels; a
+// 12-byte header is the OS/2 one.
+std::string BmpFile(int width, int height, int bits, const std::string& pixels, const std::string& palette = "",
+                    std::uint32_t compression = 0, const std::vector<std::uint32_t>& masks = {},
+                    std::uint32_t headerSize = 40, const std::string& gap = "");
+
+// A BMP file of one kind and what it must read as: its layout, and its colours top
+// row first, "RRGGBB" a pixel ("RRGGBBAA" for pf32bit), pixels apart by blanks.
+struct TBmpVariant {
+  const char* Name;
+  std::string File;
+  TPixelFormat Format;
+  std::vector<std::string> Colours;
+};
+// Every kind of BMP file we read, each written byte for byte.
+std::vector<TBmpVariant> BmpVariants();
+// The colours of a bitmap as in TBmpVariant.
+std::vector<std::string> ColourRows(const TBitmap& bitmap);
 
 inline void WriteFileBytes(const std::string& fileName, const std::string& bytes) {
   TFileStream file(fileName, TFileMode::Create);
