@@ -204,18 +204,26 @@ public:
   void Invalidate() override;
   // Loads the picture when it is empty. A file that is missing or cannot be read
   // raises ETexture and keeps the name, so that a look saved afterwards still names
-  // the file.
+  // the file. A file is read once: one that failed raises the same ETexture again,
+  // without being read, until the image is invalidated.
   TGLBitmap32* AcquireBitmap(GLenum target) override;
   // Asks for a file name; true when it changed.
   bool Edit() override;
   // Writes the picture file's name as the whole content of the file.
   void SaveToFile(const std::string& fileName) override;
   // A file under 512 bytes without a zero byte holds the picture file's name; any
-  // other file is the picture itself. A missing file raises ETexture.
+  // other file is the picture itself (a short one decoded from what was read). A
+  // missing file raises ETexture.
   void LoadFromFile(const std::string& fileName) override;
 
 private:
+  // The picture from the file `name` (from `content` when given), its change hook
+  // removed; a failure is remembered instead of raised.
+  void LoadPicture(const std::string& name, const std::string* content);
+
   std::string FPictureFileName;
+  // The file that failed to load, and why.
+  std::string FFailedFile, FFailure;
 };
 
 // Six pictures, one per face of a cube map.

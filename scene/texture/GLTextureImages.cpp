@@ -267,21 +267,39 @@ void TGLPicFileImage::Assign(const TPersistent* source) {
 }
 
 void TGLPicFileImage::Invalidate() {
+  FFailure.clear();
   ChangeQuietly(Picture(), [](TPicture& picture) { picture.Clear(); });
   TGLPictureImage::Invalidate();
+}
+
+void TGLPicFileImage::LoadPicture(const std::string& name, const std::string* content) {
+  try {
+    ChangeQuietly(Picture(), [&](TPicture& picture) {
+      if (content)
+        picture.LoadFromFileContent(name, *content);
+      else
+        picture.LoadFromFile(name);
+    });
+  } catch (const EInvalidPicture& e) {
+    FFailedFile = name;
+    FFailure = e.what();
+  } catch (const EStreamError& e) {
+    FFailedFile = name;
+    FFailure = e.what();
+  }
 }
 
 TGLBitmap32* TGLPicFileImage::AcquireBitmap(GLenum target) {
   if (Picture().Width() < 1 && !FPictureFileName.empty()) {
     const std::string name = NeededFileName(FPictureFileName);
-    if (!FileExists(name)) CouldNotOpen(name);
-    try {
-      ChangeQuietly(Picture(), [&](TPicture& picture) { picture.LoadFromFile(name); });
-    } catch (const EInvalidPicture& e) {
-      throw ETexture(e.what());
-    } catch (const EStreamError& e) {
-      throw ETexture(e.what());
+    // A file that failed is not read again: a hostile one may cost seconds each time.
+    const bool failedBefore = !FFailure.empty() && name == FFailedFile;
+    if (!failedBefore) {
+      if (!FileExists(name)) CouldNotOpen(name);
+      FFailure.clear();
+      LoadPicture(name, nullptr);
     }
+    if (!FFailure.empty()) throw ETexture(FFailure);
   }
   return TGLPictureImage::AcquireBitmap(target);
 }
@@ -298,16 +316,22 @@ void TGLPicFileImage::SaveToFile(const std::string& fileName) { SaveStringToFile
 void TGLPicFileImage::LoadFromFile(const std::string& fileName) {
   const std::string name = NeededFileName(fileName);
   if (!FileExists(name)) CouldNotOpen(name);
-  if (SizeOfFile(name) < LINK_FILE_LIMIT) {
-    // A short text file links to the picture; a picture file is never that short
-    // without a zero byte in it.
-    const std::string text = LoadStringFromFile(name);
-    if (text.find('\0') == std::string::npos) {
-      SetPictureFileName(text);
-      return;
-    }
+  // Asked to load the file: one that failed before is tried again.
+  FFailure.clear();
+  if (SizeOfFile(name) >= LINK_FILE_LIMIT) {
+    SetPictureFileName(name);
+    return;
+  }
+  // A short text file links to the picture; a picture file is never that short
+  // without a zero byte in it.
+  const std::string text = LoadStringFromFile(name);
+  if (text.find('\0') == std::string::npos) {
+    SetPictureFileName(text);
+    return;
   }
   SetPictureFileName(name);
+  // The picture itself, already read: decoded from what was read.
+  if (Picture().Width() < 1) LoadPicture(name, &text);
 }
 
 // ---------------------------------------------------------------------------

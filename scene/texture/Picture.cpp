@@ -217,11 +217,14 @@ void TPicture::Clear() { SetGraphic(nullptr); }
 
 void TPicture::LoadFromFile(const std::string& fileName) {
   // The extension first: a file we would not read is not opened.
-  const bool jpeg = IsJpegFileName(fileName);
+  IsJpegFileName(fileName);
   TFileStream file(fileName, TFileMode::OpenRead);
-  const std::string bytes = ReadPictureBytes(file, fileName);
+  LoadFromFileContent(fileName, ReadPictureBytes(file, fileName));
+}
+
+void TPicture::LoadFromFileContent(const std::string& fileName, const std::string& bytes) {
   auto decoded = std::make_unique<TBitmap>();
-  if (jpeg)
+  if (IsJpegFileName(fileName))
     DecodeJpegFile(bytes, fileName, *decoded);
   else
     DecodeBitmapFile(bytes, fileName, *decoded);

@@ -135,6 +135,8 @@ public:
   // ".jpeg" as JPEG. Another extension, or a damaged file, raises EInvalidPicture;
   // a file that cannot be opened EFOpenError. On failure the picture is unchanged.
   void LoadFromFile(const std::string& fileName);
+  // The same for the file's content already read into `bytes`.
+  void LoadFromFileContent(const std::string& fileName, const std::string& bytes);
   // Writes the picture as a BMP file; another extension than ".bmp" raises
   // EInvalidPicture, so that no file ever holds data of another format than its
   // name says. An empty picture writes nothing.

@@ -148,6 +148,40 @@ TEST_F(GLTextureTest, AMissingPictureFileDrawsUntexturedAndKeepsItsName) {
   EXPECT_EQ(XGLMapping(), xmMain);
 }
 
+// Each file is changed after it was read: what the texture shows tells whether it
+// was read again.
+TEST_F(GLTextureTest, APictureFileIsReadOnceWhetherItLoadsOrNot) {
+  TGLTexture texture(nullptr);
+  texture.SetImageClassName("TGLPicFileImage");
+  texture.SetDisabled(false);
+  auto& image = static_cast<TGLPicFileImage&>(texture.Image());
+  // Under 512 bytes: read to see whether it names another file, and decoded from that.
+  const std::string small = Bmp("small.bmp", 4, 4);
+  image.LoadFromFile(small);
+  WriteFileBytes(small, "BM");
+  texture.Apply(Rci);
+  EXPECT_EQ(std::pair(gl.Count("gluBuild2DMipmaps"), Logged.size()), std::pair(1, std::size_t(0)));
+
+  // A damaged file is not read again when the texture is rebuilt...
+  const std::string cut = Folder.File("cut.jpg");
+  const std::string good = JpegBytes(16, 16, TRgbRows(16, std::vector<std::uint8_t>(48, 9)));
+  WriteFileBytes(cut, good.substr(0, 300));
+  image.SetPictureFileName(cut);
+  texture.Apply(Rci);
+  WriteFileBytes(cut, good);
+  texture.SetMinFilter(miLinear);
+  texture.Apply(Rci);
+  texture.DestroyHandles();
+  texture.Apply(Rci);
+  EXPECT_EQ(Logged, TTexts(3, "Texture drawn without its image: Cannot read the picture file " + cut +
+                                  ": the file is cut short: its JPEG data ends before the picture does"));
+  // ...only when it is named anew.
+  image.SetPictureFileName(small);
+  image.SetPictureFileName(cut);
+  texture.Apply(Rci);
+  EXPECT_EQ(std::pair(gl.Count("glTexImage2D"), Logged.size()), std::pair(1, std::size_t(3)));
+}
+
 TEST_F(GLTextureTest, AnUnknownImageClassKeepsTheImage) {
   TOwnerStub owner;
   TGLTexture texture(&owner);
