@@ -1,5 +1,7 @@
 #include "base/Strings.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::string_view BLANKS = " \t\n\v\f\r";
@@ -49,4 +51,10 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
   std::string path(folder);
   if (!path.empty() && path.back() != '/') path += '/';
   return path.append(name);
+}
+
+std::string SlashedPath(std::string_view path) {
+  std::string slashed(path);
+  std::replace(slashed.begin(), slashed.end(), '\\', '/');
+  return slashed;
 }

@@ -22,6 +22,9 @@ std::string FolderOfPath(std::string_view path);
 // The extension of the file name, with its dot, in lower case: "a/B.JPG" -> ".jpg";
 // empty when the name has no dot ("a.d/b" has none).
 std::string LowerCaseFileExtension(std::string_view path);
+// The path with every backslash made a "/", for paths written where folders are
+// separated by backslashes: res\textures\a.jpg -> res/textures/a.jpg.
+std::string SlashedPath(std::string_view path);
 // `name` in `folder`: "models" and "cube.3ds" -> "models/cube.3ds". The separator is
 // not doubled after a folder that ends with one; an empty folder gives `name`.
 std::string JoinPath(std::string_view folder, std::string_view name);
