@@ -173,6 +173,19 @@ void TGLCoordinates::ReadFromFiler(TReaderKind& reader) {
   FValue = VectorFromStoredBytes(bytes);
 }
 
+// Sets a flag for its lifetime and clears it on every way out: the guard of a
+// step that must not run again while it runs.
+class TScopedFlag {
+public:
+  explicit TScopedFlag(bool& flag) : FFlag(flag) { FFlag = true; }
+  ~TScopedFlag() { FFlag = false; }
+  TScopedFlag(const TScopedFlag&) = delete;
+  TScopedFlag& operator=(const TScopedFlag&) = delete;
+
+private:
+  bool& FFlag;
+};
+
 // The smallest power of two that is at least n (1 for n <= 1); EIntOverflow beyond
 // the integer range.
 int NextPowerOfTwo(int n);
