@@ -100,6 +100,12 @@ class TGLBaseBehaviour : public TXCollectionItem {
 public:
   // A time step; nothing here.
   virtual void AdvanceTime(const TProgressTimes& progressTimes);
+  // A real change of name reaches GLNameChangeHook, as for scene objects.
+  void SetName(const std::string& name) override;
+  // The item's fields, then a version of its own, 0; reading another version is
+  // an assertion failure.
+  void WriteItemFields(TWriter& writer) const override;
+  void ReadItemFields(TReader& reader) override;
 
 protected:
   using TXCollectionItem::TXCollectionItem;

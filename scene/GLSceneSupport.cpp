@@ -13,6 +13,23 @@ TNotifyEvent GLNameChangeHook;
 
 void TGLBaseBehaviour::AdvanceTime(const TProgressTimes&) {}
 
+void TGLBaseBehaviour::SetName(const std::string& name) {
+  if (name == Name()) return;
+  TXCollectionItem::SetName(name);
+  if (GLNameChangeHook) GLNameChangeHook(this);
+}
+
+void TGLBaseBehaviour::WriteItemFields(TWriter& writer) const {
+  TXCollectionItem::WriteItemFields(writer);
+  writer.WriteInteger(0);  // version
+}
+
+void TGLBaseBehaviour::ReadItemFields(TReader& reader) {
+  TXCollectionItem::ReadItemFields(reader);
+  const int version = reader.ReadInteger();
+  BRV_ASSERT_MSG(version == 0, "TGLBaseBehaviour: unknown version " + std::to_string(version));
+}
+
 void TGLObjectEffect::Render(TGLSceneBuffer*, TRenderContextInfo&) {}
 
 namespace {
