@@ -1,14 +1,11 @@
 #include "base/WeakReference.h"
 
-#include <algorithm>
-
 void TFreeNotifier::NotifyFree() noexcept {
   FFreeing = true;
   // One reference at a time, taken out before its event runs: an event may free
   // other holders, whose references then leave the list on their own.
-  while (!FReferences.empty()) {
-    TWeakRefBase* reference = FReferences.back();
-    FReferences.pop_back();
+  while (TWeakRefBase* reference = FFirstReference) {
+    reference->Unlink();
     reference->TargetFreed();
     if (reference->OnFreed) {
       try {
@@ -20,16 +17,25 @@ void TFreeNotifier::NotifyFree() noexcept {
   }
 }
 
+void TWeakRefBase::Unlink() {
+  if (FPrevious)
+    FPrevious->FNext = FNext;
+  else
+    FTarget->FFirstReference = FNext;
+  if (FNext) FNext->FPrevious = FPrevious;
+  FPrevious = FNext = nullptr;
+}
+
 void TWeakRefBase::Bind(TFreeNotifier* target) {
   if (target == FTarget) return;
   if (FTarget) {
-    auto& list = FTarget->FReferences;
-    auto found = std::find(list.begin(), list.end(), this);
-    if (found != list.end()) list.erase(found);
+    Unlink();
     FTarget = nullptr;
   }
   if (target && !target->FFreeing) {
-    target->FReferences.push_back(this);
+    FNext = target->FFirstReference;
+    if (FNext) FNext->FPrevious = this;
+    target->FFirstReference = this;
     FTarget = target;
   }
 }

@@ -4,14 +4,16 @@
 //
 //   TWeakRef<TGLCamera> camera([this] { ReportChange(this); });
 //   camera = &someCamera;   // freeing someCamera later nulls `camera`, then runs the event
+//   if (camera) camera->Apply();
+//   TGLCamera* raw = camera.Get();   // the pointer only when asked for
 //
-// The object pointed at derives from TFreeNotifier. Everything here runs on the
-// thread that owns the objects; nothing is guarded.
-
-#include <functional>
-#include <vector>
+// The object pointed at derives from TFreeNotifier. Binding, rebinding and
+// dropping a reference take constant time, however many references the object
+// has. Everything here runs on the thread that owns the objects; nothing is guarded.
 
 #include "base/Exceptions.h"
+
+#include <functional>
 
 class TWeakRefBase;
 
@@ -28,14 +30,16 @@ public:
 
 protected:
   ~TFreeNotifier() { NotifyFree(); }
-  // Nulls every weak reference and runs their events, one at a time; references
-  // bound afterwards stay null. A derived destructor calls it first, so that no
-  // event reaches an object whose derived parts are already gone.
+  // Nulls every weak reference and runs their events, one at a time, the last
+  // bound first; references bound afterwards stay null. A derived destructor
+  // calls it first, so that no event reaches an object whose derived parts are
+  // already gone.
   void NotifyFree() noexcept;
 
 private:
   friend class TWeakRefBase;
-  std::vector<TWeakRefBase*> FReferences;
+  // The references to this object, linked through the references themselves.
+  TWeakRefBase* FFirstReference = nullptr;
   bool FFreeing = false;
 };
 
@@ -61,10 +65,16 @@ protected:
 
 private:
   friend class TFreeNotifier;
+  void Unlink();
+
   TFreeNotifier* FTarget = nullptr;
+  // Neighbours in the target's list of references.
+  TWeakRefBase* FPrevious = nullptr;
+  TWeakRefBase* FNext = nullptr;
 };
 
-// A weak reference to a T, which derives from TFreeNotifier.
+// A weak reference to a T, which derives from TFreeNotifier. It turns into a
+// pointer only through Get (or ->), never on its own.
 template <class T>
 class TWeakRef : public TWeakRefBase {
 public:
@@ -78,7 +88,7 @@ public:
   }
 
   T* Get() const { return FObject; }
-  operator T*() const { return FObject; }
+  explicit operator bool() const { return FObject != nullptr; }
   T* operator->() const {
     BRV_ASSERT_MSG(FObject != nullptr, "TWeakRef: the object is not there");
     return FObject;

@@ -31,14 +31,20 @@ endif()
 # A GoogleTest executable whose tests carry one CTest label:
 #   brovanel_add_tests(NAME app_tests LABEL unit SOURCES a.cpp b.cpp LIBS brovanel::app)
 # Labels: unit (pure CPU), gl (Mesa, no display), gui (needs a display), engine (starts engines).
+# TIMEOUT (seconds) bounds each test, for executables whose tests would run far
+# longer if an operation lost its complexity (thousands of objects in linear time).
 function(brovanel_add_tests)
-  cmake_parse_arguments(ARG "" "NAME;LABEL" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   brovanel_target_defaults(${ARG_NAME})
   target_include_directories(${ARG_NAME} PRIVATE ${BROVANEL_ROOT})
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  set(timeout "")
+  if(ARG_TIMEOUT)
+    set(timeout TIMEOUT ${ARG_TIMEOUT})
+  endif()
   gtest_discover_tests(${ARG_NAME}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS ${ARG_LABEL}
+    PROPERTIES LABELS ${ARG_LABEL} ${timeout}
     DISCOVERY_TIMEOUT 60)
 endfunction()

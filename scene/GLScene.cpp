@@ -90,7 +90,7 @@ TGLBaseSceneObject::~TGLBaseSceneObject() {
 // Tree
 
 TComponent* TGLBaseSceneObject::GetParentComponent() const {
-  if (FParent && dynamic_cast<const TGLSceneRootObject*>(FParent.Get())) return FScene;
+  if (dynamic_cast<const TGLSceneRootObject*>(FParent)) return FScene;
   return FParent;
 }
 
@@ -250,7 +250,7 @@ std::unique_ptr<TGLBaseSceneObject> SetParentComponent(std::unique_ptr<TGLBaseSc
 // Matrices
 
 const TGLBaseSceneObject* TGLBaseSceneObject::MatrixParent() const {
-  if (!FParent || dynamic_cast<const TGLSceneRootObject*>(FParent.Get())) return nullptr;
+  if (!FParent || dynamic_cast<const TGLSceneRootObject*>(FParent)) return nullptr;
   return FParent;
 }
 
@@ -605,7 +605,7 @@ void TGLBaseSceneObject::AdvanceTime(const TProgressTimes& progressTimes) {
   // reference taken before the first step.
   std::deque<TWeakRef<TGLBaseSceneObject>> children;
   for (auto it = FChildren.rbegin(); it != FChildren.rend(); ++it) children.emplace_back() = it->get();
-  for (TGLBaseSceneObject* child : children)
+  for (const TWeakRef<TGLBaseSceneObject>& child : children)
     if (child) child->AdvanceTime(progressTimes);
   if (FBehaviours) FBehaviours->AdvanceTime(progressTimes);
   if (FEffects) FEffects->AdvanceTime(progressTimes);

@@ -7,10 +7,11 @@
 // roots and the light table, the buffer that draws a scene, the camera, the
 // light, and the behaviour and effect collections a node owns.
 //
-// Ownership: a parent owns its children; a node without a parent belongs to
-// whoever holds its std::unique_ptr. The scene owns its roots. Every other
-// pointer between these objects is a weak reference that becomes null when the
-// object goes.
+// Ownership: a parent owns its children and outlives them, so a node points at
+// its parent (and at the scene that owns the roots above it) plainly; a node
+// without a parent belongs to whoever holds its std::unique_ptr. Every other
+// link between these objects (a buffer's camera, the scene's lights and
+// buffers) is a weak reference that becomes null when the object goes.
 //
 //   TGLScene scene(nullptr);
 //   auto& cube = scene.Objects().AddChild(std::make_unique<TMyCube>(nullptr));
@@ -430,8 +431,8 @@ private:
   TGLCoordinates FScale;
   TGLCoordinates FRotation;
   mutable TGLChanges FChanges = INITIAL_CHANGES;
-  TWeakRef<TGLBaseSceneObject> FParent;
-  TWeakRef<TGLScene> FScene;
+  TGLBaseSceneObject* FParent = nullptr;
+  TGLScene* FScene = nullptr;
   std::vector<std::unique_ptr<TGLBaseSceneObject>> FChildren;
   bool FVisible = true;
   int FUpdateCount = 0;
@@ -508,7 +509,7 @@ public:
   // Leaves its camera's scene.
   ~TGLSceneBuffer() override;
 
-  TGLCamera* Camera() const { return FCamera; }
+  TGLCamera* Camera() const { return FCamera.Get(); }
   // Leaves the old camera's scene; takes only a camera that belongs to a scene
   // (null otherwise); asks for a redraw either way.
   void SetCamera(TGLCamera* camera);
@@ -556,7 +557,7 @@ public:
   void DetachBuffer(TGLSceneBuffer& buffer);
   int BufferCount() const;
   // The buffer whose frame is being drawn.
-  TGLSceneBuffer* CurrentBuffer() const { return FCurrentBuffer; }
+  TGLSceneBuffer* CurrentBuffer() const { return FCurrentBuffer.Get(); }
   void SetCurrentBuffer(TGLSceneBuffer* buffer) { FCurrentBuffer = buffer; }
 
 private:

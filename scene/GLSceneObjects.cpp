@@ -88,7 +88,7 @@ TGLProxyObject::TGLProxyObject(TComponent* owner) : TGLBaseSceneObject(owner), F
 }) {}
 
 void TGLProxyObject::SetMasterObject(TGLBaseSceneObject* master) {
-  if (master == FMasterObject) return;
+  if (master == FMasterObject.Get()) return;
   FMasterObject = master;
   MarkStructureDirty();
 }
@@ -102,7 +102,7 @@ void TGLProxyObject::SetProxyOptions(TGLProxyObjectOptions value) {
 void TGLProxyObject::RenderNode(TRenderContextInfo& rci, bool renderSelf, bool renderChildren) {
   if (FRendering) return;
   TScopedFlag rendering(FRendering);
-  TGLBaseSceneObject* master = FMasterObject;
+  TGLBaseSceneObject* master = FMasterObject.Get();
   if (master && (FProxyOptions & pooObjects)) {
     // Picking names both the proxy and the master's parts. The master's matrix
     // stays with the master's drawing: the proxy's own children are placed by
@@ -132,7 +132,7 @@ void TGLProxyObject::RenderNode(TRenderContextInfo& rci, bool renderSelf, bool r
 }
 
 TVector TGLProxyObject::HalfExtents() const {
-  const TGLBaseSceneObject* master = FMasterObject;
+  const TGLBaseSceneObject* master = FMasterObject.Get();
   if (!master || FQuerying) return TGLBaseSceneObject::HalfExtents();
   TScopedFlag querying(FQuerying);
   TVector half = master->HalfExtents();
@@ -142,7 +142,7 @@ TVector TGLProxyObject::HalfExtents() const {
 
 bool TGLProxyObject::IntersectRay(const TVector& rayStart, const TVector& rayVector, TVector* intersectPoint,
                                   TVector* intersectNormal) const {
-  const TGLBaseSceneObject* master = FMasterObject;
+  const TGLBaseSceneObject* master = FMasterObject.Get();
   if (!master || FQuerying) return false;
   TScopedFlag querying(FQuerying);
   // The proxy's frame stands for the frame the master is drawn in: its parent's
@@ -170,7 +170,7 @@ bool TGLProxyObject::IntersectRay(const TVector& rayStart, const TVector& rayVec
 
 void TGLProxyObject::Assign(const TPersistent* source) {
   if (auto* other = dynamic_cast<const TGLProxyObject*>(source)) {
-    SetMasterObject(other->FMasterObject);
+    SetMasterObject(other->FMasterObject.Get());
     SetProxyOptions(other->FProxyOptions);
   }
   TGLBaseSceneObject::Assign(source);

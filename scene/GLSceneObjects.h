@@ -103,7 +103,7 @@ public:
   explicit TGLProxyObject(TComponent* owner);
 
   // Null once the master is freed.
-  TGLBaseSceneObject* MasterObject() const { return FMasterObject; }
+  TGLBaseSceneObject* MasterObject() const { return FMasterObject.Get(); }
   void SetMasterObject(TGLBaseSceneObject* master);
   TGLProxyObjectOptions ProxyOptions() const { return FProxyOptions; }
   void SetProxyOptions(TGLProxyObjectOptions value);

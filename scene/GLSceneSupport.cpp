@@ -96,7 +96,7 @@ TGLSceneBuffer::~TGLSceneBuffer() {
 }
 
 void TGLSceneBuffer::SetCamera(TGLCamera* camera) {
-  if (camera != FCamera) {
+  if (camera != FCamera.Get()) {
     if (FCamera && FCamera->Scene()) FCamera->Scene()->DetachBuffer(*this);
     FCamera = camera && camera->Scene() ? camera : nullptr;
     if (FCamera) FCamera->MarkTransformDirty();
@@ -137,13 +137,13 @@ void TGLScene::ReportChange(TObject*) {
   // A buffer's event may attach or detach buffers.
   std::vector<TGLSceneBuffer*> buffers;
   for (const auto& buffer : FBuffers)
-    if (*buffer) buffers.push_back(*buffer);
+    if (*buffer) buffers.push_back(buffer->Get());
   for (TGLSceneBuffer* buffer : buffers) buffer->ReportChange(this);
 }
 
 void TGLScene::AttachLight(TGLLightSource& light) {
   for (const auto& slot : FLights)
-    if (slot == &light) return;
+    if (slot.Get() == &light) return;
   for (std::size_t i = 0; i < FLights.size(); ++i) {
     if (!FLights[i]) {
       FLights[i] = &light;
@@ -156,27 +156,27 @@ void TGLScene::AttachLight(TGLLightSource& light) {
 
 void TGLScene::DetachLight(TGLLightSource& light) {
   for (auto& slot : FLights)
-    if (slot == &light) slot = nullptr;
+    if (slot.Get() == &light) slot = nullptr;
   light.FLightID = 0;
 }
 
 TGLLightSource* TGLScene::Light(int slot) const {
   if (slot < 0 || slot >= LIGHT_SLOTS) throw ERangeError();
-  return FLights[static_cast<std::size_t>(slot)];
+  return FLights[static_cast<std::size_t>(slot)].Get();
 }
 
 void TGLScene::AttachBuffer(TGLSceneBuffer& buffer) {
   std::erase_if(FBuffers, [](const auto& entry) { return !*entry; });
   for (const auto& entry : FBuffers)
-    if (*entry == &buffer) return;
+    if (entry->Get() == &buffer) return;
   FBuffers.push_back(std::make_unique<TWeakRef<TGLSceneBuffer>>());
   *FBuffers.back() = &buffer;
 }
 
 void TGLScene::DetachBuffer(TGLSceneBuffer& buffer) {
-  std::erase_if(FBuffers, [&](const auto& entry) { return !*entry || *entry == &buffer; });
+  std::erase_if(FBuffers, [&](const auto& entry) { return !*entry || entry->Get() == &buffer; });
 }
 
 int TGLScene::BufferCount() const {
-  return static_cast<int>(std::count_if(FBuffers.begin(), FBuffers.end(), [](const auto& e) { return *e != nullptr; }));
+  return static_cast<int>(std::count_if(FBuffers.begin(), FBuffers.end(), [](const auto& e) { return bool(*e); }));
 }

@@ -120,7 +120,7 @@ void TGLMaterial::SetMaterialOptions(TMaterialOptions value) { StoreAndReport(FM
 void TGLMaterial::SetFaceCulling(TFaceCulling value) { StoreAndReport(FFaceCulling, value); }
 
 void TGLMaterial::SetMaterialLibrary(TGLMaterialLibrary* library) {
-  TGLMaterialLibrary* former = FMaterialLibrary;
+  TGLMaterialLibrary* former = FMaterialLibrary.Get();
   FMaterialLibrary = library;
   try {
     SetLibMaterialName(FLibMaterialName);
@@ -183,7 +183,7 @@ void TGLMaterial::Assign(const TPersistent* source) {
     const std::string formerName = FLibMaterialName;
     FLibMaterialName = other->FLibMaterialName;
     try {
-      SetMaterialLibrary(other->FMaterialLibrary);
+      SetMaterialLibrary(other->FMaterialLibrary.Get());
     } catch (...) {
       FLibMaterialName = formerName;
       throw;

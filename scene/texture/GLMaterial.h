@@ -118,7 +118,7 @@ public:
   TFaceCulling FaceCulling() const { return FFaceCulling; }
   void SetFaceCulling(TFaceCulling value);
 
-  TGLMaterialLibrary* MaterialLibrary() const { return FMaterialLibrary; }
+  TGLMaterialLibrary* MaterialLibrary() const { return FMaterialLibrary.Get(); }
   // Stores the library and resolves LibMaterialName in it again. When that
   // fails (a cycle) the material keeps its former library.
   void SetMaterialLibrary(TGLMaterialLibrary* library);

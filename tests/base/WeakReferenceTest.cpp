@@ -85,4 +85,20 @@ TEST(WeakReference, ATargetThatIsGoingCannotBeBoundAgain) {
   EXPECT_EQ(late.Get(), nullptr);
 }
 
+TEST(WeakReference, ManyReferencesToOneTargetComeAndGoOneStepEach) {
+  // A search of the target's list for each reference that leaves would make
+  // this a matter of minutes rather than milliseconds.
+  constexpr int COUNT = 1'000'000;
+  auto target = std::make_unique<TTarget>();
+  auto other = std::make_unique<TTarget>();
+  std::vector<TWeakRef<TTarget>> references(COUNT);
+  for (auto& reference : references) reference = target.get();
+  for (int i = 0; i < COUNT; i += 2) references[i] = other.get();
+  for (int i = 1; i < COUNT; i += 4) references[i] = nullptr;
+  target.reset();
+  for (int i = 0; i < COUNT; ++i) ASSERT_EQ(references[i].Get(), i % 2 == 0 ? other.get() : nullptr) << i;
+  references.clear();
+  other.reset();  // no reference left behind in its list
+}
+
 }  // namespace

@@ -536,6 +536,20 @@ TEST(GLSceneObject, BoundsAndHitTestsUseTheHalfExtents) {
   EXPECT_FALSE(node.IntersectRay({10, 5, -10, 1}, {0, 0, 1, 0}));
 }
 
+TEST(GLSceneObject, AHundredThousandChildrenAreAddedWalkedAndFreedInLinearTime) {
+  // Each step here is constant time for one child; a child that searched its
+  // siblings or its parent's list of references when it goes would make this
+  // take minutes.
+  constexpr int COUNT = 100'000;
+  TGLScene scene(nullptr);
+  TGLBaseSceneObject& parent = scene.Objects().AddChild(MakeNode("parent"));
+  for (int i = 0; i < COUNT; ++i) parent.AddChild(std::make_unique<TGLBaseSceneObject>(nullptr));
+  parent.AdvanceTime({0.1, 1});
+  EXPECT_EQ(parent.Children(COUNT - 1).Scene(), &scene);
+  scene.Objects().DeleteChildren();
+  EXPECT_EQ(scene.Objects().Count(), 0);
+}
+
 TEST(GLSceneObject, PickNamesAreSmallAndFindTheirNodeWhileItLives) {
   auto a = MakeNode("a");
   auto b = MakeNode("b");
