@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
-#include <mutex>
 #include <unordered_map>
 
 namespace {
@@ -23,9 +22,9 @@ TAffineVector LeftOrFallback(TAffineVector left, const TVector& up) {
 
 // Picking names: GL names are 32 bits, so each node gets a small number of its
 // own instead of its address. 0 is never handed out (the pick pass pushes it as
-// the name of nothing).
+// the name of nothing). Scene objects are made, freed and picked on one thread
+// at a time (the main thread, or one serialised with it): the table needs no lock.
 struct TPickNames {
-  std::mutex Lock;
   std::unordered_map<GLuint, TGLBaseSceneObject*> Objects;
   GLuint Next = 1;
 };
@@ -37,25 +36,19 @@ TPickNames& PickNames() {
 
 GLuint RegisterPickName(TGLBaseSceneObject& object) {
   TPickNames& names = PickNames();
-  std::lock_guard lock(names.Lock);
   while (names.Next == 0 || names.Objects.count(names.Next)) ++names.Next;
   names.Objects.emplace(names.Next, &object);
   return names.Next++;
 }
 
-void UnregisterPickName(GLuint name) {
-  TPickNames& names = PickNames();
-  std::lock_guard lock(names.Lock);
-  names.Objects.erase(name);
-}
+void UnregisterPickName(GLuint name) { PickNames().Objects.erase(name); }
 
 }  // namespace
 
 TGLBaseSceneObject* TGLBaseSceneObject::ObjectOfPickName(GLuint name) {
-  TPickNames& names = PickNames();
-  std::lock_guard lock(names.Lock);
-  auto found = names.Objects.find(name);
-  return found == names.Objects.end() ? nullptr : found->second;
+  const auto& objects = PickNames().Objects;
+  auto found = objects.find(name);
+  return found == objects.end() ? nullptr : found->second;
 }
 
 // ---------------------------------------------------------------------------
