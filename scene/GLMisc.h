@@ -20,6 +20,15 @@
 
 using TNotifyEvent = std::function<void(TObject* sender)>;
 
+// Stores `value` in `field` when it differs; true when it did, and the caller
+// reports the change.
+template <class T>
+bool StoreChanged(T& field, T value) {
+  if (field == value) return false;
+  field = value;
+  return true;
+}
+
 // An owned value that reports its changes to its owner.
 class TGLUpdateAbleObject : public TPersistent {
   BRV_CLASS(TGLUpdateAbleObject, TPersistent)

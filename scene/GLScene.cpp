@@ -1,5 +1,8 @@
 #include "scene/GLScene.h"
 
+#include "scene/GLCamera.h"
+#include "scene/GLLightSource.h"
+
 #include <algorithm>
 #include <cmath>
 #include <deque>
@@ -495,27 +498,17 @@ void TGLBaseSceneObject::OrbitObject(const TGLBaseSceneObject& target, float pit
   TVector offset = AsDirection(up);
   Vec4RotateAroundAxis(offset, axis, -pitch);
   Vec4RotateAroundAxis(offset, up, -DegToRadSingle(turnDelta));
-  const TAffineVector moved = Vec3Add(p, Vec3Sub(Vec3Scaled(Vec3Of(offset), distance), v));
+  PlaceAtWorldPoint(Vec3Add(p, Vec3Sub(Vec3Scaled(Vec3Of(offset), distance), v)));
+}
 
-  TVector position = Vec4PointFromVec3(moved);
+void TGLBaseSceneObject::PlaceAtWorldPoint(const TAffineVector& point) {
+  TVector position = Vec4PointFromVec3(point);
   if (const TGLBaseSceneObject* parent = MatrixParent()) position = Vec4Transform(position, parent->InverseWorldMatrix());
   FPosition.SetAsVector(position);
 }
 
 // ---------------------------------------------------------------------------
 // Properties
-
-namespace {
-
-// Stores a changed value; true when it changed.
-template <class T>
-bool StoreChanged(T& field, T value) {
-  if (field == value) return false;
-  field = value;
-  return true;
-}
-
-}  // namespace
 
 void TGLBaseSceneObject::SetVisible(bool value) {
   if (StoreChanged(FVisible, value)) ReportChange(this);

@@ -4,14 +4,15 @@
 // made from it, its owned children, its change flags and change reports, the
 // display list that caches its own drawing, and the walk that renders it and its
 // children. Beside it, what the node works with: the scene that owns the two
-// roots and the light table, the buffer that draws a scene, the camera, the
-// light, and the behaviour and effect collections a node owns.
+// roots, the light table and the list of buffers that draw it, and the
+// behaviour and effect collections a node owns. The camera, the light and the
+// buffer have units of their own (GLCamera.h, GLLightSource.h, GLSceneBuffer.h).
 //
 // Ownership: a parent owns its children and outlives them, so a node points at
 // its parent (and at the scene that owns the roots above it) plainly; a node
 // without a parent belongs to whoever holds its std::unique_ptr. Every other
-// link between these objects (a buffer's camera, the scene's lights and
-// buffers) is a weak reference that becomes null when the object goes.
+// link between these objects (a camera's target, a buffer's camera, the scene's
+// lights and buffers) is a weak reference that becomes null when the object goes.
 //
 //   TGLScene scene(nullptr);
 //   auto& cube = scene.Objects().AddChild(std::make_unique<TMyCube>(nullptr));
@@ -56,6 +57,8 @@ constexpr TGLObjectStyles StyleBit(TGLObjectStyle style) { return static_cast<TG
 
 // Which cached results of a node are stale; a set of these bits is its changes.
 enum class TGLChange : std::uint8_t {
+  LightChanged = 0x01,        // a light's style or cone, not yet sent to GL
+  AttenuationChanged = 0x02,  // a light's attenuation, not yet sent to GL
   LocalMatrixStale = 0x04,
   AbsoluteMatrixStale = 0x08,
   InverseMatrixStale = 0x10,
@@ -383,6 +386,8 @@ protected:
   void ExcludeChange(TGLChange change) { FChanges &= ~ChangeBit(change); }
   // The parent whose matrices this node's build on: none under a scene root.
   const TGLBaseSceneObject* MatrixParent() const;
+  // Moves the node to the world point, taken into the parent's frame as Position.
+  void PlaceAtWorldPoint(const TAffineVector& point);
 
 private:
   friend class TGLScene;
@@ -470,60 +475,9 @@ public:
   explicit TGLSceneRootObject(TComponent* owner);
 };
 
-// The eye of a buffer. Looks along -Z from its creation.
-class TGLCamera : public TGLBaseSceneObject {
-  BRV_SCENE_OBJECT_CLASS(TGLCamera, TGLBaseSceneObject)
-
-public:
-  explicit TGLCamera(TComponent* owner);
-  // Distance from the near plane to the far plane.
-  float DepthOfView() const { return FDepthOfView; }
-  void SetDepthOfView(float value);
-
-private:
-  float FDepthOfView = 100;
-};
-
-// One GL light: while it is in a scene it holds one of the scene's light slots.
-class TGLLightSource : public TGLBaseSceneObject {
-  BRV_SCENE_OBJECT_CLASS(TGLLightSource, TGLBaseSceneObject)
-
-public:
-  explicit TGLLightSource(TComponent* owner);
-  // Gives its slot back.
-  ~TGLLightSource() override;
-  // GL_LIGHT0 + its slot; 0 without a slot.
-  GLenum LightID() const { return FLightID; }
-
-private:
-  friend class TGLScene;
-  GLenum FLightID = 0;
-};
-
-// What a viewer draws through: a camera, and the redraw request it passes on.
-class TGLSceneBuffer : public TGLUpdateAbleObject, public TFreeNotifier {
-  BRV_CLASS(TGLSceneBuffer, TGLUpdateAbleObject)
-
-public:
-  explicit TGLSceneBuffer(TPersistent* owner);
-  // Leaves its camera's scene.
-  ~TGLSceneBuffer() override;
-
-  TGLCamera* Camera() const { return FCamera.Get(); }
-  // Leaves the old camera's scene; takes only a camera that belongs to a scene
-  // (null otherwise); asks for a redraw either way.
-  void SetCamera(TGLCamera* camera);
-  // Fires OnChange: the viewer redraws.
-  void ReportChange(TObject* sender) override;
-
-  TNotifyEvent OnChange;
-
-private:
-  TWeakRef<TGLCamera> FCamera;
-};
-
 // One scene: the root of the drawn objects, the root of the cameras, the light
-// table and the buffers that draw it. The end of every node's change report.
+// table and the buffers that draw it. The end of every node's change report; it
+// draws its objects for a buffer, passes time steps to them and casts rays at them.
 class TGLScene : public TGLUpdateAbleComponent {
   BRV_CLASS(TGLScene, TGLUpdateAbleComponent)
 
@@ -552,13 +506,43 @@ public:
   // The light of a slot 0..LIGHT_SLOTS-1, null for an empty one.
   TGLLightSource* Light(int slot) const;
 
-  // The buffers that draw the scene; a buffer is listed once.
+  // Sends every light of a slot below `maxLights` (GL's own limit) to GL, on top
+  // of the viewing matrix that is current; empty slots and lights that do not
+  // shine are switched off.
+  void ApplyLights(int maxLights);
+
+  // The buffers that draw the scene; a buffer is listed once. A buffer listed
+  // after the first shares its context's GL objects with the base context.
   void AttachBuffer(TGLSceneBuffer& buffer);
   void DetachBuffer(TGLSceneBuffer& buffer);
   int BufferCount() const;
+  // The rendering context of the first listed buffer, null without one.
+  TGLContext* BaseContext() const;
   // The buffer whose frame is being drawn.
   TGLSceneBuffer* CurrentBuffer() const { return FCurrentBuffer.Get(); }
-  void SetCurrentBuffer(TGLSceneBuffer* buffer) { FCurrentBuffer = buffer; }
+  void SetCurrentBuffer(TGLSceneBuffer* buffer);
+
+  // How the roots order and cull their children, unless a node says otherwise.
+  // The inherited choices are stored as osRenderBlendedLast and vcNone.
+  TGLObjectsSorting ObjectsSorting() const { return FObjectsSorting; }
+  void SetObjectsSorting(TGLObjectsSorting value);
+  TGLVisibilityCulling VisibilityCulling() const { return FVisibilityCulling; }
+  void SetVisibilityCulling(TGLVisibilityCulling value);
+
+  // Draws the object tree into `buffer`, whose frame has applied the camera and
+  // the lights: a viewport of width x height pixels, for display or for picking.
+  void DrawSceneInto(TGLSceneBuffer& buffer, int width, int height, TDrawState drawState);
+  // A time step for the objects, then the cameras. OnProgress is kept with the
+  // scene but not called here.
+  void Progress(double deltaTime, double newTime);
+  TGLProgressEvent OnProgress;
+
+  // The visible object nearest to `rayStart` that the ray (of unit direction)
+  // hits, or null; its hit point and normal go to the outputs that are given,
+  // which are left alone when nothing is hit. Below a hit object nothing is
+  // asked; below an object that is missed its children are.
+  TGLBaseSceneObject* IntersectRay(const TVector& rayStart, const TVector& rayVector,
+                                   TVector* intersectPoint = nullptr, TVector* intersectNormal = nullptr) const;
 
 private:
   int FUpdateCount = 0;
@@ -567,4 +551,6 @@ private:
   std::array<TWeakRef<TGLLightSource>, LIGHT_SLOTS> FLights;
   std::vector<std::unique_ptr<TWeakRef<TGLSceneBuffer>>> FBuffers;
   TWeakRef<TGLSceneBuffer> FCurrentBuffer;
+  TGLObjectsSorting FObjectsSorting = osRenderBlendedLast;
+  TGLVisibilityCulling FVisibilityCulling = vcNone;
 };

@@ -1,12 +1,23 @@
 // The render walk of the scene object tree: culling, the node's matrix on the
 // model-view stack, picking names, its display list, and the ordering of its
-// children.
+// children; and the scene's drawing of its whole tree for a buffer.
 
 #include "scene/GLScene.h"
+
+#include "scene/GLCamera.h"
+#include "scene/GLSceneBuffer.h"
 
 #include <algorithm>
 
 namespace {
+
+// The cached states a drawing may have changed behind the caches' back.
+void ResetStateCaches() {
+  ResetPolygonModeCache();
+  ResetMaterialColorCache();
+  ResetTextureBindingCache();
+  ResetFrontFaceCache();
+}
 
 // Pops what Render pushed, also when a drawing step raises.
 class TRenderStackGuard {
@@ -96,12 +107,7 @@ void TGLBaseSceneObject::RenderSelf(TRenderContextInfo& rci) {
     GL->glPushMatrix();
   }
   RenderNodeWithDepthTest(rci, true);
-  if (HasStyle(TGLObjectStyle::ResetStateCaches)) {
-    ResetPolygonModeCache();
-    ResetMaterialColorCache();
-    ResetTextureBindingCache();
-    ResetFrontFaceCache();
-  }
+  if (HasStyle(TGLObjectStyle::ResetStateCaches)) ResetStateCaches();
   if (withEffects) {
     FEffects->RenderPostEffects(buffer, rci);
     GL->glPopMatrix();
@@ -209,4 +215,48 @@ void TGLBaseSceneObject::DrawAxisLines(TRenderContextInfo& rci) {
   }
   GL->glEnd();
   GL->glPopAttrib();
+}
+
+// ---------------------------------------------------------------------------
+// The scene
+
+void TGLScene::DrawSceneInto(TGLSceneBuffer& buffer, int width, int height, TDrawState drawState) {
+  ResetStateCaches();
+  buffer.AfterRenderEffects().clear();
+  SetCurrentBuffer(&buffer);
+
+  TRenderContextInfo rci;
+  rci.ObjectsSorting = FObjectsSorting;
+  rci.VisibilityCulling = FVisibilityCulling;
+  rci.FaceCulling = buffer.FaceCulling();
+  rci.DrawState = drawState;
+  rci.CameraPosition = buffer.CameraPosition();
+  const TGLCamera* camera = buffer.Camera();
+  TVector direction = camera ? camera->LastDirection() : TVector{0, 0, -1, 0};
+  direction.w = 0;
+  Vec4NormalizeXYZInPlace(direction);
+  rci.CameraDirection = direction;
+  rci.ClippingInfo.Origin = rci.CameraPosition;
+  rci.ClippingInfo.Direction = rci.CameraDirection;
+  rci.ClippingInfo.ViewportRadius = camera ? camera->ViewPortRadius() : 0;
+  rci.ClippingInfo.FarDistance = camera ? camera->FarPlaneDistance() : 0;
+  rci.ViewPortSize = {width, height};
+  rci.RenderDPI = buffer.RenderDPI();
+  rci.ModelViewMatrix = &buffer.ModelViewMatrix();
+  rci.GLStates = buffer.GLStates();
+  rci.IgnoreMaterials = (buffer.ContextOptions() & roNoColorBuffer) != 0;
+
+  // The buffer learns the states the frame leaves on, also when a drawing raises.
+  struct TKeepStates {
+    TGLStates& Buffer;
+    const TGLStates& Frame;
+    ~TKeepStates() { Buffer = Frame; }
+  } keepStates{buffer.GLStates(), rci.GLStates};
+
+  const GLboolean colors = rci.IgnoreMaterials ? GL_FALSE : GL_TRUE;
+  GL->glColorMask(colors, colors, colors, colors);
+  FObjects->Render(rci);
+  for (TGLObjectEffect* effect : buffer.AfterRenderEffects()) effect->Render(&buffer, rci);
+  DisableGLState(rci.GLStates, stBlend);
+  DisableGLState(rci.GLStates, stTexture2D);
 }

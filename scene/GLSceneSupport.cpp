@@ -1,10 +1,13 @@
-// What the scene object tree works with: class references, behaviours and
-// effects, the scene roots, the camera and light as the tree sees them, the
-// buffer's redraw request and the scene's light table.
+// What the scene object tree works with: behaviours and effects, the scene
+// roots, and the scene: its light table, its buffers, its time steps and its rays.
 
 #include "scene/GLScene.h"
 
+#include "scene/GLLightSource.h"
+#include "scene/GLSceneBuffer.h"
+
 #include <algorithm>
+#include <deque>
 
 TNotifyEvent GLNameChangeHook;
 
@@ -62,50 +65,10 @@ void TGLObjectEffects::RenderPreEffects(TGLSceneBuffer*, TRenderContextInfo&) {}
 void TGLObjectEffects::RenderPostEffects(TGLSceneBuffer*, TRenderContextInfo&) {}
 
 // ---------------------------------------------------------------------------
-// Roots, camera, light
+// Roots
 
 TGLSceneRootObject::TGLSceneRootObject(TComponent* owner) : TGLBaseSceneObject(owner) {
   SetObjectStyle(ObjectStyle() | StyleBit(TGLObjectStyle::DirectDraw));
-}
-
-TGLCamera::TGLCamera(TComponent* owner) : TGLBaseSceneObject(owner) { Direction().SetVector(0, 0, -1); }
-
-void TGLCamera::SetDepthOfView(float value) {
-  if (value == FDepthOfView) return;
-  FDepthOfView = value;
-  if (!Loading()) MarkTransformDirty();
-}
-
-TGLLightSource::TGLLightSource(TComponent* owner) : TGLBaseSceneObject(owner) {}
-
-TGLLightSource::~TGLLightSource() {
-  // The scene never reaches a light that is going.
-  if (Scene()) Scene()->DetachLight(*this);
-}
-
-// ---------------------------------------------------------------------------
-// Buffer
-
-TGLSceneBuffer::TGLSceneBuffer(TPersistent* owner) : TGLUpdateAbleObject(owner), FCamera([this] {
-  ReportChange(this);
-}) {}
-
-TGLSceneBuffer::~TGLSceneBuffer() {
-  NotifyFree();
-  if (FCamera && FCamera->Scene()) FCamera->Scene()->DetachBuffer(*this);
-}
-
-void TGLSceneBuffer::SetCamera(TGLCamera* camera) {
-  if (camera != FCamera.Get()) {
-    if (FCamera && FCamera->Scene()) FCamera->Scene()->DetachBuffer(*this);
-    FCamera = camera && camera->Scene() ? camera : nullptr;
-    if (FCamera) FCamera->MarkTransformDirty();
-  }
-  ReportChange(this);
-}
-
-void TGLSceneBuffer::ReportChange(TObject*) {
-  if (OnChange) OnChange(this);
 }
 
 // ---------------------------------------------------------------------------
@@ -134,11 +97,11 @@ void TGLScene::EndUpdate() {
 
 void TGLScene::ReportChange(TObject*) {
   if (IsUpdating()) return;
-  // A buffer's event may attach or detach buffers.
-  std::vector<TGLSceneBuffer*> buffers;
-  for (const auto& buffer : FBuffers)
-    if (*buffer) buffers.push_back(buffer->Get());
-  for (TGLSceneBuffer* buffer : buffers) buffer->ReportChange(this);
+  // A buffer's event may attach, detach or free buffers.
+  std::deque<TWeakRef<TGLSceneBuffer>> buffers;
+  for (const auto& buffer : FBuffers) buffers.emplace_back() = buffer->Get();
+  for (const TWeakRef<TGLSceneBuffer>& buffer : buffers)
+    if (buffer) buffer->ReportChange(this);
 }
 
 void TGLScene::AttachLight(TGLLightSource& light) {
@@ -169,14 +132,78 @@ void TGLScene::AttachBuffer(TGLSceneBuffer& buffer) {
   std::erase_if(FBuffers, [](const auto& entry) { return !*entry; });
   for (const auto& entry : FBuffers)
     if (entry->Get() == &buffer) return;
+  TGLContext* base = BaseContext();
   FBuffers.push_back(std::make_unique<TWeakRef<TGLSceneBuffer>>());
   *FBuffers.back() = &buffer;
+  // Display lists and textures made through one viewer serve every other.
+  TGLContext* context = buffer.RenderingContext();
+  if (base && context && context != base && base->IsValid() && context->IsValid()) context->ShareLists(*base);
 }
 
 void TGLScene::DetachBuffer(TGLSceneBuffer& buffer) {
   std::erase_if(FBuffers, [&](const auto& entry) { return !*entry || entry->Get() == &buffer; });
 }
 
+TGLContext* TGLScene::BaseContext() const {
+  // Taken from the buffers as they are now, so that it is never a context that
+  // went with a buffer the scene did not see leave.
+  for (const auto& entry : FBuffers)
+    if (*entry) return (*entry)->RenderingContext();
+  return nullptr;
+}
+
+void TGLScene::SetCurrentBuffer(TGLSceneBuffer* buffer) { FCurrentBuffer = buffer; }
+
 int TGLScene::BufferCount() const {
   return static_cast<int>(std::count_if(FBuffers.begin(), FBuffers.end(), [](const auto& e) { return bool(*e); }));
+}
+
+void TGLScene::SetObjectsSorting(TGLObjectsSorting value) {
+  if (value == osInherited) value = osRenderBlendedLast;
+  if (StoreChanged(FObjectsSorting, value)) ReportChange(this);
+}
+
+void TGLScene::SetVisibilityCulling(TGLVisibilityCulling value) {
+  if (value == vcInherited) value = vcNone;
+  if (StoreChanged(FVisibilityCulling, value)) ReportChange(this);
+}
+
+void TGLScene::Progress(double deltaTime, double newTime) {
+  const TProgressTimes times{deltaTime, newTime};
+  FObjects->AdvanceTime(times);
+  FCameras->AdvanceTime(times);
+}
+
+namespace {
+
+struct TNearestHit {
+  TGLBaseSceneObject* Object = nullptr;
+  float SquaredDistance = 1e20f;
+};
+
+void IntersectChildren(const TGLBaseSceneObject& node, const TVector& rayStart, const TVector& rayVector,
+                       TNearestHit& nearest, TVector* intersectPoint, TVector* intersectNormal) {
+  for (int i = 0; i < node.Count(); ++i) {
+    TGLBaseSceneObject& child = node.Children(i);
+    if (!child.Visible()) continue;
+    TVector point, normal;
+    if (!child.IntersectRay(rayStart, rayVector, &point, &normal)) {
+      IntersectChildren(child, rayStart, rayVector, nearest, intersectPoint, intersectNormal);
+      continue;
+    }
+    const float squaredDistance = Vec3SquaredDistance(Vec3Of(rayStart), Vec3Of(point));
+    if (squaredDistance >= nearest.SquaredDistance) continue;
+    nearest = {&child, squaredDistance};
+    if (intersectPoint) *intersectPoint = point;
+    if (intersectNormal) *intersectNormal = normal;
+  }
+}
+
+}  // namespace
+
+TGLBaseSceneObject* TGLScene::IntersectRay(const TVector& rayStart, const TVector& rayVector,
+                                           TVector* intersectPoint, TVector* intersectNormal) const {
+  TNearestHit nearest;
+  IntersectChildren(*FObjects, rayStart, rayVector, nearest, intersectPoint, intersectNormal);
+  return nearest.Object;
 }

@@ -15,13 +15,6 @@ constexpr GLenum POLYGON_MODES[] = {GL_FILL, GL_LINE, GL_POINT};
 const char* const CYCLE_MESSAGE = "Error: Cyclic material reference detected!";
 const char* const UNBALANCED_SHADER = "Unbalanced shader application.";
 
-template <class T>
-bool StoreChanged(T& field, T value) {
-  if (field == value) return false;
-  field = value;
-  return true;
-}
-
 // A state that materials switch off for their drawing: the first to switch it off
 // counts 1, and materials applied inside it count on, whether or not they found it
 // on, so that only the outermost one switches it on again.

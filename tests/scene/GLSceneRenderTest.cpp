@@ -2,6 +2,8 @@
 
 #include "scene/GLScene.h"
 
+#include "scene/GLSceneBuffer.h"
+
 #include "SceneTestSupport.h"
 #include "tests/scene/support/RecordingGL.h"
 

@@ -3,7 +3,10 @@
 
 #include "scene/GLScene.h"
 
+#include "scene/GLSceneBuffer.h"
+
 #include "SceneTestSupport.h"
+#include "tests/scene/support/RecordingGL.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -588,6 +591,79 @@ TEST(GLSceneObject, BuffersLoseTheirCameraWhenItGoes) {
     scene.AttachBuffer(shortLived);
   }
   EXPECT_EQ(scene.BufferCount(), 0);
+}
+
+TEST(GLScene, IntersectRayReturnsTheNearestVisibleHit) {
+  TGLScene scene(nullptr);
+  // Unit spheres (radius sqrt(3)/2 round the placement) along the ray's line.
+  auto ball = [&](TGLBaseSceneObject& parent, const std::string& name, float z) -> TGLBaseSceneObject& {
+    TGLBaseSceneObject& node = parent.AddChild(MakeNode(name));
+    node.Position().SetPoint(0, 0, z);
+    return node;
+  };
+  const TVector start{0, 0, -20, 1}, along{0, 0, 1, 0};
+  TVector point{9, 9, 9, 9}, normal = point;
+  EXPECT_EQ(scene.IntersectRay(start, along, &point, &normal), nullptr);
+  ExpectVectorNear(point, {9, 9, 9, 9});  // nothing hit: the outputs stay
+
+  ball(scene.Objects(), "far", 10);
+  TGLBaseSceneObject& middle = ball(scene.Objects(), "middle", 0);
+  ball(scene.Objects(), "farther", 15);
+  ball(middle, "inside a hit", -10);  // never asked: its parent is hit
+  ball(scene.Objects(), "hidden", -18).SetVisible(false);
+  scene.Cameras().AddChild(std::make_unique<TGLCamera>(nullptr)).Position().SetPoint(0, 0, -19);
+  TGLBaseSceneObject* missed = nullptr;
+
+  struct TCase {
+    const char* What;
+    std::function<void()> Change;
+    std::string Nearest;
+  };
+  const TCase cases[] = {
+      {"the nearest of three", [] {}, "middle"},
+      {"a child of a missed node",
+       [&] {
+         missed = &ball(scene.Objects(), "missed", 0);
+         missed->Position().SetPoint(50, 0, 0);
+         ball(*missed, "below a miss", 0).Position().SetPoint(-50, 0, -15);
+       },
+       "below a miss"},
+      {"below an invisible node", [&] { missed->SetVisible(false); }, "middle"},
+  };
+  for (const TCase& c : cases) {
+    c.Change();
+    TGLBaseSceneObject* hit = scene.IntersectRay(start, along, &point, &normal);
+    ASSERT_NE(hit, nullptr) << c.What;
+    EXPECT_EQ(hit->Name(), c.Nearest) << c.What;
+  }
+  ExpectVectorNear(point, {0, 0, -std::sqrt(0.75f), 1}, 1e-4f);
+  ExpectVectorNear(normal, {0, 0, -1, 0}, 1e-4f);
+}
+
+TEST(GLScene, LaterBuffersShareTheFirstBuffersGLObjects) {
+  TRecordingGL gl;
+  TGLScene scene(nullptr);
+  auto buffer = [] {
+    auto made = std::make_unique<TGLSceneBuffer>(nullptr);
+    auto context = std::make_unique<TFakeGLContext>();
+    context->CreateContext(0);
+    made->SetRenderingContext(std::move(context));
+    return made;
+  };
+  auto first = buffer(), second = buffer(), third = buffer();
+  scene.AttachBuffer(*first);
+  scene.AttachBuffer(*second);
+  EXPECT_EQ(scene.BaseContext(), first->RenderingContext());
+  EXPECT_EQ(second->RenderingContext()->SharedContexts().size(), 2u);
+
+  // A buffer freed behind the scene's back (its camera went first) leaves no
+  // context behind for the next one to share with.
+  first.reset();
+  EXPECT_EQ(scene.BaseContext(), second->RenderingContext());
+  scene.AttachBuffer(*third);
+  EXPECT_EQ(third->RenderingContext()->SharedContexts().size(), 2u);
+  scene.DetachBuffer(*second);
+  EXPECT_EQ(scene.BaseContext(), third->RenderingContext());
 }
 
 }  // namespace
