@@ -15,7 +15,7 @@ TOffscreenGL::TOffscreenGL(int width, int height)
 }
 
 TOffscreenGL::~TOffscreenGL() {
-  if (FContext->Active()) {
+  if (FContext && FContext->Active()) {
     try {
       FContext->SetActive(false);
     } catch (const std::exception& e) {

@@ -28,6 +28,9 @@ public:
   ~TOffscreenGL();
 
   TGLEGLContext& Context() { return *FContext; }
+  // Hands the context, still active, to a new owner; the pixels are still read
+  // from whatever context is current.
+  std::unique_ptr<TGLEGLContext> TakeContext() { return std::move(FContext); }
   int Width() const { return FWidth; }
   int Height() const { return FHeight; }
 
