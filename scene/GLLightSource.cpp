@@ -88,19 +88,26 @@ void TGLLightSource::SendToGL() {
   GL->glLightfv(FLightID, GL_AMBIENT, &FAmbient.Color().x);
   GL->glLightfv(FLightID, GL_DIFFUSE, &FDiffuse.Color().x);
   GL->glLightfv(FLightID, GL_SPECULAR, &FSpecular.Color().x);
+  // GL refuses a cone wider than 90 degrees (180 aside), an exponent beyond
+  // 0..128 and a negative attenuation, and would report it every frame: such a
+  // light is sent without a cone, with the nearest exponent, unattenuated there.
   if (FLightStyle == lsSpot) {
-    if (FSpotCutOff != 180) {
+    const float cutOff = FSpotCutOff >= 0 && FSpotCutOff <= 90 ? FSpotCutOff : 180;
+    if (cutOff != 180) {
+      const float exponent = std::clamp(FSpotExponent, 0.0f, 128.0f);
       GL->glLightfv(FLightID, GL_SPOT_DIRECTION, FSpotDirection.AsAddress());
-      GL->glLightfv(FLightID, GL_SPOT_EXPONENT, &FSpotExponent);
+      GL->glLightfv(FLightID, GL_SPOT_EXPONENT, &exponent);
     }
-    GL->glLightfv(FLightID, GL_SPOT_CUTOFF, &FSpotCutOff);
+    GL->glLightfv(FLightID, GL_SPOT_CUTOFF, &cutOff);
   } else if (FLightStyle == lsOmni) {
     GL->glLightf(FLightID, GL_SPOT_CUTOFF, 180);
   }
   ExcludeChange(TGLChange::LightChanged);
-  GL->glLightfv(FLightID, GL_CONSTANT_ATTENUATION, &FConstAttenuation);
-  GL->glLightfv(FLightID, GL_LINEAR_ATTENUATION, &FLinearAttenuation);
-  GL->glLightfv(FLightID, GL_QUADRATIC_ATTENUATION, &FQuadraticAttenuation);
+  const float attenuations[] = {std::max(FConstAttenuation, 0.0f), std::max(FLinearAttenuation, 0.0f),
+                                std::max(FQuadraticAttenuation, 0.0f)};
+  GL->glLightfv(FLightID, GL_CONSTANT_ATTENUATION, &attenuations[0]);
+  GL->glLightfv(FLightID, GL_LINEAR_ATTENUATION, &attenuations[1]);
+  GL->glLightfv(FLightID, GL_QUADRATIC_ATTENUATION, &attenuations[2]);
   ExcludeChange(TGLChange::AttenuationChanged);
 }
 
@@ -183,7 +190,8 @@ void TGLFogEnvironment::ApplyFog() {
   try {
     static constexpr GLint MODES[] = {GL_LINEAR, GL_EXP, GL_EXP2};
     GL->glFogi(GL_FOG_MODE, MODES[FFogMode]);
-    if (FFogMode != fmLinear) GL->glFogf(GL_FOG_DENSITY, FFogColor.Alpha());
+    // GL refuses a negative density (and would say so every frame).
+    if (FFogMode != fmLinear) GL->glFogf(GL_FOG_DENSITY, std::max(FFogColor.Alpha(), 0.0f));
     GL->glFogfv(GL_FOG_COLOR, &FFogColor.Color().x);
     GL->glFogf(GL_FOG_START, FFogStart);
     GL->glFogf(GL_FOG_END, FFogEnd);

@@ -121,6 +121,14 @@ TEST(GLSceneGL, ALightOnTheCameraLightsWhatFacesItAndNotWhatFacesAway) {
   EXPECT_LT(turned[0], 40);
   EXPECT_EQ(lit.Frame.Pixel(32, 60), BLACK);
 
+  // Values GL refuses light as a plain light, and no frame fails.
+  light.SetLightStyle(lsSpot);
+  light.SetSpotCutOff(120);
+  light.SetSpotExponent(200);
+  light.SetLinearAttenuation(-1);
+  lit.Frame.Render();
+  EXPECT_GT(lit.Frame.Pixel(22, 32)[0], 150);
+
   light.SetShining(false);
   lit.Frame.Render();
   EXPECT_LT(lit.Frame.Pixel(22, 32)[0], 40);
