@@ -212,6 +212,8 @@ bool TChildProcess::WaitForExit(std::chrono::milliseconds timeout) {
     pid_t result = ::waitpid(FPid, &status, WNOHANG);
     if (result == FPid || (result < 0 && errno == ECHILD)) {
       FReaped = true;
+      FStatusKnown = result == FPid;
+      FStatus = status;
       return true;
     }
     if (result < 0 && errno == EINTR) continue;
@@ -228,16 +230,29 @@ void TChildProcess::Signal(int signal) {
   ::kill(FPid, signal);
 }
 
-void TChildProcess::Stop(std::chrono::milliseconds grace) {
-  if (!Started() || FReaped) return;
+bool TChildProcess::Stop(std::chrono::milliseconds grace) {
+  if (!Started() || FReaped) return FReaped;
   Signal(SIGTERM);
   if (!WaitForExit(grace)) Kill();
+  return FReaped;
+}
+
+std::string TChildProcess::ExitText() const {
+  if (!FStatusKnown) return std::string();
+  if (WIFEXITED(FStatus)) return "exit code " + std::to_string(WEXITSTATUS(FStatus));
+  if (WIFSIGNALED(FStatus)) {
+    int signal = WTERMSIG(FStatus);
+    const char* name = ::strsignal(signal);
+    return "signal " + std::to_string(signal) + (name ? " (" + std::string(name) + ")" : std::string());
+  }
+  return std::string();
 }
 
 void TChildProcess::Kill() {
   Signal(SIGKILL);
-  // A killed process ends as soon as the kernel gets to it.
-  WaitForExit(std::chrono::hours(1));
+  // A killed process ends as soon as the kernel gets to it, which for one stuck in a
+  // device driver may be never: it is then left, not waited for without end.
+  WaitForExit(KILL_WAIT);
 }
 
 void TChildProcess::ClosePipes() {

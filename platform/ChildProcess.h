@@ -50,8 +50,16 @@ public:
 
   // Waits up to `timeout` for the child to exit and reaps it. True once it is reaped.
   bool WaitForExit(std::chrono::milliseconds timeout);
-  // Sends "terminate", waits up to `grace`, then kills; reaps the child in the end.
-  void Stop(std::chrono::milliseconds grace);
+  // Sends "terminate", waits up to `grace`, then kills and waits up to KILL_WAIT for
+  // the kernel to end it. True once the child is reaped.
+  bool Stop(std::chrono::milliseconds grace);
+  // How the reaped child ended: "exit code 3", "signal 11 (Segmentation fault)"; empty
+  // while it runs or when it is not known (no child, or reaped elsewhere).
+  std::string ExitText() const;
+
+  // How long a kill may take to end the child before we stop waiting for it (a process
+  // stuck in the kernel cannot be ended at once).
+  static constexpr std::chrono::milliseconds KILL_WAIT{2000};
   // Closes both pipes and the wake handle. Only once no thread reads any more.
   void ClosePipes();
 
@@ -63,6 +71,8 @@ private:
 
   pid_t FPid = -1;
   bool FReaped = false;
+  bool FStatusKnown = false;
+  int FStatus = 0;  // the wait status of the reaped child
   int FInputFd = -1;   // write end of the child's standard input
   int FOutputFd = -1;  // read end of the child's standard output and error
   int FWakeFd = -1;    // event counter that wakes the reader
