@@ -12,7 +12,7 @@ int main() {
   // Unit start-up, in unit order: the base layer's streamable classes.
   InitializePersistentClasses();
   InitializeVectorLists();
-  if (!ParseFenPlacement(START_POSITION_FEN)) return 1;
+  if (!LoadFenPosition(START_POSITION_FEN)) return 1;
   std::printf("Brovanel 0.1\n\n");
   for (int rank = 8; rank >= 1; --rank) {
     std::printf("%d ", rank);

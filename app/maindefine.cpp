@@ -1,6 +1,7 @@
 #include "app/maindefine.h"
 
 TBitBoards BitBoards{};
+TGameRights GameRights{};
 std::string AppFolder;
 std::string EnginesFolder;
 std::string ModelsFolder;

@@ -25,6 +25,21 @@ enum : int { DARK_SIDE = 0, LIGHT_SIDE = 1 };
 // (h1 = 0, g1 = 1, ..., a1 = 7, h2 = 8, ..., a8 = 63).
 using TBitBoards = std::array<std::uint64_t, 12>;
 
+// What the placement alone does not tell and the moves need: which castles the kings
+// may still make (they lose a wing when the king or that wing's rook moves, or the
+// rook is taken), and the square a pawn passed over on the last move.
+enum : unsigned {
+  LIGHT_KING_SIDE_CASTLE = 1, LIGHT_QUEEN_SIDE_CASTLE = 2,
+  DARK_KING_SIDE_CASTLE = 4, DARK_QUEEN_SIDE_CASTLE = 8,
+  ALL_CASTLES = 15
+};
+inline constexpr int NO_SQUARE = -1;
+struct TGameRights {
+  unsigned Castling = 0;     // the castles still allowed
+  int EnPassant = NO_SQUARE;  // a square that a pawn may take en passant, or NO_SQUARE
+  bool operator==(const TGameRights&) const = default;
+};
+
 using TSquareMasks = std::array<std::uint64_t, 64>;
 
 // Entry n is the bit of square n, and its complement.
@@ -40,6 +55,8 @@ inline constexpr TSquareMasks SquareClearMask = [] {
 }();
 
 extern TBitBoards BitBoards;
+// The rights that go with BitBoards: set with the position, changed by every move.
+extern TGameRights GameRights;
 // The program's folder, without a trailing separator.
 extern std::string AppFolder;
 // AppFolder + "/res/engine"; the engine page may change it.

@@ -1,6 +1,10 @@
 #include "app/utility.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include "base/Dialogs.h"
 #include "base/Exceptions.h"
@@ -28,6 +32,87 @@ std::uint64_t Occupancy(const TBitBoards& board) {
 }
 
 bool OnBoard(int coordinate) { return coordinate >= 1 && coordinate <= 8; }
+
+bool AllOnBoard(const TBoardMove& move) {
+  return OnBoard(move.FromRow) && OnBoard(move.FromCol) && OnBoard(move.ToRow) && OnBoard(move.ToCol);
+}
+
+bool IsPawn(int code) { return code == DARK_PAWN || code == LIGHT_PAWN; }
+
+// A king going two columns along its home rank from the e-file.
+bool IsCastleMove(int mover, const TBoardMove& move) {
+  if (mover != DARK_KING && mover != LIGHT_KING) return false;
+  int homeRow = (mover & 1) == LIGHT_SIDE ? 1 : 8;
+  return move.FromRow == homeRow && move.FromCol == 4 && move.ToRow == homeRow && (move.ToCol == 2 || move.ToCol == 6);
+}
+
+// Each castle: its right, its letter in a FEN castling field, its side, and the
+// start squares of its king and rook.
+struct TCastleHome {
+  unsigned Right;
+  char Letter;
+  int Side;
+  int King;
+  int Rook;
+};
+constexpr TCastleHome CASTLE_HOMES[] = {
+    {LIGHT_KING_SIDE_CASTLE, 'K', LIGHT_SIDE, 3, 0},   // e1, h1
+    {LIGHT_QUEEN_SIDE_CASTLE, 'Q', LIGHT_SIDE, 3, 7},  // e1, a1
+    {DARK_KING_SIDE_CASTLE, 'k', DARK_SIDE, 59, 56},   // e8, h8
+    {DARK_QUEEN_SIDE_CASTLE, 'q', DARK_SIDE, 59, 63},  // e8, a8
+};
+
+// The right of a king's castling move (IsCastleMove): to the g-file the king side.
+unsigned CastleRight(int side, int toCol) {
+  for (const TCastleHome& home : CASTLE_HOMES)
+    if (home.Side == side && (home.Rook % 8 == 0) == (toCol == 2)) return home.Right;
+  return 0;
+}
+
+// The castles that a move from or onto `square` ends: the king's start square ends
+// both of its side, a corner ends the castle of its rook.
+unsigned CastlesEndedAt(int square) {
+  unsigned ended = 0;
+  for (const TCastleHome& home : CASTLE_HOMES)
+    if (square == home.King || square == home.Rook) ended |= home.Right;
+  return ended;
+}
+
+// The castles whose king and rook stand at home.
+unsigned CastlesAtHome(const TBitBoards& board) {
+  unsigned atHome = 0;
+  for (const TCastleHome& home : CASTLE_HOMES)
+    if ((board[DARK_KING + home.Side] & SquareBit[home.King]) && (board[DARK_ROOK + home.Side] & SquareBit[home.Rook]))
+      atHome |= home.Right;
+  return atHome;
+}
+
+// The castles a FEN castling field names ("KQkq", "-"); false when the text is none.
+bool CastlesOfField(std::string_view field, unsigned& castles) {
+  castles = 0;
+  if (field == "-") return true;
+  for (char letter : field) {
+    const TCastleHome* named = nullptr;
+    for (const TCastleHome& home : CASTLE_HOMES)
+      if (home.Letter == letter) named = &home;
+    if (!named) return false;
+    castles |= named->Right;
+  }
+  return !field.empty();
+}
+
+// The blank-separated fields of a text.
+std::vector<std::string_view> FieldsOf(std::string_view text) {
+  std::vector<std::string_view> fields;
+  std::size_t at = 0;
+  for (;;) {
+    at = text.find_first_not_of(" \t\r\n", at);
+    if (at == std::string_view::npos) return fields;
+    std::size_t end = std::min(text.find_first_of(" \t\r\n", at), text.size());
+    fields.push_back(text.substr(at, end - at));
+    at = end;
+  }
+}
 
 // Square of a board coordinate: 63 - ((8 - row) * 8 + (8 - column)), which is
 // 8 * (row - 1) + column - 1.
@@ -197,7 +282,7 @@ bool ParseMoveText(std::string_view text, TBoardMove& move) {
 }
 
 std::string MoveResultText(TMoveResult result, const TBoardMove& move) {
-  bool onBoard = OnBoard(move.FromRow) && OnBoard(move.FromCol) && OnBoard(move.ToRow) && OnBoard(move.ToCol);
+  bool onBoard = AllOnBoard(move);
   std::string from = onBoard ? SquareName(move.FromCol, move.FromRow) : std::string();
   std::string to = onBoard ? SquareName(move.ToCol, move.ToRow) : std::string();
   std::string name = onBoard ? from + to : std::string("(off the board)");
@@ -211,12 +296,15 @@ std::string MoveResultText(TMoveResult result, const TBoardMove& move) {
   return std::string();
 }
 
-TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int side) {
-  if (!OnBoard(move.FromRow) || !OnBoard(move.FromCol) || !OnBoard(move.ToRow) || !OnBoard(move.ToCol))
-    return TMoveResult::OffBoard;
+TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int side, TMoveEffects* effects) {
+  if (!AllOnBoard(move)) return TMoveResult::OffBoard;
   int from = SquareOf(move.FromRow, move.FromCol);
   int to = SquareOf(move.ToRow, move.ToCol);
-  if (from == to) return TMoveResult::Applied;
+  TMoveEffects done;
+  if (from == to) {
+    if (effects) *effects = done;
+    return TMoveResult::Applied;
+  }
   int mover = PieceCodeOnSquare(board, from);
   if (mover == EMPTY_SQUARE) return TMoveResult::NoPiece;
   int moverSide = mover & 1;
@@ -230,18 +318,19 @@ TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int 
   // engine moves two columns onto a piece takes it rather than sharing its square.
   if (victim != EMPTY_SQUARE) result[victim] &= SquareClearMask[to];
 
-  bool isKing = mover == DARK_KING || mover == LIGHT_KING;
-  int homeRow = moverSide == LIGHT_SIDE ? 1 : 8;
-  bool castles = isKing && move.FromRow == homeRow && move.FromCol == 4 && move.ToRow == homeRow &&
-                 (move.ToCol == 2 || move.ToCol == 6);
-  if (castles) {
+  if (IsCastleMove(mover, move)) {
     // King side: the h-file rook goes to the f-file; queen side: the a-file rook to the d-file.
     // It goes along only when it stands in its corner and the square it goes to is free.
     int rook = DARK_ROOK + moverSide;
-    int rookFrom = SquareOf(homeRow, move.ToCol == 2 ? 1 : 8);
-    int rookTo = SquareOf(homeRow, move.ToCol == 2 ? 3 : 5);
-    if ((result[rook] & SquareBit[rookFrom]) && !(Occupancy(result) & SquareBit[rookTo]))
+    int rookFromCol = move.ToCol == 2 ? 1 : 8;
+    int rookToCol = move.ToCol == 2 ? 3 : 5;
+    int rookFrom = SquareOf(move.FromRow, rookFromCol);
+    int rookTo = SquareOf(move.FromRow, rookToCol);
+    if ((result[rook] & SquareBit[rookFrom]) && !(Occupancy(result) & SquareBit[rookTo])) {
       result[rook] = (result[rook] & SquareClearMask[rookFrom]) | SquareBit[rookTo];
+      done.RookFromCol = rookFromCol;
+      done.RookToCol = rookToCol;
+    }
   }
 
   bool isPawn = mover == DARK_PAWN || mover == LIGHT_PAWN;
@@ -250,15 +339,21 @@ TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int 
     // passed stands beside its from-square, on the target's column.
     int passed = SquareOf(move.FromRow, move.ToCol);
     int enemyPawn = DARK_PAWN + (1 - moverSide);
-    result[enemyPawn] &= SquareClearMask[passed];
+    if (result[enemyPawn] & SquareBit[passed]) {
+      result[enemyPawn] &= SquareClearMask[passed];
+      done.TakenRow = move.FromRow;
+      done.TakenCol = move.ToCol;
+    }
   }
   if (isPawn && move.ToRow == (moverSide == LIGHT_SIDE ? 8 : 1)) {
     result[mover] &= SquareClearMask[to];
     // No letter, or one ParseMoveText would not take, makes a queen.
     int piece = PromotionPiece(move.Promotion);
-    result[(piece == EMPTY_SQUARE ? DARK_QUEEN : piece) + moverSide] |= SquareBit[to];
+    done.Promoted = (piece == EMPTY_SQUARE ? DARK_QUEEN : piece) + moverSide;
+    result[done.Promoted] |= SquareBit[to];
   }
   board = result;
+  if (effects) *effects = done;
   return TMoveResult::Applied;
 }
 
@@ -281,3 +376,88 @@ bool IsMate(const TBitBoards& board, int side) {
 }
 
 bool IsMate(int side) { return IsMate(BitBoards, side); }
+
+TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMove& move, int side,
+                          TMoveEffects* effects) {
+  if (!AllOnBoard(move)) return TMoveResult::OffBoard;
+  int from = SquareOf(move.FromRow, move.FromCol);
+  int to = SquareOf(move.ToRow, move.ToCol);
+  bool pawn = ((board[DARK_PAWN] | board[LIGHT_PAWN]) & SquareBit[from]) != 0;
+  TMoveResult result = ApplyMoveToBitboards(board, move, side, effects);
+  if (result != TMoveResult::Applied || from == to) return result;
+  rights.Castling &= ~(CastlesEndedAt(from) | CastlesEndedAt(to));
+  bool doubleStep = pawn && move.FromCol == move.ToCol && std::abs(move.ToRow - move.FromRow) == 2;
+  rights.EnPassant = doubleStep ? SquareOf((move.FromRow + move.ToRow) / 2, move.FromCol) : NO_SQUARE;
+  return result;
+}
+
+TGameRights RightsOfFen(std::string_view text, const TBitBoards& board) {
+  TGameRights rights;
+  std::vector<std::string_view> fields = FieldsOf(text);
+  // Placement, side to move, castling.
+  if (fields.size() < 3 || !CastlesOfField(fields[2], rights.Castling)) rights.Castling = ALL_CASTLES;
+  rights.Castling &= CastlesAtHome(board);
+  return rights;
+}
+
+bool LoadFenPosition(std::string_view text) {
+  TBitBoards board;
+  if (!ParseFenPlacement(text, board)) return false;
+  BitBoards = board;
+  GameRights = RightsOfFen(text, board);
+  return true;
+}
+
+bool IsLegalUserMove(const TBitBoards& board, const TGameRights& rights, const TBoardMove& move, int side) {
+  if (!AllOnBoard(move)) return false;
+  side = side != 0 ? LIGHT_SIDE : DARK_SIDE;
+  int from = SquareOf(move.FromRow, move.FromCol);
+  int to = SquareOf(move.ToRow, move.ToCol);
+  int mover = PieceOfSide(board, side, from);
+  if (IsCastleMove(mover, move) && !(rights.Castling & CastleRight(side, move.ToCol))) return false;
+  if (IsPawn(mover) && to == rights.EnPassant && move.FromCol != move.ToCol) {
+    int passed = SquareOf(move.FromRow, move.ToCol);
+    int enemyPawn = DARK_PAWN + (1 - side);
+    if (!(board[enemyPawn] & SquareBit[passed]) || (Occupancy(board) & SquareBit[to])) return false;
+    TBitBoards asCapture = board;
+    asCapture[enemyPawn] = (asCapture[enemyPawn] & SquareClearMask[passed]) | SquareBit[to];
+    return ControllaMossa(asCapture, side, from, to);
+  }
+  return ControllaMossa(board, side, from, to);
+}
+
+TUserMove PlayUserMove(TBitBoards& board, TGameRights& rights, const TBoardMove& move, int side) {
+  TUserMove played;
+  if (!IsLegalUserMove(board, rights, move, side)) return played;
+  TBoardMove applied = move;
+  int mover = PieceCodeOnSquare(board, SquareOf(move.FromRow, move.FromCol));
+  bool promotes = IsPawn(mover) && move.ToRow == ((mover & 1) == LIGHT_SIDE ? 8 : 1);
+  if (promotes && PromotionPiece(applied.Promotion) == EMPTY_SQUARE) applied.Promotion = 'q';
+  if (!promotes) applied.Promotion = 0;
+  if (ApplyGameMove(board, rights, applied, side, &played.Effects) != TMoveResult::Applied) return played;
+  played.Legal = true;
+  played.Text = MoveToText(move.FromRow, move.FromCol, move.ToCol, move.ToRow);
+  // Engines take a promotion with its piece only; our position made that piece.
+  if (promotes) played.Text += static_cast<char>(std::tolower(static_cast<unsigned char>(applied.Promotion)));
+  return played;
+}
+
+TUserMove PlayUserMove(int fromRow, int fromCol, int toRow, int toCol, int side) {
+  return PlayUserMove(BitBoards, GameRights, TBoardMove{fromRow, fromCol, toRow, toCol, 0}, side);
+}
+
+bool IsMate(const TBitBoards& board, const TGameRights& rights, int side) {
+  if (!IsMate(board, side)) return false;
+  if (rights.EnPassant == NO_SQUARE) return true;
+  side = side != 0 ? LIGHT_SIDE : DARK_SIDE;
+  int row = rights.EnPassant / 8 + 1;
+  int column = rights.EnPassant % 8 + 1;
+  int fromRow = side == LIGHT_SIDE ? row - 1 : row + 1;
+  for (int fromCol : {column - 1, column + 1}) {
+    TBoardMove capture{fromRow, fromCol, row, column, 0};
+    if (OnBoard(fromRow) && OnBoard(fromCol) && PieceOfSide(board, side, SquareOf(fromRow, fromCol)) == DARK_PAWN + side &&
+        IsLegalUserMove(board, rights, capture, side))
+      return false;
+  }
+  return true;
+}

@@ -80,18 +80,68 @@ enum class TMoveResult { Applied, OffBoard, NoPiece, WrongSide, OwnPiece };
 // The text that reports a refusal, e.g. "Illegal move e2e4: no piece on e2".
 std::string MoveResultText(TMoveResult result, const TBoardMove& move);
 
+// What a move did besides moving its piece, in board coordinates; 0 where nothing
+// happened. The board window moves the models by it.
+struct TMoveEffects {
+  int RookFromCol = 0;  // a castle: the rook's columns on the king's row
+  int RookToCol = 0;
+  int TakenRow = 0;  // en passant: the square of the pawn taken
+  int TakenCol = 0;
+  int Promoted = EMPTY_SQUARE;  // the code of the piece a pawn became
+  bool operator==(const TMoveEffects&) const = default;
+};
+
 // Applies a move that has been accepted: the mover leaves its square and the piece on
 // the target leaves the board. A king going two columns from its start square castles
 // and takes the corner rook along when that rook is there and the square it goes to is
 // free; a pawn reaching the last rank is promoted; a pawn moving diagonally onto an
 // empty square takes the pawn it passed (en passant). A move onto its own square
-// changes nothing.
+// changes nothing. `effects`, when given, says what happened besides.
 // Refuses, changing nothing, squares outside 1-8, an empty from-square, a mover not
 // of `side` (unless ANY_SIDE) and a capture of one's own piece.
-TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int side = ANY_SIDE);
+TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int side = ANY_SIDE,
+                                 TMoveEffects* effects = nullptr);
 
 // The same on the shared position; a refusal is reported as a message.
 bool ApplyMoveToBitboards(int fromRow, int fromCol, int toRow, int toCol);
+
+// ApplyMoveToBitboards, and `rights` follow the move: a king that moves loses both
+// castles, a rook that moves or is taken loses its own, and a pawn's double step leaves
+// the square it passed over for en passant (any other move clears it). The engine's
+// moves come this way.
+TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMove& move, int side,
+                          TMoveEffects* effects = nullptr);
+
+// The rights of a position given as FEN text: its castling field when the text has one
+// ("KQkq", "Qk", "-"), else every castle whose king and rook stand at home on `board`.
+// Either way a castle whose king or rook is not at home is dropped. No en passant.
+TGameRights RightsOfFen(std::string_view text, const TBitBoards& board);
+
+// Sets the shared position from FEN text, as New Match and a loaded position do: its
+// placement into BitBoards, its rights into GameRights. A bad placement is reported
+// (ParseFenPlacement) and changes nothing.
+bool LoadFenPosition(std::string_view text);
+
+// Whether `side` may make `move`: the rules library's verdict, which knows neither
+// castling rights nor the last move, with a castle allowed only while its right holds,
+// and a pawn's diagonal step onto the en passant square judged as the same capture on a
+// copy where the passed pawn stands on that square (the position after it is the same).
+bool IsLegalUserMove(const TBitBoards& board, const TGameRights& rights, const TBoardMove& move, int side);
+
+// What the user's move did.
+struct TUserMove {
+  bool Legal = false;
+  std::string Text;  // the move for the engine: "e2e4", "e1g1", "e5d6", "a7a8q"
+  TMoveEffects Effects;
+};
+
+// The user asks to move `side`'s piece from one square to another: the board window's
+// entry point for a drop. A legal move (IsLegalUserMove) is applied with its rights
+// (ApplyGameMove); a pawn reaching the last rank becomes the piece `move` names, or a
+// queen. An illegal one changes nothing.
+TUserMove PlayUserMove(TBitBoards& board, TGameRights& rights, const TBoardMove& move, int side);
+// The same on the shared position and rights.
+TUserMove PlayUserMove(int fromRow, int fromCol, int toRow, int toCol, int side);
 
 // The move-rules library on a position: `side` nonzero is light. ControllaMossa
 // is true when from -> to (squares 0-63) is a legal move of side; IsMate is true
@@ -101,3 +151,6 @@ bool ControllaMossa(const TBitBoards& board, int side, int from, int to);
 bool ControllaMossa(int side, int from, int to);
 bool IsMate(const TBitBoards& board, int side);
 bool IsMate(int side);
+// The same with en passant, which the library does not see: a side whose one move
+// left takes en passant is not mate.
+bool IsMate(const TBitBoards& board, const TGameRights& rights, int side);

@@ -338,3 +338,96 @@ TEST(ApplyMove, SharedPositionFormReportsRefusals) {
   ASSERT_EQ(dialogs.Messages.size(), 1u);
   EXPECT_EQ(dialogs.Messages[0], "Illegal move e3e5: no piece on e3");
 }
+
+// --- The user's move -----------------------------------------------------
+
+// The user's move after the moves before it (either side's, applied as the engine's
+// are), on a position with the rights its FEN text gives.
+struct TUserMoveCase {
+  const char* Fen;
+  std::vector<const char*> Before;
+  const char* Move;
+  int Side;
+  const char* Text;   // what goes to the engine; nullptr: refused, nothing changes
+  const char* After;  // the placement after it
+};
+
+const TUserMoveCase USER_MOVE_CASES[] = {
+    {START_POSITION_FEN, {}, "e2e4", LIGHT_SIDE, "e2e4", "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/"},
+    // Castling while the rights hold, from the FEN field or, without one, from where
+    // kings and rooks stand.
+    {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", {}, "e1g1", LIGHT_SIDE, "e1g1", "r3k2r/8/8/8/8/8/8/R4RK1/"},
+    {"r3k2r/8/8/8/8/8/8/R3K2R/", {}, "e8c8", DARK_SIDE, "e8c8", "2kr3r/8/8/8/8/8/8/R3K2R/"},
+    {"r3k2r/8/8/8/8/8/8/R3K2R w Kq - 0 1", {}, "e1c1", LIGHT_SIDE, nullptr, nullptr},
+    {"r3k2r/8/8/8/8/8/8/R3K2R w Kq - 0 1", {}, "e8c8", DARK_SIDE, "e8c8", "2kr3r/8/8/8/8/8/8/R3K2R/"},
+    {"r3k2r/8/8/8/8/8/8/R3K2R w - - 0 1", {}, "e1g1", LIGHT_SIDE, nullptr, nullptr},
+    // ... lost when the king or the rook moves and comes back, or the rook is taken.
+    {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", {"e1f1", "e8f8", "f1e1", "f8e8"}, "e1g1", LIGHT_SIDE, nullptr, nullptr},
+    {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", {"h1h2", "a8a7", "h2h1", "a7a8"}, "e1g1", LIGHT_SIDE, nullptr, nullptr},
+    {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", {"h1h2", "a8a7", "h2h1", "a7a8"}, "e1c1", LIGHT_SIDE, "e1c1",
+     "r3k2r/8/8/8/8/8/8/2KR3R/"},
+    {"r3k2r/8/8/8/8/8/6B1/R3K2R w KQkq - 0 1", {"g2a8"}, "e8c8", DARK_SIDE, nullptr, nullptr},
+    // The library's own verdict still holds: no castle out of check.
+    {"r3k2r/8/8/8/8/8/4r3/R3K2R w KQkq - 0 1", {}, "e1g1", LIGHT_SIDE, nullptr, nullptr},
+    // En passant on the square the last move passed over, taking the passed pawn.
+    {"4k3/3p4/8/4P3/8/8/8/4K3 w - - 0 1", {"d7d5"}, "e5d6", LIGHT_SIDE, "e5d6", "4k3/8/3P4/8/8/8/8/4K3/"},
+    {"4k3/8/8/8/3p4/8/4P3/4K3 w - - 0 1", {"e2e4"}, "d4e3", DARK_SIDE, "d4e3", "4k3/8/8/8/8/4p3/8/4K3/"},
+    {"4k3/3p4/8/4P3/8/8/8/4K3 w - - 0 1", {"d7d5", "e1d1", "e8d8"}, "e5d6", LIGHT_SIDE, nullptr, nullptr},
+    {"4k3/8/3p4/4P3/8/8/8/4K3 w - - 0 1", {"d6d5"}, "e5d6", LIGHT_SIDE, nullptr, nullptr},
+    // ... and judged with the king's safety: here it would open the rank to the rook.
+    {"4k3/2p5/8/KP5r/8/8/8/8 w - - 0 1", {"c7c5"}, "b5c6", LIGHT_SIDE, nullptr, nullptr},
+    // A pawn on the last rank becomes a queen, and the engine is told so.
+    {"1r2k3/P7/8/8/8/8/8/4K3 w - - 0 1", {}, "a7a8", LIGHT_SIDE, "a7a8q", "Qr2k3/8/8/8/8/8/8/4K3/"},
+    {"4k3/8/8/8/8/8/1p6/4K3 w - - 0 1", {}, "b2b1", DARK_SIDE, "b2b1q", "4k3/8/8/8/8/8/8/1q2K3/"},
+};
+
+TEST(UserMove, CastlesWithRightsEnPassantAndPromotionAsTheEnginesSeeThem) {
+  TRecordingDialogs dialogs;
+  for (const TUserMoveCase& c : USER_MOVE_CASES) {
+    std::string name = std::string(c.Fen) + " then " + c.Move;
+    TBitBoards board = Parse(c.Fen);
+    TGameRights rights = RightsOfFen(c.Fen, board);
+    for (const char* before : c.Before)
+      ASSERT_EQ(ApplyGameMove(board, rights, Move(before), ANY_SIDE), TMoveResult::Applied) << name << before;
+    const TBitBoards position = board;
+    const TGameRights positionRights = rights;
+    TBoardMove move = Move(c.Move);
+    EXPECT_EQ(IsLegalUserMove(board, rights, move, c.Side), c.Text != nullptr) << name;
+    TUserMove played = PlayUserMove(board, rights, move, c.Side);
+    EXPECT_EQ(played.Legal, c.Text != nullptr) << name;
+    EXPECT_EQ(played.Text, c.Text ? c.Text : "") << name;
+    if (c.Text) {
+      EXPECT_EQ(FenPlacementText(board), c.After) << name;
+    } else {
+      EXPECT_EQ(board, position) << name;
+      EXPECT_EQ(rights, positionRights) << name;
+    }
+  }
+  EXPECT_TRUE(dialogs.Messages.empty());
+}
+
+TEST(UserMove, TellsTheBoardWindowWhatMovedBesides) {
+  const std::pair<const char*, TMoveEffects> cases[] = {
+      {"e1c1", {8, 5, 0, 0, EMPTY_SQUARE}},  // the a-file rook to the d-file
+      {"e5d6", {0, 0, 5, 5, EMPTY_SQUARE}},  // the pawn on d5 taken
+      {"a7b8", {0, 0, 0, 0, LIGHT_QUEEN}},
+  };
+  for (const auto& [text, effects] : cases) {
+    ASSERT_TRUE(LoadFenPosition("1r2k3/P2p4/8/4P3/8/8/8/R3K3 b Q - 0 1"));
+    ApplyGameMove(BitBoards, GameRights, Move("d7d5"), DARK_SIDE);
+    TBoardMove move = Move(text);
+    TUserMove played = PlayUserMove(move.FromRow, move.FromCol, move.ToRow, move.ToCol, LIGHT_SIDE);
+    EXPECT_TRUE(played.Legal && played.Effects == effects) << text;
+  }
+}
+
+// The library does not see en passant: a side whose one move takes en passant is not mate.
+TEST(UserMove, OnlyMoveEnPassantIsNoMate) {
+  TBitBoards board = Parse("7k/5K2/6P1/8/3p4/3P4/4P3/8/");
+  TGameRights rights;
+  ASSERT_EQ(ApplyGameMove(board, rights, Move("e2e4"), LIGHT_SIDE), TMoveResult::Applied);
+  EXPECT_TRUE(IsMate(board, DARK_SIDE));
+  EXPECT_FALSE(IsMate(board, rights, DARK_SIDE));
+  rights.EnPassant = NO_SQUARE;
+  EXPECT_TRUE(IsMate(board, rights, DARK_SIDE));
+}
