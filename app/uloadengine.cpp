@@ -2,11 +2,22 @@
 
 #include <exception>
 #include <thread>
+#include <vector>
 
 #include "app/maindefine.h"
 #include "base/Dialogs.h"
 #include "base/Exceptions.h"
 #include "base/Strings.h"
+
+namespace {
+
+// "The engine has ended: exit code 1", or without the how when it is not known.
+std::string EngineEndedText(const std::string& how) {
+  std::string text = ENGINE_ENDED_TEXT;
+  return how.empty() ? text.substr(0, text.find(':')) : text + how;
+}
+
+}  // namespace
 
 std::unique_ptr<tloadengine> tloadengine::Create(const std::string& path, const std::string& parameters,
                                                  TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch,
@@ -63,10 +74,13 @@ std::size_t tloadengine::SendCommand(std::string_view text) {
 }
 
 void tloadengine::SendStartupCommands(bool enginePlaysLight) {
-  for (const char* command : {"xboard", "new", "random", "post", "hard"}) SendCommand(command);
-  if (enginePlaysLight) {
-    SendCommand("white");
-    SendCommand("go");
+  std::vector<const char*> commands = {"xboard", "new", "random", "post", "hard"};
+  if (enginePlaysLight) commands.insert(commands.end(), {"white", "go"});
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    // Each on its own read: an engine that is still starting may drop all but the
+    // first line of a read.
+    if (i > 0) std::this_thread::sleep_for(FDelays.LineGap);
+    SendCommand(commands[i]);
   }
 }
 
@@ -80,16 +94,22 @@ bool tloadengine::Quit() {
 }
 
 void tloadengine::HandleChunk(const TEngineChunk& chunk) {
+  std::string endedText;
   if (chunk.Ended) {
     FOutputEnded = true;
-    // An engine whose output has ended is of no more use: it is stopped, if it has not
-    // ended already, and reaped rather than left a zombie until it is unloaded.
-    FProcess.Stop(FDelays.TerminateWait);
+    // An engine whose output has ended is of no more use: it is reaped rather than left
+    // a zombie until it is unloaded, and stopped if it goes on running.
+    bool exited = FProcess.WaitForExit(FDelays.QuitWait);
+    if (!exited) FProcess.Stop(FDelays.TerminateWait);
+    // Unless we quit it, the user learns that it ended and how.
+    if (!FQuit) endedText = exited ? EngineEndedText(FProcess.ExitText()) : ENGINE_STOPPED_TEXT;
   }
   // Last, and without touching this object afterwards: a message box may run a nested
   // event loop in which the engine object is freed.
+  TEngineBoard* board = FBoard;
   try {
-    HandleEngineChunk(chunk, FEngineSide, FBoard);
+    HandleEngineChunk(chunk, FEngineSide, board);
+    if (!endedText.empty()) ReportEngineEnded(endedText, board);
   } catch (const std::exception& error) {
     Dialogs().ShowMessage(error.what());
   }

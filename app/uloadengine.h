@@ -13,10 +13,12 @@
 #include "platform/ChildProcess.h"
 
 // The waits around an engine's start and end. Some engines lose what arrives while
-// they start up, hence the long wait before the opening commands.
+// they start up, hence the long wait before the opening commands; some still handle
+// only the first line of each read for a while after, hence the pause between them.
 struct TEngineDelays {
   std::chrono::milliseconds StartWait{200};       // after the start, before the reader
   std::chrono::milliseconds HandshakeWait{3000};  // before the opening commands
+  std::chrono::milliseconds LineGap{100};         // between two opening commands
   std::chrono::milliseconds QuitWait{1000};       // after "quit", before terminating
   std::chrono::milliseconds TerminateWait{500};   // after terminating, before killing
   std::chrono::milliseconds WriteTimeout{5000};   // for an engine that stops reading
@@ -24,12 +26,17 @@ struct TEngineDelays {
 
 // The message of a failed write to the engine.
 inline constexpr char ENGINE_WRITE_ERROR_TEXT[] = "error 2";
+// The message of an engine that ended by itself, before how it ended ("exit code 1").
+inline constexpr char ENGINE_ENDED_TEXT[] = "The engine has ended: ";
+// The message of an engine that closed its output but went on running.
+inline constexpr char ENGINE_STOPPED_TEXT[] = "The engine closed its output and was stopped";
 
 class tloadengine {
 public:
   // Starts the engine `path` with `parameters` (split at blanks, no shell) in the
   // engine's own folder, waits, starts the reader, waits, and sends the opening
-  // commands. `board` gets the echo of sent lines and the engine's moves (may be
+  // commands one at a time. When the engine's output ends without Quit, the user is
+  // told how the engine ended and the board is unlocked. `board` gets the echo of sent lines and the engine's moves (may be
   // null, not owned); `dispatch` runs the reader's findings on the main thread.
   // A program that cannot be started is reported and gives null. Blocks the calling
   // thread for the start-up waits.
@@ -49,8 +56,8 @@ public:
   std::size_t SendCommand(std::string_view text);
 
   // Sends "quit", waits for the engine to end, terminates and then kills it if it
-  // does not, and reaps it. Afterwards the engine is gone. True when the engine ended
-  // on its own (false also for a second call).
+  // does not, and reaps it, each step waiting a bounded time. Afterwards the engine
+  // is gone. True when the engine ended on its own (false also for a second call).
   bool Quit();
 
   // False once the engine's output has ended, it was quit, or Disconnect was called;

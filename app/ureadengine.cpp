@@ -5,6 +5,7 @@
 #include "app/maindefine.h"
 #include "app/utility.h"
 #include "base/Dialogs.h"
+#include "base/Strings.h"
 #include "platform/ChildProcess.h"
 
 namespace {
@@ -24,38 +25,63 @@ std::string_view WordAt(std::string_view line, std::size_t start) {
 bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Letter, digit, letter, digit and maybe a promotion letter: what an engine means as
-// a move, whether or not its squares exist. Anything else after "move " is chatter.
+bool IsCastleWord(std::string_view word) {
+  return word == "O-O" || word == "O-O-O" || word == "0-0" || word == "0-0-0";
+}
+
+// Letter, digit, letter, digit and maybe a promotion letter, or a castle: what an engine
+// means as a move, whether or not its squares exist. Anything else after "move " is
+// chatter.
 bool ShapedLikeMove(std::string_view word) {
+  if (IsCastleWord(word)) return true;
   if (word.size() != 4 && word.size() != 5) return false;
   if (!IsLower(word[0]) || !IsDigit(word[1]) || !IsLower(word[2]) || !IsDigit(word[3])) return false;
   return word.size() == 4 || IsLower(word[4]);
 }
 
+bool StartsWith(std::string_view text, std::string_view start) { return text.substr(0, start.size()) == start; }
+
+// Where the move word of a line starts: after "move " at the start of the line, or
+// after a move number and ". ... " there. npos for any other line, such as a comment,
+// a message to the user or a thinking line whose variation holds ". ... ".
+std::size_t MoveWordStart(std::string_view line) {
+  if (StartsWith(line, "move ")) return 5;
+  std::size_t digits = 0;
+  while (digits < line.size() && IsDigit(line[digits])) ++digits;
+  if (digits > 0 && StartsWith(line.substr(digits), ". ... ")) return digits + 6;
+  return std::string_view::npos;
+}
+
+// A result ("1-0 {White mates}", "1/2-1/2 {Stalemate}") or a resignation.
+bool IsResultLine(std::string_view line) {
+  for (std::string_view start : {"1-0", "0-1", "1/2-1/2", "resign"})
+    if (StartsWith(line, start)) return true;
+  return false;
+}
+
 void ApplyEngineMove(const std::string& text, int engineSide, TEngineBoard* board) {
   TBoardMove move;
-  if (!ParseMoveText(text, move) || ApplyMoveToBitboards(BitBoards, move, engineSide) != TMoveResult::Applied) {
+  if (!EngineMoveOfText(text, engineSide, move) ||
+      ApplyGameMove(BitBoards, GameRights, move, engineSide) != TMoveResult::Applied) {
     Dialogs().ShowMessage(ILLEGAL_ENGINE_MOVE_TEXT);
     return;
   }
   if (board) board->StartEngineMoveAnimation(move.FromCol, move.FromRow, move.ToCol, move.ToRow);
   // The user's side is to move now.
-  if (IsMate(BitBoards, 1 - engineSide)) Dialogs().ShowMessage(USER_MATED_TEXT);
+  if (IsMate(BitBoards, GameRights, 1 - engineSide)) Dialogs().ShowMessage(USER_MATED_TEXT);
 }
 
 }  // namespace
 
 TEngineLine ParseEngineLine(std::string_view line) {
   TEngineLine found;
-  found.Mates = Contains(line, "mates}");
-  found.Illegal = Contains(line, "Illegal");
+  found.Mates = Contains(LowerCase(line), "mates}");
+  found.Illegal = Contains(line, "Illegal") || Contains(line, "Invalid move");
+  std::size_t first = line.find_first_not_of(" \t");
+  if (first != std::string_view::npos && IsResultLine(line.substr(first)))
+    found.Result = std::string(line.substr(first, line.find_last_not_of(" \t") + 1 - first));
   if (found.Illegal || Contains(line, "My move is")) return found;
-  std::size_t start = line.find("move ");
-  if (start != std::string_view::npos) {
-    start += 5;
-  } else if ((start = line.find(". ... ")) != std::string_view::npos) {
-    start += 6;
-  }
+  std::size_t start = MoveWordStart(line);
   if (start == std::string_view::npos) return found;
   std::string_view word = WordAt(line, start);
   if (ShapedLikeMove(word)) {
@@ -63,6 +89,14 @@ TEngineLine ParseEngineLine(std::string_view line) {
     found.MoveText = std::string(word);
   }
   return found;
+}
+
+bool EngineMoveOfText(std::string_view text, int engineSide, TBoardMove& move) {
+  if (!IsCastleWord(text)) return ParseMoveText(text, move);
+  // The king goes from the e-file to the g-file (king side) or the c-file (queen side).
+  int row = engineSide == LIGHT_SIDE ? 1 : 8;
+  move = TBoardMove{row, 4, row, text.size() == 3 ? 2 : 6, 0};
+  return true;
 }
 
 void TLineSplitter::Add(std::string_view bytes, std::vector<std::string>& lines) {
@@ -107,8 +141,15 @@ void HandleEngineChunk(const TEngineChunk& chunk, int engineSide, TEngineBoard* 
     if (line.HasMove) ApplyEngineMove(line.MoveText, engineSide, board);
     if (line.Mates) Dialogs().ShowMessage(ENGINE_MATES_TEXT);
     if (line.Illegal) Dialogs().ShowMessage(ILLEGAL_ENGINE_MOVE_TEXT);
+    if (board && !line.Result.empty()) board->ShowEngineStatus(line.Result);
   }
   if (board && !chunk.Text.empty()) board->AppendEngineOutput(chunk.Text);
+}
+
+void ReportEngineEnded(const std::string& text, TEngineBoard* board) {
+  EngineThinking = false;
+  if (board) board->ShowEngineStatus(text);
+  Dialogs().ShowMessage(text);
 }
 
 tsreadengine::tsreadengine(TChildProcess& process, TDispatcher dispatch, TChunkHandler onChunk,

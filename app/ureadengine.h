@@ -13,6 +13,7 @@
 #include <vector>
 
 class TChildProcess;
+struct TBoardMove;
 
 // Runs a piece of work on the main thread, later (the program posts it to the Qt
 // event loop; tests to a queue they run by hand). Called from the reader thread.
@@ -30,6 +31,9 @@ public:
   virtual void AppendEngineOutput(const std::string& text) = 0;
   // A line sent to the engine, without its line feed, for the sent-text log.
   virtual void AppendSentCommand(const std::string& text) = 0;
+  // Puts `text` on the main window's status line in place of "Thinking...": the
+  // engine's result or resignation in its own words, or how the engine ended.
+  virtual void ShowEngineStatus(const std::string& text) = 0;
 };
 
 // The messages the reader shows.
@@ -39,22 +43,33 @@ inline constexpr char ILLEGAL_ENGINE_MOVE_TEXT[] = "Illegal move from host engin
 
 // What one line of the engine's output says.
 struct TEngineLine {
-  // A word in the place of a move: after "move " ("move e7e5") or after ". ... "
-  // ("1. ... e7e5"), shaped like a coordinate move; not yet checked against the board.
+  // The word after "move " at the start of the line ("move e7e5") or after a move
+  // number and ". ... " there ("1. ... e7e5"), shaped like a coordinate move ("e7e5",
+  // "e7e8q") or a castle ("O-O", "O-O-O", "0-0", "0-0-0"); not yet checked against the
+  // board.
   bool HasMove = false;
   std::string MoveText;
-  // "mates}", as in the result line "0-1 {Black mates}".
+  // "mates}" in any letter case, as in the result lines "0-1 {Black mates}" and
+  // "1-0 {White Mates}".
   bool Mates = false;
-  // "Illegal": the engine refused the last move we sent.
+  // "Illegal" or "Invalid move": the engine refused the last move we sent.
   bool Illegal = false;
+  // The whole line when it is a result ("1-0 ...", "0-1 ...", "1/2-1/2 ...") or a
+  // resignation ("resign"), else empty.
+  std::string Result;
 
-  bool SaysAnything() const { return HasMove || Mates || Illegal; }
+  bool SaysAnything() const { return HasMove || Mates || Illegal || !Result.empty(); }
 };
 
-// Reads one line (without its line end). A line holding "My move is" or "Illegal"
+// Reads one line (without its line end). A line holding "My move is" or a refusal
 // never yields a move: the first repeats a move in the engine's other notation, the
-// second quotes the move it refused.
+// second quotes the move it refused. Comment lines ("# best move e2e4") and messages
+// ("telluser I would remove e2e4") yield none either: a move starts its line.
 TEngineLine ParseEngineLine(std::string_view line);
+
+// The move an engine playing `engineSide` means by a move word of ParseEngineLine:
+// a castle word is its king's move of two columns. False for a word that names none.
+bool EngineMoveOfText(std::string_view text, int engineSide, TBoardMove& move);
 
 // Cuts a stream of output into whole lines, however the reads split it.
 class TLineSplitter {
@@ -88,10 +103,15 @@ TEngineChunk MakeEngineChunk(TLineSplitter& splitter, std::string_view bytes, bo
 
 // Main thread: acts on one chunk. An engine move is checked (squares a1-h8, a piece of
 // `engineSide` on its from-square, no capture of its own piece) and applied to
-// `BitBoards`, then `board` animates it and the user's side is tested for mate; a bad
-// move is reported and changes nothing. "mates}" and "Illegal" are reported; last the
-// text goes to the log. `board` may be null.
+// `BitBoards` and `GameRights`, then `board` animates it and the user's side is tested
+// for mate; a bad move is reported and changes nothing. "mates}" and refusals are
+// reported, a result goes to the status line; last the text goes to the log. `board`
+// may be null.
 void HandleEngineChunk(const TEngineChunk& chunk, int engineSide, TEngineBoard* board);
+
+// Main thread: the engine has ended, as `text` says. The board is unlocked, and the
+// text goes to the status line and to the user. `board` may be null.
+void ReportEngineEnded(const std::string& text, TEngineBoard* board);
 
 // The reader thread of one engine.
 class tsreadengine {

@@ -65,8 +65,10 @@ public:
   }
   void AppendEngineOutput(const std::string& text) override { Received += text; }
   void AppendSentCommand(const std::string& text) override { Sent.push_back(text); }
+  void ShowEngineStatus(const std::string& text) override { Status.push_back(text); }
 
   std::vector<TAnimation> Animations;
   std::string Received;
   std::vector<std::string> Sent;
+  std::vector<std::string> Status;
 };

@@ -1,7 +1,8 @@
 // A stand-in chess engine for the engine tests, driven by a script:
 //   fake_engine SCRIPT LOG [more arguments...]
 // It writes its working folder and its arguments to LOG.info, every byte it receives
-// to LOG, and runs the script's commands one a line:
+// to LOG, the same to LOG.reads with a "|" after each read, and runs the script's
+// commands one a line:
 //   say TEXT       writes TEXT and a line feed in one write
 //   write TEXT     writes TEXT in one write; \n \r \t \\ are escapes
 //   repeat N C     writes a line of N times the character C
@@ -10,6 +11,7 @@
 //   ignoreterm     ignores the terminate signal from now on
 //   hang           sleeps for good without reading
 //   exit CODE      ends at once
+//   crash          ends by a segmentation fault (without a core file)
 // At the end of the script it reads until "quit" or the end of its input.
 
 #include <csignal>
@@ -19,11 +21,13 @@
 #include <iostream>
 #include <string>
 #include <thread>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
 
 std::ofstream ReceivedLog;
+std::ofstream ReadsLog;
 std::string Pending;
 
 void WriteAll(const std::string& text) {
@@ -62,6 +66,8 @@ bool ReadLine(std::string& line) {
     if (n <= 0) return false;
     ReceivedLog.write(buffer, n);
     ReceivedLog.flush();
+    ReadsLog.write(buffer, n) << '|';
+    ReadsLog.flush();
     Pending.append(buffer, static_cast<std::size_t>(n));
   }
 }
@@ -74,6 +80,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   ReceivedLog.open(argv[2], std::ios::binary);
+  ReadsLog.open(std::string(argv[2]) + ".reads", std::ios::binary);
   {
     std::ofstream info(std::string(argv[2]) + ".info");
     char folder[4096];
@@ -105,6 +112,11 @@ int main(int argc, char** argv) {
       for (;;) ::pause();
     } else if (verb == "exit") {
       return std::stoi(rest);
+    } else if (verb == "crash") {
+      rlimit noCore{0, 0};
+      ::setrlimit(RLIMIT_CORE, &noCore);
+      std::signal(SIGSEGV, SIG_DFL);
+      std::raise(SIGSEGV);
     }
   }
   while (ReadLine(line) && line != "quit") {

@@ -22,6 +22,7 @@ TEngineDelays FastDelays() {
   TEngineDelays delays;
   delays.StartWait = 0ms;
   delays.HandshakeWait = 0ms;
+  delays.LineGap = 0ms;
   delays.QuitWait = 1000ms;
   delays.TerminateWait = 200ms;
   delays.WriteTimeout = 500ms;
@@ -59,11 +60,12 @@ protected:
   }
 
   // Starts the fake engine on `script`, with the user on the light side unless told.
-  void Start(const std::string& script, bool enginePlaysLight = false, const std::string& extra = "") {
+  void Start(const std::string& script, bool enginePlaysLight = false, const std::string& extra = "",
+             const TEngineDelays& delays = FastDelays()) {
     std::ofstream(Folder / "script") << script;
     std::string parameters = "\"" + (Folder / "script").string() + "\" \"" + Log().string() + "\" " + extra;
     Engine = tloadengine::Create((Folder / "fake engine").string(), parameters, &Board, enginePlaysLight,
-                                 Queue.Dispatcher(), FastDelays());
+                                 Queue.Dispatcher(), delays);
     ASSERT_TRUE(Engine);
   }
 
@@ -101,6 +103,19 @@ TEST_F(FakeEngine, HandshakeBytesForEitherSideInItsOwnFolderWithItsParameters) {
   std::string info = ReadFile(Folder / "received.info");
   EXPECT_NE(info.find("cwd " + fs::canonical(Folder).string() + "\n"), std::string::npos) << info;
   EXPECT_NE(info.find("arg -depth\narg 3\narg my book.bin\n"), std::string::npos) << info;
+}
+
+// An engine that is still starting may handle only the first line of each read.
+TEST_F(FakeEngine, OpeningCommandsArriveEachInARead) {
+  TEngineDelays delays = FastDelays();
+  delays.LineGap = 50ms;
+  Start("", true, "", delays);
+  EXPECT_TRUE(Engine->Quit());
+  std::string reads = ReadFile(Folder / "received.reads");
+  EXPECT_EQ(reads.rfind("xboard\n|new\n|random\n|post\n|hard\n|white\n|go\n", 0), 0u) << reads;
+  // An engine that we quit ends without news.
+  Queue.RunUntil([] { return false; }, 300ms);
+  EXPECT_TRUE(Recorded.Messages.empty());
 }
 
 TEST_F(FakeEngine, LinesOfAnyLengthAreWrittenWhole) {
@@ -149,6 +164,24 @@ TEST_F(FakeEngine, GarbageAndAMegabyteLineDoNotHideTheNextMove) {
   EXPECT_EQ(Board.Animations[0], (TAnimation{4, 7, 4, 5}));
   ASSERT_TRUE(Queue.RunUntil([this] { return Board.Received.size() >= 1048577u + 10u; }));
   EXPECT_TRUE(Recorded.Messages.empty());
+}
+
+TEST_F(FakeEngine, EngineThatEndsIsReportedWithHowItEndedAndUnlocksTheBoard) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"exit 3", "The engine has ended: exit code 3"},
+      {"crash", "The engine has ended: signal 11 (Segmentation fault)"},
+  };
+  for (const auto& [ending, text] : cases) {
+    Recorded.Messages.clear();
+    Board.Status.clear();
+    Start(std::string("expect e2e4\nsay thinking\n") + ending + "\n");
+    EngineThinking = true;
+    Engine->SendCommand("e2e4");
+    ASSERT_TRUE(Queue.RunUntil([this] { return !Recorded.Messages.empty(); })) << ending;
+    EXPECT_EQ(Recorded.Messages, std::vector<std::string>{text});
+    EXPECT_EQ(Board.Status, std::vector<std::string>{text});
+    EXPECT_FALSE(EngineThinking) << ending;
+  }
 }
 
 TEST_F(FakeEngine, EngineThatExitsMidGameIsReapedAndWritesToItFail) {

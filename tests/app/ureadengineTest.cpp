@@ -13,6 +13,7 @@ struct TLineCase {
   const char* Move;  // nullptr: no move
   bool Mates;
   bool Illegal;
+  const char* Result = nullptr;  // nullptr: none
 };
 
 const TLineCase LINE_CASES[] = {
@@ -22,12 +23,29 @@ const TLineCase LINE_CASES[] = {
     {"12. ... g8f6", "g8f6", false, false},
     {"move e7e8q", "e7e8q", false, false},
     {"move e9e5", "e9e5", false, false},  // shaped like a move: checked on the board
+    {"move O-O", "O-O", false, false},
+    {"move O-O-O", "O-O-O", false, false},
+    {"move 0-0", "0-0", false, false},
+    {"move 0-0-0", "0-0-0", false, false},
+    {"7. ... O-O", "O-O", false, false},
+    {"move O-O-O-O", nullptr, false, false},
     {"My move is : e7e5", nullptr, false, false},
     {"My move is : move e7e5", nullptr, false, false},
     {"1. e2e4", nullptr, false, false},
+    {"# best move e2e4", nullptr, false, false},
+    {"telluser I would remove e2e4", nullptr, false, false},
+    {" move e7e5", nullptr, false, false},
+    {"9 110 84 1227489 2. ... e7e5 3. d2d4", nullptr, false, false},
+    {"2 99999 0 97 1. ... O-O-O#", nullptr, false, false},
     {"Illegal move: e2e5", nullptr, false, true},
     {"Illegal move (no piece): move e2e5", nullptr, false, true},
-    {"0-1 {Black mates}", nullptr, true, false},
+    {"Invalid move: e1g1", nullptr, false, true},
+    {"0-1 {Black mates}", nullptr, true, false, "0-1 {Black mates}"},
+    {"1-0 {White Mates}", nullptr, true, false, "1-0 {White Mates}"},
+    {"1/2-1/2 {Stalemate}", nullptr, false, false, "1/2-1/2 {Stalemate}"},
+    {"0-1 {Black resigns}", nullptr, false, false, "0-1 {Black resigns}"},
+    {"1-0 {White wins on time}", nullptr, false, false, "1-0 {White wins on time}"},
+    {"resign", nullptr, false, false, "resign"},
     {"move e7e5 1-0 {White mates}", "e7e5", true, false},
     {"move", nullptr, false, false},
     {"move e7", nullptr, false, false},
@@ -38,13 +56,14 @@ const TLineCase LINE_CASES[] = {
     {"", nullptr, false, false},
 };
 
-TEST(EngineLine, FindsMovesAndMessages) {
+TEST(EngineLine, FindsMovesMessagesAndResults) {
   for (const TLineCase& c : LINE_CASES) {
     TEngineLine found = ParseEngineLine(c.Line);
     EXPECT_EQ(found.HasMove, c.Move != nullptr) << c.Line;
     EXPECT_EQ(found.MoveText, c.Move ? c.Move : "") << c.Line;
     EXPECT_EQ(found.Mates, c.Mates) << c.Line;
     EXPECT_EQ(found.Illegal, c.Illegal) << c.Line;
+    EXPECT_EQ(found.Result, c.Result ? c.Result : "") << c.Line;
   }
 }
 
@@ -81,9 +100,13 @@ class EngineChunk : public ::testing::Test {
 protected:
   void SetUp() override {
     Saved = BitBoards;
-    ASSERT_TRUE(ParseFenPlacement("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/", BitBoards));
+    SavedRights = GameRights;
+    ASSERT_TRUE(LoadFenPosition("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/"));
   }
-  void TearDown() override { BitBoards = Saved; }
+  void TearDown() override {
+    BitBoards = Saved;
+    GameRights = SavedRights;
+  }
 
   static TEngineChunk ChunkOf(const std::string& text) {
     TLineSplitter splitter;
@@ -91,6 +114,7 @@ protected:
   }
 
   TBitBoards Saved{};
+  TGameRights SavedRights;
   TRecordingDialogs Recorded;
   TRecordingBoard Board;
 };
@@ -134,6 +158,33 @@ TEST_F(EngineChunk, PromotionLetterChoosesThePiece) {
   ASSERT_TRUE(ParseFenPlacement("4k3/8/8/8/8/8/p7/4K3/", BitBoards));
   HandleEngineChunk(ChunkOf("move a2a1n\n"), DARK_SIDE, &Board);
   EXPECT_EQ(FenPlacementText(BitBoards), "4k3/8/8/8/8/8/8/n3K3/");
+}
+
+TEST_F(EngineChunk, CastleWordsMoveTheEngineSidesKingAndRookAndEndItsRights) {
+  struct Case {
+    const char* Line;
+    int EngineSide;
+    const char* After;
+    unsigned RightsLeft;
+  } cases[] = {
+      {"move O-O", DARK_SIDE, "r4rk1/8/8/8/8/8/8/R3K2R/", LIGHT_KING_SIDE_CASTLE | LIGHT_QUEEN_SIDE_CASTLE},
+      {"move O-O-O", LIGHT_SIDE, "r3k2r/8/8/8/8/8/8/2KR3R/", DARK_KING_SIDE_CASTLE | DARK_QUEEN_SIDE_CASTLE},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(LoadFenPosition("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1"));
+    HandleEngineChunk(ChunkOf(c.Line), c.EngineSide, &Board);
+    EXPECT_EQ(FenPlacementText(BitBoards), c.After) << c.Line;
+    EXPECT_EQ(GameRights.Castling, c.RightsLeft) << c.Line;
+  }
+  EXPECT_EQ(Board.Animations.size(), 2u);
+  EXPECT_TRUE(Recorded.Messages.empty());
+}
+
+TEST_F(EngineChunk, ResultsAndResignationsGoToTheStatusLine) {
+  HandleEngineChunk(ChunkOf("1/2-1/2 {Stalemate}\n0-1 {Black resigns}\nresign\n1-0 {White Mates}\n"), DARK_SIDE, &Board);
+  EXPECT_EQ(Board.Status,
+            (std::vector<std::string>{"1/2-1/2 {Stalemate}", "0-1 {Black resigns}", "resign", "1-0 {White Mates}"}));
+  EXPECT_EQ(Recorded.Messages, std::vector<std::string>{ENGINE_MATES_TEXT});
 }
 
 TEST_F(EngineChunk, OneChunkCanMoveReportMateAndIllegal) {
