@@ -16,7 +16,7 @@ PACKAGES=(
   libjpeg62-turbo-dev
   libopengl0 libgl-dev libglu1-mesa libglu1-mesa-dev libegl1 libegl-dev libegl-mesa0 libgl1-mesa-dri libglx-mesa0
   xvfb xauth
-  fairymax gnuchess
+  fairymax gnuchess phalanx sjeng hoichess
   libeigen3-dev libglm-dev libgsl-dev assimp-utils
 )
 

@@ -1,14 +1,20 @@
-// Games against the engines that Debian ships, where they are installed: the start,
-// the handshake, ten engine moves that the move rules accept, and a clean quit.
+// Games against the engines that Debian ships, where they are installed, through the
+// whole front end: the start with its opening commands, the user's moves as the board
+// window plays them, the engine's moves as the reader applies them, and the quit.
+// After every move the position must equal a plain replay of the moves, every engine
+// move must be legal by our rules, and no process may be left at the end.
+// Each game is a test of its own, so that CTest runs them side by side.
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
+#include <iostream>
 #include <random>
 #include <sys/wait.h>
 
 #include "EngineTestSupport.h"
+#include "ReferenceBoard.h"
 #include "app/uloadengine.h"
 #include "app/utility.h"
 #include "tests/base/RecordingDialogs.h"
@@ -18,120 +24,336 @@ namespace {
 using namespace std::chrono_literals;
 
 struct TRealEngine {
-  const char* Path;
-  const char* Speed;  // a command that makes it answer within a second or two
-  bool PlaysLight;
+  const char* Name;     // the program in /usr/games
+  const char* Limit;    // a search limit it knows, so that it answers within a second or so
+  bool PlaysLight;      // it can play light after the opening commands
+  bool TakesSetBoard;   // it sets up a position from "setboard", else in edit mode
 };
 
-void PrintTo(const TRealEngine& engine, std::ostream* out) {
-  *out << engine.Path << (engine.PlaysLight ? " as light" : " as dark");
-}
+const TRealEngine ENGINES[] = {
+    {"fairymax", "sd 3", true, false},
+    {"gnuchess", "st 1", true, true},
+    {"phalanx", "st 1", true, true},
+    {"sjeng", "sd 3", true, true},
+    // It ends on "white", which it does not know.
+    {"hoichess", "sd 3", false, true},
+};
 
-// Checks each engine move against the move rules on the position before it.
+std::string PathOf(const TRealEngine& engine) { return std::string("/usr/games/") + engine.Name; }
+
+// Checks each engine move against our rules on the position before it.
 class TCheckingBoard : public TRecordingBoard {
 public:
   void StartEngineMoveAnimation(int fromCol, int fromRow, int toCol, int toRow) override {
     TRecordingBoard::StartEngineMoveAnimation(fromCol, fromRow, toCol, toRow);
-    int from = SquareIndex(fromCol, fromRow);
-    int to = SquareIndex(toCol, toRow);
-    int mover = PieceCodeOnSquare(Before, from);
-    // The rules library does not generate en passant captures.
-    bool enPassant = (mover == LIGHT_PAWN || mover == DARK_PAWN) && fromCol != toCol &&
-                     PieceCodeOnSquare(Before, to) == EMPTY_SQUARE;
-    if (!enPassant) {
-      EXPECT_TRUE(ControllaMossa(Before, EngineSide, from, to)) << MoveToText(fromRow, fromCol, toCol, toRow);
-    }
+    TBoardMove move{fromRow, fromCol, toRow, toCol, 0};
+    EXPECT_TRUE(IsLegalUserMove(Before, RightsBefore, move, EngineSide))
+        << MoveToText(fromRow, fromCol, toCol, toRow) << " on " << FenPlacementText(Before);
   }
 
   TBitBoards Before{};
+  TGameRights RightsBefore;
   int EngineSide = DARK_SIDE;
 };
 
-// A legal move of `side` chosen with `random`, leaving out castling and promotion,
-// which the position does not carry enough to agree on with the engine.
-bool PickUserMove(int side, std::mt19937& random, TBoardMove& chosen) {
-  std::vector<TBoardMove> moves;
-  for (int from = 0; from < 64; ++from) {
-    int piece = PieceOfSide(BitBoards, side, from);
-    if (piece == EMPTY_SQUARE) continue;
-    for (int to = 0; to < 64; ++to) {
-      TBoardMove move{from / 8 + 1, from % 8 + 1, to / 8 + 1, to % 8 + 1, 0};
-      bool king = piece == LIGHT_KING || piece == DARK_KING;
-      bool pawn = piece == LIGHT_PAWN || piece == DARK_PAWN;
-      if (king && std::abs(move.ToCol - move.FromCol) == 2) continue;
-      if (pawn && (move.ToRow == 1 || move.ToRow == 8)) continue;
-      if (ControllaMossa(BitBoards, side, from, to)) moves.push_back(move);
-    }
+// The words of the lines in `text` that say a move: "move e7e5", "1. ... e7e5".
+std::vector<std::string> MoveWordsIn(const std::string& text) {
+  std::vector<std::string> words;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    std::string line = text.substr(start, end - start);
+    std::size_t at = line.rfind("move ", 0) == 0 ? 5 : std::string::npos;
+    std::size_t dots = line.find(". ... ");
+    if (at == std::string::npos && dots != std::string::npos && dots > 0 &&
+        line.find_first_not_of("0123456789") == dots)
+      at = dots + 6;
+    if (at == std::string::npos) continue;
+    std::size_t wordEnd = line.find_first_of(" \r", at);
+    words.push_back(line.substr(at, wordEnd == std::string::npos ? std::string::npos : wordEnd - at));
   }
-  if (moves.empty()) return false;
-  chosen = moves[std::uniform_int_distribution<std::size_t>(0, moves.size() - 1)(random)];
-  return true;
+  return words;
 }
 
-class RealEngine : public ::testing::TestWithParam<TRealEngine> {
+// The squares of a board-coordinate move in file-rank form, for the messages.
+std::string Named(const TBoardMove& move) { return MoveToText(move.FromRow, move.FromCol, move.ToCol, move.ToRow); }
+
+// One game: the engine process, the queue in place of the event loop, the board, and
+// the reference replay.
+class RealEngineGame : public ::testing::Test {
 protected:
-  void SetUp() override { Saved = BitBoards; }
-  void TearDown() override { BitBoards = Saved; }
+  void SetUp() override {
+    Saved = BitBoards;
+    SavedRights = GameRights;
+    Queue.BeforeTask = [this] {
+      Board.Before = BitBoards;
+      Board.RightsBefore = GameRights;
+    };
+  }
+  void TearDown() override {
+    Engine.reset();
+    BitBoards = Saved;
+    GameRights = SavedRights;
+  }
+
+  // Loads the engine playing `engineSide`, with our position and the reference at `fen`.
+  void Start(const TRealEngine& engine, int engineSide, const char* fen) {
+    Name = std::string(engine.Name) + (engineSide == LIGHT_SIDE ? " as light" : " as dark");
+    ASSERT_TRUE(LoadFenPosition(fen));
+    Reference = TReferenceBoard(fen);
+    EngineSide = engineSide;
+    Board.EngineSide = engineSide;
+    Engine = tloadengine::Create(PathOf(engine), "", &Board, engineSide == LIGHT_SIDE, Queue.Dispatcher());
+    ASSERT_TRUE(Engine);
+    Pid = Engine->ProcessId();
+    Send(engine.Limit);
+  }
+
+  void Send(const std::string& command) { EXPECT_GT(Engine->SendCommand(command), 0u) << Name << ": " << command; }
+
+  // The position the engine sets up as told: White's pieces first, then Black's.
+  void SetUpEngine(const TRealEngine& engine, const char* fen) {
+    Send("force");
+    if (engine.TakesSetBoard) {
+      Send(std::string("setboard ") + fen);
+      return;
+    }
+    // Edit mode keeps the side to move: a first move makes it Black's.
+    if (!Reference.LightToMove()) Send("a2a3");
+    Send("edit");
+    Send("#");
+    for (bool light : {true, false}) {
+      if (!light) Send("c");
+      for (int square = 63; square >= 0; --square) {
+        int piece = PieceCodeOnSquare(square);
+        if (piece == EMPTY_SQUARE || (piece & 1) != (light ? 1 : 0)) continue;
+        char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(PieceToChar(piece))));
+        Send(std::string(1, letter) + ColumnToFileLetter(square % 8 + 1) + std::to_string(square / 8 + 1));
+      }
+    }
+    Send(".");
+  }
+
+  void ExpectSamePosition(const std::string& after) {
+    EXPECT_EQ(FenPlacementText(BitBoards), Reference.Placement()) << Name << " after " << after;
+  }
+
+  // The user's move, as the board window plays it; false when it is refused.
+  bool PlayUser(const TBoardMove& move) {
+    TUserMove played = PlayUserMove(move.FromRow, move.FromCol, move.ToRow, move.ToCol, 1 - EngineSide);
+    if (!played.Legal) return false;
+    Send(played.Text);
+    EXPECT_TRUE(Reference.Play(played.Text)) << Name << ": " << played.Text;
+    ExpectSamePosition(played.Text);
+    ++Plies;
+    return true;
+  }
+
+  // A legal move of the user chosen by `Random`; false when there is none.
+  bool PlayRandomUserMove() {
+    std::vector<TBoardMove> moves;
+    for (int from = 0; from < 64; ++from) {
+      if (PieceOfSide(BitBoards, 1 - EngineSide, from) == EMPTY_SQUARE) continue;
+      for (int to = 0; to < 64; ++to) {
+        TBoardMove move{from / 8 + 1, from % 8 + 1, to / 8 + 1, to % 8 + 1, 0};
+        if (IsLegalUserMove(BitBoards, GameRights, move, 1 - EngineSide)) moves.push_back(move);
+      }
+    }
+    if (moves.empty()) return false;
+    TBoardMove move = moves[std::uniform_int_distribution<std::size_t>(0, moves.size() - 1)(Random)];
+    EXPECT_TRUE(PlayUser(move)) << Name << ": " << Named(move);
+    return true;
+  }
+
+  // Waits for the engine's move and checks it; false when the game ended instead: the
+  // engine gave a result, or the user has no move left after it.
+  bool AwaitEngineMove() {
+    std::size_t moves = Board.Animations.size();
+    auto answered = [&] {
+      return Board.Animations.size() > moves || !Board.Status.empty() || !Engine->IsConnected() ||
+             std::any_of(Recorded.Messages.begin(), Recorded.Messages.end(),
+                         [](const std::string& m) { return m != USER_MATED_TEXT && m != ENGINE_MATES_TEXT; });
+    };
+    EXPECT_TRUE(Queue.RunUntil(answered, 90s)) << Name << ": no answer after " << Plies << " plies\n"
+                                               << Board.Received;
+    for (const std::string& message : Recorded.Messages)
+      EXPECT_TRUE(message == USER_MATED_TEXT || message == ENGINE_MATES_TEXT) << Name << ": " << message;
+    std::vector<std::string> words = MoveWordsIn(Board.Received);
+    EXPECT_EQ(words.size(), EngineMoves + Board.Animations.size() - moves) << Name << "\n" << Board.Received;
+    if (Board.Animations.size() == moves) return false;
+    std::string word = words.empty() ? std::string() : words.back();
+    EXPECT_TRUE(Reference.Play(word)) << Name << ": engine move " << word;
+    ExpectSamePosition(word);
+    ++Plies;
+    EngineMoves = words.size();
+    LastEngineWord = word;
+    return !IsMate(BitBoards, GameRights, 1 - EngineSide) && Board.Status.empty();
+  }
+
+  // Random user moves against the engine's until `plies` moves are played or the game ends.
+  void PlayOn(int plies) {
+    bool userToMove = Reference.LightToMove() != (EngineSide == LIGHT_SIDE);
+    while (Plies < plies && !HasFailure()) {
+      if (userToMove) {
+        if (!PlayRandomUserMove() || IsMate(BitBoards, GameRights, EngineSide)) return;
+      } else if (!AwaitEngineMove()) {
+        return;
+      }
+      userToMove = !userToMove;
+    }
+  }
+
+  // Quits the engine and checks that no process is left.
+  void Finish() {
+    EXPECT_TRUE(Engine->Quit()) << Name;
+    Engine.reset();
+    EXPECT_FALSE(::kill(Pid, 0) == 0) << Name << ": the engine is still there";
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << Name << ": a child process is left";
+    std::cout << "[ game ] " << Name << ": " << Plies << " plies, " << EngineMoves << " engine moves";
+    for (const std::string& said : Board.Status) std::cout << ", " << said;
+    for (const std::string& said : Recorded.Messages) std::cout << ", " << said;
+    std::cout << "\n";
+  }
 
   TBitBoards Saved{};
+  TGameRights SavedRights;
   TRecordingDialogs Recorded;
   TCheckingBoard Board;
   TTaskQueue Queue;
+  std::unique_ptr<tloadengine> Engine;
+  TReferenceBoard Reference{START_POSITION_FEN};
+  std::mt19937 Random{20240611};
+  std::string Name;
+  int EngineSide = DARK_SIDE;
+  pid_t Pid = -1;
+  int Plies = 0;
+  std::size_t EngineMoves = 0;
+  std::string LastEngineWord;
 };
 
-TEST_P(RealEngine, PlaysTenMovesByTheRulesAndQuitsCleanly) {
-  const TRealEngine& param = GetParam();
-  if (!std::filesystem::exists(param.Path)) GTEST_SKIP() << param.Path << " is not installed";
-  ASSERT_TRUE(ParseFenPlacement(START_POSITION_FEN, BitBoards));
-  int engineSide = param.PlaysLight ? LIGHT_SIDE : DARK_SIDE;
-  int userSide = 1 - engineSide;
-  Board.EngineSide = engineSide;
-  Queue.BeforeTask = [this] { Board.Before = BitBoards; };
+// --- Whole games from the start position -------------------------------------
 
-  auto engine = tloadengine::Create(param.Path, "", &Board, param.PlaysLight, Queue.Dispatcher());
-  ASSERT_TRUE(engine);
-  pid_t pid = engine->ProcessId();
-  // Some engines drop what arrives while they start up, so the speed is set once the
-  // engine answers.
-  bool answers = false;
-  for (int ping = 1; ping <= 40 && !answers; ++ping) {
-    engine->SendCommand("ping " + std::to_string(ping));
-    answers = Queue.RunUntil([this] { return Board.Received.find("pong") != std::string::npos; }, 500ms);
-  }
-  ASSERT_TRUE(answers) << Board.Received;
-  EXPECT_GT(engine->SendCommand(param.Speed), 0u);
+struct TGameCase {
+  TRealEngine Engine;
+  int EngineSide;
+};
 
-  std::mt19937 random(20240611);
-  auto userMoves = [&] {
-    TBoardMove move;
-    if (!PickUserMove(userSide, random, move)) return false;
-    EXPECT_EQ(ApplyMoveToBitboards(BitBoards, move, userSide), TMoveResult::Applied);
-    EXPECT_GT(engine->SendCommand(MoveToText(move.FromRow, move.FromCol, move.ToCol, move.ToRow)), 0u);
-    return true;
-  };
-  if (!param.PlaysLight) {
-    ASSERT_TRUE(userMoves());
-  }
-  for (int played = 1; played <= 10; ++played) {
-    auto answered = [&] { return Board.Animations.size() == std::size_t(played) || !Recorded.Messages.empty(); };
-    ASSERT_TRUE(Queue.RunUntil(answered, 60s)) << "no engine move " << played;
-    if (IsMate(BitBoards, userSide)) {
-      EXPECT_EQ(Recorded.Messages.at(0), USER_MATED_TEXT);
-      break;
-    }
-    ASSERT_TRUE(Recorded.Messages.empty()) << Recorded.Messages[0] << "\n" << Board.Received;
-    ASSERT_TRUE(userMoves());
-  }
-
-  EXPECT_TRUE(engine->Quit());
-  engine.reset();
-  EXPECT_FALSE(::kill(pid, 0) == 0) << "the engine is still there";
-  EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << "a child process is left";
+void PrintTo(const TGameCase& game, std::ostream* out) {
+  *out << game.Engine.Name << (game.EngineSide == LIGHT_SIDE ? " as light" : " as dark");
 }
 
-INSTANTIATE_TEST_SUITE_P(Debian, RealEngine,
-                         ::testing::Values(TRealEngine{"/usr/games/fairymax", "sd 3", false},
-                                           TRealEngine{"/usr/games/fairymax", "sd 3", true},
-                                           TRealEngine{"/usr/games/gnuchess", "st 1", false}));
+class RealEngineFromStart : public RealEngineGame, public ::testing::WithParamInterface<TGameCase> {};
+
+TEST_P(RealEngineFromStart, SixtyPliesStayInStepWithTheEngine) {
+  const TGameCase& game = GetParam();
+  if (!std::filesystem::exists(PathOf(game.Engine))) GTEST_SKIP() << game.Engine.Name << " is not installed";
+  Start(game.Engine, game.EngineSide, START_POSITION_FEN);
+  PlayOn(60);
+  EXPECT_GE(Plies, 8) << Name;
+  Finish();
+}
+
+std::vector<TGameCase> GamesFromStart() {
+  std::vector<TGameCase> games;
+  for (const TRealEngine& engine : ENGINES) {
+    games.push_back({engine, DARK_SIDE});
+    if (engine.PlaysLight) games.push_back({engine, LIGHT_SIDE});
+  }
+  return games;
+}
+
+INSTANTIATE_TEST_SUITE_P(Debian, RealEngineFromStart, ::testing::ValuesIn(GamesFromStart()),
+                         [](const auto& info) {
+                           return std::string(info.param.Engine.Name) +
+                                  (info.param.EngineSide == LIGHT_SIDE ? "Light" : "Dark");
+                         });
+
+// --- Short games from set-up positions, the engine playing dark ----------------
+
+struct TSetUpCase {
+  const char* Name;
+  const char* Fen;
+  std::vector<const char*> UserMoves;  // the user's first moves, each answered by the engine
+  const char* EngineMove;              // the move the engine is left (nullptr: any)
+};
+
+// Each position leaves the engine one move, or one mate, of the kind named.
+const TSetUpCase SET_UPS[] = {
+    // O-O-O mates; the rook's move to d8 alone does not.
+    {"EngineCastles", "r3k3/1p3p2/1p1K2n1/8/8/8/8/8 b q - 0 1", {}, "e8c8"},
+    // After e2e4 taking en passant is Black's only move.
+    {"EngineTakesEnPassant", "7k/5K2/6P1/8/3p4/3P4/4P3/8 w - - 0 1", {"e2e4"}, "d4e3"},
+    // Promoting is Black's only move.
+    {"EnginePromotes", "7k/5K2/6P1/8/8/8/p7/8 b - - 0 1", {}, "a2a1"},
+    {"UserCastles", "r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R3K2R w KQkq - 0 1", {"e1g1"}, nullptr},
+    // Ba2+ leaves Black only d7d5, which e5xd6 takes en passant with mate.
+    {"UserTakesEnPassant", "5bkr/3p2pp/8/4P3/8/8/8/1BK5 w - - 0 1", {"b1a2", "e5d6"}, "d7d5"},
+    {"UserPromotes", "4k3/P7/8/8/8/8/8/4K3 w - - 0 1", {"a7a8"}, nullptr},
+};
+
+struct TSetUpGame {
+  TRealEngine Engine;
+  TSetUpCase SetUp;
+};
+
+void PrintTo(const TSetUpGame& game, std::ostream* out) { *out << game.Engine.Name << " " << game.SetUp.Name; }
+
+class RealEngineSetUp : public RealEngineGame, public ::testing::WithParamInterface<TSetUpGame> {};
+
+TEST_P(RealEngineSetUp, SpecialMovesStayInStepWithTheEngine) {
+  const TSetUpGame& game = GetParam();
+  if (!std::filesystem::exists(PathOf(game.Engine))) GTEST_SKIP() << game.Engine.Name << " is not installed";
+  Start(game.Engine, DARK_SIDE, game.SetUp.Fen);
+  Name += std::string(" ") + game.SetUp.Name;
+  SetUpEngine(game.Engine, game.SetUp.Fen);
+  bool over = false;
+  if (!Reference.LightToMove()) {
+    Send("go");
+    over = !AwaitEngineMove();
+  }
+  for (std::size_t i = 0; i < game.SetUp.UserMoves.size() && !over && !HasFailure(); ++i) {
+    TBoardMove move;
+    ASSERT_TRUE(ParseMoveText(game.SetUp.UserMoves[i], move));
+    ASSERT_TRUE(PlayUser(move)) << Name << ": " << game.SetUp.UserMoves[i];
+    // The engine was set up in force mode; from its first move on it plays by itself.
+    if (i == 0) Send("go");
+    over = IsMate(BitBoards, GameRights, DARK_SIDE) || !AwaitEngineMove();
+  }
+  if (game.SetUp.EngineMove) {
+    std::string expected = game.SetUp.EngineMove;
+    EXPECT_TRUE(LastEngineWord.substr(0, 4) == expected || (LastEngineWord == "O-O-O" && expected == "e8c8"))
+        << Name << ": the engine played " << LastEngineWord;
+  }
+  if (!over) PlayOn(8);
+  Finish();
+}
+
+std::vector<TSetUpGame> SetUpGames() {
+  std::vector<TSetUpGame> games;
+  for (const TRealEngine& engine : ENGINES)
+    for (const TSetUpCase& setUp : SET_UPS) games.push_back({engine, setUp});
+  return games;
+}
+
+INSTANTIATE_TEST_SUITE_P(Debian, RealEngineSetUp, ::testing::ValuesIn(SetUpGames()), [](const auto& info) {
+  return std::string(info.param.Engine.Name) + info.param.SetUp.Name;
+});
+
+// --- An engine that ends -----------------------------------------------------
+
+TEST_F(RealEngineGame, EngineThatEndsOnTheOpeningCommandsIsReportedAndTheBoardUnlocked) {
+  const TRealEngine& hoichess = ENGINES[4];
+  if (!std::filesystem::exists(PathOf(hoichess))) GTEST_SKIP() << "hoichess is not installed";
+  EngineThinking = true;
+  Engine = tloadengine::Create(PathOf(hoichess), "", &Board, true, Queue.Dispatcher());
+  ASSERT_TRUE(Engine);
+  Pid = Engine->ProcessId();
+  ASSERT_TRUE(Queue.RunUntil([this] { return !Recorded.Messages.empty(); }, 10s));
+  EXPECT_EQ(Recorded.Messages.at(0).rfind(ENGINE_ENDED_TEXT, 0), 0u) << Recorded.Messages[0];
+  EXPECT_EQ(Board.Status, Recorded.Messages);
+  EXPECT_FALSE(EngineThinking);
+  EXPECT_FALSE(Engine->IsConnected());
+  Name = "hoichess as light";
+  Finish();
+}
 
 }  // namespace
