@@ -1,54 +1,19 @@
 // Our reader against an independent one: the command-line model converter's 3DS
-// importer, when it is installed. It reports the face count and the bounding box of
-// all meshes, in its own axes (x, z, -y) of the file's (x, y, z).
+// importer, when it is installed.
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <memory>
 
+#include "Oracle3DS.h"
 #include "Support3DS.h"
 #include "tests/base/PersistenceTestSupport.h"
 #include "tools/threeds/ReadAll3DS.h"
 
 namespace {
-
-const char* ORACLE = "/usr/bin/assimp";
-
-std::string RunCommand(const std::string& command) {
-  std::string output;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-    ::pclose(pipe);
-  }
-  return output;
-}
-
-struct TSummary {
-  long Faces = 0;
-  TAffineVector Min{}, Max{};
-};
-
-TSummary OracleSummary(const std::string& fileName) {
-  std::string text = RunCommand(std::string(ORACLE) + " info '" + fileName + "' -r 2>&1");
-  TSummary summary;
-  auto after = [&](const char* label) -> const char* {
-    std::size_t at = text.find(label);
-    return at == std::string::npos ? "" : text.c_str() + at + std::strlen(label);
-  };
-  EXPECT_EQ(std::sscanf(after("Faces:"), "%ld", &summary.Faces), 1) << text;
-  EXPECT_EQ(std::sscanf(after("Minimum point"), " (%f %f %f)", &summary.Min.x, &summary.Min.y, &summary.Min.z), 3)
-      << text;
-  EXPECT_EQ(std::sscanf(after("Maximum point"), " (%f %f %f)", &summary.Max.x, &summary.Max.y, &summary.Max.z), 3)
-      << text;
-  return summary;
-}
 
 // Ours, turned into the oracle's axes: (x, y, z) becomes (x, z, -y), so the box's
 // y bounds change places.

@@ -1,0 +1,351 @@
+// The generated files, read back the way the program and other readers read them:
+// the models through our 3DS reader and the importer's rules, the pictures through
+// the picture loader, the looks as INI text; and where the models stand, through
+// the scene's own nodes.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+
+#include "meshes/File3DS.h"
+#include "scene/texture/Picture.h"
+#include "tests/base/PersistenceTestSupport.h"
+#include "tests/meshes/Oracle3DS.h"
+#include "tools/assets/AssetMesh.h"
+#include "tools/assets/Assets.h"
+#include "tools/assets/Board.h"
+#include "tools/assets/BoardLayout.h"
+#include "tools/assets/Looks.h"
+#include "tools/threeds/Writer3DS.h"
+
+namespace {
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+const char* const MODELS[] = {"re",     "regina",  "torre",           "alfiere",
+                              "cavallo", "pedone", "scacchierabianco", "scacchieranero"};
+
+// One generation for the whole suite: it takes a few seconds.
+class GeneratedAssets : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    FFolder = new TScratchFolder;
+    FNames = new std::vector<std::string>(GenerateAssets(FFolder->Path().string()));
+  }
+  static void TearDownTestSuite() {
+    delete FNames;
+    delete FFolder;
+  }
+  static std::filesystem::path Path(const std::string& name) { return FFolder->Path() / name; }
+  static std::string Model(const std::string& name) { return Path("res/3ds/" + name + ".3ds").string(); }
+  static const std::vector<std::string>& Names() { return *FNames; }
+
+private:
+  static inline TScratchFolder* FFolder = nullptr;
+  static inline std::vector<std::string>* FNames = nullptr;
+};
+
+TEST_F(GeneratedAssets, EveryRunWritesTheSameFilesAsTheBuild) {
+  // The build ran the generator into the program's folder: a second run, in
+  // another process, must give the same bytes.
+  const std::filesystem::path program = BROVANEL_PROGRAM_FOLDER;
+  ASSERT_GE(Names().size(), 8u + 11 + 5 + 14 + 10 + 1);
+  for (const std::string& name : Names()) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(std::filesystem::exists(program / name)) << "the build did not write it";
+    EXPECT_TRUE(ReadFile(Path(name)) == ReadFile(program / name));
+  }
+}
+
+TEST_F(GeneratedAssets, BoardHalvesHaveTheSizesTheBoardWindowAccepts) {
+  EXPECT_EQ(std::filesystem::file_size(Model("scacchierabianco")), LIGHT_BOARD_SIZE);
+  EXPECT_EQ(std::filesystem::file_size(Model("scacchieranero")), DARK_BOARD_SIZE);
+}
+
+// Every directed edge must be met by the same number of edges the other way, once
+// points at the same place count as one: then the faces close round solids and
+// all turn the same way.
+int UnmatchedEdges(const std::vector<const TMeshRecord3DS*>& meshes) {
+  std::map<std::array<float, 3>, int> place;
+  std::map<std::pair<int, int>, int> edges;
+  for (const TMeshRecord3DS* mesh : meshes) {
+    std::vector<int> id;
+    for (const TAffineVector& v : mesh->Vertices)
+      id.push_back(place.emplace(std::array<float, 3>{v.x, v.y, v.z}, int(place.size())).first->second);
+    for (const TFace3DS& f : mesh->Faces) {
+      const int c[3] = {id[f.V1], id[f.V2], id[f.V3]};
+      for (int k = 0; k < 3; ++k) ++edges[{c[k], c[(k + 1) % 3]}];
+    }
+  }
+  int unmatched = 0;
+  for (const auto& [edge, count] : edges) {
+    auto back = edges.find({edge.second, edge.first});
+    unmatched += back == edges.end() || back->second != count;
+  }
+  return unmatched;
+}
+
+double Volume(const TMeshRecord3DS& mesh) {
+  double volume = 0;
+  for (const TFace3DS& f : mesh.Faces) {
+    const TAffineVector &a = mesh.Vertices[f.V1], &b = mesh.Vertices[f.V2], &c = mesh.Vertices[f.V3];
+    volume += Vec3Dot(a, Vec3Cross(b, c));
+  }
+  return volume / 6;
+}
+
+TEST_F(GeneratedAssets, ModelsReadBackAsTheImporterAndAnotherReaderSeeThem) {
+  const bool oracle = ::access(ORACLE, X_OK) == 0;
+  std::vector<std::unique_ptr<TFile3DS>> boards;
+  for (const char* name : MODELS) {
+    SCOPED_TRACE(name);
+    auto file = std::make_unique<TFile3DS>(Model(name));
+    ASSERT_EQ(file->Objects().MeshCount(), 1);
+    const TMeshRecord3DS& mesh = *file->Objects().Mesh(0);
+    EXPECT_EQ(mesh.TexCoords.size(), mesh.Vertices.size());
+    EXPECT_EQ(mesh.SmoothingGroups.size(), mesh.Faces.size());
+    for (const TMaterialGroupRecord3DS& group : mesh.MaterialGroups)
+      EXPECT_NE(file->Materials().MaterialByName(group.MaterialName), nullptr) << group.MaterialName;
+    // The importer makes a vertex for each corner whose normal or texture point
+    // differs; a mesh object's indices are 16 bits.
+    EXPECT_LE(ShadeLikeImporter(mesh).Positions.size(), 65535u);
+    EXPECT_LE(mesh.Faces.size(), 6000u) << "more than a few thousand triangles";
+    if (oracle) {
+      EXPECT_EQ(OracleSummary(Model(name)).Faces, long(mesh.Faces.size()));
+    }
+    if (std::string(name).starts_with("scacchiera")) {
+      boards.push_back(std::move(file));
+    } else {
+      EXPECT_EQ(UnmatchedEdges({&mesh}), 0);
+      EXPECT_GT(Volume(mesh), 0) << "faces turn clockwise seen from outside";
+    }
+  }
+  // The board's two halves close round one solid together.
+  const std::vector<const TMeshRecord3DS*> halves = {boards[0]->Objects().Mesh(0), boards[1]->Objects().Mesh(0)};
+  EXPECT_EQ(UnmatchedEdges(halves), 0);
+  EXPECT_GT(Volume(*halves[0]) + Volume(*halves[1]), 0);
+}
+
+TEST(ImporterShading, SmoothingGroupsDecideWhichCornersShareAVertex) {
+  // The shared cube: 8 corners, 12 faces.
+  const TMeshRecord3DS cube = CubeModel3DS().Meshes[0];
+  struct TCase {
+    const char* Name;
+    std::vector<std::uint32_t> Groups;
+    std::size_t Vertices;
+  } cases[] = {
+      {"no smoothing groups", {}, 36},
+      {"one group for all", std::vector<std::uint32_t>(12, 1), 8},
+      {"a group per side", {1, 1, 2, 2, 4, 4, 8, 8, 16, 16, 32, 32}, 24},
+      // Only the lowest bit counts: 3 goes with 1.
+      {"lowest bit", {1, 3, 1, 3, 1, 3, 1, 3, 1, 3, 1, 3}, 8},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TMeshRecord3DS mesh = cube;
+    mesh.SmoothingGroups = c.Groups;
+    const TShadedMesh shaded = ShadeLikeImporter(mesh);
+    EXPECT_EQ(shaded.Positions.size(), c.Vertices);
+    // Normals point out of the cube (centre 0.5, 0.5, 0.5).
+    for (std::size_t i = 0; i < shaded.Positions.size(); ++i)
+      EXPECT_GT(Vec3Dot(shaded.Normals[i], Vec3Sub(shaded.Positions[i], {0.5f, 0.5f, 0.5f})), 0);
+  }
+}
+
+TEST_F(GeneratedAssets, PiecesStandUprightInTheMiddleOfTheirSquaresOnBothBoards) {
+  const TBoardLayout layout;
+  const TMatrix4& toDummy = layout.InverseDummyCubeMatrix();
+  // The artistic board's faces in the dummy cube's frame, each with its half.
+  struct TTriangle {
+    TAffineVector A, B, C;
+    bool Light;
+  };
+  std::vector<TTriangle> board;
+  for (bool light : {true, false}) {
+    TFile3DS file(Model(light ? "scacchierabianco" : "scacchieranero"));
+    const TMeshRecord3DS& mesh = *file.Objects().Mesh(0);
+    auto at = [&](int i) { return TransformPoint(TransformPoint(mesh.Vertices[i], layout.ArtisticBoardMatrix()), toDummy); };
+    for (const TFace3DS& f : mesh.Faces) board.push_back({at(f.V1), at(f.V2), at(f.V3), light});
+  }
+  // The highest face of the artistic board straight under a point, and its height.
+  auto under = [&](float x, float z, bool& light) {
+    float best = -1e9f;
+    for (const TTriangle& t : board) {
+      const float d = (t.B.x - t.A.x) * (t.C.z - t.A.z) - (t.C.x - t.A.x) * (t.B.z - t.A.z);
+      if (std::fabs(d) < 1e-6f) continue;
+      const float u = ((x - t.A.x) * (t.C.z - t.A.z) - (t.C.x - t.A.x) * (z - t.A.z)) / d;
+      const float v = ((t.B.x - t.A.x) * (z - t.A.z) - (x - t.A.x) * (t.B.z - t.A.z)) / d;
+      if (u < 0 || v < 0 || u + v > 1) continue;
+      const float y = t.A.y + u * (t.B.y - t.A.y) + v * (t.C.y - t.A.y);
+      if (y > best) best = y, light = t.Light;
+    }
+    return best;
+  };
+  const std::map<char, std::string> models = {{'k', "re"},      {'q', "regina"},  {'r', "torre"},
+                                              {'b', "alfiere"}, {'n', "cavallo"}, {'p', "pedone"}};
+  const std::string placement = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR";
+  int row = 8, file = 0, pieces = 0;
+  for (char letter : placement) {
+    if (letter == '/' || std::isdigit(static_cast<unsigned char>(letter))) {
+      if (letter == '/') --row, file = 0;
+      else file += letter - '0';
+      continue;
+    }
+    const int fileIndex = file++;  // 0 is the a-file
+    const int column = 8 - fileIndex;  // column 1 is the h-file
+    const bool dark = (fileIndex + row) % 2 == 1;  // a1 is dark
+    ++pieces;
+    SCOPED_TRACE(std::string(1, letter) + " on row " + std::to_string(row) + ", column " + std::to_string(column));
+    TFile3DS model(Model(models.at(static_cast<char>(std::tolower(letter)))));
+    const TMeshRecord3DS& mesh = *model.Objects().Mesh(0);
+    TAffineVector lo{1e9f, 1e9f, 1e9f}, hi{-1e9f, -1e9f, -1e9f}, modelLo = lo, modelHi = hi;
+    for (const TAffineVector& v : mesh.Vertices) {
+      const TAffineVector p = TransformPoint(TransformPoint(v, layout.PieceMatrix(row, column)), toDummy);
+      for (int k = 0; k < 3; ++k) {
+        lo[k] = std::min(lo[k], p[k]), hi[k] = std::max(hi[k], p[k]);
+        modelLo[k] = std::min(modelLo[k], v[k]), modelHi[k] = std::max(modelHi[k], v[k]);
+      }
+    }
+    // Upright: the model's z is the board's height.
+    EXPECT_NEAR(hi.y - lo.y, modelHi.z - modelLo.z, 1e-3);
+    const TAffineVector centre = layout.ClassicSquareCentre(row, column);
+    EXPECT_NEAR(0.5f * (lo.x + hi.x), centre.x, 2.0f);
+    EXPECT_NEAR(0.5f * (lo.z + hi.z), centre.z, 2.0f);
+    // On the classic board's surface, which ripples by half a unit at most.
+    EXPECT_NEAR(lo.y, centre.y, 0.5f);
+    // On the artistic board: on the top of a square of the right colour.
+    bool light = false;
+    EXPECT_NEAR(under(centre.x, centre.z, light), lo.y, 0.01f);
+    EXPECT_EQ(light, !dark);
+  }
+  EXPECT_EQ(pieces, 32);
+}
+
+TEST_F(GeneratedAssets, LookFilesHoldWhatTheBoardWindowReads) {
+  std::vector<std::string> looks;
+  for (const std::string& name : Names())
+    if (name.ends_with(".bvl")) looks.push_back(name);
+  for (const char* required : {"conf/classic1.bvl", "conf/classic2.bvl", "conf/classic3.bvl", "conf/classic4.bvl",
+                               "conf/classic5.bvl", "conf/artistic1.bvl"})
+    EXPECT_NE(std::find(looks.begin(), looks.end(), required), looks.end()) << required;
+  EXPECT_GE(looks.size(), 8u);
+  for (const std::string& name : looks) {
+    SCOPED_TRACE(name);
+    const TIniText ini(ReadFile(Path(name)));
+    EXPECT_TRUE(ini.Value("board", "name")) << "not a look file without board/name";
+    const std::optional<std::string> view = ini.Value("type", "view");
+    ASSERT_TRUE(view);
+    if (*view == "classic") {
+      const std::optional<std::string> mod = ini.Value("type", "mod");
+      ASSERT_TRUE(mod);
+      const int picture = std::stoi(*mod);
+      EXPECT_TRUE(picture >= 1 && picture <= 5);
+      if (name.starts_with("conf/classic")) {
+        EXPECT_EQ(name, "conf/classic" + *mod + ".bvl");
+      }
+    } else {
+      EXPECT_EQ(*view, "artistic");
+    }
+    // Each section says its colour or names its texture, which exists.
+    for (auto [section, colourKey, textureKey] : {std::tuple{"white", "color", "texture"}, {"black", "color", "texture"},
+                                                  {"white", "colorboard", "textureboard"},
+                                                  {"black", "colorboard", "textureboard"}, {"back", "color", ""}}) {
+      const auto colour = ini.Value(section, colourKey);
+      const auto texture = *textureKey ? ini.Value(section, textureKey) : std::nullopt;
+      EXPECT_NE(bool(colour), bool(texture)) << section << "/" << colourKey;
+      if (colour) {
+        EXPECT_EQ(std::to_string(std::stoi(*colour)), *colour);
+        EXPECT_EQ(std::stoi(*colour) & ~0xFFFFFF, 0);
+      }
+      if (texture) {
+        EXPECT_TRUE(std::filesystem::exists(Path(*texture))) << *texture;
+      }
+    }
+  }
+}
+
+// The mean brightness of a part of a picture's bitmap.
+double Brightness(const TBitmap& bitmap, int x0, int y0, int x1, int y1) {
+  double sum = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) {
+      const TBGRPixel p = bitmap.PixelColor(x, y);
+      sum += p.Red + p.Green + p.Blue;
+    }
+  return sum / (3.0 * (x1 - x0) * (y1 - y0));
+}
+
+TEST_F(GeneratedAssets, ClassicBoardPicturesAreCheckerboardsWithA1Dark) {
+  for (int n = 1; n <= 5; ++n) {
+    SCOPED_TRACE(n);
+    TPicture picture;
+    picture.LoadFromFile(Path("res/boards/classic" + std::to_string(n) + ".bmp").string());
+    const TBitmap& bitmap = *picture.Graphic();
+    EXPECT_EQ(bitmap.PixelFormat(), pf24bit);
+    EXPECT_EQ(bitmap.Width() % 4, 0);
+    EXPECT_EQ(bitmap.Width() % 8, 0);
+    EXPECT_EQ(bitmap.Height() % 8, 0);
+    // Every dark square darker than every light one; a1 is the bottom-left square.
+    const int sw = bitmap.Width() / 8, sh = bitmap.Height() / 8;
+    double brightestDark = -1e9, darkestLight = 1e9;
+    for (int file = 0; file < 8; ++file)
+      for (int rank = 0; rank < 8; ++rank) {
+        const int top = (7 - rank) * sh;
+        const double b = Brightness(bitmap, file * sw, top, (file + 1) * sw, top + sh);
+        if ((file + rank) % 2 == 0) brightestDark = std::max(brightestDark, b);
+        else darkestLight = std::min(darkestLight, b);
+      }
+    EXPECT_LT(brightestDark, darkestLight);
+    // The squares fill the picture: no border of another colour.
+    EXPECT_LT(Brightness(bitmap, 0, bitmap.Height() - 2, 2, bitmap.Height()), darkestLight);
+  }
+}
+
+TEST_F(GeneratedAssets, TexturesLoadAsThePieceAndBoardDialogsOfferThem) {
+  int jpeg = 0, bmp = 0;
+  for (const std::string& name : Names()) {
+    if (!name.starts_with("res/textures/")) continue;
+    SCOPED_TRACE(name);
+    TPicture picture;
+    picture.LoadFromFile(Path(name).string());
+    EXPECT_EQ(picture.Width() % 4, 0);
+    EXPECT_GT(picture.Height(), 0);
+    jpeg += name.ends_with(".jpg"), bmp += name.ends_with(".bmp");
+  }
+  EXPECT_GE(jpeg, 4);
+  EXPECT_GE(bmp, 4);
+}
+
+TEST_F(GeneratedAssets, ToolBarImagesAreSmallRgbaPicturesWithAShape) {
+  int images = 0;
+  for (const std::string& name : Names()) {
+    if (!name.starts_with("res/toolbar/")) continue;
+    ++images;
+    SCOPED_TRACE(name);
+    const std::string png = ReadFile(Path(name));
+    ASSERT_GT(png.size(), 33u);
+    EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+    // IHDR: 24 x 24, 8 bits, RGBA.
+    EXPECT_EQ(png.substr(12, 4), "IHDR");
+    EXPECT_EQ(png.substr(16, 10), std::string("\0\0\0\x18\0\0\0\x18\x08\x06", 10));
+  }
+  EXPECT_EQ(images, 14);
+}
+
+TEST_F(GeneratedAssets, LicenceIsTheMitLicenceOfTheDevelopers) {
+  const std::string text = ReadFile(Path("license.TXT"));
+  EXPECT_TRUE(text.starts_with("MIT License"));
+  EXPECT_NE(text.find("Copyright (c) 2026 The Brovanel developers"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,156 @@
+#include "tools/assets/AssetMesh.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cfloat>
+#include <map>
+
+#include "base/Exceptions.h"
+
+void TAssetMesh::Append(const TAssetMesh& other) {
+  const int base = static_cast<int>(Points.size());
+  Points.insert(Points.end(), other.Points.begin(), other.Points.end());
+  TexCoords.insert(TexCoords.end(), other.TexCoords.begin(), other.TexCoords.end());
+  for (TAssetFace f : other.Faces) Faces.push_back({f.A + base, f.B + base, f.C + base, f.Smoothing, f.Material});
+}
+
+void TAssetMesh::Translate(TPoint3 delta) {
+  for (TPoint3& p : Points) p = p + delta;
+}
+
+void TAssetMesh::Weld() {
+  using TKey = std::array<float, 5>;
+  std::map<TKey, int> first;
+  std::vector<int> target(Points.size());
+  std::vector<TPoint3> points;
+  std::vector<TTexPoint> texCoords;
+  for (std::size_t i = 0; i < Points.size(); ++i) {
+    const TKey key{float(Points[i].x), float(Points[i].y), float(Points[i].z), TexCoords[i].S, TexCoords[i].T};
+    auto [at, added] = first.emplace(key, static_cast<int>(points.size()));
+    if (added) {
+      points.push_back(Points[i]);
+      texCoords.push_back(TexCoords[i]);
+    }
+    target[i] = at->second;
+  }
+  std::vector<TAssetFace> faces;
+  for (TAssetFace f : Faces) {
+    f = {target[f.A], target[f.B], target[f.C], f.Smoothing, f.Material};
+    if (f.A != f.B && f.B != f.C && f.C != f.A) faces.push_back(f);
+  }
+  Points = std::move(points);
+  TexCoords = std::move(texCoords);
+  Faces = std::move(faces);
+}
+
+double TAssetMesh::SignedVolume() const {
+  double volume = 0;
+  for (const TAssetFace& f : Faces) volume += Dot(Points[f.A], Cross(Points[f.B], Points[f.C]));
+  return volume / 6;
+}
+
+void TAssetMesh::Bounds(TPoint3& lo, TPoint3& hi) const {
+  lo = {DBL_MAX, DBL_MAX, DBL_MAX};
+  hi = {-DBL_MAX, -DBL_MAX, -DBL_MAX};
+  for (TPoint3 p : Points) {
+    lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
+    hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
+  }
+}
+
+TMeshRecord3DS MeshRecordOf(const TAssetMesh& mesh, const std::string& name,
+                            const std::vector<TAssetMaterial>& materials) {
+  BRV_ASSERT_MSG(mesh.Points.size() <= 0xFFFF && mesh.Faces.size() <= 0xFFFF,
+                 "MeshRecordOf(): a 3DS mesh holds at most 65535 points and faces");
+  TMeshRecord3DS record;
+  record.Name = name;
+  record.LocalMatrix = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+  for (TPoint3 p : mesh.Points)
+    record.Vertices.push_back({static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
+  record.TexCoords = mesh.TexCoords;
+  auto index = [](int i) { return static_cast<std::uint16_t>(i); };
+  for (const TAssetFace& f : mesh.Faces) {
+    record.Faces.push_back({index(f.A), index(f.B), index(f.C), 7});
+    record.SmoothingGroups.push_back(f.Smoothing);
+  }
+  for (std::size_t m = 0; m < materials.size(); ++m) {
+    TMaterialGroupRecord3DS group{materials[m].Name, {}};
+    for (std::size_t i = 0; i < mesh.Faces.size(); ++i)
+      if (mesh.Faces[i].Material == static_cast<int>(m)) group.FaceIndices.push_back(index(static_cast<int>(i)));
+    if (!group.FaceIndices.empty()) record.MaterialGroups.push_back(std::move(group));
+  }
+  return record;
+}
+
+TMaterialRecord3DS MaterialRecordOf(const TAssetMaterial& material) {
+  TMaterialRecord3DS record;
+  record.Name = material.Name;
+  const TColor3DS& d = material.Diffuse;
+  record.Ambient = {d.R * 0.3f, d.G * 0.3f, d.B * 0.3f};
+  record.Diffuse = d;
+  record.Specular = {0.9f, 0.9f, 0.9f};
+  record.Shininess = material.Shininess;
+  record.ShininessStrength = material.ShininessStrength;
+  return record;
+}
+
+TShadedMesh ShadeLikeImporter(const TMeshRecord3DS& mesh) {
+  TShadedMesh out;
+  out.Positions = mesh.Vertices;
+  out.Normals.assign(mesh.Vertices.size(), {0, 0, 0});
+  const bool textured = !mesh.TexCoords.empty();
+  if (textured) {
+    out.TexCoords = mesh.TexCoords;
+    out.TexCoords.resize(mesh.Vertices.size(), {0, 0});
+  }
+  // Per vertex: whether a face used it yet, and for each smoothing bit the vertex
+  // that serves the faces of that bit (-1: none yet).
+  std::vector<bool> used(mesh.Vertices.size(), false);
+  std::vector<std::array<int, 32>> served(mesh.Vertices.size());
+  auto duplicate = [&](int v) {
+    out.Positions.push_back(out.Positions[v]);
+    out.Normals.push_back({0, 0, 0});
+    if (textured) out.TexCoords.push_back(out.TexCoords[v]);
+    used.push_back(true);
+    served.emplace_back();
+    served.back().fill(-1);
+    return static_cast<int>(out.Positions.size()) - 1;
+  };
+  auto add = [&](int v, const TAffineVector& n) { Vec3AddInPlace(out.Normals[v], n); };
+  const bool smoothed = !mesh.SmoothingGroups.empty();
+  for (std::size_t f = 0; f < mesh.Faces.size(); ++f) {
+    const TFace3DS& face = mesh.Faces[f];
+    int corner[3] = {face.V1, face.V2, face.V3};
+    const TAffineVector d1 = Vec3Sub(out.Positions[corner[0]], out.Positions[corner[1]]);
+    const TAffineVector d2 = Vec3Sub(out.Positions[corner[2]], out.Positions[corner[1]]);
+    // Outward for counter-clockwise faces.
+    const TAffineVector normal = Vec3Cross(d2, d1);
+    const std::uint32_t group = smoothed && f < mesh.SmoothingGroups.size() ? mesh.SmoothingGroups[f] : 0;
+    const int bit = group ? std::countr_zero(group) : 0;
+    for (int& v : corner) {
+      if (!used[v]) {
+        used[v] = true;
+        served[v].fill(-1);
+        if (group) served[v][bit] = v;
+        add(v, normal);
+      } else if (!group) {
+        v = duplicate(v);
+        add(v, normal);
+      } else if (int shared = served[v][bit]; shared >= 0) {
+        add(shared, normal);
+        v = shared;
+      } else {
+        const int w = duplicate(v);
+        served[v][bit] = w;
+        served[w][bit] = w;
+        add(w, normal);
+        v = w;
+      }
+      out.Indices.push_back(static_cast<std::uint32_t>(v));
+    }
+  }
+  for (TAffineVector& n : out.Normals)
+    if (!Vec3IsNull(n)) Vec3NormalizeInPlace(n);
+  return out;
+}
