@@ -63,26 +63,25 @@ TProfile& TProfile::ArcTo(double cr, double cz, double endDegrees, int steps) {
 }
 
 TTexPoint TCylinderMapping::At(TPoint3 p) const {
-  double turn = std::atan2(p.y, p.x) - SeamAngle;
+  double turn = std::atan2(p.y, p.x) - MirrorAngle;
   turn -= 2 * PI * std::floor(turn / (2 * PI));
-  return {static_cast<float>(turn / (2 * PI)), static_cast<float>(p.z / Height)};
+  return {static_cast<float>(std::fabs(turn / PI - 1)), static_cast<float>(p.z / Height)};
 }
 
 namespace {
 
 // The vertices of one ring of a surface of revolution: one on the axis, else
-// segments + 1 with the seam doubled so that u runs from 0 to 1.
+// `segments` from the mirror angle round.
 std::vector<int> Ring(TAssetMesh& mesh, double r, double z, int segments, const TCylinderMapping& mapping) {
   if (r <= 1e-9) {
     const TPoint3 p{0, 0, z};
     return {mesh.AddPoint(p, {0.5f, mapping.At(p).T})};
   }
   std::vector<int> ring;
-  for (int j = 0; j <= segments; ++j) {
-    // The seam's two columns lie exactly on one another.
-    const double u = double(j) / segments, a = mapping.SeamAngle + 2 * PI * (j % segments) / segments;
+  for (int j = 0; j < segments; ++j) {
+    const double a = mapping.MirrorAngle + 2 * PI * j / segments;
     const TPoint3 p{r * std::cos(a), r * std::sin(a), z};
-    ring.push_back(mesh.AddPoint(p, {static_cast<float>(u), mapping.At(p).T}));
+    ring.push_back(mesh.AddPoint(p, mapping.At(p)));
   }
   return ring;
 }
@@ -91,7 +90,7 @@ std::vector<int> Ring(TAssetMesh& mesh, double r, double z, int segments, const 
 void Band(TAssetMesh& mesh, const std::vector<int>& lower, const std::vector<int>& upper, int segments,
           std::uint32_t group, int material) {
   for (int j = 0; j < segments; ++j) {
-    auto at = [&](const std::vector<int>& ring, int k) { return ring.size() == 1 ? ring[0] : ring[k]; };
+    auto at = [&](const std::vector<int>& ring, int k) { return ring.size() == 1 ? ring[0] : ring[k % segments]; };
     const int a = at(lower, j), b = at(lower, j + 1), c = at(upper, j + 1), d = at(upper, j);
     if (a != b) mesh.AddFace(a, b, c, group, material);
     if (c != d) mesh.AddFace(a, c, d, group, material);

@@ -3,8 +3,7 @@
 // straight lines, cubic curves and arcs, revolved about the Z axis; and the small
 // solids the pieces add to their turned bodies (spheres, rounded boxes, ring
 // sectors). Every solid comes out closed, counter-clockwise seen from outside, with
-// cylindrical texture coordinates: u goes once round the Z axis from the seam
-// angle, v = z / `height`.
+// cylindrical texture coordinates (see TCylinderMapping).
 
 #include <cstdint>
 #include <vector>
@@ -57,14 +56,18 @@ private:
   int FCount = 0;
 };
 
+// Texture coordinates round the Z axis: u goes from 1 at the mirror angle to 0
+// half-way round and back to 1, v = z / Height. The picture is mirrored instead of
+// wrapped, so there is no seam: a seam would need doubled vertices, and the
+// importer would shade the two sides of it apart.
 struct TCylinderMapping {
-  double Height = 1;     // v = z / Height
-  double SeamAngle = 0;  // radians from +X where u is 0 and 1
+  double Height = 1;
+  double MirrorAngle = 0;  // radians from +X
   TTexPoint At(TPoint3 p) const;
 };
 
 // The profile turned in `segments` steps round the Z axis. Points on the axis
-// become one vertex each (no seam there), so tips and flat caps shade evenly.
+// become one vertex each, so tips and flat caps shade evenly.
 TAssetMesh Revolve(const TProfile& profile, int segments, const TCylinderMapping& mapping, TSmoothingGroups& groups,
                    int material = 0);
 

@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "tools/assets/BoardLayout.h"
+#include "tools/assets/Cut.h"
 #include "tools/assets/Implicit.h"
 #include "tools/assets/Lathe.h"
 
@@ -19,10 +20,8 @@ constexpr double DEGREES = PI / 180;
 // Steps round the axis of the turned bodies: the outline strays less than a
 // fifth of a pixel from a circle at the start camera's distance.
 constexpr int SEGMENTS = 32;
-// The seam of the texture faces away from the start camera, which looks along +x.
-constexpr double SEAM = 0;
-
-TCylinderMapping Mapping(double height) { return {height, SEAM}; }
+// The texture's mirror line faces away from the start camera, which looks along +x.
+constexpr double MIRROR = 0;
 
 // The foot that every piece stands on, scaled to its radius: a flat bottom, a thin
 // upright edge, a large round moulding, a cove and a small bead, ending on a ledge
@@ -50,12 +49,20 @@ void Collar(TProfile& p, double z, double outer, double neck) {
   p.Curve(neck + 0.8, z + 3.6, neck + 0.8, z + 4.6, neck, z + 4.8).Corner();
 }
 
+// A piece being put together: its mapping (v over its height), the smoothing
+// groups of its parts, and the parts so far.
+struct TParts {
+  explicit TParts(double height) : Map{height, MIRROR} {}
+  void Turn(const TProfile& profile) { Mesh.Append(Revolve(profile, SEGMENTS, Map, Groups)); }
+  TCylinderMapping Map;
+  TSmoothingGroups Groups;
+  TAssetMesh Mesh;
+};
+
 // ---------------------------------------------------------------------------
 
 TAssetMesh King() {
-  constexpr double HEIGHT = 53.6;
-  const TCylinderMapping map = Mapping(HEIGHT);
-  TSmoothingGroups groups;
+  TParts parts(54.2);
   TProfile p = Foot(11.6);
   p.Curve(7.0, 6.2, 5.8, 8.5, 5.3, 13.0);
   p.Curve(4.9, 17.0, 4.5, 24.0, 4.7, 28.4);
@@ -68,18 +75,18 @@ TAssetMesh King() {
   p.Curve(2.6, 43.9, 2.1, 44.1, 2.2, 44.6);
   p.Curve(2.9, 44.8, 3.0, 45.9, 1.9, 46.1).Corner();
   p.Line(0, 46.3);
-  TAssetMesh mesh = Revolve(p, SEGMENTS, map, groups);
+  parts.Turn(p);
   // The cross, its arms across the start camera's view.
-  mesh.Append(RoundedBox({0, 0, 49.6}, {0.95, 1.2, 4.0}, 0.45, 3, map, groups));
-  mesh.Append(RoundedBox({0, 0, 50.8}, {0.85, 3.1, 1.0}, 0.45, 3, map, groups));
-  return mesh;
+  parts.Mesh.Append(RoundedBox({0, 0, 49.9}, {1.05, 1.3, 4.3}, 0.5, 3, parts.Map, parts.Groups));
+  parts.Mesh.Append(RoundedBox({0, 0, 51.2}, {0.95, 3.4, 1.1}, 0.5, 3, parts.Map, parts.Groups));
+  return parts.Mesh;
 }
 
 // The queen's coronet: a ring wall on the crown's rim whose top rises to `points`
 // points, a small ball on each.
 TAssetMesh Coronet(double z, double inner, double outer, int points, const TCylinderMapping& map,
                    TSmoothingGroups& groups) {
-  constexpr double VALLEY = 1.3, PEAK = 3.3;
+  constexpr double VALLEY = 1.3, PEAK = 3.5;
   // The wall's cross-section as a closed loop (radius, share of the wall's height).
   const std::vector<std::pair<double, double>> section = {
       {outer, 0}, {outer, 0.8}, {outer - 0.2, 0.97}, {0.5 * (inner + outer), 1.03}, {inner + 0.2, 0.97},
@@ -88,14 +95,14 @@ TAssetMesh Coronet(double z, double inner, double outer, int points, const TCyli
   TAssetMesh mesh;
   const std::uint32_t group = groups.Next();
   std::vector<std::vector<int>> rows;
-  for (int j = 0; j <= steps; ++j) {
-    const double a = 2 * PI * (j % steps) / steps;
+  for (int j = 0; j < steps; ++j) {
+    const double a = 2 * PI * j / steps;
     const double f = std::fabs(std::remainder(double(j) / 8, 1.0)) * 2;  // 0 at a point, 1 between
     const double h = VALLEY + (PEAK - VALLEY) * std::pow(1 - f, 1.6);
     std::vector<int> row;
     for (auto [r, s] : section) {
       const TPoint3 q{r * std::cos(a), r * std::sin(a), z + s * h};
-      row.push_back(mesh.AddPoint(q, {float(double(j) / steps), map.At(q).T}));
+      row.push_back(mesh.AddPoint(q, map.At(q)));
     }
     rows.push_back(row);
   }
@@ -104,21 +111,21 @@ TAssetMesh Coronet(double z, double inner, double outer, int points, const TCyli
     for (int k = 0; k < n; ++k) {
       // The loop runs outside-up, over the top, inside-down and back along the
       // bottom: with the angle growing, (j, k) (j+1, k) (j+1, k+1) faces out.
-      const int a = rows[j][k], b = rows[j + 1][k], c = rows[j + 1][(k + 1) % n], d = rows[j][(k + 1) % n];
+      const std::vector<int>& here = rows[j];
+      const std::vector<int>& next = rows[(j + 1) % steps];
+      const int a = here[k], b = next[k], c = next[(k + 1) % n], d = here[(k + 1) % n];
       mesh.AddFace(a, b, c, group);
       mesh.AddFace(a, c, d, group);
     }
   for (int k = 0; k < points; ++k) {
     const double a = 2 * PI * k / points, r = 0.5 * (inner + outer);
-    mesh.Append(Sphere({r * std::cos(a), r * std::sin(a), z + PEAK + 0.45}, 0.8, 10, 5, map, groups));
+    mesh.Append(Sphere({r * std::cos(a), r * std::sin(a), z + PEAK + 0.55}, 0.95, 10, 5, map, groups));
   }
   return mesh;
 }
 
 TAssetMesh Queen() {
-  constexpr double HEIGHT = 50.0;
-  const TCylinderMapping map = Mapping(HEIGHT);
-  TSmoothingGroups groups;
+  TParts parts(50.0);
   TProfile p = Foot(11.3);
   p.Curve(6.8, 6.2, 5.6, 8.5, 5.1, 13.0);
   p.Curve(4.6, 17.0, 4.2, 23.0, 4.4, 27.2);
@@ -130,16 +137,15 @@ TAssetMesh Queen() {
   p.Curve(5.5, 41.0, 3.5, 42.8, 2.4, 44.3);
   p.Curve(1.9, 44.8, 1.5, 45.1, 1.6, 45.6).Corner();
   p.Line(0, 45.8);
-  TAssetMesh mesh = Revolve(p, SEGMENTS, map, groups);
-  mesh.Append(Coronet(40.3, 6.6, 7.9, 8, map, groups));
-  mesh.Append(Sphere({0, 0, 47.7}, 2.3, 24, 12, map, groups));
-  return mesh;
+  parts.Turn(p);
+  parts.Mesh.Append(Coronet(40.3, 6.4, 8.0, 8, parts.Map, parts.Groups));
+  parts.Mesh.Append(Sphere({0, 0, 47.7}, 2.3, 24, 12, parts.Map, parts.Groups));
+  return parts.Mesh;
 }
 
 TAssetMesh Rook() {
   constexpr double HEIGHT = 30.8;
-  const TCylinderMapping map = Mapping(HEIGHT);
-  TSmoothingGroups groups;
+  TParts parts(HEIGHT);
   TProfile p = Foot(11.6);
   p.Curve(7.2, 6.3, 7.2, 8.0, 7.3, 10.0);
   p.Curve(7.35, 14.0, 7.0, 18.0, 6.9, 20.0);
@@ -150,59 +156,34 @@ TAssetMesh Rook() {
   p.Line(6.3, 27.4).Corner();
   p.Line(6.3, 25.8).Corner();
   p.Line(0, 25.8);
-  TAssetMesh mesh = Revolve(p, SEGMENTS, map, groups);
+  parts.Turn(p);
   // Six battlements, one facing the start camera.
   for (int k = 0; k < 6; ++k) {
     const double centre = PI + k * PI / 3, half = 17 * DEGREES;
-    mesh.Append(RingSector(6.3, 8.9, 27.4, HEIGHT, centre - half, centre + half, 6, map, groups));
+    parts.Mesh.Append(RingSector(6.3, 8.9, 27.4, HEIGHT, centre - half, centre + half, 6, parts.Map, parts.Groups));
   }
-  return mesh;
-}
-
-// A smooth outline in the (radius, height) plane closed along the axis, for the
-// distance fields of turned parts.
-TOutline TurnedOutline(const TProfile& profile) {
-  std::vector<std::pair<double, double>> points;
-  for (const TProfilePoint& q : profile.Points()) points.emplace_back(q.R, q.Z);
-  return TOutline(points);
+  return parts.Mesh;
 }
 
 TAssetMesh Bishop() {
-  constexpr double HEIGHT = 40.6;
-  const TCylinderMapping map = Mapping(HEIGHT);
-  TSmoothingGroups groups;
+  TParts parts(40.6);
   TProfile p = Foot(10.6);
   p.Curve(6.4, 6.2, 5.2, 8.5, 4.7, 12.5);
   p.Curve(4.3, 16.5, 3.9, 20.0, 4.0, 22.4);
   Collar(p, 22.4, 6.9, 3.8);
   p.Line(0, 27.4);
-  TAssetMesh mesh = Revolve(p, SEGMENTS, map, groups);
-
+  parts.Turn(p);
   // The mitre, an egg rising to a point, with the slanting cut through its front.
   TProfile mitre(0, 26.0);
-  mitre.Line(3.0, 26.0).Curve(4.2, 26.6, 5.8, 28.2, 5.8, 30.6);
+  mitre.Line(3.0, 26.0).Corner().Curve(4.2, 26.6, 5.8, 28.2, 5.8, 30.6);
   mitre.Curve(5.8, 33.0, 4.0, 35.6, 2.2, 36.9).Curve(1.4, 37.4, 0.8, 37.7, 0, 37.8);
-  const TOutline outline = TurnedOutline(mitre);
+  TAssetMesh head = Revolve(mitre, SEGMENTS, parts.Map, parts.Groups);
   const double tilt = 52 * DEGREES;
-  const TPoint3 normal{0, std::sin(tilt), std::cos(tilt)}, across{0, -std::cos(tilt), std::sin(tilt)};
-  const TPoint3 centre{0, 0.6, 32.4};
-  auto body = [&](TPoint3 q) { return outline.Distance(std::hypot(q.x, q.y), q.z); };
-  auto slot = [&](TPoint3 q) {
-    const TPoint3 d = q - centre;
-    return std::max(std::fabs(Dot(d, normal)) - 0.5, -Dot(d, across) - 1.2);
-  };
-  auto field = [&](TPoint3 q) { return std::max(body(q), -slot(q)); };
-  // The cut's two walls and its floor are flat patches of their own.
-  auto patch = [&](TPoint3 q) {
-    if (-slot(q) <= body(q)) return 0;
-    const TPoint3 d = q - centre;
-    return std::fabs(Dot(d, normal)) - 0.5 > -Dot(d, across) - 1.2 ? (Dot(d, normal) > 0 ? 1 : 2) : 3;
-  };
-  TAssetMesh head = Polygonise(field, {-7, -7, 25.0}, {7, 7, 38.8}, 0.22, patch, map, groups);
-  Simplify(head, 1400, map);
-  mesh.Append(head);
-  mesh.Append(Sphere({0, 0, 39.0}, 1.6, 16, 8, map, groups));
-  return mesh;
+  CutSlot(head, {{0, 0.6, 32.4}, {0, std::sin(tilt), std::cos(tilt)}, {0, -std::cos(tilt), std::sin(tilt)}, 0.6, 1.2},
+          parts.Map, parts.Groups);
+  parts.Mesh.Append(head);
+  parts.Mesh.Append(Sphere({0, 0, 39.0}, 1.6, 16, 8, parts.Map, parts.Groups));
+  return parts.Mesh;
 }
 
 // ---------------------------------------------------------------------------
@@ -272,25 +253,21 @@ double KnightField(TPoint3 q) {
 }
 
 TAssetMesh Knight() {
-  constexpr double HEIGHT = 35.2;
-  const TCylinderMapping map = Mapping(HEIGHT);
-  TSmoothingGroups groups;
+  TParts parts(35.2);
   TProfile p = Foot(10.6);
   // A round plinth under the head.
   p.Curve(7.2, 6.3, 8.4, 6.5, 8.7, 7.3);
   p.Curve(8.9, 8.0, 8.7, 8.5, 8.1, 8.6).Corner();
   p.Line(0, 8.6);
-  TAssetMesh mesh = Revolve(p, SEGMENTS, map, groups);
-  TAssetMesh head = Polygonise(KnightField, {-6.0, -14.0, 6.0}, {6.0, 9.5, 36.5}, 0.25, nullptr, map, groups);
-  Simplify(head, 2600, map);
-  mesh.Append(head);
-  return mesh;
+  parts.Turn(p);
+  TAssetMesh head = Polygonise(KnightField, {-6.0, -14.0, 6.03}, {6.0, 9.5, 36.5}, 0.25, nullptr, parts.Map, parts.Groups);
+  Simplify(head, 2600, parts.Map);
+  parts.Mesh.Append(head);
+  return parts.Mesh;
 }
 
 TAssetMesh Pawn() {
-  constexpr double HEIGHT = 25.0;
-  const TCylinderMapping map = Mapping(HEIGHT);
-  TSmoothingGroups groups;
+  TParts parts(25.0);
   TProfile p = Foot(9.0);
   p.Curve(5.6, 4.8, 4.4, 6.6, 4.0, 9.5);
   p.Curve(3.7, 11.7, 3.4, 13.0, 3.5, 13.8);
@@ -300,7 +277,8 @@ TAssetMesh Pawn() {
   const double centre = 20.7, radius = 4.3;
   p.Line(2.9, centre - std::sqrt(radius * radius - 2.9 * 2.9)).Corner();
   p.ArcTo(0, centre, 90, 18);
-  return Revolve(p, SEGMENTS, map, groups);
+  parts.Turn(p);
+  return parts.Mesh;
 }
 
 }  // namespace
