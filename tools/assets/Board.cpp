@@ -111,6 +111,80 @@ void AddFrame(TAssetMesh& mesh, TSmoothingGroups& groups) {
     }
 }
 
+// The strokes of the coordinates' characters on a grid 4 wide and 6 high (y up,
+// lower-case letters 4 high), each a polyline.
+using TStroke = std::vector<std::pair<double, double>>;
+std::vector<TStroke> Glyph(char c) {
+  const TStroke bowl = {{4, 3}, {3, 4}, {1, 4}, {0, 3}, {0, 1}, {1, 0}, {3, 0}, {4, 1}};
+  switch (c) {
+    case 'a': return {{{4, 4}, {4, 0}}, bowl};
+    case 'b': return {{{0, 6}, {0, 0}}, {{0, 3}, {1, 4}, {3, 4}, {4, 3}, {4, 1}, {3, 0}, {1, 0}, {0, 1}}};
+    case 'c': return {{{4, 3.4}, {3, 4}, {1, 4}, {0, 3}, {0, 1}, {1, 0}, {3, 0}, {4, 0.6}}};
+    case 'd': return {{{4, 6}, {4, 0}}, bowl};
+    case 'e': return {{{0, 2}, {4, 2}, {4, 3}, {3, 4}, {1, 4}, {0, 3}, {0, 1}, {1, 0}, {3, 0}, {4, 0.6}}};
+    case 'f': return {{{3.6, 5.6}, {3, 6}, {2.2, 6}, {1.5, 5.2}, {1.5, 0}}, {{0.4, 4}, {3, 4}}};
+    case 'g':
+      return {{{4, 3}, {3, 4}, {1, 4}, {0, 3}, {0, 2}, {1, 1}, {3, 1}, {4, 2}}, {{4, 4}, {4, -0.6}, {3, -1.6}, {1, -1.6}, {0, -1}}};
+    case 'h': return {{{0, 6}, {0, 0}}, {{0, 3}, {1, 4}, {3, 4}, {4, 3}, {4, 0}}};
+    case '1': return {{{0.8, 4.8}, {2, 6}, {2, 0}}, {{0.8, 0}, {3.2, 0}}};
+    case '2': return {{{0, 5}, {1, 6}, {3, 6}, {4, 5}, {4, 4}, {0, 0}, {4, 0}}};
+    case '3': return {{{0, 5}, {1, 6}, {3, 6}, {4, 5}, {4, 4}, {3, 3}, {4, 2}, {4, 1}, {3, 0}, {1, 0}, {0, 1}}, {{1.5, 3}, {3, 3}}};
+    case '4': return {{{3, 0}, {3, 6}, {0, 2}, {4, 2}}};
+    case '5': return {{{4, 6}, {0, 6}, {0, 3.5}, {3, 3.5}, {4, 2.5}, {4, 1}, {3, 0}, {1, 0}, {0, 1}}};
+    case '6': return {{{3.5, 6}, {2, 6}, {0, 4}, {0, 1}, {1, 0}, {3, 0}, {4, 1}, {4, 2.5}, {3, 3.5}, {1, 3.5}, {0, 2.5}}};
+    case '7': return {{{0, 6}, {4, 6}, {1.5, 0}}};
+    case '8':
+      return {{{2, 3.3}, {1, 3.8}, {0.6, 4.8}, {1.2, 6}, {2.8, 6}, {3.4, 4.8}, {3, 3.8}, {2, 3.3}, {0.6, 2.6}, {0, 1.3},
+               {1, 0}, {3, 0}, {4, 1.3}, {3.4, 2.6}, {2, 3.3}}};
+  }
+  return {};
+}
+
+// A character inlaid in the frame's top, readable from the light side: each
+// stroke a thin bar standing a little proud of the wood. `centre` is the middle
+// of the character in the board's (y, z).
+void AddCharacter(TAssetMesh& mesh, char c, double y, double z, TSmoothingGroups& groups) {
+  constexpr double SCALE = 0.8, WIDTH = 0.55, TOP = ARTISTIC_TOP_X + 1.1, BOTTOM = ARTISTIC_TOP_X + 0.95;
+  // The character's right is the board's +z, its up the board's -y.
+  auto place = [&](double gx, double gy, double x) { return TPoint3{x, y - (gy - 3) * SCALE, z + (gx - 2) * SCALE}; };
+  auto uv = [](TPoint3 p) { return TTexPoint{float(p.z / TEXTURE_SPAN), float(p.y / TEXTURE_SPAN)}; };
+  for (const TStroke& stroke : Glyph(c))
+    for (std::size_t i = 0; i + 1 < stroke.size(); ++i) {
+      const auto [x0, y0] = stroke[i];
+      const auto [x1, y1] = stroke[i + 1];
+      const double length = std::hypot(x1 - x0, y1 - y0);
+      // Along and across the stroke in glyph units; the ends reach over the joints.
+      const double ax = (x1 - x0) / length, ay = (y1 - y0) / length, h = 0.5 * WIDTH / SCALE;
+      const std::pair<double, double> corners[4] = {{x0 - (ax + ay) * h, y0 - (ay - ax) * h},
+                                                    {x1 + (ax - ay) * h, y1 + (ay + ax) * h},
+                                                    {x1 + (ax + ay) * h, y1 + (ay - ax) * h},
+                                                    {x0 - (ax - ay) * h, y0 - (ay + ax) * h}};
+      std::array<TPoint3, 4> top, bottom;
+      for (int k = 0; k < 4; ++k) {
+        top[k] = place(corners[k].first, corners[k].second, TOP);
+        bottom[k] = place(corners[k].first, corners[k].second, BOTTOM);
+      }
+      const TPoint3 middle = (top[0] + top[2]) * 0.5;
+      AddQuad(mesh, top, {1, 0, 0}, groups.Next(), uv);
+      AddQuad(mesh, bottom, {-1, 0, 0}, groups.Next(), uv);
+      for (int k = 0; k < 4; ++k) {
+        const int n = (k + 1) % 4;
+        AddQuad(mesh, {bottom[k], bottom[n], top[n], top[k]}, (top[k] + top[n]) * 0.5 - middle, groups.Next(), uv);
+      }
+    }
+}
+
+// The files along both ranks' sides of the frame, the ranks along both files'.
+void AddCoordinates(TAssetMesh& mesh, TSmoothingGroups& groups) {
+  constexpr double BAND = 0.5 * (1.4 + 15.0);  // the middle of the frame's flat top
+  const TPoint3 a1 = BakedPlacement::ArtisticSquareCentre(1, 8), h8 = BakedPlacement::ArtisticSquareCentre(8, 1);
+  for (int i = 0; i < 8; ++i) {
+    const TPoint3 file = BakedPlacement::ArtisticSquareCentre(1, 8 - i), rank = BakedPlacement::ArtisticSquareCentre(1 + i, 8);
+    for (double y : {a1.y + HALF + BAND, h8.y - HALF - BAND}) AddCharacter(mesh, char('a' + i), y, file.z, groups);
+    for (double z : {a1.z - HALF - BAND, h8.z + HALF + BAND}) AddCharacter(mesh, char('1' + i), rank.y, z, groups);
+  }
+}
+
 }  // namespace
 
 TAssetMesh BoardHalfMesh(bool light) {
@@ -122,6 +196,7 @@ TAssetMesh BoardHalfMesh(bool light) {
       const bool dark = (row + (9 - column)) % 2 == 0;
       if (dark != light) AddSquare(mesh, row, column, groups);
     }
+  if (light) AddCoordinates(mesh, groups);
   if (!light) AddFrame(mesh, groups);
   mesh.Weld();
   return mesh;

@@ -107,7 +107,7 @@ std::vector<TLookFile> ShippedLooks() {
   };
   return {
       classic(1, Rgb255(238, 222, 190), Rgb255(62, 38, 26), Rgb255(46, 42, 40)),
-      classic(2, Rgb255(240, 236, 226), Rgb255(44, 44, 48), Rgb255(40, 46, 58)),
+      classic(2, Rgb255(240, 236, 226), Rgb255(72, 72, 78), Rgb255(40, 46, 58)),
       classic(3, Rgb255(245, 242, 232), Rgb255(34, 34, 36), Rgb255(58, 70, 58)),
       classic(4, Rgb255(250, 248, 242), Rgb255(36, 52, 84), Rgb255(30, 36, 48)),
       classic(5, Rgb255(236, 214, 168), Rgb255(96, 34, 24), Rgb255(36, 30, 28)),
@@ -115,14 +115,14 @@ std::vector<TLookFile> ShippedLooks() {
        TLook{false, 1, side(Rgb255(238, 222, 190)), side(Rgb255(62, 38, 26)), side({}, "res/textures/maple.bmp"),
              side({}, "res/textures/walnut.bmp"), Rgb255(44, 48, 56)}},
       {"res/conf/marble.bvl",
-       TLook{false, 1, side(Rgb255(240, 236, 226)), side(Rgb255(44, 44, 48)), side({}, "res/textures/white-marble.bmp"),
+       TLook{false, 1, side(Rgb255(240, 236, 226)), side(Rgb255(72, 72, 78)), side({}, "res/textures/white-marble.bmp"),
              side({}, "res/textures/black-marble.bmp"), Rgb255(38, 44, 56)}},
       {"res/conf/green-marble.bvl",
-       TLook{false, 1, side({}, "res/textures/white-marble.jpg"), side({}, "res/textures/black-marble.jpg"),
-             side({}, "res/textures/cream-marble.bmp"), side({}, "res/textures/green-marble.bmp"), Rgb255(30, 40, 36)}},
+       TLook{false, 1, side(Rgb255(244, 240, 228)), side(Rgb255(36, 84, 62)), side({}, "res/textures/cream-marble.bmp"),
+             side({}, "res/textures/green-marble.bmp"), Rgb255(30, 40, 36)}},
+      // The board's halves in colour take the light, so their edges show.
       {"res/conf/wood.bvl",
-       TLook{false, 1, side({}, "res/textures/boxwood.jpg"), side({}, "res/textures/ebony.jpg"), mapleBoard, walnutBoard,
-             Rgb255(52, 44, 40)}},
+       TLook{false, 1, side(Rgb255(236, 214, 168)), side(Rgb255(92, 52, 34)), mapleBoard, walnutBoard, Rgb255(52, 44, 40)}},
       {"res/conf/tournament.bvl",
        TLook{true, 3, side(Rgb255(250, 250, 246)), side(Rgb255(28, 28, 30)), mapleBoard, walnutBoard, Rgb255(70, 76, 84)}},
   };

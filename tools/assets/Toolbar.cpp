@@ -168,13 +168,13 @@ std::vector<TToolbarImage> ToolbarImages() {
     DrawPositionMark(p, 8, 12.5, 8);
   });
   add("new-match", "New Match", [](TPainter& p) {
-    DrawPawn(p, 7, 22, 0.85, Flat(LIGHT_PIECE));
-    DrawPawn(p, 17, 22, 0.85, Flat(DARK_PIECE));
+    DrawPawn(p, 6.5, 22, 0.8, Flat(LIGHT_PIECE));
+    DrawPawn(p, 17.5, 22, 0.8, Flat(DARK_PIECE));
     const TRgb green = Rgb255(40, 160, 60);
-    p.Circle(12, 5.5, 5, OUTLINE);
-    p.Circle(12, 5.5, 4, green);
-    p.Rectangle(9.5, 4.8, 14.5, 6.2, Rgb255(255, 255, 255));
-    p.Rectangle(11.3, 3, 12.7, 8, Rgb255(255, 255, 255));
+    p.Circle(12, 5, 4.6, OUTLINE);
+    p.Circle(12, 5, 3.7, green);
+    p.Rectangle(9.6, 4.3, 14.4, 5.7, Rgb255(255, 255, 255));
+    p.Rectangle(11.3, 2.6, 12.7, 7.4, Rgb255(255, 255, 255));
   });
   return images;
 }
