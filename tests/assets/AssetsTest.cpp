@@ -35,35 +35,30 @@ std::string ReadFile(const std::filesystem::path& path) {
 const char* const MODELS[] = {"re",     "regina",  "torre",           "alfiere",
                               "cavallo", "pedone", "scacchierabianco", "scacchieranero"};
 
-// One generation for the whole suite: it takes a few seconds.
+// The files the build generated into the program's folder.
 class GeneratedAssets : public ::testing::Test {
 protected:
-  static void SetUpTestSuite() {
-    FFolder = new TScratchFolder;
-    FNames = new std::vector<std::string>(GenerateAssets(FFolder->Path().string()));
-  }
-  static void TearDownTestSuite() {
-    delete FNames;
-    delete FFolder;
-  }
-  static std::filesystem::path Path(const std::string& name) { return FFolder->Path() / name; }
+  static std::filesystem::path Path(const std::string& name) { return std::filesystem::path(BROVANEL_PROGRAM_FOLDER) / name; }
   static std::string Model(const std::string& name) { return Path("res/3ds/" + name + ".3ds").string(); }
-  static const std::vector<std::string>& Names() { return *FNames; }
-
-private:
-  static inline TScratchFolder* FFolder = nullptr;
-  static inline std::vector<std::string>* FNames = nullptr;
+  // The files of a folder, relative to the program's folder, in name order.
+  static std::vector<std::string> Files(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(Path(folder)))
+      if (entry.is_regular_file()) names.push_back(folder + "/" + entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
 };
 
 TEST_F(GeneratedAssets, EveryRunWritesTheSameFilesAsTheBuild) {
-  // The build ran the generator into the program's folder: a second run, in
-  // another process, must give the same bytes.
-  const std::filesystem::path program = BROVANEL_PROGRAM_FOLDER;
-  ASSERT_GE(Names().size(), 8u + 11 + 5 + 14 + 10 + 1);
-  for (const std::string& name : Names()) {
+  // A second run, in another process and another folder, must give the same bytes.
+  const TScratchFolder folder;
+  const std::vector<std::string> names = GenerateAssets(folder.Path().string());
+  EXPECT_EQ(names.size(), 8u + 11 + 5 + 14 + 10 + 1);
+  for (const std::string& name : names) {
     SCOPED_TRACE(name);
-    ASSERT_TRUE(std::filesystem::exists(program / name)) << "the build did not write it";
-    EXPECT_TRUE(ReadFile(Path(name)) == ReadFile(program / name));
+    ASSERT_TRUE(std::filesystem::exists(Path(name))) << "the build did not write it";
+    EXPECT_TRUE(ReadFile(folder.Path() / name) == ReadFile(Path(name)));
   }
 }
 
@@ -232,9 +227,8 @@ TEST_F(GeneratedAssets, PiecesStandUprightInTheMiddleOfTheirSquaresOnBothBoards)
 }
 
 TEST_F(GeneratedAssets, LookFilesHoldWhatTheBoardWindowReads) {
-  std::vector<std::string> looks;
-  for (const std::string& name : Names())
-    if (name.ends_with(".bvl")) looks.push_back(name);
+  std::vector<std::string> looks = Files("conf");
+  for (const std::string& name : Files("res/conf")) looks.push_back(name);
   for (const char* required : {"conf/classic1.bvl", "conf/classic2.bvl", "conf/classic3.bvl", "conf/classic4.bvl",
                                "conf/classic5.bvl", "conf/artistic1.bvl"})
     EXPECT_NE(std::find(looks.begin(), looks.end(), required), looks.end()) << required;
@@ -313,8 +307,7 @@ TEST_F(GeneratedAssets, ClassicBoardPicturesAreCheckerboardsWithA1Dark) {
 
 TEST_F(GeneratedAssets, TexturesLoadAsThePieceAndBoardDialogsOfferThem) {
   int jpeg = 0, bmp = 0;
-  for (const std::string& name : Names()) {
-    if (!name.starts_with("res/textures/")) continue;
+  for (const std::string& name : Files("res/textures")) {
     SCOPED_TRACE(name);
     TPicture picture;
     picture.LoadFromFile(Path(name).string());
@@ -328,8 +321,7 @@ TEST_F(GeneratedAssets, TexturesLoadAsThePieceAndBoardDialogsOfferThem) {
 
 TEST_F(GeneratedAssets, ToolBarImagesAreSmallRgbaPicturesWithAShape) {
   int images = 0;
-  for (const std::string& name : Names()) {
-    if (!name.starts_with("res/toolbar/")) continue;
+  for (const std::string& name : Files("res/toolbar")) {
     ++images;
     SCOPED_TRACE(name);
     const std::string png = ReadFile(Path(name));
