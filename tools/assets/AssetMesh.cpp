@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cfloat>
 #include <map>
 
 #include "base/Exceptions.h"
@@ -42,21 +41,6 @@ void TAssetMesh::Weld() {
   Points = std::move(points);
   TexCoords = std::move(texCoords);
   Faces = std::move(faces);
-}
-
-double TAssetMesh::SignedVolume() const {
-  double volume = 0;
-  for (const TAssetFace& f : Faces) volume += Dot(Points[f.A], Cross(Points[f.B], Points[f.C]));
-  return volume / 6;
-}
-
-void TAssetMesh::Bounds(TPoint3& lo, TPoint3& hi) const {
-  lo = {DBL_MAX, DBL_MAX, DBL_MAX};
-  hi = {-DBL_MAX, -DBL_MAX, -DBL_MAX};
-  for (TPoint3 p : Points) {
-    lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
-    hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
-  }
 }
 
 TMeshRecord3DS MeshRecordOf(const TAssetMesh& mesh, const std::string& name,

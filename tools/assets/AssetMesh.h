@@ -67,11 +67,6 @@ public:
   // coordinates, and drops the faces that this leaves without area.
   void Weld();
 
-  // The volume enclosed by the faces, positive when they turn counter-clockwise
-  // seen from outside (the sum over faces of the signed tetrahedra to the origin).
-  double SignedVolume() const;
-  // Minimum and maximum corners of the points.
-  void Bounds(TPoint3& lo, TPoint3& hi) const;
 };
 
 // The mesh as a named object of a 3DS file, with one material group per material

@@ -14,8 +14,6 @@ double SmoothUnion(double a, double b, double k) {
 
 double SmoothSubtract(double from, double cut, double k) { return -SmoothUnion(-from, cut, k); }
 
-double SmoothIntersect(double a, double b, double k) { return -SmoothUnion(-a, -b, k); }
-
 double SdSphere(TPoint3 p, TPoint3 centre, double radius) { return Length(p - centre) - radius; }
 
 double SdEllipsoid(TPoint3 p, TPoint3 centre, TPoint3 radii) {
@@ -24,17 +22,6 @@ double SdEllipsoid(TPoint3 p, TPoint3 centre, TPoint3 radii) {
   const TPoint3 b{a.x / radii.x, a.y / radii.y, a.z / radii.z};
   const double k0 = Length(a), k1 = Length(b);
   return k1 > 0 ? k0 * (k0 - 1) / k1 : -std::min({radii.x, radii.y, radii.z});
-}
-
-double SdTurnedEllipsoid(TPoint3 p, TPoint3 centre, TPoint3 u, TPoint3 v, TPoint3 radii) {
-  const TPoint3 q = p - centre;
-  return SdEllipsoid({Dot(q, u), Dot(q, v), Dot(q, Cross(u, v))}, {0, 0, 0}, radii);
-}
-
-double SdCapsule(TPoint3 p, TPoint3 a, TPoint3 b, double radius) {
-  const TPoint3 pa = p - a, ba = b - a;
-  const double h = std::clamp(Dot(pa, ba) / Dot(ba, ba), 0.0, 1.0);
-  return Length(pa - ba * h) - radius;
 }
 
 double SdRoundCone(TPoint3 p, TPoint3 a, TPoint3 b, double ra, double rb) {
@@ -61,8 +48,7 @@ double TOutline::Distance(double u, double v) const {
 }
 
 
-TAssetMesh Polygonise(const TDistanceField& f, TPoint3 lo, TPoint3 hi, double step,
-                      const std::function<int(TPoint3)>& patch, const TCylinderMapping& mapping,
+TAssetMesh Polygonise(const TDistanceField& f, TPoint3 lo, TPoint3 hi, double step, const TCylinderMapping& mapping,
                       TSmoothingGroups& groups, int material) {
   const int nx = static_cast<int>(std::ceil((hi.x - lo.x) / step)) + 1;
   const int ny = static_cast<int>(std::ceil((hi.y - lo.y) / step)) + 1;
@@ -95,16 +81,13 @@ TAssetMesh Polygonise(const TDistanceField& f, TPoint3 lo, TPoint3 hi, double st
     }
     return found->second;
   };
-  std::map<int, std::uint32_t> patchGroups;
+  const std::uint32_t group = groups.Next();
   // A triangle facing from the inside corner `in` towards the outside corner `out`.
   auto triangle = [&](int a, int b, int c, std::size_t in, std::size_t out) {
     if (a == b || b == c || c == a) return;
     const TPoint3 pa = mesh.Points[a], pb = mesh.Points[b], pc = mesh.Points[c];
     if (Dot(Cross(pb - pa, pc - pa), corner(out) - corner(in)) < 0) std::swap(b, c);
-    const int id = patch ? patch((pa + pb + pc) * (1.0 / 3)) : 0;
-    auto group = patchGroups.find(id);
-    if (group == patchGroups.end()) group = patchGroups.emplace(id, groups.Next()).first;
-    mesh.AddFace(a, b, c, group->second, material);
+    mesh.AddFace(a, b, c, group, material);
   };
   static constexpr int PATHS[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
   for (int k = 0; k + 1 < nz; ++k)

@@ -2,7 +2,7 @@
 // Sculpted shapes: solids given by a distance field (negative inside, about the
 // distance to the surface outside and in), built from a few primitives and smooth
 // blends, then turned into a closed triangle mesh and thinned to a triangle budget.
-// The knight's head and the bishop's cut mitre are made this way.
+// The knight's head is made this way.
 
 #include <functional>
 #include <vector>
@@ -15,15 +15,10 @@ using TDistanceField = std::function<double(TPoint3)>;
 // Blends of two distances; `k` is the width of the rounded seam.
 double SmoothUnion(double a, double b, double k);
 double SmoothSubtract(double from, double cut, double k);
-double SmoothIntersect(double a, double b, double k);
 
 double SdSphere(TPoint3 p, TPoint3 centre, double radius);
 // An approximate distance to an ellipsoid with the given half axes.
 double SdEllipsoid(TPoint3 p, TPoint3 centre, TPoint3 radii);
-double SdCapsule(TPoint3 p, TPoint3 a, TPoint3 b, double radius);
-// An ellipsoid turned so that its half axes lie along the unit vectors u, v and
-// u x v.
-double SdTurnedEllipsoid(TPoint3 p, TPoint3 centre, TPoint3 u, TPoint3 v, TPoint3 radii);
 // The solid swept by a sphere whose radius goes from ra at a to rb at b.
 double SdRoundCone(TPoint3 p, TPoint3 a, TPoint3 b, double ra, double rb);
 
@@ -38,12 +33,9 @@ private:
 };
 
 // The surface f = 0 inside the box lo..hi (f must be positive on the box's faces),
-// sampled every `step` units: one vertex per cell the surface crosses, moved onto
-// the surface, and two triangles per crossed cell edge. `patch` names, for a point
-// of the surface, the smooth patch it belongs to: faces of different patches get
-// different smoothing groups, so the seams between them are hard edges.
-TAssetMesh Polygonise(const TDistanceField& f, TPoint3 lo, TPoint3 hi, double step,
-                      const std::function<int(TPoint3)>& patch, const TCylinderMapping& mapping,
+// sampled every `step` units: a closed surface, one smooth patch, with a vertex
+// wherever it crosses an edge of the sampling grid.
+TAssetMesh Polygonise(const TDistanceField& f, TPoint3 lo, TPoint3 hi, double step, const TCylinderMapping& mapping,
                       TSmoothingGroups& groups, int material = 0);
 
 // Collapses the cheapest edges (by the squared distances to the planes of the

@@ -97,6 +97,8 @@ TLook ApplyLookFile(const TIniText& file, TLook look) {
 }
 
 std::vector<TLookFile> ShippedLooks() {
+  // Dark pieces are kept a little above black: the board window lights them with
+  // one diffuse light and no highlight, and a black piece would show no shape.
   auto side = [](TRgb colour, std::string texture = "") { return TLookSide{colour, std::move(texture)}; };
   // The artistic board's halves in colour, written with every look as the board
   // window does.
@@ -106,13 +108,13 @@ std::vector<TLookFile> ShippedLooks() {
                      TLook{true, picture, side(light), side(dark), mapleBoard, walnutBoard, background}};
   };
   return {
-      classic(1, Rgb255(238, 222, 190), Rgb255(62, 38, 26), Rgb255(46, 42, 40)),
+      classic(1, Rgb255(238, 222, 190), Rgb255(92, 58, 38), Rgb255(46, 42, 40)),
       classic(2, Rgb255(240, 236, 226), Rgb255(72, 72, 78), Rgb255(40, 46, 58)),
-      classic(3, Rgb255(245, 242, 232), Rgb255(34, 34, 36), Rgb255(58, 70, 58)),
-      classic(4, Rgb255(250, 248, 242), Rgb255(36, 52, 84), Rgb255(30, 36, 48)),
+      classic(3, Rgb255(245, 242, 232), Rgb255(58, 58, 62), Rgb255(58, 70, 58)),
+      classic(4, Rgb255(250, 248, 242), Rgb255(46, 66, 108), Rgb255(30, 36, 48)),
       classic(5, Rgb255(236, 214, 168), Rgb255(96, 34, 24), Rgb255(36, 30, 28)),
       {"conf/artistic1.bvl",
-       TLook{false, 1, side(Rgb255(238, 222, 190)), side(Rgb255(62, 38, 26)), side({}, "res/textures/maple.bmp"),
+       TLook{false, 1, side(Rgb255(238, 222, 190)), side(Rgb255(92, 58, 38)), side({}, "res/textures/maple.bmp"),
              side({}, "res/textures/walnut.bmp"), Rgb255(44, 48, 56)}},
       {"res/conf/marble.bvl",
        TLook{false, 1, side(Rgb255(240, 236, 226)), side(Rgb255(72, 72, 78)), side({}, "res/textures/white-marble.bmp"),
@@ -124,7 +126,7 @@ std::vector<TLookFile> ShippedLooks() {
       {"res/conf/wood.bvl",
        TLook{false, 1, side(Rgb255(236, 214, 168)), side(Rgb255(92, 52, 34)), mapleBoard, walnutBoard, Rgb255(52, 44, 40)}},
       {"res/conf/tournament.bvl",
-       TLook{true, 3, side(Rgb255(250, 250, 246)), side(Rgb255(28, 28, 30)), mapleBoard, walnutBoard, Rgb255(70, 76, 84)}},
+       TLook{true, 3, side(Rgb255(250, 250, 246)), side(Rgb255(58, 58, 62)), mapleBoard, walnutBoard, Rgb255(70, 76, 84)}},
   };
 }
 

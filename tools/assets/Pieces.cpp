@@ -260,7 +260,7 @@ TAssetMesh Knight() {
   p.Curve(8.9, 8.0, 8.7, 8.5, 8.1, 8.6).Corner();
   p.Line(0, 8.6);
   parts.Turn(p);
-  TAssetMesh head = Polygonise(KnightField, {-6.0, -14.0, 6.03}, {6.0, 9.5, 36.5}, 0.25, nullptr, parts.Map, parts.Groups);
+  TAssetMesh head = Polygonise(KnightField, {-6.0, -14.0, 6.03}, {6.0, 9.5, 36.5}, 0.25, parts.Map, parts.Groups);
   Simplify(head, 2600, parts.Map);
   parts.Mesh.Append(head);
   return parts.Mesh;

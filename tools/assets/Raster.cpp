@@ -205,6 +205,9 @@ double TTileNoise::Octaves(double x, double y, int octaves) const {
 // ---------------------------------------------------------------------------
 // Painter
 
+namespace {
+
+// Whether (x, y) lies inside the polygon (even-odd rule).
 bool InsidePolygon(const std::vector<std::pair<double, double>>& points, double x, double y) {
   bool inside = false;
   for (std::size_t i = 0, j = points.size() - 1; i < points.size(); j = i++) {
@@ -214,6 +217,8 @@ bool InsidePolygon(const std::vector<std::pair<double, double>>& points, double 
   }
   return inside;
 }
+
+}  // namespace
 
 void TPainter::Fill(const std::function<bool(double x, double y)>& inside,
                     const std::function<TRgb(double x, double y)>& colour, double alpha) {
@@ -245,15 +250,4 @@ void TPainter::Circle(double cx, double cy, double r, TRgb colour, double alpha)
 void TPainter::Rectangle(double x0, double y0, double x1, double y1, TRgb colour, double alpha) {
   Fill([&](double x, double y) { return x >= x0 && x <= x1 && y >= y0 && y <= y1; },
        [&](double, double) { return colour; }, alpha);
-}
-
-void TPainter::Line(double x0, double y0, double x1, double y1, double width, TRgb colour, double alpha) {
-  const double dx = x1 - x0, dy = y1 - y0, length2 = dx * dx + dy * dy;
-  Fill(
-      [&](double x, double y) {
-        const double t = length2 > 0 ? std::clamp(((x - x0) * dx + (y - y0) * dy) / length2, 0.0, 1.0) : 0;
-        const double ex = x - x0 - dx * t, ey = y - y0 - dy * t;
-        return ex * ex + ey * ey <= width * width / 4;
-      },
-      [&](double, double) { return colour; }, alpha);
 }

@@ -73,12 +73,7 @@ public:
   void Polygon(const std::vector<std::pair<double, double>>& points, TRgb colour, double alpha = 1);
   void Circle(double cx, double cy, double r, TRgb colour, double alpha = 1);
   void Rectangle(double x0, double y0, double x1, double y1, TRgb colour, double alpha = 1);
-  // A straight stroke of the given width with round ends.
-  void Line(double x0, double y0, double x1, double y1, double width, TRgb colour, double alpha = 1);
 
 private:
   TImage& FImage;
 };
-
-// Whether (x, y) lies inside the polygon (even-odd rule).
-bool InsidePolygon(const std::vector<std::pair<double, double>>& points, double x, double y);
