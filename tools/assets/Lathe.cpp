@@ -9,12 +9,12 @@ namespace {
 constexpr double PI = std::numbers::pi;
 
 // Steps for a curve of that length turning by that angle: enough that no chord
-// strays more than 0.05 units (a tenth of a pixel at the start camera's distance)
-// from the curve, no step turns by more than about 30 degrees (the shading between
+// strays more than 0.1 units (a quarter of a pixel at the start camera's distance)
+// from the curve, no step turns by more than about 35 degrees (the shading between
 // steps is interpolated) and none runs longer than 4 units.
 int StepsFor(double length, double turnRadians) {
-  const double chords = std::sqrt(length * turnRadians / (8 * 0.05));
-  return std::max({1, static_cast<int>(std::ceil(chords)), static_cast<int>(std::ceil(turnRadians / 0.52)),
+  const double chords = std::sqrt(length * turnRadians / (8 * 0.1));
+  return std::max({1, static_cast<int>(std::ceil(chords)), static_cast<int>(std::ceil(turnRadians / 0.6)),
                    static_cast<int>(std::ceil(length / 4))});
 }
 

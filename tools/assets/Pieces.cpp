@@ -77,8 +77,8 @@ TAssetMesh King() {
   p.Line(0, 46.3);
   parts.Turn(p);
   // The cross, its arms across the start camera's view.
-  parts.Mesh.Append(RoundedBox({0, 0, 49.9}, {1.05, 1.3, 4.3}, 0.5, 3, parts.Map, parts.Groups));
-  parts.Mesh.Append(RoundedBox({0, 0, 51.2}, {0.95, 3.4, 1.1}, 0.5, 3, parts.Map, parts.Groups));
+  parts.Mesh.Append(RoundedBox({0, 0, 49.9}, {1.05, 1.3, 4.3}, 0.5, 2, parts.Map, parts.Groups));
+  parts.Mesh.Append(RoundedBox({0, 0, 51.2}, {0.95, 3.4, 1.1}, 0.5, 2, parts.Map, parts.Groups));
   return parts.Mesh;
 }
 
@@ -91,13 +91,14 @@ TAssetMesh Coronet(double z, double inner, double outer, int points, const TCyli
   const std::vector<std::pair<double, double>> section = {
       {outer, 0}, {outer, 0.8}, {outer - 0.2, 0.97}, {0.5 * (inner + outer), 1.03}, {inner + 0.2, 0.97},
       {inner, 0.8}, {inner, 0}};
-  const int steps = points * 8;
+  constexpr int STEPS_A_POINT = 6;
+  const int steps = points * STEPS_A_POINT;
   TAssetMesh mesh;
   const std::uint32_t group = groups.Next();
   std::vector<std::vector<int>> rows;
   for (int j = 0; j < steps; ++j) {
     const double a = 2 * PI * j / steps;
-    const double f = std::fabs(std::remainder(double(j) / 8, 1.0)) * 2;  // 0 at a point, 1 between
+    const double f = std::fabs(std::remainder(double(j) / STEPS_A_POINT, 1.0)) * 2;  // 0 at a point, 1 between
     const double h = VALLEY + (PEAK - VALLEY) * std::pow(1 - f, 1.6);
     std::vector<int> row;
     for (auto [r, s] : section) {
@@ -119,7 +120,7 @@ TAssetMesh Coronet(double z, double inner, double outer, int points, const TCyli
     }
   for (int k = 0; k < points; ++k) {
     const double a = 2 * PI * k / points, r = 0.5 * (inner + outer);
-    mesh.Append(Sphere({r * std::cos(a), r * std::sin(a), z + PEAK + 0.55}, 0.95, 10, 5, map, groups));
+    mesh.Append(Sphere({r * std::cos(a), r * std::sin(a), z + PEAK + 0.55}, 0.95, 8, 4, map, groups));
   }
   return mesh;
 }
@@ -139,7 +140,7 @@ TAssetMesh Queen() {
   p.Line(0, 45.8);
   parts.Turn(p);
   parts.Mesh.Append(Coronet(40.3, 6.4, 8.0, 8, parts.Map, parts.Groups));
-  parts.Mesh.Append(Sphere({0, 0, 47.7}, 2.3, 24, 12, parts.Map, parts.Groups));
+  parts.Mesh.Append(Sphere({0, 0, 47.7}, 2.3, 20, 10, parts.Map, parts.Groups));
   return parts.Mesh;
 }
 
@@ -276,7 +277,7 @@ TAssetMesh Pawn() {
   p.Curve(4.2, 16.0, 3.2, 16.1, 2.9, 16.5).Corner();
   const double centre = 20.7, radius = 4.3;
   p.Line(2.9, centre - std::sqrt(radius * radius - 2.9 * 2.9)).Corner();
-  p.ArcTo(0, centre, 90, 18);
+  p.ArcTo(0, centre, 90, 12);
   parts.Turn(p);
   return parts.Mesh;
 }
