@@ -38,7 +38,9 @@ const char* const MODELS[] = {"re",     "regina",  "torre",           "alfiere",
 // The files the build generated into the program's folder.
 class GeneratedAssets : public ::testing::Test {
 protected:
-  static std::filesystem::path Path(const std::string& name) { return std::filesystem::path(BROVANEL_PROGRAM_FOLDER) / name; }
+  static std::filesystem::path Path(const std::string& name) {
+    return std::filesystem::path(BROVANEL_PROGRAM_FOLDER) / name;
+  }
   static std::string Model(const std::string& name) { return Path("res/3ds/" + name + ".3ds").string(); }
   // The files of a folder, relative to the program's folder, in name order.
   static std::vector<std::string> Files(const std::string& folder) {
@@ -169,7 +171,9 @@ TEST_F(GeneratedAssets, PiecesStandUprightInTheMiddleOfTheirSquaresOnBothBoards)
   for (bool light : {true, false}) {
     TFile3DS file(Model(light ? "scacchierabianco" : "scacchieranero"));
     const TMeshRecord3DS& mesh = *file.Objects().Mesh(0);
-    auto at = [&](int i) { return TransformPoint(TransformPoint(mesh.Vertices[i], layout.ArtisticBoardMatrix()), toDummy); };
+    auto at = [&](int i) {
+      return TransformPoint(TransformPoint(mesh.Vertices[i], layout.ArtisticBoardMatrix()), toDummy);
+    };
     for (const TFace3DS& f : mesh.Faces) board.push_back({at(f.V1), at(f.V2), at(f.V3), light});
   }
   // The highest face of the artistic board straight under a point, and its height.
@@ -251,9 +255,9 @@ TEST_F(GeneratedAssets, LookFilesHoldWhatTheBoardWindowReads) {
       EXPECT_EQ(*view, "artistic");
     }
     // Each section says its colour or names its texture, which exists.
-    for (auto [section, colourKey, textureKey] : {std::tuple{"white", "color", "texture"}, {"black", "color", "texture"},
-                                                  {"white", "colorboard", "textureboard"},
-                                                  {"black", "colorboard", "textureboard"}, {"back", "color", ""}}) {
+    for (auto [section, colourKey, textureKey] :
+         {std::tuple{"white", "color", "texture"}, {"black", "color", "texture"},
+          {"white", "colorboard", "textureboard"}, {"black", "colorboard", "textureboard"}, {"back", "color", ""}}) {
       const auto colour = ini.Value(section, colourKey);
       const auto texture = *textureKey ? ini.Value(section, textureKey) : std::nullopt;
       EXPECT_NE(bool(colour), bool(texture)) << section << "/" << colourKey;

@@ -32,7 +32,8 @@ private:
 
 std::vector<std::string> GenerateAssets(const std::string& folder) {
   TOutput out(folder);
-  for (const TPieceFile& piece : PIECE_FILES) out.Write("res/3ds/" + piece.FileName, Model3DSBytes(PieceModel(piece.Kind)));
+  for (const TPieceFile& piece : PIECE_FILES)
+    out.Write("res/3ds/" + piece.FileName, Model3DSBytes(PieceModel(piece.Kind)));
   out.Write("res/3ds/scacchierabianco.3ds", PaddedModel3DSBytes(BoardHalfModel(true), LIGHT_BOARD_SIZE));
   out.Write("res/3ds/scacchieranero.3ds", PaddedModel3DSBytes(BoardHalfModel(false), DARK_BOARD_SIZE));
   for (const TTextureFile& texture : TextureFiles())

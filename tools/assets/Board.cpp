@@ -124,14 +124,18 @@ std::vector<TStroke> Glyph(char c) {
     case 'e': return {{{0, 2}, {4, 2}, {4, 3}, {3, 4}, {1, 4}, {0, 3}, {0, 1}, {1, 0}, {3, 0}, {4, 0.6}}};
     case 'f': return {{{3.6, 5.6}, {3, 6}, {2.2, 6}, {1.5, 5.2}, {1.5, 0}}, {{0.4, 4}, {3, 4}}};
     case 'g':
-      return {{{4, 3}, {3, 4}, {1, 4}, {0, 3}, {0, 2}, {1, 1}, {3, 1}, {4, 2}}, {{4, 4}, {4, -0.6}, {3, -1.6}, {1, -1.6}, {0, -1}}};
+      return {{{4, 3}, {3, 4}, {1, 4}, {0, 3}, {0, 2}, {1, 1}, {3, 1}, {4, 2}},
+              {{4, 4}, {4, -0.6}, {3, -1.6}, {1, -1.6}, {0, -1}}};
     case 'h': return {{{0, 6}, {0, 0}}, {{0, 3}, {1, 4}, {3, 4}, {4, 3}, {4, 0}}};
     case '1': return {{{0.8, 4.8}, {2, 6}, {2, 0}}, {{0.8, 0}, {3.2, 0}}};
     case '2': return {{{0, 5}, {1, 6}, {3, 6}, {4, 5}, {4, 4}, {0, 0}, {4, 0}}};
-    case '3': return {{{0, 5}, {1, 6}, {3, 6}, {4, 5}, {4, 4}, {3, 3}, {4, 2}, {4, 1}, {3, 0}, {1, 0}, {0, 1}}, {{1.5, 3}, {3, 3}}};
+    case '3':
+      return {{{0, 5}, {1, 6}, {3, 6}, {4, 5}, {4, 4}, {3, 3}, {4, 2}, {4, 1}, {3, 0}, {1, 0}, {0, 1}},
+              {{1.5, 3}, {3, 3}}};
     case '4': return {{{3, 0}, {3, 6}, {0, 2}, {4, 2}}};
     case '5': return {{{4, 6}, {0, 6}, {0, 3.5}, {3, 3.5}, {4, 2.5}, {4, 1}, {3, 0}, {1, 0}, {0, 1}}};
-    case '6': return {{{3.5, 6}, {2, 6}, {0, 4}, {0, 1}, {1, 0}, {3, 0}, {4, 1}, {4, 2.5}, {3, 3.5}, {1, 3.5}, {0, 2.5}}};
+    case '6':
+      return {{{3.5, 6}, {2, 6}, {0, 4}, {0, 1}, {1, 0}, {3, 0}, {4, 1}, {4, 2.5}, {3, 3.5}, {1, 3.5}, {0, 2.5}}};
     case '7': return {{{0, 6}, {4, 6}, {1.5, 0}}};
     case '8':
       return {{{2, 3.3}, {1, 3.8}, {0.6, 4.8}, {1.2, 6}, {2.8, 6}, {3.4, 4.8}, {3, 3.8}, {2, 3.3}, {0.6, 2.6}, {0, 1.3},
@@ -179,7 +183,8 @@ void AddCoordinates(TAssetMesh& mesh, TSmoothingGroups& groups) {
   constexpr double BAND = 0.5 * (1.4 + 15.0);  // the middle of the frame's flat top
   const TPoint3 a1 = BakedPlacement::ArtisticSquareCentre(1, 8), h8 = BakedPlacement::ArtisticSquareCentre(8, 1);
   for (int i = 0; i < 8; ++i) {
-    const TPoint3 file = BakedPlacement::ArtisticSquareCentre(1, 8 - i), rank = BakedPlacement::ArtisticSquareCentre(1 + i, 8);
+    const TPoint3 file = BakedPlacement::ArtisticSquareCentre(1, 8 - i);
+    const TPoint3 rank = BakedPlacement::ArtisticSquareCentre(1 + i, 8);
     for (double y : {a1.y + HALF + BAND, h8.y - HALF - BAND}) AddCharacter(mesh, char('a' + i), y, file.z, groups);
     for (double z : {a1.z - HALF - BAND, h8.z + HALF + BAND}) AddCharacter(mesh, char('1' + i), rank.y, z, groups);
   }
@@ -204,7 +209,8 @@ TAssetMesh BoardHalfMesh(bool light) {
 
 TModel3DS BoardHalfModel(bool light) {
   const std::vector<TAssetMaterial> materials = {
-      light ? TAssetMaterial{"Maple", {0.93f, 0.84f, 0.66f}, 0.1f, 0.1f} : TAssetMaterial{"Walnut", {0.36f, 0.22f, 0.13f}, 0.1f, 0.1f}};
+      light ? TAssetMaterial{"Maple", {0.93f, 0.84f, 0.66f}, 0.1f, 0.1f}
+            : TAssetMaterial{"Walnut", {0.36f, 0.22f, 0.13f}, 0.1f, 0.1f}};
   TModel3DS model;
   model.Materials = {MaterialRecordOf(materials[0])};
   model.Meshes = {MeshRecordOf(BoardHalfMesh(light), light ? "scacchierabianco" : "scacchieranero", materials)};

@@ -87,7 +87,8 @@ void AddWall(TAssetMesh& mesh, const std::vector<TPoint3>& points, TPoint3 outwa
   for (const auto& h : hull) polygon.push_back({h.second, mapping.At(h.second)});
   // The polygon's normal by Newell's sum, whatever its first corners.
   TPoint3 normal;
-  for (std::size_t i = 0; i < polygon.size(); ++i) normal = normal + Cross(polygon[i].P, polygon[(i + 1) % polygon.size()].P);
+  for (std::size_t i = 0; i < polygon.size(); ++i)
+    normal = normal + Cross(polygon[i].P, polygon[(i + 1) % polygon.size()].P);
   if (Dot(normal, outward) < 0) std::reverse(polygon.begin(), polygon.end());
   AddFan(mesh, polygon, group, 0);
 }

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <map>
 #include <queue>
-#include <iterator>
 
 double SmoothUnion(double a, double b, double k) {
   const double h = std::clamp(0.5 + 0.5 * (b - a) / k, 0.0, 1.0);
@@ -46,7 +46,6 @@ double TOutline::Distance(double u, double v) const {
   }
   return inside ? -best : best;
 }
-
 
 TAssetMesh Polygonise(const TDistanceField& f, TPoint3 lo, TPoint3 hi, double step, const TCylinderMapping& mapping,
                       TSmoothingGroups& groups, int material) {

@@ -32,7 +32,8 @@ TProfile& TProfile::Line(double r, double z, int steps) {
 TProfile& TProfile::Curve(double c1r, double c1z, double c2r, double c2z, double r, double z, int steps) {
   const double r0 = R(), z0 = Z();
   if (steps <= 0) {
-    const double length = std::hypot(c1r - r0, c1z - z0) + std::hypot(c2r - c1r, c2z - c1z) + std::hypot(r - c2r, z - c2z);
+    const double length =
+        std::hypot(c1r - r0, c1z - z0) + std::hypot(c2r - c1r, c2z - c1z) + std::hypot(r - c2r, z - c2z);
     const double a0 = std::atan2(c1z - z0, c1r - r0), a1 = std::atan2(c2z - c1z, c2r - c1r);
     const double a2 = std::atan2(z - c2z, r - c2r);
     auto turn = [](double a, double b) { return std::fabs(std::remainder(b - a, 2 * PI)); };

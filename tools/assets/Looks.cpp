@@ -124,9 +124,11 @@ std::vector<TLookFile> ShippedLooks() {
              side({}, "res/textures/green-marble.bmp"), Rgb255(30, 40, 36)}},
       // The board's halves in colour take the light, so their edges show.
       {"res/conf/wood.bvl",
-       TLook{false, 1, side(Rgb255(236, 214, 168)), side(Rgb255(92, 52, 34)), mapleBoard, walnutBoard, Rgb255(52, 44, 40)}},
+       TLook{false, 1, side(Rgb255(236, 214, 168)), side(Rgb255(92, 52, 34)), mapleBoard, walnutBoard,
+             Rgb255(52, 44, 40)}},
       {"res/conf/tournament.bvl",
-       TLook{true, 3, side(Rgb255(250, 250, 246)), side(Rgb255(58, 58, 62)), mapleBoard, walnutBoard, Rgb255(70, 76, 84)}},
+       TLook{true, 3, side(Rgb255(250, 250, 246)), side(Rgb255(58, 58, 62)), mapleBoard, walnutBoard,
+             Rgb255(70, 76, 84)}},
   };
 }
 

@@ -246,7 +246,9 @@ TStartScene::TStartScene(const std::string& folder, bool classic, const std::str
   FView.Light = FLayout.LightPosition();
   FView.Background = look.Background;
 
-  auto texture = [&](const TLookSide& side) { return side.Texture.empty() ? 0u : LoadTexture(folder + "/" + side.Texture); };
+  auto texture = [&](const TLookSide& side) {
+    return side.Texture.empty() ? 0u : LoadTexture(folder + "/" + side.Texture);
+  };
   const std::string models = folder + "/res/3ds/";
   if (classic) {
     FBoard[0].push_back(ClassicBoardMesh());
@@ -279,12 +281,14 @@ std::vector<TDrawItem> TStartScene::Items(bool pieces) const {
   std::vector<TDrawItem> items;
   const TMatrix4 board = FClassic ? FLayout.ClassicBoardMatrix() : FLayout.ArtisticBoardMatrix();
   for (int half = 0; half < 2; ++half)
-    for (const TShadedMesh& mesh : FBoard[half]) items.push_back({&mesh, board, FBoardColour[half], FBoardTexture[half]});
+    for (const TShadedMesh& mesh : FBoard[half])
+      items.push_back({&mesh, board, FBoardColour[half], FBoardTexture[half]});
   if (!pieces) return items;
   for (const auto& piece : FPieces) {
     const int side = std::isupper(static_cast<unsigned char>(piece->Letter)) ? 0 : 1;
     const TMatrix4 world = FLayout.PieceMatrix(piece->Row, piece->Column);
-    for (const TShadedMesh& mesh : *piece->Meshes) items.push_back({&mesh, world, FPieceColour[side], FPieceTexture[side]});
+    for (const TShadedMesh& mesh : *piece->Meshes)
+      items.push_back({&mesh, world, FPieceColour[side], FPieceTexture[side]});
   }
   return items;
 }

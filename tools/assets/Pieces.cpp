@@ -303,6 +303,7 @@ TModel3DS PieceModel(TPieceKind kind) {
   TModel3DS model;
   model.Materials = {MaterialRecordOf(materials[0])};
   for (const TPieceFile& file : PIECE_FILES)
-    if (file.Kind == kind) model.Meshes = {MeshRecordOf(mesh, file.FileName.substr(0, file.FileName.find('.')), materials)};
+    if (file.Kind == kind)
+      model.Meshes = {MeshRecordOf(mesh, file.FileName.substr(0, file.FileName.find('.')), materials)};
   return model;
 }

@@ -54,7 +54,8 @@ std::uint32_t Crc32(const std::string& data, std::size_t from) {
     return t;
   }();
   std::uint32_t c = 0xFFFFFFFFu;
-  for (std::size_t i = from; i < data.size(); ++i) c = table[(c ^ static_cast<std::uint8_t>(data[i])) & 0xFF] ^ (c >> 8);
+  for (std::size_t i = from; i < data.size(); ++i)
+    c = table[(c ^ static_cast<std::uint8_t>(data[i])) & 0xFF] ^ (c >> 8);
   return c ^ 0xFFFFFFFFu;
 }
 

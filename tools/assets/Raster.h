@@ -68,8 +68,8 @@ class TPainter {
 public:
   explicit TPainter(TImage& image) : FImage(image) {}
   // A shape given by its inside test; `colour` may vary over the picture.
-  void Fill(const std::function<bool(double x, double y)>& inside, const std::function<TRgb(double x, double y)>& colour,
-            double alpha = 1);
+  void Fill(const std::function<bool(double x, double y)>& inside,
+            const std::function<TRgb(double x, double y)>& colour, double alpha = 1);
   void Polygon(const std::vector<std::pair<double, double>>& points, TRgb colour, double alpha = 1);
   void Circle(double cx, double cy, double r, TRgb colour, double alpha = 1);
   void Rectangle(double x0, double y0, double x1, double y1, TRgb colour, double alpha = 1);

@@ -55,7 +55,8 @@ void DrawModel(const std::vector<TShadedMesh>& meshes, double turn, double dista
   // vertical and brought nearer.
   const double a = turn * std::numbers::pi / 180;
   auto turned = [&](TAffineVector v) {
-    return TAffineVector{float(v.x * std::cos(a) - v.z * std::sin(a)), v.y, float(v.x * std::sin(a) + v.z * std::cos(a))};
+    return TAffineVector{float(v.x * std::cos(a) - v.z * std::sin(a)), v.y,
+                         float(v.x * std::sin(a) + v.z * std::cos(a))};
   };
   const TAffineVector eye = Vec3Sub(layout.CameraPosition(), layout.CameraTarget());
   const float scale = float(distance) / Vec3Length(eye);
@@ -75,7 +76,8 @@ int Model(int argc, char** argv) {
   constexpr int WIDTH = 500, HEIGHT = 600;
   TOffscreenFrame frame(WIDTH * int(turns.size()), HEIGHT);
   const std::vector<TShadedMesh> meshes = LoadShadedModel(argv[2]);
-  for (std::size_t i = 0; i < turns.size(); ++i) DrawModel(meshes, turns[i], distance, WIDTH, HEIGHT, int(i) * WIDTH, 0);
+  for (std::size_t i = 0; i < turns.size(); ++i)
+    DrawModel(meshes, turns[i], distance, WIDTH, HEIGHT, int(i) * WIDTH, 0);
   SaveBytes(argv[3], PngFileBytes(frame.Read()));
   return 0;
 }
