@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "meshes/File3DS.h"
+#include "scene/GLCamera.h"
 #include "scene/gl/GLEGLContext.h"
 #include "scene/gl/OpenGLBinding.h"
 #include "scene/texture/Picture.h"
@@ -49,23 +50,28 @@ TImage TOffscreenFrame::Read() const {
 // Matrices
 
 TViewMatrices::TViewMatrices(const TView& view, int width, int height) : Width(width), Height(height) {
-  // The camera looks at its target with its own up vector.
-  const TPoint3 eye{view.Eye.x, view.Eye.y, view.Eye.z};
-  const TPoint3 f = Normalized(TPoint3{view.Target.x, view.Target.y, view.Target.z} - eye);
-  const TPoint3 s = Normalized(Cross(f, TPoint3{view.Up.x, view.Up.y, view.Up.z}));
-  const TPoint3 u = Cross(s, f);
-  const double v[16] = {s.x, u.x, -f.x, 0, s.y, u.y, -f.y, 0, s.z, u.z, -f.z, 0,
-                        -Dot(s, eye), -Dot(u, eye), Dot(f, eye), 1};
-  std::copy(std::begin(v), std::end(v), View);
-  // Perspective as the camera sets it: the view's half-width at the near plane is
-  // width / (2 max(width, height)), the near plane at FocalLength x 2 x 96 / 25.4 /
-  // max(width, height), so objects keep their size in pixels whatever the frame's.
-  const double maxDim = std::max(width, height);
-  const double right = width / (2 * maxDim), top = height / (2 * maxDim);
-  const double zNear = view.FocalLength * 2 * 96 / (25.4 * maxDim), zFar = zNear + view.DepthOfView;
-  const double p[16] = {zNear / right, 0, 0, 0, 0, zNear / top, 0, 0, 0, 0, -(zFar + zNear) / (zFar - zNear), -1,
-                        0, 0, -2 * zFar * zNear / (zFar - zNear), 0};
-  std::copy(std::begin(p), std::end(p), Projection);
+  // The scene's own camera works the matrices out, aimed at a node on the target.
+  TGLScene scene(nullptr);
+  TGLBaseSceneObject& target = scene.Objects().AddChild(std::make_unique<TGLBaseSceneObject>(nullptr));
+  target.Position().SetPoint(view.Target.x, view.Target.y, view.Target.z);
+  TGLCamera& camera = scene.Cameras().AddChild(std::make_unique<TGLCamera>(nullptr));
+  camera.Position().SetPoint(view.Eye.x, view.Eye.y, view.Eye.z);
+  camera.SetFocalLength(float(view.FocalLength));
+  camera.SetDepthOfView(float(view.DepthOfView));
+  camera.SetTargetObject(&target);
+  GL->glMatrixMode(GL_PROJECTION);
+  GL->glPushMatrix();
+  GL->glLoadIdentity();
+  // The frame passes 96 dots per inch.
+  camera.SetProjection({0, 0, width, height}, width, height, 96);
+  GL->glGetDoublev(GL_PROJECTION_MATRIX, Projection);
+  GL->glPopMatrix();
+  GL->glMatrixMode(GL_MODELVIEW);
+  GL->glPushMatrix();
+  GL->glLoadIdentity();
+  camera.Apply();
+  GL->glGetDoublev(GL_MODELVIEW_MATRIX, View);
+  GL->glPopMatrix();
 }
 
 void TViewMatrices::Project(const TAffineVector& world, double& x, double& y) const {

@@ -1,8 +1,8 @@
 #pragma once
 // Draws generated models off screen the way the board window shows them: Mesa's
 // software rasteriser through the project's GL binding and an EGL pixel buffer,
-// immediate-mode triangles with the importer's normals, one light, the camera's
-// projection rules, textures in decal mode. For looking at the models as PNG
+// immediate-mode triangles with the importer's normals, one light, the scene's
+// camera, textures in decal mode. For looking at the models as PNG
 // files and for the tests that read the pixels back.
 
 #include <map>
@@ -31,15 +31,18 @@ private:
   int FWidth, FHeight;
 };
 
+// A camera at Eye looking at Target, up along +Y, with the board window's lens,
+// and the light.
 struct TView {
-  TAffineVector Eye{0, 0, 0}, Target{0, 0, -1}, Up{0, 1, 0};
+  TAffineVector Eye{0, 0, 0}, Target{0, 0, -1};
   double FocalLength = BoardWindow::CAMERA_FOCAL_LENGTH;
   double DepthOfView = BoardWindow::CAMERA_DEPTH_OF_VIEW;
   TAffineVector Light{0, 0, 0};
   TRgb Background;
 };
 
-// The view's matrices for a frame of the given size, column-major as GL takes them.
+// The view's matrices for a frame of the given size, column-major as GL takes
+// them, as the scene's camera sets them. Needs a current context.
 struct TViewMatrices {
   double View[16], Projection[16];
   int Width, Height;
