@@ -142,13 +142,19 @@ void TGLBitmap32::UploadAsTexture(GLenum target, TGLMinFilter minFilter, GLint i
     pixels = scratch.data();
   }
 
+  UploadTexturePixels(target, minFilter, internalFormat, w, h, pixels);
+}
+
+void UploadTexturePixels(GLenum target, TGLMinFilter minFilter, GLint internalFormat, int width, int height,
+                         const std::uint8_t* pixels) {
   if (minFilter == miNearest || minFilter == miLinear) {
-    GL->glTexImage2D(target, 0, internalFormat, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    GL->glTexImage2D(target, 0, internalFormat, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
   } else if (GL->SGIS_generate_mipmap && target == GL_TEXTURE_2D) {
     GL->glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP_SGIS, 1);
-    GL->glTexImage2D(target, 0, internalFormat, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    GL->glTexImage2D(target, 0, internalFormat, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
   } else {
-    const GLint result = GL->gluBuild2DMipmaps(target, internalFormat, w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    const GLint result =
+        GL->gluBuild2DMipmaps(target, internalFormat, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
     if (result != 0) RaiseGLUError(result);
   }
 }

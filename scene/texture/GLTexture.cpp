@@ -183,7 +183,7 @@ GLuint TGLTexture::PrepareHandle(int unit) {
   FImageChanged = false;
   FParametersChanged = false;
   FUploadFailed = false;
-  const GLenum target = FImage->ClassType().GLTextureTarget();
+  const GLenum target = Target();
   // Without cube maps in the driver there is nothing to bind or fill.
   if (target == GL_TEXTURE_CUBE_MAP && !GL->ARB_texture_cube_map) return FHandle.Handle();
   // The texture is bound before anything is sent to it, and filled only here: an
@@ -197,6 +197,31 @@ GLuint TGLTexture::PrepareHandle(int unit) {
     throw;
   }
   return FHandle.Handle();
+}
+
+GLenum TGLTexture::Target() const { return FImage->ClassType().GLTextureTarget(); }
+
+GLuint TGLTexture::BindForFrameCopy() {
+  if (FHandle.Handle() == 0) {
+    FHandle.AllocateHandle();
+    BRV_ASSERT_MSG(FHandle.Handle() != 0, "TGLTexture::BindForFrameCopy(): GL gave no texture name");
+    FParametersChanged = true;
+  }
+  const GLenum target = Target();
+  BindTextureCached(0, target, FHandle.Handle());
+  if (FParametersChanged) {
+    UploadParameters(target);
+    FParametersChanged = false;
+  }
+  return FHandle.Handle();
+}
+
+void TGLTexture::TakeFrameImage(const std::uint8_t* pixels, int width, int height) {
+  UploadTexturePixels(Target(), FMinFilter, GLInternalFormat(), width, height, pixels);
+  FTexWidth = width;
+  FTexHeight = height;
+  FImageChanged = false;
+  FUploadFailed = false;
 }
 
 bool TGLTexture::PrepareForDrawing(int unit, GLuint& name) {
@@ -329,7 +354,7 @@ void TGLTexture::Apply(TRenderContextInfo& rci) {
     ApplyUntextured(rci);
     return;
   }
-  const GLenum target = FImage->ClassType().GLTextureTarget();
+  const GLenum target = Target();
   if (target != GL_TEXTURE_CUBE_MAP) {
     EnableGLState(rci.GLStates, stTexture2D);
     BindTextureCached(0, GL_TEXTURE_2D, name);
@@ -369,7 +394,7 @@ void TGLTexture::UnApply(TRenderContextInfo& rci) {
 
 void TGLTexture::ApplyAsSecondTexture(const TMatrix4* textureMatrix) {
   if (FDisabled) return;
-  const GLenum target = FImage->ClassType().GLTextureTarget();
+  const GLenum target = Target();
   GL->glActiveTextureARB(GL_TEXTURE1_ARB);
   TBackToUnit0 backToUnit0;
   GL->glEnable(target);
@@ -397,5 +422,5 @@ void TGLTexture::UnApplySecondTexture(const TMatrix4* textureMatrix) {
     GL->glLoadIdentity();
     GL->glMatrixMode(GL_MODELVIEW);
   }
-  GL->glDisable(FImage->ClassType().GLTextureTarget());
+  GL->glDisable(Target());
 }

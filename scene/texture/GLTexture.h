@@ -362,6 +362,18 @@ public:
   int TexHeight() const { return FTexHeight; }
   int RequiredMemorySize() const { return FRequiredMemorySize; }
 
+  // The GL target of the image: GL_TEXTURE_2D, or GL_TEXTURE_CUBE_MAP.
+  GLenum Target() const;
+  // For a texture whose image comes from a frame (a viewer's CopyFrameToTexture),
+  // in a current context with unit 0 active: the GL texture, made with its
+  // parameters when missing, bound on unit 0; its image is left as it is.
+  GLuint BindForFrameCopy();
+  // Whether the GL texture holds its image (uploaded, or taken from a frame).
+  bool ImageSent() const { return HandleAllocated() && !FImageChanged; }
+  // Width x height RGBA bytes (bottom row first) of a frame become the image of
+  // the bound texture, with the mipmaps the minification filter wants.
+  void TakeFrameImage(const std::uint8_t* pixels, int width, int height);
+
   // Texturing on unit 0 for drawing, and off again. A texture whose picture cannot
   // be had draws untextured: the reason goes once to the GL log.
   void Apply(TRenderContextInfo& rci);
