@@ -49,7 +49,10 @@ TVideoMode TQtDisplayModeDriver::DesktopMode() {
   QSize size = screen->geometry().size() * screen->devicePixelRatio();
   mode.Width = static_cast<std::uint16_t>(qBound(0, size.width(), 65535));
   mode.Height = static_cast<std::uint16_t>(qBound(0, size.height(), 65535));
-  mode.ColorDepth = static_cast<std::uint8_t>(qBound(0, screen->depth(), 255));
+  // A mode counts bits per pixel; an X11 screen of depth 24 keeps its pixels in
+  // 32 bits, and a request for 32 must find it.
+  const int depth = screen->depth() == 24 ? 32 : screen->depth();
+  mode.ColorDepth = static_cast<std::uint8_t>(qBound(0, depth, 255));
   return mode;
 }
 
