@@ -9,10 +9,11 @@ cmake_minimum_required(VERSION 3.25)
 file(STRINGS ${PUBLIC_HEADERS} publicHeaders)
 
 # The layer of a file: the longest of these prefixes that starts its path. The
-# 3DS file layer is the three unit pairs in meshes/ that read the file format.
+# 3DS file layer is the three unit pairs in meshes/ that read the file format; the
+# MD2 file layer (meshes/md2/) reads its format with the base layer alone too.
 set(layers
   platform/ rules/ base/ scene/gl/ scene/qt/ scene/
-  meshes/Chunks3DS meshes/File3DS meshes/Records3DS meshes/
+  meshes/Chunks3DS meshes/File3DS meshes/Records3DS meshes/md2/ meshes/
   app/ tools/ bench/ tests/)
 function(layer_of path result)
   set(found "")
@@ -29,7 +30,7 @@ function(layer_of path result)
 endfunction()
 
 # What each layer may include, itself aside: dependencies point one way.
-set(production platform/ rules/ base/ scene/gl/ scene/ scene/qt/ meshes/3ds meshes/ app/)
+set(production platform/ rules/ base/ scene/gl/ scene/ scene/qt/ meshes/3ds meshes/md2/ meshes/ app/)
 set(sees_platform/)
 set(sees_rules/)
 set(sees_base/ platform/)
@@ -37,7 +38,8 @@ set(sees_scene/gl/ base/ platform/)
 set(sees_scene/ scene/gl/ base/ platform/)
 set(sees_scene/qt/ scene/ scene/gl/ base/ platform/)
 set(sees_meshes/3ds base/ platform/)
-set(sees_meshes/ meshes/3ds scene/ scene/gl/ base/ platform/)
+set(sees_meshes/md2/ base/ platform/)
+set(sees_meshes/ meshes/3ds meshes/md2/ scene/ scene/gl/ base/ platform/)
 set(sees_app/ ${production})
 set(sees_tools/ ${production})
 set(sees_bench/ ${production} tools/ tests/)
