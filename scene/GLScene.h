@@ -456,6 +456,10 @@ private:
   bool FSortListInUse = false;
 };
 
+// The three axes from the origin as dashed lines of `pattern`, unlit: X red, Y
+// green, Z blue, each half `length` long, the negative half in half intensity.
+void DrawAxes(GLushort pattern, float length);
+
 // Layout loading: puts a node read from a layout under `parent`. Under a scene, a
 // camera goes to its camera root and anything else to its object root; under a
 // scene object, it becomes its last child. For any other parent (or none) the

@@ -193,13 +193,17 @@ void TGLBaseSceneObject::DrawAxisLines(TRenderContextInfo& rci) {
   if (TGLSceneBuffer* buffer = FScene ? FScene->CurrentBuffer() : nullptr)
     if (TGLCamera* camera = buffer->Camera()) length = camera->DepthOfView();
 
+  DrawAxes(0xCCCC, length);
+}
+
+void DrawAxes(GLushort pattern, float length) {
   GL->glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_LINE_BIT | GL_COLOR_BUFFER_BIT);
   GL->glDisable(GL_LIGHTING);
   GL->glEnable(GL_LINE_STIPPLE);
   GL->glEnable(GL_LINE_SMOOTH);
   GL->glEnable(GL_BLEND);
   GL->glLineWidth(1);
-  GL->glLineStipple(1, 0xCCCC);
+  GL->glLineStipple(1, pattern);
   GL->glBegin(GL_LINES);
   for (int axis = 0; axis < 3; ++axis) {
     for (float sign : {-1.0f, 1.0f}) {

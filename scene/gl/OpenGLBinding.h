@@ -117,7 +117,7 @@ bool HasExtension(std::string_view list, std::string_view name);
 #define BRV_GLU_ENTRIES(X) \
   X(gluErrorString) X(gluBuild2DMipmaps) X(gluScaleImage) \
   X(gluOrtho2D) X(gluLookAt) X(gluPickMatrix) X(gluUnProject) \
-  X(gluNewQuadric) X(gluDeleteQuadric) X(gluQuadricDrawStyle) \
+  X(gluNewQuadric) X(gluDeleteQuadric) X(gluQuadricCallback) X(gluQuadricDrawStyle) \
   X(gluQuadricNormals) X(gluQuadricOrientation) X(gluQuadricTexture) \
   X(gluCylinder) X(gluDisk) X(gluPartialDisk) \
   X(gluNewTess) X(gluDeleteTess) X(gluTessCallback) X(gluTessProperty) X(gluTessNormal) \

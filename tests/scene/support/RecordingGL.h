@@ -86,6 +86,7 @@ private:
   long long Queued(const char* name);
   GLenum NextError();
   std::string FErrorText;
+  char FQuadric = 0;  // gluNewQuadric hands out its address
   TGLBinding* FPrevious;
 };
 
@@ -111,6 +112,8 @@ Result TRecordingGL::Respond(const Tuple& args) {
     auto it = Integers.find(std::get<0>(args));
     if (it != Integers.end())
       for (std::size_t i = 0; i < it->second.size(); ++i) std::get<1>(args)[i] = it->second[i];
+  } else if constexpr (Entry == TGLEntry::gluNewQuadric) {
+    return reinterpret_cast<GLUquadric*>(&FQuadric);
   } else if constexpr (Entry == TGLEntry::gluErrorString) {
     switch (std::get<0>(args)) {
       case GL_INVALID_ENUM: FErrorText = "invalid enumerant"; break;
