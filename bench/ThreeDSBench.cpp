@@ -12,7 +12,7 @@
 #include <string>
 
 #include "base/Strings.h"
-#include "meshes/File3DS.h"
+#include "meshes/threeds/File3DS.h"
 #include "tools/threeds/Writer3DS.h"
 
 namespace {

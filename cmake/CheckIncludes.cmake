@@ -9,11 +9,11 @@ cmake_minimum_required(VERSION 3.25)
 file(STRINGS ${PUBLIC_HEADERS} publicHeaders)
 
 # The layer of a file: the longest of these prefixes that starts its path. The
-# 3DS file layer is the three unit pairs in meshes/ that read the file format; the
-# MD2 file layer (meshes/md2/) reads its format with the base layer alone too.
+# 3DS file layer (meshes/threeds/) and the MD2 file layer (meshes/md2/) read their
+# formats with the base layer alone; the mesh layer above them (meshes/) makes scene
+# objects of what they read.
 set(layers
-  platform/ rules/ base/ scene/gl/ scene/qt/ scene/
-  meshes/Chunks3DS meshes/File3DS meshes/Records3DS meshes/md2/ meshes/
+  platform/ rules/ base/ scene/gl/ scene/qt/ scene/ meshes/threeds/ meshes/md2/ meshes/
   app/ tools/ bench/ tests/)
 function(layer_of path result)
   set(found "")
@@ -25,21 +25,20 @@ function(layer_of path result)
       set(found ${prefix})
     endif()
   endforeach()
-  string(REGEX REPLACE "^meshes/(Chunks3DS|File3DS|Records3DS)$" "meshes/3ds" found "${found}")
   set(${result} "${found}" PARENT_SCOPE)
 endfunction()
 
 # What each layer may include, itself aside: dependencies point one way.
-set(production platform/ rules/ base/ scene/gl/ scene/ scene/qt/ meshes/3ds meshes/md2/ meshes/ app/)
+set(production platform/ rules/ base/ scene/gl/ scene/ scene/qt/ meshes/threeds/ meshes/md2/ meshes/ app/)
 set(sees_platform/)
 set(sees_rules/)
 set(sees_base/ platform/)
 set(sees_scene/gl/ base/ platform/)
 set(sees_scene/ scene/gl/ base/ platform/)
 set(sees_scene/qt/ scene/ scene/gl/ base/ platform/)
-set(sees_meshes/3ds base/ platform/)
+set(sees_meshes/threeds/ base/ platform/)
 set(sees_meshes/md2/ base/ platform/)
-set(sees_meshes/ meshes/3ds meshes/md2/ scene/ scene/gl/ base/ platform/)
+set(sees_meshes/ meshes/threeds/ meshes/md2/ scene/ scene/gl/ base/ platform/)
 set(sees_app/ ${production})
 set(sees_tools/ ${production})
 set(sees_bench/ ${production} tools/ tests/)

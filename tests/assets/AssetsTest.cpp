@@ -14,7 +14,7 @@
 #include <map>
 #include <memory>
 
-#include "meshes/File3DS.h"
+#include "meshes/threeds/File3DS.h"
 #include "scene/texture/Picture.h"
 #include "tests/base/PersistenceTestSupport.h"
 #include "tests/meshes/Oracle3DS.h"

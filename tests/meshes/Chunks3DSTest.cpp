@@ -1,4 +1,4 @@
-#include "meshes/Chunks3DS.h"
+#include "meshes/threeds/Chunks3DS.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "meshes/File3DS.h"
+#include "meshes/threeds/File3DS.h"
 
 #include <gtest/gtest.h>
 

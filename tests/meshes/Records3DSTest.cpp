@@ -1,4 +1,4 @@
-#include "meshes/Records3DS.h"
+#include "meshes/threeds/Records3DS.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "meshes/File3DS.h"
+#include "meshes/threeds/File3DS.h"
 #include "tools/threeds/Writer3DS.h"
 
 // A file read from bytes; the stream lives as long as the file.

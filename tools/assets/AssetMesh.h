@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "meshes/Records3DS.h"
+#include "meshes/threeds/Records3DS.h"
 
 struct TPoint3 {
   double x = 0, y = 0, z = 0;

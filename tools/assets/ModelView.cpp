@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "meshes/File3DS.h"
+#include "meshes/threeds/File3DS.h"
 #include "scene/GLCamera.h"
 #include "scene/gl/GLEGLContext.h"
 #include "scene/gl/OpenGLBinding.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/GeometryBB.h"
-#include "meshes/File3DS.h"
+#include "meshes/threeds/File3DS.h"
 
 inline void ReadAll3DS(TFile3DS& file) {
   for (int i = 0; i < file.Materials().Count(); ++i) file.Materials().Material(i);

@@ -9,15 +9,50 @@
 // ---------------------------------------------------------------------------
 // TChunkWriter3DS
 
+namespace {
+
+std::string TagAndName(std::uint16_t tag) {
+  const std::string name = TagName(tag);
+  return name.empty() ? TagText(tag) : TagText(tag) + " (" + name + ")";
+}
+
+}  // namespace
+
 void TChunkWriter3DS::Begin(std::uint16_t tag) {
-  FOpen.push_back(FData.size());
+  if (!FOpen.empty()) {
+    TOpenChunk& parent = FOpen.back();
+    if (!parent.HasChild) CheckChildStart(parent);
+    parent.HasChild = true;
+    if (int order = ChunkOrder(tag); order != 0) {
+      BRV_ASSERT_MSG(order >= parent.LastOrder, "TChunkWriter3DS::Begin(): " + TagAndName(tag) +
+                                                    " is written after a sibling that the format puts after it");
+      parent.LastOrder = order;
+    }
+  }
+  FOpen.push_back({FData.size()});
   Value(tag);
   Value(std::uint32_t(0));
 }
 
+void TChunkWriter3DS::CheckChildStart(const TOpenChunk& parent) const {
+  // The reader's rule is run on the parent as written so far, followed by the six
+  // bytes of the child's header: it must put the first child right here.
+  TMemoryStream bytes(FData.substr(parent.Start) + std::string(CHUNK_HEADER_SIZE, '\0'));
+  TChunkNode node;
+  std::memcpy(&node.Tag, FData.data() + parent.Start, sizeof node.Tag);
+  node.Size = static_cast<std::uint32_t>(bytes.Size());
+  const std::uint64_t written = FData.size() - parent.Start - CHUNK_HEADER_SIZE;
+  const std::uint64_t expected = FirstChildOffset(bytes, node);
+  BRV_ASSERT_MSG(expected == written, "TChunkWriter3DS::Begin(): " + TagAndName(node.Tag) + " holds " +
+                                          std::to_string(written) + " bytes before its first child, but the reader " +
+                                          (expected == node.Size - CHUNK_HEADER_SIZE
+                                               ? std::string("reads no children there")
+                                               : "looks for it after " + std::to_string(expected)));
+}
+
 void TChunkWriter3DS::End() {
   BRV_ASSERT_MSG(!FOpen.empty(), "TChunkWriter3DS::End(): no chunk is open");
-  std::size_t start = FOpen.back();
+  std::size_t start = FOpen.back().Start;
   FOpen.pop_back();
   std::size_t size = FData.size() - start;
   BRV_ASSERT_MSG(size <= UINT32_MAX, "TChunkWriter3DS::End(): chunk larger than 4 GiB");

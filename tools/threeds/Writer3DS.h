@@ -2,19 +2,24 @@
 // Writes 3DS files: a chunk writer that patches each chunk's size when it is closed,
 // and a model writer for the records the reader hands out (materials, meshes) plus
 // lights, cameras and key-framer nodes. The model writer writes only chunks that the
-// reader understands; the chunk writer writes whatever it is told, which is what
-// tests of damaged files need.
+// reader understands; the chunk writer writes whatever data it is told, which is what
+// tests of damaged files need, but it holds the chunk structure to the reader's tag
+// table: a child begins where the reader looks for it, and siblings come in the
+// table's write order.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "meshes/Records3DS.h"
+#include "meshes/threeds/Records3DS.h"
 
 class TChunkWriter3DS {
 public:
-  // Opens a chunk: its header now, its size when End closes it.
+  // Opens a chunk: its header now, its size when End closes it. A chunk opened
+  // inside another must begin where the reader finds the parent's first child (after
+  // the data the parent's tag announces), and must not come before a sibling of a
+  // later write order; either mistake is an assertion failure.
   void Begin(std::uint16_t tag);
   void End();
   // A chunk without data or children.
@@ -45,8 +50,15 @@ public:
   void SaveToFile(const std::string& fileName) const;
 
 private:
+  struct TOpenChunk {
+    std::size_t Start;     // offset of the header
+    bool HasChild = false;
+    int LastOrder = 0;     // the highest write order among its children so far
+  };
+  void CheckChildStart(const TOpenChunk& parent) const;
+
   std::string FData;
-  std::vector<std::size_t> FOpen;  // header offsets of the chunks not yet closed
+  std::vector<TOpenChunk> FOpen;  // the chunks not yet closed, outermost first
 };
 
 struct TLight3DS {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "meshes/Chunks3DS.h"
+#include "meshes/threeds/Chunks3DS.h"
 
 enum class TMapTiling3DS { Tile, Decal, Both };
 enum class TMapFilter3DS { Pyramidal, SummedArea };

@@ -48,7 +48,7 @@ std::string Text3DSError(int code);
 [[noreturn]] void Raise3DSInvalidChunk(const std::string& detail);
 
 // ---------------------------------------------------------------------------
-// Tags
+// Tags: every tag the reader knows (the table in ChunkTags3DS.cpp says what each holds).
 
 inline constexpr std::uint16_t CHUNK_FILE_VERSION = 0x0002;
 inline constexpr std::uint16_t CHUNK_COLOR_F = 0x0010;
@@ -58,8 +58,39 @@ inline constexpr std::uint16_t CHUNK_LIN_COLOR_F = 0x0013;
 inline constexpr std::uint16_t CHUNK_PERCENT_I = 0x0030;
 inline constexpr std::uint16_t CHUNK_PERCENT_F = 0x0031;
 inline constexpr std::uint16_t CHUNK_MASTER_SCALE = 0x0100;
+inline constexpr std::uint16_t CHUNK_BACKGROUND_BITMAP = 0x1100;
+inline constexpr std::uint16_t CHUNK_USE_BACKGROUND_BITMAP = 0x1101;
+inline constexpr std::uint16_t CHUNK_SOLID_BACKGROUND = 0x1200;
+inline constexpr std::uint16_t CHUNK_USE_SOLID_BACKGROUND = 0x1201;
+inline constexpr std::uint16_t CHUNK_GRADIENT_BACKGROUND = 0x1300;
+inline constexpr std::uint16_t CHUNK_USE_GRADIENT_BACKGROUND = 0x1301;
+inline constexpr std::uint16_t CHUNK_SHADOW_LOW_BIAS = 0x1400;
+inline constexpr std::uint16_t CHUNK_SHADOW_HIGH_BIAS = 0x1410;
+inline constexpr std::uint16_t CHUNK_SHADOW_MAP_SIZE = 0x1420;
+inline constexpr std::uint16_t CHUNK_SHADOW_SAMPLES = 0x1430;
+inline constexpr std::uint16_t CHUNK_SHADOW_RANGE = 0x1440;
+inline constexpr std::uint16_t CHUNK_SHADOW_FILTER = 0x1450;
+inline constexpr std::uint16_t CHUNK_RAY_BIAS = 0x1460;
+inline constexpr std::uint16_t CHUNK_CONSTRUCTION_PLANE = 0x1500;
+inline constexpr std::uint16_t CHUNK_AMBIENT_LIGHT = 0x2100;
+inline constexpr std::uint16_t CHUNK_FOG = 0x2200;
+inline constexpr std::uint16_t CHUNK_DISTANCE_CUE = 0x2300;
+inline constexpr std::uint16_t CHUNK_LAYERED_FOG = 0x2302;
+inline constexpr std::uint16_t CHUNK_SHAPE_FILE_TOP = 0x2D2D;
+inline constexpr std::uint16_t CHUNK_LOFTER_FILE_TOP = 0x2D3D;
+inline constexpr std::uint16_t CHUNK_DEFAULT_VIEW = 0x3000;
+inline constexpr std::uint16_t CHUNK_VIEW_TOP = 0x3010;
+inline constexpr std::uint16_t CHUNK_VIEW_BOTTOM = 0x3020;
+inline constexpr std::uint16_t CHUNK_VIEW_LEFT = 0x3030;
+inline constexpr std::uint16_t CHUNK_VIEW_RIGHT = 0x3040;
+inline constexpr std::uint16_t CHUNK_VIEW_FRONT = 0x3050;
+inline constexpr std::uint16_t CHUNK_VIEW_BACK = 0x3060;
+inline constexpr std::uint16_t CHUNK_VIEW_USER = 0x3070;
+inline constexpr std::uint16_t CHUNK_VIEW_CAMERA = 0x3080;
 inline constexpr std::uint16_t CHUNK_MESH_DATA = 0x3D3D;
 inline constexpr std::uint16_t CHUNK_MESH_VERSION = 0x3D3E;
+inline constexpr std::uint16_t CHUNK_PROJECT_TOP = 0x3DAA;
+inline constexpr std::uint16_t CHUNK_MATERIAL_FILE_TOP = 0x3DFF;
 inline constexpr std::uint16_t CHUNK_NAMED_OBJECT = 0x4000;
 inline constexpr std::uint16_t CHUNK_OBJ_HIDDEN = 0x4010;
 inline constexpr std::uint16_t CHUNK_OBJ_VIS_LOFTER = 0x4011;
@@ -84,11 +115,26 @@ inline constexpr std::uint16_t CHUNK_PROC_DATA = 0x4182;
 inline constexpr std::uint16_t CHUNK_BOX_MAP = 0x4190;
 inline constexpr std::uint16_t CHUNK_LIGHT = 0x4600;
 inline constexpr std::uint16_t CHUNK_SPOTLIGHT = 0x4610;
+inline constexpr std::uint16_t CHUNK_LOCAL_SHADOW = 0x4641;
+inline constexpr std::uint16_t CHUNK_SPOT_PROJECTOR = 0x4653;
+inline constexpr std::uint16_t CHUNK_LIGHT_EXCLUDE = 0x4654;
+inline constexpr std::uint16_t CHUNK_SPOT_ROLL = 0x4656;
+inline constexpr std::uint16_t CHUNK_SPOT_ASPECT = 0x4657;
+inline constexpr std::uint16_t CHUNK_LIGHT_RAY_BIAS = 0x4658;
+inline constexpr std::uint16_t CHUNK_LIGHT_INNER_RANGE = 0x4659;
+inline constexpr std::uint16_t CHUNK_LIGHT_OUTER_RANGE = 0x465A;
+inline constexpr std::uint16_t CHUNK_LIGHT_MULTIPLIER = 0x465B;
 inline constexpr std::uint16_t CHUNK_CAMERA = 0x4700;
 inline constexpr std::uint16_t CHUNK_CAMERA_RANGES = 0x4720;
 inline constexpr std::uint16_t CHUNK_FILE_TOP = 0x4D4D;
+inline constexpr std::uint16_t CHUNK_VIEWPORT_LAYOUT = 0x7001;
+inline constexpr std::uint16_t CHUNK_VIEWPORT_DATA = 0x7011;
+inline constexpr std::uint16_t CHUNK_VIEWPORT_DATA_3 = 0x7012;
+inline constexpr std::uint16_t CHUNK_VIEWPORT_SIZE = 0x7020;
 inline constexpr std::uint16_t CHUNK_EXT_SECTION = 0x8000;
 inline constexpr std::uint16_t CHUNK_EXT_ENTRY = 0x8001;
+inline constexpr std::uint16_t CHUNK_EXT_STRING_1 = 0x8002;
+inline constexpr std::uint16_t CHUNK_EXT_STRING_2 = 0x8003;
 inline constexpr std::uint16_t CHUNK_PARENT_NAME = 0x80F0;
 inline constexpr std::uint16_t CHUNK_MAT_NAME = 0xA000;
 inline constexpr std::uint16_t CHUNK_MAT_AMBIENT = 0xA010;
@@ -112,11 +158,42 @@ inline constexpr std::uint16_t CHUNK_MAT_TRANS_IN = 0xA08A;
 inline constexpr std::uint16_t CHUNK_MAT_SOFT_PHONG = 0xA08C;
 inline constexpr std::uint16_t CHUNK_MAT_WIRE_IN_UNITS = 0xA08E;
 inline constexpr std::uint16_t CHUNK_MAT_SHADING = 0xA100;
+inline constexpr std::uint16_t CHUNK_MAT_TEXTURE_MAP = 0xA200;
+inline constexpr std::uint16_t CHUNK_MAT_SPECULAR_MAP = 0xA204;
+inline constexpr std::uint16_t CHUNK_MAT_OPACITY_MAP = 0xA210;
+inline constexpr std::uint16_t CHUNK_MAT_REFLECTION_MAP = 0xA220;
+inline constexpr std::uint16_t CHUNK_MAT_BUMP_MAP = 0xA230;
 inline constexpr std::uint16_t CHUNK_MAT_USE_TRANS_FALLOFF = 0xA240;
 inline constexpr std::uint16_t CHUNK_MAT_USE_REFL_BLUR = 0xA250;
 inline constexpr std::uint16_t CHUNK_MAT_BUMP_PERCENT = 0xA252;
 inline constexpr std::uint16_t CHUNK_MAP_FILE_NAME = 0xA300;
 inline constexpr std::uint16_t CHUNK_MAT_AUTO_REFLECTION = 0xA310;
+inline constexpr std::uint16_t CHUNK_MAT_TEXTURE_PROC = 0xA320;
+inline constexpr std::uint16_t CHUNK_MAT_TEXTURE2_PROC = 0xA321;
+inline constexpr std::uint16_t CHUNK_MAT_OPACITY_PROC = 0xA322;
+inline constexpr std::uint16_t CHUNK_MAT_BUMP_PROC = 0xA324;
+inline constexpr std::uint16_t CHUNK_MAT_SPECULAR_PROC = 0xA325;
+inline constexpr std::uint16_t CHUNK_MAT_SHININESS_PROC = 0xA326;
+inline constexpr std::uint16_t CHUNK_MAT_SELF_ILLUM_PROC = 0xA328;
+inline constexpr std::uint16_t CHUNK_MAT_TEXTURE_MASK_PROC = 0xA32A;
+inline constexpr std::uint16_t CHUNK_MAT_TEXTURE2_MASK_PROC = 0xA32C;
+inline constexpr std::uint16_t CHUNK_MAT_OPACITY_MASK_PROC = 0xA32E;
+inline constexpr std::uint16_t CHUNK_MAT_BUMP_MASK_PROC = 0xA330;
+inline constexpr std::uint16_t CHUNK_MAT_SPECULAR_MASK_PROC = 0xA332;
+inline constexpr std::uint16_t CHUNK_MAT_SHININESS_MASK_PROC = 0xA334;
+inline constexpr std::uint16_t CHUNK_MAT_SELF_ILLUM_MASK_PROC = 0xA336;
+inline constexpr std::uint16_t CHUNK_MAT_REFLECTION_MASK_PROC = 0xA338;
+inline constexpr std::uint16_t CHUNK_MAT_TEXTURE2_MAP = 0xA33A;
+inline constexpr std::uint16_t CHUNK_MAT_SHININESS_MAP = 0xA33C;
+inline constexpr std::uint16_t CHUNK_MAT_SELF_ILLUM_MAP = 0xA33D;
+inline constexpr std::uint16_t CHUNK_MAT_TEXTURE_MASK = 0xA33E;
+inline constexpr std::uint16_t CHUNK_MAT_TEXTURE2_MASK = 0xA340;
+inline constexpr std::uint16_t CHUNK_MAT_OPACITY_MASK = 0xA342;
+inline constexpr std::uint16_t CHUNK_MAT_BUMP_MASK = 0xA344;
+inline constexpr std::uint16_t CHUNK_MAT_SHININESS_MASK = 0xA346;
+inline constexpr std::uint16_t CHUNK_MAT_SPECULAR_MASK = 0xA348;
+inline constexpr std::uint16_t CHUNK_MAT_SELF_ILLUM_MASK = 0xA34A;
+inline constexpr std::uint16_t CHUNK_MAT_REFLECTION_MASK = 0xA34C;
 inline constexpr std::uint16_t CHUNK_MAP_FLAGS = 0xA351;
 inline constexpr std::uint16_t CHUNK_MAP_BLUR = 0xA353;
 inline constexpr std::uint16_t CHUNK_MAP_U_SCALE = 0xA354;
@@ -145,6 +222,7 @@ inline constexpr std::uint16_t CHUNK_KF_NODE_HEADER = 0xB010;
 inline constexpr std::uint16_t CHUNK_KF_INSTANCE_NAME = 0xB011;
 inline constexpr std::uint16_t CHUNK_KF_PIVOT = 0xB013;
 inline constexpr std::uint16_t CHUNK_KF_BOUNDING_BOX = 0xB014;
+inline constexpr std::uint16_t CHUNK_KF_MORPH_SMOOTH = 0xB015;
 inline constexpr std::uint16_t CHUNK_KF_POSITION_TRACK = 0xB020;
 inline constexpr std::uint16_t CHUNK_KF_ROTATION_TRACK = 0xB021;
 inline constexpr std::uint16_t CHUNK_KF_SCALE_TRACK = 0xB022;
@@ -157,7 +235,7 @@ inline constexpr std::uint16_t CHUNK_KF_FALLOFF_TRACK = 0xB028;
 inline constexpr std::uint16_t CHUNK_KF_HIDE_TRACK = 0xB029;
 inline constexpr std::uint16_t CHUNK_KF_NODE_ID = 0xB030;
 inline constexpr std::uint16_t CHUNK_LIBRARY_TOP = 0xC23D;
-inline constexpr std::uint16_t CHUNK_PROJECT_TOP = 0x3DAA;
+inline constexpr std::uint16_t CHUNK_VIEWPORT_SETTINGS = 0xD000;
 
 inline constexpr std::uint32_t CHUNK_HEADER_SIZE = 6;
 // Real files nest chunks six levels deep at most; far deeper nesting is a hostile
@@ -165,6 +243,47 @@ inline constexpr std::uint32_t CHUNK_HEADER_SIZE = 6;
 inline constexpr int MAX_CHUNK_DEPTH = 64;
 // Strings are read into a 256-byte buffer: longer ones are cut to this many characters.
 inline constexpr std::size_t MAX_CHUNK_STRING = 255;
+
+// ---------------------------------------------------------------------------
+// The tag table: what every known tag holds. The reader decodes, finds children and
+// orders inserted chunks by it, and the chunk writer checks what it writes against it.
+
+struct TChunkData3DS;
+class TChunkReader3DS;
+
+// Decodes one chunk's data, read within the chunk's bounds.
+using TChunkDecoder3DS = std::unique_ptr<TChunkData3DS> (*)(TChunkReader3DS& reader);
+
+// Where a chunk's children start, counted from the end of its header.
+enum class TChildStart3DS : std::uint8_t {
+  AtData,       // right away: any data of the chunk is read as its children
+  AfterBytes,   // after Before bytes of data
+  AfterString,  // after Before bytes, a zero-terminated string and After bytes
+  AfterFaces,   // after a u16 count n and n faces of 8 bytes
+  Never,        // the data fills the chunk: it has no children
+};
+
+struct TChunkTag3DS {
+  std::uint16_t Tag;
+  const char* Name;
+  // A section holds children only: it decodes to no data.
+  bool Section;
+  // Null for a tag without a layout of its own: its data is kept as raw bytes when
+  // the chunk holds any.
+  TChunkDecoder3DS Decode;
+  TChildStart3DS ChildStart;
+  std::uint8_t Before, After;
+  // Siblings are written in ascending order of this value; 0 places no constraint.
+  // An inserted chunk goes among its siblings by it too (InsertChildOrdered).
+  std::uint8_t WriteOrder;
+};
+
+// Every known tag, in ascending order of tag.
+const std::vector<TChunkTag3DS>& ChunkTags3DS();
+// The row of `tag`, or null for a tag the reader does not know.
+const TChunkTag3DS* FindChunkTag(std::uint16_t tag);
+// The tag's name ("face list"); empty for an unknown tag.
+std::string TagName(std::uint16_t tag);
 
 // ---------------------------------------------------------------------------
 // Decoded chunk data
@@ -356,6 +475,7 @@ TChunkNode* FindChunkByTag(TChunkNode* node, std::uint16_t tag);
 TChunkNode* FindSiblingByTag(TChunkNode* node, std::uint16_t tag);
 // The first direct child with the tag.
 TChunkNode* FindChildByTag(const TChunkNode& node, std::uint16_t tag);
+// The tag's place in the write order (TChunkTag3DS::WriteOrder); 0 for unknown tags.
 int ChunkOrder(std::uint16_t tag);
 // Frees the node's data record with the arrays it owns; harmless when there is none.
 void ReleaseChunkData(TChunkNode& node);

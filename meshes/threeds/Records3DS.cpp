@@ -1,4 +1,4 @@
-#include "meshes/Records3DS.h"
+#include "meshes/threeds/Records3DS.h"
 
 const TMapSlot3DS MAP_SLOTS_3DS[16] = {
     {0xA200, 0xA320, &TMaterialRecord3DS::TextureMap},    {0xA33E, 0xA32A, &TMaterialRecord3DS::TextureMask},

@@ -15,8 +15,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "meshes/Chunks3DS.h"
-#include "meshes/Records3DS.h"
+#include "meshes/threeds/Chunks3DS.h"
+#include "meshes/threeds/Records3DS.h"
 
 class TFile3DS;
 
