@@ -1,6 +1,8 @@
 #include "base/Strings.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 
 namespace {
 
@@ -57,4 +59,41 @@ std::string SlashedPath(std::string_view path) {
   std::string slashed(path);
   std::replace(slashed.begin(), slashed.end(), '\\', '/');
   return slashed;
+}
+
+namespace {
+
+// std::from_chars takes no "+"; a second sign after it is still refused.
+std::string_view WithoutPlus(std::string_view text) {
+  return text.size() > 1 && text[0] == '+' && text[1] != '-' && text[1] != '+' ? text.substr(1) : text;
+}
+
+template <class T>
+bool TryTextToNumber(std::string_view text, T& value) {
+  text = WithoutPlus(text);
+  T parsed{};
+  const char* end = text.data() + text.size();
+  auto [stop, error] = std::from_chars(text.data(), end, parsed);
+  if (text.empty() || error != std::errc() || stop != end) return false;
+  if constexpr (std::is_floating_point_v<T>)
+    if (!std::isfinite(parsed)) return false;
+  value = parsed;
+  return true;
+}
+
+}  // namespace
+
+bool TryTextToFloat(std::string_view text, float& value) { return TryTextToNumber(text, value); }
+
+bool TryTextToInt(std::string_view text, int& value) { return TryTextToNumber(text, value); }
+
+std::string_view NextTextToken(std::string_view text, std::size_t& position) {
+  const std::size_t first = text.find_first_not_of(BLANKS, std::min(position, text.size()));
+  if (first == std::string_view::npos) {
+    position = text.size();
+    return {};
+  }
+  const std::size_t last = std::min(text.find_first_of(BLANKS, first), text.size());
+  position = last;
+  return text.substr(first, last - first);
 }

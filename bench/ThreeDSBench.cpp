@@ -1,6 +1,6 @@
-// Reading a large 3DS file (about a million faces, generated at start and removed at
-// the end): our tool's "info" against the model converter's "info", each as a whole
-// process, and our reader alone in this process.
+// Loading a large 3DS file (about a million faces, generated at start and removed at
+// the end) into a free form: our model tool's "info" against the model converter's
+// "info", each as a whole process, and our reader and free form in this process.
 //   ./build/bench/threeds_bench
 
 #include <benchmark/benchmark.h>
@@ -11,7 +11,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/PersistentClasses.h"
 #include "base/Strings.h"
+#include "base/VectorLists.h"
+#include "meshes/GLVectorFileObjects.h"
 #include "meshes/threeds/File3DS.h"
 #include "tools/threeds/Writer3DS.h"
 
@@ -59,7 +62,7 @@ void RunProcess(benchmark::State& state, const std::string& command) {
 }
 
 void BM_OurToolInfo(benchmark::State& state) {
-  RunProcess(state, std::string(BRV_3DS_TOOL) + " info " + LargeFile());
+  RunProcess(state, std::string(BRV_MODEL_TOOL) + " info " + LargeFile());
 }
 
 void BM_OracleInfo(benchmark::State& state) {
@@ -83,11 +86,26 @@ void BM_OurReaderInProcess(benchmark::State& state) {
   }
 }
 
+void BM_OurFreeFormInProcess(benchmark::State& state) {
+  InitializePersistentClasses();
+  InitializeVectorLists();
+  InitializeVectorFileObjects();
+  TGLMaterialLibrary library(nullptr);
+  TFreeForm form(nullptr);
+  form.SetMaterialLibrary(&library);
+  for (auto _ : state) {
+    form.LoadFromFile(LargeFile());
+    benchmark::DoNotOptimize(form.MeshObjects().TriangleCount());
+  }
+  state.counters["faces"] = form.MeshObjects().TriangleCount();
+}
+
 }  // namespace
 
 BENCHMARK(BM_OurToolInfo)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_OracleInfo)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_OracleInfoRaw)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_OurReaderInProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_OurFreeFormInProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

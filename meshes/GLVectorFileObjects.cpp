@@ -1,0 +1,117 @@
+// The format registry, the reader base, the skeleton, and the unit's start-up.
+
+#include "meshes/GLVectorFileObjects.h"
+
+#include "base/Strings.h"
+#include "meshes/GLFile3DS.h"
+
+#include <cmath>
+
+TAffineVector SafeNormalized(const TAffineVector& v) {
+  const float length = Vec3Length(v);
+  // A length that is zero, or so small that its reciprocal overflows, has no direction.
+  if (!(length > 0) || !std::isfinite(1 / length)) return v;
+  return Vec3Scaled(v, 1 / length);
+}
+
+void NormalizeSafely(TAffineVectorList& list) {
+  TAffineVector* items = list.List();
+  for (int i = 0; i < list.Count(); ++i) items[i] = SafeNormalized(items[i]);
+}
+
+// ---------------------------------------------------------------------------
+// TSkeleton
+
+void TSkeleton::WriteFields(TVirtualWriter& writer) const {
+  TPersistentObject::WriteFields(writer);
+  writer.WriteInteger(0);
+}
+
+void TSkeleton::ReadFields(TVirtualReader& reader) {
+  TPersistentObject::ReadFields(reader);
+  if (int version = reader.ReadInteger(); version != 0) RaiseFilerException(version);
+}
+
+// ---------------------------------------------------------------------------
+// TVectorFile
+
+TVectorFile::TVectorFile(TPersistent* owner) : TDataFile(owner) {
+  BRV_ASSERT_MSG(dynamic_cast<TBaseMesh*>(owner) != nullptr, "TVectorFile(): the owner must be a TBaseMesh");
+}
+
+TBaseMesh& TVectorFile::OwnerMesh() const { return *static_cast<TBaseMesh*>(Owner()); }
+
+TMeshObjectList& TVectorFile::MeshObjects() const {
+  return FMeshObjects ? *FMeshObjects : OwnerMesh().MeshObjects();
+}
+
+TSkeleton& TVectorFile::Skeleton() const { return FSkeleton ? *FSkeleton : OwnerMesh().Skeleton(); }
+
+void TVectorFile::SetTargets(TMeshObjectList& meshObjects, TSkeleton& skeleton) {
+  FMeshObjects = &meshObjects;
+  FSkeleton = &skeleton;
+}
+
+// ---------------------------------------------------------------------------
+// The registry
+
+void TVectorFileFormatsList::Add(std::string_view extension, std::string_view description,
+                                 const TDataFileClass& vectorFileClass) {
+  BRV_ASSERT_MSG(vectorFileClass.InheritsFrom(TVectorFile::StaticClass()) && vectorFileClass.CanCreate(),
+                 "TVectorFileFormatsList::Add(): " + vectorFileClass.ClassName() + " is no reader of model files");
+  FFormats.push_back({&vectorFileClass, LowerCase(extension), std::string(description)});
+}
+
+const TDataFileClass* TVectorFileFormatsList::FormatByExtension(std::string_view extension) const {
+  const std::string wanted = LowerCase(extension);
+  for (auto format = FFormats.rbegin(); format != FFormats.rend(); ++format)
+    if (format->Extension == wanted) return format->VectorFileClass;
+  return nullptr;
+}
+
+const TDataFileClass& TVectorFileFormatsList::FormatForFileName(std::string_view fileName) const {
+  const std::string name = ExtractFileName(fileName);
+  const std::size_t dot = name.rfind('.');
+  const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+  const TDataFileClass* found = FormatByExtension(extension);
+  if (!found) throw EInvalidVectorFile("Unknown file extension (" + extension + ")");
+  return *found;
+}
+
+TVectorFileFormatsList& ModelFormats() {
+  static TVectorFileFormatsList formats;
+  return formats;
+}
+
+void RegisterModelFormat(std::string_view extension, std::string_view description,
+                         const TDataFileClass& vectorFileClass) {
+  RegisterClass(vectorFileClass);
+  ModelFormats().Add(extension, description, vectorFileClass);
+}
+
+void InitializeVectorFileObjects() {
+  static bool initialized = false;
+  if (initialized) return;
+  initialized = true;
+  // The seven formats in their order; the readers of md2, tin, stl, smd and ply are
+  // still to come, and their rows are skipped until then.
+  const struct {
+    const char* Extension;
+    const char* Description;
+    const TDataFileClass* Reader;
+  } formats[] = {
+      {"md2", "Quake II model files", nullptr},
+      {"3ds", "3D Studio files", &TGL3DSVectorFile::StaticClass()},
+      {"prj", "3D Studio project files", &TGL3DSVectorFile::StaticClass()},
+      {"tin", "Triangular Irregular Network", nullptr},
+      {"stl", "Stereolithography files", nullptr},
+      {"smd", "Half-Life SMD files", nullptr},
+      {"ply", "Stanford triangle format", nullptr},
+  };
+  for (const auto& format : formats)
+    if (format.Reader) RegisterModelFormat(format.Extension, format.Description, *format.Reader);
+  const TClass* const streamable[] = {&TFreeForm::StaticClass(),          &TSkeleton::StaticClass(),
+                                     &TMeshObject::StaticClass(),        &TFaceGroup::StaticClass(),
+                                     &TFGVertexIndexList::StaticClass(), &TFGVertexNormalTexIndexList::StaticClass()};
+  for (const TClass* cls : streamable) RegisterClass(*cls);
+}
