@@ -7,12 +7,12 @@
 namespace {
 
 // The first entry of `indices` outside 0..count-1, described; empty when all fit.
-std::string FirstOutside(const TIntegerList& indices, int count, const char* what) {
+std::string FirstOutside(const TIntegerList& indices, int count, const char* what, const char* whats) {
   for (int i = 0; i < indices.Count(); ++i) {
     const int index = indices.List()[i];
     if (index < 0 || index >= count)
       return std::string(what) + " index " + std::to_string(index) + " (entry " + std::to_string(i) +
-             ") names none of the " + std::to_string(count) + " " + what + "s";
+             ") names none of the " + std::to_string(count) + " " + whats;
   }
   return {};
 }
@@ -128,7 +128,7 @@ int TFGVertexIndexList::TriangleCount() const {
 }
 
 std::string TFGVertexIndexList::IndexFault(const TMeshObject& mesh) const {
-  return FirstOutside(*FVertexIndices, mesh.Vertices().Count(), "vertex");
+  return FirstOutside(*FVertexIndices, mesh.Vertices().Count(), "vertex", "vertices");
 }
 
 void TFGVertexIndexList::WriteFields(TVirtualWriter& writer) const {
@@ -180,8 +180,8 @@ std::string TFGVertexNormalTexIndexList::IndexFault(const TMeshObject& mesh) con
            std::to_string(FNormalIndices->Count()) + " and " + std::to_string(FTexCoordIndices->Count()) +
            ", not as many each";
   std::string fault = TFGVertexIndexList::IndexFault(mesh);
-  if (fault.empty()) fault = FirstOutside(*FNormalIndices, mesh.Normals().Count(), "normal");
-  if (fault.empty()) fault = FirstOutside(*FTexCoordIndices, mesh.TexCoords().Count(), "texture coordinate");
+  if (fault.empty()) fault = FirstOutside(*FNormalIndices, mesh.Normals().Count(), "normal", "normals");
+  if (fault.empty()) fault = FirstOutside(*FTexCoordIndices, mesh.TexCoords().Count(), "texture coordinate", "texture coordinates");
   return fault;
 }
 

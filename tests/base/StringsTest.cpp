@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
+#include <string_view>
 #include <tuple>
 #include <utility>
+#include <vector>
+
+#include "tests/base/PersistenceTestSupport.h"
 
 namespace {
 
@@ -52,5 +58,50 @@ TEST(Strings, PartsOfPaths) {
   };
   for (const auto& [folder, name, expected] : joined) EXPECT_EQ(JoinPath(folder, name), expected) << folder;
 }
+
+TEST(Strings, NumbersOfTextFilesAreReadWholeAndTheSameInEveryLocale) {
+  const std::tuple<const char*, bool, float> floats[] = {
+      {"1.5", true, 1.5f},     {"-2", true, -2},        {"+0.25", true, 0.25f}, {".5", true, 0.5f},
+      {"1e3", true, 1000},     {"-1.5E-2", true, -0.015f}, {"1,5", false, 0},   {" 1", false, 0},
+      {"1 ", false, 0},        {"", false, 0},          {"+", false, 0},        {"+-1", false, 0},
+      {"nan", false, 0},       {"inf", false, 0},       {"1e999", false, 0},    {"0x10", false, 0},
+  };
+  for (const auto& [text, ok, expected] : floats) {
+    float value = 7;
+    EXPECT_EQ(TryTextToFloat(text, value), ok) << text;
+    EXPECT_EQ(value, ok ? expected : 7) << text;
+  }
+  const std::tuple<const char*, bool, int> ints[] = {
+      {"42", true, 42}, {"-7", true, -7}, {"+3", true, 3}, {"2147483648", false, 0}, {"1.0", false, 0}, {"x", false, 0},
+  };
+  for (const auto& [text, ok, expected] : ints) {
+    int value = 7;
+    EXPECT_EQ(TryTextToInt(text, value), ok) << text;
+    EXPECT_EQ(value, ok ? expected : 7) << text;
+  }
+  std::size_t position = 0;
+  const std::string_view line = "  v 1.5\t-2  3\r\n";
+  std::vector<std::string_view> tokens;
+  for (std::string_view token; !(token = NextTextToken(line, position)).empty();) tokens.push_back(token);
+  EXPECT_EQ(tokens, (std::vector<std::string_view>{"v", "1.5", "-2", "3"}));
+
+  // Under a locale whose decimal separator is a comma, the C library reads "1.5" as
+  // 1; the text files still mean 1.5. The locale is made in a scratch folder.
+  TScratchFolder folder;
+  const std::string make = "localedef -i de_DE -f UTF-8 '" + folder.File("de_DE.UTF-8") + "' >/dev/null 2>&1";
+  if (std::system(make.c_str()) != 0) GTEST_SKIP() << "no locale with a decimal comma can be made here";
+  ::setenv("LOCPATH", folder.Path().c_str(), 1);
+  const bool comma = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+  ::unsetenv("LOCPATH");
+  if (!comma) GTEST_SKIP() << "the locale made cannot be used";
+  const double theirs = std::strtod("1.5", nullptr);
+  float ours = 0;
+  const bool read = TryTextToFloat("1.5", ours);
+  std::setlocale(LC_NUMERIC, "C");
+  EXPECT_EQ(theirs, 1.0);
+  EXPECT_TRUE(read);
+  EXPECT_EQ(ours, 1.5f);
+}
+
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Support3DS.h"
+#include "tests/base/PersistenceTestSupport.h"
 
 namespace {
 
@@ -157,6 +158,71 @@ TEST(ChunkData, StringsAreCutAt255AndMustEndInsideTheirChunk) {
   auto open = OneChunk(CHUNK_MAT_NAME, "abc");
   open->Stream.WriteBuffer("\0", 1);
   ExpectError3DS([&] { DecodeChunkData(open->Stream, *open->Node); }, ERR_3DS_INVALID_CHUNK);
+}
+
+}  // namespace
+
+namespace {
+
+// For every tag whose children follow a fixed layout of data, the decoder reads
+// exactly that layout: data of that size decodes, one byte less is refused, and the
+// child search starts right after it.
+TEST(ChunkTags, EveryDecoderReadsTheDataItsChildrenFollow) {
+  int checked = 0;
+  for (const TChunkTag3DS& row : ChunkTags3DS()) {
+    if (!row.Decode || (row.ChildStart != TChildStart3DS::AfterBytes && row.ChildStart != TChildStart3DS::AfterString))
+      continue;
+    SCOPED_TRACE(TagText(row.Tag) + " " + row.Name);
+    const bool named = row.ChildStart == TChildStart3DS::AfterString;
+    const std::string data = std::string(row.Before, '\0') + (named ? std::string("a", 2) : "") + std::string(row.After, '\0');
+    auto whole = OneChunk(row.Tag, data);
+    EXPECT_EQ(FirstChildOffset(whole->Stream, *whole->Node), data.size());
+    EXPECT_NO_THROW(DecodeChunkData(whole->Stream, *whole->Node));
+    auto shorter = OneChunk(row.Tag, data.substr(0, data.size() - 1));
+    ExpectError3DS([&] { DecodeChunkData(shorter->Stream, *shorter->Node); }, ERR_3DS_INVALID_CHUNK);
+    ++checked;
+  }
+  EXPECT_GT(checked, 30);
+  EXPECT_EQ(TagName(CHUNK_FACE_LIST), "face list");
+  EXPECT_EQ(TagName(0x1234), "");
+}
+
+TEST(ChunkTags, TheWriterPutsChildrenWhereTheReaderLooksAndSiblingsInOrder) {
+  struct TCase {
+    const char* Name;
+    std::uint16_t Parent;
+    std::string Data;
+    std::uint16_t FirstChild, SecondChild;
+    std::string Error;  // empty: written
+  };
+  const TCase cases[] = {
+      {"named object", CHUNK_NAMED_OBJECT, std::string("Cube", 5), CHUNK_TRIANGLE_MESH, CHUNK_OBJ_HIDDEN, ""},
+      {"named object without its name", CHUNK_NAMED_OBJECT, "", CHUNK_TRIANGLE_MESH, 0, "reader looks for it after 1"},
+      {"light with part of its position", CHUNK_LIGHT, std::string(8, '\0'), CHUNK_COLOR_F, 0,
+       "0x4600 (light) holds 8 bytes before its first child, but the reader looks for it after 12"},
+      {"vertex list", CHUNK_VERTEX_LIST, std::string(2, '\0'), CHUNK_VERTEX_FLAGS, 0, "reads no children there"},
+      {"unknown tag", 0x1234, "", CHUNK_MAT_NAME, 0, "reads no children there"},
+      {"mesh data with data", CHUNK_MESH_DATA, std::string(4, '\0'), CHUNK_MESH_VERSION, 0, "after 0"},
+      {"mesh data after the key framer", CHUNK_FILE_TOP, "", CHUNK_KEYFRAMER, CHUNK_MESH_DATA,
+       "0x3D3D (mesh data) is written after a sibling that the format puts after it"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TChunkWriter3DS w;
+    auto write = [&] {
+      w.Begin(c.Parent);
+      w.Bytes(c.Data.data(), c.Data.size());
+      w.Empty(c.FirstChild);
+      if (c.SecondChild) w.Empty(c.SecondChild);
+      w.End();
+    };
+    if (c.Error.empty()) {
+      EXPECT_NO_THROW(write());
+    } else {
+      const std::string error = BRV_ERROR_TEXT(EAssertionFailed, write());
+      EXPECT_NE(error.find(c.Error), std::string::npos) << error;
+    }
+  }
 }
 
 }  // namespace

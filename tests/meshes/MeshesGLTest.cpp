@@ -1,0 +1,103 @@
+// Models drawn through the whole path: a model file, a free form, the scene, and the
+// pixels of a frame on Mesa.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "SupportMeshes.h"
+#include "scene/GLCamera.h"
+#include "scene/GLLightSource.h"
+#include "tests/base/PersistenceTestSupport.h"
+#include "tests/scene/support/RecordingGL.h"
+#include "tests/scene/support/SceneFrame.h"
+
+namespace {
+
+// The cube seen from (3, 0, 3): its +x face on the right of the frame, its +z face on
+// the left; a light far out on +x faces the one and grazes the other from behind.
+struct TLitCube {
+  explicit TLitCube(const std::string& fileName, TMeshNormalsOrientation orientation = mnoDefault) {
+    Camera.Position().SetPoint(3, 0, 3);
+    Camera.SetFocalLength(10);
+    Camera.SetTargetObject(&Form);
+    Light.SetLightStyle(lsOmni);
+    Light.Position().SetPoint(20, 0, 0);
+    Form.SetMaterialLibrary(&Library);
+    Form.SetNormalsOrientation(orientation);
+    Form.LoadFromFile(fileName);
+    Frame.Render();
+  }
+  int Lit() const { return Frame.Pixel(40, 32)[0]; }
+  int Away() const { return Frame.Pixel(24, 32)[0]; }
+
+  TGLMaterialLibrary Library{nullptr};
+  TGLScene Scene{nullptr};
+  TGLCamera& Camera = Scene.Cameras().AddChild(std::make_unique<TGLCamera>(nullptr));
+  TFreeForm& Form = Scene.Objects().AddChild(std::make_unique<TFreeForm>(nullptr));
+  TGLLightSource& Light = Scene.Objects().AddChild(std::make_unique<TGLLightSource>(nullptr));
+  TSceneFrame Frame{Camera, 64, 64};
+};
+
+class MeshesGL : public ::testing::Test {
+protected:
+  void SetUp() override { InitializeMeshUnits(); }
+  TScratchFolder Folder;
+};
+
+TEST_F(MeshesGL, TheFaceTurnedToTheLightIsTheBrightOne) {
+  // Counter-clockwise faces from outside, written by our writer (flat and smooth)
+  // and by the model converter from an OBJ file.
+  std::vector<std::string> files;
+  for (std::uint32_t smoothing : {0u, 1u}) {
+    files.push_back(Folder.File("ours" + std::to_string(smoothing) + ".3ds"));
+    TChunkWriter3DS writer;
+    WriteModel3DS(writer, CenteredCube3DS(smoothing));
+    writer.SaveToFile(files.back());
+  }
+  if (HaveOracle()) {
+    std::ofstream(Folder.File("cube.obj")) << CenteredCubeObj();
+    ExportWithOracle(Folder.File("cube.obj"), Folder.File("theirs.3ds"));
+    files.push_back(Folder.File("theirs.3ds"));
+  }
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    {
+      TLitCube lit(file);
+      EXPECT_GT(lit.Lit(), 120);
+      // Smooth normals lean the back-lit face's edge a little towards the light.
+      EXPECT_GT(lit.Lit() - lit.Away(), 80);
+    }
+    // Inside out: the near faces are culled, and the far ones are lit from within.
+    TLitCube inverted(file, mnoInvert);
+    EXPECT_LT(inverted.Lit(), 70);
+    EXPECT_GT(inverted.Away() - inverted.Lit(), 80);
+  }
+}
+
+TEST_F(MeshesGL, MeshObjectsHandGLOnlyTheArraysThatCoverEveryVertex) {
+  TRecordingGL gl;
+  TFreeForm form(nullptr);
+  TMeshObject& object = TMeshObject::CreateOwned(form.MeshObjects());
+  object.SetMode(dmFaceGroups);
+  for (const TAffineVector& v : CUBE_CORNERS) object.Vertices().Add(v);
+  object.Normals().Add({0, 0, 1});  // one normal for eight vertices
+  for (int i = 0; i < 8; ++i) object.TexCoords().AddXYZ(0, 0, 0);
+  TFGVertexIndexList& group = object.FaceGroups().Add<TFGVertexIndexList>();
+  for (int v : {0, 1, 2, 7}) group.Add(v);
+
+  TRenderContextInfo rci;
+  const std::vector<std::string> calls = gl.CallsOf([&] { form.EmitGeometry(rci); });
+  auto has = [&](const std::string& call) { return std::find(calls.begin(), calls.end(), call) != calls.end(); };
+  EXPECT_TRUE(has(GLCallText("glEnableClientState", GL_VERTEX_ARRAY)));
+  EXPECT_TRUE(has(GLCallText("glDisableClientState", GL_NORMAL_ARRAY)));
+  EXPECT_TRUE(has(GLCallText("glDisableClientState", GL_COLOR_ARRAY)));
+  EXPECT_TRUE(has(GLCallText("glDrawElements", GL_TRIANGLES, 4, GL_UNSIGNED_INT, "ptr")));
+  EXPECT_EQ(gl.Count("glPushClientAttrib"), gl.Count("glPopClientAttrib"));
+
+  // An index past the vertices never reaches GL.
+  group.Add(8);
+  EXPECT_THROW(form.EmitGeometry(rci), EAssertionFailed);
+}
+
+}  // namespace
