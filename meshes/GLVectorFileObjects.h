@@ -538,8 +538,8 @@ public:
   void GetExtents(TAffineVector& min, TAffineVector& max) const;
   // The mean of all vertices of all mesh objects; (0, 0, 0) without vertices.
   TAffineVector VertexCentre() const;
-  // Per axis the larger of |min| and |max| of the extents, cached until the
-  // structure changes.
+  // Per axis the larger of |min| and |max| of the extents (0 without vertices),
+  // cached until the structure changes.
   TVector HalfExtents() const override;
   // The nearest triangle the ray hits, in world coordinates; the normal is of unit
   // length and points out of counter-clockwise faces (into them with mnoInvert).

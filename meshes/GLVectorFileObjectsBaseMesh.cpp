@@ -182,7 +182,10 @@ TVector TBaseMesh::HalfExtents() const {
   if (FHalfExtents.x < 0) {
     TAffineVector min, max;
     GetExtents(min, max);
-    for (int axis = 0; axis < 3; ++axis) FHalfExtents[axis] = std::max(std::fabs(min[axis]), std::fabs(max[axis]));
+    // Without vertices the extents are infinities inside out: the mesh has no size,
+    // and infinite half extents would turn its bounding box into NaNs.
+    for (int axis = 0; axis < 3; ++axis)
+      FHalfExtents[axis] = min[axis] > max[axis] ? 0 : std::max(std::fabs(min[axis]), std::fabs(max[axis]));
   }
   return Vec4DirectionFromVec3(FHalfExtents);
 }

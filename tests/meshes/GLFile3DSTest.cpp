@@ -168,23 +168,6 @@ TEST_F(File3DSImport, MaterialGroupsBecomeLibraryMaterialsThatALaterModelReusesU
   EXPECT_EQ(Load(other).MeshObjects().Items(0).FaceGroups().Items(0).MaterialName(), "");
 }
 
-TEST_F(File3DSImport, HiddenMeshesAndMeshesOfTwoVerticesMakeNoMeshObject) {
-  TModel3DS model = SceneModel3DS();
-  for (TMaterialRecord3DS& m : model.Materials) m.TextureMap.FileName.clear();
-  TMeshRecord3DS line = model.Meshes[0];
-  line.Name = "Line";
-  line.Vertices.resize(2);
-  line.Faces.clear();
-  line.MaterialGroups.clear();
-  line.SmoothingGroups.clear();
-  line.TexCoords.resize(2);
-  model.Meshes.push_back(line);
-  const TMeshObjectList& objects = Load(model).MeshObjects();
-  ASSERT_EQ(objects.Count(), 2);
-  EXPECT_EQ(objects.Items(0).Name(), "Cube");
-  EXPECT_EQ(objects.Items(1).Name(), "Pyramid");
-}
-
 TEST_F(File3DSImport, RefusedFilesKeepTheModelAlreadyLoaded) {
   Form.SetMaterialLibrary(&Library);
   Form.LoadFromFile(Write("good.3ds", CenteredCube3DS()));
@@ -320,6 +303,16 @@ TEST_F(File3DSImport, AutoCenteringMovesTheAxesItNames) {
     ExpectNear(max, Vec3Add(c.Min, {1, 1, 1}));
   }
   EXPECT_TRUE(Vec4Equal(Form.HalfExtents(), {0.5f, 0.5f, 0.5f, 0}));
+  EXPECT_TRUE(Vec4Equal(TFreeForm(nullptr).HalfExtents(), {0, 0, 0, 0}));
+}
+
+TEST_F(File3DSImport, SavingInAFormatWithoutAWriterLeavesTheFileAlone) {
+  Form.LoadFromFile(Write("cube.3ds", CenteredCube3DS()));
+  const std::string fileName = WriteBytes("kept.3ds", "old bytes");
+  EXPECT_EQ(BRV_ERROR_TEXT(EAssertionFailed, Form.SaveToFile(fileName)).find("Export for TGL3DSVectorFile not available."), 0u);
+  EXPECT_EQ(BRV_ERROR_TEXT(EInvalidVectorFile, Form.SaveToFile(Folder.File("kept.obj"))), "Unknown file extension (obj)");
+  EXPECT_EQ(LoadStringFromFile(fileName), "old bytes");
+  EXPECT_FALSE(FileExists(Folder.File("kept.obj")));
 }
 
 }  // namespace
