@@ -1,10 +1,31 @@
 #include "scene/objects/GLObjects.h"
 
+#include "scene/objects/GLBoxes.h"
 #include "scene/objects/GLLines.h"
+#include "scene/objects/GLPlanes.h"
+#include "scene/objects/GLPolygon.h"
 #include "scene/objects/GLQuadrics.h"
 #include "scene/objects/GLSolids.h"
 
 #include <cmath>
+
+TLocalRay LocalRay(const TGLBaseSceneObject& object, const TVector& rayStart, const TVector& rayVector) {
+  TVector vector = rayVector;
+  vector.w = 0;
+  return {object.WorldPointToLocal(rayStart), Vec4Transform(vector, object.InverseWorldMatrix())};
+}
+
+void PutHit(const TGLBaseSceneObject& object, const TVector& point, const TVector& normal, TVector* intersectPoint,
+            TVector* intersectNormal) {
+  if (intersectPoint) *intersectPoint = object.LocalPointToWorld({point.x, point.y, point.z, 1});
+  if (intersectNormal) *intersectNormal = Vec4Transform({normal.x, normal.y, normal.z, 0}, object.WorldMatrix());
+}
+
+TVector ScaledHalfExtents(const TGLBaseSceneObject& object, const TVector& half) {
+  TVector result = half;
+  Vec4MultiplyComponentsInPlace(result, object.Scale().AsVector());
+  return result;
+}
 
 void DrawWireCube(bool stippled, const TVector& color, float size) {
   const float h = 0.5f * size;
@@ -77,9 +98,10 @@ void TDummyCube::Assign(const TPersistent* source) {
 // Registration
 
 void InitializeGLObjects() {
-  const TClass* classes[] = {&TSphere::StaticClass(),       &TCylinder::StaticClass(),  &TCone::StaticClass(),
-                             &TTorus::StaticClass(),        &TTeapot::StaticClass(),    &TDodecahedron::StaticClass(),
-                             &TDisk::StaticClass(),         &TDummyCube::StaticClass(), &TLines::StaticClass(),
-                             &TAnnulus::StaticClass(),      &TArrowLine::StaticClass()};
+  const TClass* classes[] = {
+      &TSphere::StaticClass(), &TCube::StaticClass(), &TFrustrum::StaticClass(), &TCylinder::StaticClass(),
+      &TCone::StaticClass(), &TTorus::StaticClass(), &TTeapot::StaticClass(), &TDodecahedron::StaticClass(),
+      &TDisk::StaticClass(), &TPlane::StaticClass(), &TSprite::StaticClass(), &TDummyCube::StaticClass(),
+      &TLines::StaticClass(), &TAnnulus::StaticClass(), &TArrowLine::StaticClass(), &TPolygon::StaticClass()};
   for (const TClass* cls : classes) RegisterClass(*cls);
 }

@@ -3,7 +3,8 @@
 // its children, the wire cube it (and a line's node markers) draws, and the
 // start-up registration that lets layouts make every standard object by name.
 // The objects themselves: quadrics and the arrow line (GLQuadrics.h), lines
-// (GLLines.h), torus, teapot and dodecahedron (GLSolids.h).
+// (GLLines.h), torus, teapot and dodecahedron (GLSolids.h), plane and sprite
+// (GLPlanes.h), cube and frustum (GLBoxes.h), polygon (GLPolygon.h).
 //
 //   auto& group = scene.Objects().AddChild(std::make_unique<TDummyCube>(nullptr));
 //   group.AddChild(std::make_unique<TSphere>(nullptr));   // moves with the group
@@ -11,12 +12,29 @@
 #include "scene/GLColor.h"
 #include "scene/GLSceneObjects.h"
 
+#include <cstdint>
+
+// Which way the normals of a closed shape point: into it or out of it.
+enum TNormalDirection : std::uint8_t { ndInside, ndOutside };
+
 // Stores `value` when it differs and marks the object's drawing stale: the
 // setter of most standard-object properties.
 template <class T>
 void StoreAndRebuild(TGLBaseSceneObject& object, T& field, T value) {
   if (StoreChanged(field, value)) object.MarkStructureDirty();
 }
+
+// The ray taken into an object's frame: the start as a point, the vector as a
+// direction (not normalised).
+struct TLocalRay {
+  TVector Start, Vector;
+};
+TLocalRay LocalRay(const TGLBaseSceneObject& object, const TVector& rayStart, const TVector& rayVector);
+// A local hit point and normal handed out in world coordinates.
+void PutHit(const TGLBaseSceneObject& object, const TVector& point, const TVector& normal, TVector* intersectPoint,
+            TVector* intersectNormal);
+// `half` multiplied component by component by the object's Scale.
+TVector ScaledHalfExtents(const TGLBaseSceneObject& object, const TVector& half);
 
 // The twelve edges of the axis-aligned cube of edge `size` round the origin, in
 // `color`, unlit, smooth; `stippled` draws them dashed and blended.
@@ -60,6 +78,7 @@ private:
 };
 
 // Start-up registration of the standard objects for layouts, in this order:
-// TSphere, TCylinder, TCone, TTorus, TTeapot, TDodecahedron, TDisk, TDummyCube,
-// TLines, TAnnulus, TArrowLine. Running it again does nothing.
+// TSphere, TCube, TFrustrum, TCylinder, TCone, TTorus, TTeapot, TDodecahedron,
+// TDisk, TPlane, TSprite, TDummyCube, TLines, TAnnulus, TArrowLine, TPolygon.
+// Running it again does nothing.
 void InitializeGLObjects();

@@ -87,35 +87,6 @@ private:
   GLenum* FOuterError;
 };
 
-namespace {
-
-// The ray taken into the object's frame: the start as a point, the vector as a
-// direction (not normalised).
-struct TLocalRay {
-  TVector Start, Vector;
-};
-
-TLocalRay LocalRay(const TGLBaseSceneObject& object, const TVector& rayStart, const TVector& rayVector) {
-  TVector vector = rayVector;
-  vector.w = 0;
-  return {object.WorldPointToLocal(rayStart), Vec4Transform(vector, object.InverseWorldMatrix())};
-}
-
-// A local hit point and normal handed out in world coordinates.
-void PutHit(const TGLBaseSceneObject& object, const TVector& point, const TVector& normal, TVector* intersectPoint,
-            TVector* intersectNormal) {
-  if (intersectPoint) *intersectPoint = object.LocalPointToWorld({point.x, point.y, point.z, 1});
-  if (intersectNormal) *intersectNormal = Vec4Transform({normal.x, normal.y, normal.z, 0}, object.WorldMatrix());
-}
-
-TVector ScaledHalfExtents(const TGLBaseSceneObject& object, const TVector& half) {
-  TVector result = half;
-  Vec4MultiplyComponentsInPlace(result, object.Scale().AsVector());
-  return result;
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------------------
 // TQuadricObject
 

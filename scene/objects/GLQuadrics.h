@@ -12,7 +12,6 @@
 #include <cstdint>
 
 enum TNormalSmoothing : std::uint8_t { nsFlat, nsSmooth, nsNone };
-enum TNormalDirection : std::uint8_t { ndInside, ndOutside };
 // A sphere's cap where it stops short of a pole: none, a cone to the centre, or flat.
 enum TCapType : std::uint8_t { ctNone, ctCenter, ctFlat };
 // Degrees of latitude, -90..90, and of longitude, 0..360.

@@ -3,7 +3,10 @@
 // With BROVANEL_TEST_PICTURES naming a folder, each frame is also written there
 // as a PPM picture.
 
+#include "scene/objects/GLBoxes.h"
 #include "scene/objects/GLGraph.h"
+#include "scene/objects/GLPlanes.h"
+#include "scene/objects/GLPolygon.h"
 #include "scene/objects/GLQuadrics.h"
 #include "scene/objects/GLSolids.h"
 
@@ -17,6 +20,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <numbers>
 
 namespace {
 
@@ -135,6 +139,19 @@ TEST(GLObjectsGL, EachKindOfObjectShowsItsShape) {
          AddTo<TSphere>(cube).SetRadius(0.3f);
        },
        {{0, 0, true}, {0.6f, 0.6f, false}}},
+      {"plane",
+       [](auto& root) {
+         auto& plane = AddTo<TPlane>(root);
+         plane.SetWidth(2);
+         plane.SetStyle(psTileTexture);  // a grid of cells
+         plane.SetXTiles(4);
+       },
+       {{0, 0, true}, {0.9f, 0.4f, true}, {0, 0.7f, false}, {1.2f, 0, false}}},
+      // Its front face, a little nearer than the origin, reaches 0.5 x 5 / 4.5 across.
+      {"cube", [](auto& root) { AddTo<TCube>(root); }, {{0, 0, true}, {0.5f, 0.5f, true}, {0.62f, 0, false}}},
+      // The front face, a trapezoid from 0.56 each side at y = 0 to 0.26 at y = 0.53.
+      {"frustum", [](auto& root) { AddTo<TFrustrum>(root); },
+       {{0, 0.25f, true}, {0.45f, 0.05f, true}, {0, -0.2f, false}, {0, 0.7f, false}, {0.5f, 0.45f, false}}},
   };
   for (const TPictureCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -230,6 +247,90 @@ TEST(GLObjectsGL, TheBoardsHeightFieldShowsItsSquaresFromAboveAndNothingFromBelo
         }
       }
   }
+}
+
+// A sprite twice as wide as it is high shows so whatever the camera's place and
+// its own orientation; turned by 90 degrees it stands upright.
+TEST(GLObjectsGL, ASpriteFacesTheCameraFromEveryPosition) {
+  TLitScene lit;
+  lit.Frame.Lighting = false;
+  auto& sprite = AddTo<TSprite>(lit.Scene.Objects());
+  sprite.SetWidth(2);
+  sprite.Direction().SetVector(1, 1, 0);
+  sprite.Up().SetVector(0, 0, 1);
+  sprite.Material().FrontProperties().Diffuse().SetColor({1, 0, 0, 1});
+  const std::vector<TProbe> wide = {{0, 0, true}, {0.8f, 0, true}, {0, 0.35f, true}, {0, 0.7f, false},
+                                    {1.2f, 0, false}};
+  const std::vector<TProbe> upright = {{0, 0, true}, {0, 0.8f, true}, {0.35f, 0, true}, {0.7f, 0, false},
+                                       {0, 1.2f, false}};
+  struct TCase {
+    TVector CameraAt;
+    float Rotation;
+    const std::vector<TProbe>& Probes;
+  };
+  const TCase cases[] = {
+      {{0, 0, 5, 1}, 0, wide},   {{5, 0, 0, 1}, 0, wide},    {{0, 3, 4, 1}, 0, wide},
+      {{-3, 0, -4, 1}, 0, wide}, {{2.5f, 2.5f, 3.5355f, 1}, 0, wide},
+      {{0, 0, 5, 1}, 90, upright}, {{4, -3, 0, 1}, 90, upright},
+  };
+  for (const TCase& c : cases) {
+    lit.Camera.Position().SetPoint(c.CameraAt.x, c.CameraAt.y, c.CameraAt.z);
+    sprite.SetRotation(c.Rotation);
+    lit.Frame.Render();
+    const std::string name = "sprite " + std::to_string(&c - cases);
+    SavePicture(lit.Frame, name);
+    for (const TProbe& probe : c.Probes) {
+      const TRGBA pixel = At(lit.Frame, probe.X, probe.Y);
+      EXPECT_EQ(pixel[0], probe.Lit ? 255 : 0) << name << " at (" << probe.X << ", " << probe.Y << ")";
+    }
+  }
+
+  // Half opaque over the black background; unlit, no material colour is cached.
+  sprite.SetAlphaChannel(0.5f);
+  sprite.Material().SetBlendingMode(bmTransparency);
+  lit.Frame.Render();
+  EXPECT_NEAR(At(lit.Frame, 0, 0)[0], 128, 2);
+}
+
+void AddNode(TPolygon& polygon, float x, float y) {
+  TGLNode& node = polygon.Nodes().Add();
+  node.SetX(x);
+  node.SetY(y);
+}
+
+// A U outlined counter-clockwise seen from the camera: its top face fills the U
+// and leaves the notch; its bottom face alone faces away and is culled.
+TEST(GLObjectsGL, APolygonFillsItsConcaveOutline) {
+  const std::vector<std::pair<float, float>> outline = {{-1.5f, -1.5f}, {1.5f, -1.5f}, {1.5f, 1.5f}, {0.5f, 1.5f},
+                                                        {0.5f, -0.5f},  {-0.5f, -0.5f}, {-0.5f, 1.5f}, {-1.5f, 1.5f}};
+  const std::vector<TProbe> filled = {{0, -1, true}, {1, 1, true},       {-1, 1, true},      {0, 1, false},
+                                      {0, 0, false},  {-1.7f, 0, false}, {1.2f, -1.2f, true}};
+  for (const TPolygonParts parts : {TPolygonParts(ppTop | ppBottom), TPolygonParts(ppTop), TPolygonParts(ppBottom)}) {
+    TLitScene lit;
+    auto& polygon = AddTo<TPolygon>(lit.Scene.Objects());
+    polygon.SetParts(parts);
+    for (const auto& [x, y] : outline) AddNode(polygon, x, y);
+    lit.Frame.Render();
+    SavePicture(lit.Frame, "polygon " + std::to_string(parts));
+    for (const TProbe& probe : filled) {
+      const TRGBA pixel = At(lit.Frame, probe.X, probe.Y);
+      EXPECT_TRUE(probe.Lit && parts != ppBottom ? Lit(pixel) : Dark(pixel))
+          << int(parts) << " at (" << probe.X << ", " << probe.Y << "): " << int(pixel[0]);
+    }
+  }
+
+  // A star of 31 points whose edges cross each other 434 times: every crossing
+  // is a vertex the tesselator makes, and the odd centre is filled.
+  TLitScene lit;
+  auto& star = AddTo<TPolygon>(lit.Scene.Objects());
+  for (int i = 0; i < 31; ++i) {
+    const float angle = 2 * std::numbers::pi_v<float> * float(15 * i) / 31;
+    AddNode(star, 1.5f * std::cos(angle), 1.5f * std::sin(angle));
+  }
+  EXPECT_NO_THROW(lit.Frame.Render());
+  SavePicture(lit.Frame, "star");
+  EXPECT_TRUE(Lit(At(lit.Frame, 0, 0)));
+  EXPECT_TRUE(Dark(At(lit.Frame, 1.7f, 0)));
 }
 
 }  // namespace

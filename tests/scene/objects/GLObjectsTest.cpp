@@ -1,7 +1,11 @@
 // The standard objects on the recording GL table, and their ray tests against
 // hits worked out by hand from the shapes.
 
+#include "scene/gl/XOpenGL.h"
+#include "scene/objects/GLBoxes.h"
 #include "scene/objects/GLGraph.h"
+#include "scene/objects/GLPlanes.h"
+#include "scene/objects/GLPolygon.h"
 #include "scene/objects/GLQuadrics.h"
 #include "scene/objects/GLSolids.h"
 
@@ -12,6 +16,8 @@
 
 #include <cmath>
 #include <functional>
+#include <set>
+#include <tuple>
 
 namespace {
 
@@ -179,6 +185,25 @@ TEST_F(GLObjectsTest, RaysHitTheShapesWhereTheGeometrySays) {
     t.SetMajorRadius(1);
     t.SetMinorRadius(0.25f);
   });
+  // A plane 2 wide and 1 high; the same turned to face +X, its local X along -Z.
+  auto plane = At123<TPlane>([](TPlane& p) { p.SetWidth(2); });
+  auto turnedPlane = At123<TPlane>([](TPlane& p) {
+    p.SetWidth(2);
+    p.Direction().SetVector(1, 0, 0);
+  });
+  // The cube and the frustum are hit on their bounding spheres: radius 3 for a
+  // 2 x 4 x 4 cube, sqrt(2² + 1.5² + 1²) for a frustum 4 wide, 2 deep, 1.5 high.
+  auto cube = At123<TCube>([](TCube& c) {
+    c.SetCubeWidth(2);
+    c.SetCubeHeight(4);
+    c.SetCubeDepth(4);
+  });
+  auto frustum = At123<TFrustrum>([](TFrustrum& f) {
+    f.SetBaseWidth(4);
+    f.SetBaseDepth(2);
+    f.SetHeight(1.5f);
+  });
+  const float frustumRadius = std::sqrt(7.25f);
   const float slant = std::sqrt(1 + 0.125f * 0.125f);
   const float root3 = std::sqrt(3.0f);
   const TRayCase cases[] = {
@@ -202,6 +227,18 @@ TEST_F(GLObjectsTest, RaysHitTheShapesWhereTheGeometrySays) {
       {"torus, through the hole", torus, {1, 2, 13, 1}, {0, 0, -1, 0}, false, {}, {}},
       // Every root of its quartic lies behind the start.
       {"torus, behind the start", torus, {10, 2, 3, 1}, {1, 0, 0, 0}, false, {}, {}},
+      {"plane, from in front", plane, {1.5f, 2.25f, 13, 1}, {0, 0, -1, 0}, true, {1.5f, 2.25f, 3, 1}, {0, 0, 1, 0}},
+      {"plane, from behind", plane, {0.5f, 1.75f, -7, 1}, {0, 0, 1, 0}, true, {0.5f, 1.75f, 3, 1}, {0, 0, -1, 0}},
+      {"plane, slanting in", plane, {0, 2.4f, 5, 1}, {0.6f, 0, -0.8f, 0}, true, {1.5f, 2.4f, 3, 1}, {0, 0, 1, 0}},
+      {"plane, beside it", plane, {2.1f, 2, 13, 1}, {0, 0, -1, 0}, false, {}, {}},
+      {"plane, along it", plane, {1, 2, 4, 1}, {1, 0, 0, 0}, false, {}, {}},
+      {"plane, running away", plane, {1, 2, 4, 1}, {0, 0, 1, 0}, false, {}, {}},
+      {"plane, turned", turnedPlane, {11, 2.3f, 3.6f, 1}, {-1, 0, 0, 0}, true, {1, 2.3f, 3.6f, 1}, {1, 0, 0, 0}},
+      {"plane, turned, beside it", turnedPlane, {11, 2.3f, 4.1f, 1}, {-1, 0, 0, 0}, false, {}, {}},
+      {"cube", cube, {1, 2, 13, 1}, {0, 0, -1, 0}, true, {1, 2, 6, 1}, {0, 0, 1, 0}},
+      {"cube, beside it", cube, {1, 5.1f, 13, 1}, {0, 0, -1, 0}, false, {}, {}},
+      {"frustum", frustum, {1, 2, 13, 1}, {0, 0, -1, 0}, true, {1, 2, 3 + frustumRadius, 1}, {0, 0, 1, 0}},
+      {"frustum, beside it", frustum, {1, 4.75f, 13, 1}, {0, 0, -1, 0}, false, {}, {}},
   };
   for (const TRayCase& c : cases) {
     TGLScene scene(nullptr);
@@ -348,9 +385,150 @@ TEST_F(GLObjectsTest, SettersKeepValuesTheDrawingCanUse) {
 
   InitializeGLObjects();
   InitializeGLGraph();
-  for (const char* name : {"TSphere", "TArrowLine", "TDummyCube", "TLines", "TTeapot", "THeightField", "TXYZGrid"})
+  for (const char* name : {"TSphere", "TArrowLine", "TDummyCube", "TLines", "TTeapot", "THeightField", "TXYZGrid",
+                           "TPlane", "TSprite", "TCube", "TFrustrum", "TPolygon"})
     EXPECT_NE(GetClass(name), nullptr) << name;
   EXPECT_EQ(GetClass("TCylinderBase"), nullptr);
+  EXPECT_EQ(GetClass("TPolygonBase"), nullptr);
+}
+
+// True when no argument of a recorded call is not a number or infinite.
+bool AllFinite(const TRecordingGL& gl) {
+  for (const TGLCall& call : gl.Calls)
+    for (const std::string& arg : call.Args)
+      if (arg.find("nan") != std::string::npos || arg.find("inf") != std::string::npos) return false;
+  return true;
+}
+
+TEST_F(GLObjectsTest, PlanesTileTheirTextureAsTheStyleSays) {
+  struct TCase {
+    TPlaneStyles Style;
+    std::uint32_t Tiles;
+    GLenum Primitive;
+    int Strips, Vertices;
+    std::string FirstTexCoord, FirstVertex;
+  };
+  const TCase cases[] = {
+      // One quad, the texture three by three times from the offsets (0.5, 0.25).
+      {psSingleQuad | psTileTexture, 3, GL_QUADS, 1, 4, "glTexCoord2f(3.5, 3.25)", "glVertex2f(1, 0.5)"},
+      // A strip per row of cells, one texture repeat per cell.
+      {psTileTexture, 3, GL_TRIANGLE_STRIP, 3, 24, "glTexCoord2f(0.5, 1.25)", "glVertex2f(-1, -0.166667)"},
+      {0, 3, GL_TRIANGLE_STRIP, 3, 24, "glTexCoord2f(0, 0.333333)", "glVertex2f(-1, -0.166667)"},
+      // No tiles count as one.
+      {psTileTexture, 0, GL_TRIANGLE_STRIP, 1, 4, "glTexCoord2f(0.5, 1.25)", "glVertex2f(-1, 0.5)"},
+  };
+  XGLMapToMain();
+  TPlane plane(nullptr);
+  plane.SetWidth(2);
+  plane.SetXOffset(0.5f);
+  plane.SetYOffset(0.25f);
+  for (const TCase& c : cases) {
+    plane.SetStyle(c.Style);
+    plane.SetXTiles(c.Tiles);
+    plane.SetYTiles(c.Tiles);
+    Emitted(plane);
+    SCOPED_TRACE(std::to_string(c.Style) + " " + std::to_string(c.Tiles));
+    EXPECT_EQ(Gl.Texts("glBegin"), TTexts(std::size_t(c.Strips), GLCallText("glBegin", c.Primitive)));
+    EXPECT_EQ(Gl.Count("glVertex2f"), c.Vertices);
+    EXPECT_EQ(Gl.Texts("glTexCoord2f")[0], c.FirstTexCoord);
+    EXPECT_EQ(Gl.Texts("glVertex2f")[0], c.FirstVertex);
+    EXPECT_TRUE(AllFinite(Gl));
+  }
+  XGLMapToNull();
+}
+
+TEST_F(GLObjectsTest, FrustumsOfEveryProportionDrawWithFiniteNumbers) {
+  struct TCase {
+    const char* Name;
+    std::function<void(TFrustrum&)> SetUp;
+    float ApexHeight, Height, BaseWidth;
+    int Faces;
+    std::size_t Corners;  // distinct vertices
+  };
+  const TCase cases[] = {
+      {"as made", [](TFrustrum&) {}, 1, 0.5f, 1, 6, 8},
+      {"a whole pyramid: no top, the sides meet", [](TFrustrum& f) { f.SetHeight(1); }, 1, 1, 1, 5, 5},
+      {"a higher cut raises the apex", [](TFrustrum& f) { f.SetHeight(2); }, 2, 2, 1, 5, 5},
+      {"a lower apex lowers the cut", [](TFrustrum& f) { f.SetApexHeight(0.25f); }, 0.25f, 0.25f, 1, 5, 5},
+      {"flat", [](TFrustrum& f) { f.SetApexHeight(0); }, 0, 0, 1, 5, 4},
+      {"flat on no base", [](TFrustrum& f) { f.SetApexHeight(0), f.SetBaseWidth(0), f.SetBaseDepth(0); }, 0, 0, 0, 5,
+       1},
+      {"bad sizes ignored", [](TFrustrum& f) { f.SetHeight(-1), f.SetBaseWidth(-3), f.SetApexHeight(NAN); }, 1, 0.5f,
+       1, 6, 8},
+      {"a cut above a flat apex, from a layout",
+       [](TFrustrum& f) {
+         TMemoryStream stream;
+         WriteStoredVector(stream, {0, 1, 1, 0.5f});
+         stream.SetPosition(0);
+         f.ReadFrustrumSize(stream);
+       },
+       0, 0.5f, 1, 5, 8},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TFrustrum frustum(nullptr);
+    c.SetUp(frustum);
+    EXPECT_EQ(frustum.ApexHeight(), c.ApexHeight);
+    EXPECT_EQ(frustum.Height(), c.Height);
+    EXPECT_EQ(frustum.BaseWidth(), c.BaseWidth);
+    Emitted(frustum);
+    EXPECT_EQ(Gl.Count("glNormal3f"), c.Faces);
+    EXPECT_TRUE(AllFinite(Gl));
+    std::set<std::tuple<float, float, float>> corners;
+    for (const TGLCall& call : Gl.Calls)
+      if (call.Name == "glVertex3f")
+        corners.insert({std::stof(call.Args[0]), std::stof(call.Args[1]), std::stof(call.Args[2])});
+    EXPECT_EQ(corners.size(), c.Corners);
+  }
+}
+
+TEST_F(GLObjectsTest, CubesDrawTheirPartsAndKeepTheirSizeInOneRecord) {
+  TCube cube(nullptr);
+  cube.SetParts(0);
+  EXPECT_EQ(Emitted(cube), (TTexts{GLCallText("glBegin", GL_QUADS), "glEnd()"}));
+  EXPECT_FALSE(cube.StoresCubeSize());
+  cube.SetCubeWidth(-2);
+  cube.SetCubeDepth(3);
+  ASSERT_TRUE(cube.StoresCubeSize());
+  TMemoryStream stream;
+  cube.WriteCubeSize(stream);
+  EXPECT_EQ(stream.Size(), 12);
+  TCube read(nullptr);
+  stream.SetPosition(0);
+  read.ReadCubeSize(stream);
+  ExpectVectorNear(read.HalfExtents(), {-1, 0.5f, 1.5f, 0});
+  TMemoryStream cut(stream.Bytes().substr(0, 8));
+  EXPECT_THROW(read.ReadCubeSize(cut), EReadError);
+  EXPECT_EQ(read.CubeDepth(), 3);
+}
+
+TEST_F(GLObjectsTest, SpritesClampTheirOpacity) {
+  TSprite sprite(nullptr);
+  for (auto [set, stored] : {std::pair{1.5f, 1.0f}, {-1.0f, 0.0f}, {0.3f, 0.3f}, {1.0f, 1.0f}}) {
+    sprite.SetAlphaChannel(set);
+    EXPECT_EQ(sprite.AlphaChannel(), stored) << set;
+    EXPECT_EQ(sprite.AlphaChannelStored(), stored != 1) << set;
+  }
+}
+
+TEST_F(GLObjectsTest, PolygonsRebuildOnNodeEditsAndCopyWhole) {
+  TPolygon polygon(nullptr);
+  polygon.SetDivision(0);
+  EXPECT_EQ(polygon.Division(), 1);
+  TGLNode& node = polygon.Nodes().Add();
+  polygon.Nodes().Add();
+  polygon.GetHandle(Rci);  // two nodes draw nothing
+  node.SetY(2);
+  EXPECT_TRUE(polygon.HasChange(TGLChange::ListStale));
+
+  polygon.SetParts(ppTop);
+  polygon.Position().SetPoint(1, 2, 3);
+  TPolygon copy(nullptr);
+  copy.Assign(&polygon);
+  ASSERT_EQ(copy.Nodes().Count(), 2);
+  EXPECT_EQ(copy.Nodes().Items(0).Y(), 2);
+  EXPECT_EQ(copy.Parts(), ppTop);
+  ExpectVectorNear(copy.Position().AsVector(), {1, 2, 3, 1});
 }
 
 }  // namespace
