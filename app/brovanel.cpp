@@ -1,24 +1,32 @@
-// The program's entry point. Until the windows exist it parses the start position
-// into the shared bitboards and prints it.
+// The program: the toolkit's application, the units' start-up registrations, the
+// dialogs, and the main window with its message loop.
+//   brovanel [LOOK-FILE]   the board window loads that look file at start
 
-#include <cstdio>
+#include <QApplication>
 
-#include "app/maindefine.h"
-#include "app/utility.h"
+#include "app/uchess.h"
 #include "base/PersistentClasses.h"
 #include "base/VectorLists.h"
+#include "scene/qt/GLQtPlatform.h"
+#include "scene/qt/QtDialogs.h"
 
-int main() {
-  // Unit start-up, in unit order: the base layer's streamable classes.
+int main(int argc, char** argv) {
+  // The GL contexts are made on the X display of the toolkit's windows.
+  qputenv("QT_QPA_PLATFORM", "xcb");
+  QApplication application(argc, argv);
+  // Unit start-up, in unit order: the base layer's streamable classes, then the
+  // scene's window side.
   InitializePersistentClasses();
   InitializeVectorLists();
-  if (!LoadFenPosition(START_POSITION_FEN)) return 1;
-  std::printf("Brovanel 0.1\n\n");
-  for (int rank = 8; rank >= 1; --rank) {
-    std::printf("%d ", rank);
-    for (int column = 8; column >= 1; --column) std::printf(" %c", PieceToChar(PieceCodeOnSquare(SquareIndex(column, rank))));
-    std::printf("\n");
+  InstallQtGLPlatform();
+  TQtDialogs dialogs;
+  SetDialogs(&dialogs);
+  int result = 0;
+  {
+    TForm1 form;
+    result = QApplication::exec();
   }
-  std::printf("\n   a b c d e f g h\n\n%s\n", FenClipboardText(BitBoards).c_str());
-  return 0;
+  SetDialogs(nullptr);
+  RemoveQtGLPlatform();
+  return result;
 }

@@ -1,8 +1,8 @@
 #include "app/uloadengine.h"
 
+#include <algorithm>
 #include <exception>
 #include <thread>
-#include <vector>
 
 #include "app/maindefine.h"
 #include "base/Dialogs.h"
@@ -22,28 +22,69 @@ std::string EngineEndedText(const std::string& how) {
 std::unique_ptr<tloadengine> tloadengine::Create(const std::string& path, const std::string& parameters,
                                                  TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch,
                                                  const TEngineDelays& delays) {
-  BRV_ASSERT_MSG(dispatch != nullptr, "tloadengine::Create(): no dispatcher");
-  std::unique_ptr<tloadengine> engine(new tloadengine(board, enginePlaysLight, std::move(dispatch), delays));
+  // Every step runs at once after its wait, so all of them have run when Start returns.
+  TScheduler wait = [](std::chrono::milliseconds delay, std::function<void()> work) {
+    std::this_thread::sleep_for(delay);
+    work();
+  };
+  return Start(path, parameters, board, enginePlaysLight, std::move(dispatch), std::move(wait), nullptr, delays);
+}
+
+std::unique_ptr<tloadengine> tloadengine::Start(const std::string& path, const std::string& parameters,
+                                                TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch,
+                                                TScheduler schedule, std::function<void()> onReady,
+                                                const TEngineDelays& delays) {
+  BRV_ASSERT_MSG(dispatch != nullptr, "tloadengine::Start(): no dispatcher");
+  BRV_ASSERT_MSG(schedule != nullptr, "tloadengine::Start(): no scheduler");
+  std::unique_ptr<tloadengine> engine(
+      new tloadengine(board, enginePlaysLight, std::move(dispatch), std::move(schedule), delays));
   if (!engine->StartEngineProcess(path, parameters)) {
     Dialogs().ShowMessage("Cannot start the engine " + Trimmed(path) + ": " + engine->FProcess.ErrorText());
     return nullptr;
   }
-  std::this_thread::sleep_for(delays.StartWait);
-  tloadengine* self = engine.get();
-  engine->FReader = std::make_unique<tsreadengine>(
-      engine->FProcess, engine->FDispatch, [self](const TEngineChunk& chunk) { self->HandleChunk(chunk); },
-      engine->FAlive);
-  std::this_thread::sleep_for(delays.HandshakeWait);
-  engine->SendStartupCommands(enginePlaysLight);
+  engine->FStartupCommands = {"xboard", "new", "random", "post", "hard"};
+  if (enginePlaysLight) engine->FStartupCommands.insert(engine->FStartupCommands.end(), {"white", "go"});
+  engine->FOnReady = std::move(onReady);
+  engine->Later(delays.StartWait, [self = engine.get()] { self->StartReader(); });
   return engine;
 }
 
-tloadengine::tloadengine(TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch,
+tloadengine::tloadengine(TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch, TScheduler schedule,
                          const TEngineDelays& delays)
     : FBoard(board),
       FEngineSide(enginePlaysLight ? LIGHT_SIDE : DARK_SIDE),
       FDispatch(std::move(dispatch)),
+      FSchedule(std::move(schedule)),
       FDelays(delays) {}
+
+void tloadengine::Later(std::chrono::milliseconds delay, std::function<void()> work) {
+  FSchedule(delay, [alive = std::weak_ptr<int>(FAlive), work = std::move(work)] {
+    if (alive.lock()) work();
+  });
+}
+
+void tloadengine::StartReader() {
+  tloadengine* self = this;
+  FReader = std::make_unique<tsreadengine>(
+      FProcess, FDispatch, [self](const TEngineChunk& chunk) { self->HandleChunk(chunk); }, FAlive);
+  Later(FDelays.HandshakeWait, [this] { SendStartupCommand(0); });
+}
+
+void tloadengine::SendStartupCommand(std::size_t index) {
+  if (FQuit) return;
+  WriteCommand(FStartupCommands[index]);
+  // Each on its own read: an engine that is still starting may drop all but the first
+  // line of a read.
+  if (index + 1 < FStartupCommands.size()) {
+    Later(FDelays.LineGap, [this, index] { SendStartupCommand(index + 1); });
+    return;
+  }
+  FReady = true;
+  std::vector<std::string> held;
+  held.swap(FHeld);
+  for (const std::string& line : held) WriteCommand(line);
+  if (FOnReady) FOnReady();
+}
 
 tloadengine::~tloadengine() {
   FAlive.reset();
@@ -66,6 +107,15 @@ bool tloadengine::StartEngineProcess(const std::string& path, const std::string&
 
 std::size_t tloadengine::SendCommand(std::string_view text) {
   if (!IsConnected()) return 0;
+  if (!FReady) {
+    FHeld.emplace_back(text);
+    return text.size() + 1;
+  }
+  return WriteCommand(text);
+}
+
+std::size_t tloadengine::WriteCommand(std::string_view text) {
+  if (!IsConnected()) return 0;
   std::string line(text);
   line += '\n';
   if (!FProcess.WriteInput(line, FDelays.WriteTimeout)) return 0;
@@ -73,24 +123,45 @@ std::size_t tloadengine::SendCommand(std::string_view text) {
   return line.size();
 }
 
-void tloadengine::SendStartupCommands(bool enginePlaysLight) {
-  std::vector<const char*> commands = {"xboard", "new", "random", "post", "hard"};
-  if (enginePlaysLight) commands.insert(commands.end(), {"white", "go"});
-  for (std::size_t i = 0; i < commands.size(); ++i) {
-    // Each on its own read: an engine that is still starting may drop all but the
-    // first line of a read.
-    if (i > 0) std::this_thread::sleep_for(FDelays.LineGap);
-    SendCommand(commands[i]);
-  }
-}
-
 bool tloadengine::Quit() {
   if (FQuit) return false;
-  if (IsConnected()) SendCommand("quit");
+  if (IsConnected()) WriteCommand("quit");
   FQuit = true;
   if (FProcess.WaitForExit(FDelays.QuitWait)) return true;
   FProcess.Stop(FDelays.TerminateWait);
   return false;
+}
+
+void tloadengine::BeginQuit(std::function<void()> onDone) {
+  if (FQuit) {
+    if (onDone) onDone();
+    return;
+  }
+  if (IsConnected()) WriteCommand("quit");
+  FQuit = true;
+  FOnQuitDone = std::move(onDone);
+  PollQuit(std::chrono::steady_clock::now() + FDelays.QuitWait, 0);
+}
+
+void tloadengine::PollQuit(std::chrono::steady_clock::time_point deadline, int phase) {
+  // Often enough that an engine which ends at once is seen gone at once.
+  constexpr std::chrono::milliseconds POLL{10};
+  bool gone = FProcess.WaitForExit(std::chrono::milliseconds(0));
+  auto now = std::chrono::steady_clock::now();
+  if (!gone && now < deadline) {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
+    Later(std::min(POLL, left), [this, deadline, phase] { PollQuit(deadline, phase); });
+    return;
+  }
+  if (!gone && phase == 0) {
+    FProcess.Terminate();
+    PollQuit(now + FDelays.TerminateWait, 1);
+    return;
+  }
+  // Killed, which the kernel carries out at once but for a process stuck in a driver.
+  if (!gone) FProcess.Stop(std::chrono::milliseconds(0));
+  std::function<void()> onDone = std::move(FOnQuitDone);
+  if (onDone) onDone();
 }
 
 void tloadengine::HandleChunk(const TEngineChunk& chunk) {

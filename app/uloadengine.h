@@ -5,9 +5,11 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/ureadengine.h"
 #include "platform/ChildProcess.h"
@@ -31,18 +33,31 @@ inline constexpr char ENGINE_ENDED_TEXT[] = "The engine has ended: ";
 // The message of an engine that closed its output but went on running.
 inline constexpr char ENGINE_STOPPED_TEXT[] = "The engine closed its output and was stopped";
 
+// Runs `work` on the main thread once `delay` has passed: the program uses a
+// single-shot timer of its event loop, Create a plain wait.
+using TScheduler = std::function<void(std::chrono::milliseconds delay, std::function<void()> work)>;
+
 class tloadengine {
 public:
   // Starts the engine `path` with `parameters` (split at blanks, no shell) in the
   // engine's own folder, waits, starts the reader, waits, and sends the opening
   // commands one at a time. When the engine's output ends without Quit, the user is
-  // told how the engine ended and the board is unlocked. `board` gets the echo of sent lines and the engine's moves (may be
-  // null, not owned); `dispatch` runs the reader's findings on the main thread.
-  // A program that cannot be started is reported and gives null. Blocks the calling
-  // thread for the start-up waits.
+  // told how the engine ended and the board is unlocked. `board` gets the echo of sent
+  // lines and the engine's moves (may be null, not owned); `dispatch` runs the reader's
+  // findings on the main thread. A program that cannot be started is reported and
+  // gives null. Blocks the calling thread for the start-up waits.
   static std::unique_ptr<tloadengine> Create(const std::string& path, const std::string& parameters,
                                              TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch,
                                              const TEngineDelays& delays = TEngineDelays());
+
+  // Create without blocking: the process starts at once, and the reader and the
+  // opening commands follow through `schedule` after the same waits. `onReady` (may be
+  // empty) runs on the main thread once the last opening command is sent. Lines given
+  // to SendCommand before then are sent after the opening commands, in their order.
+  static std::unique_ptr<tloadengine> Start(const std::string& path, const std::string& parameters,
+                                            TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch,
+                                            TScheduler schedule, std::function<void()> onReady,
+                                            const TEngineDelays& delays = TEngineDelays());
 
   // Quit(), then ends the reader and closes the pipes. Work the reader had already
   // queued for the main thread is dropped.
@@ -52,13 +67,22 @@ public:
 
   // Writes `text` and a line feed to the engine, whole, and echoes `text` to the board.
   // Returns the bytes written, or 0 (nothing echoed) when the engine is gone or the
-  // write failed.
+  // write failed. Before the opening commands are all sent the line is held back and
+  // its length with the line feed returned.
   std::size_t SendCommand(std::string_view text);
+
+  // True once the opening commands are sent.
+  bool IsReady() const { return FReady; }
 
   // Sends "quit", waits for the engine to end, terminates and then kills it if it
   // does not, and reaps it, each step waiting a bounded time. Afterwards the engine
   // is gone. True when the engine ended on its own (false also for a second call).
   bool Quit();
+  // Quit without blocking: sends "quit", then looks through the scheduler whether the
+  // engine has ended, terminating it after QuitWait and killing it after TerminateWait.
+  // `onDone` (may be empty) runs on the main thread once the engine is gone; the object
+  // may then be freed. On an engine already quit `onDone` runs at once.
+  void BeginQuit(std::function<void()> onDone);
 
   // False once the engine's output has ended, it was quit, or Disconnect was called;
   // SendCommand then sends nothing.
@@ -71,20 +95,36 @@ public:
   pid_t ProcessId() const { return FProcess.Pid(); }
 
 private:
-  tloadengine(TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch, const TEngineDelays& delays);
+  tloadengine(TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch, TScheduler schedule,
+              const TEngineDelays& delays);
   bool StartEngineProcess(const std::string& path, const std::string& parameters);
-  void SendStartupCommands(bool enginePlaysLight);
+  // Runs `work` after `delay`, unless this object has been freed by then.
+  void Later(std::chrono::milliseconds delay, std::function<void()> work);
+  void StartReader();
+  // Sends the opening command `index` and schedules the next, or ends the start-up.
+  void SendStartupCommand(std::size_t index);
+  // Sends a line without holding it back.
+  std::size_t WriteCommand(std::string_view text);
+  // One look whether the quit engine has gone; `phase` 0 waits for it to end by itself,
+  // 1 for it to end after "terminate".
+  void PollQuit(std::chrono::steady_clock::time_point deadline, int phase);
   void HandleChunk(const TEngineChunk& chunk);
 
   TEngineBoard* FBoard;
   int FEngineSide;
   TDispatcher FDispatch;
+  TScheduler FSchedule;
   TEngineDelays FDelays;
   TChildProcess FProcess;
   // Held only by this object: the reader's queued work checks it to see that the
   // engine object still exists when the main thread gets round to it.
   std::shared_ptr<int> FAlive = std::make_shared<int>(0);
   std::unique_ptr<tsreadengine> FReader;
+  std::vector<const char*> FStartupCommands;
+  std::vector<std::string> FHeld;  // lines sent before the opening commands were
+  std::function<void()> FOnReady;
+  std::function<void()> FOnQuitDone;
+  bool FReady = false;
   bool FOutputEnded = false;
   bool FQuit = false;
   bool FDisconnected = false;

@@ -18,6 +18,10 @@ std::string TConsoleDialogs::InputQuery(const std::string&, const std::string&, 
 
 bool TConsoleDialogs::OpenPicture(std::string&) { return false; }
 
+bool TConsoleDialogs::OpenFile(const std::string&, std::string&) { return false; }
+
+bool TConsoleDialogs::SaveFile(const std::string&, std::string&) { return false; }
+
 namespace {
 
 TConsoleDialogs ConsoleDialogs;

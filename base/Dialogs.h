@@ -1,7 +1,7 @@
 #pragma once
 // The program's messages and questions to the user, through one replaceable object
 // that every layer calls: message boxes, the text of an input box, the choice of a
-// picture file, and diagnostic lines for standard output. The program installs the
+// picture file or of a file to open or save, and diagnostic lines for standard output. The program installs the
 // toolkit's dialogs (TQtDialogs in scene/qt) and tests install one that records.
 // Until one is installed, TConsoleDialogs answers.
 
@@ -20,6 +20,12 @@ public:
   // Lets the user choose an existing picture file, starting at `fileName`; true and
   // the chosen name in `fileName` when the user confirmed, else `fileName` unchanged.
   virtual bool OpenPicture(std::string& fileName) = 0;
+  // Lets the user choose an existing file whose name matches `filter` ("*.fen"; empty
+  // for any file), starting at `fileName` (a folder, a file or a pattern in a folder);
+  // true and the chosen name in `fileName` when the user confirmed.
+  virtual bool OpenFile(const std::string& filter, std::string& fileName) = 0;
+  // The same for a name to save under; the file need not exist.
+  virtual bool SaveFile(const std::string& filter, std::string& fileName) = 0;
 };
 
 // Without a user to ask: messages go to standard error and lines to standard
@@ -31,6 +37,8 @@ public:
   std::string InputQuery(const std::string& caption, const std::string& prompt,
                          const std::string& defaultText) override;
   bool OpenPicture(std::string& fileName) override;
+  bool OpenFile(const std::string& filter, std::string& fileName) override;
+  bool SaveFile(const std::string& filter, std::string& fileName) override;
 };
 
 // The installed dialogs, or a TConsoleDialogs.

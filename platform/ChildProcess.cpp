@@ -230,9 +230,11 @@ void TChildProcess::Signal(int signal) {
   ::kill(FPid, signal);
 }
 
+void TChildProcess::Terminate() { Signal(SIGTERM); }
+
 bool TChildProcess::Stop(std::chrono::milliseconds grace) {
   if (!Started() || FReaped) return FReaped;
-  Signal(SIGTERM);
+  Terminate();
   if (!WaitForExit(grace)) Kill();
   return FReaped;
 }

@@ -50,6 +50,8 @@ public:
 
   // Waits up to `timeout` for the child to exit and reaps it. True once it is reaped.
   bool WaitForExit(std::chrono::milliseconds timeout);
+  // Sends "terminate" without waiting; WaitForExit tells when the child has gone.
+  void Terminate();
   // Sends "terminate", waits up to `grace`, then kills and waits up to KILL_WAIT for
   // the kernel to end it. True once the child is reaped.
   bool Stop(std::chrono::milliseconds grace);

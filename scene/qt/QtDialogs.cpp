@@ -1,6 +1,7 @@
 #include "scene/qt/QtDialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -15,6 +16,41 @@ QString ToQString(const std::string& text) { return QString::fromStdString(text)
 QStringList PictureFilters() {
   return {QStringLiteral("All pictures (*.bmp *.jpg *.jpeg)"), QStringLiteral("Bitmaps (*.bmp)"),
           QStringLiteral("JPEG pictures (*.jpg *.jpeg)")};
+}
+
+// A file dialog of `mode` for `filters`, starting at `fileName`: a folder, or a file or
+// pattern whose folder it opens. True and the chosen name in `fileName` on confirmation.
+bool RunFileDialog(QFileDialog::AcceptMode mode, QFileDialog::FileMode fileMode, const QStringList& filters,
+                   std::string& fileName) {
+  // A stack object: freed on every path out.
+  QFileDialog dialog(nullptr);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(fileMode);
+  dialog.setNameFilters(filters);
+  if (!fileName.empty()) {
+    QFileInfo start(ToQString(fileName));
+    if (start.isDir()) {
+      dialog.setDirectory(start.filePath());
+    } else {
+      dialog.setDirectory(start.path());
+      // A pattern such as "*.fen" is not a name to offer.
+      if (!start.fileName().contains(QLatin1Char('*'))) dialog.selectFile(start.fileName());
+    }
+  }
+  if (dialog.exec() != QDialog::Accepted) return false;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty()) return false;
+  fileName = chosen.first().toStdString();
+  return true;
+}
+
+// "*.fen" offers those files and, as a second choice, every file; empty, every file.
+QStringList FileFilters(const std::string& filter) {
+  QStringList filters;
+  if (!filter.empty()) filters << ToQString(filter);
+  filters << QStringLiteral("All files (*)");
+  return filters;
 }
 
 }  // namespace
@@ -32,16 +68,13 @@ std::string TQtDialogs::InputQuery(const std::string& caption, const std::string
 }
 
 bool TQtDialogs::OpenPicture(std::string& fileName) {
-  // A stack object: freed on every path out.
-  QFileDialog dialog(nullptr);
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilters(PictureFilters());
-  if (!fileName.empty()) dialog.selectFile(ToQString(fileName));
-  if (dialog.exec() != QDialog::Accepted) return false;
-  const QStringList chosen = dialog.selectedFiles();
-  if (chosen.isEmpty()) return false;
-  fileName = chosen.first().toStdString();
-  return true;
+  return RunFileDialog(QFileDialog::AcceptOpen, QFileDialog::ExistingFile, PictureFilters(), fileName);
+}
+
+bool TQtDialogs::OpenFile(const std::string& filter, std::string& fileName) {
+  return RunFileDialog(QFileDialog::AcceptOpen, QFileDialog::ExistingFile, FileFilters(filter), fileName);
+}
+
+bool TQtDialogs::SaveFile(const std::string& filter, std::string& fileName) {
+  return RunFileDialog(QFileDialog::AcceptSave, QFileDialog::AnyFile, FileFilters(filter), fileName);
 }

@@ -13,4 +13,6 @@ public:
                          const std::string& defaultText) override;
   // Offers the picture files the picture loader reads (BMP and JPEG).
   bool OpenPicture(std::string& fileName) override;
+  bool OpenFile(const std::string& filter, std::string& fileName) override;
+  bool SaveFile(const std::string& filter, std::string& fileName) override;
 };

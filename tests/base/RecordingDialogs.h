@@ -26,8 +26,19 @@ public:
     return true;
   }
 
+  // Records "open|filter|fileName" or "save|filter|fileName" and answers Chosen, or
+  // cancels while it is empty.
+  bool OpenFile(const std::string& filter, std::string& fileName) override { return ChooseFile("open", filter, fileName); }
+  bool SaveFile(const std::string& filter, std::string& fileName) override { return ChooseFile("save", filter, fileName); }
+  bool ChooseFile(const std::string& kind, const std::string& filter, std::string& fileName) {
+    Asked.push_back(kind + "|" + filter + "|" + fileName);
+    if (Chosen.empty()) return false;
+    fileName = Chosen;
+    return true;
+  }
+
   std::vector<std::string> Messages;
   std::vector<std::string> Lines;
   std::vector<std::string> Asked;
-  std::string Answer, Picked;
+  std::string Answer, Picked, Chosen;
 };

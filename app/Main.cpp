@@ -1,0 +1,164 @@
+#include "app/Main.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QEvent>
+#include <QIcon>
+#include <QMetaObject>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "FormSupport.h"
+#include "app/maindefine.h"
+#include "app/uchess.h"
+#include "app/uhelp.h"
+
+TFormOpengl::TFormOpengl(TForm1* owner, const std::string&, int) : QWidget(nullptr), MainForm(owner) {
+  setObjectName(QStringLiteral("FormOpengl"));
+  resize(901, 474);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  BuildToolBar();
+  layout->addWidget(ToolBar1);
+
+  PageControl1 = new QTabWidget(this);
+  PageControl1->setObjectName(QStringLiteral("PageControl1"));
+  TabSheet1 = new QWidget;
+  TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
+  auto* boardPage = new QVBoxLayout(TabSheet1);
+  boardPage->setContentsMargins(0, 0, 0, 0);
+  // The 3D view's place; black like the view's background until the view is there.
+  GLSceneViewer1 = new QWidget(TabSheet1);
+  GLSceneViewer1->setObjectName(QStringLiteral("GLSceneViewer1"));
+  GLSceneViewer1->setAutoFillBackground(true);
+  QPalette black = GLSceneViewer1->palette();
+  black.setColor(QPalette::Window, Qt::black);
+  GLSceneViewer1->setPalette(black);
+  boardPage->addWidget(GLSceneViewer1);
+  PageControl1->addTab(TabSheet1, QStringLiteral("Board"));
+  TabSheet2 = BuildEnginePage();
+  PageControl1->addTab(TabSheet2, QStringLiteral("Winboard Engines"));
+  layout->addWidget(PageControl1, 1);
+
+  StatusBar1 = new QStatusBar(this);
+  StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+  StatusBar1->setSizeGripEnabled(false);
+  layout->addWidget(StatusBar1);
+
+  checkloadengine = NamedTimer(this, "checkloadengine", 1000);
+  connect(checkloadengine, &QTimer::timeout, this, Guarded([this] { checkloadengineTimer(); }));
+  fillpiecestimer = NamedTimer(this, "fillpiecestimer", 1);
+  movepezzo = NamedTimer(this, "movepezzo", 1);
+  movepezzoarrocco = NamedTimer(this, "movepezzoarrocco", 1);
+  mangiapezzotimer = NamedTimer(this, "mangiapezzotimer", 10);
+  FormCreate();
+}
+
+TFormOpengl::~TFormOpengl() {
+  // What is still running is stopped here, each step within its bounded wait.
+  EngineObj.reset();
+  FQuitting.clear();
+}
+
+void TFormOpengl::BuildToolBar() {
+  ToolBar1 = new QToolBar(this);
+  ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+  ToolBar1->setIconSize(QSize(24, 24));
+  ToolBar1->setMovable(false);
+  QAction** buttons[] = {&ToolButton25, &ToolButton23, &ToolButton6,  &ToolButton7,  &ToolButton1,
+                       &ToolButton2,  &ToolButton4,  &ToolButton30, &ToolButton31, &ToolButton35,
+                       &ToolButton34, &ToolButton9,  &ToolButton11, &ToolButton12};
+  std::size_t next = 0;
+  for (const TToolButtonInfo& info : TOOL_BUTTONS) {
+    if (!info.Name) {
+      ToolBar1->addSeparator();
+      continue;
+    }
+    QIcon icon(ToQString(AppFolder + "/res/toolbar/" + info.Icon + ".png"));
+    QAction* button = ToolBar1->addAction(icon, QString::fromLatin1(info.Hint));
+    button->setObjectName(QString::fromLatin1(info.Name));
+    button->setToolTip(QString::fromLatin1(info.Hint));
+    button->setStatusTip(QString::fromLatin1(info.Hint));
+    *buttons[next++] = button;
+  }
+}
+
+void TFormOpengl::FormCreate() {
+  EngineCaption = NO_ENGINE_CAPTION;
+  SetCaption(EngineCaption);
+  StartFolder = QDir::currentPath().toStdString();
+  QDir::setCurrent(ToQString(AppFolder));
+  // No engine is loaded: the user may choose a side.
+  SetEngineSideItemsEnabled(true);
+  const QStringList arguments = QCoreApplication::arguments();
+  std::string lookFile = arguments.size() > 1 ? arguments[1].toStdString() : std::string();
+  if (!lookFile.empty())
+    LoadLookFile(lookFile);
+  else
+    LoadArtisticBoard();
+}
+
+bool TFormOpengl::FormCloseQuery(std::function<void()> whenClosable) {
+  QuitEngine();
+  if (FQuitting.empty()) return true;
+  FWhenClosable = std::move(whenClosable);
+  return false;
+}
+
+void TFormOpengl::ShowAboutBox() {
+  TOKRightDlg dialog;
+  dialog.exec();
+}
+
+void TFormOpengl::SetCaption(const std::string& text) { setWindowTitle(ToQString(text)); }
+
+void TFormOpengl::SetBoardLookButtonsVisible(bool visible) {
+  for (QAction* button : {ToolButton30, ToolButton31, ToolButton34, ToolButton35}) button->setVisible(visible);
+}
+
+bool TFormOpengl::ShowClassicBoard() {
+  SetBoardLookButtonsVisible(true);
+  return true;
+}
+
+bool TFormOpengl::LoadArtisticBoard() {
+  SetBoardLookButtonsVisible(true);
+  LoadLookFile(AppFolder + "/conf/artistic1.bvl");
+  return true;
+}
+
+void TFormOpengl::SetClassicBoardPicture(int) {}
+
+void TFormOpengl::LoadLookFile(const std::string&) {}
+
+void TFormOpengl::RefreshPieces() {}
+
+void TFormOpengl::StartEngineMoveAnimation(int, int, int, int) {
+  // The piece's slide ends with the board unlocked; until the pieces are drawn it ends at once.
+  EngineThinking = false;
+}
+
+void TFormOpengl::AppendEngineOutput(const std::string& text) {
+  // Each read on a line of its own; the line ends of engines built for Windows go.
+  QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  shown.remove(QLatin1Char('\r'));
+  if (shown.endsWith(QLatin1Char('\n'))) shown.chop(1);
+  Memoinput1->appendPlainText(shown);
+}
+
+void TFormOpengl::AppendSentCommand(const std::string& text) { Memoout->appendPlainText(ToQString(text)); }
+
+void TFormOpengl::ShowEngineStatus(const std::string& text) {
+  if (MainForm) MainForm->SetStatusText(text);
+}
+
+bool TFormOpengl::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == TabSheet4 && event->type() == QEvent::Show) RunGuarded([this] { TabSheet4Show(); });
+  return QWidget::eventFilter(watched, event);
+}

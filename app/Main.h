@@ -1,0 +1,186 @@
+#pragma once
+// The board window: a child of the main window's multi-document area with the tool
+// bar of looks and positions, the page "Board" that holds the 3D view, the page
+// "Winboard Engines" where the user lists, loads, talks to and unloads an engine, and
+// its own status line. It is the engine front end's board.
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QWidget>
+
+#include "app/uloadengine.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class QTabWidget;
+class QTimer;
+class QToolBar;
+class TForm1;
+
+inline constexpr char NO_ENGINE_CAPTION[] = "NO CHESS ENGINE LOADED";
+inline constexpr char HOST_ENGINE_CAPTION[] = "Host Engine: ";
+
+// One tool-bar button: its component name, its hint and its picture in res/toolbar.
+struct TToolButtonInfo {
+  const char* Name;
+  const char* Hint;
+  const char* Icon;
+};
+// In tool-bar order; a null name stands for a separator between groups.
+inline constexpr TToolButtonInfo TOOL_BUTTONS[] = {
+    {"ToolButton25", "Open look", "open-look"},
+    {"ToolButton23", "Save look", "save-look"},
+    {nullptr, nullptr, nullptr},
+    {"ToolButton6", "Light color", "light-color"},
+    {"ToolButton7", "Dark color", "dark-color"},
+    {"ToolButton1", "Light texture", "light-texture"},
+    {"ToolButton2", "Dark texture", "dark-texture"},
+    {nullptr, nullptr, nullptr},
+    {"ToolButton4", "Background color", "background-color"},
+    {nullptr, nullptr, nullptr},
+    {"ToolButton30", "Light board texture", "light-board-texture"},
+    {"ToolButton31", "Dark board texture", "dark-board-texture"},
+    {"ToolButton35", "Dark board color", "dark-board-color"},
+    {"ToolButton34", "Light board color", "light-board-color"},
+    {nullptr, nullptr, nullptr},
+    {"ToolButton9", "Load Position", "load-position"},
+    {"ToolButton11", "Save Position", "save-position"},
+    {nullptr, nullptr, nullptr},
+    {"ToolButton12", "New Match", "new-match"},
+};
+
+class TFormOpengl : public QWidget, public TEngineBoard {
+public:
+  // CreateBoardForm: the window of `owner`'s area; the caption and the flag are not
+  // used (FormCreate sets the caption). Runs FormCreate.
+  TFormOpengl(TForm1* owner, const std::string& caption, int flag);
+  // Stops a running engine (bounded waits) before the window goes.
+  ~TFormOpengl() override;
+
+  // The layout, by component name.
+  QToolBar* ToolBar1;
+  QAction* ToolButton25;  // Open look
+  QAction* ToolButton23;  // Save look
+  QAction* ToolButton6;   // Light color
+  QAction* ToolButton7;   // Dark color
+  QAction* ToolButton1;   // Light texture
+  QAction* ToolButton2;   // Dark texture
+  QAction* ToolButton4;   // Background color
+  QAction* ToolButton30;  // Light board texture
+  QAction* ToolButton31;  // Dark board texture
+  QAction* ToolButton35;  // Dark board color
+  QAction* ToolButton34;  // Light board color
+  QAction* ToolButton9;   // Load Position
+  QAction* ToolButton11;  // Save Position
+  QAction* ToolButton12;  // New Match
+  QTabWidget* PageControl1;
+  QWidget* TabSheet1;       // "Board"
+  QWidget* TabSheet2;       // "Winboard Engines"
+  QWidget* GLSceneViewer1;  // where the 3D view goes
+  QStatusBar* StatusBar1;
+  QTimer* checkloadengine;
+  QTimer* fillpiecestimer;
+  QTimer* movepezzo;
+  QTimer* movepezzoarrocco;
+  QTimer* mangiapezzotimer;
+
+  // The engine page.
+  QTabWidget* PageControl2;
+  QWidget* TabSheet4;  // "Engines": the choice
+  QWidget* TabSheet3;  // "Select": the exchange
+  QPushButton* BitBtn1;
+  QLineEdit* engineedit;
+  QLineEdit* parameter;
+  QPushButton* BitBtn3;
+  QListWidget* enginelist;
+  QListWidget* parengine;
+  QListWidget* DirectoryListBox1;
+  QPushButton* BitBtn2;
+  QPushButton* unload;
+  QPlainTextEdit* Memoinput1;
+  QPlainTextEdit* Memoout;
+  QComboBox* edit1;
+  QPushButton* send;
+  QLabel* label5;
+
+  TForm1* MainForm;
+  std::string EngineCaption;
+  std::string StartFolder;
+  // The running engine, null when none.
+  std::unique_ptr<tloadengine> EngineObj;
+  // The waits around the engine's start and end (tests shorten them).
+  TEngineDelays EngineDelays;
+  // The most lines each engine memo keeps; older lines go first.
+  static constexpr int MEMO_MAX_LINES = 5000;
+
+  void FormCreate();
+  // True when the window may close now; otherwise the engine is being quit and
+  // `whenClosable` runs once it is gone.
+  bool FormCloseQuery(std::function<void()> whenClosable);
+  void ShowAboutBox();
+
+  // The board's look and pieces as the main window's menus and refresh use them.
+  bool ShowClassicBoard();
+  bool LoadArtisticBoard();
+  void SetClassicBoardPicture(int n);
+  void LoadLookFile(const std::string& path);
+  // Shows or hides the four buttons of the artistic board's look.
+  void SetBoardLookButtonsVisible(bool visible);
+  // Shows the pieces of the shared position anew.
+  void RefreshPieces();
+
+  // The engine page.
+  void TabSheet4Show();
+  void DirectoryListBox1Change(const std::string& folder);
+  void BitBtn1Click();
+  void BitBtn3Click();
+  void BitBtn2Click();
+  void enginelistDblClick();
+  void unloadClick();
+  void sendClick();
+  void checkloadengineTimer();
+  // Starts `path` with `parameters`, or with empty `path` the selected engine of the
+  // list. The board stays locked until the engine has had its opening commands.
+  void LoadEngine(const std::string& path, const std::string& parameters);
+  // Sends "quit" and lets the engine end without waiting for it here.
+  void QuitEngine();
+  void ScanEngineFolders();
+  void ScanEngineFolder(const std::string& folder);
+  int SelectedEngineIndex() const;
+  bool IsEngineLoaded() const { return EngineObj != nullptr; }
+  // Engines that were quit and have not ended yet.
+  std::size_t QuittingEngines() const { return FQuitting.size(); }
+  std::size_t SendToEngine(const std::string& text);
+
+  // The engine front end's board.
+  void StartEngineMoveAnimation(int fromCol, int fromRow, int toCol, int toRow) override;
+  void AppendEngineOutput(const std::string& text) override;
+  void AppendSentCommand(const std::string& text) override;
+  void ShowEngineStatus(const std::string& text) override;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  void BuildToolBar();
+  QWidget* BuildEnginePage();
+  void PointDirectoryList(const std::string& folder);
+  void SetEngineSideItemsEnabled(bool enabled);
+  void SetCaption(const std::string& text);
+  // Frees `engine` once it has quit.
+  void Retire(std::unique_ptr<tloadengine> engine);
+  void EngineGone(tloadengine* engine);
+
+  std::vector<std::unique_ptr<tloadengine>> FQuitting;
+  std::function<void()> FWhenClosable;
+};
