@@ -276,7 +276,8 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
     QMetaObject::invokeMethod(this, [work = std::move(work)] { RunGuarded(work); }, Qt::QueuedConnection);
   };
   TScheduler schedule = [this](std::chrono::milliseconds delay, std::function<void()> work) {
-    QTimer::singleShot(delay, this, [work = std::move(work)] { RunGuarded(work); });
+    // Precise: a coarse timer may fire a long wait up to 5 % early.
+    QTimer::singleShot(delay, Qt::PreciseTimer, this, [work = std::move(work)] { RunGuarded(work); });
   };
   // Locked until the engine has had its opening commands and, when it plays light,
   // until its first move has been shown.

@@ -169,6 +169,8 @@ void TForm1::Timer1Timer() {
   MdiArea = new QMdiArea(this);
   MdiArea->setObjectName(QStringLiteral("MdiArea"));
   setCentralWidget(MdiArea);
+  // At once, not one tick later as a new child of a shown window would be.
+  MdiArea->show();
   auto* board = new TFormOpengl(this, "Brovanel Brovanel", 0);
   FormOpengl = board;
   // Always maximised in the area, and not closed on its own: the program ends with the

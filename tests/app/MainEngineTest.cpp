@@ -1,0 +1,237 @@
+// The engine page driven as a user drives it: the folder scan, loading a program from
+// the list, the opening commands, lines typed and sent, the history, unloading, and an
+// engine that ends by itself. The stand-in engine runs behind small launchers in a
+// folder of the test's own; a real engine comes from the launchers the build made.
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <csignal>
+
+#include "FormTestSupport.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+const char HANDSHAKE[] = "xboard\nnew\nrandom\npost\nhard\n";
+
+class EnginePage : public MainWindow {
+protected:
+  void SetUp() override {
+    MainWindow::SetUp();
+    Folder = TestFolder("engines");
+    fs::create_directories(Folder / "sub" / "deeper");
+    Launcher(Folder / "prog");
+    Launcher(Folder / "sub" / "prog2");
+    Launcher(Folder / "sub" / "deeper" / "prog3");
+    WriteBytes(Folder / "readme.txt", "not a program\n");
+    TEngineDelays fast;
+    fast.StartWait = 0ms;
+    fast.HandshakeWait = 0ms;
+    fast.LineGap = 0ms;
+    Board->EngineDelays = fast;
+    EnginesFolder = Folder.string();
+  }
+  void TearDown() override {
+    MainWindow::TearDown();
+    fs::remove_all(Folder);
+  }
+
+  // A program that runs the stand-in engine on the folder's script and log.
+  void Launcher(const fs::path& path) {
+    WriteBytes(path, "#!/bin/sh\nexec \"" FAKE_ENGINE_PATH "\" \"" + (Folder / "script").string() + "\" \"" +
+                         Log().string() + "\"\n");
+    fs::permissions(path, fs::perms::owner_all, fs::perm_options::add);
+  }
+  fs::path Log() const { return Folder / "received"; }
+
+  // The engine list as the page shows it.
+  std::vector<std::string> Listed() const {
+    std::vector<std::string> lines;
+    for (int i = 0; i < Board->enginelist->count(); ++i) lines.push_back(Board->enginelist->item(i)->text().toStdString());
+    return lines;
+  }
+  void ShowEnginesPage() {
+    Board->PageControl1->setCurrentWidget(Board->TabSheet2);
+    Board->PageControl2->setCurrentWidget(Board->TabSheet3);
+    Board->PageControl2->setCurrentWidget(Board->TabSheet4);
+  }
+  // Clicks the list's line ending in `name`, then "Load Engine".
+  void LoadListed(const std::string& name) {
+    ShowEnginesPage();
+    QListWidget* list = Board->enginelist;
+    for (int i = 0; i < list->count(); ++i) {
+      if (!list->item(i)->text().endsWith(QString::fromStdString("/" + name))) continue;
+      list->scrollToItem(list->item(i));
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(i)).center());
+    }
+    QTest::mouseClick(Board->BitBtn2, Qt::LeftButton);
+  }
+  void Type(const std::string& line) {
+    Board->edit1->lineEdit()->clear();
+    QTest::keyClicks(Board->edit1->lineEdit(), QString::fromStdString(line));
+    QTest::mouseClick(Board->send, Qt::LeftButton);
+  }
+  std::string Received() const { return ReadBytes(Log()); }
+  std::string Memo(QPlainTextEdit* memo) const { return memo->toPlainText().toStdString(); }
+
+  fs::path Folder;
+};
+
+TEST_F(EnginePage, ListsProgramsOfTheFolderAndOfItsSubFoldersOnly) {
+  ShowEnginesPage();
+  std::string top = Folder.string();
+  EXPECT_EQ(Listed(), (std::vector<std::string>{top + "/prog", top + "/sub/prog2"}));
+  ASSERT_EQ(Board->parengine->count(), 2);
+  EXPECT_EQ(Board->parengine->item(1)->text(), "");
+  EXPECT_TRUE(Board->BitBtn2->isEnabled());
+  // Choosing the sub-folder in the folder list scans from there.
+  QListWidgetItem* sub = Board->DirectoryListBox1->findItems("sub", Qt::MatchExactly).value(0);
+  ASSERT_NE(sub, nullptr);
+  emit Board->DirectoryListBox1->itemActivated(sub);
+  EXPECT_EQ(EnginesFolder, top + "/sub");
+  EXPECT_EQ(Listed(), (std::vector<std::string>{top + "/sub/prog2", top + "/sub/deeper/prog3"}));
+  // Nothing selected: nothing starts.
+  QTest::mouseClick(Board->BitBtn2, Qt::LeftButton);
+  EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"Please select an engine"}));
+  EXPECT_FALSE(Board->IsEngineLoaded());
+  // A program added by hand, with its parameters.
+  Board->engineedit->setText("  /usr/games/none  ");
+  Board->parameter->setText("-x 1");
+  QTest::mouseClick(Board->BitBtn3, Qt::LeftButton);
+  EXPECT_EQ(Listed().back(), "/usr/games/none");
+  EXPECT_EQ(Board->parengine->item(2)->text(), "-x 1");
+  EXPECT_EQ(Board->engineedit->text(), "");
+}
+
+TEST_F(EnginePage, LoadSendHistoryAndUnload) {
+  WriteBytes(Folder / "script", "expect e2e4\nsay move e7e5\n");
+  ASSERT_TRUE(LoadFenPosition("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/"));
+  LoadListed("prog");
+  ASSERT_TRUE(Board->IsEngineLoaded());
+  EXPECT_EQ(Board->windowTitle(), "Host Engine: prog");
+  EXPECT_EQ(Board->unload->text(), "Unload prog ");
+  EXPECT_EQ(Board->unload->width(), 60);
+  EXPECT_FALSE(Form->bianco_checked->isEnabled());
+  EXPECT_EQ(Board->PageControl2->currentWidget(), Board->TabSheet3);
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
+  EXPECT_FALSE(EngineThinking);
+  EXPECT_EQ(Form->StatusText(), "Ready");
+  // Loading starts from the start position.
+  EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+  ASSERT_TRUE(LoadFenPosition("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/"));
+  for (const char* line : {"  hint ", "hint", "e2e4"}) Type(line);
+  ASSERT_TRUE(WaitFor([this] { return Memo(Board->Memoinput1).find("move e7e5") != std::string::npos; }));
+  EXPECT_EQ(Received(), std::string(HANDSHAKE) + "hint\nhint\ne2e4\n");
+  EXPECT_EQ(Memo(Board->Memoout), "xboard\nnew\nrandom\npost\nhard\nhint\nhint\ne2e4");
+  ASSERT_EQ(Board->edit1->count(), 2);
+  EXPECT_EQ(Board->edit1->itemText(0), "hint");
+  EXPECT_EQ(Board->edit1->itemText(1), "e2e4");
+  // The engine's move is on the shared position.
+  EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/");
+  Recorded.Messages.clear();
+  Type("   ");
+  EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"     What ?     "}));
+
+  pid_t pid = Board->EngineObj->ProcessId();
+  QTest::mouseClick(Board->unload, Qt::LeftButton);
+  EXPECT_FALSE(Board->IsEngineLoaded());
+  EXPECT_FALSE(Board->unload->isVisible());
+  EXPECT_FALSE(Board->send->isEnabled());
+  EXPECT_TRUE(Form->nero_checked->isEnabled());
+  EXPECT_EQ(Board->windowTitle(), "Host Engine: Brovanel 0.1");
+  ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }));
+  EXPECT_EQ(Received(), std::string(HANDSHAKE) + "hint\nhint\ne2e4\nquit\n");
+  EXPECT_NE(::kill(pid, 0), 0);
+  EXPECT_TRUE(Recorded.Messages.size() == 1);
+}
+
+// The start-up waits and the quit run on timers: the window keeps answering meanwhile,
+// the engine gets the same lines in the same order after the same waits, and the board
+// stays locked until the last opening command is sent.
+TEST_F(EnginePage, StartAndQuitLeaveTheEventLoopRunning) {
+  WriteBytes(Folder / "script", "ignoreterm\nexpect level 0 5 0\nhang\n");
+  Board->EngineDelays = TEngineDelays();
+  Form->nero_checked->trigger();
+  int ticks = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+  ticker.start(20);
+  QElapsedTimer clock;
+  clock.start();
+  ShowEnginesPage();
+  Board->enginelist->item(0)->setSelected(true);
+  Board->BitBtn2Click();
+  EXPECT_LT(clock.elapsed(), 150);
+  EXPECT_TRUE(EngineThinking);
+  // Held back until the opening commands are out.
+  Type("level 0 5 0");
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
+  qint64 ready = clock.elapsed();
+  EXPECT_GE(ready, 200 + 3000 + 6 * 100);
+  EXPECT_GT(ticks, 100);
+  // The engine plays light: locked until its first move.
+  EXPECT_TRUE(EngineThinking);
+  ASSERT_TRUE(WaitFor([this] { return ReadBytes(Log().string() + ".reads").find("level") != std::string::npos; }));
+  EXPECT_EQ(ReadBytes(Log().string() + ".reads"),
+            "xboard\n|new\n|random\n|post\n|hard\n|white\n|go\n|level 0 5 0\n|");
+
+  // It ignores "quit" and "terminate": killed after the two waits, the window running.
+  pid_t pid = Board->EngineObj->ProcessId();
+  ticks = 0;
+  clock.restart();
+  QTest::mouseClick(Board->unload, Qt::LeftButton);
+  EXPECT_LT(clock.elapsed(), 150);
+  ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }, 5000));
+  EXPECT_GE(clock.elapsed(), 1000 + 500);
+  EXPECT_GT(ticks, 50);
+  EXPECT_NE(::kill(pid, 0), 0);
+}
+
+TEST_F(EnginePage, EngineThatEndsIsFreedByTheWatchdog) {
+  WriteBytes(Folder / "script", "expect hard\nexit 3\n");
+  LoadListed("prog");
+  ASSERT_TRUE(Board->IsEngineLoaded());
+  ASSERT_TRUE(WaitFor([this] { return !Recorded.Messages.empty(); }));
+  EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"The engine has ended: exit code 3"}));
+  EXPECT_EQ(Form->StatusText(), "The engine has ended: exit code 3");
+  ASSERT_TRUE(WaitFor([this] { return !Board->IsEngineLoaded(); }, 2500));
+  EXPECT_FALSE(Board->checkloadengine->isActive());
+  ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }));
+  Recorded.Messages.clear();
+  Board->sendClick();
+  EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"error NO CHESS ENGINE LOADED"}));
+}
+
+// A real engine from the launchers the build made, loaded through the page with the
+// program's own waits, answers a move typed on the page.
+TEST_F(EnginePage, RealEngineFromTheListAnswers) {
+  EnginesFolder = ENGINE_FOLDER;
+  if (!fs::exists(fs::path(ENGINE_FOLDER) / "fairymax")) GTEST_SKIP() << "fairymax is not installed";
+  Board->EngineDelays = TEngineDelays();
+  ASSERT_TRUE(LoadFenPosition(START_POSITION_FEN));
+  LoadListed("fairymax");
+  ASSERT_TRUE(Board->IsEngineLoaded());
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
+  Type("sd 3");
+  TBitBoards start = BitBoards;
+  Type("e2e4");
+  ASSERT_TRUE(WaitFor([&start] { return BitBoards != start; }, 20000)) << Memo(Board->Memoinput1);
+  EXPECT_NE(Memo(Board->Memoinput1).find("move "), std::string::npos);
+  // One dark piece has moved (the position was the start: e2e4 went to the engine only).
+  int darkMoved = 0;
+  for (int code = DARK_PAWN; code < EMPTY_SQUARE; code += 2) darkMoved += BitBoards[code] != start[code];
+  EXPECT_EQ(darkMoved, 1);
+  QTest::mouseClick(Board->unload, Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }));
+  EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+}
+
+}  // namespace

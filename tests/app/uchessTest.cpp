@@ -1,0 +1,224 @@
+#include "app/uchess.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+
+#include "FormTestSupport.h"
+#include "app/uhelp.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char START_CLIPBOARD[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1";
+const char AFTER_E4[] = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/";
+const char START_FILE[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w - - 0 1\r\n";
+
+std::string Placement() { return FenPlacementText(BitBoards); }
+
+TEST_F(MainWindow, ClipboardCopyAndPasteTakeTheExactText) {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  ASSERT_TRUE(LoadFenPosition(START_POSITION_FEN));
+  Form->Savepositiontoclipboard1->trigger();
+  EXPECT_EQ(clipboard->text().toStdString(), START_CLIPBOARD);
+  ASSERT_TRUE(LoadFenPosition(AFTER_E4));
+  Form->Savepositiontoclipboard1->trigger();
+  EXPECT_EQ(clipboard->text().toStdString(), std::string(AFTER_E4) + " w KQkq - 0 1");
+
+  struct TPaste {
+    const char* Clipboard;
+    const char* Placement;  // after the paste; null: unchanged, with a message
+  };
+  const TPaste cases[] = {
+      {START_CLIPBOARD, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/"},
+      {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e3 0 1\r\n", AFTER_E4},
+      {"8/8/8/8/8/8/8/8", "8/8/8/8/8/8/8/8/"},
+      {"hello", nullptr},
+      {"", nullptr},
+      {"rnbqkbnr/pppppppp/8/8", nullptr},
+  };
+  for (const TPaste& paste : cases) {
+    ASSERT_TRUE(LoadFenPosition(START_POSITION_FEN));
+    Form->PositionFile.clear();
+    Recorded.Messages.clear();
+    clipboard->setText(QString::fromLatin1(paste.Clipboard));
+    Form->P1->trigger();
+    std::string expected = paste.Placement ? paste.Placement : "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/";
+    EXPECT_EQ(Placement(), expected) << paste.Clipboard;
+    EXPECT_EQ(Recorded.Messages.size(), paste.Placement ? 0u : 1u) << paste.Clipboard;
+  }
+  EXPECT_EQ(Recorded.Messages.at(0), "The clipboard holds no position: expected the placement of a FEN text, "
+                                     "found \"rnbqkbnr/pppppppp/8/8\"");
+}
+
+TEST_F(MainWindow, PositionFilesHoldExactBytesUnderNamesOfAnyLength) {
+  fs::path folder = TestFolder("positions");
+  // Folder names past 255 characters on the way.
+  fs::path deep = folder / std::string(120, 'd') / std::string(120, 'e') / std::string(40, 'f');
+  fs::create_directories(deep);
+  struct TName {
+    const char* Typed;
+    const char* Saved;
+  };
+  const TName names[] = {{"start", "start.fen"}, {"game.FEN", "game.FEN"}, {"game.txt", "game.txt.fen"}};
+  for (const TName& name : names) {
+    ASSERT_TRUE(LoadFenPosition(START_POSITION_FEN));
+    Form->PositionFile.clear();
+    Recorded.Chosen = (deep / name.Typed).string();
+    Form->Save1->trigger();
+    fs::path saved = deep / name.Saved;
+    EXPECT_EQ(ReadBytes(saved), START_FILE) << name.Typed;
+    EXPECT_EQ(Form->PositionFile, saved.string());
+    EXPECT_TRUE(Form->windowTitle().startsWith(QString::fromStdString("Brovanel 0.1 " + saved.string())))
+        << Form->windowTitle().toStdString();
+  }
+  // Only the first line is read; a line end of either kind ends it.
+  for (const char* end : {"\r\n", "\n"}) {
+    fs::path twoLines = deep / "two lines.fen";
+    WriteBytes(twoLines, std::string(AFTER_E4) + " w - - 0 1" + end + START_FILE);
+    Recorded.Chosen = twoLines.string();
+    Form->LoadPosition1->trigger();
+    EXPECT_EQ(Placement(), AFTER_E4);
+    EXPECT_EQ(Form->PositionFile, twoLines.string());
+    // Saving it again gives the same bytes.
+    Form->Save1->trigger();
+    EXPECT_EQ(ReadBytes(twoLines), std::string(AFTER_E4) + " w - - 0 1\r\n");
+  }
+  // A file without a position changes nothing, and does not become the file to save to.
+  fs::path notes = deep / "notes.txt";
+  WriteBytes(notes, "shopping list\n");
+  Recorded.Chosen = notes.string();
+  Recorded.Messages.clear();
+  Form->LoadPosition1->trigger();
+  EXPECT_EQ(Placement(), AFTER_E4);
+  EXPECT_EQ(Form->PositionFile, (deep / "two lines.fen").string());
+  ASSERT_EQ(Recorded.Messages.size(), 1u);
+  EXPECT_EQ(Recorded.Messages[0], "The file " + notes.string() +
+                                      " holds no position: expected the placement of a FEN text, found \"shopping list\"");
+  fs::remove_all(folder);
+}
+
+TEST_F(MainWindow, CancelledSaveWritesNothingAndTheLookFileIsNeverThePositionFile) {
+  fs::path folder = TestFolder("cancel");
+  // The command line named a look file: it is not the position file.
+  WriteBytes(LOOK_FILE_ARGUMENT, "[board]\r\nname=Brovanel\r\n");
+  EXPECT_EQ(QCoreApplication::arguments().value(1).toStdString(), LOOK_FILE_ARGUMENT);
+  EXPECT_EQ(Form->PositionFile, "");
+  ASSERT_TRUE(LoadFenPosition(START_POSITION_FEN));
+  Recorded.Chosen.clear();
+  Form->Save1->trigger();
+  EXPECT_EQ(Recorded.Asked, (std::vector<std::string>{"save|*.fen|*.fen"}));
+  EXPECT_EQ(ReadBytes(LOOK_FILE_ARGUMENT), "[board]\r\nname=Brovanel\r\n");
+  EXPECT_EQ(Form->PositionFile, "");
+  EXPECT_FALSE(fs::exists(""));
+  // Save As cancelled with a file known: the file keeps its bytes.
+  fs::path known = folder / "known.fen";
+  WriteBytes(known, "8/8/8/8/8/8/8/8/ w - - 0 1\r\n");
+  Form->PositionFile = known.string();
+  Form->SaveAs1->trigger();
+  EXPECT_EQ(ReadBytes(known), "8/8/8/8/8/8/8/8/ w - - 0 1\r\n");
+  EXPECT_FALSE(Form->SaveAsRequested);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+  fs::remove(LOOK_FILE_ARGUMENT);
+  fs::remove_all(folder);
+}
+
+// A new file is written and renamed over the old one: a second name of the old file
+// keeps the old bytes, which a write in place would have changed too.
+TEST_F(MainWindow, SavingReplacesThePositionFileWhole) {
+  fs::path folder = TestFolder("replace");
+  fs::path file = folder / "game.fen";
+  WriteBytes(file, "old bytes\r\n");
+  fs::create_hard_link(file, folder / "other name");
+  ASSERT_TRUE(LoadFenPosition(START_POSITION_FEN));
+  Form->PositionFile = file.string();
+  Form->Save1->trigger();
+  EXPECT_EQ(ReadBytes(file), START_FILE);
+  EXPECT_EQ(ReadBytes(folder / "other name"), "old bytes\r\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
+  // A folder that is not there: reported, nothing written.
+  Form->PositionFile = (folder / "missing" / "game.fen").string();
+  Form->Save1->trigger();
+  ASSERT_EQ(Recorded.Messages.size(), 1u);
+  EXPECT_EQ(Recorded.Messages[0].rfind("Cannot write the position file " + Form->PositionFile + ": ", 0), 0u);
+  fs::remove_all(folder);
+}
+
+TEST_F(MainWindow, ClassicAndArtisticItemsCheckAsTheBoardChanges) {
+  auto checked = [this] {
+    std::string marks;
+    for (QAction* item : Form->ClassicItems) marks += item->isChecked() ? '1' : '0';
+    return marks;
+  };
+  EXPECT_TRUE(Form->Artistic1->isChecked());
+  EXPECT_FALSE(Form->Artistic1->isEnabled());
+  Form->ClassicItems[2]->trigger();
+  EXPECT_TRUE(Form->Classic1->isChecked());
+  EXPECT_EQ(checked(), "00100");
+  EXPECT_FALSE(Form->Artistic1->isChecked());
+  EXPECT_TRUE(Form->Artistic1->isEnabled());
+  EXPECT_FALSE(Board->ToolButton30->isVisible());
+  Form->Artistic1->trigger();
+  EXPECT_FALSE(Form->Classic1->isChecked());
+  EXPECT_EQ(checked(), "00000");
+  EXPECT_TRUE(Form->Artistic1->isChecked());
+  EXPECT_FALSE(Form->Artistic1->isEnabled());
+  EXPECT_TRUE(Board->ToolButton30->isVisible());
+  // The side items: light at start, either one while no engine runs.
+  EXPECT_EQ(Form->UserSide(), LIGHT_SIDE);
+  Form->nero_checked->trigger();
+  EXPECT_EQ(Form->UserSide(), DARK_SIDE);
+  EXPECT_FALSE(Form->bianco_checked->isChecked());
+  Form->nero_checked->trigger();
+  EXPECT_TRUE(Form->nero_checked->isChecked());
+}
+
+// The About box, shown by the Help item, closes with Esc in its edit and with OK; its
+// links open their own addresses.
+TEST_F(MainWindow, AboutBoxClosesWithEscAndOkAndOpensItsLinks) {
+  std::vector<QUrl> opened;
+  SetUrlOpener([&opened](const QUrl& url) {
+    opened.push_back(url);
+    return true;
+  });
+  ASSERT_TRUE(Form->about2->isVisible());
+  for (bool escape : {true, false}) {
+    bool acted = false;
+    QTimer::singleShot(50, [&acted, escape] {
+      auto* dialog = dynamic_cast<TOKRightDlg*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      acted = true;
+      EXPECT_EQ(dialog->windowTitle(), "About Brovanel 0.1");
+      EXPECT_EQ(dialog->memo1->toPlainText(), "no engine");
+      if (escape)
+        QTest::keyClick(dialog->Edit1, Qt::Key_Escape);
+      else
+        QTest::mouseClick(dialog->OKButton, Qt::LeftButton);
+      if (dialog->isVisible()) dialog->done(0);
+    });
+    Form->about2->trigger();
+    EXPECT_TRUE(acted);
+  }
+  TOKRightDlg dialog;
+  dialog.show();
+  for (QWidget* link : {static_cast<QWidget*>(dialog.Label4), static_cast<QWidget*>(dialog.Label2),
+                        static_cast<QWidget*>(dialog.Label1), static_cast<QWidget*>(dialog.Label12)})
+    QTest::mouseClick(link, Qt::LeftButton);
+  QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+  ASSERT_EQ(opened.size(), 5u);
+  EXPECT_EQ(opened[0], QUrl("https://brovanel.example.org/"));
+  EXPECT_EQ(opened[0].toString(), dialog.Label4->text());
+  EXPECT_EQ(opened[1], QUrl("mailto:brovanel@example.org"));
+  EXPECT_EQ(opened[2], QUrl("mailto:artwork@brovanel.example.org"));
+  EXPECT_EQ(opened[3], QUrl(FREE_ENGINES_ADDRESS));
+  EXPECT_EQ(opened[4], QUrl::fromLocalFile(QString::fromStdString(AppFolder) + "/license.TXT"));
+  SetUrlOpener([](const QUrl&) { return false; });
+}
+
+}  // namespace
