@@ -97,9 +97,10 @@ void TFormOpengl::FormCreate() {
   // No engine is loaded: the user may choose a side.
   SetEngineSideItemsEnabled(true);
   const QStringList arguments = QCoreApplication::arguments();
-  std::string lookFile = arguments.size() > 1 ? arguments[1].toStdString() : std::string();
-  if (!lookFile.empty())
-    LoadLookFile(lookFile);
+  QString lookFile = arguments.size() > 1 ? arguments[1] : QString();
+  // A relative name is the user's, from where the program was started.
+  if (!lookFile.isEmpty())
+    LoadLookFile(QDir(ToQString(StartFolder)).absoluteFilePath(lookFile).toStdString());
   else
     LoadArtisticBoard();
 }

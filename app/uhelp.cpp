@@ -1,9 +1,8 @@
 #include "app/uhelp.h"
 
 #include <QDesktopServices>
-#include <QEvent>
 #include <QGroupBox>
-#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -61,7 +60,8 @@ TOKRightDlg::TOKRightDlg(QWidget* parent) : QDialog(parent) {
   auto* layout = new QVBoxLayout(this);
   Label8 = TextLabel(this, "Label8", QStringLiteral("To download free engines:"));
   Label12 = LinkLabel(this, "Label12", [this] { Label12Click(); });
-  Label12->setText(QString::fromLatin1(FREE_ENGINES_ADDRESS));
+  // Shown without its scheme, which the narrow box would cut off.
+  Label12->setText(QString::fromLatin1(FREE_ENGINES_ADDRESS).remove(QStringLiteral("https://")));
   layout->addWidget(Label8);
   layout->addWidget(Label12);
 
