@@ -289,7 +289,9 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
   EngineObj = tloadengine::Start(path, parameters, this, enginePlaysLight, std::move(dispatch), std::move(schedule),
                                  std::move(onReady), EngineDelays);
   if (!EngineObj) {
+    // Reported by the start; the engine before it, if any, is gone too.
     EngineThinking = false;
+    unloadClick();
     return;
   }
   LoadFenPosition(START_POSITION_FEN);

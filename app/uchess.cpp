@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <fstream>
+#include <memory>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -82,7 +83,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  // The board window goes first, while the items it touches are still here.
+  std::unique_ptr<QMdiSubWindow> frame(BoardFrame.data());
+}
 
 void TForm1::BuildMenus() {
   menuBar()->setObjectName(QStringLiteral("MainMenu1"));
@@ -325,9 +329,10 @@ void TForm1::about2Click() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  if (!FormOpengl || FormOpengl->FormCloseQuery([this] { close(); })) {
+  bool closable = true;
+  RunGuarded([this, &closable] { closable = !FormOpengl || FormOpengl->FormCloseQuery([this] { close(); }); });
+  if (closable)
     event->accept();
-    return;
-  }
-  event->ignore();
+  else
+    event->ignore();
 }

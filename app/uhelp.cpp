@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "FormSupport.h"
 #include "app/maindefine.h"
 
 namespace {
@@ -25,7 +26,8 @@ QLabel* LinkLabel(QWidget* parent, const char* name, std::function<void()> onCli
     std::function<void()> OnClick;
     using QLabel::QLabel;
     void mouseReleaseEvent(QMouseEvent* event) override {
-      if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && OnClick) OnClick();
+      if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && OnClick)
+        RunGuarded(OnClick);
     }
   };
   auto* label = new TLinkLabel(parent);

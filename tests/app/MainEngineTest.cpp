@@ -63,9 +63,13 @@ protected:
     Board->PageControl2->setCurrentWidget(Board->TabSheet3);
     Board->PageControl2->setCurrentWidget(Board->TabSheet4);
   }
-  // Clicks the list's line ending in `name`, then "Load Engine".
+  // Shows the page, which lists the engines anew, then loads one.
   void LoadListed(const std::string& name) {
     ShowEnginesPage();
+    SelectAndLoad(name);
+  }
+  // Clicks the list's line ending in `name`, then "Load Engine".
+  void SelectAndLoad(const std::string& name) {
     QListWidget* list = Board->enginelist;
     for (int i = 0; i < list->count(); ++i) {
       if (!list->item(i)->text().endsWith(QString::fromStdString("/" + name))) continue;
@@ -109,6 +113,21 @@ TEST_F(EnginePage, ListsProgramsOfTheFolderAndOfItsSubFoldersOnly) {
   EXPECT_EQ(Listed().back(), "/usr/games/none");
   EXPECT_EQ(Board->parengine->item(2)->text(), "-x 1");
   EXPECT_EQ(Board->engineedit->text(), "");
+  // A line whose file is gone, and one that is no program: nothing runs, and the page
+  // shows no engine.
+  Recorded.Messages.clear();
+  SelectAndLoad("none");
+  Board->engineedit->setText(QString::fromStdString((Folder / "readme.txt").string()));
+  QTest::mouseClick(Board->BitBtn3, Qt::LeftButton);
+  SelectAndLoad("readme.txt");
+  ASSERT_EQ(Recorded.Messages.size(), 2u);
+  EXPECT_EQ(Recorded.Messages[0], "File not found: /usr/games/none");
+  EXPECT_EQ(Recorded.Messages[1].rfind("Cannot start the engine " + (Folder / "readme.txt").string() + ": ", 0), 0u)
+      << Recorded.Messages[1];
+  EXPECT_FALSE(Board->IsEngineLoaded());
+  EXPECT_FALSE(Board->unload->isVisible());
+  EXPECT_FALSE(Board->send->isEnabled());
+  EXPECT_FALSE(EngineThinking);
 }
 
 TEST_F(EnginePage, LoadSendHistoryAndUnload) {
