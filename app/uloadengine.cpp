@@ -72,17 +72,20 @@ void tloadengine::StartReader() {
 
 void tloadengine::SendStartupCommand(std::size_t index) {
   if (FQuit) return;
-  WriteCommand(FStartupCommands[index]);
+  // The opening commands, then the lines held back meanwhile.
+  if (index < FStartupCommands.size()) {
+    WriteCommand(FStartupCommands[index]);
+  } else {
+    WriteCommand(FHeld.front());
+    FHeld.erase(FHeld.begin());
+  }
   // Each on its own read: an engine that is still starting may drop all but the first
   // line of a read.
-  if (index + 1 < FStartupCommands.size()) {
+  if (index + 1 < FStartupCommands.size() || !FHeld.empty()) {
     Later(FDelays.LineGap, [this, index] { SendStartupCommand(index + 1); });
     return;
   }
   FReady = true;
-  std::vector<std::string> held;
-  held.swap(FHeld);
-  for (const std::string& line : held) WriteCommand(line);
   if (FOnReady) FOnReady();
 }
 

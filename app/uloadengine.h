@@ -53,7 +53,8 @@ public:
   // Create without blocking: the process starts at once, and the reader and the
   // opening commands follow through `schedule` after the same waits. `onReady` (may be
   // empty) runs on the main thread once the last opening command is sent. Lines given
-  // to SendCommand before then are sent after the opening commands, in their order.
+  // to SendCommand before then follow the opening commands in their order, each after
+  // the same pause, and `onReady` waits for them too.
   static std::unique_ptr<tloadengine> Start(const std::string& path, const std::string& parameters,
                                             TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch,
                                             TScheduler schedule, std::function<void()> onReady,
@@ -71,7 +72,7 @@ public:
   // its length with the line feed returned.
   std::size_t SendCommand(std::string_view text);
 
-  // True once the opening commands are sent.
+  // True once the opening commands, and the lines held back meanwhile, are sent.
   bool IsReady() const { return FReady; }
 
   // Sends "quit", waits for the engine to end, terminates and then kills it if it

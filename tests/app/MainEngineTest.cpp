@@ -188,14 +188,14 @@ TEST_F(EnginePage, StartAndQuitLeaveTheEventLoopRunning) {
   ShowEnginesPage();
   Board->enginelist->item(0)->setSelected(true);
   Board->BitBtn2Click();
-  EXPECT_LT(clock.elapsed(), 150);
+  EXPECT_LT(clock.elapsed(), 500);
   EXPECT_TRUE(EngineThinking);
   // Held back until the opening commands are out.
   Type("level 0 5 0");
   ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
   qint64 ready = clock.elapsed();
   EXPECT_GE(ready, 200 + 3000 + 6 * 100);
-  EXPECT_GT(ticks, 100);
+  EXPECT_GT(ticks, 50);
   // The engine plays light: locked until its first move.
   EXPECT_TRUE(EngineThinking);
   ASSERT_TRUE(WaitFor([this] { return ReadBytes(Log().string() + ".reads").find("level") != std::string::npos; }));
@@ -207,10 +207,11 @@ TEST_F(EnginePage, StartAndQuitLeaveTheEventLoopRunning) {
   ticks = 0;
   clock.restart();
   QTest::mouseClick(Board->unload, Qt::LeftButton);
-  EXPECT_LT(clock.elapsed(), 150);
+  EXPECT_LT(clock.elapsed(), 500);
   ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }, 5000));
   EXPECT_GE(clock.elapsed(), 1000 + 500);
-  EXPECT_GT(ticks, 50);
+  // A blocked loop would have ticked once at most.
+  EXPECT_GT(ticks, 25);
   EXPECT_NE(::kill(pid, 0), 0);
 }
 
