@@ -1,11 +1,9 @@
 // The generated files, read back the way the program and other readers read them:
-// the models through our 3DS reader and the importer's rules, the pictures through
-// the picture loader, the looks as INI text; and where the models stand, through
-// the scene's own nodes.
+// the models through the 3DS importer into free forms (and through our 3DS reader
+// for what the file itself holds), the pictures through the picture loader, the
+// looks as INI text; and where the models stand, through the scene's own nodes.
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -17,8 +15,7 @@
 #include "meshes/threeds/File3DS.h"
 #include "scene/texture/Picture.h"
 #include "tests/base/PersistenceTestSupport.h"
-#include "tests/meshes/Oracle3DS.h"
-#include "tools/assets/AssetMesh.h"
+#include "tests/meshes/SupportMeshes.h"
 #include "tools/assets/Assets.h"
 #include "tools/assets/Board.h"
 #include "tools/assets/BoardLayout.h"
@@ -101,25 +98,36 @@ double Volume(const TMeshRecord3DS& mesh) {
   return volume / 6;
 }
 
-TEST_F(GeneratedAssets, ModelsReadBackAsTheImporterAndAnotherReaderSeeThem) {
-  const bool oracle = ::access(ORACLE, X_OK) == 0;
+TEST_F(GeneratedAssets, ModelsLoadThroughTheImporterAsAnotherReaderSeesThem) {
+  InitializeMeshUnits();
   std::vector<std::unique_ptr<TFile3DS>> boards;
   for (const char* name : MODELS) {
     SCOPED_TRACE(name);
-    auto file = std::make_unique<TFile3DS>(Model(name));
-    ASSERT_EQ(file->Objects().MeshCount(), 1);
-    const TMeshRecord3DS& mesh = *file->Objects().Mesh(0);
-    EXPECT_EQ(mesh.TexCoords.size(), mesh.Vertices.size());
-    EXPECT_EQ(mesh.SmoothingGroups.size(), mesh.Faces.size());
-    for (const TMaterialGroupRecord3DS& group : mesh.MaterialGroups)
-      EXPECT_NE(file->Materials().MaterialByName(group.MaterialName), nullptr) << group.MaterialName;
-    // The importer makes a vertex for each corner whose normal or texture point
-    // differs; a mesh object's indices are 16 bits.
-    EXPECT_LE(ShadeLikeImporter(mesh).Positions.size(), 65535u);
-    EXPECT_LE(mesh.Faces.size(), 6000u) << "more than a few thousand triangles";
-    if (oracle) {
-      EXPECT_EQ(OracleSummary(Model(name)).Faces, long(mesh.Faces.size()));
+    TGLMaterialLibrary library(nullptr);
+    TFreeForm form(nullptr);
+    form.SetMaterialLibrary(&library);
+    ASSERT_NO_THROW(form.LoadFromFile(Model(name)));
+    ASSERT_EQ(form.MeshObjects().Count(), 1);
+    const TMeshObject& object = form.MeshObjects().Items(0);
+    // A mesh object's indices are 16 bits, after the importer's splits.
+    EXPECT_LE(object.Vertices().Count(), 65535);
+    EXPECT_EQ(object.TexCoords().Count(), object.Vertices().Count());
+    EXPECT_LE(object.TriangleCount(), 6000) << "more than a few thousand triangles";
+    int grouped = 0;
+    for (int g = 0; g < object.FaceGroups().Count(); ++g) {
+      const TFaceGroup& group = object.FaceGroups().Items(g);
+      EXPECT_NE(library.Materials().LibMaterialNamed(group.MaterialName()), nullptr) << group.MaterialName();
+      grouped += group.TriangleCount();
     }
+    EXPECT_EQ(grouped, object.TriangleCount()) << "faces without a material";
+    if (HaveOracle()) {
+      EXPECT_EQ(OracleSummary(Model(name)).Faces, object.TriangleCount());
+    }
+
+    // What the file holds: a smoothing mask per face, closed solids turned outward.
+    auto file = std::make_unique<TFile3DS>(Model(name));
+    const TMeshRecord3DS& mesh = *file->Objects().Mesh(0);
+    EXPECT_EQ(mesh.SmoothingGroups.size(), mesh.Faces.size());
     if (std::string(name).starts_with("scacchiera")) {
       boards.push_back(std::move(file));
     } else {
@@ -134,12 +142,14 @@ TEST_F(GeneratedAssets, ModelsReadBackAsTheImporterAndAnotherReaderSeeThem) {
 }
 
 TEST(ImporterShading, SmoothingGroupsDecideWhichCornersShareAVertex) {
+  InitializeMeshUnits();
+  const TScratchFolder folder;
   // The shared cube: 8 corners, 12 faces.
-  const TMeshRecord3DS cube = CubeModel3DS().Meshes[0];
+  const TModel3DS cube = CubeModel3DS();
   struct TCase {
     const char* Name;
     std::vector<std::uint32_t> Groups;
-    std::size_t Vertices;
+    int Vertices;
   } cases[] = {
       {"no smoothing groups", {}, 36},
       {"one group for all", std::vector<std::uint32_t>(12, 1), 8},
@@ -149,13 +159,18 @@ TEST(ImporterShading, SmoothingGroupsDecideWhichCornersShareAVertex) {
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    TMeshRecord3DS mesh = cube;
-    mesh.SmoothingGroups = c.Groups;
-    const TShadedMesh shaded = ShadeLikeImporter(mesh);
-    EXPECT_EQ(shaded.Positions.size(), c.Vertices);
+    TModel3DS model = cube;
+    model.Meshes[0].SmoothingGroups = c.Groups;
+    TChunkWriter3DS writer;
+    WriteModel3DS(writer, model);
+    writer.SaveToFile(folder.File("cube.3ds"));
+    TFreeForm form(nullptr);
+    form.LoadFromFile(folder.File("cube.3ds"));
+    const TMeshObject& shaded = form.MeshObjects().Items(0);
+    EXPECT_EQ(shaded.Vertices().Count(), c.Vertices);
     // Normals point out of the cube (centre 0.5, 0.5, 0.5).
-    for (std::size_t i = 0; i < shaded.Positions.size(); ++i)
-      EXPECT_GT(Vec3Dot(shaded.Normals[i], Vec3Sub(shaded.Positions[i], {0.5f, 0.5f, 0.5f})), 0);
+    for (int i = 0; i < shaded.Vertices().Count(); ++i)
+      EXPECT_GT(Vec3Dot(shaded.Normals().GetItem(i), Vec3Sub(shaded.Vertices().GetItem(i), {0.5f, 0.5f, 0.5f})), 0);
   }
 }
 
