@@ -1,7 +1,7 @@
 // The generated files, read back the way the program and other readers read them:
 // the models through the 3DS importer into free forms (and through our 3DS reader
 // for what the file itself holds), the pictures through the picture loader, the
-// looks as INI text; and where the models stand, through the scene's own nodes.
+// looks as INI text; and where the models stand in the board window's scene.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "meshes/threeds/File3DS.h"
+#include "scene/objects/GLObjects.h"
 #include "scene/texture/Picture.h"
 #include "tests/base/PersistenceTestSupport.h"
 #include "tests/meshes/SupportMeshes.h"
@@ -20,6 +21,7 @@
 #include "tools/assets/Board.h"
 #include "tools/assets/BoardLayout.h"
 #include "tools/assets/Looks.h"
+#include "tools/assets/ModelView.h"
 #include "tools/threeds/Writer3DS.h"
 
 namespace {
@@ -174,22 +176,24 @@ TEST(ImporterShading, SmoothingGroupsDecideWhichCornersShareAVertex) {
   }
 }
 
-TEST_F(GeneratedAssets, PiecesStandUprightInTheMiddleOfTheirSquaresOnBothBoards) {
-  const TBoardLayout layout;
-  const TMatrix4& toDummy = layout.InverseDummyCubeMatrix();
+TEST_F(GeneratedAssets, PiecesStandUprightOnTheSurfaceOfBothBoards) {
+  // The board window's scene with the artistic board; the classic board's surface
+  // is the height field's.
+  const std::string folder = BROVANEL_PROGRAM_FOLDER;
+  const TStartScene scene(folder, false, folder + "/conf/artistic1.bvl", 1, 1);
+  const TGLBaseSceneObject& dummy = scene.AllObjects();
   // The artistic board's faces in the dummy cube's frame, each with its half.
   struct TTriangle {
     TAffineVector A, B, C;
     bool Light;
   };
   std::vector<TTriangle> board;
-  for (bool light : {true, false}) {
-    TFile3DS file(Model(light ? "scacchierabianco" : "scacchieranero"));
-    const TMeshRecord3DS& mesh = *file.Objects().Mesh(0);
-    auto at = [&](int i) {
-      return TransformPoint(TransformPoint(mesh.Vertices[i], layout.ArtisticBoardMatrix()), toDummy);
-    };
-    for (const TFace3DS& f : mesh.Faces) board.push_back({at(f.V1), at(f.V2), at(f.V3), light});
+  for (const TFreeForm* half : scene.ArtisticHalves()) {
+    const TMatrix4 toDummy = MatrixMultiply(half->WorldMatrix(), dummy.InverseWorldMatrix());
+    const std::unique_ptr<TAffineVectorList> corners = half->MeshObjects().GetTriangles();
+    for (int k = 0; k + 2 < corners->Count(); k += 3)
+      board.push_back({TransformPoint(corners->GetItem(k), toDummy), TransformPoint(corners->GetItem(k + 1), toDummy),
+                       TransformPoint(corners->GetItem(k + 2), toDummy), half == scene.ArtisticHalves()[0]});
   }
   // The highest face of the artistic board straight under a point, and its height.
   auto under = [&](float x, float z, bool& light) {
@@ -205,44 +209,23 @@ TEST_F(GeneratedAssets, PiecesStandUprightInTheMiddleOfTheirSquaresOnBothBoards)
     }
     return best;
   };
-  const std::map<char, std::string> models = {{'k', "re"},      {'q', "regina"},  {'r', "torre"},
-                                              {'b', "alfiere"}, {'n', "cavallo"}, {'p', "pedone"}};
-  const std::string placement = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR";
-  int row = 8, file = 0, pieces = 0;
-  for (char letter : placement) {
-    if (letter == '/' || std::isdigit(static_cast<unsigned char>(letter))) {
-      if (letter == '/') --row, file = 0;
-      else file += letter - '0';
-      continue;
-    }
-    const int fileIndex = file++;  // 0 is the a-file
-    const int column = 8 - fileIndex;  // column 1 is the h-file
-    const bool dark = (fileIndex + row) % 2 == 1;  // a1 is dark
-    ++pieces;
+  ASSERT_EQ(scene.Pieces().size(), 32u);
+  for (const TStartScene::TPiece& piece : scene.Pieces()) {
+    const auto [row, column, letter] = piece.Square;
     SCOPED_TRACE(std::string(1, letter) + " on row " + std::to_string(row) + ", column " + std::to_string(column));
-    TFile3DS model(Model(models.at(static_cast<char>(std::tolower(letter)))));
-    const TMeshRecord3DS& mesh = *model.Objects().Mesh(0);
-    TAffineVector lo{1e9f, 1e9f, 1e9f}, hi{-1e9f, -1e9f, -1e9f}, modelLo = lo, modelHi = hi;
-    for (const TAffineVector& v : mesh.Vertices) {
-      const TAffineVector p = TransformPoint(TransformPoint(v, layout.PieceMatrix(row, column)), toDummy);
-      for (int k = 0; k < 3; ++k) {
-        lo[k] = std::min(lo[k], p[k]), hi[k] = std::max(hi[k], p[k]);
-        modelLo[k] = std::min(modelLo[k], v[k]), modelHi[k] = std::max(modelHi[k], v[k]);
-      }
-    }
+    const TAxisAlignedBox box = MeshBox(*piece.Form, &dummy);
+    TAffineVector modelLo, modelHi;
+    piece.Form->GetExtents(modelLo, modelHi);
     // Upright: the model's z is the board's height.
-    EXPECT_NEAR(hi.y - lo.y, modelHi.z - modelLo.z, 1e-3);
-    const TAffineVector centre = layout.ClassicSquareCentre(row, column);
-    EXPECT_NEAR(0.5f * (lo.x + hi.x), centre.x, 2.0f);
-    EXPECT_NEAR(0.5f * (lo.z + hi.z), centre.z, 2.0f);
+    EXPECT_NEAR(box.Max.y - box.Min.y, modelHi.z - modelLo.z, 1e-3);
+    const TAffineVector centre = scene.ClassicSquareCentre(row, column);
     // On the classic board's surface, which ripples by half a unit at most.
-    EXPECT_NEAR(lo.y, centre.y, 0.5f);
-    // On the artistic board: on the top of a square of the right colour.
+    EXPECT_NEAR(box.Min.y, centre.y, 0.5f);
+    // On the artistic board: on the top of a square of the right colour (a1 dark).
     bool light = false;
-    EXPECT_NEAR(under(centre.x, centre.z, light), lo.y, 0.01f);
-    EXPECT_EQ(light, !dark);
+    EXPECT_NEAR(under(centre.x, centre.z, light), box.Min.y, 0.01f);
+    EXPECT_EQ(light, (8 - column + row) % 2 == 0);
   }
-  EXPECT_EQ(pieces, 32);
 }
 
 TEST_F(GeneratedAssets, LookFilesHoldWhatTheBoardWindowReads) {

@@ -1,8 +1,6 @@
 #include "tools/assets/AssetMesh.h"
 
-#include <algorithm>
 #include <array>
-#include <bit>
 #include <map>
 
 #include "base/Exceptions.h"
@@ -77,64 +75,4 @@ TMaterialRecord3DS MaterialRecordOf(const TAssetMaterial& material) {
   record.Shininess = material.Shininess;
   record.ShininessStrength = material.ShininessStrength;
   return record;
-}
-
-TShadedMesh ShadeLikeImporter(const TMeshRecord3DS& mesh) {
-  TShadedMesh out;
-  out.Positions = mesh.Vertices;
-  out.Normals.assign(mesh.Vertices.size(), {0, 0, 0});
-  const bool textured = !mesh.TexCoords.empty();
-  if (textured) {
-    out.TexCoords = mesh.TexCoords;
-    out.TexCoords.resize(mesh.Vertices.size(), {0, 0});
-  }
-  // Per vertex: whether a face used it yet, and for each smoothing bit the vertex
-  // that serves the faces of that bit (-1: none yet).
-  std::vector<bool> used(mesh.Vertices.size(), false);
-  std::vector<std::array<int, 32>> served(mesh.Vertices.size());
-  auto duplicate = [&](int v) {
-    out.Positions.push_back(out.Positions[v]);
-    out.Normals.push_back({0, 0, 0});
-    if (textured) out.TexCoords.push_back(out.TexCoords[v]);
-    used.push_back(true);
-    served.emplace_back();
-    served.back().fill(-1);
-    return static_cast<int>(out.Positions.size()) - 1;
-  };
-  auto add = [&](int v, const TAffineVector& n) { Vec3AddInPlace(out.Normals[v], n); };
-  const bool smoothed = !mesh.SmoothingGroups.empty();
-  for (std::size_t f = 0; f < mesh.Faces.size(); ++f) {
-    const TFace3DS& face = mesh.Faces[f];
-    int corner[3] = {face.V1, face.V2, face.V3};
-    const TAffineVector d1 = Vec3Sub(out.Positions[corner[0]], out.Positions[corner[1]]);
-    const TAffineVector d2 = Vec3Sub(out.Positions[corner[2]], out.Positions[corner[1]]);
-    // Outward for counter-clockwise faces.
-    const TAffineVector normal = Vec3Cross(d2, d1);
-    const std::uint32_t group = smoothed && f < mesh.SmoothingGroups.size() ? mesh.SmoothingGroups[f] : 0;
-    const int bit = group ? std::countr_zero(group) : 0;
-    for (int& v : corner) {
-      if (!used[v]) {
-        used[v] = true;
-        served[v].fill(-1);
-        if (group) served[v][bit] = v;
-        add(v, normal);
-      } else if (!group) {
-        v = duplicate(v);
-        add(v, normal);
-      } else if (int shared = served[v][bit]; shared >= 0) {
-        add(shared, normal);
-        v = shared;
-      } else {
-        const int w = duplicate(v);
-        served[v][bit] = w;
-        served[w][bit] = w;
-        add(w, normal);
-        v = w;
-      }
-      out.Indices.push_back(static_cast<std::uint32_t>(v));
-    }
-  }
-  for (TAffineVector& n : out.Normals)
-    if (!Vec3IsNull(n)) Vec3NormalizeInPlace(n);
-  return out;
 }

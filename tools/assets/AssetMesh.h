@@ -1,9 +1,7 @@
 #pragma once
 // Triangle meshes as the asset generator builds them: points in double precision,
 // one texture coordinate per vertex, and faces that carry a smoothing-group mask and
-// a material. A mesh turns into the mesh record of a 3DS file, and it can compute
-// its shading normals the way the program's 3DS importer does, so that the render
-// tool draws what the program will draw and the tests count what it will make.
+// a material. A mesh turns into the mesh record of a 3DS file.
 
 #include <cmath>
 #include <cstdint>
@@ -66,7 +64,6 @@ public:
   // Merges points that are equal in single precision and have equal texture
   // coordinates, and drops the faces that this leaves without area.
   void Weld();
-
 };
 
 // The mesh as a named object of a 3DS file, with one material group per material
@@ -75,15 +72,3 @@ public:
 TMeshRecord3DS MeshRecordOf(const TAssetMesh& mesh, const std::string& name,
                             const std::vector<TAssetMaterial>& materials);
 TMaterialRecord3DS MaterialRecordOf(const TAssetMaterial& material);
-
-// What the program's importer makes of a mesh record: one vertex per corner that
-// shares its normal (the lowest set bit of a face's smoothing mask decides which
-// faces share one), every normal of unit length pointing out of the faces'
-// counter-clockwise side. Faces index Positions, Normals and TexCoords.
-struct TShadedMesh {
-  std::vector<TAffineVector> Positions;
-  std::vector<TAffineVector> Normals;
-  std::vector<TTexPoint> TexCoords;
-  std::vector<std::uint32_t> Indices;  // three per face
-};
-TShadedMesh ShadeLikeImporter(const TMeshRecord3DS& mesh);

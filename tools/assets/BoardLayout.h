@@ -1,20 +1,15 @@
 #pragma once
-// Where the board window puts things, computed with the scene's own nodes: the
-// dummy cube that holds everything, the pieces (pitched upright on their squares),
-// the classic board's height field and the artistic board's two halves, and the
-// start camera with its light. The generator bakes its offsets against these, the
-// render tool draws with them, and the tests check the models against them.
+// Where the board window puts things: the dummy cube that holds everything, the
+// pieces (pitched upright on their squares), the classic board's height field and
+// the artistic board's two halves, and the start camera with its light. The
+// generator bakes its offsets against these numbers, and the render tool builds
+// the board window's scene from them (ModelView.h).
 //
 // Squares are given as the board window numbers them: row 1..8 is the rank, column
 // 1 the h-file .. 8 the a-file.
 
-#include <memory>
-
 #include "base/Geometry.h"
 #include "tools/assets/AssetMesh.h"
-
-class TGLScene;
-class TGLBaseSceneObject;
 
 // The board window's fixed numbers.
 namespace BoardWindow {
@@ -43,35 +38,6 @@ inline constexpr TPoint3 PIECE_BASE{-445, 70, 145};
 inline constexpr double ARTISTIC_TOP_X = 135;
 TPoint3 ArtisticSquareCentre(int row, int column);
 }  // namespace BakedPlacement
-
-class TBoardLayout {
-public:
-  TBoardLayout();
-  ~TBoardLayout();
-
-  // World matrices (row-vector convention, as the scene keeps them).
-  TMatrix4 PieceMatrix(int row, int column) const;
-  TMatrix4 ArtisticBoardMatrix() const;
-  TMatrix4 ClassicBoardMatrix() const;
-  // The dummy cube's frame, in which the board window reckons squares.
-  const TMatrix4& DummyCubeMatrix() const;
-  const TMatrix4& InverseDummyCubeMatrix() const;
-  // The centre of a square on the classic board's surface, in the dummy cube's frame.
-  TAffineVector ClassicSquareCentre(int row, int column) const;
-
-  TAffineVector CameraPosition() const;
-  TAffineVector CameraTarget() const;
-  TAffineVector LightPosition() const;
-
-private:
-  std::unique_ptr<TGLScene> FScene;
-  TGLBaseSceneObject* FAllObjects;
-  TGLBaseSceneObject* FPiece;
-  TGLBaseSceneObject* FArtistic;
-  TGLBaseSceneObject* FClassic;
-  TGLBaseSceneObject* FCamera;
-  TGLBaseSceneObject* FLight;
-};
 
 // The point v (w = 1) through a row-vector matrix.
 TAffineVector TransformPoint(const TAffineVector& v, const TMatrix4& m);

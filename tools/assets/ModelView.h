@@ -1,97 +1,74 @@
 #pragma once
-// Draws generated models off screen the way the board window shows them: Mesa's
-// software rasteriser through the project's GL binding and an EGL pixel buffer,
-// immediate-mode triangles with the importer's normals, one light, the scene's
-// camera, textures in decal mode. For looking at the models as PNG
-// files and for the tests that read the pixels back.
+// The generated models in the board window's scene, drawn off screen: the models
+// are loaded by the program's 3DS importer into free forms under the AllObjects
+// dummy cube with the board window's transforms, the start camera looks at them
+// with its light, and a memory viewer draws them on Mesa's software rasteriser.
+// For looking at the models as PNG files and for the tests that read the pixels
+// back.
+//
+//   TStartScene scene(folder, true, folder + "/conf/classic1.bvl", 1200, 800);
+//   SaveBytes("start.png", PngFileBytes(scene.Render()));
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "tools/assets/AssetMesh.h"
+#include "base/GeometryBB.h"
 #include "tools/assets/BoardLayout.h"
 #include "tools/assets/Raster.h"
 
-class TGLEGLContext;
+class TBaseMesh;
+class TDummyCube;
+class TFreeForm;
+class TGLBaseSceneObject;
+class TGLCamera;
+class TGLLightSource;
+class TGLMemoryViewer;
+class TGLScene;
+class THeightField;
 
-// A pixel buffer with depth, active on this thread while the object lives.
-class TOffscreenFrame {
+// The board window's scene tree without pieces or boards: AllObjects, the classic
+// board's height field (hidden until a board picture is given), and the start
+// camera with its light; a memory viewer of the given size looks through the
+// camera. Nothing needs a GL context before the first Render.
+class TBoardScene {
 public:
-  TOffscreenFrame(int width, int height);
-  ~TOffscreenFrame();
-  int Width() const { return FWidth; }
-  int Height() const { return FHeight; }
-  // The buffer's pixels, top row first.
-  TImage Read() const;
+  TBoardScene(int width, int height);
+  ~TBoardScene();
+
+  TGLScene& Scene() { return *FScene; }
+  TDummyCube& AllObjects() { return *FAllObjects; }
+  const TDummyCube& AllObjects() const { return *FAllObjects; }
+  TGLCamera& Camera() { return *FCamera; }
+  TGLLightSource& Light() { return *FLight; }
+  TGLMemoryViewer& Viewer() { return *FViewer; }
+
+  // A piece model as the board window makes one: a free form under AllObjects,
+  // loaded, pitched upright, then put on its square (row 1..8, column 1 the h-file).
+  TFreeForm& AddPiece(const std::string& fileName, int row, int column);
+  // A half of the artistic board, rolled, pitched and placed as the board window does.
+  TFreeForm& AddArtisticHalf(const std::string& fileName);
+  // Shows the height field with the picture as its texture.
+  void ShowClassicBoard(const std::string& pictureFile);
+
+  // Draws a frame; its pixels, top row first.
+  TImage Render();
+
+  // The centre of a square on the classic board's surface, in AllObjects' frame.
+  TAffineVector ClassicSquareCentre(int row, int column) const;
 
 private:
-  std::unique_ptr<TGLEGLContext> FContext;
-  int FWidth, FHeight;
+  std::unique_ptr<TGLScene> FScene;
+  TDummyCube* FAllObjects;
+  THeightField* FHeightField;
+  TGLCamera* FCamera;
+  TGLLightSource* FLight;
+  std::unique_ptr<TGLMemoryViewer> FViewer;
 };
 
-// A camera at Eye looking at Target, up along +Y, with the board window's lens,
-// and the light.
-struct TView {
-  TAffineVector Eye{0, 0, 0}, Target{0, 0, -1};
-  double FocalLength = BoardWindow::CAMERA_FOCAL_LENGTH;
-  double DepthOfView = BoardWindow::CAMERA_DEPTH_OF_VIEW;
-  TAffineVector Light{0, 0, 0};
-  TRgb Background;
-};
-
-// The view's matrices for a frame of the given size, column-major as GL takes
-// them, as the scene's camera sets them. Needs a current context.
-struct TViewMatrices {
-  double View[16], Projection[16];
-  int Width, Height;
-  TViewMatrices(const TView& view, int width, int height);
-  // The pixel (x right, y down from the top-left) where a world point shows.
-  void Project(const TAffineVector& world, double& x, double& y) const;
-};
-
-struct TDrawItem {
-  const TShadedMesh* Mesh;
-  TMatrix4 World;
-  TRgb Colour;
-  unsigned Texture = 0;  // a GL texture name, 0 for the colour
-};
-
-// A texture of the current context from a BMP or JPEG file.
-unsigned LoadTexture(const std::string& fileName);
-// Draws into the rectangle of the frame whose bottom-left corner is (x, y).
-void DrawFrame(const TView& view, const std::vector<TDrawItem>& items, int width, int height, int x = 0, int y = 0);
-
-// The shaded meshes of a 3DS file, all its objects.
-std::vector<TShadedMesh> LoadShadedModel(const std::string& fileName);
-
-// The start position as the board window shows it after start-up, from the files
-// that the generator wrote under `folder`: the classic board (with the look's
-// picture) or the artistic board's two halves, the 32 pieces, the look's colours
-// and textures, the start camera and its light. Needs a current context.
-class TStartScene {
-public:
-  TStartScene(const std::string& folder, bool classic, const std::string& lookFile);
-  ~TStartScene();
-  // What to draw; without the pieces, the empty board.
-  std::vector<TDrawItem> Items(bool pieces) const;
-  const TView& View() const { return FView; }
-  const TBoardLayout& Layout() const { return FLayout; }
-
-private:
-  struct TPieceModel;
-  TBoardLayout FLayout;
-  TView FView;
-  std::vector<TShadedMesh> FBoard[2];  // light and dark halves, or the height field in [0]
-  TRgb FBoardColour[2];
-  unsigned FBoardTexture[2] = {0, 0};
-  std::map<std::string, std::vector<TShadedMesh>> FModels;  // by file
-  std::vector<std::unique_ptr<TPieceModel>> FPieces;
-  TRgb FPieceColour[2];  // light, dark
-  unsigned FPieceTexture[2] = {0, 0};
-  bool FClassic;
-};
+// The box of the mesh's vertices as placed in the scene, in the frame of `frame`
+// (axis-aligned there), or in the world's without one.
+TAxisAlignedBox MeshBox(const TBaseMesh& mesh, const TGLBaseSceneObject* frame = nullptr);
 
 // The start position's pieces as (row, column, FEN letter), a8 first.
 struct TStartPiece {
@@ -99,3 +76,30 @@ struct TStartPiece {
   char Letter;
 };
 std::vector<TStartPiece> StartPieces();
+// The model file of a piece by its FEN letter, either case: "re.3ds" for K, the
+// pawn's for a letter of no piece.
+std::string PieceModelFile(char letter);
+
+// The start position as the board window shows it after start-up, from the files
+// that the generator wrote under `folder`: the classic board with the look's picture
+// or the artistic board's two halves, the 32 pieces, the look's colours and
+// textures and its background.
+class TStartScene : public TBoardScene {
+public:
+  struct TPiece {
+    TFreeForm* Form;
+    TStartPiece Square;
+  };
+
+  TStartScene(const std::string& folder, bool classic, const std::string& lookFile, int width, int height);
+
+  const std::vector<TPiece>& Pieces() const { return FPieces; }
+  // The artistic board's light and dark halves; none with the classic board.
+  const std::vector<TFreeForm*>& ArtisticHalves() const { return FHalves; }
+  // Hides or shows every piece; hidden, the frame shows the empty board.
+  void ShowPieces(bool visible);
+
+private:
+  std::vector<TPiece> FPieces;
+  std::vector<TFreeForm*> FHalves;
+};

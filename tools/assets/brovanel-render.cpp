@@ -1,4 +1,5 @@
-// Renders generated models off screen to PNG files, as the board window shows them.
+// Renders generated models off screen to PNG files through the board window's scene:
+// the 3DS importer, free forms, the scene's camera and light, a memory viewer.
 //   brovanel-render start FOLDER classic|artistic LOOK OUT.png [WIDTHxHEIGHT] [empty]
 //       the start position from the start camera, with the look file's colours
 //   brovanel-render model FILE.3ds OUT.png [DISTANCE [TURN...]]
@@ -12,7 +13,13 @@
 #include <exception>
 #include <numbers>
 #include <string>
+#include <vector>
 
+#include "meshes/GLVectorFileObjects.h"
+#include "scene/GLCamera.h"
+#include "scene/GLLightSource.h"
+#include "scene/GLNonVisualViewer.h"
+#include "scene/objects/GLObjects.h"
 #include "tools/assets/ModelView.h"
 
 namespace {
@@ -28,44 +35,49 @@ int Usage() {
 int Start(int argc, char** argv) {
   int width = 1200, height = 800;
   if (argc >= 7 && std::sscanf(argv[6], "%dx%d", &width, &height) != 2) return Usage();
-  const bool empty = argc >= 8 && std::string(argv[7]) == "empty";
-  TOffscreenFrame frame(width, height);
-  TStartScene scene(argv[2], std::string(argv[3]) == "classic", argv[4]);
-  DrawFrame(scene.View(), scene.Items(!empty), width, height);
-  SaveBytes(argv[5], PngFileBytes(frame.Read()));
+  TStartScene scene(argv[2], std::string(argv[3]) == "classic", argv[4], width, height);
+  scene.ShowPieces(!(argc >= 8 && std::string(argv[7]) == "empty"));
+  SaveBytes(argv[5], PngFileBytes(scene.Render()));
   return 0;
 }
 
-// One model into a tile of the frame.
-void DrawModel(const std::vector<TShadedMesh>& meshes, double turn, double distance, int width, int height, int x,
-               int y) {
-  const TBoardLayout layout;
-  const TMatrix4 world = layout.PieceMatrix(1, 4);
-  // Aim at the middle of the model, from the start camera's direction turned
-  // round the vertical.
-  TAffineVector lo{1e9, 1e9, 1e9}, hi{-1e9, -1e9, -1e9};
-  for (const TShadedMesh& mesh : meshes)
-    for (const TAffineVector& v : mesh.Positions) {
-      const TAffineVector w = TransformPoint(v, world);
-      for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], w[k]), hi[k] = std::max(hi[k], w[k]);
-    }
-  TView view;
-  view.Target = Vec3Scaled(Vec3Add(lo, hi), 0.5f);
-  // The camera and its light keep the start position's bearings, turned round the
-  // vertical and brought nearer.
-  const double a = turn * std::numbers::pi / 180;
-  auto turned = [&](TAffineVector v) {
-    return TAffineVector{float(v.x * std::cos(a) - v.z * std::sin(a)), v.y,
-                         float(v.x * std::sin(a) + v.z * std::cos(a))};
-  };
-  const TAffineVector eye = Vec3Sub(layout.CameraPosition(), layout.CameraTarget());
+// Copies the picture into `frame` with its top-left corner at (x, y).
+void Paste(TImage& frame, const TImage& picture, int x, int y) {
+  for (int j = 0; j < picture.Height(); ++j)
+    for (int i = 0; i < picture.Width(); ++i) frame.Set(x + i, y + j, picture.Get(i, j));
+}
+
+// One model on a square of the board, seen from the start camera's direction
+// turned round the vertical by each of `turns` (degrees), from `distance` units,
+// its light turned and brought nearer with the camera; the pictures side by side.
+TImage ModelTiles(const std::string& fileName, const std::vector<double>& turns, double distance, int width,
+                  int height) {
+  TBoardScene scene(width, height);
+  scene.Viewer().Buffer().SetBackgroundColor(MakeRGB(64, 69, 77));
+  TFreeForm& model = scene.AddPiece(fileName, 1, 4);
+  model.Material().FrontProperties().Diffuse().SetColor({0.86f, 0.74f, 0.55f, 1});
+  // Aimed at the middle of the model.
+  const TAxisAlignedBox box = MeshBox(model);
+  TDummyCube& middle = scene.Scene().Objects().CreateChild<TDummyCube>();
+  const TAffineVector centre = Vec3Scaled(Vec3Add(box.Min, box.Max), 0.5f);
+  middle.Position().SetPoint(centre.x, centre.y, centre.z);
+  scene.Camera().SetTargetObject(&middle);
+
+  const TAffineVector eye = Vec3Sub(BoardWindow::CAMERA_POSITION, Vec3Of(scene.AllObjects().WorldPosition()));
   const float scale = float(distance) / Vec3Length(eye);
-  view.Eye = Vec3Add(view.Target, Vec3Scaled(turned(eye), scale));
-  view.Light = Vec3Add(view.Target, Vec3Scaled(turned(Vec3Sub(layout.LightPosition(), layout.CameraTarget())), scale));
-  view.Background = {0.25, 0.27, 0.3};
-  std::vector<TDrawItem> items;
-  for (const TShadedMesh& mesh : meshes) items.push_back({&mesh, world, {0.86, 0.74, 0.55}});
-  DrawFrame(view, items, width, height, x, y);
+  TImage tiles(width * int(turns.size()), height);
+  for (std::size_t i = 0; i < turns.size(); ++i) {
+    const double a = turns[i] * std::numbers::pi / 180;
+    auto turned = [&](TAffineVector v) {
+      return Vec3Scaled({float(v.x * std::cos(a) - v.z * std::sin(a)), v.y,
+                         float(v.x * std::sin(a) + v.z * std::cos(a))}, scale);
+    };
+    const TAffineVector at = Vec3Add(centre, turned(eye)), light = turned(BoardWindow::LIGHT_POSITION);
+    scene.Camera().Position().SetPoint(at.x, at.y, at.z);
+    scene.Light().Position().SetPoint(light.x, light.y, light.z);
+    Paste(tiles, scene.Render(), int(i) * width, 0);
+  }
+  return tiles;
 }
 
 int Model(int argc, char** argv) {
@@ -73,24 +85,19 @@ int Model(int argc, char** argv) {
   std::vector<double> turns;
   for (int i = 5; i < argc; ++i) turns.push_back(std::atof(argv[i]));
   if (turns.empty()) turns.push_back(0);
-  constexpr int WIDTH = 500, HEIGHT = 600;
-  TOffscreenFrame frame(WIDTH * int(turns.size()), HEIGHT);
-  const std::vector<TShadedMesh> meshes = LoadShadedModel(argv[2]);
-  for (std::size_t i = 0; i < turns.size(); ++i)
-    DrawModel(meshes, turns[i], distance, WIDTH, HEIGHT, int(i) * WIDTH, 0);
-  SaveBytes(argv[3], PngFileBytes(frame.Read()));
+  SaveBytes(argv[3], PngFileBytes(ModelTiles(argv[2], turns, distance, 500, 600)));
   return 0;
 }
 
 int Pieces(int argc, char** argv) {
   const double turn = argc >= 5 ? std::atof(argv[4]) : 0, distance = argc >= 6 ? std::atof(argv[5]) : 90;
   constexpr int WIDTH = 400, HEIGHT = 520;
-  TOffscreenFrame frame(3 * WIDTH, 2 * HEIGHT);
+  TImage frame(3 * WIDTH, 2 * HEIGHT);
   const char* names[6] = {"re", "regina", "torre", "alfiere", "cavallo", "pedone"};
   for (int i = 0; i < 6; ++i)
-    DrawModel(LoadShadedModel(std::string(argv[2]) + "/res/3ds/" + names[i] + ".3ds"), turn, distance, WIDTH, HEIGHT,
-              (i % 3) * WIDTH, (1 - i / 3) * HEIGHT);
-  SaveBytes(argv[3], PngFileBytes(frame.Read()));
+    Paste(frame, ModelTiles(std::string(argv[2]) + "/res/3ds/" + names[i] + ".3ds", {turn}, distance, WIDTH, HEIGHT),
+          (i % 3) * WIDTH, (i / 3) * HEIGHT);
+  SaveBytes(argv[3], PngFileBytes(frame));
   return 0;
 }
 
