@@ -1,4 +1,4 @@
-// The format registry, the reader base, the skeleton, and the unit's start-up.
+// The format registry, the reader base, and the unit's start-up.
 
 #include "meshes/GLVectorFileObjects.h"
 
@@ -17,19 +17,6 @@ TAffineVector SafeNormalized(const TAffineVector& v) {
 void NormalizeSafely(TAffineVectorList& list) {
   TAffineVector* items = list.List();
   for (int i = 0; i < list.Count(); ++i) items[i] = SafeNormalized(items[i]);
-}
-
-// ---------------------------------------------------------------------------
-// TSkeleton
-
-void TSkeleton::WriteFields(TVirtualWriter& writer) const {
-  TPersistentObject::WriteFields(writer);
-  writer.WriteInteger(0);
-}
-
-void TSkeleton::ReadFields(TVirtualReader& reader) {
-  TPersistentObject::ReadFields(reader);
-  if (int version = reader.ReadInteger(); version != 0) RaiseFilerException(version);
 }
 
 // ---------------------------------------------------------------------------
@@ -110,8 +97,15 @@ void InitializeVectorFileObjects() {
   };
   for (const auto& format : formats)
     if (format.Reader) RegisterModelFormat(format.Extension, format.Description, *format.Reader);
-  const TClass* const streamable[] = {&TFreeForm::StaticClass(),          &TSkeleton::StaticClass(),
-                                     &TMeshObject::StaticClass(),        &TFaceGroup::StaticClass(),
-                                     &TFGVertexIndexList::StaticClass(), &TFGVertexNormalTexIndexList::StaticClass()};
+  // Morph targets and the texture-coordinate face groups are registered too: without
+  // them, archives of morphing meshes and of MD2 models could not be read back.
+  const TClass* const streamable[] = {
+      &TFreeForm::StaticClass(),          &TActor::StaticClass(),
+      &TSkeleton::StaticClass(),          &TSkeletonFrame::StaticClass(),
+      &TSkeletonBone::StaticClass(),      &TSkeletonMeshObject::StaticClass(),
+      &TMeshObject::StaticClass(),        &TMorphableMeshObject::StaticClass(),
+      &TFaceGroup::StaticClass(),         &TFGVertexIndexList::StaticClass(),
+      &TFGVertexNormalTexIndexList::StaticClass(), &TAnimationControler::StaticClass(),
+      &TMeshMorphTarget::StaticClass(),   &TFGIndexTexCoordList::StaticClass()};
   for (const TClass* cls : streamable) RegisterClass(*cls);
 }

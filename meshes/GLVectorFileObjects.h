@@ -14,6 +14,7 @@
 // Owner lists own their items: clearing a list frees them, and an item freed on its
 // own leaves its list.
 
+#include "base/Collections.h"
 #include "base/VectorLists.h"
 #include "scene/GLDataFile.h"
 #include "scene/GLSceneObjects.h"
@@ -22,6 +23,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class TBaseMesh;
@@ -56,8 +58,32 @@ TAffineVector SafeNormalized(const TAffineVector& v);
 // The same for every item of a list.
 void NormalizeSafely(TAffineVectorList& list);
 
+// A model file that no reader serves, or that a reader refuses without an error of
+// its own format.
+class EInvalidVectorFile : public Exception {
+public:
+  using Exception::Exception;
+};
+
 // ---------------------------------------------------------------------------
 // Owner lists
+
+// The link of an item to the owner list that holds it, set by the list.
+class TOwnerListLink {
+public:
+  TPersistentObjectList* OwnerList() const { return FOwnerList; }
+  void SetOwnerList(TPersistentObjectList* list) { FOwnerList = list; }
+
+protected:
+  // Takes `self` (the item) out of its list; an item's destructor calls it.
+  void LeaveOwnerList(const TObject* self) {
+    if (FOwnerList) FOwnerList->Remove(self);
+    FOwnerList = nullptr;
+  }
+
+private:
+  TPersistentObjectList* FOwnerList = nullptr;
+};
 
 // A persistent list that owns items of class TItem: Clear frees them, reading an
 // archive makes new ones (refusing items of any other class) and links them to the
@@ -76,7 +102,7 @@ public:
     BRV_ASSERT_MSG(item && !item->OwnerList(), "TOwnerObjectList::Adopt(): the item is in a list already");
     T& added = *item;
     TPersistentObjectList::Add(item.get());
-    item.release()->SetOwnerList(this);
+    LinkItem(*item.release());
     return added;
   }
   // A new item of class T, appended.
@@ -92,7 +118,7 @@ public:
     for (int i = 0; i < other.Count(); ++i) {
       TItem& item = other.Items(i);
       TPersistentObjectList::Add(&item);
-      item.SetOwnerList(this);
+      LinkItem(item);
     }
     other.TPersistentObjectList::Clear();
   }
@@ -109,18 +135,24 @@ public:
   }
   void FreeAllAndClear() override { Clear(); }
   // The items are read into new ones, which replace the old only once all is read;
-  // an item of another class raises EReadError.
+  // an item of another class raises EReadError. An empty entry holds nothing and
+  // is dropped: every item of the list is an object.
   void ReadFields(TVirtualReader& reader) override {
     ReadFieldsWithCallback(reader, [this](TPersistentObject& object) {
       if (!dynamic_cast<TItem*>(&object))
         throw EReadError(ClassName() + " archive holds a " + object.ClassName() + " where a " +
                          TItem::StaticClass().ClassName() + " belongs");
     });
-    for (int i = 0; i < Count(); ++i) Items(i).SetOwnerList(this);
+    for (int i = Count() - 1; i >= 0; --i)
+      if (!GetItem(i)) Delete(i);
+    for (int i = 0; i < Count(); ++i) LinkItem(Items(i));
   }
 
 protected:
   explicit TOwnerObjectList(TListOwner* owner) : FOwner(owner) {}
+  void SetOwner(TListOwner* owner) { FOwner = owner; }
+  // Ties an item that has just come into the list to it.
+  virtual void LinkItem(TItem& item) { item.SetOwnerList(this); }
 
 private:
   TListOwner* FOwner;
@@ -172,7 +204,7 @@ private:
 };
 
 // One named piece of geometry of a mesh.
-class TMeshObject : public TBaseMeshObject {
+class TMeshObject : public TBaseMeshObject, public TOwnerListLink {
   BRV_PERSISTENT_CLASS(TMeshObject, TBaseMeshObject)
 
 public:
@@ -183,9 +215,6 @@ public:
   // A new mesh object at the end of `owner`, which owns it.
   static TMeshObject& CreateOwned(TMeshObjectList& owner);
   TMeshObjectList* Owner() const;
-  TPersistentObjectList* OwnerList() const { return FOwnerList; }
-  // Set by the list that takes or frees the object.
-  void SetOwnerList(TPersistentObjectList* list) { FOwnerList = list; }
 
   // (s, t, 0) per vertex when present.
   TAffineVectorList& TexCoords() { return *FTexCoords; }
@@ -226,7 +255,6 @@ public:
   void ReadFields(TVirtualReader& reader) override;
 
 private:
-  TPersistentObjectList* FOwnerList = nullptr;
   std::unique_ptr<TAffineVectorList> FTexCoords;
   std::unique_ptr<TVectorList> FColors;
   std::unique_ptr<TFaceGroups> FFaceGroups;
@@ -252,6 +280,16 @@ public:
   std::unique_ptr<TAffineVectorList> GetTriangles() const;
   int TriangleCount() const;
   void Prepare();
+  // Passed to every morphable mesh object among them.
+  void SelectMorphTarget(int index);
+  void Lerp(int index1, int index2, float factor);
+  // The smallest number of morph targets among the morphable mesh objects; 0 without any.
+  int CommonTargetCount() const;
+
+  // As every owner list; then the skeleton mesh objects move their vertices into
+  // the space of their bones, which the owning mesh's skeleton must all have
+  // (EReadError otherwise, and the list keeps what it held).
+  void ReadFields(TVirtualReader& reader) override;
 };
 
 // ---------------------------------------------------------------------------
@@ -259,7 +297,7 @@ public:
 
 // Faces of one material: indices into the vertices of the mesh object that owns
 // the group's list.
-class TFaceGroup : public TPersistentObject {
+class TFaceGroup : public TPersistentObject, public TOwnerListLink {
   BRV_PERSISTENT_CLASS(TFaceGroup, TPersistentObject)
 
 public:
@@ -269,8 +307,6 @@ public:
   TFaceGroups* Owner() const;
   // The mesh object whose vertices the group indexes; null outside a list.
   TMeshObject* MeshObject() const;
-  TPersistentObjectList* OwnerList() const { return FOwnerList; }
-  void SetOwnerList(TPersistentObjectList* list) { FOwnerList = list; }
   // The library material the group draws with; empty for none.
   const std::string& MaterialName() const { return FMaterialName; }
   void SetMaterialName(const std::string& name) { FMaterialName = name; }
@@ -296,7 +332,6 @@ protected:
   TMeshObject& DrawnMeshObject() const;
 
 private:
-  TPersistentObjectList* FOwnerList = nullptr;
   std::string FMaterialName;
   int FRenderTag = 0;
 };
@@ -393,35 +428,351 @@ public:
 };
 
 // ---------------------------------------------------------------------------
-// Skeleton
+// Morph targets
 
-// The bones and frames of a mesh. For now it holds none: models read so far are
-// not animated by bones. It stores its version word alone.
-class TSkeleton : public TPersistentObject {
-  BRV_PERSISTENT_CLASS(TSkeleton, TPersistentObject)
+class TMeshMorphTargetList;
+class TMorphableMeshObject;
+
+// The vertices and normals of one frame of a morphable mesh object.
+class TMeshMorphTarget : public TBaseMeshObject, public TOwnerListLink {
+  BRV_PERSISTENT_CLASS(TMeshMorphTarget, TBaseMeshObject)
 
 public:
-  explicit TSkeleton(TBaseMesh* owner = nullptr) : FOwner(owner) {}
+  TMeshMorphTarget() = default;
+  // Leaves its list.
+  ~TMeshMorphTarget() override;
 
-  TBaseMesh* Owner() const { return FOwner; }
-  void Clear() {}
+  // A new target at the end of `owner`, which owns it.
+  static TMeshMorphTarget& CreateOwned(TMeshMorphTargetList& owner);
+  TMeshMorphTargetList* Owner() const;
 
+  // Version 0, after the base's fields.
+  void WriteFields(TVirtualWriter& writer) const override;
+  void ReadFields(TVirtualReader& reader) override;
+};
+
+// The morph targets of a mesh object, owned by the list, in frame order.
+class TMeshMorphTargetList : public TOwnerObjectList<TMeshMorphTarget, TMorphableMeshObject> {
+  BRV_PERSISTENT_CLASS(TMeshMorphTargetList, TPersistentObjectList)
+
+public:
+  explicit TMeshMorphTargetList(TMorphableMeshObject* owner = nullptr) : TOwnerObjectList(owner) {}
+  // Every target's vertices.
+  void Translate(const TAffineVector& delta);
+};
+
+// A mesh object animated by morphing: one set of vertices and normals per frame,
+// copied or interpolated into its own lists.
+class TMorphableMeshObject : public TMeshObject {
+  BRV_PERSISTENT_CLASS(TMorphableMeshObject, TMeshObject)
+
+public:
+  TMorphableMeshObject();
+
+  TMeshMorphTargetList& MorphTargets() { return *FMorphTargets; }
+  const TMeshMorphTargetList& MorphTargets() const { return *FMorphTargets; }
+
+  // Its own vertices and every target's.
+  void Translate(const TAffineVector& delta) override;
+  // Copies the target's vertices and normals (each only when the target has some).
+  // An index outside the targets is an assertion failure.
+  void SelectMorphTarget(int index);
+  // Factor 0 selects target index1, factor 1 target index2; in between the
+  // vertices are interpolated, and the normals too, each normalised. Invalid
+  // indices or lists of unequal length are assertion failures.
+  void Lerp(int index1, int index2, float factor);
+
+  // Version 0: the targets, after the mesh object's fields. Targets whose vertex
+  // or normal counts differ from each other raise EReadError.
   void WriteFields(TVirtualWriter& writer) const override;
   void ReadFields(TVirtualReader& reader) override;
 
 private:
+  std::unique_ptr<TMeshMorphTargetList> FMorphTargets;
+};
+
+// ---------------------------------------------------------------------------
+// Skeletons
+
+class TSkeleton;
+class TSkeletonBone;
+class TSkeletonFrameList;
+
+// One pose of a skeleton: a position and three rotation angles per bone ID.
+class TSkeletonFrame : public TPersistentObject, public TOwnerListLink {
+  BRV_PERSISTENT_CLASS(TSkeletonFrame, TPersistentObject)
+
+public:
+  TSkeletonFrame();
+  // Leaves its list.
+  ~TSkeletonFrame() override;
+
+  // A new frame at the end of `owner`, which owns it.
+  static TSkeletonFrame& CreateOwned(TSkeletonFrameList& owner);
+  TSkeletonFrameList* Owner() const;
+
+  const std::string& Name() const { return FName; }
+  void SetName(const std::string& name) { FName = name; }
+  // One item per bone ID. Taking a list to change it drops the matrices built
+  // from the lists.
+  TAffineVectorList& Position();
+  const TAffineVectorList& Position() const { return *FPosition; }
+  // Angles about X, Y and Z in radians.
+  TAffineVectorList& Rotation();
+  const TAffineVectorList& Rotation() const { return *FRotation; }
+
+  // The local matrix of every bone ID, built on first use: the rotation about X,
+  // then about Y, then about Z, with the position as the translation row. The two
+  // lists must be of equal length (an assertion failure otherwise).
+  const std::vector<TMatrix4>& BoneMatrices() const;
+  // A new frame with the same name, positions and rotations.
+  std::unique_ptr<TSkeletonFrame> Copy() const;
+
+  // Version 0: name, positions, rotations. A frame whose lists differ in length
+  // raises EReadError.
+  void WriteFields(TVirtualWriter& writer) const override;
+  void ReadFields(TVirtualReader& reader) override;
+
+private:
+  std::string FName;
+  std::unique_ptr<TAffineVectorList> FPosition;
+  std::unique_ptr<TAffineVectorList> FRotation;
+  mutable std::vector<TMatrix4> FBoneMatrices;
+  mutable bool FBoneMatricesBuilt = false;
+};
+
+// The frames of a skeleton, owned by the list.
+class TSkeletonFrameList : public TOwnerObjectList<TSkeletonFrame, TSkeleton> {
+  BRV_PERSISTENT_CLASS(TSkeletonFrameList, TPersistentObjectList)
+
+public:
+  explicit TSkeletonFrameList(TSkeleton* owner = nullptr) : TOwnerObjectList(owner) {}
+};
+
+// Bones, owned by the list, of one skeleton: the root bones, or the children of a
+// bone (a bone is the list of its children).
+class TSkeletonBoneList : public TOwnerObjectList<TSkeletonBone, TSkeleton> {
+  BRV_PERSISTENT_CLASS(TSkeletonBoneList, TPersistentObjectList)
+
+public:
+  explicit TSkeletonBoneList(TSkeleton* skeleton = nullptr) : TOwnerObjectList(skeleton) {}
+
+  // The skeleton the bones belong to; null outside one.
+  TSkeleton* Skeleton() const { return Owner(); }
+  // The first bone of that ID among these bones and their descendants, searched
+  // depth-first; null when none.
+  TSkeletonBone* FindBone(int id) const;
+  // Gives this list and every bone below it to `skeleton`.
+  void SetSkeleton(TSkeleton* skeleton);
+
+  // The list's form, then version 0.
+  void WriteFields(TVirtualWriter& writer) const override;
+  void ReadFields(TVirtualReader& reader) override;
+
+protected:
+  // The bone joins this list's skeleton, with its descendants.
+  void LinkItem(TSkeletonBone& bone) override;
+};
+
+// The root bones of a skeleton.
+class TSkeletonRootBoneList : public TSkeletonBoneList {
+  BRV_PERSISTENT_CLASS(TSkeletonRootBoneList, TSkeletonBoneList)
+
+public:
+  using TSkeletonBoneList::TSkeletonBoneList;
+
+  // Every bone's world matrix from the skeleton's active frame, parents first.
+  void PrepareGlobalMatrices();
+  // The bones as points and lines, unlit, with the enable bits put back afterwards.
+  void EmitGeometry(TRenderContextInfo& rci);
+};
+
+// One bone: its ID into the frames' lists, and its children.
+class TSkeletonBone : public TSkeletonBoneList, public TOwnerListLink {
+  BRV_PERSISTENT_CLASS(TSkeletonBone, TSkeletonBoneList)
+
+public:
+  TSkeletonBone() = default;
+  // Leaves its list; the skeleton forgets where its bones are.
+  ~TSkeletonBone() override;
+
+  // A new bone at the end of `owner` (the root bones or a parent bone), which
+  // owns it; it takes the owner's skeleton.
+  static TSkeletonBone& CreateOwned(TSkeletonBoneList& owner);
+  // The list that holds the bone: its parent bone, or the root bones.
+  TSkeletonBoneList* Owner() const;
+  // The parent bone; null for a root bone.
+  TSkeletonBone* Parent() const;
+
+  int Id() const { return FId; }
+  void SetId(int id);
+  const std::string& Name() const { return FName; }
+  void SetName(const std::string& name) { FName = name; }
+  // RGBA, one byte each in that order in memory; all bits set at creation.
+  std::uint32_t Color() const { return FColor; }
+  void SetColor(std::uint32_t color) { FColor = color; }
+  const TMatrix4& WorldMatrix() const { return FWorldMatrix; }
+
+  // This bone when the ID is its own, else the first match among its descendants.
+  TSkeletonBone* FindBone(int id) const;
+  // The bone's local matrix in `frame`, times its parent's world matrix, then the
+  // same for its children. The frame must place the bone (an assertion failure
+  // otherwise).
+  void RefreshWorldMatrices(const TSkeletonFrame& frame);
+  // A point in the bone's colour where it stands and a line from its parent, then
+  // its children.
+  void EmitGeometry(TRenderContextInfo& rci);
+  // ID 0, no name, no children.
+  void Reset();
+
+  // The bone list's part, then version 0, name, ID and colour.
+  void WriteFields(TVirtualWriter& writer) const override;
+  void ReadFields(TVirtualReader& reader) override;
+
+private:
+  int FId = 0;
+  std::string FName;
+  std::uint32_t FColor = 0xFFFFFFFF;
+  TMatrix4 FWorldMatrix = IdentityHmgMatrix;
+};
+
+// What a frame blend takes from one source: two frames and the factor between
+// them, and a weight.
+struct TBlendedLerpInfo {
+  int FrameIndex1 = 0;
+  int FrameIndex2 = 0;
+  float LerpFactor = 0;
+  float Weight = 1;
+};
+
+// The bones and frames of a mesh, and the frame that poses the bones now.
+class TSkeleton : public TPersistentObject {
+  BRV_PERSISTENT_CLASS(TSkeleton, TPersistentObject)
+
+public:
+  explicit TSkeleton(TBaseMesh* owner = nullptr);
+  ~TSkeleton() override;
+
+  TBaseMesh* Owner() const { return FOwner; }
+  TSkeletonRootBoneList& Roots() { return *FRoots; }
+  const TSkeletonRootBoneList& Roots() const { return *FRoots; }
+  TSkeletonFrameList& Frames() { return *FFrames; }
+  const TSkeletonFrameList& Frames() const { return *FFrames; }
+
+  // The pose in use: a copy of frame 0 made on first use (an empty frame while
+  // there are no frames), replaced by SelectFrame, Lerp and BlendFrames.
+  TSkeletonFrame& ActiveFrame();
+  // A copy of frame `index` (EListError outside the frames) becomes the pose.
+  void SelectFrame(int index);
+  // The first bone of that ID, depth-first from the roots; null for an ID no bone
+  // has. The bones are indexed on first use, whatever their IDs.
+  TSkeletonBone* FindBone(int id) const;
+  // Forgets the index of the bones; bones that come, go or change ID call it.
+  void DropBoneCache() const { FBoneCacheBuilt = false; }
+  // A bone as a model file declares it: a root bone for parent -1, else a child of
+  // the bone with ID `parentId`. A parent that no bone has raises
+  // EInvalidVectorFile naming both, and adds nothing.
+  TSkeletonBone& AddBone(int id, const std::string& name, int parentId);
+  // The pose between two frames: positions interpolated linearly, rotations as
+  // angles. Indices outside the frames are assertion failures.
+  void Lerp(int frameIndex1, int frameIndex2, float factor);
+  // One record: Lerp. Several: the first record's positions (scaled by its weight
+  // when that is not 1) and rotations, plus the rotations of each further record;
+  // the further records' positions and weights do not count.
+  void BlendFrames(const std::vector<TBlendedLerpInfo>& lerps);
+  // With mesh objects: the bones take their world matrices from the pose, then
+  // every skeleton mesh object of the owning mesh follows its bones.
+  void ApplyBoneDeformation();
+  // No bones, no frames, no pose.
+  void Clear();
+
+  // The first bone whose ID no frame can place, described; empty when every bone
+  // fits. IDs index the frames' lists, which all hold the same number of items;
+  // without frames an ID must be below the number of bones.
+  std::string BoneFault() const;
+
+  // Version 0: roots, frames. A skeleton with a BoneFault, or frames of unequal
+  // length, raises EReadError and keeps what it held.
+  void WriteFields(TVirtualWriter& writer) const override;
+  void ReadFields(TVirtualReader& reader) override;
+
+private:
+  void ReplaceActiveFrame(std::unique_ptr<TSkeletonFrame> frame);
+  // The frame at `index`; an index outside the frames is an assertion failure.
+  const TSkeletonFrame& FrameAt(int index) const;
+
   TBaseMesh* FOwner;
+  std::unique_ptr<TSkeletonRootBoneList> FRoots;
+  std::unique_ptr<TSkeletonFrameList> FFrames;
+  std::unique_ptr<TSkeletonFrame> FActiveFrame;
+  mutable std::unordered_map<int, TSkeletonBone*> FBonesByID;
+  mutable bool FBoneCacheBuilt = false;
+};
+
+// One entry of a vertex's bone weights.
+struct TVertexBoneWeight {
+  std::int32_t BoneID;
+  float Weight;
+};
+static_assert(sizeof(TVertexBoneWeight) == 8, "stored as 8 raw bytes");
+
+// A mesh object whose vertices follow the bones of its mesh's skeleton. Each
+// vertex has a row of WeightsPerVertex bone weights; only the first entry of a
+// row moves it.
+class TSkeletonMeshObject : public TMorphableMeshObject {
+  BRV_PERSISTENT_CLASS(TSkeletonMeshObject, TMorphableMeshObject)
+
+public:
+  TSkeletonMeshObject();
+
+  int WeightRowCount() const { return FWeightRowCount; }
+  int WeightsPerVertex() const { return FWeightsPerVertex; }
+  // Both keep the entries that fit in the old and the new size, and zero the rest.
+  // A negative count is an assertion failure.
+  void SetWeightRowCount(int count);
+  void SetWeightsPerVertex(int count);
+  // Entry k of row `row`; outside the rows or entries is an assertion failure.
+  TVertexBoneWeight& Weight(int row, int k);
+  const TVertexBoneWeight& Weight(int row, int k) const;
+
+  // A new row whose first entry is (boneID, weight); WeightsPerVertex becomes 1
+  // when it was 0.
+  void AddBoneWeight(int boneID, float weight);
+  // The index of the first vertex bound first to boneID with this position and
+  // normal; else the vertex, normal and weight (boneID, 1) are appended.
+  int FindOrAddVertex(int boneID, const TAffineVector& vertex, const TAffineVector& normal);
+  // For each entry position k, a copy of the vertices and normals moved into the
+  // space of each vertex's k-th bone as it stands now. A vertex whose bone the
+  // skeleton lacks stays where it is.
+  void BuildBoneSpaceCopies(const TSkeleton& skeleton);
+  // Every vertex with a row takes its first bone's world matrix on its copy in
+  // that bone's space; the normal is turned the same way. Vertices whose bone the
+  // skeleton lacks stay as they are.
+  void ApplySkeletonFrame(const TSkeleton& skeleton);
+  // The first weight entry that names a bone the skeleton lacks, described; empty
+  // when every bone is there.
+  std::string BoneFault(const TSkeleton& skeleton) const;
+  // No rows, no entries, no copies.
+  void Clear();
+
+  // Version 0: the row count, the entries per row, then the entries as raw bytes
+  // (ID, 4 bytes; weight, a 4-byte single). Counts that the archive cannot hold
+  // raise EReadError before anything is allocated.
+  void WriteFields(TVirtualWriter& writer) const override;
+  void ReadFields(TVirtualReader& reader) override;
+
+private:
+  // Rows and entries as given, keeping the entries that fit.
+  void ResizeWeights(int rows, int perVertex);
+
+  std::vector<TVertexBoneWeight> FWeights;  // row after row
+  int FWeightRowCount = 0;
+  int FWeightsPerVertex = 0;
+  std::vector<std::unique_ptr<TBaseMeshObject>> FBoneSpaceCopies;
 };
 
 // ---------------------------------------------------------------------------
 // Model files and the format registry
-
-// A model file that no reader serves, or that a reader refuses without an error of
-// its own format.
-class EInvalidVectorFile : public Exception {
-public:
-  using Exception::Exception;
-};
 
 // The reader (and writer) of one model format, always owned by a TBaseMesh. The mesh
 // hands it the lists to fill; a load fills fresh lists, which replace the mesh's
@@ -495,6 +846,7 @@ public:
   TMeshObjectList& MeshObjects() { return *FMeshObjects; }
   const TMeshObjectList& MeshObjects() const { return *FMeshObjects; }
   TSkeleton& Skeleton() { return *FSkeleton; }
+  const TSkeleton& Skeleton() const { return *FSkeleton; }
 
   TMeshNormalsOrientation NormalsOrientation() const { return FNormalsOrientation; }
   void SetNormalsOrientation(TMeshNormalsOrientation value);
@@ -576,4 +928,203 @@ class TFreeForm : public TBaseMesh {
 
 public:
   explicit TFreeForm(TComponent* owner);
+};
+
+// ---------------------------------------------------------------------------
+// Actor
+
+class TActor;
+class TAnimationControler;
+
+// Whether an actor's frames are the morph targets of its mesh objects or the
+// frames of its skeleton.
+enum TActorAnimationReference : std::uint8_t { aarMorph, aarSkeleton };
+// Whether an actor blends from one frame to the next as time goes.
+enum TActorFrameInterpolation : std::uint8_t { afpNone, afpLinear };
+// How an actor's frames advance: not by time, to the end frame once, round and
+// round, or back and forth between the start and end frames.
+enum TActorAnimationMode : std::uint8_t { aamNone, aamPlayOnce, aamLoop, aamBounceForward, aamBounceBackward };
+
+// A named range of an actor's frames.
+class TActorAnimation : public TCollectionItem {
+  BRV_COLLECTION_ITEM_CLASS(TActorAnimation, TCollectionItem)
+
+public:
+  explicit TActorAnimation(TCollection* collection) : TCollectionItem(collection) {}
+  // The actor forgets it as the animation to change to.
+  ~TActorAnimation() override;
+
+  // From another animation: name, frames and reference as they stand; other
+  // sources go to the collection item's rule.
+  void Assign(const TPersistent* source) override;
+  // "2 - walk [10 - 20]": index, name, start and end frame.
+  std::string GetDisplayName() const override;
+
+  // The actor whose animations hold this one; null outside one.
+  TActor* Actor() const;
+  const std::string& Name() const { return FName; }
+  void SetName(const std::string& name) { FName = name; }
+  // Both clamp to 0..FrameCount-1 (-1 when there are no frames) and pull the
+  // other end along so that StartFrame <= EndFrame.
+  int StartFrame() const { return FStartFrame; }
+  void SetStartFrame(int value);
+  int EndFrame() const { return FEndFrame; }
+  void SetEndFrame(int value);
+  // A change clamps both frames again.
+  TActorAnimationReference Reference() const { return FReference; }
+  void SetReference(TActorAnimationReference value);
+  // The actor's frame count for this animation's reference; 0 outside an actor.
+  int FrameCount() const;
+
+private:
+  int Clamped(int value) const;
+
+  std::string FName;
+  int FStartFrame = 0;
+  int FEndFrame = 0;
+  TActorAnimationReference FReference = aarMorph;
+};
+
+// The animations of an actor.
+class TActorAnimations : public TOwnedCollection {
+  BRV_CLASS(TActorAnimations, TOwnedCollection)
+
+public:
+  explicit TActorAnimations(TActor* owner);
+
+  TActor* Owner() const;
+  TActorAnimation& Add() { return static_cast<TActorAnimation&>(TCollection::Add()); }
+  TActorAnimation& Items(int index) const { return static_cast<TActorAnimation&>(TCollection::Items(index)); }
+  // The first animation of that name, without regard to case; null when none.
+  TActorAnimation* FindByName(std::string_view name) const;
+};
+
+// A mesh that plays frame animations: each frame is a morph target of its mesh
+// objects or a frame of its skeleton. Time from the scene's steps moves a position
+// between the current frame and the next; whole frames are stepped as the
+// animation mode says, and the shape in between is interpolated.
+//
+//   auto& actor = scene.Objects().AddChild(std::make_unique<TActor>(nullptr));
+//   actor.LoadFromFile("walk.md2");       // frames 0..FrameCount-1
+//   actor.SetAnimationMode(aamLoop);      // the cadencer's steps now play it
+//
+// An actor without frames (a 3DS model) shows its loaded shape and never steps.
+class TActor : public TBaseMesh {
+  BRV_SCENE_OBJECT_CLASS(TActor, TBaseMesh)
+
+public:
+  // Drawn directly every frame: its shape changes with time.
+  explicit TActor(TComponent* owner);
+  ~TActor() override;
+
+  int FrameCount() const;
+  // Both take only a frame the actor has, and pull EndFrame and CurrentFrame into
+  // the new range.
+  int StartFrame() const { return FStartFrame; }
+  void SetStartFrame(int value);
+  int EndFrame() const { return FEndFrame; }
+  void SetEndFrame(int value);
+  TActorAnimationReference Reference() const { return FReference; }
+  void SetReference(TActorAnimationReference value);
+  // The value is clamped to the frames the actor has (0 when it has none); a frame
+  // that differs from the current one resets CurrentFrameDelta, turns play-once off
+  // and the bounce modes round at the ends of the range, and is reported through
+  // OnFrameChanged.
+  int CurrentFrame() const { return FCurrentFrame; }
+  void SetCurrentFrame(int value);
+  // 0..1 from CurrentFrame towards the following frame.
+  float CurrentFrameDelta() const { return FCurrentFrameDelta; }
+  void SetCurrentFrameDelta(float value) { FCurrentFrameDelta = value; }
+  TActorFrameInterpolation FrameInterpolation() const { return FFrameInterpolation; }
+  void SetFrameInterpolation(TActorFrameInterpolation value) { FFrameInterpolation = value; }
+  // Milliseconds per frame.
+  int Interval() const { return FInterval; }
+  void SetInterval(int value) { FInterval = value; }
+  TActorAnimationMode AnimationMode() const { return FAnimationMode; }
+  void SetAnimationMode(TActorAnimationMode value) { FAnimationMode = value; }
+  TActorAnimations& Animations() { return *FAnimations; }
+  const TActorAnimations& Animations() const { return *FAnimations; }
+  void SetAnimations(const TActorAnimations& value) { FAnimations->Assign(&value); }
+
+  // After every change of CurrentFrame, and after a load.
+  TNotifyEvent OnFrameChanged;
+  // A step landed on EndFrame, or on StartFrame.
+  TNotifyEvent OnEndFrameReached;
+  TNotifyEvent OnStartFrameReached;
+
+  // The frame after CurrentFrame in the range and mode (wrapping round at the
+  // ends), or the start of the animation to change to.
+  int FollowingFrame() const;
+  // `n` steps to the following frame, each reported; nothing for n < 1 or without
+  // frames. A play-once animation stops at its end frame.
+  void StepFrames(int n = 1);
+  // Smooth: the animation starts at the next whole step. Otherwise now: its
+  // reference and range, and its start frame as the current one. Null does nothing.
+  void ChangeAnimation(TActorAnimation* animation, bool smooth);
+  TActorAnimation* TargetSmoothAnimation() const { return FTargetSmoothAnimation; }
+  void ClearTargetSmoothAnimation() { FTargetSmoothAnimation = nullptr; }
+
+  // Controllers blend skeleton animations into the actor, in order of registration.
+  void AddController(TAnimationControler& controller);
+  // Unregistering a controller from an actor that has none is an assertion failure.
+  void RemoveController(TAnimationControler& controller);
+  int ControllerCount() const;
+
+  // The range becomes every frame the file gave, the current frame 0.
+  void AfterLoad() override;
+  // The inherited step, then the frames advance by the step's time.
+  void AdvanceTime(const TProgressTimes& progressTimes) override;
+  // The mesh in the current frame (interpolated towards the following one), then,
+  // with OverlaySkeleton, the bones over it.
+  void EmitGeometry(TRenderContextInfo& rci) override;
+
+private:
+  // Whether the actor has the frame.
+  bool HasFrame(int frame) const { return frame >= 0 && frame < FrameCount(); }
+  // The skeleton's pose for this frame: interpolated, or blended with the controllers.
+  void PoseSkeleton(int next);
+
+  int FStartFrame = 0;
+  int FEndFrame = 0;
+  TActorAnimationReference FReference = aarMorph;
+  int FCurrentFrame = 0;
+  float FCurrentFrameDelta = 0;
+  TActorFrameInterpolation FFrameInterpolation = afpLinear;
+  int FInterval = 100;
+  TActorAnimationMode FAnimationMode = aamNone;
+  TActorAnimation* FTargetSmoothAnimation = nullptr;
+  std::unique_ptr<std::vector<std::unique_ptr<TWeakRef<TAnimationControler>>>> FControllers;
+  std::unique_ptr<TActorAnimations> FAnimations;
+};
+
+// Blends an animation of its actor into the actor's skeleton pose, at a point of
+// the animation's range given by Ratio.
+class TAnimationControler : public TComponent {
+  BRV_CLASS(TAnimationControler, TComponent)
+
+public:
+  explicit TAnimationControler(TComponent* owner);
+  // Leaves its actor.
+  ~TAnimationControler() override;
+
+  // Registers with the actor (and leaves the old one); null once the actor is freed.
+  TActor* Actor() const { return FActor.Get(); }
+  void SetActor(TActor* actor);
+  const std::string& AnimationName() const { return FAnimationName; }
+  void SetAnimationName(const std::string& name);
+  // 0 at the animation's start frame, 1 at its end frame; clamped to 0..1.
+  float Ratio() const { return FRatio; }
+  void SetRatio(float value);
+
+  // The record of the named animation at Ratio; false when the actor has no such
+  // animation. Ratio 0.25 on frames 10..18 gives frames 12 and 13, factor 0.
+  bool Apply(TBlendedLerpInfo& lerp) const;
+
+private:
+  // Asks the actor for a redraw when there is something to blend.
+  void NotifyActor();
+
+  TWeakRef<TActor> FActor;
+  std::string FAnimationName;
+  float FRatio = 0;
 };

@@ -27,12 +27,12 @@ void ReadVersion0(const TPersistentObject& object, TVirtualReader& reader) {
 // TFaceGroup
 
 TFaceGroup::~TFaceGroup() {
-  if (FOwnerList) FOwnerList->Remove(this);
+  LeaveOwnerList(this);
 }
 
-TFaceGroups* TFaceGroup::Owner() const { return static_cast<TFaceGroups*>(FOwnerList); }
+TFaceGroups* TFaceGroup::Owner() const { return static_cast<TFaceGroups*>(OwnerList()); }
 
-TMeshObject* TFaceGroup::MeshObject() const { return FOwnerList ? Owner()->Owner() : nullptr; }
+TMeshObject* TFaceGroup::MeshObject() const { return OwnerList() ? Owner()->Owner() : nullptr; }
 
 TMeshObject& TFaceGroup::DrawnMeshObject() const {
   TMeshObject* mesh = MeshObject();

@@ -134,12 +134,12 @@ TMeshObject::TMeshObject()
 
 TMeshObject::~TMeshObject() {
   FFaceGroups.reset();
-  if (FOwnerList) FOwnerList->Remove(this);
+  LeaveOwnerList(this);
 }
 
 TMeshObject& TMeshObject::CreateOwned(TMeshObjectList& owner) { return owner.Add(); }
 
-TMeshObjectList* TMeshObject::Owner() const { return static_cast<TMeshObjectList*>(FOwnerList); }
+TMeshObjectList* TMeshObject::Owner() const { return static_cast<TMeshObjectList*>(OwnerList()); }
 
 std::unique_ptr<TAffineVectorList> TMeshObject::GetTriangles() const {
   switch (FMode) {
@@ -375,4 +375,41 @@ int TMeshObjectList::TriangleCount() const {
 
 void TMeshObjectList::Prepare() {
   for (int i = 0; i < Count(); ++i) Items(i).Prepare();
+}
+
+void TMeshObjectList::SelectMorphTarget(int index) {
+  for (int i = 0; i < Count(); ++i)
+    if (auto* morphable = dynamic_cast<TMorphableMeshObject*>(&Items(i))) morphable->SelectMorphTarget(index);
+}
+
+void TMeshObjectList::Lerp(int index1, int index2, float factor) {
+  for (int i = 0; i < Count(); ++i)
+    if (auto* morphable = dynamic_cast<TMorphableMeshObject*>(&Items(i))) morphable->Lerp(index1, index2, factor);
+}
+
+int TMeshObjectList::CommonTargetCount() const {
+  int common = -1;
+  for (int i = 0; i < Count(); ++i)
+    if (auto* morphable = dynamic_cast<const TMorphableMeshObject*>(&Items(i))) {
+      const int count = morphable->MorphTargets().Count();
+      common = common < 0 ? count : std::min(common, count);
+    }
+  return std::max(common, 0);
+}
+
+void TMeshObjectList::ReadFields(TVirtualReader& reader) {
+  // Read aside, and taken only when every skeleton mesh object finds its bones.
+  TMeshObjectList read(Owner());
+  read.TOwnerObjectList::ReadFields(reader);
+  TSkeleton* skeleton = Owner() ? &Owner()->Skeleton() : nullptr;
+  if (skeleton)
+    for (int i = 0; i < read.Count(); ++i)
+      if (auto* mesh = dynamic_cast<const TSkeletonMeshObject*>(&read.Items(i)))
+        if (std::string fault = mesh->BoneFault(*skeleton); !fault.empty())
+          throw EReadError("Mesh object archive: skeleton mesh object \"" + mesh->Name() + "\": " + fault);
+  Clear();
+  TakeItemsOf(read);
+  if (skeleton)
+    for (int i = 0; i < Count(); ++i)
+      if (auto* mesh = dynamic_cast<TSkeletonMeshObject*>(&Items(i))) mesh->BuildBoneSpaceCopies(*skeleton);
 }

@@ -154,7 +154,7 @@ TEST(MeshObjects, ArchivesThatWouldDrawBeyondTheArraysAreRefusedAndChangeNothing
        "are 3, 4 and 3, not as many each"},
       {"per-corner coordinates",
        [](TMeshObject& o) { o.FaceGroups().Add<TFGIndexTexCoordList>().VertexIndices().Add(0); },
-       "Class TFGIndexTexCoordList not found"},
+       "0 texture coordinates for 1 vertex indices"},
       {"draw mode", [](TMeshObject& o) { o.SetMode(TMeshObjectDrawMode(7)); }, "the draw mode is 7, expected 0 to 2"},
   };
   for (const TCase& c : cases) {
