@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "SupportMeshes.h"
+#include "scene/GLCadencer.h"
 #include "scene/GLCamera.h"
 #include "scene/GLLightSource.h"
 #include "tests/base/PersistenceTestSupport.h"
@@ -16,6 +17,7 @@ namespace {
 
 // The cube seen from (3, 0, 3): its +x face on the right of the frame, its +z face on
 // the left; a light far out on +x faces the one and grazes the other from behind.
+template <class TMesh = TFreeForm>
 struct TLitCube {
   explicit TLitCube(const std::string& fileName, TMeshNormalsOrientation orientation = mnoDefault) {
     Camera.Position().SetPoint(3, 0, 3);
@@ -34,7 +36,7 @@ struct TLitCube {
   TGLMaterialLibrary Library{nullptr};
   TGLScene Scene{nullptr};
   TGLCamera& Camera = Scene.Cameras().AddChild(std::make_unique<TGLCamera>(nullptr));
-  TFreeForm& Form = Scene.Objects().AddChild(std::make_unique<TFreeForm>(nullptr));
+  TMesh& Form = Scene.Objects().AddChild(std::make_unique<TMesh>(nullptr));
   TGLLightSource& Light = Scene.Objects().AddChild(std::make_unique<TGLLightSource>(nullptr));
   TSceneFrame Frame{Camera, 64, 64};
 };
@@ -63,16 +65,44 @@ TEST_F(MeshesGL, TheFaceTurnedToTheLightIsTheBrightOne) {
   for (const std::string& file : files) {
     SCOPED_TRACE(file);
     {
-      TLitCube lit(file);
+      TLitCube<> lit(file);
       EXPECT_GT(lit.Lit(), 120);
       // Smooth normals lean the back-lit face's edge a little towards the light.
       EXPECT_GT(lit.Lit() - lit.Away(), 80);
     }
     // Inside out: the near faces are culled, and the far ones are lit from within.
-    TLitCube inverted(file, mnoInvert);
+    TLitCube<> inverted(file, mnoInvert);
     EXPECT_LT(inverted.Lit(), 70);
     EXPECT_GT(inverted.Away() - inverted.Lit(), 80);
   }
+}
+
+TEST_F(MeshesGL, AnActorOfA3DSModelDrawsItAndStaysOnItsFrameWhileTimeGoesBy) {
+  const std::string file = Folder.File("cube.3ds");
+  TChunkWriter3DS writer;
+  WriteModel3DS(writer, CenteredCube3DS());
+  writer.SaveToFile(file);
+  TLitCube<TActor> lit(file);
+  const std::vector<std::uint8_t> first = lit.Frame.Pixels();
+  EXPECT_GT(lit.Lit(), 120);
+  EXPECT_GT(lit.Lit() - lit.Away(), 80);
+
+  // Looping as the board window's actor does, on a clock that the test moves.
+  double seconds = 0;
+  TGLCadencer cadencer(nullptr, [&](TGLCadencerTimeReference) { return seconds; });
+  cadencer.SetMode(cmManual);
+  cadencer.SetScene(&lit.Scene);
+  lit.Form.SetAnimationMode(aamLoop);
+  int changes = 0;
+  lit.Form.OnFrameChanged = [&](TObject*) { ++changes; };
+  for (int i = 0; i < 10; ++i) {
+    seconds += 0.35;
+    cadencer.Progress();
+    lit.Frame.Render();
+  }
+  EXPECT_EQ(lit.Form.CurrentFrame(), 0);
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(lit.Frame.Pixels(), first);
 }
 
 TEST_F(MeshesGL, MeshObjectsHandGLOnlyTheArraysThatCoverEveryVertex) {
