@@ -4,6 +4,12 @@
 
 #include "base/Strings.h"
 #include "meshes/GLFile3DS.h"
+#include "meshes/GLFileMD2.h"
+#include "meshes/GLFilePLY.h"
+#include "meshes/GLFileSMD.h"
+#include "meshes/GLFileSTL.h"
+#include "meshes/GLFileTIN.h"
+#include "meshes/GLMesh.h"
 
 #include <cmath>
 
@@ -33,6 +39,8 @@ TMeshObjectList& TVectorFile::MeshObjects() const {
 }
 
 TSkeleton& TVectorFile::Skeleton() const { return FSkeleton ? *FSkeleton : OwnerMesh().Skeleton(); }
+
+bool TVectorFile::AppendsToOwner() const { return &Skeleton() == &OwnerMesh().Skeleton(); }
 
 void TVectorFile::SetTargets(TMeshObjectList& meshObjects, TSkeleton& skeleton) {
   FMeshObjects = &meshObjects;
@@ -80,23 +88,21 @@ void InitializeVectorFileObjects() {
   static bool initialized = false;
   if (initialized) return;
   initialized = true;
-  // The seven formats in their order; the readers of md2, tin, stl, smd and ply are
-  // still to come, and their rows are skipped until then.
+  // The seven formats in their order.
   const struct {
     const char* Extension;
     const char* Description;
     const TDataFileClass* Reader;
   } formats[] = {
-      {"md2", "Quake II model files", nullptr},
+      {"md2", "Quake II model files", &TGLMD2VectorFile::StaticClass()},
       {"3ds", "3D Studio files", &TGL3DSVectorFile::StaticClass()},
       {"prj", "3D Studio project files", &TGL3DSVectorFile::StaticClass()},
-      {"tin", "Triangular Irregular Network", nullptr},
-      {"stl", "Stereolithography files", nullptr},
-      {"smd", "Half-Life SMD files", nullptr},
-      {"ply", "Stanford triangle format", nullptr},
+      {"tin", "Triangular Irregular Network", &TGLTINVectorFile::StaticClass()},
+      {"stl", "Stereolithography files", &TGLSTLVectorFile::StaticClass()},
+      {"smd", "Half-Life SMD files", &TGLSMDVectorFile::StaticClass()},
+      {"ply", "Stanford triangle format", &TGLPLYVectorFile::StaticClass()},
   };
-  for (const auto& format : formats)
-    if (format.Reader) RegisterModelFormat(format.Extension, format.Description, *format.Reader);
+  for (const auto& format : formats) RegisterModelFormat(format.Extension, format.Description, *format.Reader);
   // Morph targets and the texture-coordinate face groups are registered too: without
   // them, archives of morphing meshes and of MD2 models could not be read back.
   const TClass* const streamable[] = {
@@ -106,6 +112,7 @@ void InitializeVectorFileObjects() {
       &TMeshObject::StaticClass(),        &TMorphableMeshObject::StaticClass(),
       &TFaceGroup::StaticClass(),         &TFGVertexIndexList::StaticClass(),
       &TFGVertexNormalTexIndexList::StaticClass(), &TAnimationControler::StaticClass(),
-      &TMeshMorphTarget::StaticClass(),   &TFGIndexTexCoordList::StaticClass()};
+      &TMeshMorphTarget::StaticClass(),   &TFGIndexTexCoordList::StaticClass(),
+      &TVertexList::StaticClass(),        &TMesh::StaticClass()};
   for (const TClass* cls : streamable) RegisterClass(*cls);
 }

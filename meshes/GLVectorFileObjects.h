@@ -791,6 +791,13 @@ public:
   TMeshObjectList& MeshObjects() const;
   TSkeleton& Skeleton() const;
   void SetTargets(TMeshObjectList& meshObjects, TSkeleton& skeleton);
+  // Whether the reader adds to the mesh's own skeleton (an append) rather than to
+  // a fresh one that replaces it.
+  bool AppendsToOwner() const;
+  // Called once what the reader filled belongs to the mesh: here nothing; readers
+  // that hand the owning mesh more (an actor's animations) do it here, when nothing
+  // can fail any more and the mesh counts the new frames.
+  virtual void LoadFinished() {}
 
 private:
   TMeshNormalsOrientation FNormalsOrientation = mnoDefault;
@@ -909,8 +916,10 @@ private:
   // A reader of the format of `fileName`, made ready to fill the given lists.
   std::unique_ptr<TVectorFile> CreateReader(const std::string& fileName, TMeshObjectList& meshObjects,
                                             TSkeleton& skeleton);
-  // Reads `stream` into the lists; the scene holds its change reports meanwhile.
-  void ReadInto(const std::string& fileName, TStream& stream, TMeshObjectList& meshObjects, TSkeleton& skeleton);
+  // Reads `stream` into the lists; the scene holds its change reports meanwhile. A
+  // face group with an index that names nothing raises EInvalidVectorFile. Returns
+  // the reader for its LoadFinished.
+  std::unique_ptr<TVectorFile> ReadInto(const std::string& fileName, TStream& stream, TMeshObjectList& meshObjects, TSkeleton& skeleton);
 
   TMeshNormalsOrientation FNormalsOrientation = mnoDefault;
   TWeakRef<TGLMaterialLibrary> FMaterialLibrary;

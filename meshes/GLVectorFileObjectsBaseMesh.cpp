@@ -3,6 +3,8 @@
 
 #include "meshes/GLVectorFileObjects.h"
 
+#include "base/Strings.h"
+
 #include <cmath>
 
 namespace {
@@ -83,11 +85,17 @@ std::unique_ptr<TVectorFile> TBaseMesh::CreateReader(const std::string& fileName
   return reader;
 }
 
-void TBaseMesh::ReadInto(const std::string& fileName, TStream& stream, TMeshObjectList& meshObjects,
-                         TSkeleton& skeleton) {
+std::unique_ptr<TVectorFile> TBaseMesh::ReadInto(const std::string& fileName, TStream& stream,
+                                                 TMeshObjectList& meshObjects, TSkeleton& skeleton) {
   std::unique_ptr<TVectorFile> reader = CreateReader(fileName, meshObjects, skeleton);
   TSceneUpdate update(Scene());
   reader->LoadFromStream(stream);
+  // The last guard against a file whose faces name what it does not hold: drawn,
+  // such a face would make GL read past the arrays.
+  for (int i = 0; i < meshObjects.Count(); ++i)
+    if (std::string fault = meshObjects.Items(i).IndexFault(); !fault.empty())
+      throw EInvalidVectorFile(ExtractFileName(fileName) + ": mesh object " + std::to_string(i) + ": " + fault);
+  return reader;
 }
 
 void TBaseMesh::LoadFromFile(const std::string& fileName) {
@@ -102,9 +110,10 @@ void TBaseMesh::LoadFromStream(const std::string& fileName, TStream& stream) {
   // Read into lists of their own: a file that fails leaves the model shown so far.
   auto meshObjects = std::make_unique<TMeshObjectList>(this);
   auto skeleton = std::make_unique<TSkeleton>(this);
-  ReadInto(fileName, stream, *meshObjects, *skeleton);
+  std::unique_ptr<TVectorFile> reader = ReadInto(fileName, stream, *meshObjects, *skeleton);
   FMeshObjects = std::move(meshObjects);
   FSkeleton = std::move(skeleton);
+  reader->LoadFinished();
   ApplyAutoCentering();
   AfterLoad();
 }
@@ -134,8 +143,9 @@ void TBaseMesh::AppendFromFile(const std::string& fileName) {
 void TBaseMesh::AppendFromStream(const std::string& fileName, TStream& stream) {
   if (fileName.empty()) return;
   TMeshObjectList meshObjects(this);
-  ReadInto(fileName, stream, meshObjects, *FSkeleton);
+  std::unique_ptr<TVectorFile> reader = ReadInto(fileName, stream, meshObjects, *FSkeleton);
   FMeshObjects->TakeItemsOf(meshObjects);
+  reader->LoadFinished();
   AfterLoad();
 }
 

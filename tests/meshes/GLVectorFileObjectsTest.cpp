@@ -216,11 +216,12 @@ TEST(FormatRegistry, ExtensionsAreFoundWithoutRegardToCaseAndTheLastRegistration
   EXPECT_EQ(formats.FormatByExtension("3dS"), &TOtherVectorFile::StaticClass());
   EXPECT_EQ(formats.FormatByExtension("prj"), reader);
 
-  // The program's registry: 3ds and prj, in the order of the formats.
+  // The program's registry: the seven formats in their order.
   InitializeMeshUnits();
-  ASSERT_EQ(ModelFormats().Formats().size(), 2u);
-  EXPECT_EQ(ModelFormats().Formats()[0].Extension, "3ds");
-  EXPECT_EQ(ModelFormats().Formats()[1].Description, "3D Studio project files");
+  std::string extensions;
+  for (const TVectorFileFormat& format : ModelFormats().Formats()) extensions += format.Extension + " ";
+  EXPECT_EQ(extensions, "md2 3ds prj tin stl smd ply ");
+  EXPECT_EQ(ModelFormats().Formats()[2].Description, "3D Studio project files");
   TMeshObjectList notAMesh;
   EXPECT_THROW(TGL3DSVectorFile file(&notAMesh), EAssertionFailed);
 }

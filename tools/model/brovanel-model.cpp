@@ -1,7 +1,8 @@
 // The model tool: loads a model file into a free form with a material library, as
 // the board window loads its pieces, and prints what it holds.
 //   brovanel-model info FILE   mesh objects, vertices, faces, face groups with their
-//                              materials, and the bounding box
+//                              materials, morph targets, bones and skeleton frames,
+//                              and the bounding box
 //   brovanel-model tree FILE   the chunk tree of a 3DS file: tag, name, offset and
 //                              size of every chunk
 // A file that the reader refuses prints the reader's error and exits with 1.
@@ -42,6 +43,11 @@ int Info(const std::string& fileName) {
   }
   std::printf("mesh objects %d\nvertices %ld\nfaces %ld\nmaterials %d\n", objects.Count(), vertices, faces,
               library.Materials().Count());
+  if (int targets = objects.CommonTargetCount(); targets > 0) std::printf("morph targets %d\n", targets);
+  const TSkeleton& skeleton = form.Skeleton();
+  if (skeleton.Frames().Count() > 0)
+    std::printf("skeleton frames %d, bones %d\n", skeleton.Frames().Count(),
+                skeleton.Frames().Items(0).Position().Count());
   if (vertices > 0) {
     TAffineVector min, max;
     form.GetExtents(min, max);
