@@ -15,12 +15,13 @@ const char* const INVALID = "Invalid PLY file.";
                   found);
 }
 
-// The count of an "element" header line, from the character after its name; a
-// text that is no number counts as 0.
+// The count of an "element" header line, from the character after its name. A
+// count that is no number, or too large for one, is refused rather than taken as
+// 0, which would drop every line of the element.
 int ElementCount(std::string_view line, std::size_t from, std::size_t at) {
-  int count = 0;
-  if (!TryTextToInt(Trimmed(line.substr(std::min(from, line.size()))), count)) return 0;
-  if (count < 0) Refuse(INVALID, at, "an element count of 0 or more", std::to_string(count));
+  const std::string text = Trimmed(line.substr(std::min(from, line.size())));
+  int count = -1;
+  if (!TryTextToInt(text, count) || count < 0) Refuse(INVALID, at, "an element count of 0 or more", "\"" + text + "\"");
   return count;
 }
 

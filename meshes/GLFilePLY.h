@@ -13,10 +13,10 @@ public:
   using TVectorFile::TVectorFile;
 
   // Refused, with an Exception that says what was expected and what was found: a
-  // first line other than "ply" ("Not a valid ply file !"), a binary file, a header
-  // without "end_header", counts that the lines after the header cannot hold, a
-  // vertex of fewer than three fields or a face of other than three vertices
-  // ("Unsupported PLY variant."), and a face index that is no integer or names no
-  // vertex.
+  // first line other than "ply" ("Not a valid ply file !"), a binary file, a
+  // header without "end_header", element counts that are no numbers or that the
+  // lines after the header cannot hold, a vertex of fewer than three fields or a
+  // face of other than three vertices ("Unsupported PLY variant."), and a face
+  // index that is no integer or names no vertex.
   void LoadFromStream(TStream& stream) override;
 };

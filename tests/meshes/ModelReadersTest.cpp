@@ -66,7 +66,7 @@ TEST_F(ModelReaders, PLYFilesThatDoNotFitAreRefusedWithWhatWasExpectedAndFound) 
       {replaced("3 0 2 1", "3 0 x 1"), "Invalid PLY file. Line 19: expected vertex indices from 0 to 7, found \"x\""},
       {replaced("end_header\n", "end_heder\n"), "Invalid PLY file. Line 31: expected \"end_header\", found the end of the file after 30 lines"},
       {replaced("element face 12", "element face 2000000000"), "Invalid PLY file. Line 11: expected 8 vertex and 2000000000 face lines after the header, found 20 lines"},
-      {replaced("element vertex 8", "element vertex -8"), "Invalid PLY file. Line 4: expected an element count of 0 or more, found -8"},
+      {replaced("element vertex 8", "element vertex -8"), "Invalid PLY file. Line 4: expected an element count of 0 or more, found \"-8\""},
       {replaced("ascii", "binary_little_endian"), "Binary PLY files are not supported. Line 2: expected \"format ascii 1.0\", found \"format binary_little_endian 1.0\""},
   };
   for (const auto& [text, error] : cases) EXPECT_EQ(LoadError("bad.ply", text), error);
