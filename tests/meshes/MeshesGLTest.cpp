@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "SupportMeshes.h"
+#include "meshes/GLMesh.h"
 #include "scene/GLCadencer.h"
 #include "scene/GLCamera.h"
 #include "scene/GLLightSource.h"
@@ -128,6 +129,82 @@ TEST_F(MeshesGL, MeshObjectsHandGLOnlyTheArraysThatCoverEveryVertex) {
   // An index past the vertices never reaches GL.
   group.Add(8);
   EXPECT_THROW(form.EmitGeometry(rci), EAssertionFailed);
+}
+
+TEST_F(MeshesGL, AVertexListMeshDrawsItsRecordsWithTheirColours) {
+  // Two quads side by side, red on the left and green on the right, seen from +Z.
+  TGLScene scene(nullptr);
+  TGLCamera& camera = scene.Cameras().AddChild(std::make_unique<TGLCamera>(nullptr));
+  camera.Position().SetPoint(0, 0, 5);
+  TMesh& mesh = scene.Objects().AddChild(std::make_unique<TMesh>(nullptr));
+  camera.SetTargetObject(&mesh);
+  camera.SetFocalLength(10);
+  TVertexList quads(nullptr);
+  for (float x0 : {-1.0f, 0.0f}) {
+    const TVector color = x0 < 0 ? TVector{1, 0, 0, 1} : TVector{0, 1, 0, 1};
+    for (auto [x, y] : {std::pair{x0, -1.0f}, {x0 + 1, -1.0f}, {x0 + 1, 1.0f}, {x0, 1.0f}})
+      quads.AddVertex({x, y, 0}, {0, 0, 1}, color, {0, 0});
+  }
+  mesh.Vertices().Assign(&quads);
+  mesh.SetMode(mmQuads);
+  TSceneFrame frame(camera, 64, 64);
+  frame.Lighting = false;
+  frame.Render();
+  if (const char* folder = std::getenv("BROVANEL_FRAMES")) {  // a picture to look at
+    std::ofstream ppm(std::string(folder) + "/vertex-list-mesh.ppm", std::ios::binary);
+    ppm << "P6 64 64 255\n";
+    for (int y = 63; y >= 0; --y)
+      for (int x = 0; x < 64; ++x) ppm.write(reinterpret_cast<const char*>(frame.Pixel(x, y).data()), 3);
+  }
+  const TRGBA left = frame.Pixel(24, 32), right = frame.Pixel(40, 32), outside = frame.Pixel(2, 2);
+  EXPECT_GT(left[0], 200);
+  EXPECT_LT(left[1], 50);
+  EXPECT_GT(right[1], 200);
+  EXPECT_LT(right[0], 50);
+  EXPECT_EQ(outside[1], 0);
+
+  // Without colours handed to GL, both quads take the material's colour.
+  mesh.SetVertexMode(vmVN);
+  frame.Render();
+  EXPECT_EQ(frame.Pixel(24, 32), frame.Pixel(40, 32));
+  EXPECT_GT(frame.Pixel(24, 32)[1], 100);
+}
+
+TEST_F(MeshesGL, ALockedVertexListDrawsFromDriverMemoryAndKeepsItsRecords) {
+  TRecordingGL gl;
+  gl.NV_vertex_array_range = true;
+  static std::vector<TVertexData> driver;  // the fake driver's memory
+  VertexArrayDriverMemory() = {[](GLsizei size, GLfloat, GLfloat, GLfloat) -> void* {
+                                 driver.resize(std::size_t(size) / sizeof(TVertexData));
+                                 return driver.data();
+                               },
+                               [](void*) { driver.clear(); }};
+  TMesh mesh(nullptr);
+  mesh.SetObjectStyle(mesh.ObjectStyle() | StyleBit(TGLObjectStyle::DirectDraw));
+  TVertexList& list = mesh.Vertices();
+  list.SetLocked(true);
+  ASSERT_TRUE(list.Locked());
+  EXPECT_EQ(driver.size(), 256u);
+  list.AddVertex({5, 6, 7}, {0, 0, 1}, {1, 1, 1, 1}, {0, 0});  // room left in the driver's memory
+  TRenderContextInfo rci;
+  const std::vector<std::string> calls = gl.CallsOf([&] { mesh.EmitGeometry(rci); });
+  EXPECT_EQ(calls.front(), GLCallText("glVertexArrayRangeNV", 4 * 48, "ptr"));
+  EXPECT_EQ(calls.back(), "glFlushVertexArrayRangeNV()");
+  EXPECT_EQ(gl.Count("glDrawArrays"), 1);
+  EXPECT_EQ(gl.Count("glPushClientAttrib"), gl.Count("glPopClientAttrib"));
+  list.SetLocked(false);
+  EXPECT_TRUE(driver.empty());
+  EXPECT_TRUE(Vec3Equal(list.Items(3).Coord, {5, 6, 7}));
+
+  // Growing is refused while locked; the 257th record grows the list to 512.
+  for (int i = 4; i < 256; ++i) list.AddVertex({0, 0, 0}, {0, 0, 1}, {0, 0, 0, 0}, {0, 0});
+  list.SetLocked(true);
+  EXPECT_EQ(BRV_ERROR_TEXT(EAssertionFailed, list.AddVertex({}, {}, {}, {})).rfind("Cannot add to a locked list !", 0),
+            0u);
+  list.SetLocked(false);
+  list.AddVertex({}, {}, {}, {});
+  EXPECT_EQ(list.Capacity(), 512);
+  VertexArrayDriverMemory() = {};
 }
 
 }  // namespace
