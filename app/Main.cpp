@@ -14,6 +14,10 @@
 #include <QVBoxLayout>
 
 #include "FormSupport.h"
+#include "scene/GLCadencer.h"
+#include "scene/GLCamera.h"
+#include "scene/objects/GLGraph.h"
+#include "scene/objects/GLQuadrics.h"
 #include "app/maindefine.h"
 #include "app/uchess.h"
 #include "app/uhelp.h"
@@ -33,13 +37,7 @@ TFormOpengl::TFormOpengl(TForm1* owner, const std::string&, int) : QWidget(nullp
   TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
   auto* boardPage = new QVBoxLayout(TabSheet1);
   boardPage->setContentsMargins(0, 0, 0, 0);
-  // The 3D view's place; black like the view's background until the view is there.
-  GLSceneViewer1 = new QWidget(TabSheet1);
-  GLSceneViewer1->setObjectName(QStringLiteral("GLSceneViewer1"));
-  GLSceneViewer1->setAutoFillBackground(true);
-  QPalette black = GLSceneViewer1->palette();
-  black.setColor(QPalette::Window, Qt::black);
-  GLSceneViewer1->setPalette(black);
+  BuildBoardView(TabSheet1);
   boardPage->addWidget(GLSceneViewer1);
   PageControl1->addTab(TabSheet1, QStringLiteral("Board"));
   TabSheet2 = BuildEnginePage();
@@ -54,9 +52,22 @@ TFormOpengl::TFormOpengl(TForm1* owner, const std::string&, int) : QWidget(nullp
   checkloadengine = NamedTimer(this, "checkloadengine", 1000);
   connect(checkloadengine, &QTimer::timeout, this, Guarded([this] { checkloadengineTimer(); }));
   fillpiecestimer = NamedTimer(this, "fillpiecestimer", 1);
+  connect(fillpiecestimer, &QTimer::timeout, this, Guarded([this] { Fillpieces(); }));
   movepezzo = NamedTimer(this, "movepezzo", 1);
+  connect(movepezzo, &QTimer::timeout, this, Guarded([this] { movepezzoTimer(); }));
   movepezzoarrocco = NamedTimer(this, "movepezzoarrocco", 1);
+  connect(movepezzoarrocco, &QTimer::timeout, this, Guarded([this] { movepezzoarroccoTimer(); }));
   mangiapezzotimer = NamedTimer(this, "mangiapezzotimer", 10);
+  connect(mangiapezzotimer, &QTimer::timeout, this, Guarded([this] { mangiapezzomoveTimer(); }));
+
+  // Made disabled: it ticks, as fast as it can, only while a mouse button is held.
+  GLCadencer1 = std::make_unique<TGLCadencer>(nullptr);
+  GLCadencer1->SetName("GLCadencer1");
+  GLCadencer1->SetEnabled(false);
+  GLCadencer1->SetScene(GLScene1.get());
+  GLCadencer1->OnProgress = [this](TObject* sender, double deltaTime, double newTime) {
+    GLCadencer1Progress(sender, deltaTime, newTime);
+  };
   FormCreate();
 }
 
@@ -64,6 +75,25 @@ TFormOpengl::~TFormOpengl() {
   // What is still running is stopped here, each step within its bounded wait.
   EngineObj.reset();
   FQuitting.clear();
+  GLCadencer1.reset();
+  // The view and its rendering context go before the scene it draws.
+  delete GLSceneViewer1;
+  GLSceneViewer1 = nullptr;
+}
+
+void TFormOpengl::BuildBoardView(QWidget* page) {
+  GLSceneViewer1 = new TGLSceneViewer(page);
+  GLSceneViewer1->setObjectName(QStringLiteral("GLSceneViewer1"));
+  AttachViewer(GLSceneViewer1->Buffer());
+  GLSceneViewer1->OnMouseDown = [this](TObject* sender, TMouseButton button, TShiftState shift, int x, int y) {
+    RunGuarded([&] { GLSceneViewer1MouseDown(sender, button, shift, x, y); });
+  };
+  GLSceneViewer1->OnMouseMove = [this](TObject* sender, TShiftState shift, int x, int y) {
+    RunGuarded([&] { GLSceneViewer1MouseMove(sender, shift, x, y); });
+  };
+  GLSceneViewer1->OnMouseUp = [this](TObject* sender, TMouseButton button, TShiftState shift, int x, int y) {
+    RunGuarded([&] { GLSceneViewer1MouseUp(sender, button, shift, x, y); });
+  };
 }
 
 void TFormOpengl::BuildToolBar() {
@@ -93,9 +123,14 @@ void TFormOpengl::FormCreate() {
   EngineCaption = NO_ENGINE_CAPTION;
   SetCaption(EngineCaption);
   StartFolder = QDir::currentPath().toStdString();
+  PieceNameCounter = 0;
+  HeldPiece = nullptr;
+  GLSceneViewer1->move(0, 0);
   QDir::setCurrent(ToQString(AppFolder));
   // No engine is loaded: the user may choose a side.
   SetEngineSideItemsEnabled(true);
+  // The pieces go to their squares one tick later.
+  if (LoadClassicPieces()) fillpiecestimer->start();
   const QStringList arguments = QCoreApplication::arguments();
   QString lookFile = arguments.size() > 1 ? arguments[1] : QString();
   // A relative name is the user's, from where the program was started.
@@ -103,6 +138,7 @@ void TFormOpengl::FormCreate() {
     LoadLookFile(QDir(ToQString(StartFolder)).absoluteFilePath(lookFile).toStdString());
   else
     LoadArtisticBoard();
+  GLCamera1->SetFocalLength(105);
 }
 
 bool TFormOpengl::FormCloseQuery(std::function<void()> whenClosable) {
@@ -124,26 +160,21 @@ void TFormOpengl::SetBoardLookButtonsVisible(bool visible) {
 }
 
 bool TFormOpengl::ShowClassicBoard() {
+  TBoardScene::ShowClassicBoard();
   SetBoardLookButtonsVisible(true);
   return true;
 }
 
 bool TFormOpengl::LoadArtisticBoard() {
+  if (!ArtisticBoardFilesPresent()) return false;
+  sphere1->SetVisible(false);
+  HeightField1->SetVisible(false);
   SetBoardLookButtonsVisible(true);
   LoadLookFile(AppFolder + "/conf/artistic1.bvl");
   return true;
 }
 
-void TFormOpengl::SetClassicBoardPicture(int) {}
-
 void TFormOpengl::LoadLookFile(const std::string&) {}
-
-void TFormOpengl::RefreshPieces() {}
-
-void TFormOpengl::StartEngineMoveAnimation(int, int, int, int) {
-  // The piece's slide ends with the board unlocked; until the pieces are drawn it ends at once.
-  EngineThinking = false;
-}
 
 void TFormOpengl::AppendEngineOutput(const std::string& text) {
   // Each read on a line of its own; the line ends of engines built for Windows go.

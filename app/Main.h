@@ -12,7 +12,10 @@
 
 #include <QWidget>
 
+#include "app/MainScene.h"
 #include "app/uloadengine.h"
+#include "base/Geometry.h"
+#include "scene/qt/GLSceneViewer.h"
 
 class QAction;
 class QComboBox;
@@ -26,6 +29,7 @@ class QTabWidget;
 class QTimer;
 class QToolBar;
 class TForm1;
+class TGLCadencer;
 
 inline constexpr char NO_ENGINE_CAPTION[] = "NO CHESS ENGINE LOADED";
 inline constexpr char HOST_ENGINE_CAPTION[] = "Host Engine: ";
@@ -59,7 +63,13 @@ inline constexpr TToolButtonInfo TOOL_BUTTONS[] = {
     {"ToolButton12", "New Match", "new-match"},
 };
 
-class TFormOpengl : public QWidget, public TEngineBoard {
+// The text on the main window's status line while the engine is to move.
+inline constexpr char THINKING_TEXT[] = "Thinking...";
+inline constexpr char ILLEGAL_MOVE_TEXT[] = "no";
+inline constexpr char OTHER_SIDE_TEXT[] = "You are playing with other side.";
+inline constexpr char USER_MATES_TEXT[] = "mate2";
+
+class TFormOpengl : public QWidget, public TEngineBoard, public TBoardScene {
 public:
   // CreateBoardForm: the window of `owner`'s area; the caption and the flag are not
   // used (FormCreate sets the caption). Runs FormCreate.
@@ -86,13 +96,15 @@ public:
   QTabWidget* PageControl1;
   QWidget* TabSheet1;       // "Board"
   QWidget* TabSheet2;       // "Winboard Engines"
-  QWidget* GLSceneViewer1;  // where the 3D view goes
+  TGLSceneViewer* GLSceneViewer1;  // the 3D view of GLScene1
   QStatusBar* StatusBar1;
   QTimer* checkloadengine;
   QTimer* fillpiecestimer;
   QTimer* movepezzo;
   QTimer* movepezzoarrocco;
   QTimer* mangiapezzotimer;
+  // Orbits the camera while a mouse button is held; off otherwise.
+  std::unique_ptr<TGLCadencer> GLCadencer1;
 
   // The engine page.
   QTabWidget* PageControl2;
@@ -132,12 +144,50 @@ public:
   // The board's look and pieces as the main window's menus and refresh use them.
   bool ShowClassicBoard();
   bool LoadArtisticBoard();
-  void SetClassicBoardPicture(int n);
   void LoadLookFile(const std::string& path);
   // Shows or hides the four buttons of the artistic board's look.
   void SetBoardLookButtonsVisible(bool visible);
-  // Shows the pieces of the shared position anew.
+  // Shows the pieces of the shared position anew. A running slide stops first, its
+  // pieces and the board's lock as its end would leave them.
   void RefreshPieces();
+  // The first tick after the pieces were made: they go to their squares.
+  void Fillpieces();
+
+  // The user's move (window pixels, y from the top).
+  void GLSceneViewer1MouseDown(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
+  void GLSceneViewer1MouseMove(TObject* sender, TShiftState shift, int x, int y);
+  void GLSceneViewer1MouseUp(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
+  TBoardPiece* HeldPiece = nullptr;
+  int DropRow = 0;
+  int DropCol = 0;
+  float StartX = 0;
+  float StartZ = 0;
+  TVector LastWorldPoint{0, 0, 0, 1};
+
+  // The slides of the engine's piece, of its castling rook and of captured pieces.
+  void movepezzoTimer();
+  void movepezzoarroccoTimer();
+  void mangiapezzomoveTimer();
+  TBoardPiece* MovingPiece = nullptr;
+  TBoardPiece* EngineVictim = nullptr;
+  TBoardPiece* UserVictim = nullptr;
+  // The rook of the engine's castling, slid to CastleRookCol once its king has arrived.
+  TBoardPiece* CastleRook = nullptr;
+  int CastleRookCol = 0;
+  int AnimTargetX = 0;
+  int AnimTargetZ = 0;
+  float StepX = 0;
+  float StepZ = 0;
+
+  // The camera: orbits while a button is held where no piece was picked, and the
+  // wheel changes its distance.
+  void GLCadencer1Progress(TObject* sender, double deltaTime, double newTime);
+  void HandleKeys(double deltaTime, double newTime);
+  void FormMouseWheel(int wheelDelta);
+  int LastMouseX = 0;
+  int LastMouseY = 0;
+  int CurMouseX = 0;
+  int CurMouseY = 0;
 
   // The engine page.
   void TabSheet4Show();
@@ -170,9 +220,24 @@ public:
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
 private:
   void BuildToolBar();
+  void BuildBoardView(QWidget* page);
+  // Steps towards (tx, tz) from the moving piece's place, for a slide that ends there.
+  void ComputeSteps(float x, float z, float tx, float tz);
+  // Starts the castling rook's slide; false when there is none.
+  bool StartCastleRookSlide();
+  // The end of the engine's move: the board is the user's again.
+  void EngineMoveShown();
+  // Stops every slide and forgets its pieces.
+  void StopAnimations();
+  // The picked piece is not held: the drag orbits the camera from (x, y).
+  void StartOrbit(int x, int y);
+  // The held piece back where it was picked.
+  void PutBack(TBoardPiece& piece);
+  void ShowMouseStatus();
   QWidget* BuildEnginePage();
   void PointDirectoryList(const std::string& folder);
   void SetEngineSideItemsEnabled(bool enabled);

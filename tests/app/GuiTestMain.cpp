@@ -5,6 +5,14 @@
 
 #include <QApplication>
 
+#include "base/PersistentClasses.h"
+#include "base/VectorLists.h"
+#include "meshes/GLVectorFileObjects.h"
+#include "scene/objects/GLGraph.h"
+#include "scene/objects/GLObjects.h"
+#include "scene/qt/GLQtCadencer.h"
+#include "scene/qt/GLQtPlatform.h"
+
 #include <vector>
 
 int main(int argc, char** argv) {
@@ -17,5 +25,16 @@ int main(int argc, char** argv) {
   int count = static_cast<int>(arguments.size());
   arguments.push_back(nullptr);
   QApplication application(count, arguments.data());
-  return RUN_ALL_TESTS();
+  // The program's start-up registrations.
+  InitializePersistentClasses();
+  InitializeVectorLists();
+  InitializeGLObjects();
+  InitializeGLGraph();
+  InitializeVectorFileObjects();
+  InstallQtGLPlatform();
+  InstallQtCadencerTicker();
+  const int result = RUN_ALL_TESTS();
+  RemoveQtCadencerTicker();
+  RemoveQtGLPlatform();
+  return result;
 }

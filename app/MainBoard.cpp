@@ -1,0 +1,367 @@
+// The board window's play: the user's move with the mouse, the slides of the
+// engine's moves and of captured pieces, and the camera that the mouse turns and the
+// wheel brings nearer.
+
+#include "app/Main.h"
+
+#include <cmath>
+#include <string>
+
+#include <QStatusBar>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include "FormSupport.h"
+#include "app/maindefine.h"
+#include "app/uchess.h"
+#include "app/utility.h"
+#include "meshes/GLVectorFileObjects.h"
+#include "scene/GLCadencer.h"
+#include "scene/GLCamera.h"
+#include "scene/objects/GLQuadrics.h"
+
+namespace {
+
+// A slide whose steps would not bring the piece to its square takes this many steps
+// in a straight line: about as many as the usual slide takes.
+constexpr float FALLBACK_STEPS = 55;
+
+bool OnBoard(int row, int col) { return row >= 1 && row <= 8 && col >= 1 && col <= 8; }
+
+bool IsPawnLetter(char letter) { return letter == 'p' || letter == 'P'; }
+bool IsKingLetter(char letter) { return letter == 'k' || letter == 'K'; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The user's move
+
+void TFormOpengl::StartOrbit(int x, int y) {
+  LastMouseX = CurMouseX = x;
+  LastMouseY = CurMouseY = y;
+}
+
+void TFormOpengl::PutBack(TBoardPiece& piece) {
+  piece.Obj->Position().SetX(StartX);
+  piece.Obj->Position().SetZ(StartZ);
+}
+
+void TFormOpengl::GLSceneViewer1MouseDown(TObject*, TMouseButton, TShiftState, int x, int y) {
+  GLCadencer1->SetEnabled(true);
+  MouseState = 1;
+  HeldPiece = nullptr;
+  TGLBaseSceneObject* picked = GLSceneViewer1->Buffer().ObjectAtPixel(x, y);
+  TBoardPiece* piece = nullptr;
+  if (picked && dynamic_cast<TGLCustomSceneObject*>(picked) && !EngineThinking) piece = PieceOfObject(picked);
+  // Whatever is not held, the drag turns the camera from here.
+  if (!piece || piece->Row < 0) {
+    StartOrbit(x, y);
+    return;
+  }
+  if (EngineCaption == NO_ENGINE_CAPTION && MainForm) MainForm->SetStatusText(NO_ENGINE_CAPTION);
+  const bool userLight = !MainForm || MainForm->UserSide() == LIGHT_SIDE;
+  if (IsLightLetter(piece->Letter) != userLight) {
+    StartOrbit(x, y);
+    Dialogs().ShowMessage(OTHER_SIDE_TEXT);
+    return;
+  }
+  HeldPiece = piece;
+  SavedEmission = Emission(*piece);
+  SetEmission(*piece, HIGHLIGHT_EMISSION);
+  StartX = piece->Obj->Position().X();
+  StartZ = piece->Obj->Position().Z();
+  // A release without a drag drops it where it stands.
+  DropRow = piece->Row;
+  DropCol = piece->Col;
+}
+
+void TFormOpengl::GLSceneViewer1MouseMove(TObject*, TShiftState shift, int x, int y) {
+  if (!(shift & ssLeft)) return;
+  if (HeldPiece) {
+    const TVector w = GLSceneViewer1->Buffer().ScreenToWorldPoint(x, y);
+    LastWorldPoint = w;
+    if (w.x < -200 || w.x > 200) return;
+    DropCol = RoundToInt(80 - w.x) / SquareSize + 1;
+    HeldPiece->Obj->Position().SetX(-w.x + float(SquareSize + BoardOriginX + 80));
+    HeldPiece->Obj->Position().SetZ(-w.z + float(BoardOriginZ + SquareSize + 150));
+    DropRow = RoundToInt(200 - w.z) / SquareSize;
+    sphere1->Position().SetPoint(float(DropCol * SquareSize - 155), 8, float(DropRow * SquareSize - 130));
+    sphere1->SetVisible(OnBoard(DropRow, DropCol));
+  } else if (GLCamera1->Position().Y() >= float(CameraMinHeight)) {
+    CurMouseX = x;
+    CurMouseY = y;
+  }
+  ShowMouseStatus();
+}
+
+void TFormOpengl::ShowMouseStatus() {
+  StatusBar1->showMessage(QString::number(CurMouseX) + QLatin1Char(' ') + QString::number(CurMouseY) +
+                          QLatin1Char(' ') + QString::number(LastMouseX));
+}
+
+void TFormOpengl::GLSceneViewer1MouseUp(TObject*, TMouseButton, TShiftState, int x, int y) {
+  MouseState = -1;
+  if (HeldPiece) SetEmission(*HeldPiece, SavedEmission);
+  GLCadencer1->SetEnabled(false);
+  sphere1->SetVisible(false);
+  if (!HeldPiece) {
+    LastWorldPoint = GLSceneViewer1->Buffer().ScreenToWorldPoint(x, y);
+    return;
+  }
+  TBoardPiece& piece = *HeldPiece;
+  HeldPiece = nullptr;
+  if (DropRow == piece.Row && DropCol == piece.Col) {
+    PutBack(piece);
+    return;
+  }
+  const int side = MainForm ? MainForm->UserSide() : LIGHT_SIDE;
+  // The rules judge the move with the castling rights and en passant; a drop off the
+  // board is no move.
+  const TUserMove played = PlayUserMove(piece.Row, piece.Col, DropRow, DropCol, side);
+  if (!played.Legal) {
+    PutBack(piece);
+    Dialogs().ShowMessage(ILLEGAL_MOVE_TEXT);
+    return;
+  }
+  MoveModelTo(piece, DropRow, DropCol);
+  // A piece taken by the user's last move that is still sliding goes to its place now.
+  if (UserVictim) {
+    ParkPiece(*UserVictim);
+    UserVictim = nullptr;
+  }
+  TBoardPiece* victim = PieceAtSquare(DropRow, DropCol);
+  if (!victim && played.Effects.TakenRow != 0) victim = PieceAtSquare(played.Effects.TakenRow, played.Effects.TakenCol);
+  if (victim && victim != &piece) {
+    victim->Row = CAPTURED_ROW;
+    UserVictim = victim;
+    mangiapezzotimer->start();
+  }
+  if (played.Effects.RookFromCol != 0) {
+    if (TBoardPiece* rook = PieceAtSquare(piece.Row, played.Effects.RookFromCol)) {
+      MoveModelTo(*rook, rook->Row, played.Effects.RookToCol);
+      rook->Col = played.Effects.RookToCol;
+    }
+  }
+  const std::string text = played.Text;
+  piece.Row = DropRow;
+  piece.Col = DropCol;
+  if (played.Effects.Promoted != EMPTY_SQUARE) ShowPromotion(piece);
+  if (IsMate(BitBoards, GameRights, 1 - side)) Dialogs().ShowMessage(USER_MATES_TEXT);
+  if (EngineObj && EngineObj->SendCommand(text) == 0) ReportEngineWriteError(*EngineObj);
+  // Locked until the engine's move has been shown, also without an engine (until New
+  // Match or a newly loaded engine).
+  EngineThinking = true;
+  if (MainForm) MainForm->SetStatusText(THINKING_TEXT);
+}
+
+// ---------------------------------------------------------------------------
+// Slides
+
+void TFormOpengl::ComputeSteps(float x, float z, float tx, float tz) {
+  StepZ = (std::fabs(z) - std::fabs(tz)) / 5000;
+  StepX = (std::fabs(x) - std::fabs(tx)) / 5000;
+  // The angle in radians against the plain number 90: the steps' factor is near 90.
+  StepZ = (90 - std::atan(StepX / StepZ)) * StepZ;
+  StepX = (90 - std::atan(StepX / StepZ)) * StepX;
+  // The distances from the axis (|z|, not z) give no step, or one that is no number,
+  // for a slide across Z 0 between equal distances from it, and for a piece already
+  // on its square: the piece then goes straight there.
+  if (!std::isfinite(StepX) || !std::isfinite(StepZ) || (StepX == 0 && StepZ == 0)) {
+    StepX = (x - tx) / FALLBACK_STEPS;
+    StepZ = (z - tz) / FALLBACK_STEPS;
+  }
+}
+
+void TFormOpengl::StartEngineMoveAnimation(int fromCol, int fromRow, int toCol, int toRow) {
+  // An engine move while the last one still slides: that one ends at once.
+  if (MovingPiece || CastleRook) StopAnimations();
+  AnimTargetZ = toRow * SquareSize + BoardOriginZ;
+  AnimTargetX = toCol * SquareSize + BoardOriginX;
+  MovingPiece = PieceAtSquare(fromRow, fromCol);
+  if (!MovingPiece) {
+    Dialogs().ShowMessage("The engine moved from " + ColumnToFileLetter(fromCol) + std::to_string(fromRow) +
+                          ", where the board shows no piece; the board is drawn again from the position.");
+    RefreshPieces();
+    EngineMoveShown();
+    return;
+  }
+  EngineVictim = PieceAtSquare(toRow, toCol);
+  // En passant: the pawn taken stands beside the mover's square, and the position no
+  // longer has it.
+  if (!EngineVictim && IsPawnLetter(MovingPiece->Letter) && fromCol != toCol) {
+    TBoardPiece* passed = PieceAtSquare(fromRow, toCol);
+    if (passed && IsPawnLetter(passed->Letter) && passed->Letter != MovingPiece->Letter &&
+        PieceCodeOnSquare(SquareIndex(toCol, fromRow)) == EMPTY_SQUARE)
+      EngineVictim = passed;
+  }
+  if (EngineVictim) EngineVictim->Row = CAPTURED_ROW;
+  // Castling: the king goes two columns from its start square and the position has
+  // moved its rook; the rook slides once the king has arrived.
+  CastleRook = nullptr;
+  if (IsKingLetter(MovingPiece->Letter) && fromCol == 4 && fromRow == toRow && (toCol == 2 || toCol == 6)) {
+    const int rookFrom = toCol == 2 ? 1 : 8, rookTo = toCol == 2 ? 3 : 5;
+    const char rookLetter = IsLightLetter(MovingPiece->Letter) ? 'R' : 'r';
+    TBoardPiece* rook = PieceAtSquare(fromRow, rookFrom);
+    if (rook && rook->Letter == rookLetter && PieceToChar(PieceCodeOnSquare(SquareIndex(rookTo, fromRow))) == rookLetter) {
+      CastleRook = rook;
+      CastleRookCol = rookTo;
+    }
+  }
+  ComputeSteps(MovingPiece->Obj->Position().X(), MovingPiece->Obj->Position().Z(), float(AnimTargetX),
+               float(AnimTargetZ));
+  MovingPiece->Row = toRow;
+  MovingPiece->Col = toCol;
+  for (const auto& piece : PieceSlots)
+    if (piece) SetEmission(*piece, SavedEmission);
+  SetEmission(*MovingPiece, HIGHLIGHT_EMISSION);
+  movepezzo->start();
+}
+
+void TFormOpengl::movepezzoTimer() {
+  if (!MovingPiece) {
+    movepezzo->stop();
+    return;
+  }
+  TGLCoordinates& at = MovingPiece->Obj->Position();
+  const float z = at.Z() - StepZ, x = at.X() - StepX;
+  at.SetZ(z);
+  at.SetX(x);
+  if (EngineVictim) EngineVictim->Obj->Position().SetX(EngineVictim->Obj->Position().X() - 5);
+  const float tz = float(AnimTargetZ), tx = float(AnimTargetX);
+  const bool arrived = (StepZ > 0 && (z < tz || (z == tz && StepX == 0))) ||
+                       (StepX > 0 && (x < tx || (x == tx && StepZ == 0))) ||
+                       (StepZ < 0 && (z > tz || (z == tz && StepX == 0))) ||
+                       (StepX < 0 && (x > tx || (x == tx && StepZ == 0)));
+  if (!arrived) return;
+  movepezzo->stop();
+  at.SetZ(tz);
+  at.SetX(tx);
+  if (EngineVictim) {
+    ParkPiece(*EngineVictim);
+    EngineVictim = nullptr;
+  }
+  TBoardPiece& moved = *MovingPiece;
+  MovingPiece = nullptr;
+  if (IsPawnLetter(moved.Letter)) ShowPromotion(moved);
+  if (!StartCastleRookSlide()) EngineMoveShown();
+}
+
+bool TFormOpengl::StartCastleRookSlide() {
+  if (!CastleRook) return false;
+  MovingPiece = CastleRook;
+  CastleRook = nullptr;
+  AnimTargetX = CastleRookCol * SquareSize + BoardOriginX;
+  AnimTargetZ = MovingPiece->Row * SquareSize + BoardOriginZ;
+  ComputeSteps(MovingPiece->Obj->Position().X(), MovingPiece->Obj->Position().Z(), float(AnimTargetX),
+               float(AnimTargetZ));
+  MovingPiece->Col = CastleRookCol;
+  movepezzoarrocco->start();
+  return true;
+}
+
+void TFormOpengl::movepezzoarroccoTimer() {
+  if (!MovingPiece) {
+    movepezzoarrocco->stop();
+    return;
+  }
+  TGLCoordinates& at = MovingPiece->Obj->Position();
+  const float x = at.X() - StepX;
+  at.SetX(x);
+  if (EngineVictim) EngineVictim->Obj->Position().SetX(EngineVictim->Obj->Position().X() - 20);
+  const float tx = float(AnimTargetX);
+  if (!(StepX > 0 ? x <= tx : x >= tx)) return;
+  movepezzoarrocco->stop();
+  at.SetX(tx);
+  at.SetZ(float(AnimTargetZ));
+  MovingPiece = nullptr;
+  if (EngineVictim) {
+    ParkPiece(*EngineVictim);
+    EngineVictim = nullptr;
+  }
+  EngineMoveShown();
+}
+
+void TFormOpengl::mangiapezzomoveTimer() {
+  // Nothing slides: the timer rests until the next capture.
+  if (!UserVictim) {
+    mangiapezzotimer->stop();
+    return;
+  }
+  TGLCoordinates& at = UserVictim->Obj->Position();
+  at.SetX(at.X() - 10);
+  if (at.X() >= 210) return;
+  ParkPiece(*UserVictim);
+  UserVictim = nullptr;
+  mangiapezzotimer->stop();
+}
+
+void TFormOpengl::EngineMoveShown() { EngineThinking = false; }
+
+void TFormOpengl::StopAnimations() {
+  const bool engineSliding = MovingPiece || CastleRook;
+  movepezzo->stop();
+  movepezzoarrocco->stop();
+  mangiapezzotimer->stop();
+  // What was on its way lands where it was going.
+  if (MovingPiece) MoveModelTo(*MovingPiece, MovingPiece->Row, MovingPiece->Col);
+  if (CastleRook) {
+    CastleRook->Col = CastleRookCol;
+    MoveModelTo(*CastleRook, CastleRook->Row, CastleRook->Col);
+  }
+  for (TBoardPiece* victim : {EngineVictim, UserVictim})
+    if (victim) ParkPiece(*victim);
+  MovingPiece = EngineVictim = UserVictim = CastleRook = nullptr;
+  if (engineSliding) EngineMoveShown();
+}
+
+void TFormOpengl::RefreshPieces() {
+  StopAnimations();
+  if (HeldPiece) SetEmission(*HeldPiece, SavedEmission);
+  HeldPiece = nullptr;
+  sphere1->SetVisible(false);
+  ShowPosition();
+}
+
+void TFormOpengl::Fillpieces() {
+  if (!fillpiecestimer) return;
+  fillpiecestimer->stop();
+  if (MainForm)
+    MainForm->RefreshBoard();
+  else
+    RefreshPieces();
+  // It runs once in the window's life.
+  fillpiecestimer->deleteLater();
+  fillpiecestimer = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// The camera
+
+void TFormOpengl::GLCadencer1Progress(TObject*, double deltaTime, double newTime) { HandleKeys(deltaTime, newTime); }
+
+void TFormOpengl::HandleKeys(double, double) {
+  const TVector was = GLCamera1->Position().AsVector();
+  if (!HeldPiece && (CurMouseX != LastMouseX || CurMouseY != LastMouseY) && was.y >= float(CameraMinHeight)) {
+    GLCamera1->OrbitTarget(float(LastMouseY - CurMouseY), float(LastMouseX - CurMouseX));
+    LastMouseX = CurMouseX;
+    LastMouseY = CurMouseY;
+  }
+  // A step that would take the camera under the board is undone.
+  if (GLCamera1->Position().Y() < float(CameraMinHeight)) GLCamera1->Position().SetAsVector(was);
+}
+
+void TFormOpengl::FormMouseWheel(int wheelDelta) {
+  const float distance = GLCamera1->TargetDistance();
+  if (distance > 1800)
+    GLCamera1->ScaleDistanceToTarget(1 / 1.01f);
+  else if (distance < 20)
+    GLCamera1->ScaleDistanceToTarget(1.01f);
+  else
+    GLCamera1->ScaleDistanceToTarget(float(std::pow(1.1, wheelDelta / 1000.0)));
+}
+
+void TFormOpengl::wheelEvent(QWheelEvent* event) {
+  const int delta = event->angleDelta().y();
+  RunGuarded([&] { FormMouseWheel(delta); });
+  event->accept();
+}

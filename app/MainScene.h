@@ -1,0 +1,164 @@
+#pragma once
+// The board window's scene, apart from the window that shows it: the scene tree (the
+// group that holds everything drawn, the drop-square marker, the shadows, the classic
+// board's height field, the camera with its light), the piece models and their
+// squares, the classic board, and the places beside the board where captured pieces
+// are parked. The board window derives from it; the benchmark builds it alone and
+// draws it off screen.
+//
+// Board coordinates: a row 1..8 is the rank, a column runs from the h-file (1) to the
+// a-file (8). A piece on (row, column) stands at X = column * SquareSize +
+// BoardOriginX, Z = row * SquareSize + BoardOriginZ, Y = PieceHeight in the frame of
+// AllObjects; the models carry the offset that puts them in the middle of the square.
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/GLCrossPlatform.h"
+
+class TArrowLine;
+class TDummyCube;
+class TFreeForm;
+class TGLBaseSceneObject;
+class TGLCamera;
+class TGLLightSource;
+class TGLMaterialLibrary;
+class TGLMemoryViewer;
+class TGLScene;
+class TGLSceneBuffer;
+class THeightField;
+class TSphere;
+class TZShadows;
+
+// One piece model.
+struct TBoardPiece {
+  TFreeForm* Obj = nullptr;  // a child of AllObjects; freed with the record
+  char Letter = 0;           // its FEN letter: p n b r q k dark, P N B R Q K light
+  int Row = 0;               // 1..8, or UNPLACED_ROW, or CAPTURED_ROW
+  int Col = 0;
+  std::string ModelFile;     // the model it was loaded from
+};
+
+inline constexpr int UNPLACED_ROW = -1;
+inline constexpr int CAPTURED_ROW = -2;
+
+// A place beside the board for a captured piece.
+struct TCapturedSlot {
+  int X = 0;
+  int Z = 0;
+  bool Used = false;
+};
+
+class TBoardScene {
+public:
+  // The slots of piece records: the start position's 32 pieces in 0..31, models for
+  // pieces beyond those (a promotion, a loaded position) in the spare slots.
+  static constexpr int PIECE_SLOT_COUNT = 41;
+  static constexpr int START_PIECE_COUNT = 32;
+  // Places per colour beside the board: table 0 the dark pieces', 1 the light pieces'.
+  static constexpr int CAPTURED_SLOT_COUNT = 101;
+  static constexpr char START_PLACEMENT[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1";
+
+  // The scene tree with its stored properties, no pieces and no board picture.
+  TBoardScene();
+  virtual ~TBoardScene();
+  TBoardScene(const TBoardScene&) = delete;
+  TBoardScene& operator=(const TBoardScene&) = delete;
+
+  // The components, by their names. The scene owns the objects of its tree.
+  std::unique_ptr<TGLScene> GLScene1;
+  TDummyCube* AllObjects;
+  TArrowLine* sphere1;  // the drop-square marker
+  TZShadows* ZShadows1;
+  TSphere* Sphere12;
+  THeightField* HeightField1;  // the classic board
+  TGLCamera* GLCamera1;
+  TGLLightSource* GLLightSource2;
+  TGLCamera* GLCameraShadow;
+  std::unique_ptr<TGLMemoryViewer> GLMemoryViewer1;  // the shadows' caster; never drawn
+  std::unique_ptr<TGLMaterialLibrary> GLMaterialLibrary1;
+
+  std::array<std::unique_ptr<TBoardPiece>, PIECE_SLOT_COUNT> PieceSlots;
+  int PieceNameCounter = 0;
+  std::string KingModel, QueenModel, KnightModel, PawnModel, BishopModel, RookModel;
+  // The board geometry, set when the classic pieces are loaded.
+  int SquareSize = 30;
+  int BoardOriginX = 290;
+  int BoardOriginZ = -60;
+  int PieceHeight = -170;
+  int CameraMinHeight = 15;
+  int ArtisticBoardX = -1;
+  int ArtisticBoardY = -160;
+  int ArtisticBoardZ = -2;
+  // The emission colour a piece gets back when it is put down.
+  TColorValue SavedEmission = 0;
+  std::array<std::array<TCapturedSlot, CAPTURED_SLOT_COUNT>, 2> CapturedSlot;
+
+  // The window viewer's buffer draws the scene through GLCamera1 on black, and the
+  // shadows darken its image.
+  void AttachViewer(TGLSceneBuffer& buffer);
+
+  // The model of a letter (either case); any other letter shows "err" and the letter
+  // and gives an empty path.
+  std::string PieceModelFile(char letter) const;
+  // A new piece model under AllObjects named "a" + PieceNameCounter, loaded and
+  // pitched upright, in no slot. A model the reader refuses raises its error, and
+  // nothing is left in the scene.
+  std::unique_ptr<TBoardPiece> CreatePiece(char letter, int row, int col);
+  // The first record (slots 0..40) of this letter not on the board, or null.
+  TBoardPiece* FindUnplacedPiece(char letter) const;
+  // Puts a piece of `letter` on (row, col); "-" puts nothing. A letter without a free
+  // record gets a new model in a free slot; with none left it is left out and false
+  // comes back.
+  bool PlacePieceOnSquare(char letter, int row, int col);
+  // The first record on (row, col), or null.
+  TBoardPiece* PieceAtSquare(int row, int col) const;
+  // The record whose model is `object`, or null.
+  TBoardPiece* PieceOfObject(const TGLBaseSceneObject* object) const;
+  // Every piece model and the artistic board go.
+  void FreeAllPieces();
+  // Makes the 32 start pieces in slots 0..31; false (reported) when the models folder
+  // or a model file is missing or a model is refused.
+  bool LoadClassicPieces();
+  void CreateStartPieces();
+  // Shows the pieces of the shared position: every model hidden and unplaced, the
+  // parking places free, then a model on every occupied square.
+  void ShowPosition();
+  // A pawn that reached the last rank is shown as the piece the position made of it.
+  void ShowPromotion(TBoardPiece& pawn);
+
+  // The models folder and both halves of the artistic board at their sizes; what is
+  // missing is reported.
+  bool ArtisticBoardFilesPresent();
+  bool ShowClassicBoard();
+  void PlaceClassicBoard();
+  // Board picture n (1..5) of res/boards on the classic board; any other n keeps the
+  // picture it has.
+  void SetClassicBoardPicture(int n);
+  void Report3dsNotFound();
+
+  // The centre of square (row, col) as a piece's position.
+  float SquareX(int col) const { return float(col * SquareSize + BoardOriginX); }
+  float SquareZ(int row) const { return float(row * SquareSize + BoardOriginZ); }
+  // Moves a piece's model to (row, col) without changing its record.
+  void MoveModelTo(TBoardPiece& piece, int row, int col);
+  // Every parking place free: the dark pieces' at X 210, the light pieces' at X 230,
+  // Z = 200 - 15 x place.
+  void ResetCapturedSlots();
+  // Puts a captured piece on the first free place of its colour.
+  void ParkPiece(TBoardPiece& piece);
+  // The highlight of a picked or moving piece, and its colour otherwise.
+  static constexpr TColorValue HIGHLIGHT_EMISSION = MakeRGB(100, 100, 100);
+  static void SetEmission(TBoardPiece& piece, TColorValue color);
+  static TColorValue Emission(const TBoardPiece& piece);
+
+private:
+  // The start pieces were made: models of further pieces may be made.
+  bool FPiecesLoaded = false;
+  std::string FClassicPicture;  // the chosen board picture, as the hidden image holds it
+};
+
+// Whether a piece letter is a light piece's.
+inline bool IsLightLetter(char letter) { return letter >= 'A' && letter <= 'Z'; }
