@@ -78,14 +78,16 @@ void TFormOpengl::GLSceneViewer1MouseDown(TObject*, TMouseButton, TShiftState, i
 void TFormOpengl::GLSceneViewer1MouseMove(TObject*, TShiftState shift, int x, int y) {
   if (!(shift & ssLeft)) return;
   if (HeldPiece) {
-    const TVector w = GLSceneViewer1->Buffer().ScreenToWorldPoint(x, y);
+    // The board's point under the mouse, behind the held piece and any other: the
+    // frame's depth there is the held piece's own, which would pull it towards the
+    // viewer at every move and drop it on a square nobody pointed at.
+    TVector w;
+    if (!BoardPointAt(GLSceneViewer1->Buffer(), x, y, w)) return;
     LastWorldPoint = w;
     if (w.x < -200 || w.x > 200) return;
-    DropCol = RoundToInt(80 - w.x) / SquareSize + 1;
-    HeldPiece->Obj->Position().SetX(-w.x + float(SquareSize + BoardOriginX + 80));
-    HeldPiece->Obj->Position().SetZ(-w.z + float(BoardOriginZ + SquareSize + 150));
-    DropRow = RoundToInt(200 - w.z) / SquareSize;
-    sphere1->Position().SetPoint(float(DropCol * SquareSize - 155), 8, float(DropRow * SquareSize - 130));
+    SquareOfBoardPoint(w, DropRow, DropCol);
+    PlaceModelOnPoint(*HeldPiece, w);
+    sphere1->Position().SetPoint(SquareCentreX(DropCol), 8, SquareCentreZ(DropRow));
     sphere1->SetVisible(OnBoard(DropRow, DropCol));
   } else if (GLCamera1->Position().Y() >= float(CameraMinHeight)) {
     CurMouseX = x;

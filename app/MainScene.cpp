@@ -1,6 +1,7 @@
 #include "app/MainScene.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -11,6 +12,7 @@
 #include "scene/GLCamera.h"
 #include "scene/GLLightSource.h"
 #include "scene/GLNonVisualViewer.h"
+#include "scene/GLSceneBuffer.h"
 #include "scene/GLzBuffer.h"
 #include "scene/objects/GLGraph.h"
 #include "scene/objects/GLObjects.h"
@@ -311,6 +313,25 @@ void TBoardScene::ShowPromotion(TBoardPiece& pawn) {
   pawn.Row = UNPLACED_ROW;
   if (!PlacePieceOnSquare(letter, row, col))
     Dialogs().ShowMessage(std::string("The board has no model left for the new piece ") + letter);
+}
+
+bool TBoardScene::BoardPointAt(const TGLSceneBuffer& buffer, int x, int y, TVector& world) const {
+  const TVector ray = buffer.PixelToViewRay({float(x) + 0.5f, float(buffer.Height() - y) - 0.5f, 0});
+  const TVector surface = AllObjects->LocalPointToWorld({0, BOARD_SURFACE_Y, 0, 1});
+  const TVector up = AllObjects->WorldUp();
+  return IntersectRayPlane(buffer.CameraPosition(), ray, surface, up, &world);
+}
+
+void TBoardScene::SquareOfBoardPoint(const TVector& world, int& row, int& col) const {
+  const TVector local = AllObjects->WorldPointToLocal(world);
+  col = int(std::floor((local.x - SquareCentreX(0)) / float(SquareSize) + 0.5f));
+  row = int(std::floor((local.z - SquareCentreZ(0)) / float(SquareSize) + 0.5f));
+}
+
+void TBoardScene::PlaceModelOnPoint(TBoardPiece& piece, const TVector& world) {
+  const TVector local = AllObjects->WorldPointToLocal(world);
+  piece.Obj->Position().SetX(local.x + SquareX(0) - SquareCentreX(0));
+  piece.Obj->Position().SetZ(local.z + SquareZ(0) - SquareCentreZ(0));
 }
 
 void TBoardScene::MoveModelTo(TBoardPiece& piece, int row, int col) {

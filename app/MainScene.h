@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "base/GLCrossPlatform.h"
+#include "base/Geometry.h"
 
+class TActor;
 class TArrowLine;
 class TDummyCube;
 class TFreeForm;
@@ -138,6 +140,19 @@ public:
   // picture it has.
   void SetClassicBoardPicture(int n);
   void Report3dsNotFound();
+
+  // The board's surface in AllObjects' frame, where the pieces stand, and the centre
+  // of square (row, col) on it (where the drop-square marker goes).
+  static constexpr float BOARD_SURFACE_Y = -25;
+  float SquareCentreX(int col) const { return float(col * SquareSize - 155); }
+  float SquareCentreZ(int row) const { return float(row * SquareSize - 130); }
+  // The point of the board's surface drawn at window pixel (x, y from the top) in the
+  // buffer's last frame, in world coordinates; false above the horizon.
+  bool BoardPointAt(const TGLSceneBuffer& buffer, int x, int y, TVector& world) const;
+  // The square whose area holds a world point of the board (row and column may lie
+  // outside 1..8), and the position that puts a piece's foot on that point.
+  void SquareOfBoardPoint(const TVector& world, int& row, int& col) const;
+  void PlaceModelOnPoint(TBoardPiece& piece, const TVector& world);
 
   // The centre of square (row, col) as a piece's position.
   float SquareX(int col) const { return float(col * SquareSize + BoardOriginX); }
