@@ -170,6 +170,7 @@ bool TFormOpengl::LoadArtisticBoard() {
   sphere1->SetVisible(false);
   HeightField1->SetVisible(false);
   SetBoardLookButtonsVisible(true);
+  if (!BuildArtisticBoard()) return false;
   LoadLookFile(AppFolder + "/conf/artistic1.bvl");
   return true;
 }

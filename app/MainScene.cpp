@@ -91,6 +91,13 @@ TBoardScene::TBoardScene()
   Sphere12->Material().FrontProperties().Diffuse().SetColor({1.0f, 0.25f, 0.0f, 1.0f});
   Sphere12->SetRadius(0.5f);
 
+  Actor1 = &Named(AllObjects->CreateChild<TActor>(), "Actor1");
+  Actor1->Direction().SetVector(0, 1, 0);
+  Actor1->Up().SetVector(1, 0, 0);
+  Actor1->SetMaterialLibrary(GLMaterialLibrary1.get());
+  Actor1->SetAnimationMode(aamLoop);
+  Actor1->SetInterval(100);
+
   HeightField1 = &Named(AllObjects->CreateChild<THeightField>(), "HeightField1");
   HeightField1->Direction().SetVector(0, 1, 0);
   HeightField1->Up().SetVector(0, 0, 1);
@@ -233,6 +240,7 @@ void TBoardScene::FreeAllPieces() {
     piece.reset();
   }
   FPiecesLoaded = false;
+  FreeArtisticBoard();
 }
 
 bool TBoardScene::LoadClassicPieces() {
@@ -384,9 +392,45 @@ bool TBoardScene::ArtisticBoardFilesPresent() {
   return true;
 }
 
+bool TBoardScene::BuildArtisticBoard() {
+  FreeArtisticBoard();
+  try {
+    const std::pair<TActor**, const char*> halves[] = {{&LightBoardMesh, "scacchierabianco.3ds"},
+                                                       {&DarkBoardMesh, "scacchieranero.3ds"}};
+    for (auto [half, name] : halves) {
+      auto model = std::make_unique<TActor>(nullptr);
+      // Loaded before it joins the scene: a refused model leaves nothing behind.
+      model->LoadFromFile(ModelsFolder + name);
+      // It has no frames and never changes shape: drawn from a list made once.
+      model->SetObjectStyle(model->ObjectStyle() & ~StyleBit(TGLObjectStyle::DirectDraw));
+      model->SetRollAngle(270);
+      model->SetPitchAngle(90);
+      model->Position().SetY(float(ArtisticBoardY));
+      model->Position().SetX(float(ArtisticBoardX));
+      model->Position().SetZ(float(ArtisticBoardZ));
+      *half = &AllObjects->AddChild(std::move(model));
+    }
+  } catch (const std::exception& e) {
+    FreeArtisticBoard();
+    Dialogs().ShowMessage(e.what());
+    return false;
+  }
+  SetColour(DarkBoardMesh->Material().FrontProperties().Diffuse(), 1, 1, 1);
+  SetColour(LightBoardMesh->Material().FrontProperties().Diffuse(), 0, 0, 0);
+  return true;
+}
+
+void TBoardScene::FreeArtisticBoard() {
+  for (TActor** half : {&DarkBoardMesh, &LightBoardMesh}) {
+    if (*half) AllObjects->Remove(**half, false);
+    *half = nullptr;
+  }
+}
+
 bool TBoardScene::ShowClassicBoard() {
   sphere1->SetVisible(false);
   HeightField1->SetVisible(true);
+  FreeArtisticBoard();
   PlaceClassicBoard();
   return true;
 }

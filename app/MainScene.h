@@ -75,6 +75,7 @@ public:
   TArrowLine* sphere1;  // the drop-square marker
   TZShadows* ZShadows1;
   TSphere* Sphere12;
+  TActor* Actor1;              // holds no model
   THeightField* HeightField1;  // the classic board
   TGLCamera* GLCamera1;
   TGLLightSource* GLLightSource2;
@@ -94,6 +95,9 @@ public:
   int ArtisticBoardX = -1;
   int ArtisticBoardY = -160;
   int ArtisticBoardZ = -2;
+  // The artistic board's halves; null while the classic board is shown.
+  TActor* LightBoardMesh = nullptr;
+  TActor* DarkBoardMesh = nullptr;
   // The emission colour a piece gets back when it is put down.
   TColorValue SavedEmission = 0;
   std::array<std::array<TCapturedSlot, CAPTURED_SLOT_COUNT>, 2> CapturedSlot;
@@ -119,7 +123,7 @@ public:
   TBoardPiece* PieceAtSquare(int row, int col) const;
   // The record whose model is `object`, or null.
   TBoardPiece* PieceOfObject(const TGLBaseSceneObject* object) const;
-  // Every piece model and the artistic board go.
+  // Every piece model and the artistic board's halves go.
   void FreeAllPieces();
   // Makes the 32 start pieces in slots 0..31; false (reported) when the models folder
   // or a model file is missing or a model is refused.
@@ -134,6 +138,12 @@ public:
   // The models folder and both halves of the artistic board at their sizes; what is
   // missing is reported.
   bool ArtisticBoardFilesPresent();
+  // Both halves of the artistic board made anew from the models folder: the dark one
+  // white, the light one black until a look colours them. A half the reader refuses is
+  // reported, and no half is left.
+  bool BuildArtisticBoard();
+  void FreeArtisticBoard();
+  // The classic board in place of the artistic one.
   bool ShowClassicBoard();
   void PlaceClassicBoard();
   // Board picture n (1..5) of res/boards on the classic board; any other n keeps the

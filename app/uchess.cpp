@@ -14,6 +14,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QSaveFile>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -153,6 +154,8 @@ void TForm1::FormCreate() {
   // The first argument names a look file (the board window loads it), never a
   // position: saving a position must not overwrite it.
   PositionFile.clear();
+  // The screen's size also where no window manager maximises the window.
+  if (const QScreen* display = screen()) resize(display->availableGeometry().size());
   setWindowState(windowState() | Qt::WindowMaximized);
   show();
   InitBoardState();
