@@ -1,0 +1,550 @@
+// The board window played as a user plays it: mouse events at the pixels where the
+// squares are drawn, the engine's moves from a scripted engine, from the engine
+// front end and from a real engine, and frames read back from the window.
+
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include <cmath>
+#include <random>
+#include <dlfcn.h>
+
+#include "FormTestSupport.h"
+#include "meshes/GLVectorFileObjects.h"
+#include "scene/GLCadencer.h"
+#include "scene/GLCamera.h"
+#include "scene/GLzBuffer.h"
+#include "scene/objects/GLGraph.h"
+#include "scene/objects/GLObjects.h"
+#include "scene/objects/GLQuadrics.h"
+
+namespace fs = std::filesystem;
+
+// Every question to the rules library, recorded on its way there.
+struct TRulesCall {
+  int Side, From, To;
+  bool operator==(const TRulesCall&) const = default;
+};
+static std::vector<TRulesCall> RulesCalls;
+
+#define BRV_BITBOARD_ARGS(n) bb##n##Low, bb##n##High
+extern "C" int32_t controlla_mossa(int32_t side, int32_t from, int32_t to, BRV_CHECK_BITBOARDS) {
+  using TRules = int32_t (*)(int32_t, int32_t, int32_t, BRV_CHECK_BITBOARDS);
+  static const auto rules = reinterpret_cast<TRules>(dlsym(RTLD_NEXT, "controlla_mossa"));
+  RulesCalls.push_back({side, from, to});
+  return rules(side, from, to, BRV_BITBOARD_ARGS(0), BRV_BITBOARD_ARGS(1), BRV_BITBOARD_ARGS(2),
+               BRV_BITBOARD_ARGS(3), BRV_BITBOARD_ARGS(4), BRV_BITBOARD_ARGS(5), BRV_BITBOARD_ARGS(6),
+               BRV_BITBOARD_ARGS(7), BRV_BITBOARD_ARGS(8), BRV_BITBOARD_ARGS(9), BRV_BITBOARD_ARGS(10),
+               BRV_BITBOARD_ARGS(11));
+}
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct TSquare {
+  int Row, Col;
+};
+
+class BoardWindow : public MainWindow {
+protected:
+  void SetUp() override {
+    MainWindow::SetUp();
+    RulesCalls.clear();
+    // The whole board in view from the start camera.
+    Form->resize(1200, 1000);
+    ASSERT_TRUE(WaitFor([this] { return Board->fillpiecestimer == nullptr; }));
+    Board->ShowClassicBoard();
+    Board->SetClassicBoardPicture(1);
+    NextFrame();
+  }
+  void TearDown() override {
+    MainWindow::TearDown();
+    if (!Folder.empty()) fs::remove_all(Folder);
+  }
+
+  TGLSceneBuffer& View() { return Board->GLSceneViewer1->Buffer(); }
+  // Waits for a frame drawn from now on, and what comes right after it.
+  void NextFrame() {
+    const int frames = View().FrameCount();
+    ASSERT_TRUE(WaitFor([&] { return View().FrameCount() > frames; }));
+    QTest::qWait(10);
+  }
+  QImage Shot() {
+    QApplication::sync();
+    return Board->GLSceneViewer1->screen()->grabWindow(Board->GLSceneViewer1->winId()).toImage();
+  }
+  void SetPosition(const char* fen) {
+    ASSERT_TRUE(LoadFenPosition(fen));
+    Form->RefreshBoard();
+    NextFrame();
+  }
+
+  // Where a point of AllObjects' frame is drawn, in the viewer's pixels.
+  QPoint PixelOf(TVector local) {
+    TGLzBuffer view;
+    view.AttachToViewer(View());
+    float x = 0, y = 0, depth = 0;
+    view.WorldToPixel(Vec3Of(Board->AllObjects->LocalPointToWorld(local)), x, y, depth);
+    return QPoint(int(x), View().Height() - 1 - int(y));
+  }
+  // The middle of a square on the board's surface, or `height` above it.
+  QPoint SquarePixel(TSquare s, float height = 0) {
+    return PixelOf({float(s.Col * 30 - 155), -25 + height, float(s.Row * 30 - 130), 1});
+  }
+
+  // Picks the piece on `from` and drags it to `to` in steps, each drawn before the next.
+  void Drag(TSquare from, TSquare to) {
+    QWidget* view = Board->GLSceneViewer1;
+    const QPoint start = SquarePixel(from, 12), at = SquarePixel(to);
+    QTest::mousePress(view, Qt::LeftButton, {}, start);
+    ASSERT_NE(Board->HeldPiece, nullptr) << "nothing picked on " << from.Row << " " << from.Col;
+    for (int i = 1; i <= 6; ++i) {
+      QTest::mouseMove(view, start + (at - start) * i / 6);
+      NextFrame();
+    }
+    // The marker stands on the square under the mouse.
+    EXPECT_EQ(Board->sphere1->Visible(), to.Row >= 1 && to.Row <= 8 && to.Col >= 1 && to.Col <= 8);
+    EXPECT_EQ(Board->DropRow, to.Row);
+    EXPECT_EQ(Board->DropCol, to.Col);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, at);
+    NextFrame();
+  }
+
+  // Starts the stand-in engine on a script (one command a line).
+  void StartEngine(const std::string& script) {
+    Folder = fs::temp_directory_path() / ("brvboard." + std::to_string(::getpid()));
+    fs::create_directories(Folder);
+    WriteBytes(Folder / "script", script);
+    TEngineDelays fast;
+    fast.StartWait = fast.HandshakeWait = fast.LineGap = 0ms;
+    Board->EngineDelays = fast;
+    Board->LoadEngine(FAKE_ENGINE_PATH, (Folder / "script").string() + " " + (Folder / "log").string());
+    ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->IsReady(); }));
+  }
+  std::string Received() { return ReadBytes(Folder / "log"); }
+
+  // The engine's move as the front end hands it over from the reader.
+  void EngineSays(const std::string& line) {
+    TLineSplitter lines;
+    HandleEngineChunk(MakeEngineChunk(lines, line + "\n", false), DARK_SIDE, Board);
+  }
+  bool Idle() {
+    return !Board->movepezzo->isActive() && !Board->movepezzoarrocco->isActive() &&
+           !Board->mangiapezzotimer->isActive();
+  }
+  void WaitIdle() { ASSERT_TRUE(WaitFor([this] { return Idle() && !EngineThinking; })); }
+
+  // Every model on the board stands where its record says and the records are the
+  // position; every captured model is parked.
+  void ExpectBoardIsThePosition() {
+    int onBoard = 0;
+    for (const auto& piece : Board->PieceSlots) {
+      if (!piece || piece->Row == UNPLACED_ROW) continue;
+      if (piece->Row == CAPTURED_ROW) {
+        EXPECT_LE(piece->Obj->Position().X(), 230);
+        continue;
+      }
+      ++onBoard;
+      EXPECT_EQ(PieceToChar(PieceCodeOnSquare(SquareIndex(piece->Col, piece->Row))), piece->Letter)
+          << piece->Row << " " << piece->Col;
+      EXPECT_EQ(piece->Obj->Position().X(), Board->SquareX(piece->Col));
+      EXPECT_EQ(piece->Obj->Position().Z(), Board->SquareZ(piece->Row));
+      EXPECT_TRUE(piece->Obj->Visible());
+    }
+    int occupied = 0;
+    for (std::uint64_t bits : BitBoards) occupied += std::popcount(bits);
+    EXPECT_EQ(onBoard, occupied);
+  }
+  TBoardPiece& At(TSquare s) {
+    TBoardPiece* piece = Board->PieceAtSquare(s.Row, s.Col);
+    EXPECT_NE(piece, nullptr) << s.Row << " " << s.Col;
+    return *piece;
+  }
+
+  fs::path Folder;
+};
+
+// Every legal move of `side`.
+std::vector<TBoardMove> LegalMoves(const TBitBoards& board, const TGameRights& rights, int side) {
+  std::vector<TBoardMove> moves;
+  for (int from = 0; from < 64; ++from) {
+    if (PieceOfSide(board, side, from) == EMPTY_SQUARE) continue;
+    for (int to = 0; to < 64; ++to) {
+      const TBoardMove move{from / 8 + 1, from % 8 + 1, to / 8 + 1, to % 8 + 1, 0};
+      if (IsLegalUserMove(board, rights, move, side)) moves.push_back(move);
+    }
+  }
+  return moves;
+}
+
+// Light's material less dark's, a pawn 1, a knight or bishop 3, a rook 5, a queen 9.
+int Material(const TBitBoards& board) {
+  // By piece code: p P r R b B n N k K q Q.
+  constexpr int VALUES[] = {1, 5, 3, 3, 0, 9};
+  int total = 0;
+  for (int code = 0; code < 12; ++code)
+    total += (code % 2 ? 1 : -1) * VALUES[code / 2] * std::popcount(board[code]);
+  return total;
+}
+
+// Squares by name: column 1 is the h-file.
+TSquare Sq(const char* name) { return {name[1] - '0', 8 - (name[0] - 'a')}; }
+
+// On either board every piece stands on its square and changes the pixels there.
+TEST_F(BoardWindow, StartShowsEveryPieceOnItsSquare) {
+  ExpectBoardIsThePosition();
+  TBoardPiece& king = At(Sq("e1"));
+  EXPECT_EQ(king.Letter, 'K');
+  EXPECT_TRUE(Vec4Equal(king.Obj->Position().AsVector(), {410, -170, -30, 1}));
+  EXPECT_EQ(king.Obj->Name(), "a28");
+  for (const bool artistic : {true, false}) {
+    if (artistic) {
+      ASSERT_TRUE(Board->LoadArtisticBoard());
+    } else {
+      Board->ShowClassicBoard();
+    }
+    EXPECT_EQ(Board->LightBoardMesh != nullptr, artistic);
+    EXPECT_EQ(Board->DarkBoardMesh != nullptr, artistic);
+    EXPECT_EQ(Board->HeightField1->Visible(), !artistic);
+    for (const auto& piece : Board->PieceSlots)
+      if (piece) piece->Obj->SetVisible(true);
+    NextFrame();
+    const QImage pieces = Shot();
+    for (const auto& piece : Board->PieceSlots)
+      if (piece) piece->Obj->SetVisible(false);
+    NextFrame();
+    const QImage empty = Shot();
+    ASSERT_EQ(pieces.size(), empty.size());
+    int shown = 0;
+    for (const auto& piece : Board->PieceSlots) {
+      if (!piece) continue;
+      const QPoint at = SquarePixel({piece->Row, piece->Col}, 8);
+      int changed = 0;
+      for (int dy = -2; dy <= 2; ++dy)
+        for (int dx = -2; dx <= 2; ++dx)
+          if (empty.rect().contains(at + QPoint(dx, dy)))
+            changed += pieces.pixel(at + QPoint(dx, dy)) != empty.pixel(at + QPoint(dx, dy));
+      EXPECT_GE(changed, 20) << piece->Letter << " on " << piece->Row << " " << piece->Col;
+      shown += changed >= 20;
+    }
+    EXPECT_EQ(shown, 32) << (artistic ? "artistic" : "classic");
+  }
+  // Nothing runs while nothing moves.
+  EXPECT_FALSE(Board->GLCadencer1->Enabled());
+  EXPECT_TRUE(Idle());
+}
+
+// e2-e4 goes to the rules, the engine and the status line; the board stays locked
+// until the engine's e7-e5 has slid onto its square.
+TEST_F(BoardWindow, UserMoveGoesToTheEngineAndItsAnswerSlides) {
+  StartEngine("expect e2e4\npause 1500\nsay move e7e5\n");
+  RulesCalls.clear();
+  Drag(Sq("e2"), Sq("e4"));
+  EXPECT_EQ(RulesCalls, (std::vector<TRulesCall>{{1, 11, 27}}));
+  EXPECT_EQ(At(Sq("e4")).Letter, 'P');
+  EXPECT_TRUE(EngineThinking);
+  EXPECT_EQ(Form->StatusText(), "Thinking...");
+  ASSERT_TRUE(WaitFor([this] { return Received().find("e2e4\n") != std::string::npos; }));
+  EXPECT_EQ(Received().substr(Received().find("e2e4")), "e2e4\n");
+  // Locked: the next press picks nothing and turns the camera instead.
+  QTest::mousePress(Board->GLSceneViewer1, Qt::LeftButton, {}, SquarePixel(Sq("d2"), 12));
+  EXPECT_EQ(Board->HeldPiece, nullptr);
+  EXPECT_EQ(Board->LastMouseX, SquarePixel(Sq("d2"), 12).x());
+  QTest::mouseRelease(Board->GLSceneViewer1, Qt::LeftButton, {}, SquarePixel(Sq("d2"), 12));
+  // It slides: seen on its way, then on e5.
+  ASSERT_TRUE(WaitFor([this] { return Board->MovingPiece != nullptr; }));
+  const TGLCoordinates& pawn = Board->MovingPiece->Obj->Position();
+  EXPECT_EQ(pawn.X(), 410);
+  ASSERT_TRUE(WaitFor([this] { return !EngineThinking; }));
+  EXPECT_EQ(pawn.X(), 410);
+  EXPECT_EQ(pawn.Z(), 90);
+  EXPECT_EQ(At(Sq("e5")).Letter, 'p');
+  EXPECT_TRUE(Recorded.Messages.empty());
+  ExpectBoardIsThePosition();
+}
+
+// Drops that are no move: an illegal one says "no", one on the own square says
+// nothing; both leave the piece where it was and the position as it was, and a click
+// without a drag after them plays nothing.
+TEST_F(BoardWindow, DropsThatAreNoMoveLeaveEverythingAsItWas) {
+  struct TCase {
+    const char* From;
+    const char* To;
+    std::vector<std::string> Messages;
+  };
+  const TCase cases[] = {{"e2", "e5", {"no"}}, {"g1", "g1", {}}, {"b1", "b3", {"no"}}};
+  for (const TCase& c : cases) {
+    Recorded.Messages.clear();
+    const TGLCoordinates& piece = At(Sq(c.From)).Obj->Position();
+    const TVector before = piece.AsVector();
+    Drag(Sq(c.From), Sq(c.To));
+    EXPECT_EQ(Recorded.Messages, c.Messages) << c.From << c.To;
+    EXPECT_TRUE(Vec4Equal(piece.AsVector(), before)) << c.From << c.To;
+    EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+    EXPECT_FALSE(EngineThinking);
+  }
+  QTest::mouseClick(Board->GLSceneViewer1, Qt::LeftButton, {}, SquarePixel(Sq("d2"), 12));
+  EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+  EXPECT_FALSE(EngineThinking);
+  // A dark piece is not the user's: a message, and the drag turns the camera from the
+  // press, not from where an earlier drag ended.
+  Recorded.Messages.clear();
+  const QPoint press = SquarePixel(Sq("d7"), 12);
+  QTest::mousePress(Board->GLSceneViewer1, Qt::LeftButton, {}, press);
+  EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"You are playing with other side."}));
+  EXPECT_EQ(Board->HeldPiece, nullptr);
+  EXPECT_EQ(QPoint(Board->LastMouseX, Board->LastMouseY), press);
+  EXPECT_EQ(QPoint(Board->CurMouseX, Board->CurMouseY), press);
+  EXPECT_TRUE(Board->GLCadencer1->Enabled());
+  QTest::mouseRelease(Board->GLSceneViewer1, Qt::LeftButton, {}, press);
+  EXPECT_FALSE(Board->GLCadencer1->Enabled());
+}
+
+// The user's and the engine's special moves, through the mouse and through the
+// engine front end: captures parked beside the board in the order they were made,
+// castling rooks, promotions and en passant.
+TEST_F(BoardWindow, CapturesCastlingPromotionAndEnPassantOfBothSides) {
+  struct TMove {
+    bool User;
+    const char* Text;
+    char Lands;  // the letter on the target square afterwards
+  };
+  struct TGame {
+    const char* Fen;
+    std::vector<TMove> Moves;
+    const char* Moved[2];  // a piece that went along: the castling rooks' squares
+    int Parked[2];         // captured dark and light pieces, in places 0, 1, ...
+  };
+  const TGame games[] = {
+      {"r3k3/3q2P1/4p3/3p4/4P3/2N5/p7/4K2R/ w Kq - 0 1",
+       {{true, "e4d5", 'P'}, {false, "e6d5", 'p'}, {true, "c3d5", 'N'}, {false, "d7d5", 'q'},
+        {true, "e1g1", 'K'}, {false, "e8c8", 'k'}, {true, "g7g8", 'Q'}, {false, "a2a1q", 'q'}},
+       {"f1", "d8"},
+       {2, 2}},
+      {"4k3/3p4/8/4P3/5p2/8/6P1/4K3/ w - - 0 1",
+       {{true, "g2g4", 'P'}, {false, "f4g3", 'p'}, {true, "e1d1", 'K'}, {false, "d7d5", 'p'}, {true, "e5d6", 'P'}},
+       {"d1", "d6"},
+       {1, 1}},
+  };
+  for (const TGame& game : games) {
+    SetPosition(game.Fen);
+    for (const TMove& m : game.Moves) {
+      const std::string text = m.Text;
+      if (m.User)
+        Drag(Sq(text.substr(0, 2).c_str()), Sq(text.substr(2, 2).c_str()));
+      else
+        EngineSays("move " + text);
+      // Locked after the user's move until the engine's has slid home.
+      EXPECT_TRUE(EngineThinking) << text;
+      ASSERT_TRUE(WaitFor([&] { return Idle() && EngineThinking == m.User; })) << text;
+      EXPECT_EQ(At(Sq(text.substr(2, 2).c_str())).Letter, m.Lands) << text;
+      ExpectBoardIsThePosition();
+    }
+    EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+    for (const char* square : game.Moved) EXPECT_NE(Board->PieceAtSquare(Sq(square).Row, Sq(square).Col), nullptr);
+    // The places taken are the first ones of each colour's table, in order.
+    int parked[2] = {0, 0};
+    for (const auto& piece : Board->PieceSlots) {
+      if (!piece || piece->Row != CAPTURED_ROW) continue;
+      const int table = IsLightLetter(piece->Letter) ? 1 : 0;
+      const TVector at = piece->Obj->Position().AsVector();
+      const auto& places = Board->CapturedSlot[table];
+      const auto place = std::find_if(places.begin(), places.end(), [&](const TCapturedSlot& p) {
+        return p.Used && p.X == at.x && p.Z == at.z;
+      });
+      EXPECT_NE(place, places.end()) << piece->Letter;
+      EXPECT_LT(place - places.begin(), game.Parked[table]);
+      ++parked[table];
+    }
+    for (int table = 0; table < 2; ++table) {
+      EXPECT_EQ(parked[table], game.Parked[table]);
+      EXPECT_FALSE(Board->CapturedSlot[table][game.Parked[table]].Used);
+    }
+  }
+}
+
+// The engine's moves that the board must still show whatever happens around them.
+TEST_F(BoardWindow, EngineMovesAlwaysEndOnTheBoardAsThePositionHasIt) {
+  struct TCase {
+    const char* What;
+    const char* Shown;     // the position the board shows
+    const char* Position;  // the position the engine moves in (null: the one shown)
+    std::vector<std::string> Moves;
+    bool RefreshAtOnce;
+    std::vector<std::string> Messages;
+  };
+  const TCase cases[] = {
+      // Rank 3 to rank 1: Z 30 to Z -30, the same distance from Z 0 on either side.
+      {"no step", "4k3/8/8/8/8/7r/8/K7/", nullptr, {"h3h1"}, false, {}},
+      {"two moves", START_POSITION_FEN, nullptr, {"e7e5", "d7d5"}, false, {}},
+      {"refresh", START_POSITION_FEN, nullptr, {"e7e5"}, true, {}},
+      {"no piece", START_POSITION_FEN, "4k3/8/8/8/8/7r/8/K7/", {"h3h1"}, false,
+       {"The engine moved from h3, where the board shows no piece; the board is drawn again from the position."}},
+  };
+  for (const TCase& c : cases) {
+    SetPosition(c.Shown);
+    if (c.Position) {
+      ASSERT_TRUE(LoadFenPosition(c.Position));
+    }
+    Recorded.Messages.clear();
+    EngineThinking = true;
+    for (const std::string& move : c.Moves) EngineSays("move " + move);
+    if (c.RefreshAtOnce) {
+      EXPECT_TRUE(Board->movepezzo->isActive());
+      Form->RefreshBoard();
+    }
+    ASSERT_TRUE(WaitFor([this] { return Idle() && !EngineThinking; }, 5000)) << c.What;
+    EXPECT_EQ(Board->MovingPiece, nullptr) << c.What;
+    EXPECT_EQ(Recorded.Messages, c.Messages) << c.What;
+    ExpectBoardIsThePosition();
+  }
+}
+
+// Positions with more pieces of a kind than the start has get models of their own
+// while there is room; beyond it the pieces left out are named.
+TEST_F(BoardWindow, ExtraPiecesGetModelsInTheSpareSlots) {
+  struct TCase {
+    const char* Fen;
+    int Queens;  // light queens shown
+    std::vector<std::string> Messages;
+  };
+  const TCase cases[] = {
+      {"QQQk4/8/8/8/8/8/8/K7/", 3, {}},
+      // The start's one queen and the nine spare slots.
+      {"QQQQQQQQ/QQQQQQQQ/8/8/8/8/8/K6k/", 10,
+       {"The position has more pieces than the board has room for (41); not shown: QQQQQQ"}},
+      {START_POSITION_FEN, 1, {}},
+  };
+  for (const TCase& c : cases) {
+    Recorded.Messages.clear();
+    SetPosition(c.Fen);
+    EXPECT_EQ(Recorded.Messages, c.Messages);
+    int queens = 0;
+    for (const auto& piece : Board->PieceSlots) {
+      if (!piece || piece->Row < 1) continue;
+      queens += piece->Letter == 'Q';
+      if (piece->Letter == 'Q') {
+        EXPECT_EQ(piece->ModelFile, Board->QueenModel);
+      }
+    }
+    EXPECT_EQ(queens, c.Queens) << c.Fen;
+    if (c.Messages.empty()) ExpectBoardIsThePosition();
+  }
+}
+
+// The wheel's steps: one percent nearer beyond 1800, one percent farther within 20,
+// 1.1 to the power of a notch's 120 / 1000 in between.
+TEST_F(BoardWindow, WheelStepsAndOrbitStopsAtTheLowestHeight) {
+  TGLCamera& camera = *Board->GLCamera1;
+  struct TCase {
+    float Distance;
+    int Delta;
+    double Factor;
+  };
+  const TCase cases[] = {{10, 120, 1.01},          {10, -120, 1.01},        {100, 120, std::pow(1.1, 0.12)},
+                         {100, -120, std::pow(1.1, -0.12)}, {1900, 120, 1 / 1.01}, {1900, -120, 1 / 1.01}};
+  for (const TCase& c : cases) {
+    camera.ScaleDistanceToTarget(c.Distance / camera.TargetDistance());
+    QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, c.Delta), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(Board, &wheel);
+    EXPECT_NEAR(camera.TargetDistance(), c.Distance * c.Factor, c.Distance * 1e-4) << c.Distance << " " << c.Delta;
+  }
+  // A drag where no piece is: the camera turns round the board, never below Y 15.
+  camera.Position().SetPoint(200, 15, 0);
+  struct TDrag {
+    QPoint By;
+    bool Lower;  // the step would take the camera under Y 15
+  };
+  const QPoint press(5, 5);
+  for (const TDrag& d : {TDrag{{40, 0}, false}, TDrag{{0, -3}, true}, TDrag{{0, 3}, false}}) {
+    const float y = camera.Position().Y();
+    QTest::mousePress(Board->GLSceneViewer1, Qt::LeftButton, {}, press);
+    QTest::mouseMove(Board->GLSceneViewer1, press + d.By);
+    ASSERT_TRUE(WaitFor([&] {
+      return Board->LastMouseX == Board->CurMouseX && Board->LastMouseY == Board->CurMouseY;
+    }));
+    QTest::mouseRelease(Board->GLSceneViewer1, Qt::LeftButton, {}, press + d.By);
+    EXPECT_FALSE(Board->GLCadencer1->Enabled());
+    if (d.Lower) {
+      EXPECT_EQ(camera.Position().Y(), y);
+    } else {
+      EXPECT_GE(camera.Position().Y(), 15);
+    }
+  }
+  EXPECT_GT(camera.Position().Y(), 15);
+}
+
+// A game against a real engine through the windows: the test plays legal moves with
+// the mouse, the engine answers, and afterwards the board, the bitboards and the
+// engine agree.
+TEST_F(BoardWindow, RealGameAgainstFairymax) {
+  const fs::path launcher = fs::path(ENGINE_FOLDER) / "fairymax";
+  if (!fs::exists(launcher)) GTEST_SKIP() << "fairymax is not installed";
+  Board->LoadEngine(launcher.string(), std::string());
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->IsReady(); }));
+  Board->SendToEngine("sd 2");
+  // On the board the program starts with, in a smaller window seen from twice as far:
+  // the same board in a quarter of the pixels, so each slide's frames come sooner.
+  ASSERT_TRUE(Board->LoadArtisticBoard());
+  Form->resize(600, 500);
+  Board->GLCamera1->ScaleDistanceToTarget(2);
+  NextFrame();
+  std::mt19937 random(7);
+  int played = 0;
+  for (; played < 20; ++played) {
+    // The move whose worst answer leaves the most material, any of them drawn with a
+    // fixed seed: a player that sees one move ahead keeps the game going.
+    std::vector<TBoardMove> choice;
+    int best = -100000;
+    for (const TBoardMove& move : LegalMoves(BitBoards, GameRights, LIGHT_SIDE)) {
+      TBitBoards board = BitBoards;
+      TGameRights rights = GameRights;
+      ASSERT_TRUE(PlayUserMove(board, rights, move, LIGHT_SIDE).Legal);
+      int worst = Material(board);
+      for (const TBoardMove& reply : LegalMoves(board, rights, DARK_SIDE)) {
+        TBitBoards next = board;
+        TGameRights nextRights = rights;
+        ASSERT_TRUE(PlayUserMove(next, nextRights, reply, DARK_SIDE).Legal);
+        worst = std::min(worst, IsMate(next, nextRights, LIGHT_SIDE) ? -10000 : Material(next));
+      }
+      if (worst > best) choice.clear();
+      if (worst >= best) {
+        best = worst;
+        choice.push_back(move);
+      }
+    }
+    ASSERT_FALSE(choice.empty()) << "no move left after " << played << ": " << FenPlacementText(BitBoards);
+    const TBoardMove chosen = choice[random() % choice.size()];
+    // The position the engine gets (it may answer before the drag is over).
+    TBitBoards afterUser = BitBoards;
+    TGameRights rightsAfterUser = GameRights;
+    ASSERT_TRUE(PlayUserMove(afterUser, rightsAfterUser, chosen, LIGHT_SIDE).Legal);
+    const TBitBoards before = BitBoards;
+    Drag({chosen.FromRow, chosen.FromCol}, {chosen.ToRow, chosen.ToCol});
+    ASSERT_NE(BitBoards, before) << "move " << played;
+    ASSERT_TRUE(WaitFor([this] { return !EngineThinking && Idle(); }, 30000)) << Form->StatusText();
+    ASSERT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+    // The engine's answer is one of the legal moves in the position we gave it.
+    bool legal = false;
+    for (const TBoardMove& move : LegalMoves(afterUser, rightsAfterUser, DARK_SIDE)) {
+      TBitBoards board = afterUser;
+      TGameRights rights = rightsAfterUser;
+      legal = PlayUserMove(board, rights, move, DARK_SIDE).Legal && board == BitBoards;
+      if (legal) break;
+    }
+    EXPECT_TRUE(legal) << "the engine's answer to move " << played << ": " << FenPlacementText(BitBoards);
+    ExpectBoardIsThePosition();
+  }
+  EXPECT_GE(played, 20);
+  EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+  // The engine took every move without a word of protest.
+  const std::string log = Board->Memoinput1->toPlainText().toStdString();
+  EXPECT_EQ(log.find("Illegal"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Error"), std::string::npos) << log;
+}
+
+}  // namespace
