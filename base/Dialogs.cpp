@@ -22,6 +22,8 @@ bool TConsoleDialogs::OpenFile(const std::string&, std::string&) { return false;
 
 bool TConsoleDialogs::SaveFile(const std::string&, std::string&) { return false; }
 
+bool TConsoleDialogs::ChooseColour(int&) { return false; }
+
 namespace {
 
 TConsoleDialogs ConsoleDialogs;

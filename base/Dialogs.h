@@ -1,7 +1,7 @@
 #pragma once
 // The program's messages and questions to the user, through one replaceable object
 // that every layer calls: message boxes, the text of an input box, the choice of a
-// picture file or of a file to open or save, and diagnostic lines for standard output. The program installs the
+// picture file, of a file to open or save or of a colour, and diagnostic lines for standard output. The program installs the
 // toolkit's dialogs (TQtDialogs in scene/qt) and tests install one that records.
 // Until one is installed, TConsoleDialogs answers.
 
@@ -26,6 +26,9 @@ public:
   virtual bool OpenFile(const std::string& filter, std::string& fileName) = 0;
   // The same for a name to save under; the file need not exist.
   virtual bool SaveFile(const std::string& filter, std::string& fileName) = 0;
+  // Lets the user choose a colour, starting at `colour` (0x00BBGGRR); true and the
+  // chosen colour in `colour` when the user confirmed, else `colour` unchanged.
+  virtual bool ChooseColour(int& colour) = 0;
 };
 
 // Without a user to ask: messages go to standard error and lines to standard
@@ -39,6 +42,7 @@ public:
   bool OpenPicture(std::string& fileName) override;
   bool OpenFile(const std::string& filter, std::string& fileName) override;
   bool SaveFile(const std::string& filter, std::string& fileName) override;
+  bool ChooseColour(int& colour) override;
 };
 
 // The installed dialogs, or a TConsoleDialogs.

@@ -1,11 +1,14 @@
 #include "scene/qt/QtDialogs.h"
 
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QStringList>
+
+#include "base/GLCrossPlatform.h"
 
 namespace {
 
@@ -46,9 +49,10 @@ bool RunFileDialog(QFileDialog::AcceptMode mode, QFileDialog::FileMode fileMode,
 }
 
 // "*.fen" offers those files and, as a second choice, every file; empty, every file.
+// Patterns may be separated by ";" ("*.jpg;*.bmp"), which the dialog takes as blanks.
 QStringList FileFilters(const std::string& filter) {
   QStringList filters;
-  if (!filter.empty()) filters << ToQString(filter);
+  if (!filter.empty()) filters << ToQString(filter).replace(QLatin1Char(';'), QLatin1Char(' '));
   filters << QStringLiteral("All files (*)");
   return filters;
 }
@@ -77,4 +81,12 @@ bool TQtDialogs::OpenFile(const std::string& filter, std::string& fileName) {
 
 bool TQtDialogs::SaveFile(const std::string& filter, std::string& fileName) {
   return RunFileDialog(QFileDialog::AcceptSave, QFileDialog::AnyFile, FileFilters(filter), fileName);
+}
+
+bool TQtDialogs::ChooseColour(int& colour) {
+  QColor start(RedOf(colour), GreenOf(colour), BlueOf(colour));
+  QColor chosen = QColorDialog::getColor(start, nullptr, QString(), QColorDialog::DontUseNativeDialog);
+  if (!chosen.isValid()) return false;
+  colour = MakeRGB(std::uint8_t(chosen.red()), std::uint8_t(chosen.green()), std::uint8_t(chosen.blue()));
+  return true;
 }

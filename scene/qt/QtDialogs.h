@@ -15,4 +15,5 @@ public:
   bool OpenPicture(std::string& fileName) override;
   bool OpenFile(const std::string& filter, std::string& fileName) override;
   bool SaveFile(const std::string& filter, std::string& fileName) override;
+  bool ChooseColour(int& colour) override;
 };

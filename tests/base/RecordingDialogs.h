@@ -37,8 +37,19 @@ public:
     return true;
   }
 
+  // Records "colour|<start colour>" and answers the next of Colours, or cancels when
+  // none is left.
+  bool ChooseColour(int& colour) override {
+    Asked.push_back("colour|" + std::to_string(colour));
+    if (Colours.empty()) return false;
+    colour = Colours.front();
+    Colours.erase(Colours.begin());
+    return true;
+  }
+
   std::vector<std::string> Messages;
   std::vector<std::string> Lines;
   std::vector<std::string> Asked;
   std::string Answer, Picked, Chosen;
+  std::vector<int> Colours;
 };

@@ -19,13 +19,21 @@ std::string LookFileText(const TLook& look) {
     return side.Texture.empty() ? std::string(colourKey) + "=" + std::to_string(ColourInteger(colour)) + "\n"
                                 : std::string(textureKey) + "=" + side.Texture + "\n";
   };
+  // A section's "color" holds the other side's pieces' colour, written while those
+  // pieces show it; its "texture" is its own side's picture.
+  auto pieces = [](const TLookSide& coloured, const TLookSide& textured) {
+    std::string keys;
+    if (coloured.Texture.empty()) keys += "color=" + std::to_string(ColourInteger(coloured.Colour)) + "\n";
+    if (!textured.Texture.empty()) keys += "texture=" + textured.Texture + "\n";
+    return keys;
+  };
   std::string text = "[board]\nname=Brovanel\nversion=Brovanel\n\n[type]\n";
   text += look.Classic ? "view=classic\nmod=" + std::to_string(look.Picture) + "\n" : "view=artistic\n";
   text += "\n[white]\n";
-  text += colourOrTexture(look.LightPieces, "color", "texture", look.DarkPieces.Colour);
+  text += pieces(look.DarkPieces, look.LightPieces);
   text += colourOrTexture(look.LightBoard, "colorboard", "textureboard", look.LightBoard.Colour);
   text += "\n[black]\n";
-  text += colourOrTexture(look.DarkPieces, "color", "texture", look.LightPieces.Colour);
+  text += pieces(look.LightPieces, look.DarkPieces);
   text += colourOrTexture(look.DarkBoard, "colorboard", "textureboard", look.DarkBoard.Colour);
   text += "\n[back]\ncolor=" + std::to_string(ColourInteger(look.Background)) + "\n";
   return text;
