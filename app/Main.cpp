@@ -29,6 +29,7 @@ TFormOpengl::TFormOpengl(TForm1* owner, const std::string&, int) : QWidget(nullp
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   BuildToolBar();
+  ConnectToolButtons();
   layout->addWidget(ToolBar1);
 
   PageControl1 = new QTabWidget(this);
@@ -135,7 +136,7 @@ void TFormOpengl::FormCreate() {
   QString lookFile = arguments.size() > 1 ? arguments[1] : QString();
   // A relative name is the user's, from where the program was started.
   if (!lookFile.isEmpty())
-    LoadLookFile(QDir(ToQString(StartFolder)).absoluteFilePath(lookFile).toStdString());
+    LoadStartLook(QDir(ToQString(StartFolder)).absoluteFilePath(lookFile).toStdString());
   else
     LoadArtisticBoard();
   GLCamera1->SetFocalLength(105);
@@ -174,8 +175,6 @@ bool TFormOpengl::LoadArtisticBoard() {
   LoadLookFile(AppFolder + "/conf/artistic1.bvl");
   return true;
 }
-
-void TFormOpengl::LoadLookFile(const std::string&) {}
 
 void TFormOpengl::AppendEngineOutput(const std::string& text) {
   // Each read on a line of its own; the line ends of engines built for Windows go.

@@ -12,6 +12,7 @@
 
 #include <QWidget>
 
+#include "app/MainLookFile.h"
 #include "app/MainScene.h"
 #include "app/uloadengine.h"
 #include "base/Geometry.h"
@@ -188,6 +189,36 @@ public:
   int LastMouseY = 0;
   int CurMouseX = 0;
   int CurMouseY = 0;
+
+  // Looks: the tool bar's look buttons and the look files (MainLooks.cpp).
+  TLookState Look;
+  enum : int { TEXTURE_LOOK = 0, COLOUR_LOOK = 1 };
+  // A colour or a picture chosen by the user for the pieces of a side (LIGHT_LOOK_SIDE,
+  // DARK_LOOK_SIDE); a cancelled dialog changes nothing.
+  void ChoosePieceLook(int side, int mode);
+  void ApplyPieceColours(int colourA, int colourB);
+  void ApplyPieceTexture(int side, const std::string& path);
+  void ApplyBackgroundColour(int colour);
+  void ApplyBoardColour(int side, int colour);
+  void ApplyBoardTexture(int side, const std::string& path);
+  void ToolButton4Click();   // Background color
+  void ToolButton34Click();  // Light board color
+  void ToolButton35Click();  // Dark board color
+  void ToolButton30Click();  // Light board texture
+  void ToolButton31Click();  // Dark board texture
+  void ToolButton23Click();  // Save look
+  void ToolButton25Click();  // Open look
+  // Saves the look and the board of the main window's View menu; a failure is
+  // reported and keeps the old file.
+  void SaveLookFile(const std::string& path);
+  // The look file named on the command line: its board first, then its look.
+  void LoadStartLook(const std::string& path);
+  // Positions and New Match (MainPositions.cpp).
+  void ToolButton9Click();   // Load Position
+  void ToolButton11Click();  // Save Position
+  void ToolButton12Click();  // New Match
+  // Connects the look, position and New Match buttons to their handlers.
+  void ConnectToolButtons();
 
   // The engine page.
   void TabSheet4Show();

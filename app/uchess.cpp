@@ -236,14 +236,18 @@ bool TForm1::SavePositionFile(const std::string& path) {
   return true;
 }
 
-void TForm1::LoadPosition1Click() {
+bool TForm1::OpenPosition() {
   std::string name = POSITION_FILTER;
-  if (!Dialogs().OpenFile(POSITION_FILTER, name)) return;
+  if (!Dialogs().OpenFile(POSITION_FILTER, name)) return false;
   // Only a file that held a position becomes the one Save writes to.
-  if (!LoadPositionFile(name)) return;
+  if (!LoadPositionFile(name)) return false;
   PositionFile = name;
   RefreshBoard();
-  SetCaption(std::string(PROGRAM_CAPTION) + " " + name);
+  return true;
+}
+
+void TForm1::LoadPosition1Click() {
+  if (OpenPosition()) SetCaption(std::string(PROGRAM_CAPTION) + " " + PositionFile);
 }
 
 bool TForm1::ChooseSaveFileName() {
@@ -254,14 +258,17 @@ bool TForm1::ChooseSaveFileName() {
   return true;
 }
 
-void TForm1::Save1Click() {
+bool TForm1::SavePosition() {
   if (PositionFile.empty() || SaveAsRequested) {
     SaveAsRequested = false;
     // A cancelled dialog saves nothing, not even under the name already known.
-    if (!ChooseSaveFileName()) return;
+    if (!ChooseSaveFileName()) return false;
   }
-  if (!SavePositionFile(PositionFile)) return;
-  SetCaption(std::string(PROGRAM_CAPTION) + " " + PositionFile);
+  return SavePositionFile(PositionFile);
+}
+
+void TForm1::Save1Click() {
+  if (SavePosition()) SetCaption(std::string(PROGRAM_CAPTION) + " " + PositionFile);
 }
 
 void TForm1::SaveAs1Click() {
@@ -301,14 +308,19 @@ void TForm1::nero_checkedClick() {
 
 int TForm1::UserSide() const { return bianco_checked->isChecked() ? LIGHT_SIDE : DARK_SIDE; }
 
+void TForm1::CheckViewItems(bool classic, int picture) {
+  Classic1->setChecked(classic);
+  Classic1->setEnabled(true);
+  for (int n = 1; n <= 5; ++n) ClassicItems[n - 1]->setChecked(classic && n == picture);
+  Artistic1->setChecked(!classic);
+  Artistic1->setEnabled(classic);
+}
+
 void TForm1::N1Click() {
   if (!FormOpengl || !FormOpengl->ShowClassicBoard()) return;
   FormOpengl->LoadLookFile(AppFolder + "/conf/classic1.bvl");
-  Classic1->setChecked(true);
-  for (int n = 1; n <= 5; ++n) ClassicItems[n - 1]->setChecked(n == 1);
+  CheckViewItems(true, 1);
   FormOpengl->SetBoardLookButtonsVisible(false);
-  Artistic1->setChecked(false);
-  Artistic1->setEnabled(true);
 }
 
 void TForm1::ClassicItemClick(int n) {
@@ -319,11 +331,7 @@ void TForm1::ClassicItemClick(int n) {
 
 void TForm1::Artistic1Click() {
   if (!FormOpengl || !FormOpengl->LoadArtisticBoard()) return;
-  Classic1->setChecked(false);
-  Classic1->setEnabled(true);
-  Artistic1->setChecked(true);
-  Artistic1->setEnabled(false);
-  for (QAction* item : ClassicItems) item->setChecked(false);
+  CheckViewItems(false, 0);
   FormOpengl->SetBoardLookButtonsVisible(true);
 }
 

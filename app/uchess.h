@@ -81,6 +81,11 @@ public:
   // Writes the position file: the placement, " w - - 0 1" and CR LF. The file is
   // replaced whole or, when the write fails, kept as it was (the failure is reported).
   bool SavePositionFile(const std::string& path);
+  // Load Position and Save Position without the caption, for this window's menu and
+  // the board window's tool bar: true when a position was loaded (and shown) or
+  // written; a cancelled dialog does nothing.
+  bool OpenPosition();
+  bool SavePosition();
 
   void bianco_checkedClick();
   void nero_checkedClick();
@@ -91,6 +96,9 @@ public:
   // Classic board picture and look `n` (2..5).
   void ClassicItemClick(int n);
   void Artistic1Click();
+  // Checks the View items of the board shown: the classic one with picture 1..5 (0:
+  // none), or the artistic one.
+  void CheckViewItems(bool classic, int picture);
   void about2Click();
 
   // The text of the status line.

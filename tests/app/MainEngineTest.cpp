@@ -230,6 +230,30 @@ TEST_F(EnginePage, EngineThatEndsIsFreedByTheWatchdog) {
   EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"error NO CHESS ENGINE LOADED"}));
 }
 
+// New Match: the start position, the board unlocked, and the engine told to start
+// again; without an engine nothing is sent.
+TEST_F(EnginePage, NewMatchResetsTheBoardAndTellsTheEngine) {
+  const char AFTER_E4[] = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/";
+  ASSERT_TRUE(LoadFenPosition(AFTER_E4));
+  EngineThinking = true;
+  Board->ToolButton12->trigger();
+  EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+  EXPECT_EQ(GameRights.Castling, unsigned(ALL_CASTLES));
+  EXPECT_FALSE(EngineThinking);
+
+  WriteBytes(Folder / "script", "expect new\nexpect new\nsay done\n");
+  LoadListed("prog");
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
+  ASSERT_TRUE(LoadFenPosition(AFTER_E4));
+  EngineThinking = true;
+  Board->ToolButton12->trigger();
+  EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+  EXPECT_FALSE(EngineThinking);
+  ASSERT_TRUE(WaitFor([this] { return Memo(Board->Memoinput1).find("done") != std::string::npos; }));
+  EXPECT_EQ(Received(), std::string(HANDSHAKE) + "force\nnew\n");
+  EXPECT_TRUE(Recorded.Messages.empty());
+}
+
 // A real engine from the launchers the build made, loaded through the page with the
 // program's own waits, answers a move typed on the page.
 TEST_F(EnginePage, RealEngineFromTheListAnswers) {

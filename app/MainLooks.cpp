@@ -1,0 +1,179 @@
+// The board window's looks: the tool-bar buttons that give the pieces, the artistic
+// board's halves and the background a colour or a picture, and the look files that
+// keep them.
+
+#include "app/Main.h"
+
+#include <exception>
+
+#include <QAction>
+#include <QToolBar>
+
+#include "FormSupport.h"
+#include "app/maindefine.h"
+#include "app/uchess.h"
+
+namespace {
+
+constexpr char PIECE_PICTURES[] = "*.jpg;*.bmp";
+constexpr char BOARD_PICTURES[] = "*.bmp";
+constexpr char LOOK_FILES[] = "*.bvl";
+
+// The window as a loaded look's target.
+class TWindowLook : public TLookTarget {
+public:
+  explicit TWindowLook(TFormOpengl& window) : FWindow(window) {}
+  void SetClassicBoardPicture(int n) override { FWindow.SetClassicBoardPicture(n); }
+  void ApplyPieceColours(int colourA, int colourB) override { FWindow.ApplyPieceColours(colourA, colourB); }
+  void ApplyPieceTexture(int side, const std::string& path) override { FWindow.ApplyPieceTexture(side, path); }
+  void ApplyBackgroundColour(int colour) override { FWindow.ApplyBackgroundColour(colour); }
+  void ApplyBoardColour(int side, int colour) override { FWindow.ApplyBoardColour(side, colour); }
+  void ApplyBoardTexture(int side, const std::string& path) override { FWindow.ApplyBoardTexture(side, path); }
+
+private:
+  TFormOpengl& FWindow;
+};
+
+}  // namespace
+
+void TFormOpengl::ConnectToolButtons() {
+  const std::pair<QAction*, void (TFormOpengl::*)()> handlers[] = {
+      {ToolButton25, &TFormOpengl::ToolButton25Click}, {ToolButton23, &TFormOpengl::ToolButton23Click},
+      {ToolButton4, &TFormOpengl::ToolButton4Click},   {ToolButton30, &TFormOpengl::ToolButton30Click},
+      {ToolButton31, &TFormOpengl::ToolButton31Click}, {ToolButton35, &TFormOpengl::ToolButton35Click},
+      {ToolButton34, &TFormOpengl::ToolButton34Click}, {ToolButton9, &TFormOpengl::ToolButton9Click},
+      {ToolButton11, &TFormOpengl::ToolButton11Click}, {ToolButton12, &TFormOpengl::ToolButton12Click},
+  };
+  for (auto [button, handler] : handlers)
+    connect(button, &QAction::triggered, this, Guarded([this, handler = handler] { (this->*handler)(); }));
+  const std::tuple<QAction*, int, int> pieceButtons[] = {
+      {ToolButton6, LIGHT_LOOK_SIDE, COLOUR_LOOK},
+      {ToolButton7, DARK_LOOK_SIDE, COLOUR_LOOK},
+      {ToolButton1, LIGHT_LOOK_SIDE, TEXTURE_LOOK},
+      {ToolButton2, DARK_LOOK_SIDE, TEXTURE_LOOK},
+  };
+  for (auto [button, side, mode] : pieceButtons)
+    connect(button, &QAction::triggered, this, Guarded([this, side = side, mode = mode] { ChoosePieceLook(side, mode); }));
+}
+
+void TFormOpengl::ChoosePieceLook(int side, int mode) {
+  const bool light = side == LIGHT_LOOK_SIDE;
+  if (mode == COLOUR_LOOK) {
+    int colour = light ? Look.LightPieceColour : Look.DarkPieceColour;
+    if (!Dialogs().ChooseColour(colour)) return;
+    (light ? Look.LightPieceColour : Look.DarkPieceColour) = colour;
+    (light ? Look.LightPiecesTextured : Look.DarkPiecesTextured) = false;
+    ApplyPieceColours(light ? NO_COLOUR : colour, light ? colour : NO_COLOUR);
+    return;
+  }
+  std::string path = StartFolder + "/res/textures/" + PIECE_PICTURES;
+  if (!Dialogs().OpenFile(PIECE_PICTURES, path) || path.empty()) return;
+  try {
+    ApplyPieceTexture(side, path);
+  } catch (const std::exception& failure) {
+    Dialogs().ShowMessage("The picture " + path + " cannot be used: " + failure.what());
+    return;
+  }
+  (light ? Look.LightPieceTexture : Look.DarkPieceTexture) = path;
+  (light ? Look.LightPiecesTextured : Look.DarkPiecesTextured) = true;
+}
+
+void TFormOpengl::ToolButton4Click() {
+  int colour = Look.BackgroundColour;
+  if (!Dialogs().ChooseColour(colour)) return;
+  Look.BackgroundColour = colour;
+  ApplyBackgroundColour(colour);
+}
+
+namespace {
+
+// The board half's colour chosen by the user.
+void ChooseBoardColour(TFormOpengl& window, int side) {
+  const bool light = side == LIGHT_LOOK_SIDE;
+  int colour = light ? window.Look.LightBoardColour : window.Look.DarkBoardColour;
+  if (!Dialogs().ChooseColour(colour)) return;
+  (light ? window.Look.LightBoardColour : window.Look.DarkBoardColour) = colour;
+  (light ? window.Look.LightBoardTextured : window.Look.DarkBoardTextured) = false;
+  window.ApplyBoardColour(side, colour);
+}
+
+// The board half's picture chosen by the user.
+void ChooseBoardTexture(TFormOpengl& window, int side) {
+  const bool light = side == LIGHT_LOOK_SIDE;
+  std::string path = window.StartFolder + "/res/textures/" + BOARD_PICTURES;
+  if (!Dialogs().OpenFile(BOARD_PICTURES, path) || path.empty()) return;
+  try {
+    window.ApplyBoardTexture(side, path);
+  } catch (const std::exception& failure) {
+    Dialogs().ShowMessage("The picture " + path + " cannot be used: " + failure.what());
+    return;
+  }
+  (light ? window.Look.LightBoardTexture : window.Look.DarkBoardTexture) = path;
+  (light ? window.Look.LightBoardTextured : window.Look.DarkBoardTextured) = true;
+}
+
+}  // namespace
+
+void TFormOpengl::ToolButton34Click() { ChooseBoardColour(*this, LIGHT_LOOK_SIDE); }
+
+void TFormOpengl::ToolButton35Click() { ChooseBoardColour(*this, DARK_LOOK_SIDE); }
+
+void TFormOpengl::ToolButton30Click() { ChooseBoardTexture(*this, LIGHT_LOOK_SIDE); }
+
+void TFormOpengl::ToolButton31Click() { ChooseBoardTexture(*this, DARK_LOOK_SIDE); }
+
+void TFormOpengl::ToolButton23Click() {
+  std::string path = StartFolder + "/res/conf/" + LOOK_FILES;
+  // A cancelled dialog, or no name, saves nothing.
+  if (!Dialogs().SaveFile(LOOK_FILES, path) || path.empty()) return;
+  SaveLookFile(LookFileName(path));
+}
+
+void TFormOpengl::ToolButton25Click() {
+  std::string path = StartFolder + "/res/conf/" + LOOK_FILES;
+  if (!Dialogs().OpenFile(LOOK_FILES, path)) return;
+  LoadLookFile(path);
+}
+
+void TFormOpengl::SaveLookFile(const std::string& path) {
+  TLookBoard board;
+  if (MainForm && !MainForm->Artistic1->isChecked()) {
+    board.Classic = true;
+    for (int n = 1; n <= 5 && board.Picture == 0; ++n)
+      if (MainForm->ClassicItems[n - 1]->isChecked()) board.Picture = n;
+  }
+  try {
+    ::SaveLookFile(path, Look, board);
+  } catch (const std::exception& failure) {
+    Dialogs().ShowMessage(failure.what());
+  }
+}
+
+void TFormOpengl::LoadLookFile(const std::string& path) {
+  TWindowLook target(*this);
+  ::LoadLookFile(path, Look, target);
+}
+
+void TFormOpengl::LoadStartLook(const std::string& path) {
+  // The board the look was saved with is built first, so that the look's board
+  // keys find it; a file that is no look gets the artistic board.
+  std::optional<TLookBoard> board = LookFileBoard(path);
+  if (board && board->Classic) {
+    ShowClassicBoard();
+    SetBoardLookButtonsVisible(false);
+    if (MainForm) MainForm->CheckViewItems(true, board->Picture);
+  } else if (LoadArtisticBoard()) {
+    if (MainForm) MainForm->CheckViewItems(false, 0);
+  }
+  LoadLookFile(path);
+}
+
+void TFormOpengl::ApplyPieceColours(int, int) {}
+
+void TFormOpengl::ApplyPieceTexture(int, const std::string&) {}
+
+void TFormOpengl::ApplyBackgroundColour(int) {}
+
+void TFormOpengl::ApplyBoardColour(int, int) {}
+
+void TFormOpengl::ApplyBoardTexture(int, const std::string&) {}
