@@ -3,6 +3,9 @@
 
 #include "app/Main.h"
 
+#include <vector>
+
+#include <QAction>
 #include <QGuiApplication>
 #include <QToolBar>
 
@@ -25,7 +28,14 @@ void TFormOpengl::ToolButton12Click() {
   while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
   ToolBar1->setPalette(QPalette());
   if (EngineObj) {
-    for (const char* command : {"force", "new"}) {
+    std::vector<const char*> commands = {"force", "new"};
+    // "new" makes the engine play dark: one that plays light is told so again, as
+    // when it was loaded, and the board waits for its first move.
+    if (MainForm && MainForm->nero_checked->isChecked()) {
+      commands.insert(commands.end(), {"white", "go"});
+      EngineThinking = true;
+    }
+    for (const char* command : commands) {
       if (EngineObj->SendCommand(command) == 0) {
         ReportEngineWriteError(*EngineObj);
         break;

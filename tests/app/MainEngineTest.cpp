@@ -252,6 +252,18 @@ TEST_F(EnginePage, NewMatchResetsTheBoardAndTellsTheEngine) {
   ASSERT_TRUE(WaitFor([this] { return Memo(Board->Memoinput1).find("done") != std::string::npos; }));
   EXPECT_EQ(Received(), std::string(HANDSHAKE) + "force\nnew\n");
   EXPECT_TRUE(Recorded.Messages.empty());
+
+  // An engine that plays light is told so again and moves first: locked until then.
+  QTest::mouseClick(Board->unload, Qt::LeftButton);
+  Form->nero_checked->trigger();
+  WriteBytes(Folder / "script", "expect go\nexpect go\nsay move d2d4\n");
+  LoadListed("prog");
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
+  Board->ToolButton12->trigger();
+  EXPECT_TRUE(EngineThinking);
+  ASSERT_TRUE(WaitFor([] { return !EngineThinking; }));
+  EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR/");
+  EXPECT_EQ(Received(), std::string(HANDSHAKE) + "white\ngo\nforce\nnew\nwhite\ngo\n");
 }
 
 // A real engine from the launchers the build made, loaded through the page with the
