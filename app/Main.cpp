@@ -168,10 +168,11 @@ bool TFormOpengl::ShowClassicBoard() {
 
 bool TFormOpengl::LoadArtisticBoard() {
   if (!ArtisticBoardFilesPresent()) return false;
+  // A half the reader refuses is reported and the board shown stays as it is.
+  if (!BuildArtisticBoard()) return false;
   sphere1->SetVisible(false);
   HeightField1->SetVisible(false);
   SetBoardLookButtonsVisible(true);
-  if (!BuildArtisticBoard()) return false;
   LoadLookFile(AppFolder + "/conf/artistic1.bvl");
   return true;
 }

@@ -201,6 +201,8 @@ public:
   void ApplyBackgroundColour(int colour);
   void ApplyBoardColour(int side, int colour);
   void ApplyBoardTexture(int side, const std::string& path);
+  // A piece model made after the look was applied wears its side's colour or picture.
+  void PieceModelAdded(TBoardPiece& piece) override;
   void ToolButton4Click();   // Background color
   void ToolButton34Click();  // Light board color
   void ToolButton35Click();  // Dark board color

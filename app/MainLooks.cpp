@@ -5,6 +5,7 @@
 #include "app/Main.h"
 
 #include <exception>
+#include <memory>
 
 #include <QAction>
 #include <QToolBar>
@@ -12,6 +13,10 @@
 #include "FormSupport.h"
 #include "app/maindefine.h"
 #include "app/uchess.h"
+#include "base/Strings.h"
+#include "meshes/GLVectorFileObjects.h"
+#include "scene/texture/GLMaterial.h"
+#include "scene/texture/GLTexture.h"
 
 namespace {
 
@@ -168,12 +173,74 @@ void TFormOpengl::LoadStartLook(const std::string& path) {
   LoadLookFile(path);
 }
 
-void TFormOpengl::ApplyPieceColours(int, int) {}
+namespace {
 
-void TFormOpengl::ApplyPieceTexture(int, const std::string&) {}
+// A look's picture, read once for every object that shows it; raises when it cannot
+// be read.
+std::unique_ptr<TGLTexture> LookPicture(const std::string& path) {
+  auto picture = std::make_unique<TGLTexture>(nullptr);
+  picture->Image().LoadFromFile(path);
+  return picture;
+}
 
-void TFormOpengl::ApplyBackgroundColour(int) {}
+// The colour on an object, without a picture.
+void ShowColour(TGLCustomSceneObject& object, int colour) {
+  TGLMaterial& material = object.Material();
+  material.FrontProperties().Diffuse().SetAsWinColor(TColorValue(colour));
+  material.Texture().SetDisabled(true);
+}
 
-void TFormOpengl::ApplyBoardColour(int, int) {}
+// The picture on an object. The picture is lit as a colour would be: it modulates
+// a white diffuse colour, so the side's former colour does not tint it.
+void ShowPicture(TGLCustomSceneObject& object, const TGLTexture& picture) {
+  TGLMaterial& material = object.Material();
+  material.FrontProperties().Diffuse().SetAsWinColor(MakeRGB(255, 255, 255));
+  material.Texture().SetImage(picture.Image());
+  material.Texture().SetDisabled(false);
+}
 
-void TFormOpengl::ApplyBoardTexture(int, const std::string&) {}
+}  // namespace
+
+void TFormOpengl::ApplyPieceColours(int colourA, int colourB) {
+  for (const std::unique_ptr<TBoardPiece>& piece : PieceSlots) {
+    if (!piece || !piece->Obj) continue;
+    const int colour = IsLightLetter(piece->Letter) && colourB != NO_COLOUR ? colourB : colourA;
+    if (colour != NO_COLOUR) ShowColour(*piece->Obj, colour);
+  }
+}
+
+void TFormOpengl::ApplyPieceTexture(int side, const std::string& path) {
+  if (Trimmed(path).empty()) return;
+  const std::unique_ptr<TGLTexture> picture = LookPicture(path);
+  for (const std::unique_ptr<TBoardPiece>& piece : PieceSlots)
+    if (piece && piece->Obj && IsLightLetter(piece->Letter) == (side == LIGHT_LOOK_SIDE))
+      ShowPicture(*piece->Obj, *picture);
+}
+
+void TFormOpengl::PieceModelAdded(TBoardPiece& piece) {
+  const bool light = IsLightLetter(piece.Letter);
+  if (!(light ? Look.LightPiecesTextured : Look.DarkPiecesTextured)) {
+    ShowColour(*piece.Obj, light ? Look.LightPieceColour : Look.DarkPieceColour);
+    return;
+  }
+  // The side's picture, as another piece of the side shows it.
+  for (const std::unique_ptr<TBoardPiece>& other : PieceSlots)
+    if (other && other.get() != &piece && other->Obj && IsLightLetter(other->Letter) == light) {
+      ShowPicture(*piece.Obj, other->Obj->Material().Texture());
+      return;
+    }
+}
+
+void TFormOpengl::ApplyBackgroundColour(int colour) {
+  GLSceneViewer1->Buffer().SetBackgroundColor(TColorValue(colour));
+}
+
+void TFormOpengl::ApplyBoardColour(int side, int colour) {
+  // Without the artistic board the colour is only kept in the look.
+  if (TActor* half = side == LIGHT_LOOK_SIDE ? LightBoardMesh : DarkBoardMesh) ShowColour(*half, colour);
+}
+
+void TFormOpengl::ApplyBoardTexture(int side, const std::string& path) {
+  const std::unique_ptr<TGLTexture> picture = LookPicture(path);
+  if (TActor* half = side == LIGHT_LOOK_SIDE ? LightBoardMesh : DarkBoardMesh) ShowPicture(*half, *picture);
+}

@@ -210,6 +210,7 @@ bool TBoardScene::PlacePieceOnSquare(char letter, int row, int col) {
       return false;
     }
     piece = slot->get();
+    PieceModelAdded(*piece);
   }
   MoveModelTo(*piece, row, col);
   piece->Obj->Position().SetY(float(PieceHeight));
@@ -408,6 +409,8 @@ bool TBoardScene::BuildArtisticBoard() {
       model->Position().SetY(float(ArtisticBoardY));
       model->Position().SetX(float(ArtisticBoardX));
       model->Position().SetZ(float(ArtisticBoardZ));
+      // A picture given to a half shades with the light, as on the pieces.
+      model->Material().Texture().SetTextureMode(tmModulate);
       *half = &AllObjects->AddChild(std::move(model));
     }
   } catch (const std::exception& e) {

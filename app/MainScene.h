@@ -119,6 +119,9 @@ public:
   // record gets a new model in a free slot; with none left it is left out and false
   // comes back.
   bool PlacePieceOnSquare(char letter, int row, int col);
+  // A model made for a piece beyond the start pieces (a promotion, a loaded
+  // position), before it is placed: the window gives it its side's look.
+  virtual void PieceModelAdded(TBoardPiece&) {}
   // The first record on (row, col), or null.
   TBoardPiece* PieceAtSquare(int row, int col) const;
   // The record whose model is `object`, or null.

@@ -3,8 +3,16 @@
 // the look named on the command line, and positions saved and loaded.
 
 #include <QAction>
+#include <QApplication>
+#include <QScreen>
 
 #include "FormTestSupport.h"
+#include "meshes/GLVectorFileObjects.h"
+#include "scene/GLSceneBuffer.h"
+#include "scene/objects/GLGraph.h"
+#include "scene/qt/GLSceneViewer.h"
+#include "scene/texture/GLMaterial.h"
+#include "scene/texture/GLTexture.h"
 
 namespace fs = std::filesystem;
 
@@ -38,6 +46,8 @@ protected:
 };
 
 TEST_F(BoardToolBar, ColoursChosenAreSavedAndOpenedAgain) {
+  // From a look of zeros: the dialogs open on black.
+  Board->Look = TLookState();
   Recorded.Colours = {0x0000FF, 0x00FF00, 0x123456, 0xABCDEF, 0x010203};
   for (QAction* button : {Board->ToolButton6, Board->ToolButton7, Board->ToolButton4, Board->ToolButton34,
                           Board->ToolButton35})
@@ -119,6 +129,169 @@ TEST_F(BoardToolBar, PositionsAreSavedAndLoadedWithExactBytes) {
   EXPECT_EQ(ReadBytes(Path("game.fen")), AFTER_E4_FILE);
   EXPECT_EQ(FilesInFolder(), 1u);
   EXPECT_TRUE(Recorded.Messages.empty());
+}
+
+// What an object of the scene shows: its colour, or "picture" over white.
+std::string Shown(TGLCustomSceneObject& object) {
+  TGLMaterial& material = object.Material();
+  const TColorValue diffuse = material.FrontProperties().Diffuse().AsWinColor();
+  if (!material.Texture().Disabled())
+    return diffuse == MakeRGB(255, 255, 255) ? "picture" : "picture over " + std::to_string(diffuse);
+  return std::to_string(diffuse);
+}
+
+// What the light and the dark pieces show, when all of a side show the same, else "mixed".
+std::pair<std::string, std::string> PiecesShow(TFormOpengl& board) {
+  std::string light, dark;
+  for (const auto& piece : board.PieceSlots) {
+    if (!piece) continue;
+    std::string& side = IsLightLetter(piece->Letter) ? light : dark;
+    const std::string shown = Shown(*piece->Obj);
+    side = side.empty() || side == shown ? shown : "mixed";
+  }
+  return {light, dark};
+}
+
+class BoardLooks : public BoardToolBar {
+protected:
+  void SetUp() override {
+    BoardToolBar::SetUp();
+    Form->resize(1000, 800);
+    ASSERT_TRUE(WaitFor([this] { return Board->fillpiecestimer == nullptr; }));
+  }
+  std::string Picture(const char* name) const { return Board->StartFolder + "/res/textures/" + name; }
+  std::string LoadLook(const std::string& text) {
+    WriteBytes(Path("look.bvl"), "[board]\r\nname=Brovanel\r\n" + text);
+    Board->LoadLookFile(Path("look.bvl"));
+    return Path("look.bvl");
+  }
+  // A frame drawn after the last change, as the screen shows it.
+  QImage Frame() {
+    TGLSceneBuffer& view = Board->GLSceneViewer1->Buffer();
+    const int frames = view.FrameCount();
+    Board->GLSceneViewer1->update();
+    EXPECT_TRUE(WaitFor([&] { return view.FrameCount() > frames; }));
+    QTest::qWait(10);
+    QApplication::sync();
+    return Board->GLSceneViewer1->screen()->grabWindow(Board->GLSceneViewer1->winId()).toImage();
+  }
+};
+
+// Look files dress the pieces, the artistic board's halves and the background; a
+// piece model made later wears its side's look, and junk leaves the rest applied.
+TEST_F(BoardLooks, LookFilesDressTheScene) {
+  ASSERT_TRUE(Board->LightBoardMesh && Board->DarkBoardMesh);
+  const std::string marble = Picture("white-marble.jpg"), walnut = Picture("walnut.bmp");
+  struct TCase {
+    std::string Text;
+    std::string Light, Dark, LightHalf, DarkHalf;
+  };
+  const TCase cases[] = {
+      // The first colour key colours every piece.
+      {"[white]\r\ncolor=255\r\ncolorboard=4210752\r\n[black]\r\ncolorboard=65280\r\n", "255", "255",
+       "4210752", "65280"},
+      // Pictured light pieces keep the dark ones' colour; a half takes a picture.
+      {"[white]\r\ncolor=16711680\r\ntexture=" + marble + "\r\n[black]\r\ntextureboard=" + walnut + "\r\n",
+       "picture", "16711680", "4210752", "picture"},
+      {"[black]\r\ncolor=66051\r\ntexture=" + marble + "\r\n[white]\r\ntextureboard=" + walnut + "\r\n",
+       "66051", "picture", "picture", "picture"},
+  };
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Text);
+    LoadLook(test.Text);
+    EXPECT_EQ(PiecesShow(*Board), std::make_pair(test.Light, test.Dark));
+    EXPECT_EQ(Shown(*Board->LightBoardMesh), test.LightHalf);
+    EXPECT_EQ(Shown(*Board->DarkBoardMesh), test.DarkHalf);
+  }
+  EXPECT_TRUE(Recorded.Messages.empty());
+
+  // A second light queen and a third dark rook get models of their own, in the look.
+  ASSERT_TRUE(LoadFenPosition("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/"));
+  Form->RefreshBoard();
+  ASSERT_TRUE(LoadFenPosition("rnbqkbnr/pppppppp/8/2r5/3Q4/8/PPPPPPPP/RNBQKBNR/"));
+  Form->RefreshBoard();
+  ASSERT_TRUE(Board->PieceSlots[32] && Board->PieceSlots[33]);
+  EXPECT_EQ(PiecesShow(*Board), std::make_pair(std::string("66051"), std::string("picture")));
+
+  // Junk: one message naming the file; the sound keys still apply.
+  const std::string file = LoadLook("[type]\r\nview=classic\r\nmod=two\r\n[white]\r\ncolor=128\r\n"
+                                    "texture=" + Path("none.jpg") + "\r\n[back]\r\ncolor=99999999\r\n");
+  ASSERT_EQ(Recorded.Messages.size(), 1u);
+  EXPECT_EQ(Recorded.Messages[0].rfind("The look file " + file + " holds values that were left out:", 0), 0u);
+  EXPECT_EQ(PiecesShow(*Board), std::make_pair(std::string("128"), std::string("128")));
+}
+
+// The View menu switches between the boards: the classic board's height field with
+// its picture, the artistic board's halves made again with their look.
+TEST_F(BoardLooks, TheViewMenuSwitchesBoards) {
+  for (int round = 0; round < 2; ++round) {
+    Form->ClassicItems[1]->trigger();
+    EXPECT_EQ(Board->LightBoardMesh, nullptr);
+    EXPECT_EQ(Board->DarkBoardMesh, nullptr);
+    EXPECT_TRUE(Board->HeightField1->Visible());
+    EXPECT_FALSE(Board->HeightField1->Material().Texture().Disabled());
+    EXPECT_FALSE(Board->ToolButton34->isVisible());
+    EXPECT_TRUE(Form->ClassicItems[1]->isChecked() && Form->Artistic1->isEnabled());
+    // Board colours without the artistic board are only kept.
+    LoadLook("[white]\r\ncolorboard=77\r\n");
+    EXPECT_EQ(Board->Look.LightBoardColour, 77);
+
+    Form->Artistic1->trigger();
+    ASSERT_TRUE(Board->LightBoardMesh && Board->DarkBoardMesh);
+    EXPECT_FALSE(Board->HeightField1->Visible());
+    EXPECT_EQ(Shown(*Board->LightBoardMesh), "picture");
+    EXPECT_TRUE(Board->ToolButton34->isVisible());
+    EXPECT_TRUE(Form->Artistic1->isChecked() && !Form->Artistic1->isEnabled());
+  }
+  EXPECT_TRUE(Recorded.Messages.empty());
+}
+
+// A half the reader refuses, while the classic board is shown: reported, and the
+// classic board and the View menu stay as they were.
+TEST_F(BoardLooks, ARefusedHalfLeavesTheClassicBoard) {
+  Form->ClassicItems[2]->trigger();
+  const fs::path models = Folder / "models";
+  fs::create_directories(models);
+  fs::copy_file(ModelsFolder + "scacchieranero.3ds", models / "scacchieranero.3ds");
+  // The light half at its size, but no model.
+  const std::uintmax_t size = fs::file_size(ModelsFolder + "scacchierabianco.3ds");
+  WriteBytes(models / "scacchierabianco.3ds", std::string(size, 'x'));
+  ModelsFolder = models.string() + "/";
+  Form->Artistic1->trigger();
+  ASSERT_EQ(Recorded.Messages.size(), 1u);
+  EXPECT_EQ(Board->LightBoardMesh, nullptr);
+  EXPECT_EQ(Board->DarkBoardMesh, nullptr);
+  EXPECT_TRUE(Board->HeightField1->Visible());
+  EXPECT_FALSE(Board->ToolButton34->isVisible());
+  EXPECT_TRUE(Form->ClassicItems[2]->isChecked());
+  EXPECT_FALSE(Form->Artistic1->isChecked());
+  EXPECT_TRUE(Form->Artistic1->isEnabled());
+}
+
+// The colours reach the frames drawn: red pieces on a green background, then blue ones.
+TEST_F(BoardLooks, FramesShowTheLook) {
+  auto count = [](const QImage& image, int channel) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) {
+        const QColor c = image.pixelColor(x, y);
+        const int v[] = {c.red(), c.green(), c.blue()};
+        if (v[channel] > 40 && v[channel] > 3 * v[(channel + 1) % 3] && v[channel] > 3 * v[(channel + 2) % 3]) ++n;
+      }
+    return n;
+  };
+  LoadLook("[white]\r\ncolor=255\r\n[back]\r\ncolor=65280\r\n");
+  QImage frame = Frame();
+  EXPECT_EQ(frame.pixelColor(2, 2), QColor(0, 255, 0));
+  const int red = count(frame, 0), area = frame.width() * frame.height();
+  EXPECT_GT(red, area / 50);
+  EXPECT_EQ(count(frame, 2), 0);
+
+  LoadLook("[white]\r\ncolor=16711680\r\n[back]\r\ncolor=0\r\n");
+  frame = Frame();
+  EXPECT_EQ(frame.pixelColor(2, 2), QColor(0, 0, 0));
+  EXPECT_EQ(count(frame, 0), 0);
+  EXPECT_GT(count(frame, 2), red / 2);
 }
 
 }  // namespace
