@@ -39,6 +39,32 @@ private:
   TFormOpengl& FWindow;
 };
 
+// A look's picture, read once for every object that shows it; raises when it cannot
+// be read.
+std::unique_ptr<TGLTexture> LookPicture(const std::string& path) {
+  auto picture = std::make_unique<TGLTexture>(nullptr);
+  picture->Image().LoadFromFile(path);
+  return picture;
+}
+
+// The colour on an object, without a picture.
+void ShowColour(TGLCustomSceneObject& object, int colour) {
+  TGLMaterial& material = object.Material();
+  material.FrontProperties().Diffuse().SetAsWinColor(TColorValue(colour));
+  material.Texture().SetDisabled(true);
+}
+
+// The picture on an object. The picture is lit as a colour would be: it modulates
+// a white diffuse colour, so the side's former colour does not tint it.
+void ShowPicture(TGLCustomSceneObject& object, const TGLTexture& picture) {
+  TGLMaterial& material = object.Material();
+  material.FrontProperties().Diffuse().SetAsWinColor(MakeRGB(255, 255, 255));
+  material.Texture().SetImage(picture.Image());
+  material.Texture().SetDisabled(false);
+}
+
+bool OnSide(const TBoardPiece& piece, int side) { return IsLightLetter(piece.Letter) == (side == LIGHT_LOOK_SIDE); }
+
 }  // namespace
 
 void TFormOpengl::ConnectToolButtons() {
@@ -68,7 +94,9 @@ void TFormOpengl::ChoosePieceLook(int side, int mode) {
     if (!Dialogs().ChooseColour(colour)) return;
     (light ? Look.LightPieceColour : Look.DarkPieceColour) = colour;
     (light ? Look.LightPiecesTextured : Look.DarkPiecesTextured) = false;
-    ApplyPieceColours(light ? NO_COLOUR : colour, light ? colour : NO_COLOUR);
+    // That side only: the look file's colour keys colour the other side too.
+    for (const std::unique_ptr<TBoardPiece>& piece : PieceSlots)
+      if (piece && piece->Obj && OnSide(*piece, side)) ShowColour(*piece->Obj, colour);
     return;
   }
   std::string path = StartFolder + "/res/textures/" + PIECE_PICTURES;
@@ -173,34 +201,6 @@ void TFormOpengl::LoadStartLook(const std::string& path) {
   LoadLookFile(path);
 }
 
-namespace {
-
-// A look's picture, read once for every object that shows it; raises when it cannot
-// be read.
-std::unique_ptr<TGLTexture> LookPicture(const std::string& path) {
-  auto picture = std::make_unique<TGLTexture>(nullptr);
-  picture->Image().LoadFromFile(path);
-  return picture;
-}
-
-// The colour on an object, without a picture.
-void ShowColour(TGLCustomSceneObject& object, int colour) {
-  TGLMaterial& material = object.Material();
-  material.FrontProperties().Diffuse().SetAsWinColor(TColorValue(colour));
-  material.Texture().SetDisabled(true);
-}
-
-// The picture on an object. The picture is lit as a colour would be: it modulates
-// a white diffuse colour, so the side's former colour does not tint it.
-void ShowPicture(TGLCustomSceneObject& object, const TGLTexture& picture) {
-  TGLMaterial& material = object.Material();
-  material.FrontProperties().Diffuse().SetAsWinColor(MakeRGB(255, 255, 255));
-  material.Texture().SetImage(picture.Image());
-  material.Texture().SetDisabled(false);
-}
-
-}  // namespace
-
 void TFormOpengl::ApplyPieceColours(int colourA, int colourB) {
   for (const std::unique_ptr<TBoardPiece>& piece : PieceSlots) {
     if (!piece || !piece->Obj) continue;
@@ -213,19 +213,19 @@ void TFormOpengl::ApplyPieceTexture(int side, const std::string& path) {
   if (Trimmed(path).empty()) return;
   const std::unique_ptr<TGLTexture> picture = LookPicture(path);
   for (const std::unique_ptr<TBoardPiece>& piece : PieceSlots)
-    if (piece && piece->Obj && IsLightLetter(piece->Letter) == (side == LIGHT_LOOK_SIDE))
-      ShowPicture(*piece->Obj, *picture);
+    if (piece && piece->Obj && OnSide(*piece, side)) ShowPicture(*piece->Obj, *picture);
 }
 
 void TFormOpengl::PieceModelAdded(TBoardPiece& piece) {
   const bool light = IsLightLetter(piece.Letter);
+  const int side = light ? LIGHT_LOOK_SIDE : DARK_LOOK_SIDE;
   if (!(light ? Look.LightPiecesTextured : Look.DarkPiecesTextured)) {
     ShowColour(*piece.Obj, light ? Look.LightPieceColour : Look.DarkPieceColour);
     return;
   }
   // The side's picture, as another piece of the side shows it.
   for (const std::unique_ptr<TBoardPiece>& other : PieceSlots)
-    if (other && other.get() != &piece && other->Obj && IsLightLetter(other->Letter) == light) {
+    if (other && other.get() != &piece && other->Obj && OnSide(*other, side)) {
       ShowPicture(*piece.Obj, other->Obj->Material().Texture());
       return;
     }

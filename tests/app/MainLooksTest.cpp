@@ -21,6 +21,27 @@ namespace {
 const char START_FILE[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w - - 0 1\r\n";
 const char AFTER_E4_FILE[] = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/ w - - 0 1\r\n";
 
+// What an object of the scene shows: its colour, or "picture" over white.
+std::string Shown(TGLCustomSceneObject& object) {
+  TGLMaterial& material = object.Material();
+  const TColorValue diffuse = material.FrontProperties().Diffuse().AsWinColor();
+  if (!material.Texture().Disabled())
+    return diffuse == MakeRGB(255, 255, 255) ? "picture" : "picture over " + std::to_string(diffuse);
+  return std::to_string(diffuse);
+}
+
+// What the light and the dark pieces show, when all of a side show the same, else "mixed".
+std::pair<std::string, std::string> PiecesShow(TFormOpengl& board) {
+  std::string light, dark;
+  for (const auto& piece : board.PieceSlots) {
+    if (!piece) continue;
+    std::string& side = IsLightLetter(piece->Letter) ? light : dark;
+    const std::string shown = Shown(*piece->Obj);
+    side = side.empty() || side == shown ? shown : "mixed";
+  }
+  return {light, dark};
+}
+
 class BoardToolBar : public MainWindow {
 protected:
   void SetUp() override {
@@ -56,6 +77,10 @@ TEST_F(BoardToolBar, ColoursChosenAreSavedAndOpenedAgain) {
   Board->ToolButton6->trigger();
   EXPECT_EQ(Recorded.Asked, (std::vector<std::string>{"colour|0", "colour|0", "colour|0", "colour|0", "colour|0",
                                                       "colour|255"}));
+  // Each side in its own colour, the artistic board's halves in theirs.
+  EXPECT_EQ(PiecesShow(*Board), std::make_pair(std::string("255"), std::string("65280")));
+  EXPECT_EQ(Shown(*Board->LightBoardMesh), "11259375");
+  EXPECT_EQ(Shown(*Board->DarkBoardMesh), "66051");
   const std::string text = SaveLook("mine");
   EXPECT_EQ(Recorded.Asked.back(), "save|*.bvl|" + Board->StartFolder + "/res/conf/*.bvl");
   EXPECT_EQ(text,
@@ -129,27 +154,6 @@ TEST_F(BoardToolBar, PositionsAreSavedAndLoadedWithExactBytes) {
   EXPECT_EQ(ReadBytes(Path("game.fen")), AFTER_E4_FILE);
   EXPECT_EQ(FilesInFolder(), 1u);
   EXPECT_TRUE(Recorded.Messages.empty());
-}
-
-// What an object of the scene shows: its colour, or "picture" over white.
-std::string Shown(TGLCustomSceneObject& object) {
-  TGLMaterial& material = object.Material();
-  const TColorValue diffuse = material.FrontProperties().Diffuse().AsWinColor();
-  if (!material.Texture().Disabled())
-    return diffuse == MakeRGB(255, 255, 255) ? "picture" : "picture over " + std::to_string(diffuse);
-  return std::to_string(diffuse);
-}
-
-// What the light and the dark pieces show, when all of a side show the same, else "mixed".
-std::pair<std::string, std::string> PiecesShow(TFormOpengl& board) {
-  std::string light, dark;
-  for (const auto& piece : board.PieceSlots) {
-    if (!piece) continue;
-    std::string& side = IsLightLetter(piece->Letter) ? light : dark;
-    const std::string shown = Shown(*piece->Obj);
-    side = side.empty() || side == shown ? shown : "mixed";
-  }
-  return {light, dark};
 }
 
 class BoardLooks : public BoardToolBar {
