@@ -115,7 +115,9 @@ TEST_F(BoardToolBar, TheBoardOfTheViewMenuGoesWithTheLook) {
   EXPECT_TRUE(Form->ClassicItems[2]->isChecked());
   EXPECT_FALSE(Form->Artistic1->isChecked());
   EXPECT_FALSE(Board->ToolButton30->isVisible());
+  EXPECT_EQ(Board->LightBoardMesh, nullptr);
   Board->LoadStartLook(Path("artistic.bvl"));
+  EXPECT_NE(Board->LightBoardMesh, nullptr);
   EXPECT_TRUE(Form->Artistic1->isChecked());
   EXPECT_FALSE(Form->Classic1->isChecked());
   EXPECT_TRUE(Board->ToolButton30->isVisible());
