@@ -9,20 +9,25 @@ JOBS=$(nproc)
 BUILD=build
 ASAN_BUILD=build-asan
 
+# What the program needs to build and run, and what only the tests and benchmarks need
+# (the test framework, the virtual display, independent oracles of the geometry and the
+# model readers).
 PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
-  libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg62-turbo-dev
   libopengl0 libgl-dev libglu1-mesa libglu1-mesa-dev libegl1 libegl-dev libegl-mesa0 libgl1-mesa-dri libglx-mesa0
-  xvfb xauth
   fairymax gnuchess phalanx sjeng hoichess
+)
+TEST_PACKAGES=(
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth
   libeigen3-dev libglm-dev libgsl-dev assimp-utils
 )
 
-install_missing() {
+install_missing() { # package...
   local missing=() p
-  for p in "${PACKAGES[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return
@@ -43,13 +48,13 @@ build() { # build-dir extra-cmake-arguments...
 case "${1:-}" in
   run)
     shift
-    install_missing
-    build "$BUILD"
+    install_missing "${PACKAGES[@]}"
+    build "$BUILD" -DBROVANEL_TESTS=OFF -DBROVANEL_BENCH=OFF
     exec "$BUILD/app/brovanel" "$@"
     ;;
   test)
-    install_missing
-    build "$BUILD"
+    install_missing "${PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    build "$BUILD" -DBROVANEL_TESTS=ON -DBROVANEL_BENCH=ON
     build "$ASAN_BUILD" -DBROVANEL_SANITIZE=ON -DBROVANEL_BENCH=OFF
     status=0
     # Everything that needs no display, then the GUI tests on a virtual display,
