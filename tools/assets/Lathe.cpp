@@ -7,13 +7,16 @@
 namespace {
 
 constexpr double PI = std::numbers::pi;
+// How far a chord may stray from the curve it stands for: a quarter of a pixel at
+// the start camera's distance.
+constexpr double CHORD_ERROR = 0.1;
 
 // Steps for a curve of that length turning by that angle: enough that no chord
-// strays more than 0.1 units (a quarter of a pixel at the start camera's distance)
-// from the curve, no step turns by more than about 35 degrees (the shading between
-// steps is interpolated) and none runs longer than 4 units.
+// strays more than CHORD_ERROR from the curve, no step turns by more than about 35
+// degrees (the shading between steps is interpolated) and none runs longer than 4
+// units.
 int StepsFor(double length, double turnRadians) {
-  const double chords = std::sqrt(length * turnRadians / (8 * 0.1));
+  const double chords = std::sqrt(length * turnRadians / (8 * CHORD_ERROR));
   return std::max({1, static_cast<int>(std::ceil(chords)), static_cast<int>(std::ceil(turnRadians / 0.6)),
                    static_cast<int>(std::ceil(length / 4))});
 }
@@ -71,13 +74,24 @@ TTexPoint TCylinderMapping::At(TPoint3 p) const {
 
 namespace {
 
+// Steps round the axis for a ring of radius r: the fewest, in fours from 8 up to
+// `segments`, whose chords stray no more than CHORD_ERROR from the circle. Small
+// rings need far fewer steps than the foot for the same smooth outline; fours keep
+// the rings symmetric about the mirror line and across it.
+int RingSegments(double r, int segments) {
+  for (int n = 8; n < segments; n += 4)
+    if (r * (1 - std::cos(PI / n)) <= CHORD_ERROR) return n;
+  return segments;
+}
+
 // The vertices of one ring of a surface of revolution: one on the axis, else
-// `segments` from the mirror angle round.
+// RingSegments from the mirror angle round.
 std::vector<int> Ring(TAssetMesh& mesh, double r, double z, int segments, const TCylinderMapping& mapping) {
   if (r <= 1e-9) {
     const TPoint3 p{0, 0, z};
     return {mesh.AddPoint(p, {0.5f, mapping.At(p).T})};
   }
+  segments = RingSegments(r, segments);
   std::vector<int> ring;
   for (int j = 0; j < segments; ++j) {
     const double a = mapping.MirrorAngle + 2 * PI * j / segments;
@@ -88,13 +102,36 @@ std::vector<int> Ring(TAssetMesh& mesh, double r, double z, int segments, const 
 }
 
 // Joins two rings, the second above (further along the profile than) the first.
-void Band(TAssetMesh& mesh, const std::vector<int>& lower, const std::vector<int>& upper, int segments,
-          std::uint32_t group, int material) {
-  for (int j = 0; j < segments; ++j) {
-    auto at = [&](const std::vector<int>& ring, int k) { return ring.size() == 1 ? ring[0] : ring[k % segments]; };
-    const int a = at(lower, j), b = at(lower, j + 1), c = at(upper, j + 1), d = at(upper, j);
-    if (a != b) mesh.AddFace(a, b, c, group, material);
-    if (c != d) mesh.AddFace(a, c, d, group, material);
+// Rings of different sizes are zipped together by angle: each step goes on along the
+// ring whose next vertex comes first round the axis, along both where they meet.
+void Band(TAssetMesh& mesh, const std::vector<int>& lower, const std::vector<int>& upper, std::uint32_t group,
+          int material) {
+  const int n = static_cast<int>(lower.size()), m = static_cast<int>(upper.size());
+  auto at = [](const std::vector<int>& ring, int k) { return ring[std::size_t(k) % ring.size()]; };
+  if (n == 1 || m == 1) {
+    // A pole: a fan to the other ring.
+    if (n == 1)
+      for (int k = 0; k < m && m > 1; ++k) mesh.AddFace(lower[0], at(upper, k + 1), upper[k], group, material);
+    else
+      for (int i = 0; i < n; ++i) mesh.AddFace(lower[i], at(lower, i + 1), upper[0], group, material);
+    return;
+  }
+  int i = 0, k = 0;
+  while (i < n) {
+    // The next vertices' angles as fractions of a turn: (i + 1) / n against (k + 1) / m.
+    const long along = long(i + 1) * m, across = long(k + 1) * n;
+    if (along < across) {
+      mesh.AddFace(lower[i], at(lower, i + 1), upper[k], group, material);
+      ++i;
+    } else if (along > across) {
+      mesh.AddFace(lower[i], at(upper, k + 1), upper[k], group, material);
+      ++k;
+    } else {
+      mesh.AddFace(lower[i], at(lower, i + 1), at(upper, k + 1), group, material);
+      mesh.AddFace(lower[i], at(upper, k + 1), upper[k], group, material);
+      ++i;
+      ++k;
+    }
   }
 }
 
@@ -109,7 +146,7 @@ TAssetMesh Revolve(const TProfile& profile, int segments, const TCylinderMapping
   for (std::size_t i = 1; i < points.size(); ++i) {
     const TProfilePoint& p = points[i];
     std::vector<int> ring = Ring(mesh, p.R, p.Z, segments, mapping);
-    Band(mesh, previous, ring, segments, group, material);
+    Band(mesh, previous, ring, group, material);
     if (p.Corner && i + 1 < points.size()) {
       // The next patch starts on a ring of its own.
       group = groups.Next();

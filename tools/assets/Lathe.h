@@ -66,12 +66,16 @@ struct TCylinderMapping {
   TTexPoint At(TPoint3 p) const;
 };
 
-// The profile turned in `segments` steps round the Z axis. Points on the axis
-// become one vertex each, so tips and flat caps shade evenly.
+// The profile turned round the Z axis, each ring in as few steps (a multiple of
+// four, at least 8, at most `segments`) as keep its chords within a quarter of a
+// pixel of the circle at the start camera's distance; rings of different sizes are
+// zipped together. Points on the axis become one vertex each, so tips and flat caps
+// shade evenly.
 TAssetMesh Revolve(const TProfile& profile, int segments, const TCylinderMapping& mapping, TSmoothingGroups& groups,
                    int material = 0);
 
-// A UV sphere of `rings` rings and `segments` segments, one smooth patch.
+// A UV sphere of `rings` rings and up to `segments` segments (fewer near the poles,
+// as Revolve), one smooth patch.
 TAssetMesh Sphere(TPoint3 centre, double radius, int segments, int rings, const TCylinderMapping& mapping,
                   TSmoothingGroups& groups, int material = 0);
 
