@@ -263,7 +263,7 @@ TAssetMesh Knight() {
   p.Line(0, 8.6);
   parts.Turn(p);
   TAssetMesh head = Polygonise(KnightField, {-6.0, -14.0, 6.03}, {6.0, 9.5, 36.5}, 0.25, parts.Map, parts.Groups);
-  Simplify(head, 2600, parts.Map);
+  Simplify(head, 2000, parts.Map);
   parts.Mesh.Append(head);
   return parts.Mesh;
 }
