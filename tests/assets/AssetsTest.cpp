@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "meshes/threeds/File3DS.h"
 #include "scene/objects/GLObjects.h"
@@ -20,6 +22,7 @@
 #include "tools/assets/Assets.h"
 #include "tools/assets/Board.h"
 #include "tools/assets/BoardLayout.h"
+#include "tools/assets/Lathe.h"
 #include "tools/assets/Looks.h"
 #include "tools/assets/ModelView.h"
 #include "tools/threeds/Writer3DS.h"
@@ -141,6 +144,49 @@ TEST_F(GeneratedAssets, ModelsLoadThroughTheImporterAsAnotherReaderSeesThem) {
   const std::vector<const TMeshRecord3DS*> halves = {boards[0]->Objects().Mesh(0), boards[1]->Objects().Mesh(0)};
   EXPECT_EQ(UnmatchedEdges(halves), 0);
   EXPECT_GT(Volume(*halves[0]) + Volume(*halves[1]), 0);
+}
+
+TEST(TurnedSolids, RingsOfDifferentSizesCloseRoundTheSolid) {
+  constexpr double PI = 3.14159265358979;
+  // Profiles whose rings narrow, widen and end on the axis, with the solid's volume.
+  struct TCase {
+    const char* Name;
+    std::vector<std::pair<double, double>> Points;  // (radius, height), corners all
+    double Volume;
+  } cases[] = {
+      {"cylinder", {{0, 0}, {10, 0}, {10, 5}, {0, 5}}, PI * 100 * 5},
+      {"wide foot under a thin stem", {{0, 0}, {10, 0}, {10, 2}, {2, 2}, {2, 6}, {0, 6}}, PI * (100 * 2 + 4 * 4)},
+      {"cone to a tip", {{0, 0}, {6, 0}, {0, 8}}, PI * 36 * 8 / 3},
+      {"widening cup", {{0, 0}, {2, 0}, {10, 4}, {0, 4}}, PI * 4 / 3 * (4 + 20 + 100)},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TProfile profile(c.Points[0].first, c.Points[0].second);
+    for (std::size_t i = 1; i < c.Points.size(); ++i) profile.Line(c.Points[i].first, c.Points[i].second).Corner();
+    TSmoothingGroups groups;
+    const TAssetMesh mesh = Revolve(profile, 32, {10, 0}, groups);
+    const TMeshRecord3DS record = MeshRecordOf(mesh, "turned", {{"Boxwood", {1, 1, 1}}});
+    EXPECT_EQ(UnmatchedEdges({&record}), 0);
+    // The chords of the widest ring stray no more than 0.1 from the circle: the
+    // inscribed solid loses at most 2 % of the volume.
+    EXPECT_NEAR(Volume(record), c.Volume, 0.02 * c.Volume);
+    EXPECT_LT(Volume(record), c.Volume);
+  }
+  // A narrow ring takes fewer steps than a wide one.
+  TProfile profile(0, 0);
+  profile.Line(10, 0).Corner().Line(10, 2).Corner().Line(2, 2).Corner().Line(2, 6).Corner().Line(0, 6);
+  TSmoothingGroups groups;
+  const TAssetMesh mesh = Revolve(profile, 32, {10, 0}, groups);
+  // The places on a ring (a corner ring is made twice, once for each side).
+  auto ringSize = [&](double r, double z) {
+    std::set<std::pair<long, long>> places;
+    for (const TPoint3& p : mesh.Points)
+      if (std::fabs(std::hypot(p.x, p.y) - r) < 1e-6 && std::fabs(p.z - z) < 1e-6)
+        places.insert({std::lround(p.x * 1e4), std::lround(p.y * 1e4)});
+    return places.size();
+  };
+  EXPECT_LT(ringSize(2, 6), ringSize(10, 0));
+  EXPECT_LE(ringSize(10, 0), 32u);
 }
 
 TEST(ImporterShading, SmoothingGroupsDecideWhichCornersShareAVertex) {
