@@ -95,10 +95,21 @@ protected:
     return PixelOf({float(s.Col * 30 - 155), -25 + height, float(s.Row * 30 - 130), 1});
   }
 
+  // A pixel where the piece on `s` is drawn: up its axis, the first height at which no
+  // nearer piece hides it (in a game, pieces stand in front of each other).
+  QPoint PiecePixel(TSquare s) {
+    const TBoardPiece* piece = Board->PieceAtSquare(s.Row, s.Col);
+    for (float height : {12.f, 8.f, 16.f, 20.f, 5.f, 25.f, 30.f}) {
+      const QPoint p = SquarePixel(s, height);
+      if (piece && Board->PieceOfObject(View().ObjectAtPixel(p.x(), p.y())) == piece) return p;
+    }
+    return SquarePixel(s, 12);
+  }
+
   // Picks the piece on `from` and drags it to `to` in steps, each drawn before the next.
   void Drag(TSquare from, TSquare to) {
     QWidget* view = Board->GLSceneViewer1;
-    const QPoint start = SquarePixel(from, 12), at = SquarePixel(to);
+    const QPoint start = PiecePixel(from), at = SquarePixel(to);
     QTest::mousePress(view, Qt::LeftButton, {}, start);
     ASSERT_NE(Board->HeldPiece, nullptr) << "nothing picked on " << from.Row << " " << from.Col;
     for (int i = 1; i <= 6; ++i) {
