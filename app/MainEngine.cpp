@@ -35,12 +35,6 @@ constexpr char FILE_NOT_FOUND_TEXT[] = "File not found: ";
 constexpr char NO_ENGINE_ERROR_TEXT[] = "error NO CHESS ENGINE LOADED";
 constexpr char WHAT_TEXT[] = "     What ?     ";
 
-// `name` in `folder`, with one "/" between them.
-std::string JoinPath(const std::string& folder, const std::string& name) {
-  if (!folder.empty() && folder.back() == '/') return folder + name;
-  return folder + "/" + name;
-}
-
 // The names of the entries of `folder` that `wanted` accepts, in name order; none
 // when the folder cannot be read.
 std::vector<std::string> EntriesOf(const std::string& folder, bool (*wanted)(const fs::directory_entry&)) {

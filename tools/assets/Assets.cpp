@@ -4,7 +4,7 @@
 
 #include "tools/assets/Board.h"
 #include "tools/assets/Looks.h"
-#include "tools/assets/Pieces.h"
+#include "tools/assets/Chessmen.h"
 #include "tools/assets/Raster.h"
 #include "tools/assets/Textures.h"
 #include "tools/assets/Toolbar.h"

@@ -1,4 +1,4 @@
-#include "tools/assets/Pieces.h"
+#include "tools/assets/Chessmen.h"
 
 #include <algorithm>
 #include <cmath>
