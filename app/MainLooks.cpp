@@ -63,6 +63,21 @@ void ShowPicture(TGLCustomSceneObject& object, const TGLTexture& picture) {
   material.Texture().SetDisabled(false);
 }
 
+// A picture of the textures folder chosen by the user into `path` and shown by
+// `apply`; false when the dialog is cancelled or the picture cannot be used (said).
+template <typename TApply>
+bool ChoosePicture(const std::string& startFolder, const char* filter, std::string& path, TApply apply) {
+  path = startFolder + "/res/textures/" + filter;
+  if (!Dialogs().OpenFile(filter, path) || path.empty()) return false;
+  try {
+    apply();
+  } catch (const std::exception& failure) {
+    Dialogs().ShowMessage("The picture " + path + " cannot be used: " + failure.what());
+    return false;
+  }
+  return true;
+}
+
 bool OnSide(const TBoardPiece& piece, int side) { return IsLightLetter(piece.Letter) == (side == LIGHT_LOOK_SIDE); }
 
 }  // namespace
@@ -99,14 +114,8 @@ void TFormOpengl::ChoosePieceLook(int side, int mode) {
       if (piece && piece->Obj && OnSide(*piece, side)) ShowColour(*piece->Obj, colour);
     return;
   }
-  std::string path = StartFolder + "/res/textures/" + PIECE_PICTURES;
-  if (!Dialogs().OpenFile(PIECE_PICTURES, path) || path.empty()) return;
-  try {
-    ApplyPieceTexture(side, path);
-  } catch (const std::exception& failure) {
-    Dialogs().ShowMessage("The picture " + path + " cannot be used: " + failure.what());
-    return;
-  }
+  std::string path;
+  if (!ChoosePicture(StartFolder, PIECE_PICTURES, path, [&] { ApplyPieceTexture(side, path); })) return;
   (light ? Look.LightPieceTexture : Look.DarkPieceTexture) = path;
   (light ? Look.LightPiecesTextured : Look.DarkPiecesTextured) = true;
 }
@@ -133,14 +142,8 @@ void ChooseBoardColour(TFormOpengl& window, int side) {
 // The board half's picture chosen by the user.
 void ChooseBoardTexture(TFormOpengl& window, int side) {
   const bool light = side == LIGHT_LOOK_SIDE;
-  std::string path = window.StartFolder + "/res/textures/" + BOARD_PICTURES;
-  if (!Dialogs().OpenFile(BOARD_PICTURES, path) || path.empty()) return;
-  try {
-    window.ApplyBoardTexture(side, path);
-  } catch (const std::exception& failure) {
-    Dialogs().ShowMessage("The picture " + path + " cannot be used: " + failure.what());
-    return;
-  }
+  std::string path;
+  if (!ChoosePicture(window.StartFolder, BOARD_PICTURES, path, [&] { window.ApplyBoardTexture(side, path); })) return;
   (light ? window.Look.LightBoardTexture : window.Look.DarkBoardTexture) = path;
   (light ? window.Look.LightBoardTextured : window.Look.DarkBoardTextured) = true;
 }
