@@ -104,7 +104,8 @@ public:
   TTextureNeededEvent OnTextureNeeded;
 
 protected:
-  // The name after OnTextureNeeded has had its say.
+  // The name after OnTextureNeeded has had its say; where no file has that name,
+  // the file whose name differs from it only in letter case, if there is one.
   std::string NeededFileName(const std::string& fileName);
 
   // The pixels handed out by AcquireBitmap, a cache.
