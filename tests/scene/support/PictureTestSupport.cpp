@@ -4,10 +4,16 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 #include <jpeglib.h>
 
-std::string JpegBytes(int width, int height, const TRgbRows& rows, TJpegKind kind) {
+namespace {
+
+// A JPEG file made by libjpeg at the best quality from `height` rows, each filled in
+// turn by `row` (its y from the top, and the samples to fill).
+std::string CompressedRows(int width, int height, TJpegKind kind,
+                           const std::function<void(int, std::vector<std::uint8_t>&)>& row) {
   jpeg_compress_struct info{};
   jpeg_error_mgr errors{};
   info.err = jpeg_std_error(&errors);
@@ -28,10 +34,12 @@ std::string JpegBytes(int width, int height, const TRgbRows& rows, TJpegKind kin
   if (kind == TJpegKind::Cmyk) info.write_Adobe_marker = FALSE;
   jpeg_set_quality(&info, 100, TRUE);
   jpeg_start_compress(&info, TRUE);
-  for (auto row : rows) {
+  std::vector<std::uint8_t> samples;
+  for (int y = 0; y < height; ++y) {
+    row(y, samples);
     if (kind == TJpegKind::AdobeCmyk || kind == TJpegKind::AdobeYcck)
-      for (auto& sample : row) sample = static_cast<std::uint8_t>(255 - sample);
-    JSAMPROW line = row.data();
+      for (auto& sample : samples) sample = static_cast<std::uint8_t>(255 - sample);
+    JSAMPROW line = samples.data();
     jpeg_write_scanlines(&info, &line, 1);
   }
   jpeg_finish_compress(&info);
@@ -39,6 +47,20 @@ std::string JpegBytes(int width, int height, const TRgbRows& rows, TJpegKind kin
   std::string bytes(reinterpret_cast<const char*>(buffer), size);
   std::free(buffer);
   return bytes;
+}
+
+}  // namespace
+
+std::string JpegBytes(int width, int height, const TRgbRows& rows, TJpegKind kind) {
+  return CompressedRows(width, height, kind,
+                        [&](int y, std::vector<std::uint8_t>& samples) { samples = rows[std::size_t(y)]; });
+}
+
+std::string FlatJpegBytes(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+  std::vector<std::uint8_t> colour;
+  for (int x = 0; x < width; ++x) colour.insert(colour.end(), {red, green, blue});
+  return CompressedRows(width, height, TJpegKind::Colour,
+                        [&](int, std::vector<std::uint8_t>& samples) { samples = colour; });
 }
 
 std::string ProgressiveJpegBomb(int width, int height) {
