@@ -5,6 +5,8 @@
 // its own status line. It is the engine front end's board.
 
 #include <array>
+#include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,6 +19,7 @@
 #include "app/uloadengine.h"
 #include "base/Geometry.h"
 #include "scene/qt/GLSceneViewer.h"
+#include "scene/texture/GLTexture.h"
 
 class QAction;
 class QComboBox;
@@ -203,6 +206,16 @@ public:
   void ApplyBoardTexture(int side, const std::string& path);
   // A piece model made after the look was applied wears its side's colour or picture.
   void PieceModelAdded(TBoardPiece& piece) override;
+  // The pictures the pieces and the board's halves show: each file is read once and
+  // uploaded once for all the objects that show it, and freed when none shows it.
+  struct TLookPicture {
+    std::string Path;
+    // The file as it was read: a file changed since is read again.
+    std::uintmax_t Size = 0;
+    std::filesystem::file_time_type Time{};
+    std::unique_ptr<TGLTexture> Texture;
+  };
+  std::vector<TLookPicture> LookPictures;
   void ToolButton4Click();   // Background color
   void ToolButton34Click();  // Light board color
   void ToolButton35Click();  // Dark board color
@@ -256,6 +269,11 @@ protected:
   void wheelEvent(QWheelEvent* event) override;
 
 private:
+  // The texture of the picture file `path`: the one read before while the file is
+  // unchanged, else read now. Raises when the file cannot be read.
+  TGLTexture& LookPicture(const std::string& path);
+  // Frees the pictures that no piece and no board half shows any more.
+  void FreeUnshownPictures();
   void BuildToolBar();
   void BuildBoardView(QWidget* page);
   // Steps towards (tx, tz) from the moving piece's place, for a slide that ends there.
