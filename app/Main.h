@@ -69,6 +69,13 @@ inline constexpr TToolButtonInfo TOOL_BUTTONS[] = {
 
 // The text on the main window's status line while the engine is to move.
 inline constexpr char THINKING_TEXT[] = "Thinking...";
+// The status line once the engine's move has been shown, or a position was given to
+// the engine with the user to move.
+inline constexpr char YOUR_MOVE_TEXT[] = "Your move";
+// The status line when the user presses one of their pieces while the board is locked.
+inline constexpr char WAIT_TEXT[] = "Wait: the engine is thinking";
+// The status line when a newly loaded engine sets the board back to the start position.
+inline constexpr char ENGINE_NEW_GAME_TEXT[] = "The new engine starts a new game from the start position";
 inline constexpr char ILLEGAL_MOVE_TEXT[] = "no";
 inline constexpr char OTHER_SIDE_TEXT[] = "You are playing with other side.";
 inline constexpr char USER_MATES_TEXT[] = "mate2";
@@ -232,6 +239,18 @@ public:
   void ToolButton9Click();   // Load Position
   void ToolButton11Click();  // Save Position
   void ToolButton12Click();  // New Match
+  // A position loaded or pasted as a whole goes to a loaded engine
+  // (EnginePositionCommands). When the engine's side is to move the engine is told to
+  // play ("go") and the board is locked; else the board is the user's and the engine
+  // plays from the user's next move on. Without an engine nothing changes.
+  void GivePositionToEngine();
+  // The user's move to the engine, followed by "go" when the engine waits in force mode
+  // for the user's first move after a position was given to it.
+  void SendUserMove(const std::string& text);
+  // The engine was given a position with the user to move and waits in force mode.
+  bool EngineAwaitsGo = false;
+  // The engine takes positions in edit mode only (it said so when loaded).
+  bool EngineEditsPositions = false;
   // Connects the look, position and New Match buttons to their handlers.
   void ConnectToolButtons();
 
@@ -263,6 +282,7 @@ public:
   void AppendEngineOutput(const std::string& text) override;
   void AppendSentCommand(const std::string& text) override;
   void ShowEngineStatus(const std::string& text) override;
+  void EngineRefusesSetBoard() override;
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -66,9 +66,11 @@ public:
   void AppendEngineOutput(const std::string& text) override { Received += text; }
   void AppendSentCommand(const std::string& text) override { Sent.push_back(text); }
   void ShowEngineStatus(const std::string& text) override { Status.push_back(text); }
+  void EngineRefusesSetBoard() override { RefusesSetBoard = true; }
 
   std::vector<TAnimation> Animations;
   std::string Received;
   std::vector<std::string> Sent;
   std::vector<std::string> Status;
+  bool RefusesSetBoard = false;
 };

@@ -19,8 +19,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char START_FILE[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w - - 0 1\r\n";
-const char AFTER_E4_FILE[] = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/ w - - 0 1\r\n";
+const char START_FILE[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1\r\n";
+// Dark to move, and the pawn may be taken en passant.
+const char AFTER_E4_FILE[] = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/ b KQkq e3 0 1\r\n";
 
 // What an object of the scene shows: its colour, or "picture" over white.
 std::string Shown(TGLCustomSceneObject& object) {
@@ -191,7 +192,7 @@ TEST_F(BoardToolBar, PositionsAreSavedAndLoadedWithExactBytes) {
   EXPECT_EQ(Board->windowTitle().toStdString(), "Brovanel 0.1 " + Path("game.fen"));
   // After 1. e4, saved again under the same name without asking.
   TBoardMove e4{2, 4, 4, 4};
-  ASSERT_EQ(ApplyMoveToBitboards(BitBoards, e4), TMoveResult::Applied);
+  ASSERT_EQ(ApplyGameMove(BitBoards, GameRights, e4, LIGHT_SIDE), TMoveResult::Applied);
   Recorded.Asked.clear();
   Board->ToolButton11->trigger();
   EXPECT_TRUE(Recorded.Asked.empty());
@@ -203,7 +204,7 @@ TEST_F(BoardToolBar, PositionsAreSavedAndLoadedWithExactBytes) {
   Recorded.Chosen = Path("game.fen");
   Board->ToolButton9->trigger();
   EXPECT_EQ(Recorded.Asked.back(), "open|*.fen|*.fen");
-  EXPECT_EQ(FenFileText(BitBoards), AFTER_E4_FILE);
+  EXPECT_EQ(FenFileText(BitBoards, GameRights), AFTER_E4_FILE);
   EXPECT_TRUE(EngineThinking);
   Board->ToolButton11->trigger();
   EXPECT_EQ(ReadBytes(Path("game.fen")), AFTER_E4_FILE);
