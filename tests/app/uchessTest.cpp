@@ -150,6 +150,27 @@ TEST_F(MainWindow, SavingReplacesThePositionFileWhole) {
   fs::remove_all(folder);
 }
 
+// Text from a file or the clipboard shows in the message box as it is: a heading, a
+// colour or a script in it is neither drawn nor cut out.
+TEST_F(MainWindow, MessageBoxesShowTextFromFilesAndTheClipboardAsPlainText) {
+  fs::path folder = TestFolder("plain");
+  const std::string page = "<h1>HUGE</h1><font color=red>red</font>";
+  WriteBytes(folder / "page.fen", page + "\r\n");
+  TMessageBoxes boxes(Recorded);
+  Recorded.Chosen = (folder / "page.fen").string();
+  Form->LoadPosition1->trigger();
+  QGuiApplication::clipboard()->setText(QStringLiteral("<script>alert(1)</script>"));
+  Form->P1->trigger();
+  ASSERT_EQ(boxes.Shown.size(), 2u);
+  EXPECT_EQ(boxes.Shown[0].Text, "The file " + Recorded.Chosen +
+                                     " holds no position: expected the placement of a FEN text, found \"" + page + "\"");
+  EXPECT_EQ(boxes.Shown[1].Text, "The clipboard holds no position: expected the placement of a FEN text, found "
+                                 "\"<script>alert(1)</script>\"");
+  EXPECT_TRUE(boxes.Shown[0].Plain);
+  EXPECT_TRUE(boxes.Shown[1].Plain);
+  fs::remove_all(folder);
+}
+
 TEST_F(MainWindow, ClassicAndArtisticItemsCheckAsTheBoardChanges) {
   auto checked = [this] {
     std::string marks;
