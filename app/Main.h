@@ -69,6 +69,8 @@ inline constexpr char THINKING_TEXT[] = "Thinking...";
 inline constexpr char ILLEGAL_MOVE_TEXT[] = "no";
 inline constexpr char OTHER_SIDE_TEXT[] = "You are playing with other side.";
 inline constexpr char USER_MATES_TEXT[] = "mate2";
+// Before the name of a look file named on the command line that is not there.
+inline constexpr char START_LOOK_NOT_FOUND_TEXT[] = "Look file not found: ";
 
 class TFormOpengl : public QWidget, public TEngineBoard, public TBoardScene {
 public:

@@ -122,3 +122,10 @@ private:
   bool FAnswering = false;
 };
 
+// How many pieces stand on squares of the board, shown.
+inline int PiecesOnSquares(const TFormOpengl& board) {
+  int placed = 0;
+  for (const auto& piece : board.PieceSlots)
+    if (piece && piece->Row >= 1 && piece->Row <= 8 && piece->Obj->Visible()) ++placed;
+  return placed;
+}

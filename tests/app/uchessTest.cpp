@@ -9,7 +9,10 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <optional>
+
 #include "FormTestSupport.h"
+#include "app/Main.h"
 #include "app/uhelp.h"
 
 namespace fs = std::filesystem;
@@ -125,7 +128,6 @@ TEST_F(MainWindow, CancelledSaveWritesNothingAndTheLookFileIsNeverThePositionFil
   EXPECT_EQ(ReadBytes(known), "8/8/8/8/8/8/8/8/ w - - 0 1\r\n");
   EXPECT_FALSE(Form->SaveAsRequested);
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
-  fs::remove(LOOK_FILE_ARGUMENT);
   fs::remove_all(folder);
 }
 
@@ -169,6 +171,55 @@ TEST_F(MainWindow, MessageBoxesShowTextFromFilesAndTheClipboardAsPlainText) {
   EXPECT_TRUE(boxes.Shown[0].Plain);
   EXPECT_TRUE(boxes.Shown[1].Plain);
   fs::remove_all(folder);
+}
+
+// A look file named on the command line that is no look, or is not there: one message
+// box, and the board gets its pieces all the same, though the box's event loop ran the
+// tick that fills the board before the main window knew its board window.
+TEST(StartLook, ABadLookNamedAtStartIsReportedAndTheBoardGetsItsPieces) {
+  const std::string path = LOOK_FILE_ARGUMENT;
+  const char randomBytes[] = "\x89\x01\xfe random\n\x00\x7f bytes";
+  struct TCase {
+    std::optional<std::string> Bytes;  // none: no file
+    std::string Message;
+  };
+  const TCase cases[] = {
+      {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w - - 0 1\r\n", path + " is not a valid file."},
+      {std::string(randomBytes, sizeof randomBytes - 1), path + " is not a valid file."},
+      {std::nullopt, START_LOOK_NOT_FOUND_TEXT + path},
+  };
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Message);
+    if (test.Bytes)
+      WriteBytes(path, *test.Bytes);
+    else
+      fs::remove(path);
+    BitBoards = TBitBoards{};
+    TRecordingDialogs recorded;
+    // While the box is shown, the board window being made has had its tick.
+    auto boardBeingMade = [] {
+      for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* board = dynamic_cast<TFormOpengl*>(widget)) return board;
+      return static_cast<TFormOpengl*>(nullptr);
+    };
+    TMessageBoxes boxes(recorded, [&] {
+      EXPECT_TRUE(WaitFor([&] { return boardBeingMade() && !boardBeingMade()->fillpiecestimer; }));
+    });
+    auto form = std::make_unique<TForm1>();
+    ASSERT_TRUE(WaitFor([&] { return form->FormOpengl != nullptr; }));
+    TFormOpengl* board = form->FormOpengl;
+    ASSERT_TRUE(WaitFor([&] { return board->fillpiecestimer == nullptr; }));
+    ASSERT_EQ(boxes.Shown.size(), 1u);
+    EXPECT_EQ(boxes.Shown[0].Text, test.Message);
+    EXPECT_TRUE(boxes.Shown[0].Plain);
+    EXPECT_EQ(PiecesOnSquares(*board), 32);
+    EXPECT_EQ(Placement(), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+    EXPECT_NE(board->LightBoardMesh, nullptr);
+    EXPECT_TRUE(form->Artistic1->isChecked());
+    form.reset();
+    QCoreApplication::processEvents();
+  }
+  WriteBytes(path, "[board]\r\nname=Brovanel\r\n");
 }
 
 TEST_F(MainWindow, ClassicAndArtisticItemsCheckAsTheBoardChanges) {
