@@ -63,6 +63,22 @@ void ReportNoPosition(const std::string& where, const std::string& text) {
                         Excerpt(text) + "\"");
 }
 
+// Takes FEN text from `where` ("The clipboard") as the shared position. A text without
+// a placement, or a position no game can reach (a king that could be taken next), is
+// reported in one message and changes nothing.
+bool TakePosition(const std::string& where, const std::string& text) {
+  TBitBoards board;
+  if (!ParseFenPlacement(text, board)) {
+    ReportNoPosition(where, text);
+    return false;
+  }
+  if (const std::string impossible = ImpossiblePositionText(board, FenSideToMove(text)); !impossible.empty()) {
+    Dialogs().ShowMessage(where + " holds a position that no game can reach: " + impossible);
+    return false;
+  }
+  return LoadFenPosition(text);
+}
+
 }  // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
@@ -216,11 +232,7 @@ bool TForm1::LoadPositionFile(const std::string& path) {
     return false;
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (!LoadFenPosition(line)) {
-    ReportNoPosition("The file " + path, line);
-    return false;
-  }
-  return true;
+  return TakePosition("The file " + path, line);
 }
 
 bool TForm1::SavePositionFile(const std::string& path) {
@@ -286,11 +298,7 @@ void TForm1::Savepositiontoclipboard1Click() {
 void TForm1::P1Click() {
   Edit1->clear();
   Edit1->paste();
-  std::string text = Edit1->text().toStdString();
-  if (!LoadFenPosition(text)) {
-    ReportNoPosition("The clipboard", text);
-    return;
-  }
+  if (!TakePosition("The clipboard", Edit1->text().toStdString())) return;
   RefreshBoard();
 }
 

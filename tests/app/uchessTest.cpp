@@ -41,7 +41,9 @@ TEST_F(MainWindow, ClipboardCopyAndPasteTakeTheExactText) {
   const TPaste cases[] = {
       {START_CLIPBOARD, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/"},
       {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e3 0 1\r\n", AFTER_E4},
-      {"8/8/8/8/8/8/8/8", "8/8/8/8/8/8/8/8/"},
+      {"8/8/8/8/8/8/8/8", nullptr},
+      {"4k3/8/8/8/8/8/4R3/4K3 b", "4k3/8/8/8/8/8/4R3/4K3/"},
+      {"4k3/8/8/8/8/8/4R3/4K3 w", nullptr},
       {"hello", nullptr},
       {"", nullptr},
       {"rnbqkbnr/pppppppp/8/8", nullptr},
@@ -149,6 +151,48 @@ TEST_F(MainWindow, SavingReplacesThePositionFileWhole) {
   Form->Save1->trigger();
   ASSERT_EQ(Recorded.Messages.size(), 1u);
   EXPECT_EQ(Recorded.Messages[0].rfind("Cannot write the position file " + Form->PositionFile + ": ", 0), 0u);
+  fs::remove_all(folder);
+}
+
+// A position no game can reach, from a file by either Load Position or from the
+// clipboard: one message, and the position, the board's pieces and the file to save
+// to stay as they were.
+TEST_F(MainWindow, ImpossiblePositionsAreRefusedAndTheBoardKeepsItsPosition) {
+  ASSERT_TRUE(WaitFor([this] { return Board->fillpiecestimer == nullptr; }));
+  fs::path folder = TestFolder("impossible");
+  WriteBytes(folder / "game.fen", std::string(AFTER_E4) + " w - - 0 1\r\n");
+  Recorded.Chosen = (folder / "game.fen").string();
+  Form->LoadPosition1->trigger();
+  ASSERT_EQ(Placement(), AFTER_E4);
+  ASSERT_TRUE(Recorded.Messages.empty());
+  auto e4Shown = [this] {
+    const TBoardPiece* pawn = Board->PieceAtSquare(4, 4);
+    return pawn && pawn->Letter == 'P' && pawn->Obj->Visible() && !Board->PieceAtSquare(2, 4) &&
+           PiecesOnSquares(*Board) == 32;
+  };
+  EXPECT_TRUE(e4Shown());
+
+  const fs::path rookTakesKing = folder / "rook takes king.fen";
+  WriteBytes(rookTakesKing, "4k3/8/8/8/8/8/4R3/4K3 w\r\n");
+  Recorded.Chosen = rookTakesKing.string();
+  for (QAction* load : {Form->LoadPosition1, Board->ToolButton9}) {
+    Recorded.Messages.clear();
+    load->trigger();
+    ASSERT_EQ(Recorded.Messages.size(), 1u) << load->objectName().toStdString();
+    EXPECT_EQ(Recorded.Messages[0], "The file " + rookTakesKing.string() +
+                                        " holds a position that no game can reach: dark's king on e8 is in check "
+                                        "while light is to move");
+    EXPECT_EQ(Placement(), AFTER_E4);
+    EXPECT_EQ(Form->PositionFile, (folder / "game.fen").string());
+    EXPECT_TRUE(e4Shown());
+  }
+  Recorded.Messages.clear();
+  QGuiApplication::clipboard()->setText(QStringLiteral("4K3/8/8/8/8/8/8/k3k3 b KQkq - 0 1"));
+  Form->P1->trigger();
+  EXPECT_EQ(Recorded.Messages,
+            std::vector<std::string>{"The clipboard holds a position that no game can reach: dark has 2 kings"});
+  EXPECT_EQ(Placement(), AFTER_E4);
+  EXPECT_TRUE(e4Shown());
   fs::remove_all(folder);
 }
 
