@@ -172,6 +172,23 @@ bool TFormOpengl::ShowClassicBoard() {
   return true;
 }
 
+bool TFormOpengl::ShowBoardOfLook(const std::string& path) {
+  const std::optional<TLookBoard> board = LookFileBoard(path);
+  if (!board) return false;
+  if (board->Classic) {
+    const bool classicShown = LightBoardMesh == nullptr && MainForm && MainForm->Classic1->isChecked();
+    if (!classicShown) {
+      ShowClassicBoard();
+      SetBoardLookButtonsVisible(false);
+    }
+    // A look saved without a picture keeps the one shown, and its item.
+    if (MainForm && (!classicShown || board->Picture != 0)) MainForm->CheckViewItems(true, board->Picture);
+  } else if (!LightBoardMesh && LoadArtisticBoard() && MainForm) {
+    MainForm->CheckViewItems(false, 0);
+  }
+  return true;
+}
+
 bool TFormOpengl::LoadArtisticBoard() {
   if (!ArtisticBoardFilesPresent()) return false;
   // A half the reader refuses is reported and the board shown stays as it is.

@@ -215,8 +215,13 @@ public:
   // Saves the look and the board of the main window's View menu; a failure is
   // reported and keeps the old file.
   void SaveLookFile(const std::string& path);
-  // The look file named on the command line: its board first, then its look.
+  // The look file named on the command line: its board first, then its look. A file
+  // that is missing or no look is reported, and the artistic look is shown.
   void LoadStartLook(const std::string& path);
+  // The board a look file was saved with, built unless it is shown, with the main
+  // window's View items checked as they name it. False, changing nothing, for a file
+  // that is missing or no look.
+  bool ShowBoardOfLook(const std::string& path);
   // Positions and New Match (MainPositions.cpp).
   void ToolButton9Click();   // Load Position
   void ToolButton11Click();  // Save Position
