@@ -212,7 +212,10 @@ void TForm1::RefreshBoard() {
   if (FormOpengl) FormOpengl->RefreshPieces();
 }
 
-void TForm1::SetCaption(const std::string& text) { setWindowTitle(QString::fromStdString(text)); }
+void TForm1::SetCaption(const std::string& text) {
+  FCaption = text;
+  setWindowTitle(QString::fromStdString(text));
+}
 
 void TForm1::SetStatusText(const std::string& text) { statusBar()->showMessage(QString::fromStdString(text)); }
 
@@ -253,7 +256,7 @@ bool TForm1::OpenPosition() {
   if (!Dialogs().OpenFile(POSITION_FILTER, name)) return false;
   // Only a file that held a position becomes the one Save writes to.
   if (!LoadPositionFile(name)) return false;
-  PositionFile = name;
+  SetPositionFile(name);
   RefreshBoard();
   return true;
 }
@@ -266,8 +269,16 @@ bool TForm1::ChooseSaveFileName() {
   std::string name = PositionFile.empty() ? std::string(POSITION_FILTER) : PositionFile;
   if (!Dialogs().SaveFile(POSITION_FILTER, name) || name.empty()) return false;
   if (!HasFenExtension(name)) name += ".fen";
-  PositionFile = name;
+  SetPositionFile(name);
   return true;
+}
+
+void TForm1::SetPositionFile(const std::string& name) {
+  PositionFile = name;
+  const std::string naming = std::string(PROGRAM_CAPTION) + " ";
+  if (FCaption.rfind(naming, 0) == 0) SetCaption(naming + name);
+  if (FormOpengl && FormOpengl->windowTitle().startsWith(QString::fromStdString(naming)))
+    FormOpengl->setWindowTitle(QString::fromStdString(naming + name));
 }
 
 bool TForm1::SavePosition() {

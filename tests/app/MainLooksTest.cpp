@@ -160,6 +160,37 @@ TEST_F(BoardToolBar, AnOpenedLookBringsItsBoardAndTheViewMenuFollows) {
   EXPECT_EQ(Recorded.Messages.size(), 2u);
 }
 
+// The main window's title shows the board window's caption after its own: whichever
+// window loaded or saved a position file last, both name that one file.
+TEST_F(BoardToolBar, BothCaptionsNameTheSameFile) {
+  ASSERT_TRUE(LoadFenPosition(START_POSITION_FEN));
+  const std::string naming = "Brovanel 0.1 ";
+  auto named = [&](const std::string& file) {
+    const std::string title = Form->windowTitle().toStdString();
+    for (const char* other : {"a.fen", "b.fen", "c.fen", "d.fen"})
+      if (Path(other) != file && title.find(Path(other)) != std::string::npos) return "also " + Path(other);
+    if (title.find(naming + file) == std::string::npos) return "not " + file;
+    if (Board->windowTitle().toStdString() != naming + file) return "board " + Board->windowTitle().toStdString();
+    return std::string("one file");
+  };
+  Recorded.Chosen = Path("a");
+  Board->ToolButton11->trigger();
+  EXPECT_EQ(Board->windowTitle().toStdString(), naming + Path("a.fen"));
+  WriteBytes(Path("b.fen"), START_FILE);
+  WriteBytes(Path("c.fen"), AFTER_E4_FILE);
+  Recorded.Chosen = Path("b.fen");
+  Form->LoadPosition1->trigger();
+  EXPECT_EQ(named(Path("b.fen")), "one file");
+  Recorded.Chosen = Path("c.fen");
+  Board->ToolButton9->trigger();
+  EXPECT_EQ(named(Path("c.fen")), "one file");
+  Recorded.Chosen = Path("d");
+  Form->SaveAs1->trigger();
+  EXPECT_EQ(named(Path("d.fen")), "one file");
+  EXPECT_EQ(ReadBytes(Path("d.fen")), AFTER_E4_FILE);
+  EXPECT_TRUE(Recorded.Messages.empty());
+}
+
 TEST_F(BoardToolBar, PositionsAreSavedAndLoadedWithExactBytes) {
   ASSERT_TRUE(LoadFenPosition(START_POSITION_FEN));
   // No name chosen: nothing is written, not even a file without a name.
