@@ -296,7 +296,7 @@ TEST_F(MainWindow, ClassicAndArtisticItemsCheckAsTheBoardChanges) {
 }
 
 // The About box, shown by the Help item, closes with Esc in its edit and with OK; its
-// links open their own addresses.
+// links open their own addresses, and its licence button shows the licence text.
 TEST_F(MainWindow, AboutBoxClosesWithEscAndOkAndOpensItsLinks) {
   std::vector<QUrl> opened;
   SetUrlOpener([&opened](const QUrl& url) {
@@ -326,15 +326,44 @@ TEST_F(MainWindow, AboutBoxClosesWithEscAndOkAndOpensItsLinks) {
   for (QWidget* link : {static_cast<QWidget*>(dialog.Label4), static_cast<QWidget*>(dialog.Label2),
                         static_cast<QWidget*>(dialog.Label1), static_cast<QWidget*>(dialog.Label12)})
     QTest::mouseClick(link, Qt::LeftButton);
-  QTest::mouseClick(dialog.Button1, Qt::LeftButton);
-  ASSERT_EQ(opened.size(), 5u);
+  ASSERT_EQ(opened.size(), 4u);
   EXPECT_EQ(opened[0], QUrl("https://brovanel.example.org/"));
   EXPECT_EQ(opened[0].toString(), dialog.Label4->text());
   EXPECT_EQ(opened[1], QUrl("mailto:brovanel@example.org"));
   EXPECT_EQ(opened[2], QUrl("mailto:artwork@brovanel.example.org"));
   EXPECT_EQ(opened[3], QUrl(FREE_ENGINES_ADDRESS));
-  EXPECT_EQ(opened[4], QUrl::fromLocalFile(QString::fromStdString(AppFolder) + "/license.TXT"));
   SetUrlOpener([](const QUrl&) { return false; });
+
+  // The licence text beside the program, in a dialog of its own that OK closes.
+  std::string shown;
+  auto* timer = new QTimer(&dialog);
+  QObject::connect(timer, &QTimer::timeout, [&shown, timer] {
+    QWidget* licence = QApplication::activeModalWidget();
+    if (!licence || licence->objectName() != "LicenseDlg") return;
+    timer->stop();
+    shown = licence->findChild<QPlainTextEdit*>("LicenseText")->toPlainText().toStdString();
+    for (auto* button : licence->findChildren<QPushButton*>())
+      if (button->text() == "OK") QTest::mouseClick(button, Qt::LeftButton);
+    if (licence->isVisible()) static_cast<QDialog*>(licence)->reject();
+  });
+  timer->start(10);
+  QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+  const std::string licence = ReadBytes(AppFolder + "/license.TXT");
+  ASSERT_FALSE(licence.empty());
+  EXPECT_EQ(shown, licence);
+  EXPECT_TRUE(Recorded.Messages.empty());
+  EXPECT_EQ(opened.size(), 4u);
+  // Without the file: said, with the reason.
+  const std::string appFolder = AppFolder;
+  AppFolder = TestFolder("no licence").string();
+  QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+  EXPECT_EQ(Recorded.Messages.size(), 1u);
+  Recorded.Messages.resize(1);
+  EXPECT_EQ(Recorded.Messages[0].rfind("Cannot read the licence text " + AppFolder + "/license.TXT: ", 0), 0u)
+      << Recorded.Messages[0];
+  EXPECT_GT(Recorded.Messages[0].size(), ("Cannot read the licence text " + AppFolder + "/license.TXT: ").size());
+  fs::remove_all(AppFolder);
+  AppFolder = appFolder;
 }
 
 }  // namespace
