@@ -6,7 +6,6 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -42,25 +41,6 @@ TEST(QtDialogs, MessageBoxShowsTheTextUnderTheApplicationsName) {
     box->accept();
   });
   TQtDialogs().ShowMessage("Invalid size");
-}
-
-// Text from outside is shown as it is: markup in it is neither drawn nor dropped.
-TEST(QtDialogs, MessageBoxShowsMarkupAsPlainText) {
-  const QString text = QStringLiteral("Bad line <h1>HUGE</h1><font color=red>red</font> <script>x</script>");
-  bool shown = false;
-  WhenModal([&](QWidget* w) {
-    auto* box = qobject_cast<QMessageBox*>(w);
-    ASSERT_NE(box, nullptr);
-    shown = true;
-    EXPECT_EQ(box->text(), text);
-    const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-    ASSERT_NE(label, nullptr);
-    EXPECT_EQ(label->textFormat(), Qt::PlainText);
-    EXPECT_EQ(label->text(), text);
-    box->accept();
-  });
-  TQtDialogs().ShowMessage(text.toStdString());
-  EXPECT_TRUE(shown);
 }
 
 TEST(QtDialogs, InputQueryReturnsTheTextOrTheDefault) {
