@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QIcon>
 #include <QMetaObject>
 #include <QPlainTextEdit>
@@ -135,10 +136,15 @@ void TFormOpengl::FormCreate() {
   const QStringList arguments = QCoreApplication::arguments();
   QString lookFile = arguments.size() > 1 ? arguments[1] : QString();
   // A relative name is the user's, from where the program was started.
-  if (!lookFile.isEmpty())
-    LoadStartLook(QDir(ToQString(StartFolder)).absoluteFilePath(lookFile).toStdString());
-  else
+  if (!lookFile.isEmpty()) {
+    const QString path = QDir(ToQString(StartFolder)).absoluteFilePath(lookFile);
+    // A look file that is not there changes nothing when it is opened; one the user
+    // named to start with is reported.
+    if (!QFileInfo::exists(path)) Dialogs().ShowMessage(START_LOOK_NOT_FOUND_TEXT + path.toStdString());
+    LoadStartLook(path.toStdString());
+  } else {
     LoadArtisticBoard();
+  }
   GLCamera1->SetFocalLength(105);
 }
 
@@ -163,6 +169,23 @@ void TFormOpengl::SetBoardLookButtonsVisible(bool visible) {
 bool TFormOpengl::ShowClassicBoard() {
   TBoardScene::ShowClassicBoard();
   SetBoardLookButtonsVisible(true);
+  return true;
+}
+
+bool TFormOpengl::ShowBoardOfLook(const std::string& path) {
+  const std::optional<TLookBoard> board = LookFileBoard(path);
+  if (!board) return false;
+  if (board->Classic) {
+    const bool classicShown = LightBoardMesh == nullptr && MainForm && MainForm->Classic1->isChecked();
+    if (!classicShown) {
+      ShowClassicBoard();
+      SetBoardLookButtonsVisible(false);
+    }
+    // A look saved without a picture keeps the one shown, and its item.
+    if (MainForm && (!classicShown || board->Picture != 0)) MainForm->CheckViewItems(true, board->Picture);
+  } else if (!LightBoardMesh && LoadArtisticBoard() && MainForm) {
+    MainForm->CheckViewItems(false, 0);
+  }
   return true;
 }
 

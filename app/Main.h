@@ -79,6 +79,8 @@ inline constexpr char ENGINE_NEW_GAME_TEXT[] = "The new engine starts a new game
 inline constexpr char ILLEGAL_MOVE_TEXT[] = "no";
 inline constexpr char OTHER_SIDE_TEXT[] = "You are playing with other side.";
 inline constexpr char USER_MATES_TEXT[] = "mate2";
+// Before the name of a look file named on the command line that is not there.
+inline constexpr char START_LOOK_NOT_FOUND_TEXT[] = "Look file not found: ";
 
 class TFormOpengl : public QWidget, public TEngineBoard, public TBoardScene {
 public:
@@ -233,8 +235,13 @@ public:
   // Saves the look and the board of the main window's View menu; a failure is
   // reported and keeps the old file.
   void SaveLookFile(const std::string& path);
-  // The look file named on the command line: its board first, then its look.
+  // The look file named on the command line: its board first, then its look. A file
+  // that is missing or no look is reported, and the artistic look is shown.
   void LoadStartLook(const std::string& path);
+  // The board a look file was saved with, built unless it is shown, with the main
+  // window's View items checked as they name it. False, changing nothing, for a file
+  // that is missing or no look.
+  bool ShowBoardOfLook(const std::string& path);
   // Positions and New Match (MainPositions.cpp).
   void ToolButton9Click();   // Load Position
   void ToolButton11Click();  // Save Position

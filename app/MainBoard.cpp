@@ -339,10 +339,9 @@ void TFormOpengl::RefreshPieces() {
 void TFormOpengl::Fillpieces() {
   if (!fillpiecestimer) return;
   fillpiecestimer->stop();
-  if (MainForm)
-    MainForm->RefreshBoard();
-  else
-    RefreshPieces();
+  // This window's own pieces: the tick may come in the event loop of a message box
+  // that the window shows while it is being made, before the main window knows it.
+  RefreshPieces();
   // It runs once in the window's life.
   fillpiecestimer->deleteLater();
   fillpiecestimer = nullptr;

@@ -140,6 +140,8 @@ QWidget* TFormOpengl::BuildEnginePage() {
   send->setEnabled(false);
   label5 = new QLabel(TabSheet3);
   label5->setObjectName(QStringLiteral("label5"));
+  // It shows the engine's path, which may hold anything.
+  label5->setTextFormat(Qt::PlainText);
   QFont heavy(QStringLiteral("Arial Black"));
   heavy.setWeight(QFont::Black);
   label5->setFont(heavy);

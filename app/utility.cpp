@@ -1,6 +1,7 @@
 #include "app/utility.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cstdlib>
 #include <utility>
@@ -543,4 +544,87 @@ std::vector<std::string> EnginePositionCommands(const TBitBoards& board, const T
   }
   lines.emplace_back(".");
   return lines;
+}
+
+// ---------------------------------------------------------------------------
+// Positions no game can reach
+
+namespace {
+
+const char* SideName(int side) { return side == LIGHT_SIDE ? "light" : "dark"; }
+
+std::string SquareNameOf(int square) { return SquareName(square % 8 + 1, square / 8 + 1); }
+
+int Count(std::uint64_t bits) { return std::popcount(bits); }
+
+// What rules out a side's men alone, or empty.
+std::string ImpossibleMen(const TBitBoards& board, int side) {
+  const std::string name = SideName(side);
+  const int kings = Count(board[DARK_KING + side]);
+  if (kings == 0) return name + " has no king";
+  if (kings > 1) return name + " has " + std::to_string(kings) + " kings";
+  const int pawns = Count(board[DARK_PAWN + side]);
+  if (pawns > 8) return name + " has " + std::to_string(pawns) + " pawns, more than 8";
+  int men = 0;
+  for (int code = side; code < EMPTY_SQUARE; code += 2) men += Count(board[code]);
+  if (men > 16) return name + " has " + std::to_string(men) + " pieces, more than 16";
+  // Each piece beyond those of the start position was a pawn once.
+  struct TStart {
+    int Code;
+    int Count;
+  };
+  const TStart starts[] = {{DARK_QUEEN, 1}, {DARK_ROOK, 2}, {DARK_BISHOP, 2}, {DARK_KNIGHT, 2}};
+  int promoted = 0;
+  for (const TStart& start : starts) promoted += std::max(0, Count(board[start.Code + side]) - start.Count);
+  if (promoted > 8 - pawns) return name + " has more queens, rooks, bishops and knights than its missing pawns could have become";
+  return std::string();
+}
+
+}  // namespace
+
+int FenSideToMove(std::string_view text) {
+  const std::vector<std::string_view> fields = FieldsOf(text);
+  return fields.size() > 1 && fields[1] == "b" ? DARK_SIDE : LIGHT_SIDE;
+}
+
+bool SquareAttacked(const TBitBoards& board, int square, int bySide) {
+  CheckSquare(square);
+  bySide = bySide != 0 ? LIGHT_SIDE : DARK_SIDE;
+  // Files 0 (h) to 7 (a), ranks 0 to 7, as the square numbers run.
+  const int file = square % 8, rank = square / 8;
+  auto holds = [&](int darkCode, int f, int r) {
+    return f >= 0 && f < 8 && r >= 0 && r < 8 && (board[darkCode + bySide] & SquareBit[8 * r + f]) != 0;
+  };
+  // A light pawn takes towards rank 8, so it attacks from the rank below.
+  const int pawnRank = bySide == LIGHT_SIDE ? rank - 1 : rank + 1;
+  if (holds(DARK_PAWN, file - 1, pawnRank) || holds(DARK_PAWN, file + 1, pawnRank)) return true;
+  constexpr int KNIGHT_STEPS[8][2] = {{1, 2}, {2, 1}, {2, -1}, {1, -2}, {-1, -2}, {-2, -1}, {-2, 1}, {-1, 2}};
+  for (const auto& step : KNIGHT_STEPS)
+    if (holds(DARK_KNIGHT, file + step[0], rank + step[1])) return true;
+  constexpr int LINES[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {1, -1}, {-1, 1}, {-1, -1}};
+  const std::uint64_t occupied = Occupancy(board);
+  for (const auto& line : LINES) {
+    if (holds(DARK_KING, file + line[0], rank + line[1])) return true;
+    const int slider = line[0] == 0 || line[1] == 0 ? DARK_ROOK : DARK_BISHOP;
+    for (int f = file + line[0], r = rank + line[1]; f >= 0 && f < 8 && r >= 0 && r < 8; f += line[0], r += line[1]) {
+      if (holds(slider, f, r) || holds(DARK_QUEEN, f, r)) return true;
+      if (occupied & SquareBit[8 * r + f]) break;
+    }
+  }
+  return false;
+}
+
+std::string ImpossiblePositionText(const TBitBoards& board, int sideToMove) {
+  sideToMove = sideToMove != 0 ? LIGHT_SIDE : DARK_SIDE;
+  for (int side : {LIGHT_SIDE, DARK_SIDE})
+    if (std::string men = ImpossibleMen(board, side); !men.empty()) return men;
+  constexpr std::uint64_t FIRST_AND_LAST_RANKS = 0xFF000000000000FFull;
+  if (std::uint64_t pawns = (board[DARK_PAWN] | board[LIGHT_PAWN]) & FIRST_AND_LAST_RANKS)
+    return "a pawn stands on " + SquareNameOf(std::countr_zero(pawns)) + ", on the first or last rank";
+  const int waiting = 1 - sideToMove;
+  const int king = std::countr_zero(board[DARK_KING + waiting]);
+  if (SquareAttacked(board, king, sideToMove))
+    return std::string(SideName(waiting)) + "'s king on " + SquareNameOf(king) + " is in check while " +
+           SideName(sideToMove) + " is to move";
+  return std::string();
 }

@@ -175,3 +175,19 @@ bool IsMate(int side);
 // The same with en passant, which the library does not see: a side whose one move
 // left takes en passant is not mate.
 bool IsMate(const TBitBoards& board, const TGameRights& rights, int side);
+
+// The side to move that FEN text names in its second field: DARK_SIDE for "b", else
+// LIGHT_SIDE, also for a text without the field (files the program wrote say "w").
+int FenSideToMove(std::string_view text);
+
+// True when a piece of `bySide` attacks `square` (0-63): a pawn, knight or king by its
+// step, a bishop, rook or queen along a line no piece blocks. A pinned piece attacks
+// too, as it gives check.
+bool SquareAttacked(const TBitBoards& board, int square, int bySide);
+
+// Why no game can reach `board` with `sideToMove` to move, or empty when nothing
+// rules it out: a side without a king or with more than one, more than 8 pawns or 16
+// pieces, more queens, rooks, bishops and knights than its missing pawns could have
+// become, a pawn on the first or last rank, or the side not to move in check, e.g.
+// "dark's king on e8 is in check while light is to move".
+std::string ImpossiblePositionText(const TBitBoards& board, int sideToMove);
