@@ -72,11 +72,14 @@ bool TakePosition(const std::string& where, const std::string& text) {
     ReportNoPosition(where, text);
     return false;
   }
-  if (const std::string impossible = ImpossiblePositionText(board, FenSideToMove(text)); !impossible.empty()) {
+  const TGameRights rights = PlayRightsOfFen(text, board);
+  if (const std::string impossible = ImpossiblePositionText(board, rights.SideToMove); !impossible.empty()) {
     Dialogs().ShowMessage(where + " holds a position that no game can reach: " + impossible);
     return false;
   }
-  return LoadFenPosition(text);
+  BitBoards = board;
+  GameRights = rights;
+  return true;
 }
 
 }  // namespace

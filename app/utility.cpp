@@ -335,6 +335,7 @@ std::string MoveResultText(TMoveResult result, const TBoardMove& move) {
     case TMoveResult::NoPiece: return "Illegal move " + name + ": no piece on " + from;
     case TMoveResult::WrongSide: return "Illegal move " + name + ": the piece on " + from + " belongs to the other side";
     case TMoveResult::OwnPiece: return "Illegal move " + name + ": it captures its own piece on " + to;
+    case TMoveResult::TakesKing: return "Illegal move " + name + ": a king is never taken, and one stands on " + to;
   }
   return std::string();
 }
@@ -354,6 +355,7 @@ TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int 
   if (side != ANY_SIDE && moverSide != (side != 0 ? 1 : 0)) return TMoveResult::WrongSide;
   int victim = PieceCodeOnSquare(board, to);
   if (victim != EMPTY_SQUARE && (victim & 1) == moverSide) return TMoveResult::OwnPiece;
+  if (victim == DARK_KING || victim == LIGHT_KING) return TMoveResult::TakesKing;
 
   TBitBoards result = board;
   result[mover] = (result[mover] & SquareClearMask[from]) | SquareBit[to];
@@ -436,16 +438,23 @@ TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMo
   return result;
 }
 
-TGameRights RightsOfFen(std::string_view text, const TBitBoards& board) {
-  TGameRights rights;
+namespace {
+
+// The fields after a FEN text's placement: side to move, castling, en passant, counters.
+std::vector<std::string_view> FieldsAfterPlacement(std::string_view text) {
   TFenSquares codes;
   std::size_t end = 0;
-  std::vector<std::string_view> fields;
-  if (ReadPlacement(text, codes, end)) {
-    // The program's placement ends in "/"; others' do not.
-    std::string_view rest = text.substr(end);
-    fields = FieldsOf(rest.substr(std::min(rest.find_first_not_of('/'), rest.size())));
-  }
+  if (!ReadPlacement(text, codes, end)) return {};
+  // The program's placement ends in "/"; others' do not.
+  std::string_view rest = text.substr(end);
+  return FieldsOf(rest.substr(std::min(rest.find_first_not_of('/'), rest.size())));
+}
+
+}  // namespace
+
+TGameRights RightsOfFen(std::string_view text, const TBitBoards& board) {
+  TGameRights rights;
+  const std::vector<std::string_view> fields = FieldsAfterPlacement(text);
   // Side to move, castling, en passant.
   if (!fields.empty() && fields[0] == "b") rights.SideToMove = DARK_SIDE;
   if (fields.size() < 2 || !CastlesOfField(fields[1], rights.Castling)) rights.Castling = ALL_CASTLES;
@@ -468,6 +477,8 @@ bool IsLegalUserMove(const TBitBoards& board, const TGameRights& rights, const T
   int from = SquareOf(move.FromRow, move.FromCol);
   int to = SquareOf(move.ToRow, move.ToCol);
   int mover = PieceOfSide(board, side, from);
+  // The library lets a king be taken where the position puts one in the mover's reach.
+  if ((board[DARK_KING] | board[LIGHT_KING]) & SquareBit[to]) return false;
   if (IsCastleMove(mover, move) && !(rights.Castling & CastleRight(side, move.ToCol))) return false;
   if (IsPawn(mover) && to == rights.EnPassant && move.FromCol != move.ToCol) {
     int passed = SquareOf(move.FromRow, move.ToCol);
@@ -582,9 +593,14 @@ std::string ImpossibleMen(const TBitBoards& board, int side) {
 
 }  // namespace
 
-int FenSideToMove(std::string_view text) {
-  const std::vector<std::string_view> fields = FieldsOf(text);
-  return fields.size() > 1 && fields[1] == "b" ? DARK_SIDE : LIGHT_SIDE;
+TGameRights PlayRightsOfFen(std::string_view text, const TBitBoards& board) {
+  TGameRights rights = RightsOfFen(text, board);
+  const std::vector<std::string_view> fields = FieldsAfterPlacement(text);
+  const std::vector<std::string_view> oldFileFields = {"w", "-", "-", "0", "1"};
+  if (fields == oldFileFields && Count(board[DARK_KING]) == 1 &&
+      SquareAttacked(board, std::countr_zero(board[DARK_KING]), LIGHT_SIDE))
+    rights.SideToMove = DARK_SIDE;
+  return rights;
 }
 
 bool SquareAttacked(const TBitBoards& board, int square, int bySide) {

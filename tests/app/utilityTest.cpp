@@ -413,9 +413,12 @@ TEST(ApplyMove, BadMovesAreRefusedAndChangeNothing) {
       {{4, 4, 5, 4, 0}, ANY_SIDE, TMoveResult::NoPiece, "Illegal move e4e5: no piece on e4"},
       {{7, 4, 5, 4, 0}, LIGHT_SIDE, TMoveResult::WrongSide, "Illegal move e7e5: the piece on e7 belongs to the other side"},
       {{1, 7, 2, 5, 0}, ANY_SIDE, TMoveResult::OwnPiece, "Illegal move b1d2: it captures its own piece on d2"},
+      {{6, 5, 8, 4, 0}, LIGHT_SIDE, TMoveResult::TakesKing,
+       "Illegal move d6e8: a king is never taken, and one stands on e8"},
   };
   for (const Case& c : cases) {
-    TBitBoards board = Parse(START_POSITION_FEN);
+    // The start position, with a light knight from g1 on d6, where it attacks the dark king.
+    TBitBoards board = Parse("rnbqkbnr/pppppppp/3N4/8/8/8/PPPPPPPP/RNBQKB1R w");
     TBitBoards before = board;
     EXPECT_EQ(ApplyMoveToBitboards(board, c.move, c.side), c.result) << c.text;
     EXPECT_EQ(board, before) << c.text;
@@ -478,6 +481,8 @@ const TUserMoveCase USER_MOVE_CASES[] = {
     {"4k3/8/3p4/4P3/8/8/8/4K3 w - - 0 1", {"d6d5"}, "e5d6", LIGHT_SIDE, nullptr, nullptr},
     // ... and judged with the king's safety: here it would open the rank to the rook.
     {"4k3/2p5/8/KP5r/8/8/8/8 w - - 0 1", {"c7c5"}, "b5c6", LIGHT_SIDE, nullptr, nullptr},
+    // A king is never taken, whatever the library says of a position that offers one.
+    {"4k3/8/8/8/8/8/4R3/4K3 w - - 0 1", {}, "e2e8", LIGHT_SIDE, nullptr, nullptr},
     // A pawn on the last rank becomes a queen, and the engine is told so.
     {"1r2k3/P7/8/8/8/8/8/4K3 w - - 0 1", {}, "a7a8", LIGHT_SIDE, "a7a8q", "Qr2k3/8/8/8/8/8/8/4K3/"},
     {"4k3/8/8/8/8/8/1p6/4K3 w - - 0 1", {}, "b2b1", DARK_SIDE, "b2b1q", "4k3/8/8/8/8/8/8/1q2K3/"},
@@ -580,10 +585,21 @@ TEST(ImpossiblePosition, EachRuleWithItsMessage) {
       {"4k3/8/8/8/8/8/1PPPPPPP/QQN1K1N1 w", ""},
   };
   for (const auto& [fen, expected] : cases)
-    EXPECT_EQ(ImpossiblePositionText(Parse(fen), FenSideToMove(fen)), expected) << fen;
-  EXPECT_EQ(FenSideToMove("8/8/8/8/8/8/8/8 b - - 0 1"), DARK_SIDE);
-  EXPECT_EQ(FenSideToMove("8/8/8/8/8/8/8/8 w"), LIGHT_SIDE);
-  EXPECT_EQ(FenSideToMove("8/8/8/8/8/8/8/8"), LIGHT_SIDE);
+    EXPECT_EQ(ImpossiblePositionText(Parse(fen), PlayRightsOfFen(fen, Parse(fen)).SideToMove), expected) << fen;
+}
+
+// Files written before the side to move was kept say " w - - 0 1" whoever was to move:
+// one saved after light gave check is dark's turn; any other text means what it says.
+TEST(ImpossiblePosition, OldFilesSavedInCheckAreTheCheckedSidesTurn) {
+  const std::pair<const char*, int> cases[] = {
+      {"4k3/8/8/8/8/8/4R3/4K3/ w - - 0 1", DARK_SIDE},
+      {"4k3/8/8/8/8/8/4R3/4K3/ w", LIGHT_SIDE},
+      {"4k3/8/8/8/8/8/4R3/4K3 w - - 0 1x", LIGHT_SIDE},
+      {"4k3/8/8/8/8/8/3R4/4K3/ w - - 0 1", LIGHT_SIDE},
+      {"8/8/8/8/8/8/8/8 b - - 0 1", DARK_SIDE},
+      {"8/8/8/8/8/8/8/8", LIGHT_SIDE},
+  };
+  for (const auto& [fen, side] : cases) EXPECT_EQ(PlayRightsOfFen(fen, Parse(fen)).SideToMove, side) << fen;
 }
 
 // Every position of a real game, checks and mate among them, with its side to move.
