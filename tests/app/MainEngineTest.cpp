@@ -1,7 +1,8 @@
 // The engine page driven as a user drives it: the folder scan, loading a program from
-// the list, the opening commands, lines typed and sent, the history, unloading, and an
-// engine that ends by itself. The stand-in engine runs behind small launchers in a
-// folder of the test's own; a real engine comes from the launchers the build made.
+// the list, the opening commands, lines typed and sent, the history, unloading, an
+// engine that ends by itself and one that floods. The stand-in engine runs behind
+// small launchers in a folder of the test's own; a real engine comes from the
+// launchers the build made.
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -10,8 +11,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTextDocument>
 #include <QTimer>
 #include <csignal>
+#include <fstream>
+#include <iostream>
 
 #include "FormTestSupport.h"
 
@@ -228,6 +232,59 @@ TEST_F(EnginePage, EngineThatEndsIsFreedByTheWatchdog) {
   Recorded.Messages.clear();
   Board->sendClick();
   EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"error NO CHESS ENGINE LOADED"}));
+}
+
+// The memory the process holds, in bytes.
+std::size_t ResidentBytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::stoul(line.substr(6)) * 1024;
+  return 0;
+}
+
+// An engine that writes without end: the window goes on answering, its memory stays
+// bounded, the memo keeps its line limit, and Unload ends the engine and reaps it.
+TEST_F(EnginePage, FloodingEngineLeavesTheWindowAnsweringAndUnloadEndsIt) {
+  WriteBytes(Folder / "script", "flood 0 y\n");
+  LoadListed("prog");
+  ASSERT_TRUE(Board->IsEngineLoaded());
+  ASSERT_TRUE(WaitFor([this] { return Board->Memoinput1->document()->blockCount() >= TFormOpengl::MEMO_MAX_LINES; },
+                      60000));
+  const std::size_t before = ResidentBytes();
+  // How long a zero timer waits to run, over ten seconds of flood.
+  std::vector<qint64> lags;
+  QElapsedTimer flood;
+  flood.start();
+  while (flood.elapsed() < 10000) {
+    QElapsedTimer waited;
+    qint64 lag = -1;
+    waited.start();
+    QTimer::singleShot(0, [&] { lag = waited.elapsed(); });
+    ASSERT_TRUE(WaitFor([&] { return lag >= 0; }, 60000));
+    lags.push_back(lag);
+    QTest::qWait(20);
+  }
+  const std::size_t after = ResidentBytes();
+  EXPECT_LT(after, before + 50 * 1024 * 1024) << before << " bytes before, " << after << " after";
+  EXPECT_LE(Board->Memoinput1->document()->blockCount(), TFormOpengl::MEMO_MAX_LINES);
+  std::sort(lags.begin(), lags.end());
+  // Generous: only a main thread buried under the engine's output misses it.
+  EXPECT_LT(lags.back(), 2000);
+  std::cout << "[ flood ] " << lags.size() << " zero timers, lag median " << lags[lags.size() / 2] << " ms, 90th "
+            << lags[lags.size() * 9 / 10] << " ms, max " << lags.back() << " ms; memory " << before / 1024
+            << " KiB before, " << after / 1024 << " KiB after\n";
+
+  pid_t pid = Board->EngineObj->ProcessId();
+  QElapsedTimer unloading;
+  unloading.start();
+  QTest::mouseClick(Board->unload, Qt::LeftButton);
+  EXPECT_FALSE(Board->IsEngineLoaded());
+  ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }, 60000));
+  std::cout << "[ flood ] unloaded in " << unloading.elapsed() << " ms\n";
+  // Reaped: not even a zombie is left.
+  EXPECT_NE(::kill(pid, 0), 0);
+  EXPECT_TRUE(Recorded.Messages.empty());
 }
 
 // New Match: the start position, the board unlocked, and the engine told to start
