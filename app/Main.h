@@ -280,5 +280,8 @@ private:
   void EngineGone(tloadengine* engine);
 
   std::vector<std::unique_ptr<tloadengine>> FQuitting;
+  // The last line of the received memo has not ended: the engine's next output goes
+  // on with it.
+  bool FReceivedLineOpen = false;
   std::function<void()> FWhenClosable;
 };

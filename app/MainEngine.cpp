@@ -260,6 +260,7 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
   }
   QuitEngine();
   Memoinput1->clear();
+  FReceivedLineOpen = false;
   Memoout->clear();
   QFont small = Memoinput1->font();
   small.setPointSize(8);

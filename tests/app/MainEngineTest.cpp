@@ -48,9 +48,9 @@ protected:
     fs::remove_all(Folder);
   }
 
-  // A program that runs the stand-in engine on the folder's script and log.
-  void Launcher(const fs::path& path) {
-    WriteBytes(path, "#!/bin/sh\nexec \"" FAKE_ENGINE_PATH "\" \"" + (Folder / "script").string() + "\" \"" +
+  // A program that runs the stand-in engine on a script of the folder and the log.
+  void Launcher(const fs::path& path, const std::string& script = "script") {
+    WriteBytes(path, "#!/bin/sh\nexec \"" FAKE_ENGINE_PATH "\" \"" + (Folder / script).string() + "\" \"" +
                          Log().string() + "\"\n");
     fs::permissions(path, fs::perms::owner_all, fs::perm_options::add);
   }
@@ -232,6 +232,22 @@ TEST_F(EnginePage, EngineThatEndsIsFreedByTheWatchdog) {
   Recorded.Messages.clear();
   Board->sendClick();
   EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"error NO CHESS ENGINE LOADED"}));
+}
+
+// The received memo shows each line of the engine as one line, however it was read,
+// and none of the engine before it, whose farewell comes after the new one is loaded.
+TEST_F(EnginePage, ReceivedMemoHoldsTheLinesOfTheLoadedEngineOnly) {
+  WriteBytes(Folder / "script", "expect quit\nsay farewell from the first engine\n");
+  Launcher(Folder / "second", "second script");
+  WriteBytes(Folder / "second script",
+             "write tellics say\npause 300\nwrite  hello\\n\nwrite and\npause 300\nsay  bye\nsay done\n");
+  LoadListed("prog");
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
+  LoadListed("second");
+  ASSERT_TRUE(WaitFor(
+      [this] { return Board->QuittingEngines() == 0 && Memo(Board->Memoinput1).ends_with("done"); }, 60000));
+  EXPECT_EQ(Memo(Board->Memoinput1), "tellics say hello\nand bye\ndone");
+  EXPECT_TRUE(Recorded.Messages.empty());
 }
 
 // The memory the process holds, in bytes.

@@ -190,6 +190,22 @@ TEST_F(FakeEngine, FloodWaitsForTheMainThreadAndItsMoveIsStillFound) {
   EXPECT_TRUE(Recorded.Messages.empty());
 }
 
+// From "quit" on the engine speaks to nobody: its farewell and a late move reach
+// neither the log nor the board.
+TEST_F(FakeEngine, EngineBeingQuitSaysNothingMore) {
+  Start("expect quit\nsay move e7e5\nsay farewell\nexit 0\n");
+  ASSERT_EQ(ApplyMoveToBitboards(BitBoards, {2, 4, 4, 4, 0}, LIGHT_SIDE), TMoveResult::Applied);
+  const TBitBoards before = BitBoards;
+  bool done = false;
+  Engine->BeginQuit([&done] { done = true; });
+  ASSERT_TRUE(done);
+  Queue.RunUntil([] { return false; }, 300ms);
+  EXPECT_EQ(BitBoards, before);
+  EXPECT_TRUE(Board.Animations.empty());
+  EXPECT_EQ(Board.Received.find("farewell"), std::string::npos) << Board.Received;
+  EXPECT_TRUE(Recorded.Messages.empty());
+}
+
 TEST_F(FakeEngine, EngineThatEndsIsReportedWithHowItEndedAndUnlocksTheBoard) {
   const std::pair<const char*, const char*> cases[] = {
       {"exit 3", "The engine has ended: exit code 3"},
