@@ -149,9 +149,13 @@ void TFormOpengl::GLSceneViewer1MouseUp(TObject*, TMouseButton, TShiftState, int
   piece.Col = DropCol;
   if (played.Effects.Promoted != EMPTY_SQUARE) ShowPromotion(piece);
   if (IsMate(BitBoards, GameRights, 1 - side)) Dialogs().ShowMessage(USER_MATES_TEXT);
-  if (EngineObj && EngineObj->SendCommand(text) == 0) ReportEngineWriteError(*EngineObj);
-  // Locked until the engine's move has been shown, also without an engine (until New
-  // Match or a newly loaded engine).
+  // Without an engine to answer, or when the move could not reach it, the board stays
+  // the user's; else it is locked until the engine's move has been shown.
+  if (!EngineObj || !EngineObj->IsConnected()) return;
+  if (EngineObj->SendCommand(text) == 0) {
+    ReportEngineWriteError(*EngineObj);
+    return;
+  }
   EngineThinking = true;
   if (MainForm) MainForm->SetStatusText(THINKING_TEXT);
 }

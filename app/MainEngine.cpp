@@ -347,10 +347,10 @@ void TFormOpengl::unloadClick() {
 }
 
 void TFormOpengl::checkloadengineTimer() {
-  // The reader saw the engine's output end, or a write to it failed.
+  // The reader saw the engine's output end, or a write to it failed: the page shows
+  // that no engine is loaded, as after Unload, so that nothing waits for the engine.
   if (!EngineObj || EngineObj->IsConnected()) return;
-  checkloadengine->stop();
-  Retire(std::move(EngineObj));
+  unloadClick();
 }
 
 std::size_t TFormOpengl::SendToEngine(const std::string& text) { return EngineObj ? EngineObj->SendCommand(text) : 0; }

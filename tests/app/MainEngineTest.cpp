@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -219,6 +220,7 @@ TEST_F(EnginePage, StartAndQuitLeaveTheEventLoopRunning) {
   EXPECT_NE(::kill(pid, 0), 0);
 }
 
+// The page then shows no engine, as after Unload, and nothing waits for the engine.
 TEST_F(EnginePage, EngineThatEndsIsFreedByTheWatchdog) {
   WriteBytes(Folder / "script", "expect hard\nexit 3\n");
   LoadListed("prog");
@@ -226,8 +228,16 @@ TEST_F(EnginePage, EngineThatEndsIsFreedByTheWatchdog) {
   ASSERT_TRUE(WaitFor([this] { return !Recorded.Messages.empty(); }));
   EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"The engine has ended: exit code 3"}));
   EXPECT_EQ(Form->StatusText(), "The engine has ended: exit code 3");
-  ASSERT_TRUE(WaitFor([this] { return !Board->IsEngineLoaded(); }, 2500));
+  EXPECT_FALSE(EngineThinking);
+  ASSERT_TRUE(WaitFor([this] { return !Board->IsEngineLoaded(); }, 60000));
   EXPECT_FALSE(Board->checkloadengine->isActive());
+  EXPECT_EQ(Board->windowTitle(), "Host Engine: Brovanel 0.1");
+  EXPECT_FALSE(Board->unload->isVisible());
+  EXPECT_FALSE(Board->send->isEnabled());
+  EXPECT_FALSE(Board->edit1->isEnabled());
+  EXPECT_EQ(Board->label5->text(), "");
+  EXPECT_TRUE(Form->bianco_checked->isEnabled());
+  EXPECT_TRUE(Form->nero_checked->isEnabled());
   ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }));
   Recorded.Messages.clear();
   Board->sendClick();
