@@ -292,7 +292,7 @@ TEST_F(BoardWindow, UserMoveWithoutAnEngineLeavesTheBoardUnlocked) {
   LoadEngine("expect hard\nexit 0\n");
   ASSERT_TRUE(WaitFor([this] { return !Board->IsEngineLoaded(); }, 60000));
   EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"The engine has ended: exit code 0"}));
-  NextFrame();
+  SetPosition(START_POSITION_FEN);
   Drag(Sq("d2"), Sq("d4"));
   EXPECT_EQ(At(Sq("d4")).Letter, 'P');
   EXPECT_FALSE(EngineThinking);
