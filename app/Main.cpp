@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTextCursor>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -201,10 +202,23 @@ bool TFormOpengl::LoadArtisticBoard() {
 }
 
 void TFormOpengl::AppendEngineOutput(const std::string& text) {
-  // Each read on a line of its own; the line ends of engines built for Windows go.
+  // The line ends of engines built for Windows go.
   QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   shown.remove(QLatin1Char('\r'));
-  if (shown.endsWith(QLatin1Char('\n'))) shown.chop(1);
+  if (shown.isEmpty()) return;
+  // A line that arrived in two pieces is shown as one: the first goes on with the last
+  // line shown, which had not ended.
+  if (FReceivedLineOpen) {
+    const qsizetype end = shown.indexOf(QLatin1Char('\n'));
+    QTextCursor last(Memoinput1->document());
+    last.movePosition(QTextCursor::End);
+    last.insertText(shown.left(end));
+    shown = end < 0 ? QString() : shown.mid(end + 1);
+    FReceivedLineOpen = end < 0;
+    if (shown.isEmpty()) return;
+  }
+  FReceivedLineOpen = !shown.endsWith(QLatin1Char('\n'));
+  if (!FReceivedLineOpen) shown.chop(1);
   Memoinput1->appendPlainText(shown);
 }
 

@@ -252,8 +252,9 @@ public:
   // plays from the user's next move on. Without an engine nothing changes.
   void GivePositionToEngine();
   // The user's move to the engine, followed by "go" when the engine waits in force mode
-  // for the user's first move after a position was given to it.
-  void SendUserMove(const std::string& text);
+  // for the user's first move after a position was given to it. False (reported) when
+  // a write failed, and without an engine.
+  bool SendUserMove(const std::string& text);
   // The engine was given a position with the user to move and waits in force mode.
   bool EngineAwaitsGo = false;
   // The engine takes positions in edit mode only (it said so when loaded).
@@ -325,5 +326,8 @@ private:
   void EngineGone(tloadengine* engine);
 
   std::vector<std::unique_ptr<tloadengine>> FQuitting;
+  // The last line of the received memo has not ended: the engine's next output goes
+  // on with it.
+  bool FReceivedLineOpen = false;
   std::function<void()> FWhenClosable;
 };

@@ -155,9 +155,9 @@ void TFormOpengl::GLSceneViewer1MouseUp(TObject*, TMouseButton, TShiftState, int
   piece.Col = DropCol;
   if (played.Effects.Promoted != EMPTY_SQUARE) ShowPromotion(piece);
   if (IsMate(BitBoards, GameRights, 1 - side)) Dialogs().ShowMessage(USER_MATES_TEXT);
-  SendUserMove(text);
-  // Locked until the engine's move has been shown, also without an engine (until New
-  // Match or a newly loaded engine).
+  // Without an engine to answer, or when the move could not reach it, the board stays
+  // the user's; else it is locked until the engine's move has been shown.
+  if (!EngineObj || !EngineObj->IsConnected() || !SendUserMove(text)) return;
   EngineThinking = true;
   if (MainForm) MainForm->SetStatusText(THINKING_TEXT);
 }

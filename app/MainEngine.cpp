@@ -262,6 +262,7 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
   }
   QuitEngine();
   Memoinput1->clear();
+  FReceivedLineOpen = false;
   Memoout->clear();
   QFont small = Memoinput1->font();
   small.setPointSize(8);
@@ -356,10 +357,10 @@ void TFormOpengl::unloadClick() {
 }
 
 void TFormOpengl::checkloadengineTimer() {
-  // The reader saw the engine's output end, or a write to it failed.
+  // The reader saw the engine's output end, or a write to it failed: the page shows
+  // that no engine is loaded, as after Unload, so that nothing waits for the engine.
   if (!EngineObj || EngineObj->IsConnected()) return;
-  checkloadengine->stop();
-  Retire(std::move(EngineObj));
+  unloadClick();
 }
 
 std::size_t TFormOpengl::SendToEngine(const std::string& text) { return EngineObj ? EngineObj->SendCommand(text) : 0; }

@@ -75,12 +75,12 @@ void TFormOpengl::GivePositionToEngine() {
 
 void TFormOpengl::EngineRefusesSetBoard() { EngineEditsPositions = true; }
 
-void TFormOpengl::SendUserMove(const std::string& text) {
-  if (!EngineObj) return;
+bool TFormOpengl::SendUserMove(const std::string& text) {
+  if (!EngineObj) return false;
   std::vector<std::string> lines = {text};
   // In force mode the engine takes the move without answering; "go" makes it play the
   // side now to move, its own.
   if (EngineAwaitsGo) lines.emplace_back("go");
   EngineAwaitsGo = false;
-  SendLines(*EngineObj, lines);
+  return SendLines(*EngineObj, lines);
 }

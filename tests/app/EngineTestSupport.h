@@ -44,6 +44,12 @@ public:
     RunUntil([] { return false; }, std::chrono::milliseconds(0));
   }
 
+  // How many pieces of work wait.
+  std::size_t Waiting() {
+    std::lock_guard<std::mutex> lock(FMutex);
+    return FTasks.size();
+  }
+
   // Called before each piece of work runs.
   std::function<void()> BeforeTask;
 

@@ -129,8 +129,8 @@ protected:
     NextFrame();
   }
 
-  // Starts the stand-in engine on a script (one command a line).
-  void StartEngine(const std::string& script) {
+  // Loads the stand-in engine on a script (one command a line).
+  void LoadEngine(const std::string& script) {
     Folder = fs::temp_directory_path() / ("brvboard." + std::to_string(::getpid()));
     fs::create_directories(Folder);
     WriteBytes(Folder / "script", script);
@@ -138,6 +138,10 @@ protected:
     fast.StartWait = fast.HandshakeWait = fast.LineGap = 0ms;
     Board->EngineDelays = fast;
     Board->LoadEngine(FAKE_ENGINE_PATH, (Folder / "script").string() + " " + (Folder / "log").string());
+  }
+  // The same, and waits until it has had its opening commands.
+  void StartEngine(const std::string& script) {
+    LoadEngine(script);
     ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->IsReady(); }));
   }
   std::string Received() { return ReadBytes(Folder / "log"); }
@@ -424,6 +428,25 @@ TEST_F(BoardWindow, WheelOverTheEnginePageLeavesTheBoardAlone) {
   EXPECT_NE(camera.TargetDistance(), distance);
 }
 
+// No engine can answer the user's move, none loaded or one that has ended by itself:
+// the board stays the user's instead of waiting at "Thinking..." for good.
+TEST_F(BoardWindow, UserMoveWithoutAnEngineLeavesTheBoardUnlocked) {
+  Drag(Sq("e2"), Sq("e4"));
+  EXPECT_EQ(At(Sq("e4")).Letter, 'P');
+  EXPECT_FALSE(EngineThinking);
+  EXPECT_NE(Form->StatusText(), THINKING_TEXT);
+
+  LoadEngine("expect hard\nexit 0\n");
+  ASSERT_TRUE(WaitFor([this] { return !Board->IsEngineLoaded(); }, 60000));
+  EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"The engine has ended: exit code 0"}));
+  SetPosition(START_POSITION_FEN);
+  Drag(Sq("d2"), Sq("d4"));
+  EXPECT_EQ(At(Sq("d4")).Letter, 'P');
+  EXPECT_FALSE(EngineThinking);
+  EXPECT_NE(Form->StatusText(), THINKING_TEXT);
+  ExpectBoardIsThePosition();
+}
+
 // Drops that are no move: an illegal one says "no", one on the own square says
 // nothing; both leave the piece where it was and the position as it was, and a click
 // without a drag after them plays nothing.
@@ -487,6 +510,8 @@ TEST_F(BoardWindow, CapturesCastlingPromotionAndEnPassantOfBothSides) {
        {"d1", "d6"},
        {1, 1}},
   };
+  // An engine that takes the user's moves; its answers are played below.
+  StartEngine("");
   for (const TGame& game : games) {
     SetPosition(game.Fen);
     for (const TMove& m : game.Moves) {
