@@ -188,7 +188,7 @@ public:
   TSlideClock SlideClock = SteadySeconds;
   // The time from the engine's move to its piece on its square; a castling's king
   // and rook each take half of it.
-  static constexpr double ENGINE_SLIDE_SECONDS = 0.5;
+  static constexpr double ENGINE_SLIDE_SECONDS = 0.4;
   // A piece taken by the user slides off at this many units a second (10 every 10 ms).
   static constexpr double USER_VICTIM_SPEED = 1000;
   // A piece taken by the engine slides this far in -X while the engine's piece moves:
