@@ -5,6 +5,8 @@
 // display (a window is shown). Several builds of the program are timed in turns, so
 // that the machine's load weighs on each alike.
 //   ./build/bench/startup_bench [RUNS] [PROGRAM...]   (10 runs of build/app/brovanel)
+// With BRV_STARTUP_TRACE=1 in the environment it lists each launch's screens: the time
+// of each change and its sampled pixels unlike the last screen.
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
