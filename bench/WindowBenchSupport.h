@@ -40,9 +40,9 @@ inline double Max(const std::vector<double>& values) {
 }
 
 // A child process: `argv` run in `folder` with `environment` ("NAME=value") added; its
-// standard output goes to `output` (-1: nowhere), its errors nowhere.
+// standard output goes to `output` (-1: nowhere), its errors to ours or nowhere.
 inline pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
-                   const std::string& folder, int output) {
+                   const std::string& folder, int output, bool showErrors = false) {
   const pid_t pid = fork();
   if (pid < 0) Fail("fork failed");
   if (pid > 0) return pid;
@@ -50,7 +50,7 @@ inline pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::
   if (!folder.empty() && chdir(folder.c_str()) != 0) _exit(127);
   const int null = open("/dev/null", O_RDWR);
   dup2(output >= 0 ? output : null, 1);
-  dup2(null, 2);
+  if (!showErrors) dup2(null, 2);
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -69,11 +69,12 @@ inline void EndChild(pid_t pid) {
   }
 }
 
-// Runs `argv` to its end and returns what it wrote on its standard output.
+// Runs `argv` to its end and returns what it wrote on its standard output; what it
+// says of its errors is passed on.
 inline std::string RunForOutput(const std::vector<std::string>& argv, const std::vector<std::string>& environment) {
   int pipeFds[2];
   if (pipe(pipeFds) != 0) Fail("pipe failed");
-  const pid_t pid = Spawn(argv, environment, std::string(), pipeFds[1]);
+  const pid_t pid = Spawn(argv, environment, std::string(), pipeFds[1], true);
   close(pipeFds[1]);
   std::string output;
   char buffer[4096];
@@ -81,6 +82,8 @@ inline std::string RunForOutput(const std::vector<std::string>& argv, const std:
   close(pipeFds[0]);
   int status = 0;
   waitpid(pid, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    std::fprintf(stderr, "%s ended with status %d\n", argv[0].c_str(), status);
   return output;
 }
 
