@@ -14,7 +14,7 @@
 #include "app/ProgramStart.h"
 #include "app/maindefine.h"
 #include "app/uchess.h"
-#include "bench/WindowBenchSupport.h"
+#include "WindowBenchSupport.h"
 
 namespace bench {
 

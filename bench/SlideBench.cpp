@@ -14,7 +14,7 @@
 #include "app/ureadengine.h"
 #include "app/utility.h"
 #include "meshes/GLVectorFileObjects.h"
-#include "bench/ProgramWindows.h"
+#include "ProgramWindows.h"
 
 using namespace bench;
 

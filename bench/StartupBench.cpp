@@ -15,7 +15,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "bench/WindowBenchSupport.h"
+#include "WindowBenchSupport.h"
 
 namespace fs = std::filesystem;
 using namespace bench;

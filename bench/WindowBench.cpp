@@ -16,7 +16,7 @@
 #include <sstream>
 #include <thread>
 
-#include "bench/ProgramWindows.h"
+#include "ProgramWindows.h"
 
 namespace fs = std::filesystem;
 using namespace bench;
