@@ -553,6 +553,44 @@ TEST_F(BoardWindow, SlidesFollowTheClockStraightToTheirSquares) {
   EXPECT_FALSE(Board->mangiapezzotimer->isActive());
 }
 
+// Each model file is read once a load: a piece made later, for a position with more
+// pieces of its kind, still gets its model when the file has gone since; the next load
+// reads the files anew.
+TEST_F(BoardWindow, ModelFilesAreReadOnceALoadAndAnewAtTheNext) {
+  Folder = fs::temp_directory_path() / ("brvmodels." + std::to_string(::getpid()));
+  const fs::path models = Folder / "models";
+  fs::create_directories(models);
+  for (const auto& entry : fs::directory_iterator(ModelsFolder)) fs::copy_file(entry.path(), models / entry.path().filename());
+  const std::string shipped = ModelsFolder;
+  ModelsFolder = models.string() + "/";
+  ASSERT_TRUE(Board->LoadClassicPieces());
+  auto triangles = [this](char letter) {
+    for (const auto& piece : Board->PieceSlots)
+      if (piece && piece->Letter == letter) return piece->Obj->MeshObjects().TriangleCount();
+    return -1;
+  };
+  const int pawn = triangles('P'), queen = triangles('Q');
+  ASSERT_NE(pawn, queen);
+
+  fs::remove(models / "pedone.3ds");
+  Recorded.Messages.clear();
+  SetPosition("4k3/8/8/8/1P6/8/PPPPPPPP/4K3/");
+  EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+  int pawns = 0;
+  for (const auto& piece : Board->PieceSlots)
+    if (piece && piece->Letter == 'P' && piece->Row >= 1) {
+      ++pawns;
+      EXPECT_EQ(piece->Obj->MeshObjects().TriangleCount(), pawn);
+    }
+  EXPECT_EQ(pawns, 9);
+  ExpectBoardIsThePosition();
+
+  fs::copy_file(models / "regina.3ds", models / "pedone.3ds");
+  ASSERT_TRUE(Board->LoadClassicPieces());
+  EXPECT_EQ(triangles('P'), queen);
+  ModelsFolder = shipped;
+}
+
 // Positions with more pieces of a kind than the start has get models of their own
 // while there is room; beyond it the pieces left out are named.
 TEST_F(BoardWindow, ExtraPiecesGetModelsInTheSpareSlots) {
