@@ -60,7 +60,7 @@ TFormOpengl::TFormOpengl(TForm1* owner, const std::string&, int) : QWidget(nullp
   connect(movepezzo, &QTimer::timeout, this, Guarded([this] { movepezzoTimer(); }));
   movepezzoarrocco = NamedTimer(this, "movepezzoarrocco", 1);
   connect(movepezzoarrocco, &QTimer::timeout, this, Guarded([this] { movepezzoarroccoTimer(); }));
-  mangiapezzotimer = NamedTimer(this, "mangiapezzotimer", 10);
+  mangiapezzotimer = NamedTimer(this, "mangiapezzotimer", 1);
   connect(mangiapezzotimer, &QTimer::timeout, this, Guarded([this] { mangiapezzomoveTimer(); }));
 
   // Made disabled: it ticks, as fast as it can, only while a mouse button is held.

@@ -16,6 +16,7 @@
 
 #include "app/MainLookFile.h"
 #include "app/MainScene.h"
+#include "app/MainSlide.h"
 #include "app/uloadengine.h"
 #include "base/Geometry.h"
 #include "scene/qt/GLSceneViewer.h"
@@ -177,7 +178,10 @@ public:
   float StartZ = 0;
   TVector LastWorldPoint{0, 0, 0, 1};
 
-  // The slides of the engine's piece, of its castling rook and of captured pieces.
+  // The slides of the engine's piece, of its castling rook and of captured pieces. Each
+  // tick puts the sliding pieces where their slides are at the clock's time, so that
+  // frames come as often as the window draws them and a slide ends on time however
+  // few come.
   void movepezzoTimer();
   void movepezzoarroccoTimer();
   void mangiapezzomoveTimer();
@@ -189,8 +193,21 @@ public:
   int CastleRookCol = 0;
   int AnimTargetX = 0;
   int AnimTargetZ = 0;
-  float StepX = 0;
-  float StepZ = 0;
+  TPieceSlide MovingSlide;
+  TPieceSlide EngineVictimSlide;
+  TPieceSlide UserVictimSlide;
+  // The time the slides follow (tests set a clock of their own).
+  TSlideClock SlideClock = SteadySeconds;
+  // The time from the engine's move to its piece on its square; a castling's king
+  // and rook each take half of it.
+  static constexpr double ENGINE_SLIDE_SECONDS = 0.4;
+  // A piece taken by the user slides off at this many units a second (10 every 10 ms).
+  static constexpr double USER_VICTIM_SPEED = 1000;
+  // A piece taken by the engine slides this far in -X while the engine's piece moves:
+  // 5 units for each of the 5000 / 90 steps that a slide of fixed steps would take.
+  static constexpr float ENGINE_VICTIM_DISTANCE = 5 * 5000.f / 90;
+  // A piece taken by the user is parked once it has slid to this X.
+  static constexpr float USER_VICTIM_END_X = 210;
 
   // The camera: orbits while a button is held where no piece was picked, and the
   // wheel changes its distance.
@@ -304,10 +321,14 @@ private:
   void FreeUnshownPictures();
   void BuildToolBar();
   void BuildBoardView(QWidget* page);
-  // Steps towards (tx, tz) from the moving piece's place, for a slide that ends there.
-  void ComputeSteps(float x, float z, float tx, float tz);
-  // Starts the castling rook's slide; false when there is none.
-  bool StartCastleRookSlide();
+  // A slide of `piece` from where it stands to (toX, toZ).
+  TPieceSlide SlideFrom(const TBoardPiece& piece, float toX, float toZ, double start, double seconds) const;
+  // Puts `piece` where `slide` is at `now`.
+  static void MoveAlong(TBoardPiece& piece, const TPieceSlide& slide, double now);
+  // Starts the castling rook's slide at `start`; false when there is none.
+  bool StartCastleRookSlide(double start);
+  // The piece taken by the user's move slides off the board and is parked.
+  void StartUserVictimSlide(TBoardPiece& victim);
   // The end of the engine's move: the board is the user's again.
   void EngineMoveShown();
   // Stops every slide and forgets its pieces.

@@ -147,9 +147,9 @@ protected:
   std::string Received() { return ReadBytes(Folder / "log"); }
 
   // The engine's move as the front end hands it over from the reader.
-  void EngineSays(const std::string& line) {
+  void EngineSays(const std::string& line, int engineSide = DARK_SIDE) {
     TLineSplitter lines;
-    HandleEngineChunk(MakeEngineChunk(lines, line + "\n", false), DARK_SIDE, Board);
+    HandleEngineChunk(MakeEngineChunk(lines, line + "\n", false), engineSide, Board);
   }
   bool Idle() {
     return !Board->movepezzo->isActive() && !Board->movepezzoarrocco->isActive() &&
@@ -579,11 +579,188 @@ TEST_F(BoardWindow, EngineMovesAlwaysEndOnTheBoardAsThePositionHasIt) {
       EXPECT_TRUE(Board->movepezzo->isActive());
       Form->RefreshBoard();
     }
-    ASSERT_TRUE(WaitFor([this] { return Idle() && !EngineThinking; }, 5000)) << c.What;
+    ASSERT_TRUE(WaitFor([this] { return Idle() && !EngineThinking; }, 60000)) << c.What;
     EXPECT_EQ(Board->MovingPiece, nullptr) << c.What;
     EXPECT_EQ(Recorded.Messages, c.Messages) << c.What;
     ExpectBoardIsThePosition();
   }
+}
+
+// A slide is where its share of the time says on the straight line between its ends,
+// stays at its start before it begins and at its end point itself after it ends,
+// whatever the clock reads.
+TEST(PieceSlide, GoesStraightAtASteadySpeedAndEndsExactlyOnItsPoint) {
+  struct TCase {
+    TSlidePoint From, To;
+    double Seconds, After;  // the clock's reading from the start
+    double Progress;
+    TSlidePoint At;
+  };
+  const TCase cases[] = {
+      {{410, 150}, {410, 90}, 0.5, -1, 0, {410, 150}},
+      {{410, 150}, {410, 90}, 0.5, 0, 0, {410, 150}},
+      {{410, 150}, {410, 90}, 0.5, 0.125, 0.25, {410, 135}},
+      {{350, -30}, {380, 30}, 0.5, 0.25, 0.5, {365, 0}},
+      {{350, -30}, {380, 30}, 0.5, 0.5, 1, {380, 30}},
+      {{350, -30}, {380, 30}, 0.5, 1e6, 1, {380, 30}},
+      // Ends that sums of shares would miss by a rounding.
+      {{0.1f, 0.7f}, {0.3f, -0.9f}, 0.3, 0.3, 1, {0.3f, -0.9f}},
+      // No time: at its end from the start on.
+      {{440, 90}, {210, 90}, 0, 0, 1, {210, 90}},
+      {{440, 90}, {210, 90}, -2, 0, 1, {210, 90}},
+  };
+  for (const double start : {0.0, 1e5}) {
+    for (const TCase& c : cases) {
+      const TPieceSlide slide(c.From, c.To, start, c.Seconds);
+      const double now = start + c.After;
+      EXPECT_DOUBLE_EQ(slide.Progress(now), c.Progress) << c.Seconds << " " << c.After;
+      EXPECT_EQ(slide.Ended(now), c.Progress == 1) << c.Seconds << " " << c.After;
+      const TSlidePoint at = slide.At(now);
+      if (c.Progress == 1) {
+        EXPECT_EQ(at.X, c.At.X);
+        EXPECT_EQ(at.Z, c.At.Z);
+      } else {
+        EXPECT_FLOAT_EQ(at.X, c.At.X) << c.Seconds << " " << c.After;
+        EXPECT_FLOAT_EQ(at.Z, c.At.Z) << c.Seconds << " " << c.After;
+      }
+    }
+  }
+}
+
+// The slides run on a clock the test sets, and each tick is a call: where every piece
+// stands after each tick is the clock's doing alone, however many ticks come.
+TEST_F(BoardWindow, SlidesFollowTheClockStraightToTheirSquares) {
+  double now = 1000;
+  Board->SlideClock = [&now] { return now; };
+  const double half = TFormOpengl::ENGINE_SLIDE_SECONDS / 2, quarter = half / 2;
+  struct TPoint {
+    float X, Z;
+  };
+  // Within a thousandth: the clock's sums round.
+  auto expectAt = [](const TBoardPiece& piece, TPoint p, const char* what) {
+    EXPECT_NEAR(piece.Obj->Position().X(), p.X, 1e-3) << what;
+    EXPECT_NEAR(piece.Obj->Position().Z(), p.Z, 1e-3) << what;
+  };
+
+  // A knight of the engine that plays light, from rank 1 across Z 0 to rank 3: the
+  // same distance from Z 0 on either side, and still a straight way at a steady speed.
+  SetPosition(START_POSITION_FEN);
+  EngineThinking = true;
+  EngineSays("move g1f3", LIGHT_SIDE);
+  TBoardPiece& knight = *Board->MovingPiece;
+  for (int tick = 0; tick < 5; ++tick) Board->movepezzoTimer();
+  expectAt(knight, {350, -30}, "frozen clock");
+  EXPECT_TRUE(EngineThinking);
+  now += half;
+  Board->movepezzoTimer();
+  expectAt(knight, {365, 0}, "half way");
+  now += half;
+  Board->movepezzoTimer();
+  expectAt(knight, {380, 30}, "arrived");
+  EXPECT_EQ(Board->MovingPiece, nullptr);
+  EXPECT_FALSE(EngineThinking);
+  EXPECT_TRUE(Idle());
+
+  // The engine's capture: its victim slides off in -X beside the mover and is parked
+  // when the mover arrives, not before.
+  SetPosition("4k3/8/8/3p4/4P3/8/8/4K3/");
+  EngineThinking = true;
+  EngineSays("move d5e4");
+  TBoardPiece& taker = *Board->MovingPiece;
+  TBoardPiece& taken = *Board->EngineVictim;
+  now += half;
+  Board->movepezzoTimer();
+  expectAt(taker, {425, 75}, "taker half way");
+  expectAt(taken, {410 - TFormOpengl::ENGINE_VICTIM_DISTANCE / 2, 60}, "victim half way");
+  EXPECT_FALSE(Board->CapturedSlot[1][0].Used);
+  now += half;
+  Board->movepezzoTimer();
+  expectAt(taker, {410, 60}, "taker arrived");
+  expectAt(taken, {230, 200}, "victim parked");
+  EXPECT_TRUE(Board->CapturedSlot[1][0].Used);
+  EXPECT_FALSE(EngineThinking);
+
+  // Castling: the king slides, then the rook; the rook's slide starts when the king's
+  // was due to end, so a late tick of the king's costs the move no time.
+  SetPosition("4k2r/8/8/8/8/8/8/4K3/");
+  EngineThinking = true;
+  EngineSays("move e8g8");
+  TBoardPiece& king = *Board->MovingPiece;
+  TBoardPiece& rook = At(Sq("h8"));
+  now += quarter;
+  Board->movepezzoTimer();
+  expectAt(king, {380, 180}, "king half way");
+  expectAt(rook, {320, 180}, "rook waits");
+  now += half;
+  Board->movepezzoTimer();
+  expectAt(king, {350, 180}, "king arrived");
+  EXPECT_EQ(Board->MovingPiece, &rook);
+  EXPECT_TRUE(Board->movepezzoarrocco->isActive());
+  EXPECT_TRUE(EngineThinking);
+  Board->movepezzoarroccoTimer();
+  expectAt(rook, {350, 180}, "rook half way");
+  now += quarter;
+  Board->movepezzoarroccoTimer();
+  expectAt(rook, {380, 180}, "rook arrived");
+  EXPECT_EQ(Board->MovingPiece, nullptr);
+  EXPECT_FALSE(EngineThinking);
+  EXPECT_TRUE(Idle());
+  ExpectBoardIsThePosition();
+
+  // The piece the user takes slides to X 210 at a steady speed, then is parked.
+  SetPosition("4k3/8/8/3p4/4P3/8/8/4K3/");
+  TBoardPiece& pawn = At(Sq("d5"));
+  Drag(Sq("e4"), Sq("d5"));
+  ASSERT_EQ(Board->UserVictim, &pawn);
+  Board->mangiapezzomoveTimer();
+  expectAt(pawn, {440, 90}, "frozen clock");
+  const double slide = (440 - 210) / TFormOpengl::USER_VICTIM_SPEED;
+  now += slide / 2;
+  Board->mangiapezzomoveTimer();
+  expectAt(pawn, {325, 90}, "user's victim half way");
+  now += slide / 2;
+  Board->mangiapezzomoveTimer();
+  expectAt(pawn, {210, 200}, "user's victim parked");
+  EXPECT_EQ(Board->UserVictim, nullptr);
+  EXPECT_FALSE(Board->mangiapezzotimer->isActive());
+}
+
+// Each model file is read once a load: a piece made later, for a position with more
+// pieces of its kind, still gets its model when the file has gone since; the next load
+// reads the files anew.
+TEST_F(BoardWindow, ModelFilesAreReadOnceALoadAndAnewAtTheNext) {
+  Folder = fs::temp_directory_path() / ("brvmodels." + std::to_string(::getpid()));
+  const fs::path models = Folder / "models";
+  fs::create_directories(models);
+  for (const auto& entry : fs::directory_iterator(ModelsFolder)) fs::copy_file(entry.path(), models / entry.path().filename());
+  const std::string shipped = ModelsFolder;
+  ModelsFolder = models.string() + "/";
+  ASSERT_TRUE(Board->LoadClassicPieces());
+  auto triangles = [this](char letter) {
+    for (const auto& piece : Board->PieceSlots)
+      if (piece && piece->Letter == letter) return piece->Obj->MeshObjects().TriangleCount();
+    return -1;
+  };
+  const int pawn = triangles('P'), queen = triangles('Q');
+  ASSERT_NE(pawn, queen);
+
+  fs::remove(models / "pedone.3ds");
+  Recorded.Messages.clear();
+  SetPosition("4k3/8/8/8/1P6/8/PPPPPPPP/4K3/");
+  EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+  int pawns = 0;
+  for (const auto& piece : Board->PieceSlots)
+    if (piece && piece->Letter == 'P' && piece->Row >= 1) {
+      ++pawns;
+      EXPECT_EQ(piece->Obj->MeshObjects().TriangleCount(), pawn);
+    }
+  EXPECT_EQ(pawns, 9);
+  ExpectBoardIsThePosition();
+
+  fs::copy_file(models / "regina.3ds", models / "pedone.3ds");
+  ASSERT_TRUE(Board->LoadClassicPieces());
+  EXPECT_EQ(triangles('P'), queen);
+  ModelsFolder = shipped;
 }
 
 // Positions with more pieces of a kind than the start has get models of their own
