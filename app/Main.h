@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "app/MainLookFile.h"
 #include "app/MainScene.h"
 #include "app/MainSlide.h"
+#include "app/maindefine.h"
 #include "app/uloadengine.h"
 #include "base/Geometry.h"
 #include "scene/qt/GLSceneViewer.h"
@@ -270,8 +272,9 @@ public:
   void GivePositionToEngine();
   // The user's move to the engine, followed by "go" when the engine waits in force mode
   // for the user's first move after a position was given to it. False (reported) when
-  // a write failed, and without an engine.
-  bool SendUserMove(const std::string& text);
+  // a write failed, and without an engine. The position before the move, `before` and
+  // `rightsBefore`, is kept until the engine answers: a refusal takes the move back.
+  bool SendUserMove(const std::string& text, const TBitBoards& before, const TGameRights& rightsBefore);
   // The engine was given a position with the user to move and waits in force mode.
   bool EngineAwaitsGo = false;
   // The engine takes positions in edit mode only (it said so when loaded).
@@ -308,6 +311,8 @@ public:
   void AppendSentCommand(const std::string& text) override;
   void ShowEngineStatus(const std::string& text) override;
   void EngineRefusesSetBoard() override;
+  bool TakeBackUserMove(const std::string& refusal) override;
+  bool EngineMoveArrived(const TBoardMove* move) override;
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -345,6 +350,18 @@ private:
   // Frees `engine` once it has quit.
   void Retire(std::unique_ptr<tloadengine> engine);
   void EngineGone(tloadengine* engine);
+
+  // The user's move that waits for the engine's answer, with the position before it.
+  struct TUserMoveSent {
+    std::string Text;
+    TBitBoards Before{};
+    TGameRights RightsBefore;
+    bool WithGo = false;  // "go" followed it
+  };
+  std::optional<TUserMoveSent> FUserMoveSent;
+  // The position in which the engine refused the user's move that "go" followed: its
+  // next move may still be one of the user's side there, which belongs to no game.
+  std::optional<TBitBoards> FRefusedWithGo;
 
   std::vector<std::unique_ptr<tloadengine>> FQuitting;
   // The last line of the received memo has not ended: the engine's next output goes

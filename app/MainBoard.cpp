@@ -120,6 +120,9 @@ void TFormOpengl::GLSceneViewer1MouseUp(TObject*, TMouseButton, TShiftState, int
     return;
   }
   const int side = MainForm ? MainForm->UserSide() : LIGHT_SIDE;
+  // Kept while the move waits for the engine's answer: a refusal takes it back.
+  const TBitBoards before = BitBoards;
+  const TGameRights rightsBefore = GameRights;
   // The rules judge the move with the castling rights and en passant; a drop off the
   // board is no move.
   const TUserMove played = PlayUserMove(piece.Row, piece.Col, DropRow, DropCol, side);
@@ -150,7 +153,7 @@ void TFormOpengl::GLSceneViewer1MouseUp(TObject*, TMouseButton, TShiftState, int
   if (IsMate(BitBoards, GameRights, 1 - side)) Dialogs().ShowMessage(USER_MATES_TEXT);
   // Without an engine to answer, or when the move could not reach it, the board stays
   // the user's; else it is locked until the engine's move has been shown.
-  if (!EngineObj || !EngineObj->IsConnected() || !SendUserMove(text)) return;
+  if (!EngineObj || !EngineObj->IsConnected() || !SendUserMove(text, before, rightsBefore)) return;
   EngineThinking = true;
   if (MainForm) MainForm->SetStatusText(THINKING_TEXT);
 }

@@ -316,6 +316,9 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
 }
 
 void TFormOpengl::QuitEngine() {
+  // Nothing it would still say belongs to the game on the board.
+  FUserMoveSent.reset();
+  FRefusedWithGo.reset();
   if (!EngineObj) return;
   Retire(std::move(EngineObj));
   EngineCaption = PROGRAM_CAPTION;

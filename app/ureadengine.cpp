@@ -61,15 +61,22 @@ bool IsResultLine(std::string_view line) {
   return false;
 }
 
+// Names the engine's `line` that the board could not follow, on the status line and to
+// the user.
+void ReportEngineLine(const std::string& line, TEngineBoard* board) {
+  const std::string report = std::string(ILLEGAL_ENGINE_MOVE_TEXT) + ": " + line;
+  if (board) board->ShowEngineStatus(report);
+  Dialogs().ShowMessage(report);
+}
+
 void ApplyEngineMove(const TEngineLine& line, int engineSide, TEngineBoard* board) {
   TBoardMove move;
-  if (!EngineMoveOfText(line.MoveText, engineSide, move) ||
-      ApplyGameMove(BitBoards, GameRights, move, engineSide) != TMoveResult::Applied) {
+  const bool named = EngineMoveOfText(line.MoveText, engineSide, move);
+  if (board && !board->EngineMoveArrived(named ? &move : nullptr)) return;
+  if (!named || ApplyGameMove(BitBoards, GameRights, move, engineSide) != TMoveResult::Applied) {
     // No answer is coming: the board is the user's again, in the position it had.
     EngineThinking = false;
-    const std::string report = std::string(ILLEGAL_ENGINE_MOVE_TEXT) + ": " + line.Line;
-    if (board) board->ShowEngineStatus(report);
-    Dialogs().ShowMessage(report);
+    ReportEngineLine(line.Line, board);
     return;
   }
   if (board) board->StartEngineMoveAnimation(move.FromCol, move.FromRow, move.ToCol, move.ToRow);
@@ -91,6 +98,7 @@ TEngineLine ParseEngineLine(std::string_view line) {
     found.RefusesSetBoard = Contains(line, " setboard=0");
     return found;
   }
+  if (found.Illegal) found.Line = std::string(line);
   if (found.Illegal || Contains(line, "My move is")) return found;
   std::size_t start = MoveWordStart(line);
   if (start == std::string_view::npos) return found;
@@ -200,7 +208,12 @@ void HandleEngineChunk(const TEngineChunk& chunk, int engineSide, TEngineBoard* 
   for (const TEngineLine& line : chunk.Found) {
     if (line.HasMove) ApplyEngineMove(line, engineSide, board);
     if (line.Mates) Dialogs().ShowMessage(ENGINE_MATES_TEXT);
-    if (line.Illegal) Dialogs().ShowMessage(ILLEGAL_ENGINE_MOVE_TEXT);
+    if (line.Illegal) {
+      if (board && board->TakeBackUserMove(line.Line))
+        ReportEngineLine(line.Line, board);
+      else
+        Dialogs().ShowMessage(ILLEGAL_ENGINE_MOVE_TEXT);
+    }
     if (board && !line.Result.empty()) board->ShowEngineStatus(line.Result);
     if (board && line.RefusesSetBoard) board->EngineRefusesSetBoard();
   }

@@ -41,6 +41,14 @@ public:
   // The engine takes no "setboard" (its features say so): positions go to it in edit
   // mode.
   virtual void EngineRefusesSetBoard() {}
+  // The engine refused a move in the line `refusal`. When the move it names is the
+  // user's move that waits for the engine's answer, the board goes back to the position
+  // before that move, is the user's again, and true is returned; else nothing changes.
+  virtual bool TakeBackUserMove([[maybe_unused]] const std::string& refusal) { return false; }
+  // The engine's move has come, `move` as read from its line (null when the line names
+  // no move). False when the move is to be dropped without a word; else it is applied
+  // or reported, and the user's move that it answers stands.
+  virtual bool EngineMoveArrived([[maybe_unused]] const TBoardMove* move) { return true; }
 };
 
 // The messages the reader shows.
@@ -55,7 +63,8 @@ struct TEngineLine {
   // (empty when there is none), not yet read or checked against the board.
   bool HasMove = false;
   std::string MoveText;
-  // The line itself when it holds a move, for a report of a move that cannot be applied.
+  // The line itself when it holds a move or a refusal, for the report of a move that
+  // cannot be applied and to find the move refused.
   std::string Line;
   // "mates}" in any letter case, as in the result lines "0-1 {Black mates}" and
   // "1-0 {White Mates}".
@@ -145,9 +154,11 @@ TEngineChunk MakeEngineChunk(TLineSplitter& splitter, std::string_view bytes, bo
 // capture of its own piece) and applied to `BitBoards` and `GameRights`, then `board`
 // animates it and the user's side is tested for mate. A move that cannot be applied
 // changes nothing: it is reported with the engine's line, to the user and on the
-// status line, and the board is unlocked so that the user can go on. "mates}" and
-// refusals are reported, a result goes to the status line, an engine without
-// "setboard" is made known; last the text goes to the log. `board` may be null.
+// status line, and the board is unlocked so that the user can go on. A refusal of the
+// user's move takes that move back (TEngineBoard::TakeBackUserMove) and is reported with
+// the engine's line; another refusal and "mates}" are reported, a result goes to the
+// status line, an engine without "setboard" is made known; last the text goes to the
+// log. `board` may be null.
 void HandleEngineChunk(const TEngineChunk& chunk, int engineSide, TEngineBoard* board);
 
 // Main thread: the engine has ended, as `text` says. The board is unlocked, and the

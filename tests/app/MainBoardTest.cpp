@@ -3,7 +3,9 @@
 // front end and from a real engine, and frames read back from the window.
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -319,6 +321,79 @@ TEST_F(BoardWindow, EngineMovesThatCannotBeAppliedAreReportedAndTheUserPlaysOn) 
   ExpectBoardIsThePosition();
 }
 
+// The engine refuses the user's moves, each in its own words: a castle, a capture that
+// promotes, an en passant capture and a check. Each is taken back with its side effects
+// and rights, the board is the user's again at once, and the next move is answered.
+TEST_F(BoardWindow, RefusedUserMovesAreTakenBackAndTheGameGoesOn) {
+  StartEngine("expect e1g1\nsay Illegal move: e1g1\nexpect b7a8q\nsay Illegal move (no such move): b7a8q\n"
+              "expect e5d6\nsay Invalid move: e5d6\nexpect h1h8\nwrite Illegal move:h1h8\\r\\n\n"
+              "expect e1d1\nsay move e8d7\n");
+  const std::string fen = "r3k3/1P6/8/3pP3/8/8/8/4K2R/ w Kq d6 0 1";
+  SetPosition(fen.c_str());
+  const std::size_t sent = Received().size();
+  const std::pair<const char*, const char*> refused[] = {{"e1g1", "Illegal move: e1g1"},
+                                                         {"b7a8", "Illegal move (no such move): b7a8q"},
+                                                         {"e5d6", "Invalid move: e5d6"},
+                                                         {"h1h8", "Illegal move:h1h8"}};
+  for (const auto& [move, answer] : refused) {
+    Recorded.Messages.clear();
+    Drag(Sq(std::string(move, 2).c_str()), Sq(move + 2));
+    ASSERT_TRUE(WaitFor([this] { return !Recorded.Messages.empty(); }, 60000)) << move;
+    const std::string report = std::string("Illegal move from host engine: ") + answer;
+    EXPECT_EQ(Recorded.Messages, std::vector<std::string>{report});
+    EXPECT_EQ(Form->StatusText(), report);
+    EXPECT_FALSE(EngineThinking) << move;
+    EXPECT_TRUE(Idle()) << move;
+    EXPECT_EQ(FenClipboardText(BitBoards, GameRights), fen) << move;
+    ExpectBoardIsThePosition();
+  }
+  EXPECT_EQ(At(Sq("b7")).Letter, 'P');
+  EXPECT_EQ(At(Sq("a8")).Letter, 'r');
+  EXPECT_EQ(At(Sq("d5")).Letter, 'p');
+  Recorded.Messages.clear();
+  Drag(Sq("e1"), Sq("d1"));
+  WaitIdle();
+  EXPECT_EQ(At(Sq("d7")).Letter, 'k');
+  EXPECT_EQ(Form->StatusText(), "Your move");
+  EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+  ExpectBoardIsThePosition();
+  // The engine had each move once and nothing besides.
+  EXPECT_EQ(Received().substr(sent), "e1g1\nb7a8q\ne5d6\nh1h8\ne1d1\n");
+}
+
+// Refusals of lines that are not the user's move waiting for its answer, here lines
+// typed on the engine page, change nothing but say so: with the board the user's, and
+// while the user's move waits, which the engine then answers.
+TEST_F(BoardWindow, RefusalsOfOtherLinesLeaveTheGameAsItIs) {
+  StartEngine("expect sd 2\nsay Illegal move: sd 2\nexpect e2e4\nexpect st 1\nsay Invalid move: st 1\n"
+              "say move e7e5\n");
+  auto type = [this](const char* line) {
+    Board->PageControl1->setCurrentWidget(Board->TabSheet2);
+    Board->edit1->lineEdit()->clear();
+    QTest::keyClicks(Board->edit1->lineEdit(), QString::fromLatin1(line));
+    QTest::mouseClick(Board->send, Qt::LeftButton);
+    Board->PageControl1->setCurrentWidget(Board->TabSheet1);
+  };
+  const std::vector<std::string> plain = {ILLEGAL_ENGINE_MOVE_TEXT};
+  const std::string status = Form->StatusText();
+  type("sd 2");
+  ASSERT_TRUE(WaitFor([this] { return !Recorded.Messages.empty(); }, 60000));
+  EXPECT_EQ(Recorded.Messages, plain);
+  EXPECT_EQ(Form->StatusText(), status);
+  EXPECT_EQ(FenClipboardText(BitBoards, GameRights), START_POSITION_FEN);
+  EXPECT_FALSE(EngineThinking);
+  ExpectBoardIsThePosition();
+  Recorded.Messages.clear();
+  Drag(Sq("e2"), Sq("e4"));
+  type("st 1");
+  WaitIdle();
+  EXPECT_EQ(Recorded.Messages, plain);
+  EXPECT_EQ(At(Sq("e4")).Letter, 'P');
+  EXPECT_EQ(At(Sq("e5")).Letter, 'p');
+  EXPECT_EQ(Form->StatusText(), "Your move");
+  ExpectBoardIsThePosition();
+}
+
 // A pasted or loaded position goes to the engine, here one whose features ask for edit
 // mode, and the game goes on from it: the engine moves at once when the position has
 // its side to move, else after the user's move.
@@ -406,6 +481,56 @@ TEST_F(BoardWindow, RealEnginesAnswerFromAPastedPosition) {
     ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }));
   }
   if (played == 0) GTEST_SKIP() << "no engine is installed";
+}
+
+// A real engine that takes positions in edit mode knows no en passant square there, and
+// refuses the user's en passant capture; "go" followed it. The move is taken back, and
+// afterwards the engine and the board agree: the engine answers the user's moves from
+// the board's position with legal moves.
+TEST_F(BoardWindow, RealEngineRefusingTheUsersMoveStaysInStepWithTheBoard) {
+  const fs::path launcher = fs::path(ENGINE_FOLDER) / "fairymax";
+  if (!fs::exists(launcher)) GTEST_SKIP() << "fairymax is not installed";
+  Board->LoadEngine(launcher.string(), std::string());
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->IsReady(); }, 60000));
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineEditsPositions; }, 60000));
+  const std::string fen = "4k3/8/8/3pP3/8/8/8/4K3/ w - d6 0 1";
+  QGuiApplication::clipboard()->setText(QString::fromStdString(fen));
+  Form->P1->trigger();
+  Board->SendToEngine("sd 2");
+  NextFrame();
+  Drag(Sq("e5"), Sq("d6"));
+  ASSERT_TRUE(WaitFor([this] { return !Recorded.Messages.empty(); }, 60000));
+  EXPECT_EQ(Recorded.Messages, std::vector<std::string>{"Illegal move from host engine: Illegal move:e5d6"});
+  EXPECT_FALSE(EngineThinking);
+  EXPECT_EQ(FenClipboardText(BitBoards, GameRights), fen);
+  ExpectBoardIsThePosition();
+  // The position went to the engine anew, which lifted its depth limit.
+  Board->SendToEngine("sd 2");
+  // Two moves of the user's king, which are legal for the engine too.
+  for (int turn = 0; turn < 2; ++turn) {
+    std::vector<TBoardMove> kingMoves;
+    for (const TBoardMove& move : LegalMoves(BitBoards, GameRights, LIGHT_SIDE))
+      if (At({move.FromRow, move.FromCol}).Letter == 'K') kingMoves.push_back(move);
+    ASSERT_FALSE(kingMoves.empty()) << FenPlacementText(BitBoards);
+    const TBoardMove user = kingMoves.front();
+    TBitBoards before = BitBoards;
+    TGameRights rights = GameRights;
+    ASSERT_TRUE(PlayUserMove(before, rights, user, LIGHT_SIDE).Legal);
+    Drag({user.FromRow, user.FromCol}, {user.ToRow, user.ToCol});
+    const std::string move = MoveToText(user.FromRow, user.FromCol, user.ToCol, user.ToRow);
+    ASSERT_TRUE(WaitFor([this] { return !EngineThinking && Idle(); }, 60000)) << move;
+    bool legal = false;
+    for (const TBoardMove& answer : LegalMoves(before, rights, DARK_SIDE)) {
+      TBitBoards board = before;
+      TGameRights next = rights;
+      legal = legal || (PlayUserMove(board, next, answer, DARK_SIDE).Legal && board == BitBoards);
+    }
+    EXPECT_TRUE(legal) << "the answer to " << move << ": " << FenPlacementText(BitBoards);
+    ExpectBoardIsThePosition();
+  }
+  EXPECT_EQ(Recorded.Messages.size(), 1u) << Recorded.Messages.back();
+  const QString log = Board->Memoinput1->toPlainText();
+  EXPECT_EQ(log.count(QStringLiteral("Illegal")), 1) << log.toStdString();
 }
 
 // The wheel over the engine page is the page's: the hidden board keeps its distance.
