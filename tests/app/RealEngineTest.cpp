@@ -28,12 +28,15 @@ struct TRealEngine {
   const char* Limit;    // a search limit it knows, so that it answers within a second or so
   bool PlaysLight;      // it can play light after the opening commands
   bool TakesSetBoard;   // it sets up a position from "setboard", else in edit mode
+  bool Ponders = true;  // it may think on the user's time, as "hard" asks
 };
 
 const TRealEngine ENGINES[] = {
     {"fairymax", "sd 3", true, false},
     {"gnuchess", "st 1", true, true},
-    {"phalanx", "st 1", true, true},
+    // Pondering, it loses a move that comes while it looks for a move to ponder on, and
+    // ponders for good: the test answers at once, a person never does.
+    {"phalanx", "st 1", true, true, false},
     {"sjeng", "sd 3", true, true},
     // It ends on "white", which it does not know.
     {"hoichess", "sd 3", false, true},
@@ -106,6 +109,7 @@ protected:
     ASSERT_TRUE(Engine);
     Pid = Engine->ProcessId();
     Send(engine.Limit);
+    if (!engine.Ponders) Send("easy");
   }
 
   void Send(const std::string& command) { EXPECT_GT(Engine->SendCommand(command), 0u) << Name << ": " << command; }
