@@ -5,6 +5,8 @@
 // its own status line. It is the engine front end's board.
 
 #include <array>
+#include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,6 +19,7 @@
 #include "app/uloadengine.h"
 #include "base/Geometry.h"
 #include "scene/qt/GLSceneViewer.h"
+#include "scene/texture/GLTexture.h"
 
 class QAction;
 class QComboBox;
@@ -66,6 +69,13 @@ inline constexpr TToolButtonInfo TOOL_BUTTONS[] = {
 
 // The text on the main window's status line while the engine is to move.
 inline constexpr char THINKING_TEXT[] = "Thinking...";
+// The status line once the engine's move has been shown, or a position was given to
+// the engine with the user to move.
+inline constexpr char YOUR_MOVE_TEXT[] = "Your move";
+// The status line when the user presses one of their pieces while the board is locked.
+inline constexpr char WAIT_TEXT[] = "Wait: the engine is thinking";
+// The status line when a newly loaded engine sets the board back to the start position.
+inline constexpr char ENGINE_NEW_GAME_TEXT[] = "The new engine starts a new game from the start position";
 inline constexpr char ILLEGAL_MOVE_TEXT[] = "no";
 inline constexpr char OTHER_SIDE_TEXT[] = "You are playing with other side.";
 inline constexpr char USER_MATES_TEXT[] = "mate2";
@@ -203,6 +213,16 @@ public:
   void ApplyBoardTexture(int side, const std::string& path);
   // A piece model made after the look was applied wears its side's colour or picture.
   void PieceModelAdded(TBoardPiece& piece) override;
+  // The pictures the pieces and the board's halves show: each file is read once and
+  // uploaded once for all the objects that show it, and freed when none shows it.
+  struct TLookPicture {
+    std::string Path;
+    // The file as it was read: a file changed since is read again.
+    std::uintmax_t Size = 0;
+    std::filesystem::file_time_type Time{};
+    std::unique_ptr<TGLTexture> Texture;
+  };
+  std::vector<TLookPicture> LookPictures;
   void ToolButton4Click();   // Background color
   void ToolButton34Click();  // Light board color
   void ToolButton35Click();  // Dark board color
@@ -219,6 +239,18 @@ public:
   void ToolButton9Click();   // Load Position
   void ToolButton11Click();  // Save Position
   void ToolButton12Click();  // New Match
+  // A position loaded or pasted as a whole goes to a loaded engine
+  // (EnginePositionCommands). When the engine's side is to move the engine is told to
+  // play ("go") and the board is locked; else the board is the user's and the engine
+  // plays from the user's next move on. Without an engine nothing changes.
+  void GivePositionToEngine();
+  // The user's move to the engine, followed by "go" when the engine waits in force mode
+  // for the user's first move after a position was given to it.
+  void SendUserMove(const std::string& text);
+  // The engine was given a position with the user to move and waits in force mode.
+  bool EngineAwaitsGo = false;
+  // The engine takes positions in edit mode only (it said so when loaded).
+  bool EngineEditsPositions = false;
   // Connects the look, position and New Match buttons to their handlers.
   void ConnectToolButtons();
 
@@ -250,12 +282,18 @@ public:
   void AppendEngineOutput(const std::string& text) override;
   void AppendSentCommand(const std::string& text) override;
   void ShowEngineStatus(const std::string& text) override;
+  void EngineRefusesSetBoard() override;
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
 
 private:
+  // The texture of the picture file `path`: the one read before while the file is
+  // unchanged, else read now. Raises when the file cannot be read.
+  TGLTexture& LookPicture(const std::string& path);
+  // Frees the pictures that no piece and no board half shows any more.
+  void FreeUnshownPictures();
   void BuildToolBar();
   void BuildBoardView(QWidget* page);
   // Steps towards (tx, tz) from the moving piece's place, for a slide that ends there.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -52,14 +53,19 @@ void TFormOpengl::GLSceneViewer1MouseDown(TObject*, TMouseButton, TShiftState, i
   HeldPiece = nullptr;
   TGLBaseSceneObject* picked = GLSceneViewer1->Buffer().ObjectAtPixel(x, y);
   TBoardPiece* piece = nullptr;
-  if (picked && dynamic_cast<TGLCustomSceneObject*>(picked) && !EngineThinking) piece = PieceOfObject(picked);
+  if (picked && dynamic_cast<TGLCustomSceneObject*>(picked)) piece = PieceOfObject(picked);
+  const bool userLight = !MainForm || MainForm->UserSide() == LIGHT_SIDE;
+  // Locked: the user learns why their piece does not come along.
+  if (piece && EngineThinking) {
+    if (piece->Row >= 0 && IsLightLetter(piece->Letter) == userLight && MainForm) MainForm->SetStatusText(WAIT_TEXT);
+    piece = nullptr;
+  }
   // Whatever is not held, the drag turns the camera from here.
   if (!piece || piece->Row < 0) {
     StartOrbit(x, y);
     return;
   }
   if (EngineCaption == NO_ENGINE_CAPTION && MainForm) MainForm->SetStatusText(NO_ENGINE_CAPTION);
-  const bool userLight = !MainForm || MainForm->UserSide() == LIGHT_SIDE;
   if (IsLightLetter(piece->Letter) != userLight) {
     StartOrbit(x, y);
     Dialogs().ShowMessage(OTHER_SIDE_TEXT);
@@ -149,7 +155,7 @@ void TFormOpengl::GLSceneViewer1MouseUp(TObject*, TMouseButton, TShiftState, int
   piece.Col = DropCol;
   if (played.Effects.Promoted != EMPTY_SQUARE) ShowPromotion(piece);
   if (IsMate(BitBoards, GameRights, 1 - side)) Dialogs().ShowMessage(USER_MATES_TEXT);
-  if (EngineObj && EngineObj->SendCommand(text) == 0) ReportEngineWriteError(*EngineObj);
+  SendUserMove(text);
   // Locked until the engine's move has been shown, also without an engine (until New
   // Match or a newly loaded engine).
   EngineThinking = true;
@@ -297,7 +303,13 @@ void TFormOpengl::mangiapezzomoveTimer() {
   mangiapezzotimer->stop();
 }
 
-void TFormOpengl::EngineMoveShown() { EngineThinking = false; }
+void TFormOpengl::EngineMoveShown() {
+  EngineThinking = false;
+  // A result or a message the engine put there stays.
+  if (!MainForm) return;
+  const std::string status = MainForm->StatusText();
+  if (status == THINKING_TEXT || status == WAIT_TEXT) MainForm->SetStatusText(YOUR_MOVE_TEXT);
+}
 
 void TFormOpengl::StopAnimations() {
   const bool engineSliding = MovingPiece || CastleRook;
@@ -363,6 +375,11 @@ void TFormOpengl::FormMouseWheel(int wheelDelta) {
 }
 
 void TFormOpengl::wheelEvent(QWheelEvent* event) {
+  // Over the engine page the board is hidden: the wheel is left to the page.
+  if (PageControl1->currentWidget() != TabSheet1) {
+    event->ignore();
+    return;
+  }
   const int delta = event->angleDelta().y();
   RunGuarded([&] { FormMouseWheel(delta); });
   event->accept();

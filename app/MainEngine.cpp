@@ -276,9 +276,12 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
   // Locked until the engine has had its opening commands and, when it plays light,
   // until its first move has been shown.
   EngineThinking = true;
-  auto onReady = [this, enginePlaysLight] {
+  // The opening commands start a new game (and one playing light moves at once from
+  // the start): a game on the board is given up, and the user is told so.
+  const bool newGame = FenClipboardText(BitBoards, GameRights) != START_POSITION_FEN;
+  auto onReady = [this, enginePlaysLight, newGame] {
     EngineThinking = enginePlaysLight;
-    if (MainForm) MainForm->SetStatusText("Ready");
+    if (MainForm) MainForm->SetStatusText(newGame ? std::string("Ready. ") + ENGINE_NEW_GAME_TEXT : "Ready");
   };
   EngineObj = tloadengine::Start(path, parameters, this, enginePlaysLight, std::move(dispatch), std::move(schedule),
                                  std::move(onReady), EngineDelays);
@@ -288,8 +291,13 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
     unloadClick();
     return;
   }
+  // The engine's features tell how it takes a position (EngineRefusesSetBoard).
+  EngineObj->SendCommand("protover 2");
+  EngineEditsPositions = false;
   LoadFenPosition(START_POSITION_FEN);
+  EngineAwaitsGo = false;
   if (MainForm) MainForm->RefreshBoard();
+  if (MainForm && newGame) MainForm->SetStatusText(ENGINE_NEW_GAME_TEXT);
 
   EngineCaption = fs::path(path).filename().string();
   SetCaption(HOST_ENGINE_CAPTION + EngineCaption);

@@ -5,9 +5,11 @@
 #include <memory>
 #include <vector>
 
+#include "app/maindefine.h"
 #include "base/Dialogs.h"
 #include "base/Streams.h"
 #include "base/Strings.h"
+#include "platform/FileNames.h"
 #include "platform/IniFiles.h"
 
 namespace fs = std::filesystem;
@@ -20,6 +22,34 @@ constexpr char LOOK_EXTENSION[] = ".bvl";
 constexpr char ABSENT[] = "\n";
 // type/mod of a classic look saved while no board picture was chosen.
 constexpr char NO_PICTURE[] = "classic";
+
+// A picture path as the look file keeps it: relative to the program's folder when
+// the picture lies inside it, so that the look goes with the folder when it moves;
+// as it is elsewhere.
+std::string KeptPicturePath(const std::string& path) {
+  if (AppFolder.empty() || !fs::path(path).is_absolute()) return path;
+  auto inside = [](const fs::path& picture, const fs::path& folder) {
+    const fs::path relative = picture.lexically_relative(folder);
+    return relative.empty() || *relative.begin() == ".." || relative == "." ? fs::path() : relative;
+  };
+  const fs::path picture = fs::path(path).lexically_normal(), folder = fs::path(AppFolder).lexically_normal();
+  fs::path relative = inside(picture, folder);
+  // The same folder reached through a link.
+  std::error_code error, folderError;
+  if (relative.empty())
+    relative = inside(fs::weakly_canonical(picture, error), fs::weakly_canonical(folder, folderError));
+  return relative.empty() || error || folderError ? path : relative.generic_string();
+}
+
+// The picture file a look file's path names: a relative path is taken from the
+// program's folder, and a name missing as written is looked for in any letter case.
+std::string PictureFileOfLook(const std::string& text) {
+  std::string file = fs::path(text).is_absolute() ? text : JoinPath(AppFolder, text);
+  std::error_code error;
+  if (!fs::exists(file, error))
+    if (std::string found = FindFileIgnoringCase(file); !found.empty()) file = std::move(found);
+  return file;
+}
 
 // The values of one look file that could not be used.
 class TLookProblems {
@@ -67,18 +97,19 @@ public:
     if (!Has(section, key)) return false;
     const std::string text = Text(section, key);
     if (text.empty()) return false;
+    const std::string file = PictureFileOfLook(text);
     std::error_code error;
-    if (!fs::is_regular_file(text, error)) {
-      FProblems.Add(section, key, "expected a picture file, found no file \"" + text + "\"");
+    if (!fs::is_regular_file(file, error)) {
+      FProblems.Add(section, key, "expected a picture file, found no file \"" + file + "\"");
       return false;
     }
     try {
-      apply(text);
+      apply(file);
     } catch (const std::exception& failure) {
-      FProblems.Add(section, key, "the picture \"" + text + "\" cannot be used: " + failure.what());
+      FProblems.Add(section, key, "the picture \"" + file + "\" cannot be used: " + failure.what());
       return false;
     }
-    path = text;
+    path = file;
     return true;
   }
 
@@ -115,16 +146,16 @@ void SaveLookFile(const std::string& path, const TLookState& look, const TLookBo
   // Each colour key is written while the side whose colour it holds shows that
   // colour: white/color holds the dark pieces', black/color the light pieces'.
   if (!look.DarkPiecesTextured) ini.WriteInteger("white", "color", look.DarkPieceColour);
-  if (look.LightPiecesTextured) ini.WriteString("white", "texture", look.LightPieceTexture);
+  if (look.LightPiecesTextured) ini.WriteString("white", "texture", KeptPicturePath(look.LightPieceTexture));
   if (!look.LightPiecesTextured) ini.WriteInteger("black", "color", look.LightPieceColour);
-  if (look.DarkPiecesTextured) ini.WriteString("black", "texture", look.DarkPieceTexture);
+  if (look.DarkPiecesTextured) ini.WriteString("black", "texture", KeptPicturePath(look.DarkPieceTexture));
   ini.WriteInteger("back", "color", look.BackgroundColour);
   if (look.LightBoardTextured)
-    ini.WriteString("white", "textureboard", look.LightBoardTexture);
+    ini.WriteString("white", "textureboard", KeptPicturePath(look.LightBoardTexture));
   else
     ini.WriteInteger("white", "colorboard", look.LightBoardColour);
   if (look.DarkBoardTextured)
-    ini.WriteString("black", "textureboard", look.DarkBoardTexture);
+    ini.WriteString("black", "textureboard", KeptPicturePath(look.DarkBoardTexture));
   else
     ini.WriteInteger("black", "colorboard", look.DarkBoardColour);
   replacing.Commit();

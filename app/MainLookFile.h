@@ -10,6 +10,8 @@
 //   [back]    color
 //
 // Colours are the platform's integers 0x00BBGGRR in decimal; -1 stands for none.
+// Picture paths are relative to the program's folder (AppFolder) for pictures inside
+// it, so that a look keeps working when the folder moves, and absolute elsewhere.
 // Mind the format's quirk, kept so that every look file reads as it always did: the
 // "color" key of section white holds the dark pieces' colour and that of section
 // black the light pieces' colour, while the texture keys follow their section's name.
@@ -80,7 +82,10 @@ void SaveLookFile(const std::string& path, const TLookState& look, const TLookBo
 // shows nothing; a file without board/name, or one that cannot be read, is reported
 // and changes nothing. Values that cannot be used (a "mod" that is not a number, a
 // colour out of range, a picture that is missing or unreadable) are left out and
-// reported in one message naming the file; the rest of the look applies.
+// reported in one message naming the file; the rest of the look applies. A relative
+// picture path is taken from the program's folder; a picture missing as named is
+// looked for in any letter case, as Windows finds it. The look and the target get
+// the path of the file found.
 void LoadLookFile(const std::string& path, TLookState& look, TLookTarget& target);
 
 // The board a look file asks for: classic when its type/view is "classic", with its

@@ -4,7 +4,9 @@
 
 #include "app/Main.h"
 
+#include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <memory>
 
 #include <QAction>
@@ -39,28 +41,29 @@ private:
   TFormOpengl& FWindow;
 };
 
-// A look's picture, read once for every object that shows it; raises when it cannot
-// be read.
-std::unique_ptr<TGLTexture> LookPicture(const std::string& path) {
-  auto picture = std::make_unique<TGLTexture>(nullptr);
-  picture->Image().LoadFromFile(path);
-  return picture;
-}
-
 // The colour on an object, without a picture.
 void ShowColour(TGLCustomSceneObject& object, int colour) {
   TGLMaterial& material = object.Material();
   material.FrontProperties().Diffuse().SetAsWinColor(TColorValue(colour));
   material.Texture().SetDisabled(true);
+  material.Texture().SetSharedTexture(nullptr);
 }
 
-// The picture on an object. The picture is lit as a colour would be: it modulates
-// a white diffuse colour, so the side's former colour does not tint it.
-void ShowPicture(TGLCustomSceneObject& object, const TGLTexture& picture) {
+// The picture on an object: the object draws with the picture's one GL texture,
+// which it shares with every other object showing the picture. The picture is lit
+// as a colour would be: it modulates a white diffuse colour, so the side's former
+// colour does not tint it.
+void ShowPicture(TGLCustomSceneObject& object, TGLTexture& picture) {
   TGLMaterial& material = object.Material();
   material.FrontProperties().Diffuse().SetAsWinColor(MakeRGB(255, 255, 255));
-  material.Texture().SetImage(picture.Image());
+  material.Texture().SetSharedTexture(&picture);
   material.Texture().SetDisabled(false);
+}
+
+// The picture an object shows, null for none.
+const TGLTexture* PictureShown(const TGLCustomSceneObject* object) {
+  if (!object || object->Material().Texture().Disabled()) return nullptr;
+  return object->Material().Texture().SharedTexture();
 }
 
 // A picture of the textures folder chosen by the user into `path` and shown by
@@ -112,6 +115,7 @@ void TFormOpengl::ChoosePieceLook(int side, int mode) {
     // That side only: the look file's colour keys colour the other side too.
     for (const std::unique_ptr<TBoardPiece>& piece : PieceSlots)
       if (piece && piece->Obj && OnSide(*piece, side)) ShowColour(*piece->Obj, colour);
+    FreeUnshownPictures();
     return;
   }
   std::string path;
@@ -188,6 +192,8 @@ void TFormOpengl::SaveLookFile(const std::string& path) {
 void TFormOpengl::LoadLookFile(const std::string& path) {
   TWindowLook target(*this);
   ::LoadLookFile(path, Look, target);
+  // The artistic board's halves may have gone with their pictures.
+  FreeUnshownPictures();
 }
 
 void TFormOpengl::LoadStartLook(const std::string& path) {
@@ -210,13 +216,15 @@ void TFormOpengl::ApplyPieceColours(int colourA, int colourB) {
     const int colour = IsLightLetter(piece->Letter) && colourB != NO_COLOUR ? colourB : colourA;
     if (colour != NO_COLOUR) ShowColour(*piece->Obj, colour);
   }
+  FreeUnshownPictures();
 }
 
 void TFormOpengl::ApplyPieceTexture(int side, const std::string& path) {
   if (Trimmed(path).empty()) return;
-  const std::unique_ptr<TGLTexture> picture = LookPicture(path);
+  TGLTexture& picture = LookPicture(path);
   for (const std::unique_ptr<TBoardPiece>& piece : PieceSlots)
-    if (piece && piece->Obj && OnSide(*piece, side)) ShowPicture(*piece->Obj, *picture);
+    if (piece && piece->Obj && OnSide(*piece, side)) ShowPicture(*piece->Obj, picture);
+  FreeUnshownPictures();
 }
 
 void TFormOpengl::PieceModelAdded(TBoardPiece& piece) {
@@ -228,10 +236,34 @@ void TFormOpengl::PieceModelAdded(TBoardPiece& piece) {
   }
   // The side's picture, as another piece of the side shows it.
   for (const std::unique_ptr<TBoardPiece>& other : PieceSlots)
-    if (other && other.get() != &piece && other->Obj && OnSide(*other, side)) {
-      ShowPicture(*piece.Obj, other->Obj->Material().Texture());
-      return;
-    }
+    if (other && other.get() != &piece && other->Obj && OnSide(*other, side))
+      if (TGLTexture* picture = other->Obj->Material().Texture().SharedTexture()) {
+        ShowPicture(*piece.Obj, *picture);
+        return;
+      }
+}
+
+TGLTexture& TFormOpengl::LookPicture(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code sizeError, timeError;
+  const std::uintmax_t size = fs::file_size(path, sizeError);
+  const fs::file_time_type time = fs::last_write_time(path, timeError);
+  if (!sizeError && !timeError)
+    for (const TLookPicture& picture : LookPictures)
+      if (picture.Path == path && picture.Size == size && picture.Time == time) return *picture.Texture;
+  auto texture = std::make_unique<TGLTexture>(nullptr);
+  texture->Image().LoadFromFile(path);
+  LookPictures.push_back({path, size, time, std::move(texture)});
+  return *LookPictures.back().Texture;
+}
+
+void TFormOpengl::FreeUnshownPictures() {
+  std::vector<const TGLTexture*> shown{PictureShown(LightBoardMesh), PictureShown(DarkBoardMesh)};
+  for (const std::unique_ptr<TBoardPiece>& piece : PieceSlots)
+    if (piece) shown.push_back(PictureShown(piece->Obj));
+  std::erase_if(LookPictures, [&](const TLookPicture& picture) {
+    return std::find(shown.begin(), shown.end(), picture.Texture.get()) == shown.end();
+  });
 }
 
 void TFormOpengl::ApplyBackgroundColour(int colour) {
@@ -241,9 +273,12 @@ void TFormOpengl::ApplyBackgroundColour(int colour) {
 void TFormOpengl::ApplyBoardColour(int side, int colour) {
   // Without the artistic board the colour is only kept in the look.
   if (TActor* half = side == LIGHT_LOOK_SIDE ? LightBoardMesh : DarkBoardMesh) ShowColour(*half, colour);
+  FreeUnshownPictures();
 }
 
 void TFormOpengl::ApplyBoardTexture(int side, const std::string& path) {
-  const std::unique_ptr<TGLTexture> picture = LookPicture(path);
-  if (TActor* half = side == LIGHT_LOOK_SIDE ? LightBoardMesh : DarkBoardMesh) ShowPicture(*half, *picture);
+  // Read also without the artistic board: a picture that cannot be used is said.
+  TGLTexture& picture = LookPicture(path);
+  if (TActor* half = side == LIGHT_LOOK_SIDE ? LightBoardMesh : DarkBoardMesh) ShowPicture(*half, picture);
+  FreeUnshownPictures();
 }

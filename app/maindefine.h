@@ -25,9 +25,10 @@ enum : int { DARK_SIDE = 0, LIGHT_SIDE = 1 };
 // (h1 = 0, g1 = 1, ..., a1 = 7, h2 = 8, ..., a8 = 63).
 using TBitBoards = std::array<std::uint64_t, 12>;
 
-// What the placement alone does not tell and the moves need: which castles the kings
-// may still make (they lose a wing when the king or that wing's rook moves, or the
-// rook is taken), and the square a pawn passed over on the last move.
+// What the placement alone does not tell and the moves need: the side to move (the
+// other side's after every move), which castles the kings may still make (they lose a
+// wing when the king or that wing's rook moves, or the rook is taken), and the square
+// a pawn passed over on the last move.
 enum : unsigned {
   LIGHT_KING_SIDE_CASTLE = 1, LIGHT_QUEEN_SIDE_CASTLE = 2,
   DARK_KING_SIDE_CASTLE = 4, DARK_QUEEN_SIDE_CASTLE = 8,
@@ -35,6 +36,7 @@ enum : unsigned {
 };
 inline constexpr int NO_SQUARE = -1;
 struct TGameRights {
+  int SideToMove = LIGHT_SIDE;
   unsigned Castling = 0;     // the castles still allowed
   int EnPassant = NO_SQUARE;  // a square that a pawn may take en passant, or NO_SQUARE
   bool operator==(const TGameRights&) const = default;
@@ -55,7 +57,8 @@ inline constexpr TSquareMasks SquareClearMask = [] {
 }();
 
 extern TBitBoards BitBoards;
-// The rights that go with BitBoards: set with the position, changed by every move.
+// The side to move and the rights that go with BitBoards: set with the position,
+// changed by every move.
 extern TGameRights GameRights;
 // The program's folder, without a trailing separator.
 extern std::string AppFolder;

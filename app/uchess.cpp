@@ -226,7 +226,7 @@ bool TForm1::LoadPositionFile(const std::string& path) {
 bool TForm1::SavePositionFile(const std::string& path) {
   // Written beside the old file and renamed over it: a failed write leaves the old one.
   QSaveFile file(QString::fromStdString(path));
-  std::string text = FenFileText(BitBoards);
+  std::string text = FenFileText(BitBoards, GameRights);
   if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), static_cast<qint64>(text.size())) !=
                                                static_cast<qint64>(text.size()) ||
       !file.commit()) {
@@ -243,6 +243,7 @@ bool TForm1::OpenPosition() {
   if (!LoadPositionFile(name)) return false;
   PositionFile = name;
   RefreshBoard();
+  if (FormOpengl) FormOpengl->GivePositionToEngine();
   return true;
 }
 
@@ -278,7 +279,7 @@ void TForm1::SaveAs1Click() {
 
 void TForm1::Savepositiontoclipboard1Click() {
   Edit1->clear();
-  Edit1->setText(QString::fromStdString(FenClipboardText(BitBoards)));
+  Edit1->setText(QString::fromStdString(FenClipboardText(BitBoards, GameRights)));
   Edit1->selectAll();
   Edit1->copy();
 }
@@ -292,6 +293,7 @@ void TForm1::P1Click() {
     return;
   }
   RefreshBoard();
+  if (FormOpengl) FormOpengl->GivePositionToEngine();
 }
 
 void TForm1::Close1Click() { close(); }

@@ -75,15 +75,17 @@ public:
   // Asks for a name to save the position under; true and PositionFile set when the
   // user chose one (".fen" added unless the name has it in any letter case).
   bool ChooseSaveFileName();
-  // Reads the first line of `path` as a FEN position into the shared position; a file
-  // that cannot be read or holds no position is reported and changes nothing.
+  // Reads the first line of `path` as a FEN position into the shared position and its
+  // side to move and rights; a file that cannot be read or holds no position is
+  // reported and changes nothing.
   bool LoadPositionFile(const std::string& path);
-  // Writes the position file: the placement, " w - - 0 1" and CR LF. The file is
-  // replaced whole or, when the write fails, kept as it was (the failure is reported).
+  // Writes the position file: the placement, the side to move, the castles, the en
+  // passant square, "0 1" and CR LF ("... w KQkq - 0 1"). The file is replaced whole
+  // or, when the write fails, kept as it was (the failure is reported).
   bool SavePositionFile(const std::string& path);
   // Load Position and Save Position without the caption, for this window's menu and
-  // the board window's tool bar: true when a position was loaded (and shown) or
-  // written; a cancelled dialog does nothing.
+  // the board window's tool bar: true when a position was loaded (shown, and given to
+  // a loaded engine) or written; a cancelled dialog does nothing.
   bool OpenPosition();
   bool SavePosition();
 

@@ -10,6 +10,8 @@
 
 namespace {
 
+constexpr std::string_view MOVE_COMMAND = "move ";
+
 bool Contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -30,8 +32,7 @@ bool IsCastleWord(std::string_view word) {
 }
 
 // Letter, digit, letter, digit and maybe a promotion letter, or a castle: what an engine
-// means as a move, whether or not its squares exist. Anything else after "move " is
-// chatter.
+// means as a move, whether or not its squares exist.
 bool ShapedLikeMove(std::string_view word) {
   if (IsCastleWord(word)) return true;
   if (word.size() != 4 && word.size() != 5) return false;
@@ -45,7 +46,7 @@ bool StartsWith(std::string_view text, std::string_view start) { return text.sub
 // after a move number and ". ... " there. npos for any other line, such as a comment,
 // a message to the user or a thinking line whose variation holds ". ... ".
 std::size_t MoveWordStart(std::string_view line) {
-  if (StartsWith(line, "move ")) return 5;
+  if (StartsWith(line, MOVE_COMMAND)) return MOVE_COMMAND.size();
   std::size_t digits = 0;
   while (digits < line.size() && IsDigit(line[digits])) ++digits;
   if (digits > 0 && StartsWith(line.substr(digits), ". ... ")) return digits + 6;
@@ -59,11 +60,15 @@ bool IsResultLine(std::string_view line) {
   return false;
 }
 
-void ApplyEngineMove(const std::string& text, int engineSide, TEngineBoard* board) {
+void ApplyEngineMove(const TEngineLine& line, int engineSide, TEngineBoard* board) {
   TBoardMove move;
-  if (!EngineMoveOfText(text, engineSide, move) ||
+  if (!EngineMoveOfText(line.MoveText, engineSide, move) ||
       ApplyGameMove(BitBoards, GameRights, move, engineSide) != TMoveResult::Applied) {
-    Dialogs().ShowMessage(ILLEGAL_ENGINE_MOVE_TEXT);
+    // No answer is coming: the board is the user's again, in the position it had.
+    EngineThinking = false;
+    const std::string report = std::string(ILLEGAL_ENGINE_MOVE_TEXT) + ": " + line.Line;
+    if (board) board->ShowEngineStatus(report);
+    Dialogs().ShowMessage(report);
     return;
   }
   if (board) board->StartEngineMoveAnimation(move.FromCol, move.FromRow, move.ToCol, move.ToRow);
@@ -80,14 +85,22 @@ TEngineLine ParseEngineLine(std::string_view line) {
   std::size_t first = line.find_first_not_of(" \t");
   if (first != std::string_view::npos && IsResultLine(line.substr(first)))
     found.Result = std::string(line.substr(first, line.find_last_not_of(" \t") + 1 - first));
+  // The engine's answer to "protover 2": "feature ping=1 setboard=0 xedit=1".
+  if (StartsWith(line, "feature ")) {
+    found.RefusesSetBoard = Contains(line, " setboard=0");
+    return found;
+  }
   if (found.Illegal || Contains(line, "My move is")) return found;
   std::size_t start = MoveWordStart(line);
   if (start == std::string_view::npos) return found;
   std::string_view word = WordAt(line, start);
-  if (ShapedLikeMove(word)) {
-    found.HasMove = true;
-    found.MoveText = std::string(word);
-  }
+  // "move" starts nothing but the engine's move, whatever follows it; after a move
+  // number only a word shaped like a move counts, as the number may start a line of
+  // the engine's thinking in another notation.
+  if (!StartsWith(line, MOVE_COMMAND) && !ShapedLikeMove(word)) return found;
+  found.HasMove = true;
+  found.MoveText = std::string(word);
+  found.Line = std::string(line);
   return found;
 }
 
@@ -138,10 +151,11 @@ TEngineChunk MakeEngineChunk(TLineSplitter& splitter, std::string_view bytes, bo
 
 void HandleEngineChunk(const TEngineChunk& chunk, int engineSide, TEngineBoard* board) {
   for (const TEngineLine& line : chunk.Found) {
-    if (line.HasMove) ApplyEngineMove(line.MoveText, engineSide, board);
+    if (line.HasMove) ApplyEngineMove(line, engineSide, board);
     if (line.Mates) Dialogs().ShowMessage(ENGINE_MATES_TEXT);
     if (line.Illegal) Dialogs().ShowMessage(ILLEGAL_ENGINE_MOVE_TEXT);
     if (board && !line.Result.empty()) board->ShowEngineStatus(line.Result);
+    if (board && line.RefusesSetBoard) board->EngineRefusesSetBoard();
   }
   if (board && !chunk.Text.empty()) board->AppendEngineOutput(chunk.Text);
 }

@@ -34,6 +34,9 @@ public:
   // Puts `text` on the main window's status line in place of "Thinking...": the
   // engine's result or resignation in its own words, or how the engine ended.
   virtual void ShowEngineStatus(const std::string& text) = 0;
+  // The engine takes no "setboard" (its features say so): positions go to it in edit
+  // mode.
+  virtual void EngineRefusesSetBoard() {}
 };
 
 // The messages the reader shows.
@@ -44,11 +47,12 @@ inline constexpr char ILLEGAL_ENGINE_MOVE_TEXT[] = "Illegal move from host engin
 // What one line of the engine's output says.
 struct TEngineLine {
   // The word after "move " at the start of the line ("move e7e5") or after a move
-  // number and ". ... " there ("1. ... e7e5"), shaped like a coordinate move ("e7e5",
-  // "e7e8q") or a castle ("O-O", "O-O-O", "0-0", "0-0-0"); not yet checked against the
-  // board.
+  // number and ". ... " there ("1. ... e7e5"): the engine's move, whatever the word
+  // (empty when there is none), not yet read or checked against the board.
   bool HasMove = false;
   std::string MoveText;
+  // The line itself when it holds a move, for a report of a move that cannot be applied.
+  std::string Line;
   // "mates}" in any letter case, as in the result lines "0-1 {Black mates}" and
   // "1-0 {White Mates}".
   bool Mates = false;
@@ -57,8 +61,11 @@ struct TEngineLine {
   // The whole line when it is a result ("1-0 ...", "0-1 ...", "1/2-1/2 ...") or a
   // resignation ("resign"), else empty.
   std::string Result;
+  // A line of the engine's features says "setboard=0": it sets up positions only in
+  // edit mode.
+  bool RefusesSetBoard = false;
 
-  bool SaysAnything() const { return HasMove || Mates || Illegal || !Result.empty(); }
+  bool SaysAnything() const { return HasMove || Mates || Illegal || !Result.empty() || RefusesSetBoard; }
 };
 
 // Reads one line (without its line end). A line holding "My move is" or a refusal
@@ -101,12 +108,14 @@ struct TEngineChunk {
 // when `ended` is set (a last line without line feed then counts).
 TEngineChunk MakeEngineChunk(TLineSplitter& splitter, std::string_view bytes, bool ended);
 
-// Main thread: acts on one chunk. An engine move is checked (squares a1-h8, a piece of
-// `engineSide` on its from-square, no capture of its own piece) and applied to
-// `BitBoards` and `GameRights`, then `board` animates it and the user's side is tested
-// for mate; a bad move is reported and changes nothing. "mates}" and refusals are
-// reported, a result goes to the status line; last the text goes to the log. `board`
-// may be null.
+// Main thread: acts on one chunk. An engine move is read (a coordinate move or a
+// castle), checked (squares a1-h8, a piece of `engineSide` on its from-square, no
+// capture of its own piece) and applied to `BitBoards` and `GameRights`, then `board`
+// animates it and the user's side is tested for mate. A move that cannot be applied
+// changes nothing: it is reported with the engine's line, to the user and on the
+// status line, and the board is unlocked so that the user can go on. "mates}" and
+// refusals are reported, a result goes to the status line, an engine without
+// "setboard" is made known; last the text goes to the log. `board` may be null.
 void HandleEngineChunk(const TEngineChunk& chunk, int engineSide, TEngineBoard* board);
 
 // Main thread: the engine has ended, as `text` says. The board is unlocked, and the

@@ -101,6 +101,31 @@ bool CastlesOfField(std::string_view field, unsigned& castles) {
   return !field.empty();
 }
 
+// Reads the placement at the start of `text` into `codes` (text order) and sets `end`
+// to the offset just after its 64th square; false for a bad character, an empty or
+// short text or a digit running past the last square. Blanks, line ends, "/" and "-"
+// between the squares are skipped.
+bool ReadPlacement(std::string_view text, TFenSquares& codes, std::size_t& end) {
+  int filled = 0;
+  std::size_t i = 0;
+  for (; i < text.size() && filled < 64; ++i) {
+    char c = text[i];
+    if (c >= '0' && c <= '9') {
+      int run = c - '0';
+      if (filled + run > 64) return false;
+      for (int k = 0; k < run; ++k) codes[filled++] = EMPTY_SQUARE;
+    } else if (c == '/' || c == '\n' || c == '\r' || c == ' ' || c == '-') {
+      continue;
+    } else if (int code = PieceCodeOfLetter(c); code != EMPTY_SQUARE) {
+      codes[filled++] = code;
+    } else {
+      return false;
+    }
+  }
+  end = i;
+  return filled == 64;
+}
+
 // The blank-separated fields of a text.
 std::vector<std::string_view> FieldsOf(std::string_view text) {
   std::vector<std::string_view> fields;
@@ -131,6 +156,24 @@ int PromotionPiece(char letter) {
 
 // "e2" for column 4, row 2.
 std::string SquareName(int column, int row) { return ColumnToFileLetter(column) + std::to_string(row); }
+
+// The en passant square a FEN field names, or NO_SQUARE unless it lies behind a pawn of
+// the side not to move that has just stepped two ranks: "e3" with a light pawn on e4,
+// e2 and e3 empty, and dark to move.
+int EnPassantOfField(std::string_view field, const TBitBoards& board, int sideToMove) {
+  if (field.size() != 2) return NO_SQUARE;
+  int column = FileLetterToColumn(field[0]);
+  // The pawn that passed belongs to the side not to move: light's passes rank 3.
+  int passedSide = sideToMove == DARK_SIDE ? LIGHT_SIDE : DARK_SIDE;
+  int row = passedSide == LIGHT_SIDE ? 3 : 6;
+  int forward = passedSide == LIGHT_SIDE ? 1 : -1;
+  if (column == 0 || field[1] != '0' + row) return NO_SQUARE;
+  std::uint64_t occupied = Occupancy(board);
+  int passed = SquareOf(row, column);
+  bool pawnArrived = (board[DARK_PAWN + passedSide] & SquareBit[SquareOf(row + forward, column)]) != 0;
+  bool pathEmpty = !(occupied & SquareBit[passed]) && !(occupied & SquareBit[SquareOf(row - forward, column)]);
+  return pawnArrived && pathEmpty ? passed : NO_SQUARE;
+}
 
 // The library takes each bitboard as two words, the low one first.
 using TBitBoardWords = std::array<std::uint32_t, 24>;
@@ -188,26 +231,8 @@ int PieceCodeOnSquare(int square) { return PieceCodeOnSquare(BitBoards, square);
 
 bool ParseFenPlacement(std::string_view text, TBitBoards& board, TFenSquares* squares) {
   TFenSquares codes;
-  int filled = 0;
-  bool bad = text.empty();
-  for (std::size_t i = 0; !bad && i < text.size() && filled < 64; ++i) {
-    char c = text[i];
-    if (c >= '0' && c <= '9') {
-      int run = c - '0';
-      if (filled + run > 64) {
-        bad = true;
-        break;
-      }
-      for (int k = 0; k < run; ++k) codes[filled++] = EMPTY_SQUARE;
-    } else if (c == '/' || c == '\n' || c == '\r' || c == ' ' || c == '-') {
-      continue;
-    } else if (int code = PieceCodeOfLetter(c); code != EMPTY_SQUARE) {
-      codes[filled++] = code;
-    } else {
-      bad = true;
-    }
-  }
-  if (bad || filled < 64) {
+  std::size_t end = 0;
+  if (!ReadPlacement(text, codes, end)) {
     Dialogs().WriteLine(BAD_FEN_TEXT);
     return false;
   }
@@ -246,9 +271,26 @@ std::string FenPlacementText(const TBitBoards& board) {
   return text;
 }
 
-std::string FenClipboardText(const TBitBoards& board) { return FenPlacementText(board) + " w KQkq - 0 1"; }
+std::string FenFieldsText(const TGameRights& rights) {
+  std::string text = rights.SideToMove == DARK_SIDE ? "b " : "w ";
+  std::size_t castles = text.size();
+  for (const TCastleHome& home : CASTLE_HOMES)
+    if (rights.Castling & home.Right) text += home.Letter;
+  if (text.size() == castles) text += '-';
+  bool enPassant = rights.EnPassant >= 0 && rights.EnPassant <= 63;
+  text += ' ';
+  text += enPassant ? SquareName(rights.EnPassant % 8 + 1, rights.EnPassant / 8 + 1) : std::string("-");
+  // The program counts no moves: the counters of a fresh position.
+  return text + " 0 1";
+}
 
-std::string FenFileText(const TBitBoards& board) { return FenPlacementText(board) + " w - - 0 1\r\n"; }
+std::string FenClipboardText(const TBitBoards& board, const TGameRights& rights) {
+  return FenPlacementText(board) + " " + FenFieldsText(rights);
+}
+
+std::string FenFileText(const TBitBoards& board, const TGameRights& rights) {
+  return FenClipboardText(board, rights) + "\r\n";
+}
 
 std::string ColumnToFileLetter(int column) {
   if (!OnBoard(column)) return std::string();
@@ -383,8 +425,10 @@ TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMo
   int from = SquareOf(move.FromRow, move.FromCol);
   int to = SquareOf(move.ToRow, move.ToCol);
   bool pawn = ((board[DARK_PAWN] | board[LIGHT_PAWN]) & SquareBit[from]) != 0;
+  int mover = PieceCodeOnSquare(board, from);
   TMoveResult result = ApplyMoveToBitboards(board, move, side, effects);
   if (result != TMoveResult::Applied || from == to) return result;
+  rights.SideToMove = (mover & 1) == LIGHT_SIDE ? DARK_SIDE : LIGHT_SIDE;
   rights.Castling &= ~(CastlesEndedAt(from) | CastlesEndedAt(to));
   bool doubleStep = pawn && move.FromCol == move.ToCol && std::abs(move.ToRow - move.FromRow) == 2;
   rights.EnPassant = doubleStep ? SquareOf((move.FromRow + move.ToRow) / 2, move.FromCol) : NO_SQUARE;
@@ -393,10 +437,19 @@ TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMo
 
 TGameRights RightsOfFen(std::string_view text, const TBitBoards& board) {
   TGameRights rights;
-  std::vector<std::string_view> fields = FieldsOf(text);
-  // Placement, side to move, castling.
-  if (fields.size() < 3 || !CastlesOfField(fields[2], rights.Castling)) rights.Castling = ALL_CASTLES;
+  TFenSquares codes;
+  std::size_t end = 0;
+  std::vector<std::string_view> fields;
+  if (ReadPlacement(text, codes, end)) {
+    // The program's placement ends in "/"; others' do not.
+    std::string_view rest = text.substr(end);
+    fields = FieldsOf(rest.substr(std::min(rest.find_first_not_of('/'), rest.size())));
+  }
+  // Side to move, castling, en passant.
+  if (!fields.empty() && fields[0] == "b") rights.SideToMove = DARK_SIDE;
+  if (fields.size() < 2 || !CastlesOfField(fields[1], rights.Castling)) rights.Castling = ALL_CASTLES;
   rights.Castling &= CastlesAtHome(board);
+  if (fields.size() >= 3) rights.EnPassant = EnPassantOfField(fields[2], board, rights.SideToMove);
   return rights;
 }
 
@@ -460,4 +513,34 @@ bool IsMate(const TBitBoards& board, const TGameRights& rights, int side) {
       return false;
   }
   return true;
+}
+
+std::string FenEngineText(const TBitBoards& board, const TGameRights& rights) {
+  std::string placement = FenPlacementText(board);
+  placement.pop_back();
+  return placement + " " + FenFieldsText(rights);
+}
+
+std::vector<std::string> EnginePositionCommands(const TBitBoards& board, const TGameRights& rights, bool editMode) {
+  std::vector<std::string> lines = {"new", "force"};
+  if (!editMode) {
+    lines.push_back("setboard " + FenEngineText(board, rights));
+    return lines;
+  }
+  // After "new" light is to move; one legal move from the start hands the move to dark.
+  if (rights.SideToMove == DARK_SIDE) lines.emplace_back("a2a3");
+  lines.emplace_back("edit");
+  lines.emplace_back("#");
+  for (int side : {LIGHT_SIDE, DARK_SIDE}) {
+    // Edit mode places pieces of light until "c" switches the colour.
+    if (side == DARK_SIDE) lines.emplace_back("c");
+    for (int square = 63; square >= 0; --square) {
+      int piece = PieceOfSide(board, side, square);
+      if (piece == EMPTY_SQUARE) continue;
+      char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(PieceToChar(piece))));
+      lines.push_back(letter + SquareName(square % 8 + 1, square / 8 + 1));
+    }
+  }
+  lines.emplace_back(".");
+  return lines;
 }

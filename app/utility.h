@@ -1,12 +1,14 @@
 #pragma once
-// Queries on the shared position, FEN placement text in and out, the move text of
-// the Winboard protocol, and applying an accepted move to the bitboards.
+// Queries on the shared position, FEN text in and out, the move text of the Winboard
+// protocol and the lines that set up a position there, and applying an accepted move
+// to the bitboards.
 // Every routine exists in two forms: on a given position, and on the shared
 // `BitBoards`.
 
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/maindefine.h"
 #include "rules/check.h"
@@ -44,10 +46,13 @@ bool ParseFenPlacement(std::string_view text, TFenSquares* squares = nullptr);
 // The placement as the program writes it: ranks 8 to 1, each followed by "/",
 // e.g. "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/".
 std::string FenPlacementText(const TBitBoards& board);
-// The clipboard form: placement + " w KQkq - 0 1".
-std::string FenClipboardText(const TBitBoards& board);
-// The position-file form: placement + " w - - 0 1" + CR LF.
-std::string FenFileText(const TBitBoards& board);
+// The fields after the placement: side to move, castles, en passant square and the
+// move counters, which the program does not keep: "w KQkq - 0 1", "b Kq e3 0 1".
+std::string FenFieldsText(const TGameRights& rights);
+// The clipboard form: placement + " " + FenFieldsText.
+std::string FenClipboardText(const TBitBoards& board, const TGameRights& rights);
+// The position-file form: placement + " " + FenFieldsText + CR LF.
+std::string FenFileText(const TBitBoards& board, const TGameRights& rights);
 
 // Column 1-8 to its file letter ("h" to "a"); empty for any other column.
 std::string ColumnToFileLetter(int column);
@@ -105,22 +110,38 @@ TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int 
 // The same on the shared position; a refusal is reported as a message.
 bool ApplyMoveToBitboards(int fromRow, int fromCol, int toRow, int toCol);
 
-// ApplyMoveToBitboards, and `rights` follow the move: a king that moves loses both
-// castles, a rook that moves or is taken loses its own, and a pawn's double step leaves
-// the square it passed over for en passant (any other move clears it). The engine's
-// moves come this way.
+// ApplyMoveToBitboards, and `rights` follow the move: the other side is to move, a
+// king that moves loses both castles, a rook that moves or is taken loses its own, and
+// a pawn's double step leaves the square it passed over for en passant (any other move
+// clears it). The engine's moves come this way.
 TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMove& move, int side,
                           TMoveEffects* effects = nullptr);
 
-// The rights of a position given as FEN text: its castling field when the text has one
-// ("KQkq", "Qk", "-"), else every castle whose king and rook stand at home on `board`.
-// Either way a castle whose king or rook is not at home is dropped. No en passant.
+// The side to move and the rights of a position given as FEN text, from the fields
+// after its placement: dark to move for "b", else light; the castling field when the
+// text has one ("KQkq", "Qk", "-"), else every castle whose king and rook stand at home
+// on `board`, and either way without a castle whose king or rook is not at home; the en
+// passant square when the field names one that a pawn of the side not to move has just
+// passed over ("e3" behind a light pawn on e4 with dark to move), else none.
 TGameRights RightsOfFen(std::string_view text, const TBitBoards& board);
 
 // Sets the shared position from FEN text, as New Match and a loaded position do: its
-// placement into BitBoards, its rights into GameRights. A bad placement is reported
-// (ParseFenPlacement) and changes nothing.
+// placement into BitBoards, its side to move and rights into GameRights. A bad
+// placement is reported (ParseFenPlacement) and changes nothing.
 bool LoadFenPosition(std::string_view text);
+
+// The standard FEN text of a position, as engines read it: the placement without the
+// program's trailing "/", then FenFieldsText.
+std::string FenEngineText(const TBitBoards& board, const TGameRights& rights);
+
+// The lines that give a Winboard engine a position and leave it in force mode, where
+// "go" makes it play the side to move: "new", "force", "setboard " + FenEngineText; or,
+// for an engine that takes no "setboard", in the older edit mode: "new", "force",
+// "a2a3" when dark is to move (edit mode keeps the side to move, and a first move
+// makes it dark's), "edit", "#" (an empty board), the light pieces ("Ke1", "Pe2"),
+// "c", the dark pieces, ".". Edit mode has no en passant square, and there the engine
+// takes the castles whose king and rook stand at home.
+std::vector<std::string> EnginePositionCommands(const TBitBoards& board, const TGameRights& rights, bool editMode);
 
 // Whether `side` may make `move`: the rules library's verdict, which knows neither
 // castling rights nor the last move, with a castle allowed only while its right holds,

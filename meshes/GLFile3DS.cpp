@@ -1,5 +1,6 @@
 #include "meshes/GLFile3DS.h"
 
+#include "meshes/GLVectorFileObjectsFaceGroups.h"
 #include "meshes/threeds/File3DS.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 // becomes a mesh object of face groups, with per-vertex normals from its faces and
 // smoothing groups, and its materials become materials of the mesh's library.
 
-#include "meshes/GLVectorFileObjects.h"
+#include "meshes/GLVectorFileObjectsFormats.h"
 
 class TGL3DSVectorFile : public TVectorFile {
   BRV_DATA_FILE_CLASS(TGL3DSVectorFile, TVectorFile)

@@ -1,5 +1,7 @@
 #include "meshes/GLFileMD2.h"
 
+#include "meshes/GLVectorFileObjectsActor.h"
+#include "meshes/GLVectorFileObjectsFaceGroups.h"
 #include "meshes/md2/FileMD2.h"
 
 void TGLMD2VectorFile::LoadFromStream(TStream& stream) {

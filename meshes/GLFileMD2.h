@@ -2,7 +2,7 @@
 // The reader of MD2 models ("md2"): one morphable mesh object whose morph targets
 // are the file's frames, and for an actor one animation per name of its frames.
 
-#include "meshes/GLVectorFileObjects.h"
+#include "meshes/GLVectorFileObjectsFormats.h"
 
 class TGLMD2VectorFile : public TVectorFile {
   BRV_DATA_FILE_CLASS(TGLMD2VectorFile, TVectorFile)

@@ -2,6 +2,7 @@
 
 #include "ModelText.h"
 #include "base/Strings.h"
+#include "meshes/GLVectorFileObjectsFaceGroups.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // ("3 a b c"). The faces become one face group of one mesh object, with normals
 // from the faces.
 
-#include "meshes/GLVectorFileObjects.h"
+#include "meshes/GLVectorFileObjectsFormats.h"
 
 class TGLPLYVectorFile : public TVectorFile {
   BRV_DATA_FILE_CLASS(TGLPLYVectorFile, TVectorFile)

@@ -6,6 +6,8 @@
 
 #include "ModelText.h"
 #include "base/Strings.h"
+#include "meshes/GLVectorFileObjectsActor.h"
+#include "meshes/GLVectorFileObjectsFaceGroups.h"
 
 namespace {
 

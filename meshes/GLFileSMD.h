@@ -9,7 +9,7 @@
 //   actor.LoadFromFile("soldier.smd");
 //   actor.AppendFromFile("walk.anim.smd");   // the animation "walk"
 
-#include "meshes/GLVectorFileObjects.h"
+#include "meshes/GLVectorFileObjectsFormats.h"
 
 class TGLSMDVectorFile : public TVectorFile {
   BRV_DATA_FILE_CLASS(TGLSMDVectorFile, TVectorFile)

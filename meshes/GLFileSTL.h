@@ -3,7 +3,7 @@
 // little-endian u32 facet count, then per facet a normal, three corners (3 f32
 // each) and a u16 attribute. A loaded file is one mesh object of triangles.
 
-#include "meshes/GLVectorFileObjects.h"
+#include "meshes/GLVectorFileObjectsFormats.h"
 
 class TGLSTLVectorFile : public TVectorFile {
   BRV_DATA_FILE_CLASS(TGLSTLVectorFile, TVectorFile)

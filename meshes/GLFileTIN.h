@@ -3,7 +3,7 @@
 // line "t x1 y1 z1 x2 y2 z2 x3 y3 z3" is one triangle; every other line is left
 // alone. The triangles become one mesh object with a flat normal per triangle.
 
-#include "meshes/GLVectorFileObjects.h"
+#include "meshes/GLVectorFileObjectsFormats.h"
 
 class TGLTINVectorFile : public TVectorFile {
   BRV_DATA_FILE_CLASS(TGLTINVectorFile, TVectorFile)

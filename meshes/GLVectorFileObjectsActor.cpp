@@ -2,7 +2,7 @@
 // the frames of its skeleton, stepped by the scene's time; its named animations,
 // and the controllers that blend further skeleton animations in.
 
-#include "meshes/GLVectorFileObjects.h"
+#include "meshes/GLVectorFileObjectsActor.h"
 
 #include "base/Strings.h"
 

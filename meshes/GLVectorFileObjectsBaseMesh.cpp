@@ -1,9 +1,10 @@
 // The mesh scene objects: loading through the format registry, re-centring, drawing
 // with the library's materials, and extent and ray queries.
 
-#include "meshes/GLVectorFileObjects.h"
+#include "meshes/GLVectorFileObjectsBaseMesh.h"
 
 #include "base/Strings.h"
+#include "meshes/GLVectorFileObjectsFormats.h"
 
 #include <cmath>
 

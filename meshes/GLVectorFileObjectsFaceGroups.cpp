@@ -1,6 +1,6 @@
 // Face groups: the faces of one material as indices into a mesh object's vertices.
 
-#include "meshes/GLVectorFileObjects.h"
+#include "meshes/GLVectorFileObjectsFaceGroups.h"
 
 #include "scene/gl/XOpenGL.h"
 

@@ -1,10 +1,16 @@
-// Mesh objects and the list of them: geometry queries, drawing, and their stored form.
+// Mesh objects and the list of them: geometry queries, drawing, and their stored form;
+// and the safe normalisation that the whole mesh layer shares.
 
-#include "meshes/GLVectorFileObjects.h"
+#include "meshes/GLVectorFileObjectsMeshes.h"
 
+#include "meshes/GLVectorFileObjectsBaseMesh.h"
+#include "meshes/GLVectorFileObjectsFaceGroups.h"
+#include "meshes/GLVectorFileObjectsSkeleton.h"
 #include "scene/gl/XOpenGL.h"
+#include "scene/texture/GLMaterial.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -53,6 +59,18 @@ public:
 int RenderTagCounter = 0;
 
 }  // namespace
+
+TAffineVector SafeNormalized(const TAffineVector& v) {
+  const float length = Vec3Length(v);
+  // A length that is zero, or so small that its reciprocal overflows, has no direction.
+  if (!(length > 0) || !std::isfinite(1 / length)) return v;
+  return Vec3Scaled(v, 1 / length);
+}
+
+void NormalizeSafely(TAffineVectorList& list) {
+  TAffineVector* items = list.List();
+  for (int i = 0; i < list.Count(); ++i) items[i] = SafeNormalized(items[i]);
+}
 
 // ---------------------------------------------------------------------------
 // TBaseMeshObject

@@ -2,8 +2,9 @@
 // skeletons (bones, frames, the pose in use) and the mesh objects that follow
 // their bones.
 
-#include "meshes/GLVectorFileObjects.h"
+#include "meshes/GLVectorFileObjectsSkeleton.h"
 
+#include "meshes/GLVectorFileObjectsBaseMesh.h"
 #include "scene/gl/XOpenGL.h"
 
 #include <algorithm>

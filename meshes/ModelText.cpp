@@ -3,7 +3,7 @@
 #include <climits>
 
 #include "base/Strings.h"
-#include "meshes/GLVectorFileObjects.h"
+#include "meshes/GLVectorFileObjectsMeshes.h"
 
 std::string ReadModelText(TStream& stream, std::string_view format) {
   const std::int64_t size = stream.BytesLeft();

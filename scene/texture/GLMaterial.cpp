@@ -1,6 +1,7 @@
 #include "scene/texture/GLMaterial.h"
 
 #include "base/Strings.h"
+#include "platform/FileNames.h"
 #include "scene/GLDataFile.h"
 #include "scene/GLSceneObjectHooks.h"
 #include "scene/gl/GLStateCache.h"
@@ -560,6 +561,16 @@ void TGLMaterialLibrary::DoOnTextureNeeded(TObject* sender, std::string& texture
     std::string candidate = folder + relative;
     if (FileExists(candidate)) {
       textureFileName = std::move(candidate);
+      return;
+    }
+  }
+  // Only where the exact name is found nowhere, the folders in the same order for a
+  // name that differs in letter case alone, as models made on Windows write them.
+  if (FileExists(textureFileName)) return;
+  for (const std::string& folder : FTexturePathList) {
+    std::string found = FindFileIgnoringCase(folder + relative);
+    if (!found.empty()) {
+      textureFileName = std::move(found);
       return;
     }
   }

@@ -324,7 +324,9 @@ public:
   // the folders are searched.
   TTextureNeededEvent OnTextureNeeded;
   // OnTextureNeeded, then, for a relative name, the first folder of the list in
-  // which the file exists. Absolute names start with "/" or "\", or hold a drive
+  // which the file exists. Where the name is found in no folder and does not exist
+  // as given either, the first folder holding a file whose name differs from it
+  // only in letter case. Absolute names start with "/" or "\", or hold a drive
   // colon.
   void DoOnTextureNeeded(TObject* sender, std::string& textureFileName);
 

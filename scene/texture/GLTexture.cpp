@@ -63,12 +63,29 @@ private:
 
 TGLTexture::TGLTexture(TPersistent* owner)
     : TGLUpdateAbleObject(owner),
+      // Without its source the texture draws its own image: rebuilt at the next Apply.
+      FSharedTexture([this] {
+        FImageChanged = true;
+        ReportChange(this);
+      }),
       FMapSCoordinates(std::make_unique<TGLCoordinates>(this, TVector{1, 0, 0, 0}, csVector)),
       FMapTCoordinates(std::make_unique<TGLCoordinates>(this, TVector{1, 0, 0, 0}, csVector)) {
   ReplaceImage(TGLPersistentImage::StaticClass().Create(this));
 }
 
-TGLTexture::~TGLTexture() = default;
+TGLTexture::~TGLTexture() {
+  // The textures sharing this one hear of it while it is still whole.
+  NotifyFree();
+}
+
+void TGLTexture::SetSharedTexture(TGLTexture* source) {
+  if (source == FSharedTexture.Get()) return;
+  BRV_ASSERT_MSG(source != this && (!source || !source->SharedTexture()),
+                 "TGLTexture::SetSharedTexture(): a texture shares one that draws its own image");
+  FSharedTexture = source;
+  FImageChanged = true;
+  ReportChange(this);
+}
 
 void TGLTexture::ReplaceImage(std::unique_ptr<TGLTextureImage> image) {
   image->OnTextureNeeded = [this](TObject* sender, std::string& name) {
@@ -92,6 +109,7 @@ void TGLTexture::Assign(const TPersistent* source) {
     FMapTCoordinates->Assign(other->FMapTCoordinates.get());
     FDisabled = other->FDisabled;
     SetImage(*other->FImage);
+    FSharedTexture = other->SharedTexture() == this ? nullptr : other->SharedTexture();
     FImageChanged = true;
     FParametersChanged = true;
   } else if (dynamic_cast<const TPicture*>(source) || dynamic_cast<const TBitmap*>(source)) {
@@ -175,6 +193,7 @@ void TGLTexture::DestroyHandles() {
 }
 
 GLuint TGLTexture::PrepareHandle(int unit) {
+  if (TGLTexture* source = FSharedTexture.Get()) return source->PrepareHandle(unit);
   if (FHandle.Handle() != 0 && !FImageChanged && !FParametersChanged) return FHandle.Handle();
   if (FHandle.Handle() == 0) {
     FHandle.AllocateHandle();
@@ -199,7 +218,10 @@ GLuint TGLTexture::PrepareHandle(int unit) {
   return FHandle.Handle();
 }
 
-GLenum TGLTexture::Target() const { return FImage->ClassType().GLTextureTarget(); }
+GLenum TGLTexture::Target() const {
+  if (const TGLTexture* source = FSharedTexture.Get()) return source->Target();
+  return FImage->ClassType().GLTextureTarget();
+}
 
 GLuint TGLTexture::BindForFrameCopy() {
   if (FHandle.Handle() == 0) {
@@ -225,6 +247,7 @@ void TGLTexture::TakeFrameImage(const std::uint8_t* pixels, int width, int heigh
 }
 
 bool TGLTexture::PrepareForDrawing(int unit, GLuint& name) {
+  if (TGLTexture* source = FSharedTexture.Get()) return source->PrepareForDrawing(unit, name);
   try {
     name = PrepareHandle(unit);
   } catch (const ETexture& e) {

@@ -11,6 +11,7 @@
 // TGLBitmap32 when the texture uploads. Image classes are registered by name so
 // that a texture's ImageClassName can be stored and read back.
 
+#include "base/WeakReference.h"
 #include "scene/GLMisc.h"
 #include "scene/GLRenderContextInfo.h"
 #include "scene/gl/GLContext.h"
@@ -104,7 +105,8 @@ public:
   TTextureNeededEvent OnTextureNeeded;
 
 protected:
-  // The name after OnTextureNeeded has had its say.
+  // The name after OnTextureNeeded has had its say; where no file has that name,
+  // the file whose name differs from it only in letter case, if there is one.
   std::string NeededFileName(const std::string& fileName);
 
   // The pixels handed out by AcquireBitmap, a cache.
@@ -288,18 +290,28 @@ protected:
   TGLTextureOwnerHooks& operator=(const TGLTextureOwnerHooks&) = default;
 };
 
-class TGLTexture : public TGLUpdateAbleObject {
+class TGLTexture : public TGLUpdateAbleObject, public TFreeNotifier {
   BRV_CLASS(TGLTexture, TGLUpdateAbleObject)
 
 public:
   // Disabled, with an empty persistent image.
   explicit TGLTexture(TPersistent* owner);
+  // Textures that share this one lose their link (see SetSharedTexture).
   ~TGLTexture() override;
 
-  // From another texture: every parameter, both mapping planes and the image, then
-  // both changes marked. From a picture or a bitmap: the image takes it. Null goes
-  // to TPersistent::Assign; any other source is ignored.
+  // From another texture: every parameter, both mapping planes, the image and the
+  // shared texture, then both changes marked. From a picture or a bitmap: the image
+  // takes it. Null goes to TPersistent::Assign; any other source is ignored.
   void Assign(const TPersistent* source) override;
+
+  // The texture whose GL texture this one draws with instead of one of its own, null
+  // for none. One picture read and uploaded once so serves every object that shows
+  // it: the source's image and filters make the GL texture, while this texture's
+  // Disabled, TextureMode and MappingMode say how it is drawn. The link goes when
+  // the source is freed, and the texture then draws its own image again. A source
+  // must not share another texture itself (assertion).
+  TGLTexture* SharedTexture() const { return FSharedTexture.Get(); }
+  void SetSharedTexture(TGLTexture* source);
 
   TGLTextureImage& Image() const { return *FImage; }
   // Makes the owned image of the given image's class, then assigns it.
@@ -348,11 +360,13 @@ public:
   void NotifyParamsChange() { FParametersChanged = true; }
 
   bool HandleAllocated() const { return FHandle.Handle() != 0; }
-  // The GL texture name, made and uploaded first when anything changed. Binds the
-  // texture on texture unit 0 when it rebuilds: the caller has unit 0 active. A
-  // picture that cannot be had raises ETexture.
+  // The GL texture name, made and uploaded first when anything changed (that of the
+  // shared texture, when there is one). Binds the texture on texture unit 0 when it
+  // rebuilds: the caller has unit 0 active. A picture that cannot be had raises
+  // ETexture.
   GLuint GetHandle() { return PrepareHandle(0); }
-  // Frees the GL texture; the next Apply makes everything again.
+  // Frees the GL texture (not that of a shared texture); the next Apply makes
+  // everything again.
   void DestroyHandles();
   // The internal format to upload with.
   GLint GLInternalFormat() const;
@@ -362,7 +376,8 @@ public:
   int TexHeight() const { return FTexHeight; }
   int RequiredMemorySize() const { return FRequiredMemorySize; }
 
-  // The GL target of the image: GL_TEXTURE_2D, or GL_TEXTURE_CUBE_MAP.
+  // The GL target of the image (of the shared texture's image, when there is one):
+  // GL_TEXTURE_2D, or GL_TEXTURE_CUBE_MAP.
   GLenum Target() const;
   // For a texture whose image comes from a frame (a viewer's CopyFrameToTexture),
   // in a current context with unit 0 active: the GL texture, made with its
@@ -402,6 +417,7 @@ private:
   TGLTextureOwnerHooks* OwnerHooks() const { return dynamic_cast<TGLTextureOwnerHooks*>(Owner()); }
 
   TGLTextureHandle FHandle;
+  TWeakRef<TGLTexture> FSharedTexture;
   std::unique_ptr<TGLTextureImage> FImage;
   std::unique_ptr<TGLCoordinates> FMapSCoordinates;
   std::unique_ptr<TGLCoordinates> FMapTCoordinates;

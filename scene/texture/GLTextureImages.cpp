@@ -4,6 +4,7 @@
 
 #include "base/Dialogs.h"
 #include "base/Strings.h"
+#include "platform/FileNames.h"
 #include "scene/GLDataFile.h"
 
 #include <algorithm>
@@ -124,6 +125,9 @@ void TGLTextureImage::Invalidate() {
 std::string TGLTextureImage::NeededFileName(const std::string& fileName) {
   std::string name = fileName;
   if (OnTextureNeeded) OnTextureNeeded(this, name);
+  // Models and looks made on Windows name their pictures in any letter case.
+  if (!FileExists(name))
+    if (std::string found = FindFileIgnoringCase(name); !found.empty()) name = std::move(found);
   return name;
 }
 

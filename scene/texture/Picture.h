@@ -5,8 +5,8 @@
 // indices (pf8bit), blue-green-red (pf24bit) or blue-green-red-alpha (pf32bit), the
 // byte order of BMP files. It reads the BMP files that common tools write: 1, 4, 8,
 // 16, 24 and 32 bits per pixel, run-length encoded at 4 and 8 bits, colour masks
-// in any order, rows top row first or bottom row first, and the 12-byte header of
-// old OS/2 files. It writes BMP files of its own three layouts.
+// in any order, rows top row first or bottom row first, and the 12- and 64-byte
+// headers of OS/2 files. It writes BMP files of its own three layouts.
 // TPicture holds one bitmap, loads it from a file chosen by extension (".bmp", or
 // ".jpg" and ".jpeg", decoded with libjpeg, CMYK ones included), saves it as a BMP
 // file, and signals every change through OnChange.
@@ -101,15 +101,16 @@ private:
 
 // A BMP file in memory into `bitmap`: pf8bit for 1 to 8 bits per pixel, pf24bit
 // for 24 bits and for 16 bits without alpha, pf32bit for 32 bits (opaque unless the
-// header declares an alpha mask) and for 16 bits with alpha. EInvalidPicture when it
+// header declares an alpha mask and some pixel has alpha above 0) and for 16 bits
+// with alpha. EInvalidPicture when it
 // is not a BMP file of a kind we read, or is damaged or cut short. `name` names the
 // file in the messages (empty: a stream). On failure the bitmap holds no meaningful
 // picture: decode into a fresh one.
 void DecodeBitmapFile(const std::string& bytes, const std::string& name, TBitmap& bitmap);
 // A JPEG file in memory into `bitmap`, as pf24bit; grey, colour, CMYK and YCCK
 // files are read. EInvalidPicture for data libjpeg refuses or reports as damaged (a
-// file cut short among them), and for a picture beyond the limits above, refused
-// before any of its pixels is decoded.
+// file cut short among them; stray bytes between its parts are no damage), and for
+// a picture beyond the limits above, refused before any of its pixels is decoded.
 void DecodeJpegFile(const std::string& bytes, const std::string& name, TBitmap& bitmap);
 
 class TPicture : public TPersistent {

@@ -3,10 +3,11 @@
 // A BMP file is a 14-byte file header ("BM", size, the offset of the pixels), an
 // information header whose first four bytes give its size (12 for the old OS/2
 // form, 40 for the common one, 52 to 124 for the forms that add colour masks, an
-// alpha mask and colour space data), the colour masks after a 40-byte header that
-// says bit fields, a palette for 1 to 8 bits per pixel, and the pixels: rows of
-// whole 32-bit words, bottom row first unless the height is negative, or runs of
-// run-length encoded palette indices.
+// alpha mask and colour space data, 64 for OS/2 2.x, whose first 40 bytes are the
+// common header and whose rest we do not need), the colour masks after a 40-byte
+// header that says bit fields, a palette for 1 to 8 bits per pixel, and the
+// pixels: rows of whole 32-bit words, bottom row first unless the height is
+// negative, or runs of run-length encoded palette indices.
 
 #include "scene/texture/Picture.h"
 
@@ -21,6 +22,7 @@ namespace {
 constexpr std::size_t FILE_HEADER_SIZE = 14;
 constexpr std::uint32_t CORE_HEADER_SIZE = 12;
 constexpr std::uint32_t INFO_HEADER_SIZE = 40;
+constexpr std::uint32_t OS2_HEADER_SIZE = 64;
 constexpr std::uint32_t V4_HEADER_SIZE = 108;
 constexpr std::uint32_t BI_RGB = 0, BI_RLE8 = 1, BI_RLE4 = 2, BI_BITFIELDS = 3, BI_JPEG = 4, BI_PNG = 5;
 // The colour space of the header we write for 32 bits: "sRGB".
@@ -83,9 +85,10 @@ TBmpLayout ReadLayout(const std::string& bytes, const std::string& name) {
   const std::size_t h = FILE_HEADER_SIZE;
   const std::uint32_t headerSize = U32At(bytes, h);
   if (headerSize != CORE_HEADER_SIZE && headerSize != INFO_HEADER_SIZE && headerSize != 52 && headerSize != 56 &&
-      headerSize != V4_HEADER_SIZE && headerSize != 124)
+      headerSize != OS2_HEADER_SIZE && headerSize != V4_HEADER_SIZE && headerSize != 124)
     RefusePicture(name, "it is a BMP file with an information header of " + std::to_string(headerSize) +
-                            " bytes; BMP files with headers of 12, 40, 52, 56, 108 and 124 bytes are read");
+                            " bytes; BMP files with headers of 12, 40, 52, 56, 64, 108 and 124 bytes are read");
+  const bool os2 = headerSize == OS2_HEADER_SIZE;
   if (bytes.size() < h + headerSize)
     RefusePicture(name, "the file ends inside its information header of " + std::to_string(headerSize) + " bytes");
 
@@ -109,6 +112,11 @@ TBmpLayout ReadLayout(const std::string& bytes, const std::string& name) {
     RefusePicture(name, "it is a BMP file of " + BitsText(bits) +
                             "; BMP files of 1, 4, 8, 16, 24 and 32 bits per pixel are read");
   const std::uint32_t c = layout.Compression;
+  // OS/2 2.x gives methods 3 and 4 to Huffman coding and to runs of 24-bit pixels.
+  if (os2 && (c == 3 || c == 4))
+    RefusePicture(name, "it is an OS/2 BMP file of " + BitsText(bits) + " " +
+                            (c == 3 ? "compressed with Huffman coding" : "run-length encoded for 24 bits per pixel") +
+                            "; OS/2 BMP files are read uncompressed and run-length encoded for 4 and 8 bits per pixel");
   if (c != BI_RGB && !(c == BI_RLE8 && bits == 8) && !(c == BI_RLE4 && bits == 4) &&
       !(c == BI_BITFIELDS && (bits == 16 || bits == 32)))
     RefusePicture(name, "it is a BMP file of " + BitsText(bits) + " " + CompressionText(c) +
@@ -139,7 +147,7 @@ TBmpLayout ReadLayout(const std::string& bytes, const std::string& name) {
     }
     // Alpha only where the header declares its mask: the fourth byte of the
     // common 32-bit files is unused and mostly 0.
-    if (headerSize >= 56) layout.Masks[mAlpha] = U32At(bytes, h + 52);
+    if (headerSize >= 56 && !os2) layout.Masks[mAlpha] = U32At(bytes, h + 52);
   }
 
   const std::uint32_t pixelsAt = U32At(bytes, 10);
@@ -158,6 +166,9 @@ TBmpLayout ReadLayout(const std::string& bytes, const std::string& name) {
     if (bytes.size() < layout.PaletteAt + layout.PaletteCount * layout.PaletteEntrySize)
       RefusePicture(name, "the file ends inside its palette of " + std::to_string(layout.PaletteCount) + " colours");
   }
+  if (pixelsAt >= bytes.size())
+    RefusePicture(name, "its pixels are said to start at byte " + std::to_string(pixelsAt) +
+                            ", past the end of the file, which has " + std::to_string(bytes.size()) + " bytes");
   return layout;
 }
 
@@ -187,6 +198,7 @@ void ReadMaskedRows(const std::string& bytes, const TBmpLayout& layout, TBitmap&
       alpha(layout.Masks[mAlpha], 255);
   const int step = layout.Bits / 8, out = bitmap.BytesPerPixel();
   const std::int64_t rowSize = BmpRowSize(layout.Width, layout.Bits);
+  std::uint8_t anyAlpha = 0;
   for (std::int64_t fileRow = 0; fileRow < layout.Height; ++fileRow) {
     const char* src = bytes.data() + layout.PixelsAt + fileRow * rowSize;
     std::uint8_t* dst = bitmap.ScanLine(static_cast<int>(layout.TopDown ? fileRow : layout.Height - 1 - fileRow));
@@ -196,9 +208,17 @@ void ReadMaskedRows(const std::string& bytes, const TBmpLayout& layout, TBitmap&
       dst[0] = blue.Of(pixel);
       dst[1] = green.Of(pixel);
       dst[2] = red.Of(pixel);
-      if (out == 4) dst[3] = alpha.Of(pixel);
+      if (out == 4) anyAlpha |= dst[3] = alpha.Of(pixel);
     }
   }
+  // Some writers declare an alpha mask and leave every alpha byte 0 (ImageMagick
+  // among them): such a picture is meant opaque, as other readers show it, not
+  // wholly transparent.
+  if (out == 4 && anyAlpha == 0)
+    for (int y = 0; y < bitmap.Height(); ++y) {
+      std::uint8_t* row = bitmap.ScanLine(y);
+      for (int x = 0; x < bitmap.Width(); ++x) row[4 * x + 3] = 255;
+    }
 }
 
 void ReadRows(const std::string& bytes, const std::string& name, const TBmpLayout& layout, TBitmap& bitmap) {

@@ -30,9 +30,16 @@ extern "C" void JpegErrorExit(j_common_ptr info) {
 
 // libjpeg goes on after a warning about damaged data (a file cut short decodes
 // as grey below the cut). We refuse such files: a texture should not show half
-// a picture without anyone being told.
+// a picture without anyone being told. Bytes before a marker where none belong
+// are the one warning we let pass: many writers leave padding there, and the
+// picture decodes whole (every viewer shows it).
 extern "C" void JpegEmitMessage(j_common_ptr info, int level) {
-  if (level < 0) JpegErrorExit(info);
+  if (level >= 0) return;
+  if (info->err->msg_code == JWRN_EXTRANEOUS_DATA) {
+    ++info->err->num_warnings;
+    return;
+  }
+  JpegErrorExit(info);
 }
 
 // Why a job gave up.

@@ -78,6 +78,7 @@ public:
     SentAt.push_back(std::chrono::steady_clock::now());
   }
   void ShowEngineStatus(const std::string& text) override { Status.push_back(text); }
+  void EngineRefusesSetBoard() override { RefusesSetBoard = true; }
 
   std::vector<TAnimation> Animations;
   std::string Received;
@@ -85,6 +86,7 @@ public:
   // When each line of Sent was echoed: after its write, before anything written later.
   std::vector<std::chrono::steady_clock::time_point> SentAt;
   std::vector<std::string> Status;
+  bool RefusesSetBoard = false;
 };
 
 // A line the stand-in engine read, and when it got the read that completed the line.

@@ -2,7 +2,12 @@
 // squares are drawn, the engine's moves from a scripted engine, from the engine
 // front end and from a real engine, and frames read back from the window.
 
+#include <QClipboard>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QToolBar>
 #include <QScreen>
 #include <QTimer>
 #include <QWheelEvent>
@@ -148,7 +153,7 @@ protected:
     return !Board->movepezzo->isActive() && !Board->movepezzoarrocco->isActive() &&
            !Board->mangiapezzotimer->isActive();
   }
-  void WaitIdle() { ASSERT_TRUE(WaitFor([this] { return Idle() && !EngineThinking; })); }
+  void WaitIdle() { ASSERT_TRUE(WaitFor([this] { return Idle() && !EngineThinking; }, 60000)); }
 
   // Every model on the board stands where its record says and the records are the
   // position; every captured model is parked.
@@ -263,11 +268,16 @@ TEST_F(BoardWindow, UserMoveGoesToTheEngineAndItsAnswerSlides) {
   EXPECT_EQ(Form->StatusText(), "Thinking...");
   ASSERT_TRUE(WaitFor([this] { return Received().find("e2e4\n") != std::string::npos; }));
   EXPECT_EQ(Received().substr(Received().find("e2e4")), "e2e4\n");
-  // Locked: the next press picks nothing and turns the camera instead.
+  // Locked: a press on the engine's piece says nothing ...
+  QTest::mousePress(Board->GLSceneViewer1, Qt::LeftButton, {}, PiecePixel(Sq("d7")));
+  QTest::mouseRelease(Board->GLSceneViewer1, Qt::LeftButton, {}, PiecePixel(Sq("d7")));
+  EXPECT_EQ(Form->StatusText(), "Thinking...");
+  // ... one on the user's picks nothing, says why and turns the camera instead.
   QTest::mousePress(Board->GLSceneViewer1, Qt::LeftButton, {}, SquarePixel(Sq("d2"), 12));
   EXPECT_EQ(Board->HeldPiece, nullptr);
   EXPECT_EQ(Board->LastMouseX, SquarePixel(Sq("d2"), 12).x());
   QTest::mouseRelease(Board->GLSceneViewer1, Qt::LeftButton, {}, SquarePixel(Sq("d2"), 12));
+  EXPECT_EQ(Form->StatusText(), "Wait: the engine is thinking");
   WriteBytes(Folder / "answer", "");
   // It slides: seen on its way, then on e5.
   ASSERT_TRUE(WaitFor([this] { return Board->MovingPiece != nullptr; }));
@@ -277,8 +287,145 @@ TEST_F(BoardWindow, UserMoveGoesToTheEngineAndItsAnswerSlides) {
   EXPECT_EQ(pawn.X(), 410);
   EXPECT_EQ(pawn.Z(), 90);
   EXPECT_EQ(At(Sq("e5")).Letter, 'p');
+  // Shown: the board is the user's again, and the status line says so.
+  EXPECT_EQ(Form->StatusText(), "Your move");
   EXPECT_TRUE(Recorded.Messages.empty());
   ExpectBoardIsThePosition();
+}
+
+// An engine move that cannot be applied is named with the engine's line; the position
+// stays as it was, the board is the user's again, and the game goes on.
+TEST_F(BoardWindow, EngineMovesThatCannotBeAppliedAreReportedAndTheUserPlaysOn) {
+  StartEngine("expect e2e4\nsay move zz99\nexpect d2d4\nsay move e2e4\nexpect g1f3\nsay move e7e5\n");
+  const std::pair<const char*, const char*> turns[] = {{"e2e4", "move zz99"}, {"d2d4", "move e2e4"}};
+  for (const auto& [move, answer] : turns) {
+    Recorded.Messages.clear();
+    Drag(Sq(std::string(move, 2).c_str()), Sq(move + 2));
+    const std::string placement = FenPlacementText(BitBoards);
+    ASSERT_TRUE(WaitFor([this] { return !Recorded.Messages.empty(); })) << move;
+    const std::string report = std::string("Illegal move from host engine: ") + answer;
+    EXPECT_EQ(Recorded.Messages, std::vector<std::string>{report});
+    EXPECT_EQ(Form->StatusText(), report);
+    EXPECT_FALSE(EngineThinking) << move;
+    EXPECT_EQ(FenPlacementText(BitBoards), placement) << move;
+    ExpectBoardIsThePosition();
+  }
+  Recorded.Messages.clear();
+  Drag(Sq("g1"), Sq("f3"));
+  WaitIdle();
+  EXPECT_EQ(At(Sq("e5")).Letter, 'p');
+  EXPECT_EQ(Form->StatusText(), "Your move");
+  EXPECT_TRUE(Recorded.Messages.empty());
+  ExpectBoardIsThePosition();
+}
+
+// A pasted or loaded position goes to the engine, here one whose features ask for edit
+// mode, and the game goes on from it: the engine moves at once when the position has
+// its side to move, else after the user's move.
+TEST_F(BoardWindow, PositionsGoToTheEngineAndTheGameGoesOnFromThem) {
+  StartEngine("expect protover 2\nsay feature setboard=0 done=1\nexpect e7e8q\nexpect go\nsay move a8b7\n"
+              "expect go\nsay move b7a7\n");
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineEditsPositions; }));
+  const std::size_t first = Received().size();
+  QGuiApplication::clipboard()->setText("k7/4P3/8/8/8/8/8/4K3 w - - 0 1");
+  Form->P1->trigger();
+  EXPECT_FALSE(EngineThinking);
+  EXPECT_EQ(Form->StatusText(), "Your move");
+  NextFrame();
+  Drag(Sq("e7"), Sq("e8"));
+  EXPECT_TRUE(EngineThinking);
+  WaitIdle();
+  EXPECT_EQ(Received().substr(first), "new\nforce\nedit\n#\nPe7\nKe1\nc\nKa8\n.\ne7e8q\ngo\n");
+  EXPECT_EQ(FenPlacementText(BitBoards), "4Q3/1k6/8/8/8/8/8/4K3/");
+  EXPECT_EQ(Form->StatusText(), "Your move");
+  ExpectBoardIsThePosition();
+  // From a file, with the engine's side to move.
+  const std::size_t second = Received().size();
+  WriteBytes(Folder / "dark.fen", "4Q3/1k6/8/8/8/8/8/4K3/ b - - 0 1\r\n");
+  Recorded.Chosen = (Folder / "dark.fen").string();
+  Form->LoadPosition1->trigger();
+  EXPECT_TRUE(EngineThinking);
+  EXPECT_EQ(Form->StatusText(), "Thinking...");
+  WaitIdle();
+  EXPECT_EQ(Received().substr(second), "new\nforce\na2a3\nedit\n#\nQe8\nKe1\nc\nKb7\n.\ngo\n");
+  EXPECT_EQ(FenPlacementText(BitBoards), "4Q3/k7/8/8/8/8/8/4K3/");
+  EXPECT_EQ(GameRights.SideToMove, LIGHT_SIDE);
+  EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+  ExpectBoardIsThePosition();
+}
+
+// Real engines take a pasted position, each as its features ask ("setboard" or edit
+// mode), and answer from it with a legal move: after the user's move, or at once when
+// the position has the engine to move.
+TEST_F(BoardWindow, RealEnginesAnswerFromAPastedPosition) {
+  struct TCase {
+    const char* Engine;
+    const char* Limit;  // sent after the position: "new" lifts a search limit
+    bool EditMode;
+  };
+  const TCase cases[] = {{"fairymax", "sd 2", true}, {"gnuchess", "st 1", false}};
+  int played = 0;
+  for (const TCase& c : cases) {
+    const fs::path launcher = fs::path(ENGINE_FOLDER) / c.Engine;
+    if (!fs::exists(launcher)) continue;
+    ++played;
+    Board->LoadEngine(launcher.string(), std::string());
+    ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->IsReady(); }, 60000)) << c.Engine;
+    if (c.EditMode) {
+      ASSERT_TRUE(WaitFor([this] { return Board->EngineEditsPositions; }, 60000)) << c.Engine;
+    }
+    for (const char* fen : {"k7/4P3/8/8/8/8/8/4K3 w - - 0 1", "k7/8/8/8/8/8/4P3/4K3 b - - 0 1"}) {
+      QGuiApplication::clipboard()->setText(QString::fromLatin1(fen));
+      Form->P1->trigger();
+      Board->SendToEngine(c.Limit);
+      // The engine moves from here, whichever move it chooses (it may answer the user's
+      // move before the drag is over).
+      TBitBoards before = BitBoards;
+      TGameRights rights = GameRights;
+      if (!EngineThinking) {
+        ASSERT_TRUE(PlayUserMove(before, rights, TBoardMove{7, 4, 8, 4, 0}, LIGHT_SIDE).Legal);
+        NextFrame();
+        Drag(Sq("e7"), Sq("e8"));
+      }
+      ASSERT_TRUE(WaitFor([this] { return !EngineThinking && Idle(); }, 60000)) << c.Engine << " " << fen;
+      bool legal = false;
+      for (const TBoardMove& move : LegalMoves(before, rights, DARK_SIDE)) {
+        TBitBoards board = before;
+        TGameRights next = rights;
+        legal = legal || (PlayUserMove(board, next, move, DARK_SIDE).Legal && board == BitBoards);
+      }
+      EXPECT_TRUE(legal) << c.Engine << " " << fen << ": " << FenPlacementText(BitBoards);
+      EXPECT_TRUE(Recorded.Messages.empty()) << c.Engine << ": " << Recorded.Messages.front();
+      ExpectBoardIsThePosition();
+    }
+    EXPECT_EQ(Board->EngineEditsPositions, c.EditMode) << c.Engine;
+    const std::string log = Board->Memoinput1->toPlainText().toStdString();
+    EXPECT_EQ(log.find("Illegal"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Error"), std::string::npos) << log;
+    QTest::mouseClick(Board->unload, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }));
+  }
+  if (played == 0) GTEST_SKIP() << "no engine is installed";
+}
+
+// The wheel over the engine page is the page's: the hidden board keeps its distance.
+TEST_F(BoardWindow, WheelOverTheEnginePageLeavesTheBoardAlone) {
+  TGLCamera& camera = *Board->GLCamera1;
+  const float distance = camera.TargetDistance();
+  auto wheel = [](QWidget* widget) {
+    QWheelEvent event(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &event);
+  };
+  Board->PageControl1->setCurrentWidget(Board->TabSheet2);
+  Board->PageControl2->setCurrentWidget(Board->TabSheet3);
+  wheel(Board->label5);
+  Board->PageControl2->setCurrentWidget(Board->TabSheet4);
+  wheel(Board->TabSheet4);
+  EXPECT_EQ(camera.TargetDistance(), distance);
+  Board->PageControl1->setCurrentWidget(Board->TabSheet1);
+  wheel(Board);
+  EXPECT_NE(camera.TargetDistance(), distance);
 }
 
 // Drops that are no move: an illegal one says "no", one on the own square says

@@ -22,6 +22,8 @@ using namespace std::chrono_literals;
 namespace {
 
 const char HANDSHAKE[] = "xboard\nnew\nrandom\npost\nhard\n";
+// What the page asks after the opening commands: the engine's features.
+const char FEATURES[] = "protover 2\n";
 
 class EnginePage : public MainWindow {
 protected:
@@ -147,14 +149,14 @@ TEST_F(EnginePage, LoadSendHistoryAndUnload) {
   EXPECT_EQ(Board->PageControl2->currentWidget(), Board->TabSheet3);
   ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
   EXPECT_FALSE(EngineThinking);
-  EXPECT_EQ(Form->StatusText(), "Ready");
-  // Loading starts from the start position.
+  // Loading starts from the start position, and says so when the board showed another.
+  EXPECT_EQ(Form->StatusText(), std::string("Ready. ") + ENGINE_NEW_GAME_TEXT);
   EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
   ASSERT_TRUE(LoadFenPosition("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/"));
   for (const char* line : {"  hint ", "hint", "e2e4"}) Type(line);
   ASSERT_TRUE(WaitFor([this] { return Memo(Board->Memoinput1).find("move e7e5") != std::string::npos; }));
-  EXPECT_EQ(Received(), std::string(HANDSHAKE) + "hint\nhint\ne2e4\n");
-  EXPECT_EQ(Memo(Board->Memoout), "xboard\nnew\nrandom\npost\nhard\nhint\nhint\ne2e4");
+  EXPECT_EQ(Received(), std::string(HANDSHAKE) + FEATURES + "hint\nhint\ne2e4\n");
+  EXPECT_EQ(Memo(Board->Memoout), "xboard\nnew\nrandom\npost\nhard\nprotover 2\nhint\nhint\ne2e4");
   ASSERT_EQ(Board->edit1->count(), 2);
   EXPECT_EQ(Board->edit1->itemText(0), "hint");
   EXPECT_EQ(Board->edit1->itemText(1), "e2e4");
@@ -172,7 +174,7 @@ TEST_F(EnginePage, LoadSendHistoryAndUnload) {
   EXPECT_TRUE(Form->nero_checked->isEnabled());
   EXPECT_EQ(Board->windowTitle(), "Host Engine: Brovanel 0.1");
   ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }));
-  EXPECT_EQ(Received(), std::string(HANDSHAKE) + "hint\nhint\ne2e4\nquit\n");
+  EXPECT_EQ(Received(), std::string(HANDSHAKE) + FEATURES + "hint\nhint\ne2e4\nquit\n");
   EXPECT_NE(::kill(pid, 0), 0);
   EXPECT_TRUE(Recorded.Messages.size() == 1);
 }
@@ -207,9 +209,10 @@ TEST_F(EnginePage, StartAndQuitLeaveTheEventLoopRunning) {
   EXPECT_GT(ticks, 2);
   // The engine plays light: locked until its first move.
   EXPECT_TRUE(EngineThinking);
-  const std::vector<std::string> lines = {"xboard", "new", "random", "post", "hard", "white", "go", "level 0 5 0"};
+  const std::vector<std::string> lines = {"xboard", "new",        "random", "post",       "hard",
+                                          "white",  "go",         "protover 2", "level 0 5 0"};
   ASSERT_TRUE(WaitFor([this] { return Received().find("level") != std::string::npos; }));
-  EXPECT_EQ(Received(), std::string(HANDSHAKE) + "white\ngo\nlevel 0 5 0\n");
+  EXPECT_EQ(Received(), std::string(HANDSHAKE) + "white\ngo\nprotover 2\nlevel 0 5 0\n");
   // Each line read no sooner than the waits before its write allow.
   const std::vector<TReadLine> read = ReadLinesWithTimes(Log().string() + ".times");
   ASSERT_EQ(read.size(), lines.size());
@@ -261,13 +264,15 @@ TEST_F(EnginePage, NewMatchResetsTheBoardAndTellsTheEngine) {
   WriteBytes(Folder / "script", "expect new\nexpect new\nsay done\n");
   LoadListed("prog");
   ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
+  // From the start position nothing is given up.
+  EXPECT_EQ(Form->StatusText(), "Ready");
   ASSERT_TRUE(LoadFenPosition(AFTER_E4));
   EngineThinking = true;
   Board->ToolButton12->trigger();
   EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
   EXPECT_FALSE(EngineThinking);
   ASSERT_TRUE(WaitFor([this] { return Memo(Board->Memoinput1).find("done") != std::string::npos; }));
-  EXPECT_EQ(Received(), std::string(HANDSHAKE) + "force\nnew\n");
+  EXPECT_EQ(Received(), std::string(HANDSHAKE) + FEATURES + "force\nnew\n");
   EXPECT_TRUE(Recorded.Messages.empty());
 
   // An engine that plays light is told so again and moves first: locked until then.
@@ -280,7 +285,7 @@ TEST_F(EnginePage, NewMatchResetsTheBoardAndTellsTheEngine) {
   EXPECT_TRUE(EngineThinking);
   ASSERT_TRUE(WaitFor([] { return !EngineThinking; }));
   EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR/");
-  EXPECT_EQ(Received(), std::string(HANDSHAKE) + "white\ngo\nforce\nnew\nwhite\ngo\n");
+  EXPECT_EQ(Received(), std::string(HANDSHAKE) + "white\ngo\n" + FEATURES + "force\nnew\nwhite\ngo\n");
 }
 
 // A real engine from the launchers the build made, loaded through the page with the

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "app/maindefine.h"
 #include "platform/IniFiles.h"
 #include "tests/base/PersistenceTestSupport.h"
 #include "tests/base/RecordingDialogs.h"
@@ -181,6 +182,54 @@ TEST_F(LookFiles, JunkIsReportedAndTheRestApplies) {
   EXPECT_EQ(Recorded.Messages[0].rfind("Cannot read file \"" + Path("folder.bvl") + "\". ", 0), 0u);
   EXPECT_EQ(look, before);
   EXPECT_TRUE(target.Calls.empty());
+}
+
+// Pictures inside the program's folder are written relative to it, so that a look
+// goes with the folder when it moves; pictures elsewhere stay absolute. Relative
+// paths are read from the program's folder, whatever the working folder, and names
+// written in another letter case find their file.
+TEST_F(LookFiles, PicturesInsideTheProgramFolderGoWithIt) {
+  struct TAppFolder {
+    std::string Saved = AppFolder;
+    ~TAppFolder() { AppFolder = Saved; }
+  } restore;
+  const fs::path program = Folder.Path() / "program", moved = Folder.Path() / "moved";
+  fs::create_directories(program / "res" / "textures");
+  for (const char* picture : {"res/textures/Marble.JPG", "res/textures/walnut.bmp", "res/maple.bmp"})
+    WriteBytes(program / picture, "picture bytes");
+  AppFolder = program.string();
+  const TLookState look{.LightPieceTexture = (program / "res/textures/Marble.JPG").string(),
+                        .DarkPieceTexture = Path("oak.jpg"),
+                        .LightPiecesTextured = true,
+                        .DarkPiecesTextured = true,
+                        .LightBoardTexture = (program / "res/textures/../textures/walnut.bmp").string(),
+                        .DarkBoardTexture = "res/maple.bmp",
+                        .LightBoardTextured = true,
+                        .DarkBoardTextured = true};
+  const std::string file = Path("look.bvl");
+  SaveLookFile(file, look, {});
+  EXPECT_EQ(ReadBytes(file),
+            "[board]\r\nname=Brovanel\r\nversion=Brovanel\r\n[type]\r\nview=artistic\r\n"
+            "[white]\r\ntexture=res/textures/Marble.JPG\r\ntextureboard=res/textures/walnut.bmp\r\n"
+            "[black]\r\ntexture=" + Path("oak.jpg") + "\r\ntextureboard=res/maple.bmp\r\n[back]\r\ncolor=0\r\n");
+
+  fs::rename(program, moved);
+  AppFolder = moved.string();
+  TLookState loaded;
+  TRecordingLook target;
+  LoadLookFile(file, loaded, target);
+  EXPECT_EQ(target.Calls, (std::vector<std::string>{"back 0", "pieces 1 oak.jpg", "pieces 0 Marble.JPG",
+                                                    "board 0 walnut.bmp", "board 1 maple.bmp"}));
+  EXPECT_EQ(loaded.LightPieceTexture, (moved / "res/textures/Marble.JPG").string());
+  EXPECT_EQ(loaded.DarkBoardTexture, (moved / "res/maple.bmp").string());
+  EXPECT_TRUE(Recorded.Messages.empty());
+
+  WriteBytes(file, "[board]\nname=B\n[white]\ntexture=RES/Textures/marble.jpg\ntextureboard=" +
+                       (moved / "res/Textures/WALNUT.BMP").string() + "\n");
+  LoadLookFile(file, loaded, target);
+  EXPECT_EQ(loaded.LightPieceTexture, (moved / "res/textures/Marble.JPG").string());
+  EXPECT_EQ(loaded.LightBoardTexture, (moved / "res/textures/walnut.bmp").string());
+  EXPECT_TRUE(Recorded.Messages.empty());
 }
 
 // The new look is written beside the old file and renamed over it: a second name of

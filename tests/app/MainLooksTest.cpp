@@ -13,13 +13,15 @@
 #include "scene/qt/GLSceneViewer.h"
 #include "scene/texture/GLMaterial.h"
 #include "scene/texture/GLTexture.h"
+#include "tests/scene/support/PictureTestSupport.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const char START_FILE[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w - - 0 1\r\n";
-const char AFTER_E4_FILE[] = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/ w - - 0 1\r\n";
+const char START_FILE[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1\r\n";
+// Dark to move, and the pawn may be taken en passant.
+const char AFTER_E4_FILE[] = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/ b KQkq e3 0 1\r\n";
 
 // What an object of the scene shows: its colour, or "picture" over white.
 std::string Shown(TGLCustomSceneObject& object) {
@@ -41,6 +43,58 @@ std::pair<std::string, std::string> PiecesShow(TFormOpengl& board) {
   }
   return {light, dark};
 }
+
+// The memory the process holds, in megabytes.
+long ResidentMegabytes() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.starts_with("VmRSS:")) return std::stol(line.substr(6)) / 1024;
+  return -1;
+}
+
+// While it exists, the real GL's uploads are recorded, and GL_MAX_TEXTURE_SIZE
+// answers at most `maxSize`, as a smaller driver would.
+class TUploadRecorder {
+public:
+  explicit TUploadRecorder(GLint maxSize) {
+    FMaxSize = maxSize;
+    Sizes.clear();
+    FTexImage = std::exchange(GL->glTexImage2D, &TexImage2D);
+    FGetIntegerv = std::exchange(GL->glGetIntegerv, &GetIntegerv);
+    FBuildMipmaps = std::exchange(GL->gluBuild2DMipmaps, &Build2DMipmaps);
+  }
+  ~TUploadRecorder() {
+    GL->glTexImage2D = FTexImage;
+    GL->glGetIntegerv = FGetIntegerv;
+    GL->gluBuild2DMipmaps = FBuildMipmaps;
+  }
+  TUploadRecorder(const TUploadRecorder&) = delete;
+  TUploadRecorder& operator=(const TUploadRecorder&) = delete;
+
+  // Width and height of each image uploaded as a texture's level 0.
+  static inline std::vector<std::pair<int, int>> Sizes;
+
+private:
+  static void TexImage2D(GLenum target, GLint level, GLint format, GLsizei width, GLsizei height, GLint border,
+                         GLenum pixelFormat, GLenum type, const void* pixels) {
+    if (level == 0) Sizes.emplace_back(width, height);
+    FTexImage(target, level, format, width, height, border, pixelFormat, type, pixels);
+  }
+  static GLint Build2DMipmaps(GLenum target, GLint format, GLsizei width, GLsizei height, GLenum pixelFormat,
+                              GLenum type, const void* pixels) {
+    Sizes.emplace_back(width, height);
+    return FBuildMipmaps(target, format, width, height, pixelFormat, type, pixels);
+  }
+  static void GetIntegerv(GLenum name, GLint* values) {
+    FGetIntegerv(name, values);
+    if (name == GL_MAX_TEXTURE_SIZE) *values = std::min(*values, FMaxSize);
+  }
+
+  static inline GLint FMaxSize = 0;
+  static inline BRV_GL_SIGNATURE(glTexImage2D)* FTexImage = nullptr;
+  static inline BRV_GL_SIGNATURE(glGetIntegerv)* FGetIntegerv = nullptr;
+  static inline BRV_GL_SIGNATURE(gluBuild2DMipmaps)* FBuildMipmaps = nullptr;
+};
 
 class BoardToolBar : public MainWindow {
 protected:
@@ -138,7 +192,7 @@ TEST_F(BoardToolBar, PositionsAreSavedAndLoadedWithExactBytes) {
   EXPECT_EQ(Board->windowTitle().toStdString(), "Brovanel 0.1 " + Path("game.fen"));
   // After 1. e4, saved again under the same name without asking.
   TBoardMove e4{2, 4, 4, 4};
-  ASSERT_EQ(ApplyMoveToBitboards(BitBoards, e4), TMoveResult::Applied);
+  ASSERT_EQ(ApplyGameMove(BitBoards, GameRights, e4, LIGHT_SIDE), TMoveResult::Applied);
   Recorded.Asked.clear();
   Board->ToolButton11->trigger();
   EXPECT_TRUE(Recorded.Asked.empty());
@@ -150,7 +204,7 @@ TEST_F(BoardToolBar, PositionsAreSavedAndLoadedWithExactBytes) {
   Recorded.Chosen = Path("game.fen");
   Board->ToolButton9->trigger();
   EXPECT_EQ(Recorded.Asked.back(), "open|*.fen|*.fen");
-  EXPECT_EQ(FenFileText(BitBoards), AFTER_E4_FILE);
+  EXPECT_EQ(FenFileText(BitBoards, GameRights), AFTER_E4_FILE);
   EXPECT_TRUE(EngineThinking);
   Board->ToolButton11->trigger();
   EXPECT_EQ(ReadBytes(Path("game.fen")), AFTER_E4_FILE);
@@ -225,6 +279,53 @@ TEST_F(BoardLooks, LookFilesDressTheScene) {
   ASSERT_EQ(Recorded.Messages.size(), 1u);
   EXPECT_EQ(Recorded.Messages[0].rfind("The look file " + file + " holds values that were left out:", 0), 0u);
   EXPECT_EQ(PiecesShow(*Board), std::make_pair(std::string("128"), std::string("128")));
+}
+
+// An 8000 x 8000 picture chosen for the dark pieces is read once and uploaded once
+// for all of them, scaled down to the largest texture the GL takes; the board half
+// given the same file shows the same texture; colours in its place free it.
+TEST_F(BoardLooks, ABigPictureIsReadAndUploadedOnceForAllThatShowIt) {
+  const std::string picture = Path("big.jpg");
+  WriteBytes(picture, FlatJpegBytes(8000, 8000, 150, 90, 40));
+  // Whatever the scene uploads of its own goes first.
+  Frame();
+  ASSERT_NE(GL, nullptr);
+  const TUploadRecorder uploads(2048);
+  const long before = ResidentMegabytes();
+  // The pictures of the file held; the artistic board's halves show their own.
+  auto held = [&] {
+    std::vector<const TGLTexture*> textures;
+    for (const TFormOpengl::TLookPicture& shown : Board->LookPictures)
+      if (shown.Path == picture) textures.push_back(shown.Texture.get());
+    return textures;
+  };
+  Recorded.Chosen = picture;
+  Board->ToolButton2->trigger();
+  EXPECT_EQ(Recorded.Messages, std::vector<std::string>{});
+  EXPECT_EQ(PiecesShow(*Board).second, "picture");
+  Frame();
+  Frame();
+  EXPECT_EQ(TUploadRecorder::Sizes, (std::vector<std::pair<int, int>>{{2048, 2048}}));
+  ASSERT_EQ(held().size(), 1u);
+  EXPECT_EQ(held()[0]->Image().GetWidth(), 8000);
+  // One decoded picture of 192 MB and its texture of 16 MB; a copy for each piece
+  // would hold 3 GB.
+  EXPECT_LT(ResidentMegabytes() - before, 1000);
+
+  Recorded.Chosen = picture;
+  Board->ToolButton30->trigger();
+  Frame();
+  EXPECT_EQ(Shown(*Board->LightBoardMesh), "picture");
+  EXPECT_EQ(Board->LightBoardMesh->Material().Texture().SharedTexture(), held().at(0));
+  EXPECT_EQ(TUploadRecorder::Sizes.size(), 1u);
+
+  Recorded.Colours = {0x203040, 0x405060};
+  Board->ToolButton7->trigger();
+  Board->ToolButton34->trigger();
+  Frame();
+  EXPECT_EQ(PiecesShow(*Board).second, std::to_string(0x203040));
+  EXPECT_TRUE(held().empty());
+  EXPECT_LT(ResidentMegabytes() - before, 150) << "the picture and its texture are freed";
 }
 
 // The View menu switches between the boards: the classic board's height field with

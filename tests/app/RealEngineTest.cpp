@@ -24,22 +24,22 @@ namespace {
 using namespace std::chrono_literals;
 
 struct TRealEngine {
-  const char* Name;     // the program in /usr/games
-  const char* Limit;    // a search limit it knows, so that it answers within a second or so
-  bool PlaysLight;      // it can play light after the opening commands
-  bool TakesSetBoard;   // it sets up a position from "setboard", else in edit mode
-  bool Ponders = true;  // it may think on the user's time, as "hard" asks
+  const char* Name;        // the program in /usr/games
+  const char* Parameters;  // as the launchers the build makes give them
+  const char* Limit;       // a search limit it knows, so that it answers within a second or so
+  bool PlaysLight;         // it can play light after the opening commands
+  bool Ponders = true;     // it may think on the user's time, as "hard" asks
 };
 
 const TRealEngine ENGINES[] = {
-    {"fairymax", "sd 3", true, false},
-    {"gnuchess", "st 1", true, true},
+    {"fairymax", "", "sd 3", true},
+    {"gnuchess", "--xboard", "st 1", true},
     // Pondering, it loses a move that comes while it looks for a move to ponder on, and
     // ponders for good: the test answers at once, a person never does.
-    {"phalanx", "st 1", true, true, false},
-    {"sjeng", "sd 3", true, true},
+    {"phalanx", "-x+", "st 1", true, false},
+    {"sjeng", "", "sd 3", true},
     // It ends on "white", which it does not know.
-    {"hoichess", "sd 3", false, true},
+    {"hoichess", "--xboard", "sd 3", false},
 };
 
 std::string PathOf(const TRealEngine& engine) { return std::string("/usr/games/") + engine.Name; }
@@ -105,40 +105,45 @@ protected:
     Reference = TReferenceBoard(fen);
     EngineSide = engineSide;
     Board.EngineSide = engineSide;
-    Engine = tloadengine::Create(PathOf(engine), "", &Board, engineSide == LIGHT_SIDE, Queue.Dispatcher());
+    Engine = tloadengine::Create(PathOf(engine), engine.Parameters, &Board, engineSide == LIGHT_SIDE,
+                                 Queue.Dispatcher());
     ASSERT_TRUE(Engine);
     Pid = Engine->ProcessId();
+    // As the board window does; the features come before the answer to "ping". An engine
+    // that is still starting may drop lines: they go again until it answers.
+    auto deadline = std::chrono::steady_clock::now() + 60s;
+    bool answered = false;
+    for (int ping = 1; !answered && std::chrono::steady_clock::now() < deadline; ++ping) {
+      Send("protover 2");
+      Send("ping " + std::to_string(ping));
+      answered = Queue.RunUntil([this] { return Board.Received.find("pong ") != std::string::npos; }, 2s);
+    }
+    ASSERT_TRUE(answered) << Name << "\n" << Board.Received;
+    SendLimits(engine);
+  }
+
+  // The engine's search limit, and no pondering where it cannot.
+  void SendLimits(const TRealEngine& engine) {
     Send(engine.Limit);
     if (!engine.Ponders) Send("easy");
   }
 
   void Send(const std::string& command) { EXPECT_GT(Engine->SendCommand(command), 0u) << Name << ": " << command; }
 
-  // The position the engine sets up as told: White's pieces first, then Black's.
+  // Sets our position and the reference to `fen` and gives it to the engine as the
+  // board window does (EnginePositionCommands); the engine waits in force mode. Its
+  // search limit goes again, as "new" lifts it.
   void SetUpEngine(const TRealEngine& engine, const char* fen) {
-    Send("force");
-    if (engine.TakesSetBoard) {
-      Send(std::string("setboard ") + fen);
-      return;
-    }
-    // Edit mode keeps the side to move: a first move makes it Black's.
-    if (!Reference.LightToMove()) Send("a2a3");
-    Send("edit");
-    Send("#");
-    for (bool light : {true, false}) {
-      if (!light) Send("c");
-      for (int square = 63; square >= 0; --square) {
-        int piece = PieceCodeOnSquare(square);
-        if (piece == EMPTY_SQUARE || (piece & 1) != (light ? 1 : 0)) continue;
-        char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(PieceToChar(piece))));
-        Send(std::string(1, letter) + ColumnToFileLetter(square % 8 + 1) + std::to_string(square / 8 + 1));
-      }
-    }
-    Send(".");
+    ASSERT_TRUE(LoadFenPosition(fen));
+    Reference = TReferenceBoard(fen);
+    ASSERT_EQ(GameRights.SideToMove == LIGHT_SIDE, Reference.LightToMove()) << fen;
+    for (const std::string& line : EnginePositionCommands(BitBoards, GameRights, Board.RefusesSetBoard)) Send(line);
+    SendLimits(engine);
   }
 
   void ExpectSamePosition(const std::string& after) {
     EXPECT_EQ(FenPlacementText(BitBoards), Reference.Placement()) << Name << " after " << after;
+    EXPECT_EQ(GameRights.SideToMove == LIGHT_SIDE, Reference.LightToMove()) << Name << " after " << after;
   }
 
   // The user's move, as the board window plays it; false when it is refused.
@@ -171,7 +176,8 @@ protected:
   // Waits for the engine's move and checks it; false when the game ended instead: the
   // engine gave a result, or the user has no move left after it.
   bool AwaitEngineMove() {
-    std::size_t moves = Board.Animations.size();
+    // A move may have come while the test waited for something else.
+    std::size_t moves = SeenAnimations;
     auto answered = [&] {
       return Board.Animations.size() > moves || !Board.Status.empty() || !Engine->IsConnected() ||
              std::any_of(Recorded.Messages.begin(), Recorded.Messages.end(),
@@ -184,6 +190,7 @@ protected:
     std::vector<std::string> words = MoveWordsIn(Board.Received);
     EXPECT_EQ(words.size(), EngineMoves + Board.Animations.size() - moves) << Name << "\n" << Board.Received;
     if (Board.Animations.size() == moves) return false;
+    SeenAnimations = Board.Animations.size();
     std::string word = words.empty() ? std::string() : words.back();
     EXPECT_TRUE(Reference.Play(word)) << Name << ": engine move " << word;
     ExpectSamePosition(word);
@@ -193,17 +200,19 @@ protected:
     return !IsMate(BitBoards, GameRights, 1 - EngineSide) && Board.Status.empty();
   }
 
-  // Random user moves against the engine's until `plies` moves are played or the game ends.
-  void PlayOn(int plies) {
+  // Random user moves against the engine's until `plies` moves are played (true) or the
+  // game ends (false).
+  bool PlayOn(int plies) {
     bool userToMove = Reference.LightToMove() != (EngineSide == LIGHT_SIDE);
     while (Plies < plies && !HasFailure()) {
       if (userToMove) {
-        if (!PlayRandomUserMove() || IsMate(BitBoards, GameRights, EngineSide)) return;
+        if (!PlayRandomUserMove() || IsMate(BitBoards, GameRights, EngineSide)) return false;
       } else if (!AwaitEngineMove()) {
-        return;
+        return false;
       }
       userToMove = !userToMove;
     }
+    return true;
   }
 
   // Quits the engine and checks that no process is left. Whether the engine left on
@@ -244,6 +253,7 @@ protected:
   pid_t Pid = -1;
   int Plies = 0;
   std::size_t EngineMoves = 0;
+  std::size_t SeenAnimations = 0;
   std::string LastEngineWord;
 };
 
@@ -284,11 +294,12 @@ INSTANTIATE_TEST_SUITE_P(Debian, RealEngineFromStart, ::testing::ValuesIn(GamesF
                                   (info.param.EngineSide == LIGHT_SIDE ? "Light" : "Dark");
                          });
 
-// --- Short games from set-up positions, the engine playing dark ----------------
+// --- Short games from positions given to the engine ----------------------------
 
 struct TSetUpCase {
   const char* Name;
   const char* Fen;
+  int EngineSide;
   std::vector<const char*> UserMoves;  // the user's first moves, each answered by the engine
   const char* EngineMove;              // the move the engine is left (nullptr: any)
 };
@@ -296,15 +307,19 @@ struct TSetUpCase {
 // Each position leaves the engine one move, or one mate, of the kind named.
 const TSetUpCase SET_UPS[] = {
     // O-O-O mates; the rook's move to d8 alone does not.
-    {"EngineCastles", "r3k3/1p3p2/1p1K2n1/8/8/8/8/8 b q - 0 1", {}, "e8c8"},
+    {"EngineCastles", "r3k3/1p3p2/1p1K2n1/8/8/8/8/8 b q - 0 1", DARK_SIDE, {}, "e8c8"},
     // After e2e4 taking en passant is Black's only move.
-    {"EngineTakesEnPassant", "7k/5K2/6P1/8/3p4/3P4/4P3/8 w - - 0 1", {"e2e4"}, "d4e3"},
+    {"EngineTakesEnPassant", "7k/5K2/6P1/8/3p4/3P4/4P3/8 w - - 0 1", DARK_SIDE, {"e2e4"}, "d4e3"},
     // Promoting is Black's only move.
-    {"EnginePromotes", "7k/5K2/6P1/8/8/8/p7/8 b - - 0 1", {}, "a2a1"},
-    {"UserCastles", "r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R3K2R w KQkq - 0 1", {"e1g1"}, nullptr},
+    {"EnginePromotes", "7k/5K2/6P1/8/8/8/p7/8 b - - 0 1", DARK_SIDE, {}, "a2a1"},
+    {"UserCastles", "r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R3K2R w KQkq - 0 1", DARK_SIDE, {"e1g1"}, nullptr},
     // Ba2+ leaves Black only d7d5, which e5xd6 takes en passant with mate.
-    {"UserTakesEnPassant", "5bkr/3p2pp/8/4P3/8/8/8/1BK5 w - - 0 1", {"b1a2", "e5d6"}, "d7d5"},
-    {"UserPromotes", "4k3/P7/8/8/8/8/8/4K3 w - - 0 1", {"a7a8"}, nullptr},
+    {"UserTakesEnPassant", "5bkr/3p2pp/8/4P3/8/8/8/1BK5 w - - 0 1", DARK_SIDE, {"b1a2", "e5d6"}, "d7d5"},
+    {"UserPromotes", "4k3/P7/8/8/8/8/8/4K3 w - - 0 1", DARK_SIDE, {"a7a8"}, nullptr},
+    // An engine playing light, given a position mid-game: it moves at once when light
+    // is to move, and from the user's first move on when dark is.
+    {"LightEngineToMove", "4k3/8/8/8/8/8/4P3/4K3 w - - 0 1", LIGHT_SIDE, {}, nullptr},
+    {"LightEngineAfterTheUser", "k7/4p3/8/8/8/8/4P3/4K3 b - - 0 1", LIGHT_SIDE, {"e7e5"}, nullptr},
 };
 
 struct TSetUpGame {
@@ -319,12 +334,19 @@ class RealEngineSetUp : public RealEngineGame, public ::testing::WithParamInterf
 TEST_P(RealEngineSetUp, SpecialMovesStayInStepWithTheEngine) {
   const TSetUpGame& game = GetParam();
   if (!std::filesystem::exists(PathOf(game.Engine))) GTEST_SKIP() << game.Engine.Name << " is not installed";
-  Start(game.Engine, DARK_SIDE, game.SetUp.Fen);
+  // As in the program: the engine starts a game from the start position (one playing
+  // light makes its first move), then the position is given to it.
+  Start(game.Engine, game.SetUp.EngineSide, START_POSITION_FEN);
   Name += std::string(" ") + game.SetUp.Name;
+  if (EngineSide == LIGHT_SIDE) {
+    ASSERT_TRUE(AwaitEngineMove()) << Name;
+  }
   SetUpEngine(game.Engine, game.SetUp.Fen);
   bool over = false;
-  if (!Reference.LightToMove()) {
+  bool awaitsGo = true;
+  if (Reference.LightToMove() == (EngineSide == LIGHT_SIDE)) {
     Send("go");
+    awaitsGo = false;
     over = !AwaitEngineMove();
   }
   for (std::size_t i = 0; i < game.SetUp.UserMoves.size() && !over && !HasFailure(); ++i) {
@@ -332,22 +354,26 @@ TEST_P(RealEngineSetUp, SpecialMovesStayInStepWithTheEngine) {
     ASSERT_TRUE(ParseMoveText(game.SetUp.UserMoves[i], move));
     ASSERT_TRUE(PlayUser(move)) << Name << ": " << game.SetUp.UserMoves[i];
     // The engine was set up in force mode; from its first move on it plays by itself.
-    if (i == 0) Send("go");
-    over = IsMate(BitBoards, GameRights, DARK_SIDE) || !AwaitEngineMove();
+    if (awaitsGo) Send("go");
+    awaitsGo = false;
+    over = IsMate(BitBoards, GameRights, EngineSide) || !AwaitEngineMove();
   }
   if (game.SetUp.EngineMove) {
     std::string expected = game.SetUp.EngineMove;
     EXPECT_TRUE(LastEngineWord.substr(0, 4) == expected || (LastEngineWord == "O-O-O" && expected == "e8c8"))
         << Name << ": the engine played " << LastEngineWord;
   }
-  if (!over) PlayOn(8);
+  // The engine's last answer comes before it is quit: out of its book an engine may read
+  // "quit" only once its move is made.
+  if (!over && PlayOn(8) && Reference.LightToMove() == (EngineSide == LIGHT_SIDE)) AwaitEngineMove();
   Finish();
 }
 
 std::vector<TSetUpGame> SetUpGames() {
   std::vector<TSetUpGame> games;
   for (const TRealEngine& engine : ENGINES)
-    for (const TSetUpCase& setUp : SET_UPS) games.push_back({engine, setUp});
+    for (const TSetUpCase& setUp : SET_UPS)
+      if (setUp.EngineSide == DARK_SIDE || engine.PlaysLight) games.push_back({engine, setUp});
   return games;
 }
 

@@ -28,7 +28,9 @@ const TLineCase LINE_CASES[] = {
     {"move 0-0", "0-0", false, false},
     {"move 0-0-0", "0-0-0", false, false},
     {"7. ... O-O", "O-O", false, false},
-    {"move O-O-O-O", nullptr, false, false},
+    // Whatever follows "move " is the engine's move, to be read on the board.
+    {"move O-O-O-O", "O-O-O-O", false, false},
+    {"move zz99", "zz99", false, false},
     {"My move is : e7e5", nullptr, false, false},
     {"My move is : move e7e5", nullptr, false, false},
     {"1. e2e4", nullptr, false, false},
@@ -48,9 +50,11 @@ const TLineCase LINE_CASES[] = {
     {"resign", nullptr, false, false, "resign"},
     {"move e7e5 1-0 {White mates}", "e7e5", true, false},
     {"move", nullptr, false, false},
-    {"move e7", nullptr, false, false},
-    {"move is forced", nullptr, false, false},
-    {"move Nf6", nullptr, false, false},
+    {"move e7", "e7", false, false},
+    {"move Nf6", "Nf6", false, false},
+    {"move ", "", false, false},
+    // After a move number only a word shaped like a move is one.
+    {"3. ... Nf6", nullptr, false, false},
     {" 6     10       15     287993 g8f6 b1c3 d7d5", nullptr, false, false},
     {"tellics say     Fairy-Max", nullptr, false, false},
     {"", nullptr, false, false},
@@ -101,11 +105,12 @@ protected:
   void SetUp() override {
     Saved = BitBoards;
     SavedRights = GameRights;
-    ASSERT_TRUE(LoadFenPosition("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/"));
+    ASSERT_TRUE(LoadFenPosition("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/ b KQkq e3 0 1"));
   }
   void TearDown() override {
     BitBoards = Saved;
     GameRights = SavedRights;
+    EngineThinking = false;
   }
 
   static TEngineChunk ChunkOf(const std::string& text) {
@@ -122,27 +127,42 @@ protected:
 TEST_F(EngineChunk, EngineMoveIsAppliedAnimatedAndLogged) {
   HandleEngineChunk(ChunkOf("move e7e5\n"), DARK_SIDE, &Board);
   EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/");
+  EXPECT_EQ(FenFieldsText(GameRights), "w KQkq e6 0 1");
   // e is column 4 (the h-file is column 1).
   EXPECT_EQ(Board.Animations, (std::vector<TAnimation>{{4, 7, 4, 5}}));
   EXPECT_EQ(Board.Received, "move e7e5\n");
   EXPECT_TRUE(Recorded.Messages.empty());
 }
 
+// A move that cannot be applied is named with the engine's line, to the user and on
+// the status line; the position stays and the board is the user's again.
 TEST_F(EngineChunk, BadEngineMovesAreReportedAndChangeNothing) {
   const char* bad[] = {
       "move e9e5",   // no such rank
       "move i7i5",   // no such file
+      "move zz99",   // no squares at all
+      "move Nf6",    // a notation we do not read
       "move e5e4",   // empty from-square
+      "move e2e4",   // empty from-square: the user's pawn has left it
       "move d2d4",   // a piece of the user's side
       "move d8d7",   // captures its own pawn
+      "move O-O",    // the king would take its own knight
       "move e7e5k",  // no such promotion piece
+      "1. ... e9e5",
   };
   for (const char* line : bad) {
     TBitBoards before = BitBoards;
+    TGameRights rightsBefore = GameRights;
     Recorded.Messages.clear();
+    Board.Status.clear();
+    EngineThinking = true;
     HandleEngineChunk(ChunkOf(line), DARK_SIDE, &Board);
     EXPECT_EQ(BitBoards, before) << line;
-    EXPECT_EQ(Recorded.Messages, std::vector<std::string>{ILLEGAL_ENGINE_MOVE_TEXT}) << line;
+    EXPECT_EQ(GameRights, rightsBefore) << line;
+    const std::string report = std::string("Illegal move from host engine: ") + line;
+    EXPECT_EQ(Recorded.Messages, std::vector<std::string>{report}) << line;
+    EXPECT_EQ(Board.Status, std::vector<std::string>{report}) << line;
+    EXPECT_FALSE(EngineThinking) << line;
   }
   EXPECT_TRUE(Board.Animations.empty());
 }

@@ -65,8 +65,11 @@ TEST(FenPlacement, NothingAfterTheLastSquareIsRead) {
 TEST(FenPlacement, WriterTextsAreExact) {
   TBitBoards board = Parse(START_POSITION_FEN);
   EXPECT_EQ(FenPlacementText(board), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
-  EXPECT_EQ(FenClipboardText(board), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1");
-  EXPECT_EQ(FenFileText(board), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w - - 0 1\r\n");
+  TGameRights rights = RightsOfFen(START_POSITION_FEN, board);
+  EXPECT_EQ(FenClipboardText(board, rights), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1");
+  EXPECT_EQ(FenFileText(board, rights), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1\r\n");
+  rights = TGameRights{DARK_SIDE, LIGHT_QUEEN_SIDE_CASTLE | DARK_KING_SIDE_CASTLE, Sq("c3")};
+  EXPECT_EQ(FenClipboardText(board, rights), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ b Qk c3 0 1");
   EXPECT_EQ(FenPlacementText(TBitBoards{}), "8/8/8/8/8/8/8/8/");
 }
 
@@ -117,6 +120,103 @@ TEST(FenPlacement, SharedPositionFormReplacesBitBoards) {
   TRecordingDialogs dialogs;
   EXPECT_FALSE(ParseFenPlacement("x"));
   EXPECT_EQ(BitBoards[LIGHT_KING], Bit(3));
+}
+
+// --- The fields after the placement -----------------------------------------
+
+// Each text's side to move, castles and en passant square are read, and written back
+// in the program's form.
+TEST(FenFields, SideCastlesAndEnPassantAreReadAndWrittenBack) {
+  struct TCase {
+    const char* Fen;
+    const char* Fields;  // FenFieldsText of what was read
+  };
+  const TCase cases[] = {
+      {START_POSITION_FEN, "w KQkq - 0 1"},
+      {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", "b KQkq e3 0 1"},
+      {"rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/ w Kq e6 0 2", "w Kq e6 0 1"},
+      // The program keeps no move counters.
+      {"r3k2r/8/8/8/8/8/8/R3K2R b Kq - 5 20", "b Kq - 0 1"},
+      // Without fields: light to move, the castles whose pieces stand at home.
+      {"r3k2r/8/8/8/8/8/8/R3K2R", "w KQkq - 0 1"},
+      {"r3k2r/8/8/8/8/8/8/R3K2R/", "w KQkq - 0 1"},
+      {"88888888 b", "b - - 0 1"},
+      // A castle whose king or rook is away, and an unknown castling field.
+      {"4k3/8/8/8/8/8/8/4K2R w KQkq - 0 1", "w K - 0 1"},
+      {"r3k2r/8/8/8/8/8/8/R3K2R b XY - 0 1", "b KQkq - 0 1"},
+      // An en passant square no pawn has just passed over, or on the wrong rank for
+      // the side to move, or no square at all.
+      {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq e3 0 1", "b KQkq - 0 1"},
+      {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e3 0 1", "w KQkq - 0 1"},
+      {"rnbqkbnr/pppppppp/8/8/4P3/4N3/PPPP1PPP/RNBQKB1R b KQkq e3 0 1", "b KQkq - 0 1"},
+      {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq z9 0 1", "b KQkq - 0 1"},
+      {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3x 0 1", "b KQkq - 0 1"},
+      // Any side field but "b" is light's.
+      {"8/8/8/8/8/8/8/8 x", "w - - 0 1"},
+  };
+  for (const TCase& c : cases) {
+    TBitBoards board = Parse(c.Fen);
+    EXPECT_EQ(FenFieldsText(RightsOfFen(c.Fen, board)), c.Fields) << c.Fen;
+  }
+}
+
+// The side to move and the rights follow the moves, and what is written is read back.
+TEST(FenFields, MovesChangeTheSideToMoveAndTheWrittenTextReadsBack) {
+  TBitBoards board = Parse(START_POSITION_FEN);
+  TGameRights rights = RightsOfFen(START_POSITION_FEN, board);
+  const std::pair<const char*, const char*> moves[] = {
+      {"e2e4", "b KQkq e3 0 1"}, {"e7e5", "w KQkq e6 0 1"}, {"g1f3", "b KQkq - 0 1"},
+      {"e8e7", "w KQ - 0 1"},    {"h1g1", "b Q - 0 1"},
+  };
+  for (const auto& [move, fields] : moves) {
+    ASSERT_EQ(ApplyGameMove(board, rights, Move(move), ANY_SIDE), TMoveResult::Applied) << move;
+    EXPECT_EQ(FenFieldsText(rights), fields) << move;
+    const std::string text = FenFileText(board, rights);
+    TBitBoards readBack{};
+    ASSERT_TRUE(ParseFenPlacement(text, readBack)) << text;
+    EXPECT_EQ(readBack, board) << text;
+    EXPECT_EQ(RightsOfFen(text, readBack), rights) << text;
+  }
+  // A refused move and a move onto its own square leave the side to move.
+  const TGameRights before = rights;
+  EXPECT_EQ(ApplyGameMove(board, rights, Move("e5e4"), LIGHT_SIDE), TMoveResult::WrongSide);
+  EXPECT_EQ(ApplyGameMove(board, rights, Move("d7d7"), DARK_SIDE), TMoveResult::Applied);
+  EXPECT_EQ(rights, before);
+  // The shared position takes all of it from the text.
+  ASSERT_TRUE(LoadFenPosition("4k3/8/8/3pP3/8/8/8/4K3/ w - d6 0 1"));
+  EXPECT_EQ(GameRights, (TGameRights{LIGHT_SIDE, 0, Sq("d6")}));
+}
+
+// --- Setting up a position in the engine ---------------------------------------
+
+// "setboard" takes the whole position in the engines' FEN form; edit mode places each
+// side's pieces and hands the move to dark with a first move.
+TEST(EnginePosition, SetBoardOrEditModeLinesGiveTheWholePosition) {
+  const char FEN[] = "r3k3/4P3/8/3pP3/8/8/8/4K3/ w q d6 0 1";
+  TBitBoards board = Parse(FEN);
+  TGameRights rights = RightsOfFen(FEN, board);
+  EXPECT_EQ(EnginePositionCommands(board, rights, false),
+            (std::vector<std::string>{"new", "force", "setboard r3k3/4P3/8/3pP3/8/8/8/4K3 w q d6 0 1"}));
+  EXPECT_EQ(EnginePositionCommands(board, rights, true),
+            (std::vector<std::string>{"new", "force", "edit", "#", "Pe7", "Pe5", "Ke1", "c", "Ra8", "Ke8", "Pd5", "."}));
+  rights.SideToMove = DARK_SIDE;
+  rights.EnPassant = NO_SQUARE;
+  EXPECT_EQ(EnginePositionCommands(board, rights, false),
+            (std::vector<std::string>{"new", "force", "setboard r3k3/4P3/8/3pP3/8/8/8/4K3 b q - 0 1"}));
+  EXPECT_EQ(EnginePositionCommands(board, rights, true),
+            (std::vector<std::string>{"new", "force", "a2a3", "edit", "#", "Pe7", "Pe5", "Ke1", "c", "Ra8", "Ke8",
+                                      "Pd5", "."}));
+  // Every piece once, in text order, each side's after its colour is chosen.
+  std::vector<std::string> start =
+      EnginePositionCommands(Parse(START_POSITION_FEN), RightsOfFen(START_POSITION_FEN, Parse(START_POSITION_FEN)), true);
+  ASSERT_EQ(start.size(), 4u + 32 + 2);
+  EXPECT_EQ(start[4], "Pa2");
+  EXPECT_EQ(start[16], "Ke1");
+  EXPECT_EQ(start[19], "Rh1");
+  EXPECT_EQ(start[20], "c");
+  EXPECT_EQ(start[21], "Ra8");
+  EXPECT_EQ(start[36], "Ph7");
+  EXPECT_EQ(start.back(), ".");
 }
 
 // --- Square queries ------------------------------------------------------

@@ -128,6 +128,23 @@ TEST_F(File3DSImport, FacesShareAVertexOnlyThroughTheLowestBitOfTheirSmoothingMa
   }
 }
 
+// Windows tools write texture names in any letter case: "IMAGE1.JPG" for the file
+// IMAGE1.jpg beside the model. The picture loads, from the first folder of the
+// library that has it in any case.
+TEST_F(File3DSImport, TextureNamesInAnotherLetterCaseFindTheirPicture) {
+  std::filesystem::create_directories(Folder.Path() / "first");
+  const TRgbRows grey(2, std::vector<std::uint8_t>(6, 128));
+  WriteBytes("IMAGE1.jpg", JpegBytes(2, 2, grey));
+  WriteBytes("first/Image1.Jpg", JpegBytes(4, 4, TRgbRows(4, std::vector<std::uint8_t>(12, 9))));
+  TModel3DS model = CubeModel3DS();
+  for (TMaterialRecord3DS& m : model.Materials)
+    if (!m.TextureMap.FileName.empty()) m.TextureMap.FileName = "IMAGE1.JPG";
+  Form.SetMaterialLibrary(&Library);
+  Library.SetTexturePaths(Folder.File("first") + ";" + Folder.Path().string());
+  Load(model);
+  EXPECT_EQ(Library.Materials().LibMaterialNamed("Checker")->Material().Texture().Image().GetWidth(), 4);
+}
+
 TEST_F(File3DSImport, MaterialGroupsBecomeLibraryMaterialsThatALaterModelReusesUnchanged) {
   const TRgbRows grey(2, std::vector<std::uint8_t>(6, 128));
   WriteBytes("checker.jpg", JpegBytes(2, 2, grey));

@@ -4,10 +4,16 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 #include <jpeglib.h>
 
-std::string JpegBytes(int width, int height, const TRgbRows& rows, TJpegKind kind) {
+namespace {
+
+// A JPEG file made by libjpeg at the best quality from `height` rows, each filled in
+// turn by `row` (its y from the top, and the samples to fill).
+std::string CompressedRows(int width, int height, TJpegKind kind,
+                           const std::function<void(int, std::vector<std::uint8_t>&)>& row) {
   jpeg_compress_struct info{};
   jpeg_error_mgr errors{};
   info.err = jpeg_std_error(&errors);
@@ -28,10 +34,12 @@ std::string JpegBytes(int width, int height, const TRgbRows& rows, TJpegKind kin
   if (kind == TJpegKind::Cmyk) info.write_Adobe_marker = FALSE;
   jpeg_set_quality(&info, 100, TRUE);
   jpeg_start_compress(&info, TRUE);
-  for (auto row : rows) {
+  std::vector<std::uint8_t> samples;
+  for (int y = 0; y < height; ++y) {
+    row(y, samples);
     if (kind == TJpegKind::AdobeCmyk || kind == TJpegKind::AdobeYcck)
-      for (auto& sample : row) sample = static_cast<std::uint8_t>(255 - sample);
-    JSAMPROW line = row.data();
+      for (auto& sample : samples) sample = static_cast<std::uint8_t>(255 - sample);
+    JSAMPROW line = samples.data();
     jpeg_write_scanlines(&info, &line, 1);
   }
   jpeg_finish_compress(&info);
@@ -39,6 +47,20 @@ std::string JpegBytes(int width, int height, const TRgbRows& rows, TJpegKind kin
   std::string bytes(reinterpret_cast<const char*>(buffer), size);
   std::free(buffer);
   return bytes;
+}
+
+}  // namespace
+
+std::string JpegBytes(int width, int height, const TRgbRows& rows, TJpegKind kind) {
+  return CompressedRows(width, height, kind,
+                        [&](int y, std::vector<std::uint8_t>& samples) { samples = rows[std::size_t(y)]; });
+}
+
+std::string FlatJpegBytes(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+  std::vector<std::uint8_t> colour;
+  for (int x = 0; x < width; ++x) colour.insert(colour.end(), {red, green, blue});
+  return CompressedRows(width, height, TJpegKind::Colour,
+                        [&](int, std::vector<std::uint8_t>& samples) { samples = colour; });
 }
 
 std::string ProgressiveJpegBomb(int width, int height) {
@@ -109,6 +131,20 @@ std::vector<TBmpVariant> BmpVariants() {
       {"32 bits in 10-bit colour masks of another order and a 2-bit alpha mask in a 56-byte header",
        BmpFile(2, 1, 32, Bytes("FF 03 08 C0  00 00 F0 7F"), "", 3, {0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000}, 56), pf32bit,
        {"FF8000FF 0000FF55"}},
+      // ImageMagick's 32-bit files: an alpha mask, and every alpha byte 0.
+      {"32 bits with an alpha mask in a 108-byte header and no alpha in any pixel: opaque",
+       BmpFile(2, 2, 32, Bytes("01 02 03 00  04 05 06 00  07 08 09 00  0A 0B 0C 00"), "", 3,
+               {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, 108),
+       pf32bit, {"090807FF 0C0B0AFF", "030201FF 060504FF"}},
+      {"16 bits 1-5-5-5 with an alpha mask and no alpha in any pixel: opaque",
+       BmpFile(2, 1, 16, Bytes("00 7C  1F 00"), "", 3, {0x7C00, 0x03E0, 0x1F, 0x8000}, 124), pf32bit,
+       {"FF0000FF 0000FFFF"}},
+      {"8 bits, OS/2 2.x header of 64 bytes",
+       BmpFile(3, 2, 8, Bytes("02 03 01 00  00 01 02 00"), Bytes("00 00 00 00  00 00 FF 00  00 FF 00 00  FF 00 00 00"),
+               0, {}, 64),
+       pf8bit, {"000000 FF0000 00FF00", "00FF00 0000FF FF0000"}},
+      {"24 bits, OS/2 2.x header of 64 bytes", BmpFile(2, 1, 24, Bytes("FF 00 00  00 00 FF  00 00"), "", 0, {}, 64),
+       pf24bit, {"0000FF FF0000"}},
   };
 }
 

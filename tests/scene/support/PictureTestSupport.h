@@ -46,6 +46,10 @@ enum class TJpegKind { Grey, Colour, Cmyk, AdobeCmyk, AdobeYcck, TwoComponents }
 // A JPEG file made by libjpeg from top-down rows of samples, at the best quality.
 std::string JpegBytes(int width, int height, const TRgbRows& rows, TJpegKind kind = TJpegKind::Colour);
 
+// A JPEG file of width x height pixels of one colour, made by libjpeg row by row:
+// 8000 x 8000 pixels take under a megabyte.
+std::string FlatJpegBytes(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+
 // A grey progressive JPEG file of width x height pixels whose first scan gives
 // every 8 x 8 block the same value in one bit: 8.4 MB for 65500 x 65500 pixels,
 // which decoded need 8.6 GB.

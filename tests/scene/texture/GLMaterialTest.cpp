@@ -376,7 +376,8 @@ TEST_F(GLMaterialTest, TextureFilesAreLookedUpInTheLibraryFolders) {
   TScratchFolder folder;
   std::filesystem::create_directories(folder.Path() / "one" / "sub");
   std::filesystem::create_directories(folder.Path() / "two");
-  for (const char* file : {"two/wood.bmp", "one/sub/grain.bmp", "one/top.bmp", "two/top.bmp"})
+  for (const char* file : {"two/wood.bmp", "one/sub/grain.bmp", "one/top.bmp", "two/top.bmp", "one/Mixed.BMP",
+                           "two/mixed.bmp", "two/Upper.BMP"})
     WriteFileBytes(folder.File(file), "x");
   Library->SetTexturePaths(folder.File("one") + ";" + folder.File("two") + "\\");
   Library->OnTextureNeeded = [](TObject*, std::string& name) {
@@ -390,6 +391,14 @@ TEST_F(GLMaterialTest, TextureFilesAreLookedUpInTheLibraryFolders) {
       {"top.bmp", folder.File("one/top.bmp")},
       {"sub\\grain.bmp", folder.File("one/sub/grain.bmp")},
       {"renamed.bmp", folder.File("two/wood.bmp")},
+      // Names written in another letter case, as Windows tools write them: only where
+      // the exact name is in no folder, the first folder with the name in any case.
+      {"WOOD.BMP", folder.File("two/wood.bmp")},
+      {"TOP.bmp", folder.File("one/top.bmp")},
+      {"SUB\\Grain.bmp", folder.File("one/sub/grain.bmp")},
+      {"mixed.bmp", folder.File("two/mixed.bmp")},
+      {"MIXED.bmp", folder.File("one/Mixed.BMP")},
+      {"upper.bmp", folder.File("two/Upper.BMP")},
       {"none.bmp", "none.bmp"},
       {"/wood.bmp", "/wood.bmp"},
       {"c:wood.bmp", "c:wood.bmp"},

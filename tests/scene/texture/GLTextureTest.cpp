@@ -7,6 +7,7 @@
 #include "tests/base/PersistenceTestSupport.h"
 #include "tests/base/RecordingDialogs.h"
 #include "tests/scene/support/PictureTestSupport.h"
+#include "tests/scene/SceneTestSupport.h"
 #include "tests/scene/support/RecordingGL.h"
 
 #include <gtest/gtest.h>
@@ -242,6 +243,70 @@ TEST_F(GLTextureTest, UploadsHappenOnlyWhenRebuildingAndAfterTheBind) {
             GLCallText("gluBuild2DMipmaps", GL_TEXTURE_2D, GL_RGBA, 4, 4, GL_RGBA, GL_UNSIGNED_BYTE, "ptr"));
   a.DestroyHandles();
   EXPECT_EQ(gl.CallsOf([&] { a.Apply(Rci); }).at(0), "glGenTextures(1, ptr)");
+}
+
+// The pieces of a side showing one picture: one GL texture, uploaded once and bound
+// by every piece, each drawing it in its own mode. When the picture goes, the pieces
+// hear of it and draw their own image again.
+TEST_F(GLTextureTest, TexturesSharingOnePictureUploadItOnce) {
+  auto picture = std::make_unique<TGLTexture>(nullptr);
+  picture->Image().LoadFromFile(Bmp("wood.bmp", 8, 8));
+  picture->SetMinFilter(miLinear);
+  std::vector<std::unique_ptr<TOwnerStub>> owners;
+  std::vector<std::unique_ptr<TGLTexture>> pieces;
+  for (int i = 0; i < 16; ++i) {
+    owners.push_back(std::make_unique<TOwnerStub>());
+    pieces.push_back(std::make_unique<TGLTexture>(owners.back().get()));
+    pieces.back()->SetTextureMode(i % 2 ? tmModulate : tmReplace);
+    pieces.back()->SetDisabled(false);
+    owners.back()->Reports = 0;
+    pieces.back()->SetSharedTexture(picture.get());
+    EXPECT_EQ(owners.back()->Reports, 1) << "the owner redraws";
+  }
+  auto drawAll = [&] {
+    for (auto& piece : pieces) {
+      piece->Apply(Rci);
+      piece->UnApply(Rci);
+    }
+  };
+  drawAll();
+  EXPECT_EQ(gl.Texts("glTexImage2D"),
+            TTexts{GLCallText("glTexImage2D", GL_TEXTURE_2D, 0, GL_RGBA, 8, 8, 0, GL_RGBA, GL_UNSIGNED_BYTE, "ptr")});
+  EXPECT_EQ(gl.Count("glGenTextures"), 1);
+  EXPECT_EQ(gl.Texts("glBindTexture"), TTexts{GLCallText("glBindTexture", GL_TEXTURE_2D, 1)}) << "bound once, kept";
+  const TTexts envs = gl.Texts("glTexEnvi");
+  ASSERT_EQ(envs.size(), 16u);
+  EXPECT_EQ(envs[0], GLCallText("glTexEnvi", GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE));
+  EXPECT_EQ(envs[1], GLCallText("glTexEnvi", GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE));
+  EXPECT_EQ(pieces[3]->GetHandle(), 1u);
+
+  // A piece's own handles are its own: the picture stays uploaded.
+  pieces[0]->DestroyHandles();
+  pieces[0]->SetMinFilter(miNearest);
+  gl.Clear();
+  drawAll();
+  EXPECT_EQ(gl.Count("glTexImage2D") + gl.Count("glDeleteTextures") + gl.Count("glGenTextures"), 0);
+
+  // The picture goes: freed once, and the pieces draw their own empty images.
+  for (auto& owner : owners) owner->Reports = 0;
+  gl.Clear();
+  picture.reset();
+  EXPECT_EQ(gl.Texts("glDeleteTextures"), TTexts{GLCallText("glDeleteTextures", 1, "ptr")});
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    EXPECT_EQ(pieces[i]->SharedTexture(), nullptr);
+    EXPECT_EQ(owners[i]->Reports, 1);
+  }
+  pieces[0]->Apply(Rci);
+  EXPECT_EQ(gl.Count("glGenTextures"), 1);
+  EXPECT_EQ(gl.Count("glTexImage2D"), 0);
+
+  // A texture shares one that draws its own image, never itself.
+  TGLTexture a(nullptr), b(nullptr);
+  a.SetSharedTexture(&b);
+  const std::string refused = "TGLTexture::SetSharedTexture(): a texture shares one that draws its own image";
+  EXPECT_EQ(AssertionText([&] { b.SetSharedTexture(&a); }), refused);
+  EXPECT_EQ(AssertionText([&] { b.SetSharedTexture(&b); }), refused);
+  EXPECT_EQ(b.SharedTexture(), nullptr);
 }
 
 TEST_F(GLTextureTest, CompressionAndGenerationDependOnTheDriver) {

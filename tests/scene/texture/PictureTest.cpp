@@ -97,9 +97,15 @@ TEST(Picture, DamagedBmpHeadersRaiseWhatWasWrong) {
       {"short", [](std::string& b) { b.resize(10); }, "the file has 10 bytes, too few for the BMP headers"},
       {"signature", [](std::string& b) { b[1] = 'X'; },
        "it is not a BMP file: BMP files start with the bytes 42 4D, this one with 42 58"},
-      {"unknown header", [](std::string& b) { SetU32(b, 14, 64); },
-       "it is a BMP file with an information header of 64 bytes; BMP files with headers of 12, 40, 52, 56, 108 and "
-       "124 bytes are read"},
+      {"unknown header", [](std::string& b) { SetU32(b, 14, 100); },
+       "it is a BMP file with an information header of 100 bytes; BMP files with headers of 12, 40, 52, 56, 64, 108 "
+       "and 124 bytes are read"},
+      // OS/2 2.x gives these methods to Huffman coding and to runs of 24-bit pixels.
+      {"OS/2 Huffman", [](std::string& b) { SetU32(b, 14, 64); SetU32(b, 30, 3); },
+       "it is an OS/2 BMP file of 8 bits per pixel compressed with Huffman coding; OS/2 BMP files are read "
+       "uncompressed and run-length encoded for 4 and 8 bits per pixel"},
+      {"OS/2 runs of 24 bits", [](std::string& b) { SetU32(b, 14, 64); SetU16(b, 28, 24); SetU32(b, 30, 4); },
+       "it is an OS/2 BMP file of 24 bits per pixel run-length encoded for 24 bits per pixel"},
       {"header cut", [](std::string& b) { SetU32(b, 14, 124); b.resize(100); },
        "the file ends inside its information header of 124 bytes"},
       {"2 bits", [](std::string& b) { SetU16(b, 28, 2); },
@@ -114,7 +120,12 @@ TEST(Picture, DamagedBmpHeadersRaiseWhatWasWrong) {
        "its pixels are said to start at byte 0, inside its headers, which end at byte 54"},
       {"pixels cut", [](std::string& b) { b.resize(b.size() - 1); },
        "the file is cut short: its pixels need 1086 bytes, the file has 1085"},
-      {"pixels far away", [](std::string& b) { SetU32(b, 10, 0xFFFFFFF0u); }, "its pixels need 4294967288 bytes"},
+      {"pixels far away", [](std::string& b) { SetU32(b, 10, 0xFFFFFFF0u); },
+       "its pixels are said to start at byte 4294967280, past the end of the file, which has 1086 bytes"},
+      {"pixels at the end", [](std::string& b) { SetU32(b, 10, 1086); },
+       "its pixels are said to start at byte 1086, past the end of the file, which has 1086 bytes"},
+      {"runs past the end", [](std::string& b) { b = BmpVariants()[3].File; SetU32(b, 46, 4); SetU32(b, 10, 5000); },
+       "its pixels are said to start at byte 5000, past the end of the file"},
       {"masks cut", [](std::string& b) { SetU16(b, 28, 32); SetU32(b, 30, 3); b.resize(60); },
        "the file ends inside its colour masks"},
       {"runs cut", [](std::string& b) { b = BmpVariants()[3].File; b.resize(b.size() - 6); },
@@ -155,6 +166,15 @@ TEST(Picture, JpegFilesMadeByLibjpegAreReadAndDamagedOnesRefused) {
   ASSERT_NE(frame, std::string::npos);
   huge.replace(frame + 5, 4, "\xEA\x60\xEA\x60");
   EXPECT_EQ(error(huge), prefix + "it is 60000 x 60000 pixels; pictures of at most 16384 pixels on a side are read");
+  // Stray bytes before a marker, as some writers leave them: the picture reads
+  // whole; cut short as well, it is refused.
+  std::string padded = colours;
+  padded.insert(padded.find("\xFF\xDA"), std::string(3, '\0'));
+  padded.insert(padded.size() - 2, "\x01\x02");
+  ASSERT_EQ(error(padded), "");
+  EXPECT_EQ(std::pair(read.PixelColor(2, 3).Red, read.PixelColor(13, 6).Blue), std::pair(red.Red, blue.Blue));
+  EXPECT_EQ(error(padded.substr(0, padded.size() - 40)),
+            prefix + "the file is cut short: its JPEG data ends before the picture does");
   std::string deep = grey, lossless = grey;
   deep[frame + 4] = 12;
   EXPECT_EQ(error(deep), prefix + "it is a JPEG file of 12 bits per sample; JPEG files of 8 bits per sample are read");

@@ -1,6 +1,6 @@
 // The format registry, the reader base, and the unit's start-up.
 
-#include "meshes/GLVectorFileObjects.h"
+#include "meshes/GLVectorFileObjectsFormats.h"
 
 #include "base/Strings.h"
 #include "meshes/GLFile3DS.h"
@@ -10,20 +10,8 @@
 #include "meshes/GLFileSTL.h"
 #include "meshes/GLFileTIN.h"
 #include "meshes/GLMesh.h"
-
-#include <cmath>
-
-TAffineVector SafeNormalized(const TAffineVector& v) {
-  const float length = Vec3Length(v);
-  // A length that is zero, or so small that its reciprocal overflows, has no direction.
-  if (!(length > 0) || !std::isfinite(1 / length)) return v;
-  return Vec3Scaled(v, 1 / length);
-}
-
-void NormalizeSafely(TAffineVectorList& list) {
-  TAffineVector* items = list.List();
-  for (int i = 0; i < list.Count(); ++i) items[i] = SafeNormalized(items[i]);
-}
+#include "meshes/GLVectorFileObjectsActor.h"
+#include "meshes/GLVectorFileObjectsFaceGroups.h"
 
 // ---------------------------------------------------------------------------
 // TVectorFile
