@@ -5,8 +5,8 @@
 #   tests/under-load.sh -n 16 ./build.sh test
 # COUNT busy loops (default twice the cores) start before the command and are ended by
 # their process ids when it ends, also when this script is interrupted or terminated
-# (the command is then terminated too). Without a command the load runs until this
-# script is interrupted. The exit status is the command's.
+# (the command and what it started are then terminated too). Without a command the
+# load runs until this script is interrupted. The exit status is the command's.
 set -euo pipefail
 
 count=$((2 * $(nproc)))
@@ -25,7 +25,8 @@ busy=()
 command_pid=
 stop_all() {
   local pid
-  [ -z "$command_pid" ] || kill "$command_pid" 2>/dev/null || true
+  # The command's process group, whose id is the command's own.
+  [ -z "$command_pid" ] || kill -TERM -- "-$command_pid" 2>/dev/null || true
   for pid in "${busy[@]}"; do
     kill "$pid" 2>/dev/null || true
   done
@@ -46,9 +47,11 @@ echo "under-load.sh: $count busy processes: ${busy[*]}" >&2
 
 [ $# -gt 0 ] || set -- sleep infinity
 # In the background, so that a signal to this script is handled at once rather than
-# after the command ends.
+# after the command ends, and in a process group of its own.
+set -m
 "$@" <&0 &
 command_pid=$!
+set +m
 status=0
 wait "$command_pid" || status=$?
 command_pid=
