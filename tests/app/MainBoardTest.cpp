@@ -387,7 +387,9 @@ TEST_F(BoardWindow, RealEnginesAnswerFromAPastedPosition) {
         NextFrame();
         Drag(Sq("e7"), Sq("e8"));
       }
-      ASSERT_TRUE(WaitFor([this] { return !EngineThinking && Idle(); }, 60000)) << c.Engine << " " << fen;
+      ASSERT_TRUE(WaitFor([this] { return !EngineThinking && Idle(); }, 60000))
+          << c.Engine << " " << fen << "\nsent:\n" << Board->Memoout->toPlainText().toStdString() << "\nreceived:\n"
+          << Board->Memoinput1->toPlainText().toStdString();
       bool legal = false;
       for (const TBoardMove& move : LegalMoves(before, rights, DARK_SIDE)) {
         TBitBoards board = before;
