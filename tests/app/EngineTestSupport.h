@@ -4,6 +4,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -23,7 +25,8 @@ public:
   }
 
   // Runs queued work as it arrives until `done` holds (true) or `timeout` passes (false).
-  bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+  // The default is far beyond what an engine needs on a busy machine.
+  bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
       if (done()) return true;
@@ -50,6 +53,12 @@ public:
     return FTasks.size();
   }
 
+  // Waits until work is queued, without running it; false when `timeout` passes first.
+  bool WaitForWork(std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
+    std::unique_lock<std::mutex> lock(FMutex);
+    return FChanged.wait_for(lock, timeout, [this] { return !FTasks.empty(); });
+  }
+
   // Called before each piece of work runs.
   std::function<void()> BeforeTask;
 
@@ -70,13 +79,41 @@ public:
     Animations.push_back({fromCol, fromRow, toCol, toRow});
   }
   void AppendEngineOutput(const std::string& text) override { Received += text; }
-  void AppendSentCommand(const std::string& text) override { Sent.push_back(text); }
+  void AppendSentCommand(const std::string& text) override {
+    Sent.push_back(text);
+    SentAt.push_back(std::chrono::steady_clock::now());
+  }
   void ShowEngineStatus(const std::string& text) override { Status.push_back(text); }
   void EngineRefusesSetBoard() override { RefusesSetBoard = true; }
 
   std::vector<TAnimation> Animations;
   std::string Received;
   std::vector<std::string> Sent;
+  // When each line of Sent was echoed: after its write, before anything written later.
+  std::vector<std::chrono::steady_clock::time_point> SentAt;
   std::vector<std::string> Status;
   bool RefusesSetBoard = false;
 };
+
+// A line the stand-in engine read, and when it got the read that completed the line.
+// The stand-in's clock is ours (the steady clock is the system's monotonic clock), and
+// a read can come late but never before the write.
+struct TReadLine {
+  std::string Text;
+  std::chrono::steady_clock::time_point At;
+};
+
+// The lines in the stand-in engine's LOG.times, in the order it read them.
+inline std::vector<TReadLine> ReadLinesWithTimes(const std::filesystem::path& timesLog) {
+  std::vector<TReadLine> lines;
+  std::ifstream in(timesLog);
+  long long nanoseconds = 0;
+  while (in >> nanoseconds) {
+    in.get();  // the blank after the time
+    TReadLine line;
+    std::getline(in, line.Text);
+    line.At = std::chrono::steady_clock::time_point(std::chrono::nanoseconds(nanoseconds));
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}

@@ -1,14 +1,16 @@
 // A stand-in chess engine for the engine tests, driven by a script:
 //   fake_engine SCRIPT LOG [more arguments...]
 // It writes its working folder and its arguments to LOG.info, every byte it receives
-// to LOG, the same to LOG.reads with a "|" after each read, and runs the script's
-// commands one a line:
+// to LOG, the same to LOG.reads with a "|" after each read, each line it receives to
+// LOG.times after the steady clock's nanoseconds when the read that completed it
+// returned, and runs the script's commands one a line:
 //   say TEXT       writes TEXT and a line feed in one write
 //   write TEXT     writes TEXT in one write; \n \r \t \\ are escapes
 //   repeat N C     writes a line of N times the character C
 //   flood N TEXT   writes N lines of TEXT as fast as they are read; N 0: without end
 //   expect TEXT    reads lines until one equals TEXT
 //   pause MS       sleeps
+//   await PATH     waits until a file PATH exists, without reading
 //   ignoreterm     ignores the terminate signal from now on
 //   hang           sleeps for good without reading
 //   exit CODE      ends at once
@@ -16,9 +18,11 @@
 // At the end of the script it reads until "quit" or the end of its input.
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -30,7 +34,9 @@ namespace {
 
 std::ofstream ReceivedLog;
 std::ofstream ReadsLog;
+std::ofstream TimesLog;
 std::string Pending;
+std::string TimedLine;  // the line LOG.times has seen the start of
 
 void WriteAll(const std::string& text) {
   std::size_t done = 0;
@@ -65,6 +71,21 @@ std::string Unescape(const std::string& text) {
   return out;
 }
 
+// Notes the lines that a read of `bytes` completed, with the time it returned.
+void LogLineTimes(const char* bytes, std::size_t count) {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  const long long nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(now).count();
+  for (std::size_t i = 0; i < count; ++i) {
+    if (bytes[i] != '\n') {
+      TimedLine += bytes[i];
+      continue;
+    }
+    TimesLog << nanoseconds << ' ' << TimedLine << '\n';
+    TimedLine.clear();
+  }
+  TimesLog.flush();
+}
+
 // The next line of input without its line feed; false at the end of the input.
 bool ReadLine(std::string& line) {
   for (;;) {
@@ -81,6 +102,7 @@ bool ReadLine(std::string& line) {
     ReceivedLog.flush();
     ReadsLog.write(buffer, n) << '|';
     ReadsLog.flush();
+    LogLineTimes(buffer, static_cast<std::size_t>(n));
     Pending.append(buffer, static_cast<std::size_t>(n));
   }
 }
@@ -94,6 +116,7 @@ int main(int argc, char** argv) {
   }
   ReceivedLog.open(argv[2], std::ios::binary);
   ReadsLog.open(std::string(argv[2]) + ".reads", std::ios::binary);
+  TimesLog.open(std::string(argv[2]) + ".times", std::ios::binary);
   {
     std::ofstream info(std::string(argv[2]) + ".info");
     char folder[4096];
@@ -122,6 +145,8 @@ int main(int argc, char** argv) {
       }
     } else if (verb == "pause") {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(rest)));
+    } else if (verb == "await") {
+      while (!std::filesystem::exists(rest)) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     } else if (verb == "ignoreterm") {
       std::signal(SIGTERM, SIG_IGN);
     } else if (verb == "hang") {

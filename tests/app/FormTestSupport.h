@@ -30,8 +30,9 @@
 #include "scene/qt/QtDialogs.h"
 #include "tests/base/RecordingDialogs.h"
 
-// Runs the event loop until `done` holds (true) or `timeoutMs` passes (false).
-inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000) {
+// Runs the event loop until `done` holds (true) or `timeoutMs` passes (false). The
+// default is far beyond what engines and drawn frames need on a busy machine.
+inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 60000) {
   return QTest::qWaitFor(done, timeoutMs);
 }
 

@@ -62,8 +62,15 @@ TEST_F(GLQtCadencerTest, TicksLeaveTimersAndQueuedCallsTheirTurnAndSurviveAFaili
   failing.SetScene(&Scene);
   EXPECT_TRUE(ticker.Running());
 
+  // Until the cadencers have stepped often and the timer has had its turns meanwhile;
+  // the deadline is only for a ticker that starves the timer or stops.
   QEventLoop loop;
-  QTimer::singleShot(300, &loop, &QEventLoop::quit);
+  QTimer check;
+  QObject::connect(&check, &QTimer::timeout, [&] {
+    if (ticks > 200 && failures > 200 && timerShots >= 10) loop.quit();
+  });
+  check.start(10);
+  QTimer::singleShot(60000, &loop, &QEventLoop::quit);
   loop.exec();
 
   EXPECT_GT(ticks, 200);

@@ -5,10 +5,12 @@
 #include "tests/scene/support/OffscreenGL.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -42,13 +44,37 @@ void Settle() {
   QApplication::sync();
 }
 
+// A native child window drawn by GL alone, as the viewers' windows are: the toolkit
+// neither paints nor erases it, so that its expose, however late it comes on a busy
+// display, leaves what GL drew.
+class TGLOnlyWidget : public QWidget {
+public:
+  explicit TGLOnlyWidget(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_NativeWindow);
+    setAttribute(Qt::WA_PaintOnScreen);
+    setAttribute(Qt::WA_NoSystemBackground);
+  }
+  QPaintEngine* paintEngine() const override { return nullptr; }
+};
+
+// Runs the event loop until the widget's window is on the screen; false after a minute.
+bool WaitUntilExposed(QWidget& widget) {
+  QElapsedTimer waited;
+  waited.start();
+  while (!(widget.windowHandle() && widget.windowHandle()->isExposed())) {
+    if (waited.elapsed() > 60000) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
 TEST_F(GLWindowTest, ContextOnANativeChildWidgetRendersAndGoesWithItsParent) {
   auto parent = std::make_unique<QWidget>();
   parent->resize(120, 90);
-  auto* viewer = new QWidget(parent.get());
-  viewer->setAttribute(Qt::WA_NativeWindow);
+  auto* viewer = new TGLOnlyWidget(parent.get());
   viewer->setGeometry(10, 10, 64, 48);
   parent->show();
+  ASSERT_TRUE(WaitUntilExposed(*viewer));
   Settle();
   ASSERT_TRUE(EGLDisplayHasWindows());
 

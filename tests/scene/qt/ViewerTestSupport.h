@@ -47,7 +47,8 @@ private:
 };
 
 // Runs the event loop until `done` holds or `milliseconds` have passed; true when it holds.
-inline bool ProcessEventsUntil(const std::function<bool()>& done, int milliseconds = 3000) {
+// The default is far beyond what a frame needs on a busy machine.
+inline bool ProcessEventsUntil(const std::function<bool()>& done, int milliseconds = 60000) {
   QElapsedTimer timer;
   timer.start();
   while (!done()) {
