@@ -216,6 +216,8 @@ TEST_F(FakeEngine, FloodWaitsForTheMainThreadAndItsMoveIsStillFound) {
   Start("flood 100000 thinking\nsay move e7e5\nflood 0 more thinking\n");
   ASSERT_EQ(ApplyMoveToBitboards(BitBoards, {2, 4, 4, 4, 0}, LIGHT_SIDE), TMoveResult::Applied);
   pid_t pid = Engine->ProcessId();
+  ASSERT_TRUE(Queue.WaitForWork());
+  // The engine goes on flooding, but nothing more is handed over while that waits.
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(Queue.Waiting(), 1u);
   ASSERT_TRUE(Queue.RunUntil([this] { return !Board.Animations.empty(); }, 60s));
