@@ -213,7 +213,8 @@ TEST_F(FakeEngine, GarbageAndAMegabyteLineDoNotHideTheNextMove) {
 // gathered, so one hand-over at most waits; the log is thinned, yet the move among the
 // lines is found, and the engine is stopped and reaped.
 TEST_F(FakeEngine, FloodWaitsForTheMainThreadAndItsMoveIsStillFound) {
-  Start("flood 100000 thinking\nsay move e7e5\nflood 0 more thinking\n");
+  // It never reads "quit": the short waits end it.
+  Start("flood 100000 thinking\nsay move e7e5\nflood 0 more thinking\n", false, "", ShortEndDelays());
   ASSERT_EQ(ApplyMoveToBitboards(BitBoards, {2, 4, 4, 4, 0}, LIGHT_SIDE), TMoveResult::Applied);
   pid_t pid = Engine->ProcessId();
   ASSERT_TRUE(Queue.WaitForWork());
