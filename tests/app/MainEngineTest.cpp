@@ -56,6 +56,14 @@ protected:
     fs::remove_all(Folder);
   }
 
+  // For an engine that never ends on "quit": the program's own waits run out, as they
+  // do for such an engine in a game.
+  void UseTheProgramsEndWaits() {
+    const TEngineDelays program;
+    Board->EngineDelays.QuitWait = program.QuitWait;
+    Board->EngineDelays.TerminateWait = program.TerminateWait;
+  }
+
   // A program that runs the stand-in engine on a script of the folder and the log.
   void Launcher(const fs::path& path, const std::string& script = "script") {
     WriteBytes(path, "#!/bin/sh\nexec \"" FAKE_ENGINE_PATH "\" \"" + (Folder / script).string() + "\" \"" +
@@ -267,6 +275,8 @@ TEST_F(EnginePage, EngineThatEndsIsFreedByTheWatchdog) {
 // The received memo shows each line of the engine as one line, however it was read,
 // and none of the engine before it, whose farewell comes after the new one is loaded.
 TEST_F(EnginePage, ReceivedMemoHoldsTheLinesOfTheLoadedEngineOnly) {
+  // The first engine stays after its farewell until it is stopped.
+  UseTheProgramsEndWaits();
   WriteBytes(Folder / "script", "expect quit\nsay farewell from the first engine\n");
   Launcher(Folder / "second", "second script");
   WriteBytes(Folder / "second script",
@@ -292,6 +302,7 @@ std::size_t ResidentBytes() {
 // An engine that writes without end: the window goes on answering, its memory stays
 // bounded, the memo keeps its line limit, and Unload ends the engine and reaps it.
 TEST_F(EnginePage, FloodingEngineLeavesTheWindowAnsweringAndUnloadEndsIt) {
+  UseTheProgramsEndWaits();
   WriteBytes(Folder / "script", "flood 0 y\n");
   LoadListed("prog");
   ASSERT_TRUE(Board->IsEngineLoaded());
