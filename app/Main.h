@@ -17,7 +17,9 @@
 
 #include "app/MainLookFile.h"
 #include "app/MainScene.h"
+#include "app/Game.h"
 #include "app/MainSlide.h"
+#include "app/ProgramFolders.h"
 #include "app/maindefine.h"
 #include "app/uloadengine.h"
 #include "base/Geometry.h"
@@ -87,9 +89,9 @@ inline constexpr char START_LOOK_NOT_FOUND_TEXT[] = "Look file not found: ";
 
 class TFormOpengl : public QWidget, public TEngineBoard, public TBoardScene {
 public:
-  // CreateBoardForm: the window of `owner`'s area; the caption and the flag are not
-  // used (FormCreate sets the caption). Runs FormCreate.
-  TFormOpengl(TForm1* owner, const std::string& caption, int flag);
+  // CreateBoardForm: the window of `owner`'s area, playing `game` with what it finds in
+  // `folders`; both belong to the owner and must outlive the window. Runs FormCreate.
+  TFormOpengl(TForm1* owner, TGame& game, TProgramFolders& folders);
   // Stops a running engine (bounded waits) before the window goes.
   ~TFormOpengl() override;
 
@@ -142,6 +144,10 @@ public:
   QLabel* label5;
 
   TForm1* MainForm;
+  // The game on the board, the main window's.
+  TGame& Game;
+  // The program's folders, the main window's; the engine page points Engines elsewhere.
+  TProgramFolders& Folders;
   std::string EngineCaption;
   std::string StartFolder;
   // The running engine, null when none.
@@ -163,7 +169,7 @@ public:
   void LoadLookFile(const std::string& path);
   // Shows or hides the four buttons of the artistic board's look.
   void SetBoardLookButtonsVisible(bool visible);
-  // Shows the pieces of the shared position anew. A running slide stops first, its
+  // Shows the pieces of the game's position anew. A running slide stops first, its
   // pieces and the board's lock as its end would leave them.
   void RefreshPieces();
   // The first tick after the pieces were made: they go to their squares.

@@ -46,14 +46,13 @@ void TFormOpengl::PutBack(TBoardPiece& piece) {
 
 void TFormOpengl::GLSceneViewer1MouseDown(TObject*, TMouseButton, TShiftState, int x, int y) {
   GLCadencer1->SetEnabled(true);
-  MouseState = 1;
   HeldPiece = nullptr;
   TGLBaseSceneObject* picked = GLSceneViewer1->Buffer().ObjectAtPixel(x, y);
   TBoardPiece* piece = nullptr;
   if (picked && dynamic_cast<TGLCustomSceneObject*>(picked)) piece = PieceOfObject(picked);
   const bool userLight = !MainForm || MainForm->UserSide() == LIGHT_SIDE;
   // Locked: the user learns why their piece does not come along.
-  if (piece && EngineThinking) {
+  if (piece && Game.EngineThinking()) {
     if (piece->Row >= 0 && IsLightLetter(piece->Letter) == userLight && MainForm) MainForm->SetStatusText(WAIT_TEXT);
     piece = nullptr;
   }
@@ -105,7 +104,6 @@ void TFormOpengl::ShowMouseStatus() {
 }
 
 void TFormOpengl::GLSceneViewer1MouseUp(TObject*, TMouseButton, TShiftState, int x, int y) {
-  MouseState = -1;
   if (HeldPiece) SetEmission(*HeldPiece, SavedEmission);
   GLCadencer1->SetEnabled(false);
   sphere1->SetVisible(false);
@@ -121,11 +119,11 @@ void TFormOpengl::GLSceneViewer1MouseUp(TObject*, TMouseButton, TShiftState, int
   }
   const int side = MainForm ? MainForm->UserSide() : LIGHT_SIDE;
   // Kept while the move waits for the engine's answer: a refusal takes it back.
-  const TBitBoards before = BitBoards;
-  const TGameRights rightsBefore = GameRights;
+  const TBitBoards before = Game.Board();
+  const TGameRights rightsBefore = Game.Rights();
   // The rules judge the move with the castling rights and en passant; a drop off the
   // board is no move.
-  const TUserMove played = PlayUserMove(piece.Row, piece.Col, DropRow, DropCol, side);
+  const TUserMove played = Game.PlayUserMove(TBoardMove{piece.Row, piece.Col, DropRow, DropCol, 0}, side);
   if (!played.Legal) {
     PutBack(piece);
     Dialogs().ShowMessage(ILLEGAL_MOVE_TEXT);
@@ -149,12 +147,12 @@ void TFormOpengl::GLSceneViewer1MouseUp(TObject*, TMouseButton, TShiftState, int
   const std::string text = played.Text;
   piece.Row = DropRow;
   piece.Col = DropCol;
-  if (played.Effects.Promoted != EMPTY_SQUARE) ShowPromotion(piece);
-  if (IsMate(BitBoards, GameRights, 1 - side)) Dialogs().ShowMessage(USER_MATES_TEXT);
+  if (played.Effects.Promoted != EMPTY_SQUARE) ShowPromotion(piece, Game.Board());
+  if (Game.IsMate(1 - side)) Dialogs().ShowMessage(USER_MATES_TEXT);
   // Without an engine to answer, or when the move could not reach it, the board stays
   // the user's; else it is locked until the engine's move has been shown.
   if (!EngineObj || !EngineObj->IsConnected() || !SendUserMove(text, before, rightsBefore)) return;
-  EngineThinking = true;
+  Game.SetEngineThinking(true);
   if (MainForm) MainForm->SetStatusText(THINKING_TEXT);
 }
 
@@ -192,7 +190,7 @@ void TFormOpengl::StartEngineMoveAnimation(int fromCol, int fromRow, int toCol, 
   if (!EngineVictim && IsPawnLetter(MovingPiece->Letter) && fromCol != toCol) {
     TBoardPiece* passed = PieceAtSquare(fromRow, toCol);
     if (passed && IsPawnLetter(passed->Letter) && passed->Letter != MovingPiece->Letter &&
-        PieceCodeOnSquare(SquareIndex(toCol, fromRow)) == EMPTY_SQUARE)
+        PieceCodeOnSquare(Game.Board(), SquareIndex(toCol, fromRow)) == EMPTY_SQUARE)
       EngineVictim = passed;
   }
   if (EngineVictim) EngineVictim->Row = CAPTURED_ROW;
@@ -203,7 +201,8 @@ void TFormOpengl::StartEngineMoveAnimation(int fromCol, int fromRow, int toCol, 
     const int rookFrom = toCol == 2 ? 1 : 8, rookTo = toCol == 2 ? 3 : 5;
     const char rookLetter = IsLightLetter(MovingPiece->Letter) ? 'R' : 'r';
     TBoardPiece* rook = PieceAtSquare(fromRow, rookFrom);
-    if (rook && rook->Letter == rookLetter && PieceToChar(PieceCodeOnSquare(SquareIndex(rookTo, fromRow))) == rookLetter) {
+    if (rook && rook->Letter == rookLetter &&
+        PieceToChar(PieceCodeOnSquare(Game.Board(), SquareIndex(rookTo, fromRow))) == rookLetter) {
       CastleRook = rook;
       CastleRookCol = rookTo;
     }
@@ -239,7 +238,7 @@ void TFormOpengl::movepezzoTimer() {
   }
   TBoardPiece& moved = *MovingPiece;
   MovingPiece = nullptr;
-  if (IsPawnLetter(moved.Letter)) ShowPromotion(moved);
+  if (IsPawnLetter(moved.Letter)) ShowPromotion(moved, Game.Board());
   // The rook's slide begins when the king's was to end, not at this later tick: the
   // move as a whole keeps its time.
   if (!StartCastleRookSlide(MovingSlide.End())) EngineMoveShown();
@@ -294,7 +293,7 @@ void TFormOpengl::mangiapezzomoveTimer() {
 }
 
 void TFormOpengl::EngineMoveShown() {
-  EngineThinking = false;
+  Game.SetEngineThinking(false);
   // A result or a message the engine put there stays.
   if (!MainForm) return;
   const std::string status = MainForm->StatusText();
@@ -323,7 +322,7 @@ void TFormOpengl::RefreshPieces() {
   if (HeldPiece) SetEmission(*HeldPiece, SavedEmission);
   HeldPiece = nullptr;
   sphere1->SetVisible(false);
-  ShowPosition();
+  ShowPosition(Game.Board());
 }
 
 void TFormOpengl::Fillpieces() {

@@ -10,8 +10,8 @@
 //   [back]    color
 //
 // Colours are the platform's integers 0x00BBGGRR in decimal; -1 stands for none.
-// Picture paths are relative to the program's folder (AppFolder) for pictures inside
-// it, so that a look keeps working when the folder moves, and absolute elsewhere.
+// Picture paths are relative to the program's folder (TProgramFolders::App) for
+// pictures inside it, so that a look keeps working when the folder moves, and absolute elsewhere.
 // Mind the format's quirk, kept so that every look file reads as it always did: the
 // "color" key of section white holds the dark pieces' colour and that of section
 // black the light pieces' colour, while the texture keys follow their section's name.
@@ -74,19 +74,20 @@ public:
 };
 
 // Writes the look file whole: a new file beside `path`, renamed over it when every
-// key is written. A failure raises an exception naming the file and the reason, and
-// leaves the old file as it was.
-void SaveLookFile(const std::string& path, const TLookState& look, const TLookBoard& board);
+// key is written; pictures inside `programFolder` are kept relative to it. A failure
+// raises an exception naming the file and the reason, and leaves the old file as it was.
+void SaveLookFile(const std::string& path, const TLookState& look, const TLookBoard& board,
+                  const std::string& programFolder);
 
 // Loads a look file into `look` and `target`. A missing file changes nothing and
 // shows nothing; a file without board/name, or one that cannot be read, is reported
 // and changes nothing. Values that cannot be used (a "mod" that is not 1 to 5, a
 // colour out of range, a picture that is missing or unreadable) are left out and
 // reported in one message naming the file; the rest of the look applies. A relative
-// picture path is taken from the program's folder; a picture missing as named is
-// looked for in any letter case, as Windows finds it. The look and the target get
-// the path of the file found.
-void LoadLookFile(const std::string& path, TLookState& look, TLookTarget& target);
+// picture path is taken from `programFolder`; a picture missing as named is looked for
+// in any letter case, as Windows finds it. The look and the target get the path of the
+// file found.
+void LoadLookFile(const std::string& path, TLookState& look, TLookTarget& target, const std::string& programFolder);
 
 // The board a look file asks for: classic when its type/view is "classic", with its
 // type/mod as the picture when that is 1 to 5 (else 0); nothing when the file is

@@ -184,7 +184,7 @@ void TFormOpengl::SaveLookFile(const std::string& path) {
       if (MainForm->ClassicItems[n - 1]->isChecked()) board.Picture = n;
   }
   try {
-    ::SaveLookFile(path, Look, board);
+    ::SaveLookFile(path, Look, board, Folders.App);
   } catch (const std::exception& failure) {
     Dialogs().ShowMessage(failure.what());
   }
@@ -192,7 +192,7 @@ void TFormOpengl::SaveLookFile(const std::string& path) {
 
 void TFormOpengl::LoadLookFile(const std::string& path) {
   TWindowLook target(*this);
-  ::LoadLookFile(path, Look, target);
+  ::LoadLookFile(path, Look, target, Folders.App);
   // The artistic board's halves may have gone with their pictures.
   FreeUnshownPictures();
 }

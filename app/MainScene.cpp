@@ -47,10 +47,11 @@ bool Readable(const std::string& path) {
 
 }  // namespace
 
-TBoardScene::TBoardScene()
+TBoardScene::TBoardScene(const TProgramFolders& folders)
     : GLScene1(std::make_unique<TGLScene>(nullptr)),
       GLMemoryViewer1(std::make_unique<TGLMemoryViewer>(nullptr)),
-      GLMaterialLibrary1(std::make_unique<TGLMaterialLibrary>(nullptr)) {
+      GLMaterialLibrary1(std::make_unique<TGLMaterialLibrary>(nullptr)),
+      FFolders(folders) {
   GLScene1->SetName("GLScene1");
   GLScene1->SetObjectsSorting(osNone);
 
@@ -260,21 +261,21 @@ void TBoardScene::FreeAllPieces() {
 
 bool TBoardScene::LoadClassicPieces() {
   std::error_code error;
-  if (!fs::is_directory(ModelsFolder, error)) {
-    Dialogs().ShowMessage(ModelsFolder + MODELS_NOT_FOUND_TEXT);
+  if (!fs::is_directory(FFolders.Models, error)) {
+    Dialogs().ShowMessage(FFolders.Models + MODELS_NOT_FOUND_TEXT);
     return false;
   }
   FreeAllPieces();
   // The files are read anew: they may have changed since the last load.
   FModelFiles.clear();
-  KingModel = ModelsFolder + "re.3ds";
-  QueenModel = ModelsFolder + "regina.3ds";
-  KnightModel = ModelsFolder + "cavallo.3ds";
-  PawnModel = ModelsFolder + "pedone.3ds";
-  BishopModel = ModelsFolder + "alfiere.3ds";
-  RookModel = ModelsFolder + "torre.3ds";
+  KingModel = FFolders.Models + "re.3ds";
+  QueenModel = FFolders.Models + "regina.3ds";
+  KnightModel = FFolders.Models + "cavallo.3ds";
+  PawnModel = FFolders.Models + "pedone.3ds";
+  BishopModel = FFolders.Models + "alfiere.3ds";
+  RookModel = FFolders.Models + "torre.3ds";
   for (const char* name : MODEL_FILES) {
-    if (Readable(ModelsFolder + name)) continue;
+    if (Readable(FFolders.Models + name)) continue;
     Report3dsNotFound();
     return false;
   }
@@ -310,7 +311,7 @@ void TBoardScene::CreateStartPieces() {
   }
 }
 
-void TBoardScene::ShowPosition() {
+void TBoardScene::ShowPosition(const TBitBoards& position) {
   for (auto& piece : PieceSlots) {
     if (!piece) continue;
     piece->Obj->SetVisible(false);
@@ -321,7 +322,7 @@ void TBoardScene::ShowPosition() {
   std::string leftOut;
   for (int row = 1; row <= 8; ++row)
     for (int col = 1; col <= 8; ++col) {
-      char letter = PieceToChar(PieceCodeOnSquare(SquareIndex(col, row)));
+      char letter = PieceToChar(PieceCodeOnSquare(position, SquareIndex(col, row)));
       if (!PlacePieceOnSquare(letter, row, col)) leftOut += letter;
     }
   if (!leftOut.empty())
@@ -329,9 +330,9 @@ void TBoardScene::ShowPosition() {
                           std::to_string(PIECE_SLOT_COUNT) + "); not shown: " + leftOut);
 }
 
-void TBoardScene::ShowPromotion(TBoardPiece& pawn) {
+void TBoardScene::ShowPromotion(TBoardPiece& pawn, const TBitBoards& position) {
   if (pawn.Row < 1 || pawn.Row > 8 || pawn.Col < 1 || pawn.Col > 8) return;
-  char letter = PieceToChar(PieceCodeOnSquare(SquareIndex(pawn.Col, pawn.Row)));
+  char letter = PieceToChar(PieceCodeOnSquare(position, SquareIndex(pawn.Col, pawn.Row)));
   if (letter == pawn.Letter || letter == '-') return;
   const int row = pawn.Row, col = pawn.Col;
   pawn.Obj->SetVisible(false);
@@ -393,15 +394,15 @@ TColorValue TBoardScene::Emission(const TBoardPiece& piece) {
 
 bool TBoardScene::ArtisticBoardFilesPresent() {
   std::error_code error;
-  if (!fs::is_directory(ModelsFolder, error)) {
-    Dialogs().ShowMessage(ModelsFolder + MODELS_NOT_FOUND_TEXT);
+  if (!fs::is_directory(FFolders.Models, error)) {
+    Dialogs().ShowMessage(FFolders.Models + MODELS_NOT_FOUND_TEXT);
     return false;
   }
   // Only the artistic board's own models fit it.
   const std::pair<const char*, std::uintmax_t> halves[] = {{"scacchierabianco.3ds", 775121},
                                                            {"scacchieranero.3ds", 769213}};
   for (const auto& [name, size] : halves) {
-    const std::string path = ModelsFolder + name;
+    const std::string path = FFolders.Models + name;
     if (Readable(path) && fs::file_size(path, error) == size && !error) continue;
     Report3dsNotFound();
     return false;
@@ -417,7 +418,7 @@ bool TBoardScene::BuildArtisticBoard() {
     for (auto [half, name] : halves) {
       auto model = std::make_unique<TActor>(nullptr);
       // Loaded before it joins the scene: a refused model leaves nothing behind.
-      model->LoadFromFile(ModelsFolder + name);
+      model->LoadFromFile(FFolders.Models + name);
       // It has no frames and never changes shape: drawn from a list made once.
       model->SetObjectStyle(model->ObjectStyle() & ~StyleBit(TGLObjectStyle::DirectDraw));
       model->SetRollAngle(270);
@@ -463,7 +464,7 @@ void TBoardScene::PlaceClassicBoard() {
 }
 
 void TBoardScene::SetClassicBoardPicture(int n) {
-  if (n >= 1 && n <= 5) FClassicPicture = AppFolder + "/res/boards/classic" + std::to_string(n) + ".bmp";
+  if (n >= 1 && n <= 5) FClassicPicture = FFolders.App + "/res/boards/classic" + std::to_string(n) + ".bmp";
   if (!FClassicPicture.empty()) {
     try {
       HeightField1->Material().Texture().Image().LoadFromFile(FClassicPicture);

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "app/ProgramFolders.h"
+#include "app/maindefine.h"
 #include "base/GLCrossPlatform.h"
 #include "base/Geometry.h"
 
@@ -64,8 +66,9 @@ public:
   static constexpr int CAPTURED_SLOT_COUNT = 101;
   static constexpr char START_PLACEMENT[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1";
 
-  // The scene tree with its stored properties, no pieces and no board picture.
-  TBoardScene();
+  // The scene tree with its stored properties, no pieces and no board picture. Models
+  // and board pictures come from `folders`, which must outlive the scene.
+  explicit TBoardScene(const TProgramFolders& folders);
   virtual ~TBoardScene();
   TBoardScene(const TBoardScene&) = delete;
   TBoardScene& operator=(const TBoardScene&) = delete;
@@ -133,11 +136,11 @@ public:
   // or a model file is missing or a model is refused.
   bool LoadClassicPieces();
   void CreateStartPieces();
-  // Shows the pieces of the shared position: every model hidden and unplaced, the
-  // parking places free, then a model on every occupied square.
-  void ShowPosition();
-  // A pawn that reached the last rank is shown as the piece the position made of it.
-  void ShowPromotion(TBoardPiece& pawn);
+  // Shows the pieces of `position`: every model hidden and unplaced, the parking places
+  // free, then a model on every occupied square.
+  void ShowPosition(const TBitBoards& position);
+  // A pawn that reached the last rank is shown as the piece `position` made of it.
+  void ShowPromotion(TBoardPiece& pawn, const TBitBoards& position);
 
   // The models folder and both halves of the artistic board at their sizes; what is
   // missing is reported.
@@ -188,6 +191,7 @@ private:
   // the start position's 32 pieces come from six files.
   const std::string& ModelFileBytes(const std::string& path);
 
+  const TProgramFolders& FFolders;
   std::map<std::string, std::string> FModelFiles;
   // The start pieces were made: models of further pieces may be made.
   bool FPiecesLoaded = false;

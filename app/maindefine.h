@@ -1,7 +1,7 @@
 #pragma once
-// The program's one shared board state: the position as twelve bitboards, the
-// square masks, the program's folders and the board's lock flags. Touched only on
-// the main thread; the engine reader posts what it finds there.
+// The position's vocabulary: piece codes, sides, the twelve bitboards of a position,
+// the rights that go with it and the square masks. The game that holds a position is
+// TGame (Game.h).
 
 #include <array>
 #include <cstdint>
@@ -55,18 +55,3 @@ inline constexpr TSquareMasks SquareClearMask = [] {
   for (int n = 0; n < 64; ++n) masks[n] = ~SquareBit[n];
   return masks;
 }();
-
-extern TBitBoards BitBoards;
-// The side to move and the rights that go with BitBoards: set with the position,
-// changed by every move.
-extern TGameRights GameRights;
-// The program's folder, without a trailing separator.
-extern std::string AppFolder;
-// AppFolder + "/res/engine"; the engine page may change it.
-extern std::string EnginesFolder;
-// AppFolder + "/res/3ds/": model file names are appended directly.
-extern std::string ModelsFolder;
-// The board is locked while the engine is to move.
-extern bool EngineThinking;
-// -1 no mouse button held, 1 held.
-extern int MouseState;

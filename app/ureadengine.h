@@ -2,8 +2,8 @@
 // The engine reader: a thread that reads everything the engine writes, cuts it into
 // whole lines, finds the engine's moves and its few other messages in them, and
 // hands what it found to the main thread. There the move is checked and applied to
-// the shared position, so that the position, the calls into the rules library and
-// the board window are only ever touched by the main thread.
+// the game, so that the position, the calls into the rules library and the board
+// window are only ever touched by the main thread.
 
 #include <condition_variable>
 #include <deque>
@@ -16,6 +16,7 @@
 #include <vector>
 
 class TChildProcess;
+class TGame;
 struct TBoardMove;
 
 // Runs a piece of work on the main thread, later (the program posts it to the Qt
@@ -151,19 +152,19 @@ TEngineChunk MakeEngineChunk(TLineSplitter& splitter, std::string_view bytes, bo
 
 // Main thread: acts on one chunk. An engine move is read (a coordinate move or a
 // castle), checked (squares a1-h8, a piece of `engineSide` on its from-square, no
-// capture of its own piece) and applied to `BitBoards` and `GameRights`, then `board`
-// animates it and the user's side is tested for mate. A move that cannot be applied
-// changes nothing: it is reported with the engine's line, to the user and on the
-// status line, and the board is unlocked so that the user can go on. A refusal of the
+// capture of its own piece) and applied to `game`, then `board` animates it and the
+// user's side is tested for mate. A move that cannot be applied changes nothing: it is
+// reported with the engine's line, to the user and on the status line, and the game is
+// unlocked so that the user can go on. A refusal of the
 // user's move takes that move back (TEngineBoard::TakeBackUserMove) and is reported with
 // the engine's line; another refusal and "mates}" are reported, a result goes to the
 // status line, an engine without "setboard" is made known; last the text goes to the
 // log. `board` may be null.
-void HandleEngineChunk(const TEngineChunk& chunk, int engineSide, TEngineBoard* board);
+void HandleEngineChunk(const TEngineChunk& chunk, TGame& game, int engineSide, TEngineBoard* board);
 
-// Main thread: the engine has ended, as `text` says. The board is unlocked, and the
+// Main thread: the engine has ended, as `text` says. The game is unlocked, and the
 // text goes to the status line and to the user. `board` may be null.
-void ReportEngineEnded(const std::string& text, TEngineBoard* board);
+void ReportEngineEnded(const std::string& text, TGame& game, TEngineBoard* board);
 
 // The reader thread of one engine.
 class tsreadengine {

@@ -209,8 +209,6 @@ int PieceOfSide(const TBitBoards& board, int side, int square) {
   return EMPTY_SQUARE;
 }
 
-int PieceOfSide(int side, int square) { return PieceOfSide(BitBoards, side, square); }
-
 int SquareIndex(int column, int row) {
   return CheckedAdd(CheckedMul(8, CheckedSub(row, 1)), CheckedSub(column, 1));
 }
@@ -228,8 +226,6 @@ int PieceCodeOnSquare(const TBitBoards& board, int square) {
   return dark != EMPTY_SQUARE ? dark : light;
 }
 
-int PieceCodeOnSquare(int square) { return PieceCodeOnSquare(BitBoards, square); }
-
 bool ParseFenPlacement(std::string_view text, TBitBoards& board, TFenSquares* squares) {
   TFenSquares codes;
   std::size_t end = 0;
@@ -245,10 +241,6 @@ bool ParseFenPlacement(std::string_view text, TBitBoards& board, TFenSquares* sq
   board = parsed;
   if (squares) *squares = codes;
   return true;
-}
-
-bool ParseFenPlacement(std::string_view text, TFenSquares* squares) {
-  return ParseFenPlacement(text, BitBoards, squares);
 }
 
 std::string FenPlacementText(const TBitBoards& board) {
@@ -402,25 +394,13 @@ TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int 
   return TMoveResult::Applied;
 }
 
-bool ApplyMoveToBitboards(int fromRow, int fromCol, int toRow, int toCol) {
-  TBoardMove move{fromRow, fromCol, toRow, toCol, 0};
-  TMoveResult result = ApplyMoveToBitboards(BitBoards, move);
-  if (result == TMoveResult::Applied) return true;
-  Dialogs().ShowMessage(MoveResultText(result, move));
-  return false;
-}
-
 bool ControllaMossa(const TBitBoards& board, int side, int from, int to) {
   return CallControllaMossa(SplitIntoWords(board), side, from, to, std::make_index_sequence<24>()) != 0;
 }
 
-bool ControllaMossa(int side, int from, int to) { return ControllaMossa(BitBoards, side, from, to); }
-
 bool IsMate(const TBitBoards& board, int side) {
   return CallIsMate(SplitIntoWords(board), side, std::make_index_sequence<24>()) != 0;
 }
-
-bool IsMate(int side) { return IsMate(BitBoards, side); }
 
 TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMove& move, int side,
                           TMoveEffects* effects) {
@@ -463,14 +443,6 @@ TGameRights RightsOfFen(std::string_view text, const TBitBoards& board) {
   return rights;
 }
 
-bool LoadFenPosition(std::string_view text) {
-  TBitBoards board;
-  if (!ParseFenPlacement(text, board)) return false;
-  BitBoards = board;
-  GameRights = RightsOfFen(text, board);
-  return true;
-}
-
 bool IsLegalUserMove(const TBitBoards& board, const TGameRights& rights, const TBoardMove& move, int side) {
   if (!AllOnBoard(move)) return false;
   side = side != 0 ? LIGHT_SIDE : DARK_SIDE;
@@ -505,10 +477,6 @@ TUserMove PlayUserMove(TBitBoards& board, TGameRights& rights, const TBoardMove&
   // Engines take a promotion with its piece only; our position made that piece.
   if (promotes) played.Text += static_cast<char>(std::tolower(static_cast<unsigned char>(applied.Promotion)));
   return played;
-}
-
-TUserMove PlayUserMove(int fromRow, int fromCol, int toRow, int toCol, int side) {
-  return PlayUserMove(BitBoards, GameRights, TBoardMove{fromRow, fromCol, toRow, toCol, 0}, side);
 }
 
 bool IsMate(const TBitBoards& board, const TGameRights& rights, int side) {

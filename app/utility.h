@@ -1,9 +1,8 @@
 #pragma once
-// Queries on the shared position, FEN text in and out, the move text of the Winboard
-// protocol and the lines that set up a position there, and applying an accepted move
-// to the bitboards.
-// Every routine exists in two forms: on a given position, and on the shared
-// `BitBoards`.
+// Queries on a position, FEN text in and out, the move text of the Winboard protocol
+// and the lines that set up a position there, and applying an accepted move to the
+// bitboards. Every routine works on the position it is given; TGame (Game.h) applies
+// them to the game on the board.
 
 #include <array>
 #include <string>
@@ -22,7 +21,6 @@ using TFenSquares = std::array<int, 64>;
 // The code of `side`'s piece on `square` (0-63), or EMPTY_SQUARE. A square outside
 // 0-63 is an assertion failure whose message is the square.
 int PieceOfSide(const TBitBoards& board, int side, int square);
-int PieceOfSide(int side, int square);
 
 // Square of (column 1-8 from the h-file, row 1-8): 8 * (row - 1) + column - 1.
 int SquareIndex(int column, int row);
@@ -33,7 +31,6 @@ char PieceToChar(int code);
 // The piece on `square`: the dark one if any, else the light one, else EMPTY_SQUARE.
 // Two pieces on one square report "errore get_case_occupate" (the dark one wins).
 int PieceCodeOnSquare(const TBitBoards& board, int square);
-int PieceCodeOnSquare(int square);
 
 // Reads the placement field of a FEN text (anything after the 64th square is not
 // read). On success replaces `board` (and fills `squares` when given) and returns
@@ -41,7 +38,6 @@ int PieceCodeOnSquare(int square);
 // last square reports "Bad FEN position format." and returns false, leaving
 // `board` and `squares` untouched.
 bool ParseFenPlacement(std::string_view text, TBitBoards& board, TFenSquares* squares = nullptr);
-bool ParseFenPlacement(std::string_view text, TFenSquares* squares = nullptr);
 
 // The placement as the program writes it: ranks 8 to 1, each followed by "/",
 // e.g. "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/".
@@ -107,9 +103,6 @@ struct TMoveEffects {
 TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int side = ANY_SIDE,
                                  TMoveEffects* effects = nullptr);
 
-// The same on the shared position; a refusal is reported as a message.
-bool ApplyMoveToBitboards(int fromRow, int fromCol, int toRow, int toCol);
-
 // ApplyMoveToBitboards, and `rights` follow the move: the other side is to move, a
 // king that moves loses both castles, a rook that moves or is taken loses its own, and
 // a pawn's double step leaves the square it passed over for en passant (any other move
@@ -124,11 +117,6 @@ TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMo
 // passant square when the field names one that a pawn of the side not to move has just
 // passed over ("e3" behind a light pawn on e4 with dark to move), else none.
 TGameRights RightsOfFen(std::string_view text, const TBitBoards& board);
-
-// Sets the shared position from FEN text, as New Match and a loaded position do: its
-// placement into BitBoards, its side to move and rights into GameRights. A bad
-// placement is reported (ParseFenPlacement) and changes nothing.
-bool LoadFenPosition(std::string_view text);
 
 // The standard FEN text of a position, as engines read it: the placement without the
 // program's trailing "/", then FenFieldsText.
@@ -162,17 +150,13 @@ struct TUserMove {
 // (ApplyGameMove); a pawn reaching the last rank becomes the piece `move` names, or a
 // queen. An illegal one changes nothing.
 TUserMove PlayUserMove(TBitBoards& board, TGameRights& rights, const TBoardMove& move, int side);
-// The same on the shared position and rights.
-TUserMove PlayUserMove(int fromRow, int fromCol, int toRow, int toCol, int side);
 
 // The move-rules library on a position: `side` nonzero is light. ControllaMossa
 // is true when from -> to (squares 0-63) is a legal move of side; IsMate is true
 // when side has no legal move. Calls must not overlap (the library's working
 // storage is static).
 bool ControllaMossa(const TBitBoards& board, int side, int from, int to);
-bool ControllaMossa(int side, int from, int to);
 bool IsMate(const TBitBoards& board, int side);
-bool IsMate(int side);
 // The same with en passant, which the library does not see: a side whose one move
 // left takes en passant is not mate.
 bool IsMate(const TBitBoards& board, const TGameRights& rights, int side);

@@ -7,7 +7,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "app/maindefine.h"
 #include "platform/IniFiles.h"
 #include "tests/base/PersistenceTestSupport.h"
 #include "tests/base/RecordingDialogs.h"
@@ -15,6 +14,9 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// The looks of most tests keep their pictures outside any program's folder.
+const std::string NO_PROGRAM_FOLDER;
 
 // What a loaded look asked of the window, one line a call.
 class TRecordingLook : public TLookTarget {
@@ -106,16 +108,16 @@ TEST_F(LookFiles, SavedTextReadsBackToTheSameLook) {
   for (const TCase& test : cases) {
     SCOPED_TRACE(test.Name);
     const std::string file = Path("look.bvl"), again = Path("again.bvl");
-    SaveLookFile(file, test.Look, test.Board);
+    SaveLookFile(file, test.Look, test.Board, NO_PROGRAM_FOLDER);
     EXPECT_EQ(ReadBytes(file), test.Text);
 
     TLookState loaded;
     TRecordingLook target;
-    LoadLookFile(file, loaded, target);
+    LoadLookFile(file, loaded, target, NO_PROGRAM_FOLDER);
     EXPECT_EQ(target.Calls, test.Calls);
     EXPECT_EQ(Recorded.Messages, std::vector<std::string>{});
     // What each side shows, colour or picture, comes back and is saved the same.
-    SaveLookFile(again, loaded, test.Board);
+    SaveLookFile(again, loaded, test.Board, NO_PROGRAM_FOLDER);
     EXPECT_EQ(ReadBytes(again), test.Text);
     fs::remove(file);
     fs::remove(again);
@@ -166,7 +168,7 @@ TEST_F(LookFiles, JunkIsReportedAndTheRestApplies) {
     TLookState look{.LightPieceColour = 3, .BackgroundColour = 9}, before = look;
     TRecordingLook target;
     Recorded.Messages.clear();
-    LoadLookFile(file, look, target);
+    LoadLookFile(file, look, target, NO_PROGRAM_FOLDER);
     EXPECT_EQ(target.Calls, test.Calls);
     EXPECT_EQ(Recorded.Messages, test.Message.empty() ? std::vector<std::string>{}
                                                       : std::vector<std::string>{test.Message});
@@ -179,10 +181,10 @@ TEST_F(LookFiles, JunkIsReportedAndTheRestApplies) {
   Recorded.Messages.clear();
   TLookState look, before;
   TRecordingLook target;
-  LoadLookFile(Path("none.bvl"), look, target);
+  LoadLookFile(Path("none.bvl"), look, target, NO_PROGRAM_FOLDER);
   EXPECT_TRUE(Recorded.Messages.empty());
   fs::create_directory(Path("folder.bvl"));
-  LoadLookFile(Path("folder.bvl"), look, target);
+  LoadLookFile(Path("folder.bvl"), look, target, NO_PROGRAM_FOLDER);
   ASSERT_EQ(Recorded.Messages.size(), 1u);
   EXPECT_EQ(Recorded.Messages[0].rfind("Cannot read file \"" + Path("folder.bvl") + "\". ", 0), 0u);
   EXPECT_EQ(look, before);
@@ -194,15 +196,10 @@ TEST_F(LookFiles, JunkIsReportedAndTheRestApplies) {
 // paths are read from the program's folder, whatever the working folder, and names
 // written in another letter case find their file.
 TEST_F(LookFiles, PicturesInsideTheProgramFolderGoWithIt) {
-  struct TAppFolder {
-    std::string Saved = AppFolder;
-    ~TAppFolder() { AppFolder = Saved; }
-  } restore;
   const fs::path program = Folder.Path() / "program", moved = Folder.Path() / "moved";
   fs::create_directories(program / "res" / "textures");
   for (const char* picture : {"res/textures/Marble.JPG", "res/textures/walnut.bmp", "res/maple.bmp"})
     WriteBytes(program / picture, "picture bytes");
-  AppFolder = program.string();
   const TLookState look{.LightPieceTexture = (program / "res/textures/Marble.JPG").string(),
                         .DarkPieceTexture = Path("oak.jpg"),
                         .LightPiecesTextured = true,
@@ -212,17 +209,16 @@ TEST_F(LookFiles, PicturesInsideTheProgramFolderGoWithIt) {
                         .LightBoardTextured = true,
                         .DarkBoardTextured = true};
   const std::string file = Path("look.bvl");
-  SaveLookFile(file, look, {});
+  SaveLookFile(file, look, {}, program.string());
   EXPECT_EQ(ReadBytes(file),
             "[board]\r\nname=Brovanel\r\nversion=Brovanel\r\n[type]\r\nview=artistic\r\n"
             "[white]\r\ntexture=res/textures/Marble.JPG\r\ntextureboard=res/textures/walnut.bmp\r\n"
             "[black]\r\ntexture=" + Path("oak.jpg") + "\r\ntextureboard=res/maple.bmp\r\n[back]\r\ncolor=0\r\n");
 
   fs::rename(program, moved);
-  AppFolder = moved.string();
   TLookState loaded;
   TRecordingLook target;
-  LoadLookFile(file, loaded, target);
+  LoadLookFile(file, loaded, target, moved.string());
   EXPECT_EQ(target.Calls, (std::vector<std::string>{"back 0", "pieces 1 oak.jpg", "pieces 0 Marble.JPG",
                                                     "board 0 walnut.bmp", "board 1 maple.bmp"}));
   EXPECT_EQ(loaded.LightPieceTexture, (moved / "res/textures/Marble.JPG").string());
@@ -231,7 +227,7 @@ TEST_F(LookFiles, PicturesInsideTheProgramFolderGoWithIt) {
 
   WriteBytes(file, "[board]\nname=B\n[white]\ntexture=RES/Textures/marble.jpg\ntextureboard=" +
                        (moved / "res/Textures/WALNUT.BMP").string() + "\n");
-  LoadLookFile(file, loaded, target);
+  LoadLookFile(file, loaded, target, moved.string());
   EXPECT_EQ(loaded.LightPieceTexture, (moved / "res/textures/Marble.JPG").string());
   EXPECT_EQ(loaded.LightBoardTexture, (moved / "res/textures/walnut.bmp").string());
   EXPECT_TRUE(Recorded.Messages.empty());
@@ -243,15 +239,15 @@ TEST_F(LookFiles, SavingReplacesTheFileWholeOrNotAtAll) {
   const std::string file = Path("look.bvl");
   WriteBytes(file, "old look\r\n");
   fs::create_hard_link(file, Path("other name"));
-  SaveLookFile(file, {.BackgroundColour = 1}, {});
+  SaveLookFile(file, {.BackgroundColour = 1}, {}, NO_PROGRAM_FOLDER);
   EXPECT_EQ(ReadBytes(Path("other name")), "old look\r\n");
   EXPECT_NE(ReadBytes(file).find("[back]\r\ncolor=1\r\n"), std::string::npos);
   // A texture path that no INI line can hold fails the save half-way.
   const std::string written = ReadBytes(file);
   TLookState bad{.LightPieceTexture = "two\nlines", .LightPiecesTextured = true};
-  EXPECT_THROW(SaveLookFile(file, bad, {}), EIniFileException);
+  EXPECT_THROW(SaveLookFile(file, bad, {}, NO_PROGRAM_FOLDER), EIniFileException);
   EXPECT_EQ(ReadBytes(file), written);
-  EXPECT_THROW(SaveLookFile(Path("missing/look.bvl"), {}, {}), std::exception);
+  EXPECT_THROW(SaveLookFile(Path("missing/look.bvl"), {}, {}, NO_PROGRAM_FOLDER), std::exception);
   EXPECT_EQ(FilesInFolder(), 7u);
 }
 

@@ -15,6 +15,7 @@
 
 #include "EngineTestSupport.h"
 #include "ReferenceBoard.h"
+#include "app/Game.h"
 #include "app/uloadengine.h"
 #include "app/utility.h"
 #include "tests/base/RecordingDialogs.h"
@@ -85,27 +86,21 @@ std::string Named(const TBoardMove& move) { return MoveToText(move.FromRow, move
 class RealEngineGame : public ::testing::Test {
 protected:
   void SetUp() override {
-    Saved = BitBoards;
-    SavedRights = GameRights;
     Queue.BeforeTask = [this] {
-      Board.Before = BitBoards;
-      Board.RightsBefore = GameRights;
+      Board.Before = Game.Board();
+      Board.RightsBefore = Game.Rights();
     };
   }
-  void TearDown() override {
-    Engine.reset();
-    BitBoards = Saved;
-    GameRights = SavedRights;
-  }
+  void TearDown() override { Engine.reset(); }
 
   // Loads the engine playing `engineSide`, with our position and the reference at `fen`.
   void Start(const TRealEngine& engine, int engineSide, const char* fen) {
     Name = std::string(engine.Name) + (engineSide == LIGHT_SIDE ? " as light" : " as dark");
-    ASSERT_TRUE(LoadFenPosition(fen));
+    ASSERT_TRUE(Game.LoadFen(fen));
     Reference = TReferenceBoard(fen);
     EngineSide = engineSide;
     Board.EngineSide = engineSide;
-    Engine = tloadengine::Create(PathOf(engine), engine.Parameters, &Board, engineSide == LIGHT_SIDE,
+    Engine = tloadengine::Create(PathOf(engine), engine.Parameters, Game, &Board, engineSide == LIGHT_SIDE,
                                  Queue.Dispatcher());
     ASSERT_TRUE(Engine);
     Pid = Engine->ProcessId();
@@ -134,21 +129,21 @@ protected:
   // board window does (EnginePositionCommands); the engine waits in force mode. Its
   // search limit goes again, as "new" lifts it.
   void SetUpEngine(const TRealEngine& engine, const char* fen) {
-    ASSERT_TRUE(LoadFenPosition(fen));
+    ASSERT_TRUE(Game.LoadFen(fen));
     Reference = TReferenceBoard(fen);
-    ASSERT_EQ(GameRights.SideToMove == LIGHT_SIDE, Reference.LightToMove()) << fen;
-    for (const std::string& line : EnginePositionCommands(BitBoards, GameRights, Board.RefusesSetBoard)) Send(line);
+    ASSERT_EQ(Game.SideToMove() == LIGHT_SIDE, Reference.LightToMove()) << fen;
+    for (const std::string& line : Game.EngineCommands(Board.RefusesSetBoard)) Send(line);
     SendLimits(engine);
   }
 
   void ExpectSamePosition(const std::string& after) {
-    EXPECT_EQ(FenPlacementText(BitBoards), Reference.Placement()) << Name << " after " << after;
-    EXPECT_EQ(GameRights.SideToMove == LIGHT_SIDE, Reference.LightToMove()) << Name << " after " << after;
+    EXPECT_EQ(FenPlacementText(Game.Board()), Reference.Placement()) << Name << " after " << after;
+    EXPECT_EQ(Game.SideToMove() == LIGHT_SIDE, Reference.LightToMove()) << Name << " after " << after;
   }
 
   // The user's move, as the board window plays it; false when it is refused.
   bool PlayUser(const TBoardMove& move) {
-    TUserMove played = PlayUserMove(move.FromRow, move.FromCol, move.ToRow, move.ToCol, 1 - EngineSide);
+    TUserMove played = Game.PlayUserMove(move, 1 - EngineSide);
     if (!played.Legal) return false;
     Send(played.Text);
     EXPECT_TRUE(Reference.Play(played.Text)) << Name << ": " << played.Text;
@@ -161,10 +156,10 @@ protected:
   bool PlayRandomUserMove() {
     std::vector<TBoardMove> moves;
     for (int from = 0; from < 64; ++from) {
-      if (PieceOfSide(BitBoards, 1 - EngineSide, from) == EMPTY_SQUARE) continue;
+      if (PieceOfSide(Game.Board(), 1 - EngineSide, from) == EMPTY_SQUARE) continue;
       for (int to = 0; to < 64; ++to) {
         TBoardMove move{from / 8 + 1, from % 8 + 1, to / 8 + 1, to % 8 + 1, 0};
-        if (IsLegalUserMove(BitBoards, GameRights, move, 1 - EngineSide)) moves.push_back(move);
+        if (IsLegalUserMove(Game.Board(), Game.Rights(), move, 1 - EngineSide)) moves.push_back(move);
       }
     }
     if (moves.empty()) return false;
@@ -197,7 +192,7 @@ protected:
     ++Plies;
     EngineMoves = words.size();
     LastEngineWord = word;
-    return !IsMate(BitBoards, GameRights, 1 - EngineSide) && Board.Status.empty();
+    return !Game.IsMate(1 - EngineSide) && Board.Status.empty();
   }
 
   // Random user moves against the engine's until `plies` moves are played (true) or the
@@ -206,7 +201,7 @@ protected:
     bool userToMove = Reference.LightToMove() != (EngineSide == LIGHT_SIDE);
     while (Plies < plies && !HasFailure()) {
       if (userToMove) {
-        if (!PlayRandomUserMove() || IsMate(BitBoards, GameRights, EngineSide)) return false;
+        if (!PlayRandomUserMove() || Game.IsMate(EngineSide)) return false;
       } else if (!AwaitEngineMove()) {
         return false;
       }
@@ -240,8 +235,8 @@ protected:
     std::cout << "\n";
   }
 
-  TBitBoards Saved{};
-  TGameRights SavedRights;
+  // The game the engine plays; each test has its own.
+  TGame Game;
   TRecordingDialogs Recorded;
   TCheckingBoard Board;
   TTaskQueue Queue;
@@ -356,7 +351,7 @@ TEST_P(RealEngineSetUp, SpecialMovesStayInStepWithTheEngine) {
     // The engine was set up in force mode; from its first move on it plays by itself.
     if (awaitsGo) Send("go");
     awaitsGo = false;
-    over = IsMate(BitBoards, GameRights, EngineSide) || !AwaitEngineMove();
+    over = Game.IsMate(EngineSide) || !AwaitEngineMove();
   }
   if (game.SetUp.EngineMove) {
     std::string expected = game.SetUp.EngineMove;
@@ -386,14 +381,14 @@ INSTANTIATE_TEST_SUITE_P(Debian, RealEngineSetUp, ::testing::ValuesIn(SetUpGames
 TEST_F(RealEngineGame, EngineThatEndsOnTheOpeningCommandsIsReportedAndTheBoardUnlocked) {
   const TRealEngine& hoichess = ENGINES[4];
   if (!std::filesystem::exists(PathOf(hoichess))) GTEST_SKIP() << "hoichess is not installed";
-  EngineThinking = true;
-  Engine = tloadengine::Create(PathOf(hoichess), "", &Board, true, Queue.Dispatcher());
+  Game.SetEngineThinking(true);
+  Engine = tloadengine::Create(PathOf(hoichess), "", Game, &Board, true, Queue.Dispatcher());
   ASSERT_TRUE(Engine);
   Pid = Engine->ProcessId();
   ASSERT_TRUE(Queue.RunUntil([this] { return !Recorded.Messages.empty(); }));
   EXPECT_EQ(Recorded.Messages.at(0).rfind(ENGINE_ENDED_TEXT, 0), 0u) << Recorded.Messages[0];
   EXPECT_EQ(Board.Status, Recorded.Messages);
-  EXPECT_FALSE(EngineThinking);
+  EXPECT_FALSE(Game.EngineThinking());
   EXPECT_FALSE(Engine->IsConnected());
   Name = "hoichess as light";
   Finish();

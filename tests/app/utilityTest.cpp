@@ -4,6 +4,7 @@
 
 #include <bit>
 
+#include "app/Game.h"
 #include "base/Exceptions.h"
 #include "tests/base/RecordingDialogs.h"
 
@@ -115,15 +116,6 @@ TEST(FenPlacement, BadTextsReportAndLeaveThePositionUntouched) {
   }
 }
 
-TEST(FenPlacement, SharedPositionFormReplacesBitBoards) {
-  BitBoards = TBitBoards{};
-  ASSERT_TRUE(ParseFenPlacement(START_POSITION_FEN));
-  EXPECT_EQ(BitBoards[LIGHT_KING], Bit(3));
-  TRecordingDialogs dialogs;
-  EXPECT_FALSE(ParseFenPlacement("x"));
-  EXPECT_EQ(BitBoards[LIGHT_KING], Bit(3));
-}
-
 // --- The fields after the placement -----------------------------------------
 
 // Each text's side to move, castles and en passant square are read, and written back
@@ -184,9 +176,10 @@ TEST(FenFields, MovesChangeTheSideToMoveAndTheWrittenTextReadsBack) {
   EXPECT_EQ(ApplyGameMove(board, rights, Move("e5e4"), LIGHT_SIDE), TMoveResult::WrongSide);
   EXPECT_EQ(ApplyGameMove(board, rights, Move("d7d7"), DARK_SIDE), TMoveResult::Applied);
   EXPECT_EQ(rights, before);
-  // The shared position takes all of it from the text.
-  ASSERT_TRUE(LoadFenPosition("4k3/8/8/3pP3/8/8/8/4K3/ w - d6 0 1"));
-  EXPECT_EQ(GameRights, (TGameRights{LIGHT_SIDE, 0, Sq("d6")}));
+  // A game takes all of it from the text.
+  TGame game;
+  ASSERT_TRUE(game.LoadFen("4k3/8/8/3pP3/8/8/8/4K3/ w - d6 0 1"));
+  EXPECT_EQ(game.Rights(), (TGameRights{LIGHT_SIDE, 0, Sq("d6")}));
 }
 
 // --- Setting up a position in the engine ---------------------------------------
@@ -434,16 +427,6 @@ TEST(ApplyMove, MoveOntoItsOwnSquareChangesNothing) {
   EXPECT_EQ(board, before);
 }
 
-TEST(ApplyMove, SharedPositionFormReportsRefusals) {
-  ASSERT_TRUE(ParseFenPlacement(START_POSITION_FEN));
-  EXPECT_TRUE(ApplyMoveToBitboards(2, 4, 4, 4));
-  EXPECT_EQ(BitBoards[LIGHT_PAWN] & Bit(27), Bit(27));
-  TRecordingDialogs dialogs;
-  EXPECT_FALSE(ApplyMoveToBitboards(3, 4, 5, 4));
-  ASSERT_EQ(dialogs.Messages.size(), 1u);
-  EXPECT_EQ(dialogs.Messages[0], "Illegal move e3e5: no piece on e3");
-}
-
 // --- The user's move -----------------------------------------------------
 
 // The user's move after the moves before it (either side's, applied as the engine's
@@ -520,10 +503,10 @@ TEST(UserMove, TellsTheBoardWindowWhatMovedBesides) {
       {"a7b8", {0, 0, 0, 0, LIGHT_QUEEN}},
   };
   for (const auto& [text, effects] : cases) {
-    ASSERT_TRUE(LoadFenPosition("1r2k3/P2p4/8/4P3/8/8/8/R3K3 b Q - 0 1"));
-    ApplyGameMove(BitBoards, GameRights, Move("d7d5"), DARK_SIDE);
-    TBoardMove move = Move(text);
-    TUserMove played = PlayUserMove(move.FromRow, move.FromCol, move.ToRow, move.ToCol, LIGHT_SIDE);
+    TGame game;
+    ASSERT_TRUE(game.LoadFen("1r2k3/P2p4/8/4P3/8/8/8/R3K3 b Q - 0 1"));
+    game.Apply(Move("d7d5"), DARK_SIDE);
+    TUserMove played = game.PlayUserMove(Move(text), LIGHT_SIDE);
     EXPECT_TRUE(played.Legal && played.Effects == effects) << text;
   }
 }
