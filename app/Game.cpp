@@ -13,10 +13,12 @@ void TGame::SetPosition(const TBitBoards& board, const TGameRights& rights) {
   FRights = rights;
 }
 
-TMoveResult TGame::Apply(const TBoardMove& move, int side, TMoveEffects* effects) {
+TMoveResult TGame::Apply(const TBoardMove& move, TSide side, TMoveEffects* effects) {
   return ApplyGameMove(FBoard, FRights, move, side, effects);
 }
 
-TUserMove TGame::PlayUserMove(const TBoardMove& move, int side) { return ::PlayUserMove(FBoard, FRights, move, side); }
+TUserMove TGame::PlayUserMove(const TBoardMove& move, TSide side) {
+  return ::PlayUserMove(FBoard, FRights, move, side);
+}
 
-bool TGame::IsMate(int side) const { return ::IsMate(FBoard, FRights, side); }
+bool TGame::IsMate(TSide side) const { return ::IsMate(FBoard, FRights, side); }

@@ -8,7 +8,7 @@
 //
 //   TGame game;
 //   game.LoadFen(START_POSITION_FEN);
-//   TUserMove played = game.PlayUserMove(move, LIGHT_SIDE);   // played.Text == "e2e4"
+//   TUserMove played = game.PlayUserMove(move, TSide::Light);   // played.Text == "e2e4"
 //   game.SetEngineThinking(true);                             // until the answer is shown
 
 #include <string>
@@ -25,7 +25,7 @@ public:
 
   const TBitBoards& Board() const { return FBoard; }
   const TGameRights& Rights() const { return FRights; }
-  int SideToMove() const { return FRights.SideToMove; }
+  TSide SideToMove() const { return FRights.SideToMove; }
 
   // Sets the position from FEN text, as New Match and a loaded position do: its
   // placement, and its side to move and rights (RightsOfFen). A bad placement is
@@ -35,12 +35,12 @@ public:
   void SetPosition(const TBitBoards& board, const TGameRights& rights);
 
   // ApplyGameMove on this game: the move of `side` with the rights following it.
-  TMoveResult Apply(const TBoardMove& move, int side, TMoveEffects* effects = nullptr);
+  TMoveResult Apply(const TBoardMove& move, TSide side, TMoveEffects* effects = nullptr);
   // PlayUserMove on this game: a legal move of `side` is applied, an illegal one
   // changes nothing.
-  TUserMove PlayUserMove(const TBoardMove& move, int side);
+  TUserMove PlayUserMove(const TBoardMove& move, TSide side);
   // True when `side` has no legal move, en passant included.
-  bool IsMate(int side) const;
+  bool IsMate(TSide side) const;
 
   // The position as FEN text: the clipboard's form, the position file's (with CR LF),
   // and the lines that give it to a Winboard engine (EnginePositionCommands).

@@ -180,8 +180,8 @@ public:
   void GLSceneViewer1MouseMove(TObject* sender, TShiftState shift, int x, int y);
   void GLSceneViewer1MouseUp(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
   TBoardPiece* HeldPiece = nullptr;
-  int DropRow = 0;
-  int DropCol = 0;
+  // The square under the held piece, where a release drops it.
+  TSquare Drop;
   float StartX = 0;
   float StartZ = 0;
   TVector LastWorldPoint{0, 0, 0, 1};
@@ -230,14 +230,14 @@ public:
   // Looks: the tool bar's look buttons and the look files (MainLooks.cpp).
   TLookState Look;
   enum : int { TEXTURE_LOOK = 0, COLOUR_LOOK = 1 };
-  // A colour or a picture chosen by the user for the pieces of a side (LIGHT_LOOK_SIDE,
-  // DARK_LOOK_SIDE); a cancelled dialog changes nothing.
-  void ChoosePieceLook(int side, int mode);
+  // A colour or a picture chosen by the user for the pieces of a side; a cancelled
+  // dialog changes nothing.
+  void ChoosePieceLook(TSide side, int mode);
   void ApplyPieceColours(int colourA, int colourB);
-  void ApplyPieceTexture(int side, const std::string& path);
+  void ApplyPieceTexture(TSide side, const std::string& path);
   void ApplyBackgroundColour(int colour);
-  void ApplyBoardColour(int side, int colour);
-  void ApplyBoardTexture(int side, const std::string& path);
+  void ApplyBoardColour(TSide side, int colour);
+  void ApplyBoardTexture(TSide side, const std::string& path);
   // A piece model made after the look was applied wears its side's colour or picture.
   void PieceModelAdded(TBoardPiece& piece) override;
   // The pictures the pieces and the board's halves show: each file is read once and
@@ -312,7 +312,7 @@ public:
   std::size_t SendToEngine(const std::string& text);
 
   // The engine front end's board.
-  void StartEngineMoveAnimation(int fromCol, int fromRow, int toCol, int toRow) override;
+  void StartEngineMoveAnimation(const TBoardMove& move, const TMoveEffects& effects) override;
   void AppendEngineOutput(const std::string& text) override;
   void AppendSentCommand(const std::string& text) override;
   void ShowEngineStatus(const std::string& text) override;
@@ -338,6 +338,9 @@ private:
   static void MoveAlong(TBoardPiece& piece, const TPieceSlide& slide, double now);
   // Starts the castling rook's slide at `start`; false when there is none.
   bool StartCastleRookSlide(double start);
+  // The piece that `move` takes: the one on its target, or the pawn `effects` name as
+  // taken en passant; null for none.
+  TBoardPiece* VictimOf(const TBoardMove& move, const TMoveEffects& effects) const;
   // The piece taken by the user's move slides off the board and is parked.
   void StartUserVictimSlide(TBoardPiece& victim);
   // The end of the engine's move: the board is the user's again.

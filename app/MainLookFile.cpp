@@ -202,12 +202,12 @@ void LoadLookFile(const std::string& path, TLookState& look, TLookTarget& target
     look.LightPiecesTextured = false;
   }
   if (read.Colour("white", "colorboard", colour)) {
-    target.ApplyBoardColour(LIGHT_LOOK_SIDE, colour);
+    target.ApplyBoardColour(TSide::Light, colour);
     look.LightBoardColour = colour;
     look.LightBoardTextured = false;
   }
   if (read.Colour("black", "colorboard", colour)) {
-    target.ApplyBoardColour(DARK_LOOK_SIDE, colour);
+    target.ApplyBoardColour(TSide::Dark, colour);
     look.DarkBoardColour = colour;
     look.DarkBoardTextured = false;
   }
@@ -219,16 +219,16 @@ void LoadLookFile(const std::string& path, TLookState& look, TLookTarget& target
   struct TPictureKey {
     const char* Section;
     const char* Key;
-    int Side;
+    TSide Side;
     bool Board;
     std::string TLookState::*Path;
     bool TLookState::*Textured;
   };
   const TPictureKey pictures[] = {
-      {"black", "texture", DARK_LOOK_SIDE, false, &TLookState::DarkPieceTexture, &TLookState::DarkPiecesTextured},
-      {"white", "texture", LIGHT_LOOK_SIDE, false, &TLookState::LightPieceTexture, &TLookState::LightPiecesTextured},
-      {"white", "textureboard", LIGHT_LOOK_SIDE, true, &TLookState::LightBoardTexture, &TLookState::LightBoardTextured},
-      {"black", "textureboard", DARK_LOOK_SIDE, true, &TLookState::DarkBoardTexture, &TLookState::DarkBoardTextured},
+      {"black", "texture", TSide::Dark, false, &TLookState::DarkPieceTexture, &TLookState::DarkPiecesTextured},
+      {"white", "texture", TSide::Light, false, &TLookState::LightPieceTexture, &TLookState::LightPiecesTextured},
+      {"white", "textureboard", TSide::Light, true, &TLookState::LightBoardTexture, &TLookState::LightBoardTextured},
+      {"black", "textureboard", TSide::Dark, true, &TLookState::DarkBoardTexture, &TLookState::DarkBoardTextured},
   };
   for (const TPictureKey& key : pictures) {
     auto apply = [&](const std::string& picture) {

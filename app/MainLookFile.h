@@ -20,13 +20,12 @@
 #include <optional>
 #include <string>
 
+#include "app/Side.h"
+
 // No colour: what a colour key reads as when it is missing.
 inline constexpr int NO_COLOUR = -1;
 // The largest colour, white.
 inline constexpr int MAX_COLOUR = 0xFFFFFF;
-
-// The sides as the look's operations take them.
-enum : int { LIGHT_LOOK_SIDE = 0, DARK_LOOK_SIDE = 1 };
 
 // The look as the board window shows it. Textured flags are true while that side
 // shows its picture, false while it shows its colour. Everything starts at zero: black,
@@ -65,12 +64,12 @@ public:
   virtual void ApplyPieceColours(int colourA, int colourB) = 0;
   // The picture on every piece of the side. Raises when the picture cannot be
   // read, and then changes nothing.
-  virtual void ApplyPieceTexture(int side, const std::string& path) = 0;
+  virtual void ApplyPieceTexture(TSide side, const std::string& path) = 0;
   virtual void ApplyBackgroundColour(int colour) = 0;
   // The artistic board's half of the side; nothing without the artistic board.
-  virtual void ApplyBoardColour(int side, int colour) = 0;
+  virtual void ApplyBoardColour(TSide side, int colour) = 0;
   // As ApplyPieceTexture, for the artistic board's half of the side.
-  virtual void ApplyBoardTexture(int side, const std::string& path) = 0;
+  virtual void ApplyBoardTexture(TSide side, const std::string& path) = 0;
 };
 
 // Writes the look file whole: a new file beside `path`, renamed over it when every

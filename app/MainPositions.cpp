@@ -116,8 +116,8 @@ bool TFormOpengl::EngineMoveArrived(const TBoardMove* move) {
   if (const std::optional<TBitBoards> refusedAt = std::exchange(FRefusedWithGo, std::nullopt)) {
     // Played for the user's side from the position of the refusal, before the engine had
     // that position anew (the user may have moved since).
-    const int userSide = MainForm ? MainForm->UserSide() : LIGHT_SIDE;
-    if (move && PieceOfSide(*refusedAt, userSide, SquareIndex(move->FromCol, move->FromRow)) != EMPTY_SQUARE)
+    const TSide userSide = MainForm ? MainForm->UserSide() : TSide::Light;
+    if (move && PieceOfSide(*refusedAt, userSide, move->From.Index()) != EMPTY_SQUARE)
       return false;
   }
   FUserMoveSent.reset();

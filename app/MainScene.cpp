@@ -173,7 +173,7 @@ std::string TBoardScene::PieceModelFile(char letter) const {
   }
 }
 
-std::unique_ptr<TBoardPiece> TBoardScene::CreatePiece(char letter, int row, int col) {
+std::unique_ptr<TBoardPiece> TBoardScene::CreatePiece(char letter) {
   auto piece = std::make_unique<TBoardPiece>();
   piece->ModelFile = PieceModelFile(letter);
   auto model = std::make_unique<TFreeForm>(nullptr);
@@ -181,8 +181,7 @@ std::unique_ptr<TBoardPiece> TBoardScene::CreatePiece(char letter, int row, int 
   TMemoryStream bytes(ModelFileBytes(piece->ModelFile));
   model->LoadFromStream(piece->ModelFile, bytes);
   piece->Letter = letter;
-  piece->Row = row;
-  piece->Col = col;
+  piece->Row = UNPLACED_ROW;
   model->SetName("a" + std::to_string(PieceNameCounter++));
   model->SetPitchAngle(90);
   // A texture given to a piece shades with the light instead of replacing it.
@@ -210,7 +209,7 @@ TBoardPiece* TBoardScene::FindUnplacedPiece(char letter) const {
   return nullptr;
 }
 
-bool TBoardScene::PlacePieceOnSquare(char letter, int row, int col) {
+bool TBoardScene::PlacePieceOnSquare(char letter, const TSquare& square) {
   if (letter == '-') return true;
   TBoardPiece* piece = FindUnplacedPiece(letter);
   if (!piece) {
@@ -219,7 +218,7 @@ bool TBoardScene::PlacePieceOnSquare(char letter, int row, int col) {
     auto slot = std::find_if(PieceSlots.begin(), PieceSlots.end(), [](const auto& p) { return !p; });
     if (slot == PieceSlots.end() || !FPiecesLoaded) return false;
     try {
-      *slot = CreatePiece(letter, UNPLACED_ROW, 0);
+      *slot = CreatePiece(letter);
     } catch (const std::exception&) {
       // The model loaded at start is gone or spoilt since: the piece is left out.
       return false;
@@ -227,18 +226,18 @@ bool TBoardScene::PlacePieceOnSquare(char letter, int row, int col) {
     piece = slot->get();
     PieceModelAdded(*piece);
   }
-  MoveModelTo(*piece, row, col);
+  MoveModelTo(*piece, square);
   piece->Obj->Position().SetY(float(PieceHeight));
-  piece->Row = row;
-  piece->Col = col;
+  piece->Row = square.Row;
+  piece->Col = square.Col;
   SetEmission(*piece, SavedEmission);
   piece->Obj->SetVisible(true);
   return true;
 }
 
-TBoardPiece* TBoardScene::PieceAtSquare(int row, int col) const {
+TBoardPiece* TBoardScene::PieceAtSquare(const TSquare& square) const {
   for (const auto& piece : PieceSlots)
-    if (piece && piece->Row == row && piece->Col == col) return piece.get();
+    if (piece && piece->Square() == square) return piece.get();
   return nullptr;
 }
 
@@ -307,7 +306,7 @@ void TBoardScene::CreateStartPieces() {
   for (int i = 0; i < 64; ++i) {
     if (squares[i] == EMPTY_SQUARE) continue;
     // Placeholders: the first refresh gives every piece its square.
-    PieceSlots[slot++] = CreatePiece(PieceToChar(squares[i]), UNPLACED_ROW, 0);
+    PieceSlots[slot++] = CreatePiece(PieceToChar(squares[i]));
   }
 }
 
@@ -322,8 +321,9 @@ void TBoardScene::ShowPosition(const TBitBoards& position) {
   std::string leftOut;
   for (int row = 1; row <= 8; ++row)
     for (int col = 1; col <= 8; ++col) {
-      char letter = PieceToChar(PieceCodeOnSquare(position, SquareIndex(col, row)));
-      if (!PlacePieceOnSquare(letter, row, col)) leftOut += letter;
+      const TSquare square{row, col};
+      char letter = PieceToChar(PieceCodeOnSquare(position, square.Index()));
+      if (!PlacePieceOnSquare(letter, square)) leftOut += letter;
     }
   if (!leftOut.empty())
     Dialogs().ShowMessage("The position has more pieces than the board has room for (" +
@@ -331,13 +331,13 @@ void TBoardScene::ShowPosition(const TBitBoards& position) {
 }
 
 void TBoardScene::ShowPromotion(TBoardPiece& pawn, const TBitBoards& position) {
-  if (pawn.Row < 1 || pawn.Row > 8 || pawn.Col < 1 || pawn.Col > 8) return;
-  char letter = PieceToChar(PieceCodeOnSquare(position, SquareIndex(pawn.Col, pawn.Row)));
+  const TSquare square = pawn.Square();
+  if (!square.OnBoard()) return;
+  char letter = PieceToChar(PieceCodeOnSquare(position, square.Index()));
   if (letter == pawn.Letter || letter == '-') return;
-  const int row = pawn.Row, col = pawn.Col;
   pawn.Obj->SetVisible(false);
   pawn.Row = UNPLACED_ROW;
-  if (!PlacePieceOnSquare(letter, row, col))
+  if (!PlacePieceOnSquare(letter, square))
     Dialogs().ShowMessage(std::string("The board has no model left for the new piece ") + letter);
 }
 
@@ -348,10 +348,10 @@ bool TBoardScene::BoardPointAt(const TGLSceneBuffer& buffer, int x, int y, TVect
   return IntersectRayPlane(buffer.CameraPosition(), ray, surface, up, &world);
 }
 
-void TBoardScene::SquareOfBoardPoint(const TVector& world, int& row, int& col) const {
+TSquare TBoardScene::SquareOfBoardPoint(const TVector& world) const {
   const TVector local = AllObjects->WorldPointToLocal(world);
-  col = int(std::floor((local.x - SquareCentreX(0)) / float(SquareSize) + 0.5f));
-  row = int(std::floor((local.z - SquareCentreZ(0)) / float(SquareSize) + 0.5f));
+  return {int(std::floor((local.z - SquareCentreZ(0)) / float(SquareSize) + 0.5f)),
+          int(std::floor((local.x - SquareCentreX(0)) / float(SquareSize) + 0.5f))};
 }
 
 void TBoardScene::PlaceModelOnPoint(TBoardPiece& piece, const TVector& world) {
@@ -360,9 +360,9 @@ void TBoardScene::PlaceModelOnPoint(TBoardPiece& piece, const TVector& world) {
   piece.Obj->Position().SetZ(local.z + SquareZ(0) - SquareCentreZ(0));
 }
 
-void TBoardScene::MoveModelTo(TBoardPiece& piece, int row, int col) {
-  piece.Obj->Position().SetZ(SquareZ(row));
-  piece.Obj->Position().SetX(SquareX(col));
+void TBoardScene::MoveModelTo(TBoardPiece& piece, const TSquare& square) {
+  piece.Obj->Position().SetZ(SquareZ(square.Row));
+  piece.Obj->Position().SetX(SquareX(square.Col));
 }
 
 void TBoardScene::ResetCapturedSlots() {

@@ -7,7 +7,10 @@
 #include <cstdint>
 #include <string>
 
-// Piece codes index the bitboards; the side of a piece is its lowest bit (1 light).
+#include "app/Side.h"
+
+// Piece codes index the bitboards; the side of a piece is its lowest bit (1 light,
+// SideOfPiece).
 enum : int {
   DARK_PAWN = 0, LIGHT_PAWN = 1,
   DARK_ROOK = 2, LIGHT_ROOK = 3,
@@ -17,9 +20,6 @@ enum : int {
   DARK_QUEEN = 10, LIGHT_QUEEN = 11,
   EMPTY_SQUARE = 12
 };
-
-// Sides as the rules library and the board window use them.
-enum : int { DARK_SIDE = 0, LIGHT_SIDE = 1 };
 
 // The position: bit n of bitboard c is set when piece code c stands on square n
 // (h1 = 0, g1 = 1, ..., a1 = 7, h2 = 8, ..., a8 = 63).
@@ -36,7 +36,7 @@ enum : unsigned {
 };
 inline constexpr int NO_SQUARE = -1;
 struct TGameRights {
-  int SideToMove = LIGHT_SIDE;
+  TSide SideToMove = TSide::Light;
   unsigned Castling = 0;     // the castles still allowed
   int EnPassant = NO_SQUARE;  // a square that a pawn may take en passant, or NO_SQUARE
   bool operator==(const TGameRights&) const = default;

@@ -323,7 +323,7 @@ void TForm1::nero_checkedClick() {
   nero_checked->setChecked(true);
 }
 
-int TForm1::UserSide() const { return bianco_checked->isChecked() ? LIGHT_SIDE : DARK_SIDE; }
+TSide TForm1::UserSide() const { return bianco_checked->isChecked() ? TSide::Light : TSide::Dark; }
 
 void TForm1::CheckViewItems(bool classic, int picture) {
   Classic1->setChecked(classic);

@@ -102,8 +102,8 @@ public:
 
   void bianco_checkedClick();
   void nero_checkedClick();
-  // The user's side: LIGHT_SIDE while "Move Ligth" is checked, else DARK_SIDE.
-  int UserSide() const;
+  // The user's side: light while "Move Ligth" is checked, else dark.
+  TSide UserSide() const;
 
   void N1Click();
   // Classic board picture and look `n` (2..5).

@@ -54,7 +54,7 @@ tloadengine::tloadengine(TGame& game, TEngineBoard* board, bool enginePlaysLight
                          TScheduler schedule, const TEngineDelays& delays)
     : FGame(game),
       FBoard(board),
-      FEngineSide(enginePlaysLight ? LIGHT_SIDE : DARK_SIDE),
+      FEngineSide(enginePlaysLight ? TSide::Light : TSide::Dark),
       FDispatch(std::move(dispatch)),
       FSchedule(std::move(schedule)),
       FDelays(delays) {}

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/Side.h"
 #include "app/ureadengine.h"
 #include "platform/ChildProcess.h"
 
@@ -93,8 +94,8 @@ public:
   // Counts the engine as gone from now on (after a failed write).
   void Disconnect() { FDisconnected = true; }
 
-  // The side the engine plays: LIGHT_SIDE or DARK_SIDE.
-  int EngineSide() const { return FEngineSide; }
+  // The side the engine plays.
+  TSide EngineSide() const { return FEngineSide; }
   pid_t ProcessId() const { return FProcess.Pid(); }
 
 private:
@@ -115,7 +116,7 @@ private:
 
   TGame& FGame;
   TEngineBoard* FBoard;
-  int FEngineSide;
+  TSide FEngineSide;
   TDispatcher FDispatch;
   TScheduler FSchedule;
   TEngineDelays FDelays;

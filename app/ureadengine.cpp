@@ -69,19 +69,20 @@ void ReportEngineLine(const std::string& line, TEngineBoard* board) {
   Dialogs().ShowMessage(report);
 }
 
-void ApplyEngineMove(const TEngineLine& line, TGame& game, int engineSide, TEngineBoard* board) {
+void ApplyEngineMove(const TEngineLine& line, TGame& game, TSide engineSide, TEngineBoard* board) {
   TBoardMove move;
   const bool named = EngineMoveOfText(line.MoveText, engineSide, move);
   if (board && !board->EngineMoveArrived(named ? &move : nullptr)) return;
-  if (!named || game.Apply(move, engineSide) != TMoveResult::Applied) {
+  TMoveEffects effects;
+  if (!named || game.Apply(move, engineSide, &effects) != TMoveResult::Applied) {
     // No answer is coming: the board is the user's again, in the position it had.
     game.SetEngineThinking(false);
     ReportEngineLine(line.Line, board);
     return;
   }
-  if (board) board->StartEngineMoveAnimation(move.FromCol, move.FromRow, move.ToCol, move.ToRow);
+  if (board) board->StartEngineMoveAnimation(move, effects);
   // The user's side is to move now.
-  if (game.IsMate(1 - engineSide)) Dialogs().ShowMessage(USER_MATED_TEXT);
+  if (game.IsMate(OtherSide(engineSide))) Dialogs().ShowMessage(USER_MATED_TEXT);
 }
 
 }  // namespace
@@ -113,11 +114,11 @@ TEngineLine ParseEngineLine(std::string_view line) {
   return found;
 }
 
-bool EngineMoveOfText(std::string_view text, int engineSide, TBoardMove& move) {
+bool EngineMoveOfText(std::string_view text, TSide engineSide, TBoardMove& move) {
   if (!IsCastleWord(text)) return ParseMoveText(text, move);
   // The king goes from the e-file to the g-file (king side) or the c-file (queen side).
-  int row = engineSide == LIGHT_SIDE ? 1 : 8;
-  move = TBoardMove{row, 4, row, text.size() == 3 ? 2 : 6, 0};
+  int row = engineSide == TSide::Light ? 1 : 8;
+  move = TBoardMove{{row, 4}, {row, text.size() == 3 ? 2 : 6}};
   return true;
 }
 
@@ -204,7 +205,7 @@ std::string TEngineLog::Take() {
   return text;
 }
 
-void HandleEngineChunk(const TEngineChunk& chunk, TGame& game, int engineSide, TEngineBoard* board) {
+void HandleEngineChunk(const TEngineChunk& chunk, TGame& game, TSide engineSide, TEngineBoard* board) {
   for (const TEngineLine& line : chunk.Found) {
     if (line.HasMove) ApplyEngineMove(line, game, engineSide, board);
     if (line.Mates) Dialogs().ShowMessage(ENGINE_MATES_TEXT);

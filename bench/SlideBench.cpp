@@ -50,7 +50,7 @@ int Child(char* programName, int rounds) {
       RunFor(0.3);
       TBoardMove move;
       if (!ParseMoveText(std::string(c.Line).substr(5), move)) Fail(c.Line);
-      TBoardPiece* piece = board.PieceAtSquare(move.FromRow, move.FromCol);
+      TBoardPiece* piece = board.PieceAtSquare(move.From);
       if (!piece) Fail(std::string("no piece for ") + c.Line);
       const float fromX = piece->Obj->Position().X(), fromZ = piece->Obj->Position().Z();
       double started = 0, ended = 0;
@@ -70,7 +70,7 @@ int Child(char* programName, int rounds) {
         TFormOpengl* target = &board;
         handed = Seconds(TClock::now());
         QMetaObject::invokeMethod(
-            target, [chunk, target] { HandleEngineChunk(*chunk, target->Game, DARK_SIDE, target); },
+            target, [chunk, target] { HandleEngineChunk(*chunk, target->Game, TSide::Dark, target); },
             Qt::QueuedConnection);
       });
       reader.join();

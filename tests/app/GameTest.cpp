@@ -38,15 +38,15 @@ TEST(Game, MovesFollowTheRulesAndAPositionSetAsAWholeTakesThemBack) {
   ASSERT_TRUE(game.LoadFen(START_POSITION_FEN));
   const TBitBoards start = game.Board();
   const TGameRights startRights = game.Rights();
-  EXPECT_FALSE(game.PlayUserMove(Move("e2e5"), LIGHT_SIDE).Legal);
+  EXPECT_FALSE(game.PlayUserMove(Move("e2e5"), TSide::Light).Legal);
   EXPECT_EQ(game.ClipboardFen(), START_POSITION_FEN);
-  const TUserMove played = game.PlayUserMove(Move("e2e4"), LIGHT_SIDE);
+  const TUserMove played = game.PlayUserMove(Move("e2e4"), TSide::Light);
   EXPECT_TRUE(played.Legal);
   EXPECT_EQ(played.Text, "e2e4");
-  EXPECT_EQ(game.SideToMove(), DARK_SIDE);
-  EXPECT_EQ(game.Apply(Move("e7e5"), DARK_SIDE), TMoveResult::Applied);
+  EXPECT_EQ(game.SideToMove(), TSide::Dark);
+  EXPECT_EQ(game.Apply(Move("e7e5"), TSide::Dark), TMoveResult::Applied);
   EXPECT_EQ(game.FileFen(), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/ w KQkq e6 0 1\r\n");
-  EXPECT_FALSE(game.IsMate(LIGHT_SIDE));
+  EXPECT_FALSE(game.IsMate(TSide::Light));
   game.SetPosition(start, startRights);
   EXPECT_EQ(game.ClipboardFen(), START_POSITION_FEN);
 }
@@ -54,9 +54,9 @@ TEST(Game, MovesFollowTheRulesAndAPositionSetAsAWholeTakesThemBack) {
 TEST(Game, FoolsMateLeavesLightWithoutAMove) {
   TGame game;
   ASSERT_TRUE(game.LoadFen("rnbqkbnr/pppp1ppp/8/4p3/6P1/5P2/PPPPP2P/RNBQKBNR b KQkq - 0 1"));
-  EXPECT_FALSE(game.IsMate(LIGHT_SIDE));
-  ASSERT_EQ(game.Apply(Move("d8h4"), DARK_SIDE), TMoveResult::Applied);
-  EXPECT_TRUE(game.IsMate(LIGHT_SIDE));
+  EXPECT_FALSE(game.IsMate(TSide::Light));
+  ASSERT_EQ(game.Apply(Move("d8h4"), TSide::Dark), TMoveResult::Applied);
+  EXPECT_TRUE(game.IsMate(TSide::Light));
 }
 
 }  // namespace

@@ -51,10 +51,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct TSquare {
-  int Row, Col;
-};
-
 class BoardWindow : public MainWindow {
 protected:
   void SetUp() override {
@@ -105,7 +101,7 @@ protected:
   // A pixel where the piece on `s` is drawn: up its axis, the first height at which no
   // nearer piece hides it (in a game, pieces stand in front of each other).
   QPoint PiecePixel(TSquare s) {
-    const TBoardPiece* piece = Board->PieceAtSquare(s.Row, s.Col);
+    const TBoardPiece* piece = Board->PieceAtSquare(s);
     for (float height : {12.f, 8.f, 16.f, 20.f, 5.f, 25.f, 30.f}) {
       const QPoint p = SquarePixel(s, height);
       if (piece && Board->PieceOfObject(View().ObjectAtPixel(p.x(), p.y())) == piece) return p;
@@ -124,9 +120,8 @@ protected:
       NextFrame();
     }
     // The marker stands on the square under the mouse.
-    EXPECT_EQ(Board->sphere1->Visible(), to.Row >= 1 && to.Row <= 8 && to.Col >= 1 && to.Col <= 8);
-    EXPECT_EQ(Board->DropRow, to.Row);
-    EXPECT_EQ(Board->DropCol, to.Col);
+    EXPECT_EQ(Board->sphere1->Visible(), to.OnBoard());
+    EXPECT_EQ(Board->Drop, to);
     QTest::mouseRelease(view, Qt::LeftButton, {}, at);
     NextFrame();
   }
@@ -151,7 +146,7 @@ protected:
   std::string Received() { return ReadBytes(Folder / "log"); }
 
   // The engine's move as the front end hands it over from the reader.
-  void EngineSays(const std::string& line, int engineSide = DARK_SIDE) {
+  void EngineSays(const std::string& line, TSide engineSide = TSide::Dark) {
     TLineSplitter lines;
     HandleEngineChunk(MakeEngineChunk(lines, line + "\n", false), Form->Game, engineSide, Board);
   }
@@ -172,7 +167,7 @@ protected:
         continue;
       }
       ++onBoard;
-      EXPECT_EQ(PieceToChar(PieceCodeOnSquare(Form->Game.Board(), SquareIndex(piece->Col, piece->Row))), piece->Letter)
+      EXPECT_EQ(PieceToChar(PieceCodeOnSquare(Form->Game.Board(), piece->Square().Index())), piece->Letter)
           << piece->Row << " " << piece->Col;
       EXPECT_EQ(piece->Obj->Position().X(), Board->SquareX(piece->Col));
       EXPECT_EQ(piece->Obj->Position().Z(), Board->SquareZ(piece->Row));
@@ -183,7 +178,7 @@ protected:
     EXPECT_EQ(onBoard, occupied);
   }
   TBoardPiece& At(TSquare s) {
-    TBoardPiece* piece = Board->PieceAtSquare(s.Row, s.Col);
+    TBoardPiece* piece = Board->PieceAtSquare(s);
     EXPECT_NE(piece, nullptr) << s.Row << " " << s.Col;
     return *piece;
   }
@@ -192,7 +187,7 @@ protected:
 };
 
 // Every legal move of `side`.
-std::vector<TBoardMove> LegalMoves(const TBitBoards& board, const TGameRights& rights, int side) {
+std::vector<TBoardMove> LegalMoves(const TBitBoards& board, const TGameRights& rights, TSide side) {
   std::vector<TBoardMove> moves;
   for (int from = 0; from < 64; ++from) {
     if (PieceOfSide(board, side, from) == EMPTY_SQUARE) continue;
@@ -428,7 +423,7 @@ TEST_F(BoardWindow, PositionsGoToTheEngineAndTheGameGoesOnFromThem) {
   WaitIdle();
   EXPECT_EQ(Received().substr(second), "new\nforce\na2a3\nedit\n#\nQe8\nKe1\nc\nKb7\n.\ngo\n");
   EXPECT_EQ(FenPlacementText(Form->Game.Board()), "4Q3/k7/8/8/8/8/8/4K3/");
-  EXPECT_EQ(Form->Game.SideToMove(), LIGHT_SIDE);
+  EXPECT_EQ(Form->Game.SideToMove(), TSide::Light);
   EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
   ExpectBoardIsThePosition();
 }
@@ -462,7 +457,7 @@ TEST_F(BoardWindow, RealEnginesAnswerFromAPastedPosition) {
       TBitBoards before = Form->Game.Board();
       TGameRights rights = Form->Game.Rights();
       if (!Form->Game.EngineThinking()) {
-        ASSERT_TRUE(PlayUserMove(before, rights, TBoardMove{7, 4, 8, 4, 0}, LIGHT_SIDE).Legal);
+        ASSERT_TRUE(PlayUserMove(before, rights, TBoardMove{{7, 4}, {8, 4}}, TSide::Light).Legal);
         NextFrame();
         Drag(Sq("e7"), Sq("e8"));
       }
@@ -470,10 +465,10 @@ TEST_F(BoardWindow, RealEnginesAnswerFromAPastedPosition) {
           << c.Engine << " " << fen << "\nsent:\n" << Board->Memoout->toPlainText().toStdString() << "\nreceived:\n"
           << Board->Memoinput1->toPlainText().toStdString();
       bool legal = false;
-      for (const TBoardMove& move : LegalMoves(before, rights, DARK_SIDE)) {
+      for (const TBoardMove& move : LegalMoves(before, rights, TSide::Dark)) {
         TBitBoards board = before;
         TGameRights next = rights;
-        legal = legal || (PlayUserMove(board, next, move, DARK_SIDE).Legal && board == Form->Game.Board());
+        legal = legal || (PlayUserMove(board, next, move, TSide::Dark).Legal && board == Form->Game.Board());
       }
       EXPECT_TRUE(legal) << c.Engine << " " << fen << ": " << FenPlacementText(Form->Game.Board());
       EXPECT_TRUE(Recorded.Messages.empty()) << c.Engine << ": " << Recorded.Messages.front();
@@ -515,21 +510,21 @@ TEST_F(BoardWindow, RealEngineRefusingTheUsersMoveStaysInStepWithTheBoard) {
   // Two moves of the user's king, which are legal for the engine too.
   for (int turn = 0; turn < 2; ++turn) {
     std::vector<TBoardMove> kingMoves;
-    for (const TBoardMove& move : LegalMoves(Form->Game.Board(), Form->Game.Rights(), LIGHT_SIDE))
-      if (At({move.FromRow, move.FromCol}).Letter == 'K') kingMoves.push_back(move);
+    for (const TBoardMove& move : LegalMoves(Form->Game.Board(), Form->Game.Rights(), TSide::Light))
+      if (At(move.From).Letter == 'K') kingMoves.push_back(move);
     ASSERT_FALSE(kingMoves.empty()) << FenPlacementText(Form->Game.Board());
     const TBoardMove user = kingMoves.front();
     TBitBoards before = Form->Game.Board();
     TGameRights rights = Form->Game.Rights();
-    ASSERT_TRUE(PlayUserMove(before, rights, user, LIGHT_SIDE).Legal);
-    Drag({user.FromRow, user.FromCol}, {user.ToRow, user.ToCol});
-    const std::string move = MoveToText(user.FromRow, user.FromCol, user.ToCol, user.ToRow);
+    ASSERT_TRUE(PlayUserMove(before, rights, user, TSide::Light).Legal);
+    Drag(user.From, user.To);
+    const std::string move = MoveToText(user);
     ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking() && Idle(); }, 60000)) << move;
     bool legal = false;
-    for (const TBoardMove& answer : LegalMoves(before, rights, DARK_SIDE)) {
+    for (const TBoardMove& answer : LegalMoves(before, rights, TSide::Dark)) {
       TBitBoards board = before;
       TGameRights next = rights;
-      legal = legal || (PlayUserMove(board, next, answer, DARK_SIDE).Legal && board == Form->Game.Board());
+      legal = legal || (PlayUserMove(board, next, answer, TSide::Dark).Legal && board == Form->Game.Board());
     }
     EXPECT_TRUE(legal) << "the answer to " << move << ": " << FenPlacementText(Form->Game.Board());
     ExpectBoardIsThePosition();
@@ -658,7 +653,7 @@ TEST_F(BoardWindow, CapturesCastlingPromotionAndEnPassantOfBothSides) {
       ExpectBoardIsThePosition();
     }
     EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
-    for (const char* square : game.Moved) EXPECT_NE(Board->PieceAtSquare(Sq(square).Row, Sq(square).Col), nullptr);
+    for (const char* square : game.Moved) EXPECT_NE(Board->PieceAtSquare(Sq(square)), nullptr);
     // The places taken are the first ones of each colour's table, in order.
     int parked[2] = {0, 0};
     for (const auto& piece : Board->PieceSlots) {
@@ -777,7 +772,7 @@ TEST_F(BoardWindow, SlidesFollowTheClockStraightToTheirSquares) {
   // same distance from Z 0 on either side, and still a straight way at a steady speed.
   SetPosition(START_POSITION_FEN);
   Form->Game.SetEngineThinking(true);
-  EngineSays("move g1f3", LIGHT_SIDE);
+  EngineSays("move g1f3", TSide::Light);
   TBoardPiece& knight = *Board->MovingPiece;
   for (int tick = 0; tick < 5; ++tick) Board->movepezzoTimer();
   expectAt(knight, {350, -30}, "frozen clock");
@@ -991,16 +986,16 @@ TEST_F(BoardWindow, RealGameAgainstFairymax) {
     // fixed seed: a player that sees one move ahead keeps the game going.
     std::vector<TBoardMove> choice;
     int best = -100000;
-    for (const TBoardMove& move : LegalMoves(Form->Game.Board(), Form->Game.Rights(), LIGHT_SIDE)) {
+    for (const TBoardMove& move : LegalMoves(Form->Game.Board(), Form->Game.Rights(), TSide::Light)) {
       TBitBoards board = Form->Game.Board();
       TGameRights rights = Form->Game.Rights();
-      ASSERT_TRUE(PlayUserMove(board, rights, move, LIGHT_SIDE).Legal);
+      ASSERT_TRUE(PlayUserMove(board, rights, move, TSide::Light).Legal);
       int worst = Material(board);
-      for (const TBoardMove& reply : LegalMoves(board, rights, DARK_SIDE)) {
+      for (const TBoardMove& reply : LegalMoves(board, rights, TSide::Dark)) {
         TBitBoards next = board;
         TGameRights nextRights = rights;
-        ASSERT_TRUE(PlayUserMove(next, nextRights, reply, DARK_SIDE).Legal);
-        worst = std::min(worst, IsMate(next, nextRights, LIGHT_SIDE) ? -10000 : Material(next));
+        ASSERT_TRUE(PlayUserMove(next, nextRights, reply, TSide::Dark).Legal);
+        worst = std::min(worst, IsMate(next, nextRights, TSide::Light) ? -10000 : Material(next));
       }
       if (worst > best) choice.clear();
       if (worst >= best) {
@@ -1013,27 +1008,27 @@ TEST_F(BoardWindow, RealGameAgainstFairymax) {
     // The position the engine gets (it may answer before the drag is over).
     TBitBoards afterUser = Form->Game.Board();
     TGameRights rightsAfterUser = Form->Game.Rights();
-    ASSERT_TRUE(PlayUserMove(afterUser, rightsAfterUser, chosen, LIGHT_SIDE).Legal);
+    ASSERT_TRUE(PlayUserMove(afterUser, rightsAfterUser, chosen, TSide::Light).Legal);
     const TBitBoards before = Form->Game.Board();
-    Drag({chosen.FromRow, chosen.FromCol}, {chosen.ToRow, chosen.ToCol});
+    Drag(chosen.From, chosen.To);
     ASSERT_NE(Form->Game.Board(), before) << "move " << played;
     // The engine was told "random", so the games differ, and now and then one side
     // mates: the player sees one move ahead only. The game ends there.
-    if (IsMate(Form->Game.Board(), Form->Game.Rights(), DARK_SIDE)) {
+    if (IsMate(Form->Game.Board(), Form->Game.Rights(), TSide::Dark)) {
       EXPECT_EQ(Recorded.Messages, std::vector<std::string>{USER_MATES_TEXT});
       mated = true;
       break;
     }
     ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking() && Idle(); })) << Form->StatusText();
-    mated = IsMate(Form->Game.Board(), Form->Game.Rights(), LIGHT_SIDE);
+    mated = IsMate(Form->Game.Board(), Form->Game.Rights(), TSide::Light);
     for (const std::string& message : Recorded.Messages)
       ASSERT_TRUE(mated && (message == USER_MATED_TEXT || message == ENGINE_MATES_TEXT)) << message;
     // The engine's answer is one of the legal moves in the position we gave it.
     bool legal = false;
-    for (const TBoardMove& move : LegalMoves(afterUser, rightsAfterUser, DARK_SIDE)) {
+    for (const TBoardMove& move : LegalMoves(afterUser, rightsAfterUser, TSide::Dark)) {
       TBitBoards board = afterUser;
       TGameRights rights = rightsAfterUser;
-      legal = PlayUserMove(board, rights, move, DARK_SIDE).Legal && board == Form->Game.Board();
+      legal = PlayUserMove(board, rights, move, TSide::Dark).Legal && board == Form->Game.Board();
       if (legal) break;
     }
     EXPECT_TRUE(legal) << "the engine's answer to move " << played << ": " << FenPlacementText(Form->Game.Board());

@@ -25,21 +25,21 @@ public:
   void ApplyPieceColours(int a, int b) override {
     Calls.push_back("pieces " + std::to_string(a) + " " + std::to_string(b));
   }
-  void ApplyPieceTexture(int side, const std::string& path) override { Picture("pieces", side, path); }
+  void ApplyPieceTexture(TSide side, const std::string& path) override { Picture("pieces", side, path); }
   void ApplyBackgroundColour(int colour) override { Calls.push_back("back " + std::to_string(colour)); }
-  void ApplyBoardColour(int side, int colour) override {
-    Calls.push_back("board " + std::to_string(side) + " " + std::to_string(colour));
+  void ApplyBoardColour(TSide side, int colour) override {
+    Calls.push_back(std::string("board ") + SideName(side) + " " + std::to_string(colour));
   }
-  void ApplyBoardTexture(int side, const std::string& path) override { Picture("board", side, path); }
+  void ApplyBoardTexture(TSide side, const std::string& path) override { Picture("board", side, path); }
 
   std::vector<std::string> Calls;
   // A picture whose name ends so cannot be decoded.
   std::string Broken = "broken.jpg";
 
 private:
-  void Picture(const std::string& what, int side, const std::string& path) {
+  void Picture(const std::string& what, TSide side, const std::string& path) {
     if (path.ends_with(Broken)) throw std::runtime_error("not a JPEG picture");
-    Calls.push_back(what + " " + std::to_string(side) + " " + fs::path(path).filename().string());
+    Calls.push_back(what + " " + SideName(side) + " " + fs::path(path).filename().string());
   }
 };
 
@@ -88,7 +88,7 @@ TEST_F(LookFiles, SavedTextReadsBackToTheSameLook) {
        {false, 0},
        head + "view=artistic\r\n[white]\r\ncolor=2109504\r\ncolorboard=1056816\r\n[black]\r\ncolor=14741759\r\n"
               "colorboard=4214880\r\n[back]\r\ncolor=3351057\r\n",
-       {"pieces 2109504 -1", "pieces -1 14741759", "board 0 1056816", "board 1 4214880", "back 3351057"}},
+       {"pieces 2109504 -1", "pieces -1 14741759", "board light 1056816", "board dark 4214880", "back 3351057"}},
       {"classic 3, light pieces textured, dark ones in colour",
        {.DarkPieceColour = 0x0000FF, .LightPieceColour = 0x00FF00, .LightPieceTexture = oak,
         .LightPiecesTextured = true, .DarkBoardColour = 7, .LightBoardTexture = maple, .LightBoardTextured = true,
@@ -96,14 +96,14 @@ TEST_F(LookFiles, SavedTextReadsBackToTheSameLook) {
        {true, 3},
        head + "view=classic\r\nmod=3\r\n[white]\r\ncolor=255\r\ntexture=" + oak + "\r\ntextureboard=" + maple +
            "\r\n[back]\r\ncolor=0\r\n[black]\r\ncolorboard=7\r\n",
-       {"picture 3", "pieces 255 -1", "board 1 7", "back 0", "pieces 0 oak.jpg", "board 0 maple.bmp"}},
+       {"picture 3", "pieces 255 -1", "board dark 7", "back 0", "pieces light oak.jpg", "board light maple.bmp"}},
       {"classic without a checked picture, dark pieces textured, light ones in colour",
        {.DarkPieceColour = 1, .LightPieceColour = 16777215, .DarkPieceTexture = marble, .DarkPiecesTextured = true,
         .DarkBoardTexture = walnut, .DarkBoardTextured = true, .BackgroundColour = 5},
        {true, 0},
        head + "view=classic\r\nmod=classic\r\n[black]\r\ncolor=16777215\r\ntexture=" + marble +
            "\r\ntextureboard=" + walnut + "\r\n[back]\r\ncolor=5\r\n[white]\r\ncolorboard=0\r\n",
-       {"pieces -1 16777215", "board 0 0", "back 5", "pieces 1 marble.jpg", "board 1 walnut.bmp"}},
+       {"pieces -1 16777215", "board light 0", "back 5", "pieces dark marble.jpg", "board dark walnut.bmp"}},
   };
   for (const TCase& test : cases) {
     SCOPED_TRACE(test.Name);
@@ -149,14 +149,14 @@ TEST_F(LookFiles, JunkIsReportedAndTheRestApplies) {
       {"[board]\nname=B\n[type]\nview=classic\nmod=5\n", {"picture 5"}, ""},
       {"[board]\nname=B\n[white]\ncolor=16777216\ncolorboard=-2\n[black]\ncolor=0x00FF00\ncolorboard=12\n"
        "[back]\ncolor=\n",
-       {"board 1 12"},
+       {"board dark 12"},
        left + "[white] color: expected a colour from 0 to 16777215 or -1, found \"16777216\"\n"
               "[black] color: expected a colour from 0 to 16777215 or -1, found \"0x00FF00\"\n"
               "[white] colorboard: expected a colour from 0 to 16777215 or -1, found \"-2\"\n"
               "[back] color: expected a colour from 0 to 16777215 or -1, found \"\""},
       {"[board]\nname=B\n[white]\ncolor=-1\ntexture=" + Path("missing.jpg") + "\ntextureboard=" + Path("maple.bmp") +
            "\n[black]\ntexture=" + Path("broken.jpg") + "\n",
-       {"board 0 maple.bmp"},
+       {"board light maple.bmp"},
        left + "[black] texture: the picture \"" + Path("broken.jpg") + "\" cannot be used: not a JPEG picture\n" +
            "[white] texture: expected a picture file, found no file \"" + Path("missing.jpg") + "\""},
       {"[board]\nname=B\n[white]\ntexture=\ncolor=text\n\x01\xff garbage line\n", {},
@@ -219,8 +219,8 @@ TEST_F(LookFiles, PicturesInsideTheProgramFolderGoWithIt) {
   TLookState loaded;
   TRecordingLook target;
   LoadLookFile(file, loaded, target, moved.string());
-  EXPECT_EQ(target.Calls, (std::vector<std::string>{"back 0", "pieces 1 oak.jpg", "pieces 0 Marble.JPG",
-                                                    "board 0 walnut.bmp", "board 1 maple.bmp"}));
+  EXPECT_EQ(target.Calls, (std::vector<std::string>{"back 0", "pieces dark oak.jpg", "pieces light Marble.JPG",
+                                                    "board light walnut.bmp", "board dark maple.bmp"}));
   EXPECT_EQ(loaded.LightPieceTexture, (moved / "res/textures/Marble.JPG").string());
   EXPECT_EQ(loaded.DarkBoardTexture, (moved / "res/maple.bmp").string());
   EXPECT_TRUE(Recorded.Messages.empty());

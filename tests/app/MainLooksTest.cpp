@@ -259,7 +259,7 @@ TEST_F(BoardToolBar, PositionsAreSavedAndLoadedWithExactBytes) {
   EXPECT_EQ(Board->windowTitle().toStdString(), "Brovanel 0.1 " + Path("game.fen"));
   // After 1. e4, saved again under the same name without asking.
   TBoardMove e4{2, 4, 4, 4};
-  ASSERT_EQ(Form->Game.Apply(e4, LIGHT_SIDE), TMoveResult::Applied);
+  ASSERT_EQ(Form->Game.Apply(e4, TSide::Light), TMoveResult::Applied);
   Recorded.Asked.clear();
   Board->ToolButton11->trigger();
   EXPECT_TRUE(Recorded.Asked.empty());

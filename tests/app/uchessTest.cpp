@@ -164,8 +164,8 @@ TEST_F(MainWindow, ImpossiblePositionsAreRefusedAndTheBoardKeepsItsPosition) {
   ASSERT_EQ(FenPlacementText(Form->Game.Board()), AFTER_E4);
   ASSERT_TRUE(Recorded.Messages.empty());
   auto e4Shown = [this] {
-    const TBoardPiece* pawn = Board->PieceAtSquare(4, 4);
-    return pawn && pawn->Letter == 'P' && pawn->Obj->Visible() && !Board->PieceAtSquare(2, 4) &&
+    const TBoardPiece* pawn = Board->PieceAtSquare({4, 4});
+    return pawn && pawn->Letter == 'P' && pawn->Obj->Visible() && !Board->PieceAtSquare({2, 4}) &&
            PiecesOnSquares(*Board) == 32;
   };
   EXPECT_TRUE(e4Shown());
@@ -284,9 +284,9 @@ TEST_F(MainWindow, ClassicAndArtisticItemsCheckAsTheBoardChanges) {
   EXPECT_FALSE(Form->Artistic1->isEnabled());
   EXPECT_TRUE(Board->ToolButton30->isVisible());
   // The side items: light at start, either one while no engine runs.
-  EXPECT_EQ(Form->UserSide(), LIGHT_SIDE);
+  EXPECT_EQ(Form->UserSide(), TSide::Light);
   Form->nero_checked->trigger();
-  EXPECT_EQ(Form->UserSide(), DARK_SIDE);
+  EXPECT_EQ(Form->UserSide(), TSide::Dark);
   EXPECT_FALSE(Form->bianco_checked->isChecked());
   Form->nero_checked->trigger();
   EXPECT_TRUE(Form->nero_checked->isChecked());

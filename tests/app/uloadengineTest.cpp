@@ -173,10 +173,10 @@ TEST_F(FakeEngine, LinesOfAnyLengthAreWrittenWhole) {
 
 TEST_F(FakeEngine, EngineMoveSplitAcrossTwoWritesIsApplied) {
   Start("expect e2e4\nwrite mo\npause 100\nwrite ve e7\npause 100\nwrite e5\\n\n");
-  ASSERT_TRUE(Game.PlayUserMove({2, 4, 4, 4, 0}, LIGHT_SIDE).Legal);
+  ASSERT_TRUE(Game.PlayUserMove({2, 4, 4, 4, 0}, TSide::Light).Legal);
   Engine->SendCommand("e2e4");
   ASSERT_TRUE(Queue.RunUntil([this] { return !Board.Animations.empty(); }));
-  EXPECT_EQ(Board.Animations[0], (TAnimation{4, 7, 4, 5}));
+  EXPECT_EQ(Board.Animations[0], PlainSlide("e7e5"));
   EXPECT_EQ(FenPlacementText(Game.Board()), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/");
   EXPECT_TRUE(Queue.RunUntil([this] { return Board.Received == "move e7e5\n"; }));
   EXPECT_EQ(Board.Received, "move e7e5\n");
@@ -190,18 +190,18 @@ TEST_F(FakeEngine, RefusalMateAndNotationRepeatsAreHandledAsTheyArrive) {
   Engine->SendCommand("e2e5");
   ASSERT_TRUE(Queue.RunUntil([this] { return !Recorded.Messages.empty(); }));
   EXPECT_EQ(Recorded.Messages[0], ILLEGAL_ENGINE_MOVE_TEXT);
-  ASSERT_TRUE(Game.PlayUserMove({2, 4, 4, 4, 0}, LIGHT_SIDE).Legal);
+  ASSERT_TRUE(Game.PlayUserMove({2, 4, 4, 4, 0}, TSide::Light).Legal);
   Engine->SendCommand("e2e4");
   ASSERT_TRUE(Queue.RunUntil([this] { return Recorded.Messages.size() == 2; }));
   EXPECT_EQ(Recorded.Messages[1], ENGINE_MATES_TEXT);
-  EXPECT_EQ(Board.Animations, (std::vector<TAnimation>{{4, 7, 4, 5}}));
+  EXPECT_EQ(Board.Animations, std::vector<TAnimation>{PlainSlide("e7e5")});
 }
 
 TEST_F(FakeEngine, GarbageAndAMegabyteLineDoNotHideTheNextMove) {
   Start("write \\t\\r\\x7f garbage \\\\ \\n\nrepeat 1048576 z\nsay move e7e5\n");
-  ASSERT_TRUE(Game.PlayUserMove({2, 4, 4, 4, 0}, LIGHT_SIDE).Legal);
+  ASSERT_TRUE(Game.PlayUserMove({2, 4, 4, 4, 0}, TSide::Light).Legal);
   ASSERT_TRUE(Queue.RunUntil([this] { return !Board.Animations.empty(); }));
-  EXPECT_EQ(Board.Animations[0], (TAnimation{4, 7, 4, 5}));
+  EXPECT_EQ(Board.Animations[0], PlainSlide("e7e5"));
   // The log keeps the start of the long line.
   const std::string ending = std::string(TEngineLog::MAX_LINE_LENGTH, 'z') + " [...]\nmove e7e5\n";
   ASSERT_TRUE(Queue.RunUntil([&] { return Board.Received.ends_with(ending); }));
@@ -215,14 +215,14 @@ TEST_F(FakeEngine, GarbageAndAMegabyteLineDoNotHideTheNextMove) {
 TEST_F(FakeEngine, FloodWaitsForTheMainThreadAndItsMoveIsStillFound) {
   // It never reads "quit": the short waits end it.
   Start("flood 100000 thinking\nsay move e7e5\nflood 0 more thinking\n", false, "", ShortEndDelays());
-  ASSERT_TRUE(Game.PlayUserMove({2, 4, 4, 4, 0}, LIGHT_SIDE).Legal);
+  ASSERT_TRUE(Game.PlayUserMove({2, 4, 4, 4, 0}, TSide::Light).Legal);
   pid_t pid = Engine->ProcessId();
   ASSERT_TRUE(Queue.WaitForWork());
   // The engine goes on flooding, but nothing more is handed over while that waits.
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(Queue.Waiting(), 1u);
   ASSERT_TRUE(Queue.RunUntil([this] { return !Board.Animations.empty(); }, 60s));
-  EXPECT_EQ(Board.Animations[0], (TAnimation{4, 7, 4, 5}));
+  EXPECT_EQ(Board.Animations[0], PlainSlide("e7e5"));
   EXPECT_EQ(FenPlacementText(Game.Board()), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/");
   EXPECT_NE(Board.Received.find(" lines left out]\n"), std::string::npos);
   EXPECT_LT(Board.Received.size(), 100000u * 9);
@@ -237,7 +237,7 @@ TEST_F(FakeEngine, FloodWaitsForTheMainThreadAndItsMoveIsStillFound) {
 // neither the log nor the board.
 TEST_F(FakeEngine, EngineBeingQuitSaysNothingMore) {
   Start("expect quit\nsay move e7e5\nsay farewell\nexit 0\n");
-  ASSERT_TRUE(Game.PlayUserMove({2, 4, 4, 4, 0}, LIGHT_SIDE).Legal);
+  ASSERT_TRUE(Game.PlayUserMove({2, 4, 4, 4, 0}, TSide::Light).Legal);
   const TBitBoards before = Game.Board();
   bool done = false;
   Engine->BeginQuit([&done] { done = true; });

@@ -154,6 +154,12 @@ TEST(EngineLog, LongLineKeepsItsStartOverTakesAndTheNextLineSurvives) {
   EXPECT_EQ(shown, std::string(TEngineLog::MAX_LINE_LENGTH, 'x') + " [...]\nmove e7e5\n");
 }
 
+TBoardMove Move(std::string_view text) {
+  TBoardMove move;
+  EXPECT_TRUE(ParseMoveText(text, move)) << text;
+  return move;
+}
+
 // Each test plays a game of its own, after 1. e4.
 class EngineChunk : public ::testing::Test {
 protected:
@@ -172,10 +178,9 @@ protected:
 };
 
 TEST_F(EngineChunk, EngineMoveIsAppliedAnimatedAndLogged) {
-  HandleEngineChunk(ChunkOf("move e7e5\n"), Game, DARK_SIDE, &Board);
+  HandleEngineChunk(ChunkOf("move e7e5\n"), Game, TSide::Dark, &Board);
   EXPECT_EQ(Game.ClipboardFen(), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/ w KQkq e6 0 1");
-  // e is column 4 (the h-file is column 1).
-  EXPECT_EQ(Board.Animations, (std::vector<TAnimation>{{4, 7, 4, 5}}));
+  EXPECT_EQ(Board.Animations, std::vector<TAnimation>{PlainSlide("e7e5")});
   EXPECT_EQ(Board.Received, "move e7e5\n");
   EXPECT_TRUE(Recorded.Messages.empty());
 }
@@ -202,7 +207,7 @@ TEST_F(EngineChunk, BadEngineMovesAreReportedAndChangeNothing) {
     Recorded.Messages.clear();
     Board.Status.clear();
     Game.SetEngineThinking(true);
-    HandleEngineChunk(ChunkOf(line), Game, DARK_SIDE, &Board);
+    HandleEngineChunk(ChunkOf(line), Game, TSide::Dark, &Board);
     EXPECT_EQ(Game.Board(), before) << line;
     EXPECT_EQ(Game.Rights(), rightsBefore) << line;
     const std::string report = std::string("Illegal move from host engine: ") + line;
@@ -215,39 +220,58 @@ TEST_F(EngineChunk, BadEngineMovesAreReportedAndChangeNothing) {
 
 TEST_F(EngineChunk, UserLeftWithoutMovesIsToldAfterTheEngineMove) {
   ASSERT_TRUE(Game.LoadFen("rnbqkbnr/pppp1ppp/8/4p3/6P1/5P2/PPPPP2P/RNBQKBNR/ b KQkq - 0 1"));
-  HandleEngineChunk(ChunkOf("move d8h4\n"), Game, DARK_SIDE, &Board);
+  HandleEngineChunk(ChunkOf("move d8h4\n"), Game, TSide::Dark, &Board);
   EXPECT_EQ(Recorded.Messages, std::vector<std::string>{USER_MATED_TEXT});
   EXPECT_EQ(Board.Animations.size(), 1u);
 }
 
 TEST_F(EngineChunk, PromotionLetterChoosesThePiece) {
   ASSERT_TRUE(Game.LoadFen("4k3/8/8/8/8/8/p7/4K3/ b - - 0 1"));
-  HandleEngineChunk(ChunkOf("move a2a1n\n"), Game, DARK_SIDE, &Board);
+  HandleEngineChunk(ChunkOf("move a2a1n\n"), Game, TSide::Dark, &Board);
   EXPECT_EQ(FenPlacementText(Game.Board()), "4k3/8/8/8/8/8/8/n3K3/");
 }
 
+// The board is told the king's move and where its rook goes.
 TEST_F(EngineChunk, CastleWordsMoveTheEngineSidesKingAndRookAndEndItsRights) {
   struct Case {
     const char* Line;
-    int EngineSide;
+    TSide EngineSide;
     const char* After;
     unsigned RightsLeft;
+    TAnimation Slide;
   } cases[] = {
-      {"move O-O", DARK_SIDE, "r4rk1/8/8/8/8/8/8/R3K2R/", LIGHT_KING_SIDE_CASTLE | LIGHT_QUEEN_SIDE_CASTLE},
-      {"move O-O-O", LIGHT_SIDE, "r3k2r/8/8/8/8/8/8/2KR3R/", DARK_KING_SIDE_CASTLE | DARK_QUEEN_SIDE_CASTLE},
+      {"move O-O", TSide::Dark, "r4rk1/8/8/8/8/8/8/R3K2R/", LIGHT_KING_SIDE_CASTLE | LIGHT_QUEEN_SIDE_CASTLE,
+       {{{8, 4}, {8, 2}}, {{8, 1}, {8, 3}, {}, EMPTY_SQUARE}}},  // e8g8, the rook h8f8
+      {"move O-O-O", TSide::Light, "r3k2r/8/8/8/8/8/8/2KR3R/", DARK_KING_SIDE_CASTLE | DARK_QUEEN_SIDE_CASTLE,
+       {{{1, 4}, {1, 6}}, {{1, 8}, {1, 5}, {}, EMPTY_SQUARE}}},  // e1c1, the rook a1d1
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(Game.LoadFen("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1"));
+    Board.Animations.clear();
     HandleEngineChunk(ChunkOf(c.Line), Game, c.EngineSide, &Board);
     EXPECT_EQ(FenPlacementText(Game.Board()), c.After) << c.Line;
     EXPECT_EQ(Game.Rights().Castling, c.RightsLeft) << c.Line;
+    EXPECT_EQ(Board.Animations, std::vector<TAnimation>{c.Slide}) << c.Line;
   }
-  EXPECT_EQ(Board.Animations.size(), 2u);
+  EXPECT_TRUE(Recorded.Messages.empty());
+}
+
+// The pawn taken en passant stands beside the target square: the board is told which.
+TEST_F(EngineChunk, EnPassantAndPromotionReachTheBoardWithWhatTheyDid) {
+  ASSERT_TRUE(Game.LoadFen("4k3/8/8/8/3p4/8/4P3/4K3 w - - 0 1"));
+  ASSERT_EQ(Game.Apply(Move("e2e4"), TSide::Light), TMoveResult::Applied);
+  HandleEngineChunk(ChunkOf("move d4e3\n"), Game, TSide::Dark, &Board);
+  EXPECT_EQ(FenPlacementText(Game.Board()), "4k3/8/8/8/8/4p3/8/4K3/");
+  ASSERT_TRUE(Game.LoadFen("4k3/8/8/8/8/8/1p6/4K3 b - - 0 1"));
+  HandleEngineChunk(ChunkOf("move b2b1r\n"), Game, TSide::Dark, &Board);
+  const std::vector<TAnimation> expected = {{Move("d4e3"), {{}, {}, {4, 4}, EMPTY_SQUARE}},  // the pawn on e4
+                                            {Move("b2b1r"), {{}, {}, {}, DARK_ROOK}}};
+  EXPECT_EQ(Board.Animations, expected);
   EXPECT_TRUE(Recorded.Messages.empty());
 }
 
 TEST_F(EngineChunk, ResultsAndResignationsGoToTheStatusLine) {
-  HandleEngineChunk(ChunkOf("1/2-1/2 {Stalemate}\n0-1 {Black resigns}\nresign\n1-0 {White Mates}\n"), Game, DARK_SIDE,
+  HandleEngineChunk(ChunkOf("1/2-1/2 {Stalemate}\n0-1 {Black resigns}\nresign\n1-0 {White Mates}\n"), Game, TSide::Dark,
                     &Board);
   EXPECT_EQ(Board.Status,
             (std::vector<std::string>{"1/2-1/2 {Stalemate}", "0-1 {Black resigns}", "resign", "1-0 {White Mates}"}));
@@ -255,7 +279,7 @@ TEST_F(EngineChunk, ResultsAndResignationsGoToTheStatusLine) {
 }
 
 TEST_F(EngineChunk, OneChunkCanMoveReportMateAndIllegal) {
-  HandleEngineChunk(ChunkOf("Illegal move: e2e5\nmove e7e5\n0-1 {Black mates}\n"), Game, DARK_SIDE, &Board);
+  HandleEngineChunk(ChunkOf("Illegal move: e2e5\nmove e7e5\n0-1 {Black mates}\n"), Game, TSide::Dark, &Board);
   EXPECT_EQ(Board.Animations.size(), 1u);
   EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{ILLEGAL_ENGINE_MOVE_TEXT, ENGINE_MATES_TEXT}));
 }
