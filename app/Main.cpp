@@ -24,7 +24,8 @@
 #include "app/uchess.h"
 #include "app/uhelp.h"
 
-TFormOpengl::TFormOpengl(TForm1* owner, const std::string&, int) : QWidget(nullptr), MainForm(owner) {
+TFormOpengl::TFormOpengl(TForm1* owner, TGame& game, TProgramFolders& folders)
+    : QWidget(nullptr), TBoardScene(folders), MainForm(owner), Game(game), Folders(folders) {
   setObjectName(QStringLiteral("FormOpengl"));
   resize(901, 474);
   auto* layout = new QVBoxLayout(this);
@@ -113,7 +114,7 @@ void TFormOpengl::BuildToolBar() {
       ToolBar1->addSeparator();
       continue;
     }
-    QIcon icon(ToQString(AppFolder + "/res/toolbar/" + info.Icon + ".png"));
+    QIcon icon(ToQString(Folders.App + "/res/toolbar/" + info.Icon + ".png"));
     QAction* button = ToolBar1->addAction(icon, QString::fromLatin1(info.Hint));
     button->setObjectName(QString::fromLatin1(info.Name));
     button->setToolTip(QString::fromLatin1(info.Hint));
@@ -129,7 +130,7 @@ void TFormOpengl::FormCreate() {
   PieceNameCounter = 0;
   HeldPiece = nullptr;
   GLSceneViewer1->move(0, 0);
-  QDir::setCurrent(ToQString(AppFolder));
+  QDir::setCurrent(ToQString(Folders.App));
   // No engine is loaded: the user may choose a side.
   SetEngineSideItemsEnabled(true);
   // The pieces go to their squares one tick later.
@@ -157,7 +158,7 @@ bool TFormOpengl::FormCloseQuery(std::function<void()> whenClosable) {
 }
 
 void TFormOpengl::ShowAboutBox() {
-  TOKRightDlg dialog;
+  TOKRightDlg dialog(Folders.App);
   dialog.exec();
 }
 
@@ -197,7 +198,7 @@ bool TFormOpengl::LoadArtisticBoard() {
   sphere1->SetVisible(false);
   HeightField1->SetVisible(false);
   SetBoardLookButtonsVisible(true);
-  LoadLookFile(AppFolder + "/conf/artistic1.bvl");
+  LoadLookFile(Folders.App + "/conf/artistic1.bvl");
   return true;
 }
 

@@ -17,7 +17,9 @@
 
 #include "app/MainLookFile.h"
 #include "app/MainScene.h"
+#include "app/Game.h"
 #include "app/MainSlide.h"
+#include "app/ProgramFolders.h"
 #include "app/maindefine.h"
 #include "app/uloadengine.h"
 #include "base/Geometry.h"
@@ -87,9 +89,9 @@ inline constexpr char START_LOOK_NOT_FOUND_TEXT[] = "Look file not found: ";
 
 class TFormOpengl : public QWidget, public TEngineBoard, public TBoardScene {
 public:
-  // CreateBoardForm: the window of `owner`'s area; the caption and the flag are not
-  // used (FormCreate sets the caption). Runs FormCreate.
-  TFormOpengl(TForm1* owner, const std::string& caption, int flag);
+  // CreateBoardForm: the window of `owner`'s area, playing `game` with what it finds in
+  // `folders`; both belong to the owner and must outlive the window. Runs FormCreate.
+  TFormOpengl(TForm1* owner, TGame& game, TProgramFolders& folders);
   // Stops a running engine (bounded waits) before the window goes.
   ~TFormOpengl() override;
 
@@ -142,6 +144,10 @@ public:
   QLabel* label5;
 
   TForm1* MainForm;
+  // The game on the board, the main window's.
+  TGame& Game;
+  // The program's folders, the main window's; the engine page points Engines elsewhere.
+  TProgramFolders& Folders;
   std::string EngineCaption;
   std::string StartFolder;
   // The running engine, null when none.
@@ -163,7 +169,7 @@ public:
   void LoadLookFile(const std::string& path);
   // Shows or hides the four buttons of the artistic board's look.
   void SetBoardLookButtonsVisible(bool visible);
-  // Shows the pieces of the shared position anew. A running slide stops first, its
+  // Shows the pieces of the game's position anew. A running slide stops first, its
   // pieces and the board's lock as its end would leave them.
   void RefreshPieces();
   // The first tick after the pieces were made: they go to their squares.
@@ -174,8 +180,8 @@ public:
   void GLSceneViewer1MouseMove(TObject* sender, TShiftState shift, int x, int y);
   void GLSceneViewer1MouseUp(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
   TBoardPiece* HeldPiece = nullptr;
-  int DropRow = 0;
-  int DropCol = 0;
+  // The square under the held piece, where a release drops it.
+  TSquare Drop;
   float StartX = 0;
   float StartZ = 0;
   TVector LastWorldPoint{0, 0, 0, 1};
@@ -224,14 +230,14 @@ public:
   // Looks: the tool bar's look buttons and the look files (MainLooks.cpp).
   TLookState Look;
   enum : int { TEXTURE_LOOK = 0, COLOUR_LOOK = 1 };
-  // A colour or a picture chosen by the user for the pieces of a side (LIGHT_LOOK_SIDE,
-  // DARK_LOOK_SIDE); a cancelled dialog changes nothing.
-  void ChoosePieceLook(int side, int mode);
+  // A colour or a picture chosen by the user for the pieces of a side; a cancelled
+  // dialog changes nothing.
+  void ChoosePieceLook(TSide side, int mode);
   void ApplyPieceColours(int colourA, int colourB);
-  void ApplyPieceTexture(int side, const std::string& path);
+  void ApplyPieceTexture(TSide side, const std::string& path);
   void ApplyBackgroundColour(int colour);
-  void ApplyBoardColour(int side, int colour);
-  void ApplyBoardTexture(int side, const std::string& path);
+  void ApplyBoardColour(TSide side, int colour);
+  void ApplyBoardTexture(TSide side, const std::string& path);
   // A piece model made after the look was applied wears its side's colour or picture.
   void PieceModelAdded(TBoardPiece& piece) override;
   // The pictures the pieces and the board's halves show: each file is read once and
@@ -306,7 +312,7 @@ public:
   std::size_t SendToEngine(const std::string& text);
 
   // The engine front end's board.
-  void StartEngineMoveAnimation(int fromCol, int fromRow, int toCol, int toRow) override;
+  void StartEngineMoveAnimation(const TBoardMove& move, const TMoveEffects& effects) override;
   void AppendEngineOutput(const std::string& text) override;
   void AppendSentCommand(const std::string& text) override;
   void ShowEngineStatus(const std::string& text) override;
@@ -332,6 +338,9 @@ private:
   static void MoveAlong(TBoardPiece& piece, const TPieceSlide& slide, double now);
   // Starts the castling rook's slide at `start`; false when there is none.
   bool StartCastleRookSlide(double start);
+  // The piece that `move` takes: the one on its target, or the pawn `effects` name as
+  // taken en passant; null for none.
+  TBoardPiece* VictimOf(const TBoardMove& move, const TMoveEffects& effects) const;
   // The piece taken by the user's move slides off the board and is parked.
   void StartUserVictimSlide(TBoardPiece& victim);
   // The end of the engine's move: the board is the user's again.

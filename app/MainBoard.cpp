@@ -24,10 +24,7 @@
 
 namespace {
 
-bool OnBoard(int row, int col) { return row >= 1 && row <= 8 && col >= 1 && col <= 8; }
-
 bool IsPawnLetter(char letter) { return letter == 'p' || letter == 'P'; }
-bool IsKingLetter(char letter) { return letter == 'k' || letter == 'K'; }
 
 }  // namespace
 
@@ -46,15 +43,14 @@ void TFormOpengl::PutBack(TBoardPiece& piece) {
 
 void TFormOpengl::GLSceneViewer1MouseDown(TObject*, TMouseButton, TShiftState, int x, int y) {
   GLCadencer1->SetEnabled(true);
-  MouseState = 1;
   HeldPiece = nullptr;
   TGLBaseSceneObject* picked = GLSceneViewer1->Buffer().ObjectAtPixel(x, y);
   TBoardPiece* piece = nullptr;
   if (picked && dynamic_cast<TGLCustomSceneObject*>(picked)) piece = PieceOfObject(picked);
-  const bool userLight = !MainForm || MainForm->UserSide() == LIGHT_SIDE;
+  const TSide userSide = MainForm ? MainForm->UserSide() : TSide::Light;
   // Locked: the user learns why their piece does not come along.
-  if (piece && EngineThinking) {
-    if (piece->Row >= 0 && IsLightLetter(piece->Letter) == userLight && MainForm) MainForm->SetStatusText(WAIT_TEXT);
+  if (piece && Game.EngineThinking()) {
+    if (piece->Row >= 0 && SideOfLetter(piece->Letter) == userSide && MainForm) MainForm->SetStatusText(WAIT_TEXT);
     piece = nullptr;
   }
   // Whatever is not held, the drag turns the camera from here.
@@ -63,7 +59,7 @@ void TFormOpengl::GLSceneViewer1MouseDown(TObject*, TMouseButton, TShiftState, i
     return;
   }
   if (EngineCaption == NO_ENGINE_CAPTION && MainForm) MainForm->SetStatusText(NO_ENGINE_CAPTION);
-  if (IsLightLetter(piece->Letter) != userLight) {
+  if (SideOfLetter(piece->Letter) != userSide) {
     StartOrbit(x, y);
     Dialogs().ShowMessage(OTHER_SIDE_TEXT);
     return;
@@ -74,8 +70,7 @@ void TFormOpengl::GLSceneViewer1MouseDown(TObject*, TMouseButton, TShiftState, i
   StartX = piece->Obj->Position().X();
   StartZ = piece->Obj->Position().Z();
   // A release without a drag drops it where it stands.
-  DropRow = piece->Row;
-  DropCol = piece->Col;
+  Drop = piece->Square();
 }
 
 void TFormOpengl::GLSceneViewer1MouseMove(TObject*, TShiftState shift, int x, int y) {
@@ -88,10 +83,10 @@ void TFormOpengl::GLSceneViewer1MouseMove(TObject*, TShiftState shift, int x, in
     if (!BoardPointAt(GLSceneViewer1->Buffer(), x, y, w)) return;
     LastWorldPoint = w;
     if (w.x < -200 || w.x > 200) return;
-    SquareOfBoardPoint(w, DropRow, DropCol);
+    Drop = SquareOfBoardPoint(w);
     PlaceModelOnPoint(*HeldPiece, w);
-    sphere1->Position().SetPoint(SquareCentreX(DropCol), 8, SquareCentreZ(DropRow));
-    sphere1->SetVisible(OnBoard(DropRow, DropCol));
+    sphere1->Position().SetPoint(SquareCentreX(Drop.Col), 8, SquareCentreZ(Drop.Row));
+    sphere1->SetVisible(Drop.OnBoard());
   } else if (GLCamera1->Position().Y() >= float(CameraMinHeight)) {
     CurMouseX = x;
     CurMouseY = y;
@@ -105,7 +100,6 @@ void TFormOpengl::ShowMouseStatus() {
 }
 
 void TFormOpengl::GLSceneViewer1MouseUp(TObject*, TMouseButton, TShiftState, int x, int y) {
-  MouseState = -1;
   if (HeldPiece) SetEmission(*HeldPiece, SavedEmission);
   GLCadencer1->SetEnabled(false);
   sphere1->SetVisible(false);
@@ -115,46 +109,46 @@ void TFormOpengl::GLSceneViewer1MouseUp(TObject*, TMouseButton, TShiftState, int
   }
   TBoardPiece& piece = *HeldPiece;
   HeldPiece = nullptr;
-  if (DropRow == piece.Row && DropCol == piece.Col) {
+  if (Drop == piece.Square()) {
     PutBack(piece);
     return;
   }
-  const int side = MainForm ? MainForm->UserSide() : LIGHT_SIDE;
+  const TSide side = MainForm ? MainForm->UserSide() : TSide::Light;
   // Kept while the move waits for the engine's answer: a refusal takes it back.
-  const TBitBoards before = BitBoards;
-  const TGameRights rightsBefore = GameRights;
+  const TBitBoards before = Game.Board();
+  const TGameRights rightsBefore = Game.Rights();
   // The rules judge the move with the castling rights and en passant; a drop off the
   // board is no move.
-  const TUserMove played = PlayUserMove(piece.Row, piece.Col, DropRow, DropCol, side);
+  const TBoardMove move{piece.Square(), Drop};
+  const TUserMove played = Game.PlayUserMove(move, side);
   if (!played.Legal) {
     PutBack(piece);
     Dialogs().ShowMessage(ILLEGAL_MOVE_TEXT);
     return;
   }
-  MoveModelTo(piece, DropRow, DropCol);
+  MoveModelTo(piece, Drop);
   // A piece taken by the user's last move that is still sliding goes to its place now.
   if (UserVictim) {
     ParkPiece(*UserVictim);
     UserVictim = nullptr;
   }
-  TBoardPiece* victim = PieceAtSquare(DropRow, DropCol);
-  if (!victim && played.Effects.TakenRow != 0) victim = PieceAtSquare(played.Effects.TakenRow, played.Effects.TakenCol);
+  TBoardPiece* victim = VictimOf(move, played.Effects);
   if (victim && victim != &piece) StartUserVictimSlide(*victim);
-  if (played.Effects.RookFromCol != 0) {
-    if (TBoardPiece* rook = PieceAtSquare(piece.Row, played.Effects.RookFromCol)) {
-      MoveModelTo(*rook, rook->Row, played.Effects.RookToCol);
-      rook->Col = played.Effects.RookToCol;
+  if (played.Effects.RookFrom.OnBoard()) {
+    if (TBoardPiece* rook = PieceAtSquare(played.Effects.RookFrom)) {
+      MoveModelTo(*rook, played.Effects.RookTo);
+      rook->Col = played.Effects.RookTo.Col;
     }
   }
   const std::string text = played.Text;
-  piece.Row = DropRow;
-  piece.Col = DropCol;
-  if (played.Effects.Promoted != EMPTY_SQUARE) ShowPromotion(piece);
-  if (IsMate(BitBoards, GameRights, 1 - side)) Dialogs().ShowMessage(USER_MATES_TEXT);
+  piece.Row = Drop.Row;
+  piece.Col = Drop.Col;
+  if (played.Effects.Promoted != EMPTY_SQUARE) ShowPromotion(piece, Game.Board());
+  if (Game.IsMate(OtherSide(side))) Dialogs().ShowMessage(USER_MATES_TEXT);
   // Without an engine to answer, or when the move could not reach it, the board stays
   // the user's; else it is locked until the engine's move has been shown.
   if (!EngineObj || !EngineObj->IsConnected() || !SendUserMove(text, before, rightsBefore)) return;
-  EngineThinking = true;
+  Game.SetEngineThinking(true);
   if (MainForm) MainForm->SetStatusText(THINKING_TEXT);
 }
 
@@ -173,41 +167,29 @@ void TFormOpengl::MoveAlong(TBoardPiece& piece, const TPieceSlide& slide, double
   piece.Obj->Position().SetX(at.X);
 }
 
-void TFormOpengl::StartEngineMoveAnimation(int fromCol, int fromRow, int toCol, int toRow) {
+TBoardPiece* TFormOpengl::VictimOf(const TBoardMove& move, const TMoveEffects& effects) const {
+  if (TBoardPiece* taken = PieceAtSquare(move.To)) return taken;
+  return effects.Taken.OnBoard() ? PieceAtSquare(effects.Taken) : nullptr;
+}
+
+void TFormOpengl::StartEngineMoveAnimation(const TBoardMove& move, const TMoveEffects& effects) {
   // An engine move while the last one still slides: that one ends at once.
   if (MovingPiece || CastleRook) StopAnimations();
-  AnimTargetZ = toRow * SquareSize + BoardOriginZ;
-  AnimTargetX = toCol * SquareSize + BoardOriginX;
-  MovingPiece = PieceAtSquare(fromRow, fromCol);
+  AnimTargetZ = move.To.Row * SquareSize + BoardOriginZ;
+  AnimTargetX = move.To.Col * SquareSize + BoardOriginX;
+  MovingPiece = PieceAtSquare(move.From);
   if (!MovingPiece) {
-    Dialogs().ShowMessage("The engine moved from " + ColumnToFileLetter(fromCol) + std::to_string(fromRow) +
+    Dialogs().ShowMessage("The engine moved from " + move.From.Name() +
                           ", where the board shows no piece; the board is drawn again from the position.");
     RefreshPieces();
     EngineMoveShown();
     return;
   }
-  EngineVictim = PieceAtSquare(toRow, toCol);
-  // En passant: the pawn taken stands beside the mover's square, and the position no
-  // longer has it.
-  if (!EngineVictim && IsPawnLetter(MovingPiece->Letter) && fromCol != toCol) {
-    TBoardPiece* passed = PieceAtSquare(fromRow, toCol);
-    if (passed && IsPawnLetter(passed->Letter) && passed->Letter != MovingPiece->Letter &&
-        PieceCodeOnSquare(SquareIndex(toCol, fromRow)) == EMPTY_SQUARE)
-      EngineVictim = passed;
-  }
+  EngineVictim = VictimOf(move, effects);
   if (EngineVictim) EngineVictim->Row = CAPTURED_ROW;
-  // Castling: the king goes two columns from its start square and the position has
-  // moved its rook; the rook slides once the king has arrived.
-  CastleRook = nullptr;
-  if (IsKingLetter(MovingPiece->Letter) && fromCol == 4 && fromRow == toRow && (toCol == 2 || toCol == 6)) {
-    const int rookFrom = toCol == 2 ? 1 : 8, rookTo = toCol == 2 ? 3 : 5;
-    const char rookLetter = IsLightLetter(MovingPiece->Letter) ? 'R' : 'r';
-    TBoardPiece* rook = PieceAtSquare(fromRow, rookFrom);
-    if (rook && rook->Letter == rookLetter && PieceToChar(PieceCodeOnSquare(SquareIndex(rookTo, fromRow))) == rookLetter) {
-      CastleRook = rook;
-      CastleRookCol = rookTo;
-    }
-  }
+  // Castling: the rook slides once the king has arrived.
+  CastleRook = effects.RookFrom.OnBoard() ? PieceAtSquare(effects.RookFrom) : nullptr;
+  CastleRookCol = effects.RookTo.Col;
   const double now = SlideClock();
   const double seconds = CastleRook ? ENGINE_SLIDE_SECONDS / 2 : ENGINE_SLIDE_SECONDS;
   MovingSlide = SlideFrom(*MovingPiece, float(AnimTargetX), float(AnimTargetZ), now, seconds);
@@ -215,8 +197,8 @@ void TFormOpengl::StartEngineMoveAnimation(int fromCol, int fromRow, int toCol, 
     const TGLCoordinates& at = EngineVictim->Obj->Position();
     EngineVictimSlide = SlideFrom(*EngineVictim, at.X() - ENGINE_VICTIM_DISTANCE, at.Z(), now, seconds);
   }
-  MovingPiece->Row = toRow;
-  MovingPiece->Col = toCol;
+  MovingPiece->Row = move.To.Row;
+  MovingPiece->Col = move.To.Col;
   for (const auto& piece : PieceSlots)
     if (piece) SetEmission(*piece, SavedEmission);
   SetEmission(*MovingPiece, HIGHLIGHT_EMISSION);
@@ -239,7 +221,7 @@ void TFormOpengl::movepezzoTimer() {
   }
   TBoardPiece& moved = *MovingPiece;
   MovingPiece = nullptr;
-  if (IsPawnLetter(moved.Letter)) ShowPromotion(moved);
+  if (IsPawnLetter(moved.Letter)) ShowPromotion(moved, Game.Board());
   // The rook's slide begins when the king's was to end, not at this later tick: the
   // move as a whole keeps its time.
   if (!StartCastleRookSlide(MovingSlide.End())) EngineMoveShown();
@@ -294,7 +276,7 @@ void TFormOpengl::mangiapezzomoveTimer() {
 }
 
 void TFormOpengl::EngineMoveShown() {
-  EngineThinking = false;
+  Game.SetEngineThinking(false);
   // A result or a message the engine put there stays.
   if (!MainForm) return;
   const std::string status = MainForm->StatusText();
@@ -307,10 +289,10 @@ void TFormOpengl::StopAnimations() {
   movepezzoarrocco->stop();
   mangiapezzotimer->stop();
   // What was on its way lands where it was going.
-  if (MovingPiece) MoveModelTo(*MovingPiece, MovingPiece->Row, MovingPiece->Col);
+  if (MovingPiece) MoveModelTo(*MovingPiece, MovingPiece->Square());
   if (CastleRook) {
     CastleRook->Col = CastleRookCol;
-    MoveModelTo(*CastleRook, CastleRook->Row, CastleRook->Col);
+    MoveModelTo(*CastleRook, CastleRook->Square());
   }
   for (TBoardPiece* victim : {EngineVictim, UserVictim})
     if (victim) ParkPiece(*victim);
@@ -323,7 +305,7 @@ void TFormOpengl::RefreshPieces() {
   if (HeldPiece) SetEmission(*HeldPiece, SavedEmission);
   HeldPiece = nullptr;
   sphere1->SetVisible(false);
-  ShowPosition();
+  ShowPosition(Game.Board());
 }
 
 void TFormOpengl::Fillpieces() {

@@ -193,9 +193,10 @@ void TFormOpengl::ScanEngineFolder(const std::string& folder) {
 }
 
 void TFormOpengl::ScanEngineFolders() {
-  ScanEngineFolder(EnginesFolder);
+  ScanEngineFolder(Folders.Engines);
   // One level of sub-folders, no deeper.
-  for (const std::string& name : EntriesOf(EnginesFolder, IsFolder)) ScanEngineFolder(JoinPath(EnginesFolder, name));
+  for (const std::string& name : EntriesOf(Folders.Engines, IsFolder))
+    ScanEngineFolder(JoinPath(Folders.Engines, name));
 }
 
 void TFormOpengl::TabSheet4Show() {
@@ -203,20 +204,20 @@ void TFormOpengl::TabSheet4Show() {
   parengine->clear();
   ScanEngineFolders();
   BitBtn2->setEnabled(true);
-  PointDirectoryList(EnginesFolder);
+  PointDirectoryList(Folders.Engines);
 }
 
 void TFormOpengl::DirectoryListBox1Change(const std::string& folder) {
-  EnginesFolder = folder;
+  Folders.Engines = folder;
   enginelist->clear();
   parengine->clear();
   ScanEngineFolders();
   BitBtn2->setEnabled(true);
-  PointDirectoryList(EnginesFolder);
+  PointDirectoryList(Folders.Engines);
 }
 
 void TFormOpengl::BitBtn1Click() {
-  std::string path = EnginesFolder;
+  std::string path = Folders.Engines;
   if (!Dialogs().OpenFile(std::string(), path)) return;
   engineedit->setText(ToQString(path));
   if (MainForm) MainForm->SetStatusText("Insert optionl parameter and clic on Load Engine button");
@@ -245,7 +246,7 @@ void TFormOpengl::enginelistDblClick() { LoadEngine(std::string(), std::string()
 void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& engineParameters) {
   std::string path = enginePath;
   std::string parameters = engineParameters;
-  EngineThinking = false;
+  Game.SetEngineThinking(false);
   if (path.empty()) {
     int i = SelectedEngineIndex();
     if (i < 0) {
@@ -278,26 +279,26 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
   };
   // Locked until the engine has had its opening commands and, when it plays light,
   // until its first move has been shown.
-  EngineThinking = true;
+  Game.SetEngineThinking(true);
   // The opening commands start a new game (and one playing light moves at once from
   // the start): a game on the board is given up, and the user is told so.
-  const bool newGame = FenClipboardText(BitBoards, GameRights) != START_POSITION_FEN;
+  const bool newGame = Game.ClipboardFen() != START_POSITION_FEN;
   auto onReady = [this, enginePlaysLight, newGame] {
-    EngineThinking = enginePlaysLight;
+    Game.SetEngineThinking(enginePlaysLight);
     if (MainForm) MainForm->SetStatusText(newGame ? std::string("Ready. ") + ENGINE_NEW_GAME_TEXT : "Ready");
   };
-  EngineObj = tloadengine::Start(path, parameters, this, enginePlaysLight, std::move(dispatch), std::move(schedule),
-                                 std::move(onReady), EngineDelays);
+  EngineObj = tloadengine::Start(path, parameters, Game, this, enginePlaysLight, std::move(dispatch),
+                                 std::move(schedule), std::move(onReady), EngineDelays);
   if (!EngineObj) {
     // Reported by the start; the engine before it, if any, is gone too.
-    EngineThinking = false;
+    Game.SetEngineThinking(false);
     unloadClick();
     return;
   }
   // The engine's features tell how it takes a position (EngineRefusesSetBoard).
   EngineObj->SendCommand("protover 2");
   EngineEditsPositions = false;
-  LoadFenPosition(START_POSITION_FEN);
+  Game.LoadFen(START_POSITION_FEN);
   EngineAwaitsGo = false;
   if (MainForm) MainForm->RefreshBoard();
   if (MainForm && newGame) MainForm->SetStatusText(ENGINE_NEW_GAME_TEXT);

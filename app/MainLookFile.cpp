@@ -5,7 +5,6 @@
 #include <memory>
 #include <vector>
 
-#include "app/maindefine.h"
 #include "base/Dialogs.h"
 #include "base/Streams.h"
 #include "base/Strings.h"
@@ -28,13 +27,13 @@ constexpr int CLASSIC_PICTURES = 5;
 // A picture path as the look file keeps it: relative to the program's folder when
 // the picture lies inside it, so that the look goes with the folder when it moves;
 // as it is elsewhere.
-std::string KeptPicturePath(const std::string& path) {
-  if (AppFolder.empty() || !fs::path(path).is_absolute()) return path;
+std::string KeptPicturePath(const std::string& path, const std::string& programFolder) {
+  if (programFolder.empty() || !fs::path(path).is_absolute()) return path;
   auto inside = [](const fs::path& picture, const fs::path& folder) {
     const fs::path relative = picture.lexically_relative(folder);
     return relative.empty() || *relative.begin() == ".." || relative == "." ? fs::path() : relative;
   };
-  const fs::path picture = fs::path(path).lexically_normal(), folder = fs::path(AppFolder).lexically_normal();
+  const fs::path picture = fs::path(path).lexically_normal(), folder = fs::path(programFolder).lexically_normal();
   fs::path relative = inside(picture, folder);
   // The same folder reached through a link.
   std::error_code error, folderError;
@@ -45,8 +44,8 @@ std::string KeptPicturePath(const std::string& path) {
 
 // The picture file a look file's path names: a relative path is taken from the
 // program's folder, and a name missing as written is looked for in any letter case.
-std::string PictureFileOfLook(const std::string& text) {
-  std::string file = fs::path(text).is_absolute() ? text : JoinPath(AppFolder, text);
+std::string PictureFileOfLook(const std::string& text, const std::string& programFolder) {
+  std::string file = fs::path(text).is_absolute() ? text : JoinPath(programFolder, text);
   std::error_code error;
   if (!fs::exists(file, error))
     if (std::string found = FindFileIgnoringCase(file); !found.empty()) file = std::move(found);
@@ -72,7 +71,8 @@ private:
 
 class TLookReader {
 public:
-  TLookReader(const TIniFile& ini, TLookProblems& problems) : FIni(ini), FProblems(problems) {}
+  TLookReader(const TIniFile& ini, TLookProblems& problems, const std::string& programFolder)
+      : FIni(ini), FProblems(problems), FProgramFolder(programFolder) {}
 
   bool Has(const char* section, const char* key) const { return FIni.ReadString(section, key, ABSENT) != ABSENT; }
   std::string Text(const char* section, const char* key) const { return FIni.ReadString(section, key, ""); }
@@ -99,7 +99,7 @@ public:
     if (!Has(section, key)) return false;
     const std::string text = Text(section, key);
     if (text.empty()) return false;
-    const std::string file = PictureFileOfLook(text);
+    const std::string file = PictureFileOfLook(text, FProgramFolder);
     std::error_code error;
     if (!fs::is_regular_file(file, error)) {
       FProblems.Add(section, key, "expected a picture file, found no file \"" + file + "\"");
@@ -131,11 +131,13 @@ public:
 private:
   const TIniFile& FIni;
   TLookProblems& FProblems;
+  const std::string& FProgramFolder;
 };
 
 }  // namespace
 
-void SaveLookFile(const std::string& path, const TLookState& look, const TLookBoard& board) {
+void SaveLookFile(const std::string& path, const TLookState& look, const TLookBoard& board,
+                  const std::string& programFolder) {
   // The ini layer replaces its file at every key: the keys go to a new file beside
   // the old one, which is renamed over the old one only when all of them are there.
   // The stream gives the new file its name and takes it away when anything fails.
@@ -148,22 +150,25 @@ void SaveLookFile(const std::string& path, const TLookState& look, const TLookBo
   // Each colour key is written while the side whose colour it holds shows that
   // colour: white/color holds the dark pieces', black/color the light pieces'.
   if (!look.DarkPiecesTextured) ini.WriteInteger("white", "color", look.DarkPieceColour);
-  if (look.LightPiecesTextured) ini.WriteString("white", "texture", KeptPicturePath(look.LightPieceTexture));
+  if (look.LightPiecesTextured)
+    ini.WriteString("white", "texture", KeptPicturePath(look.LightPieceTexture, programFolder));
   if (!look.LightPiecesTextured) ini.WriteInteger("black", "color", look.LightPieceColour);
-  if (look.DarkPiecesTextured) ini.WriteString("black", "texture", KeptPicturePath(look.DarkPieceTexture));
+  if (look.DarkPiecesTextured)
+    ini.WriteString("black", "texture", KeptPicturePath(look.DarkPieceTexture, programFolder));
   ini.WriteInteger("back", "color", look.BackgroundColour);
   if (look.LightBoardTextured)
-    ini.WriteString("white", "textureboard", KeptPicturePath(look.LightBoardTexture));
+    ini.WriteString("white", "textureboard", KeptPicturePath(look.LightBoardTexture, programFolder));
   else
     ini.WriteInteger("white", "colorboard", look.LightBoardColour);
   if (look.DarkBoardTextured)
-    ini.WriteString("black", "textureboard", KeptPicturePath(look.DarkBoardTexture));
+    ini.WriteString("black", "textureboard", KeptPicturePath(look.DarkBoardTexture, programFolder));
   else
     ini.WriteInteger("black", "colorboard", look.DarkBoardColour);
   replacing.Commit();
 }
 
-void LoadLookFile(const std::string& path, TLookState& look, TLookTarget& target) {
+void LoadLookFile(const std::string& path, TLookState& look, TLookTarget& target,
+                  const std::string& programFolder) {
   std::error_code error;
   if (!fs::exists(path, error)) return;
   std::unique_ptr<TIniFile> file;
@@ -179,7 +184,7 @@ void LoadLookFile(const std::string& path, TLookState& look, TLookTarget& target
     return;
   }
   TLookProblems problems;
-  const TLookReader read(ini, problems);
+  const TLookReader read(ini, problems, programFolder);
   int n = 0;
   if (read.Text("type", "view") == "classic" && read.BoardPicture(n)) target.SetClassicBoardPicture(n);
 
@@ -197,12 +202,12 @@ void LoadLookFile(const std::string& path, TLookState& look, TLookTarget& target
     look.LightPiecesTextured = false;
   }
   if (read.Colour("white", "colorboard", colour)) {
-    target.ApplyBoardColour(LIGHT_LOOK_SIDE, colour);
+    target.ApplyBoardColour(TSide::Light, colour);
     look.LightBoardColour = colour;
     look.LightBoardTextured = false;
   }
   if (read.Colour("black", "colorboard", colour)) {
-    target.ApplyBoardColour(DARK_LOOK_SIDE, colour);
+    target.ApplyBoardColour(TSide::Dark, colour);
     look.DarkBoardColour = colour;
     look.DarkBoardTextured = false;
   }
@@ -214,16 +219,16 @@ void LoadLookFile(const std::string& path, TLookState& look, TLookTarget& target
   struct TPictureKey {
     const char* Section;
     const char* Key;
-    int Side;
+    TSide Side;
     bool Board;
     std::string TLookState::*Path;
     bool TLookState::*Textured;
   };
   const TPictureKey pictures[] = {
-      {"black", "texture", DARK_LOOK_SIDE, false, &TLookState::DarkPieceTexture, &TLookState::DarkPiecesTextured},
-      {"white", "texture", LIGHT_LOOK_SIDE, false, &TLookState::LightPieceTexture, &TLookState::LightPiecesTextured},
-      {"white", "textureboard", LIGHT_LOOK_SIDE, true, &TLookState::LightBoardTexture, &TLookState::LightBoardTextured},
-      {"black", "textureboard", DARK_LOOK_SIDE, true, &TLookState::DarkBoardTexture, &TLookState::DarkBoardTextured},
+      {"black", "texture", TSide::Dark, false, &TLookState::DarkPieceTexture, &TLookState::DarkPiecesTextured},
+      {"white", "texture", TSide::Light, false, &TLookState::LightPieceTexture, &TLookState::LightPiecesTextured},
+      {"white", "textureboard", TSide::Light, true, &TLookState::LightBoardTexture, &TLookState::LightBoardTextured},
+      {"black", "textureboard", TSide::Dark, true, &TLookState::DarkBoardTexture, &TLookState::DarkBoardTextured},
   };
   for (const TPictureKey& key : pictures) {
     auto apply = [&](const std::string& picture) {

@@ -32,10 +32,10 @@ public:
   explicit TWindowLook(TFormOpengl& window) : FWindow(window) {}
   void SetClassicBoardPicture(int n) override { FWindow.SetClassicBoardPicture(n); }
   void ApplyPieceColours(int colourA, int colourB) override { FWindow.ApplyPieceColours(colourA, colourB); }
-  void ApplyPieceTexture(int side, const std::string& path) override { FWindow.ApplyPieceTexture(side, path); }
+  void ApplyPieceTexture(TSide side, const std::string& path) override { FWindow.ApplyPieceTexture(side, path); }
   void ApplyBackgroundColour(int colour) override { FWindow.ApplyBackgroundColour(colour); }
-  void ApplyBoardColour(int side, int colour) override { FWindow.ApplyBoardColour(side, colour); }
-  void ApplyBoardTexture(int side, const std::string& path) override { FWindow.ApplyBoardTexture(side, path); }
+  void ApplyBoardColour(TSide side, int colour) override { FWindow.ApplyBoardColour(side, colour); }
+  void ApplyBoardTexture(TSide side, const std::string& path) override { FWindow.ApplyBoardTexture(side, path); }
 
 private:
   TFormOpengl& FWindow;
@@ -81,7 +81,7 @@ bool ChoosePicture(const std::string& startFolder, const char* filter, std::stri
   return true;
 }
 
-bool OnSide(const TBoardPiece& piece, int side) { return IsLightLetter(piece.Letter) == (side == LIGHT_LOOK_SIDE); }
+bool OnSide(const TBoardPiece& piece, TSide side) { return SideOfLetter(piece.Letter) == side; }
 
 }  // namespace
 
@@ -95,18 +95,18 @@ void TFormOpengl::ConnectToolButtons() {
   };
   for (auto [button, handler] : handlers)
     connect(button, &QAction::triggered, this, Guarded([this, handler = handler] { (this->*handler)(); }));
-  const std::tuple<QAction*, int, int> pieceButtons[] = {
-      {ToolButton6, LIGHT_LOOK_SIDE, COLOUR_LOOK},
-      {ToolButton7, DARK_LOOK_SIDE, COLOUR_LOOK},
-      {ToolButton1, LIGHT_LOOK_SIDE, TEXTURE_LOOK},
-      {ToolButton2, DARK_LOOK_SIDE, TEXTURE_LOOK},
+  const std::tuple<QAction*, TSide, int> pieceButtons[] = {
+      {ToolButton6, TSide::Light, COLOUR_LOOK},
+      {ToolButton7, TSide::Dark, COLOUR_LOOK},
+      {ToolButton1, TSide::Light, TEXTURE_LOOK},
+      {ToolButton2, TSide::Dark, TEXTURE_LOOK},
   };
   for (auto [button, side, mode] : pieceButtons)
     connect(button, &QAction::triggered, this, Guarded([this, side = side, mode = mode] { ChoosePieceLook(side, mode); }));
 }
 
-void TFormOpengl::ChoosePieceLook(int side, int mode) {
-  const bool light = side == LIGHT_LOOK_SIDE;
+void TFormOpengl::ChoosePieceLook(TSide side, int mode) {
+  const bool light = side == TSide::Light;
   if (mode == COLOUR_LOOK) {
     int colour = light ? Look.LightPieceColour : Look.DarkPieceColour;
     if (!Dialogs().ChooseColour(colour)) return;
@@ -134,8 +134,8 @@ void TFormOpengl::ToolButton4Click() {
 namespace {
 
 // The board half's colour chosen by the user.
-void ChooseBoardColour(TFormOpengl& window, int side) {
-  const bool light = side == LIGHT_LOOK_SIDE;
+void ChooseBoardColour(TFormOpengl& window, TSide side) {
+  const bool light = side == TSide::Light;
   int colour = light ? window.Look.LightBoardColour : window.Look.DarkBoardColour;
   if (!Dialogs().ChooseColour(colour)) return;
   (light ? window.Look.LightBoardColour : window.Look.DarkBoardColour) = colour;
@@ -144,8 +144,8 @@ void ChooseBoardColour(TFormOpengl& window, int side) {
 }
 
 // The board half's picture chosen by the user.
-void ChooseBoardTexture(TFormOpengl& window, int side) {
-  const bool light = side == LIGHT_LOOK_SIDE;
+void ChooseBoardTexture(TFormOpengl& window, TSide side) {
+  const bool light = side == TSide::Light;
   std::string path;
   if (!ChoosePicture(window.StartFolder, BOARD_PICTURES, path, [&] { window.ApplyBoardTexture(side, path); })) return;
   (light ? window.Look.LightBoardTexture : window.Look.DarkBoardTexture) = path;
@@ -154,13 +154,13 @@ void ChooseBoardTexture(TFormOpengl& window, int side) {
 
 }  // namespace
 
-void TFormOpengl::ToolButton34Click() { ChooseBoardColour(*this, LIGHT_LOOK_SIDE); }
+void TFormOpengl::ToolButton34Click() { ChooseBoardColour(*this, TSide::Light); }
 
-void TFormOpengl::ToolButton35Click() { ChooseBoardColour(*this, DARK_LOOK_SIDE); }
+void TFormOpengl::ToolButton35Click() { ChooseBoardColour(*this, TSide::Dark); }
 
-void TFormOpengl::ToolButton30Click() { ChooseBoardTexture(*this, LIGHT_LOOK_SIDE); }
+void TFormOpengl::ToolButton30Click() { ChooseBoardTexture(*this, TSide::Light); }
 
-void TFormOpengl::ToolButton31Click() { ChooseBoardTexture(*this, DARK_LOOK_SIDE); }
+void TFormOpengl::ToolButton31Click() { ChooseBoardTexture(*this, TSide::Dark); }
 
 void TFormOpengl::ToolButton23Click() {
   std::string path = StartFolder + "/res/conf/" + LOOK_FILES;
@@ -184,7 +184,7 @@ void TFormOpengl::SaveLookFile(const std::string& path) {
       if (MainForm->ClassicItems[n - 1]->isChecked()) board.Picture = n;
   }
   try {
-    ::SaveLookFile(path, Look, board);
+    ::SaveLookFile(path, Look, board, Folders.App);
   } catch (const std::exception& failure) {
     Dialogs().ShowMessage(failure.what());
   }
@@ -192,7 +192,7 @@ void TFormOpengl::SaveLookFile(const std::string& path) {
 
 void TFormOpengl::LoadLookFile(const std::string& path) {
   TWindowLook target(*this);
-  ::LoadLookFile(path, Look, target);
+  ::LoadLookFile(path, Look, target, Folders.App);
   // The artistic board's halves may have gone with their pictures.
   FreeUnshownPictures();
 }
@@ -213,7 +213,7 @@ void TFormOpengl::ApplyPieceColours(int colourA, int colourB) {
   FreeUnshownPictures();
 }
 
-void TFormOpengl::ApplyPieceTexture(int side, const std::string& path) {
+void TFormOpengl::ApplyPieceTexture(TSide side, const std::string& path) {
   if (Trimmed(path).empty()) return;
   TGLTexture& picture = LookPicture(path);
   for (const std::unique_ptr<TBoardPiece>& piece : PieceSlots)
@@ -223,7 +223,7 @@ void TFormOpengl::ApplyPieceTexture(int side, const std::string& path) {
 
 void TFormOpengl::PieceModelAdded(TBoardPiece& piece) {
   const bool light = IsLightLetter(piece.Letter);
-  const int side = light ? LIGHT_LOOK_SIDE : DARK_LOOK_SIDE;
+  const TSide side = SideOfLetter(piece.Letter);
   if (!(light ? Look.LightPiecesTextured : Look.DarkPiecesTextured)) {
     ShowColour(*piece.Obj, light ? Look.LightPieceColour : Look.DarkPieceColour);
     return;
@@ -264,15 +264,15 @@ void TFormOpengl::ApplyBackgroundColour(int colour) {
   GLSceneViewer1->Buffer().SetBackgroundColor(TColorValue(colour));
 }
 
-void TFormOpengl::ApplyBoardColour(int side, int colour) {
+void TFormOpengl::ApplyBoardColour(TSide side, int colour) {
   // Without the artistic board the colour is only kept in the look.
-  if (TActor* half = side == LIGHT_LOOK_SIDE ? LightBoardMesh : DarkBoardMesh) ShowColour(*half, colour);
+  if (TActor* half = side == TSide::Light ? LightBoardMesh : DarkBoardMesh) ShowColour(*half, colour);
   FreeUnshownPictures();
 }
 
-void TFormOpengl::ApplyBoardTexture(int side, const std::string& path) {
+void TFormOpengl::ApplyBoardTexture(TSide side, const std::string& path) {
   // Read also without the artistic board: a picture that cannot be used is said.
   TGLTexture& picture = LookPicture(path);
-  if (TActor* half = side == LIGHT_LOOK_SIDE ? LightBoardMesh : DarkBoardMesh) ShowPicture(*half, picture);
+  if (TActor* half = side == TSide::Light ? LightBoardMesh : DarkBoardMesh) ShowPicture(*half, picture);
   FreeUnshownPictures();
 }

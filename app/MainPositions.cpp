@@ -40,8 +40,8 @@ void TFormOpengl::ToolButton11Click() {
 }
 
 void TFormOpengl::ToolButton12Click() {
-  LoadFenPosition(START_POSITION_FEN);
-  EngineThinking = false;
+  Game.LoadFen(START_POSITION_FEN);
+  Game.SetEngineThinking(false);
   EngineAwaitsGo = false;
   FUserMoveSent.reset();
   while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
@@ -52,7 +52,7 @@ void TFormOpengl::ToolButton12Click() {
     // when it was loaded, and the board waits for its first move.
     if (MainForm && MainForm->nero_checked->isChecked()) {
       commands.insert(commands.end(), {"white", "go"});
-      EngineThinking = true;
+      Game.SetEngineThinking(true);
     }
     SendLines(*EngineObj, commands);
   }
@@ -63,16 +63,16 @@ void TFormOpengl::GivePositionToEngine() {
   FUserMoveSent.reset();
   if (!EngineObj || !EngineObj->IsConnected()) return;
   EngineAwaitsGo = false;
-  if (!SendLines(*EngineObj, EnginePositionCommands(BitBoards, GameRights, EngineEditsPositions))) return;
+  if (!SendLines(*EngineObj, Game.EngineCommands(EngineEditsPositions))) return;
   // The engine plays the side it was loaded for (the Game menu), whoever the position
   // has to move.
-  if (GameRights.SideToMove == EngineObj->EngineSide()) {
-    EngineThinking = SendLines(*EngineObj, {"go"});
-    if (MainForm && EngineThinking) MainForm->SetStatusText(THINKING_TEXT);
+  if (Game.SideToMove() == EngineObj->EngineSide()) {
+    Game.SetEngineThinking(SendLines(*EngineObj, {"go"}));
+    if (MainForm && Game.EngineThinking()) MainForm->SetStatusText(THINKING_TEXT);
     return;
   }
   EngineAwaitsGo = true;
-  EngineThinking = false;
+  Game.SetEngineThinking(false);
   if (MainForm) MainForm->SetStatusText(YOUR_MOVE_TEXT);
 }
 
@@ -99,10 +99,9 @@ bool TFormOpengl::TakeBackUserMove(const std::string& refusal) {
   if (!FUserMoveSent || refusal.find(FUserMoveSent->Text) == std::string::npos) return false;
   const TUserMoveSent sent = std::move(*FUserMoveSent);
   FUserMoveSent.reset();
-  BitBoards = sent.Before;
-  GameRights = sent.RightsBefore;
+  Game.SetPosition(sent.Before, sent.RightsBefore);
   RefreshPieces();
-  EngineThinking = false;
+  Game.SetEngineThinking(false);
   // The engine refused the move and kept its position, but the "go" after the move made
   // it play the side to move, the user's: it gets the position anew and waits in force
   // mode for the user's move. A move it played meanwhile comes before any other.
@@ -117,8 +116,8 @@ bool TFormOpengl::EngineMoveArrived(const TBoardMove* move) {
   if (const std::optional<TBitBoards> refusedAt = std::exchange(FRefusedWithGo, std::nullopt)) {
     // Played for the user's side from the position of the refusal, before the engine had
     // that position anew (the user may have moved since).
-    const int userSide = MainForm ? MainForm->UserSide() : LIGHT_SIDE;
-    if (move && PieceOfSide(*refusedAt, userSide, SquareIndex(move->FromCol, move->FromRow)) != EMPTY_SQUARE)
+    const TSide userSide = MainForm ? MainForm->UserSide() : TSide::Light;
+    if (move && PieceOfSide(*refusedAt, userSide, move->From.Index()) != EMPTY_SQUARE)
       return false;
   }
   FUserMoveSent.reset();

@@ -47,10 +47,11 @@ bool Readable(const std::string& path) {
 
 }  // namespace
 
-TBoardScene::TBoardScene()
+TBoardScene::TBoardScene(const TProgramFolders& folders)
     : GLScene1(std::make_unique<TGLScene>(nullptr)),
       GLMemoryViewer1(std::make_unique<TGLMemoryViewer>(nullptr)),
-      GLMaterialLibrary1(std::make_unique<TGLMaterialLibrary>(nullptr)) {
+      GLMaterialLibrary1(std::make_unique<TGLMaterialLibrary>(nullptr)),
+      FFolders(folders) {
   GLScene1->SetName("GLScene1");
   GLScene1->SetObjectsSorting(osNone);
 
@@ -172,7 +173,7 @@ std::string TBoardScene::PieceModelFile(char letter) const {
   }
 }
 
-std::unique_ptr<TBoardPiece> TBoardScene::CreatePiece(char letter, int row, int col) {
+std::unique_ptr<TBoardPiece> TBoardScene::CreatePiece(char letter) {
   auto piece = std::make_unique<TBoardPiece>();
   piece->ModelFile = PieceModelFile(letter);
   auto model = std::make_unique<TFreeForm>(nullptr);
@@ -180,8 +181,7 @@ std::unique_ptr<TBoardPiece> TBoardScene::CreatePiece(char letter, int row, int 
   TMemoryStream bytes(ModelFileBytes(piece->ModelFile));
   model->LoadFromStream(piece->ModelFile, bytes);
   piece->Letter = letter;
-  piece->Row = row;
-  piece->Col = col;
+  piece->Row = UNPLACED_ROW;
   model->SetName("a" + std::to_string(PieceNameCounter++));
   model->SetPitchAngle(90);
   // A texture given to a piece shades with the light instead of replacing it.
@@ -209,7 +209,7 @@ TBoardPiece* TBoardScene::FindUnplacedPiece(char letter) const {
   return nullptr;
 }
 
-bool TBoardScene::PlacePieceOnSquare(char letter, int row, int col) {
+bool TBoardScene::PlacePieceOnSquare(char letter, const TSquare& square) {
   if (letter == '-') return true;
   TBoardPiece* piece = FindUnplacedPiece(letter);
   if (!piece) {
@@ -218,7 +218,7 @@ bool TBoardScene::PlacePieceOnSquare(char letter, int row, int col) {
     auto slot = std::find_if(PieceSlots.begin(), PieceSlots.end(), [](const auto& p) { return !p; });
     if (slot == PieceSlots.end() || !FPiecesLoaded) return false;
     try {
-      *slot = CreatePiece(letter, UNPLACED_ROW, 0);
+      *slot = CreatePiece(letter);
     } catch (const std::exception&) {
       // The model loaded at start is gone or spoilt since: the piece is left out.
       return false;
@@ -226,18 +226,18 @@ bool TBoardScene::PlacePieceOnSquare(char letter, int row, int col) {
     piece = slot->get();
     PieceModelAdded(*piece);
   }
-  MoveModelTo(*piece, row, col);
+  MoveModelTo(*piece, square);
   piece->Obj->Position().SetY(float(PieceHeight));
-  piece->Row = row;
-  piece->Col = col;
+  piece->Row = square.Row;
+  piece->Col = square.Col;
   SetEmission(*piece, SavedEmission);
   piece->Obj->SetVisible(true);
   return true;
 }
 
-TBoardPiece* TBoardScene::PieceAtSquare(int row, int col) const {
+TBoardPiece* TBoardScene::PieceAtSquare(const TSquare& square) const {
   for (const auto& piece : PieceSlots)
-    if (piece && piece->Row == row && piece->Col == col) return piece.get();
+    if (piece && piece->Square() == square) return piece.get();
   return nullptr;
 }
 
@@ -260,21 +260,21 @@ void TBoardScene::FreeAllPieces() {
 
 bool TBoardScene::LoadClassicPieces() {
   std::error_code error;
-  if (!fs::is_directory(ModelsFolder, error)) {
-    Dialogs().ShowMessage(ModelsFolder + MODELS_NOT_FOUND_TEXT);
+  if (!fs::is_directory(FFolders.Models, error)) {
+    Dialogs().ShowMessage(FFolders.Models + MODELS_NOT_FOUND_TEXT);
     return false;
   }
   FreeAllPieces();
   // The files are read anew: they may have changed since the last load.
   FModelFiles.clear();
-  KingModel = ModelsFolder + "re.3ds";
-  QueenModel = ModelsFolder + "regina.3ds";
-  KnightModel = ModelsFolder + "cavallo.3ds";
-  PawnModel = ModelsFolder + "pedone.3ds";
-  BishopModel = ModelsFolder + "alfiere.3ds";
-  RookModel = ModelsFolder + "torre.3ds";
+  KingModel = FFolders.Models + "re.3ds";
+  QueenModel = FFolders.Models + "regina.3ds";
+  KnightModel = FFolders.Models + "cavallo.3ds";
+  PawnModel = FFolders.Models + "pedone.3ds";
+  BishopModel = FFolders.Models + "alfiere.3ds";
+  RookModel = FFolders.Models + "torre.3ds";
   for (const char* name : MODEL_FILES) {
-    if (Readable(ModelsFolder + name)) continue;
+    if (Readable(FFolders.Models + name)) continue;
     Report3dsNotFound();
     return false;
   }
@@ -306,11 +306,11 @@ void TBoardScene::CreateStartPieces() {
   for (int i = 0; i < 64; ++i) {
     if (squares[i] == EMPTY_SQUARE) continue;
     // Placeholders: the first refresh gives every piece its square.
-    PieceSlots[slot++] = CreatePiece(PieceToChar(squares[i]), UNPLACED_ROW, 0);
+    PieceSlots[slot++] = CreatePiece(PieceToChar(squares[i]));
   }
 }
 
-void TBoardScene::ShowPosition() {
+void TBoardScene::ShowPosition(const TBitBoards& position) {
   for (auto& piece : PieceSlots) {
     if (!piece) continue;
     piece->Obj->SetVisible(false);
@@ -321,22 +321,23 @@ void TBoardScene::ShowPosition() {
   std::string leftOut;
   for (int row = 1; row <= 8; ++row)
     for (int col = 1; col <= 8; ++col) {
-      char letter = PieceToChar(PieceCodeOnSquare(SquareIndex(col, row)));
-      if (!PlacePieceOnSquare(letter, row, col)) leftOut += letter;
+      const TSquare square{row, col};
+      char letter = PieceToChar(PieceCodeOnSquare(position, square.Index()));
+      if (!PlacePieceOnSquare(letter, square)) leftOut += letter;
     }
   if (!leftOut.empty())
     Dialogs().ShowMessage("The position has more pieces than the board has room for (" +
                           std::to_string(PIECE_SLOT_COUNT) + "); not shown: " + leftOut);
 }
 
-void TBoardScene::ShowPromotion(TBoardPiece& pawn) {
-  if (pawn.Row < 1 || pawn.Row > 8 || pawn.Col < 1 || pawn.Col > 8) return;
-  char letter = PieceToChar(PieceCodeOnSquare(SquareIndex(pawn.Col, pawn.Row)));
+void TBoardScene::ShowPromotion(TBoardPiece& pawn, const TBitBoards& position) {
+  const TSquare square = pawn.Square();
+  if (!square.OnBoard()) return;
+  char letter = PieceToChar(PieceCodeOnSquare(position, square.Index()));
   if (letter == pawn.Letter || letter == '-') return;
-  const int row = pawn.Row, col = pawn.Col;
   pawn.Obj->SetVisible(false);
   pawn.Row = UNPLACED_ROW;
-  if (!PlacePieceOnSquare(letter, row, col))
+  if (!PlacePieceOnSquare(letter, square))
     Dialogs().ShowMessage(std::string("The board has no model left for the new piece ") + letter);
 }
 
@@ -347,10 +348,10 @@ bool TBoardScene::BoardPointAt(const TGLSceneBuffer& buffer, int x, int y, TVect
   return IntersectRayPlane(buffer.CameraPosition(), ray, surface, up, &world);
 }
 
-void TBoardScene::SquareOfBoardPoint(const TVector& world, int& row, int& col) const {
+TSquare TBoardScene::SquareOfBoardPoint(const TVector& world) const {
   const TVector local = AllObjects->WorldPointToLocal(world);
-  col = int(std::floor((local.x - SquareCentreX(0)) / float(SquareSize) + 0.5f));
-  row = int(std::floor((local.z - SquareCentreZ(0)) / float(SquareSize) + 0.5f));
+  return {int(std::floor((local.z - SquareCentreZ(0)) / float(SquareSize) + 0.5f)),
+          int(std::floor((local.x - SquareCentreX(0)) / float(SquareSize) + 0.5f))};
 }
 
 void TBoardScene::PlaceModelOnPoint(TBoardPiece& piece, const TVector& world) {
@@ -359,9 +360,9 @@ void TBoardScene::PlaceModelOnPoint(TBoardPiece& piece, const TVector& world) {
   piece.Obj->Position().SetZ(local.z + SquareZ(0) - SquareCentreZ(0));
 }
 
-void TBoardScene::MoveModelTo(TBoardPiece& piece, int row, int col) {
-  piece.Obj->Position().SetZ(SquareZ(row));
-  piece.Obj->Position().SetX(SquareX(col));
+void TBoardScene::MoveModelTo(TBoardPiece& piece, const TSquare& square) {
+  piece.Obj->Position().SetZ(SquareZ(square.Row));
+  piece.Obj->Position().SetX(SquareX(square.Col));
 }
 
 void TBoardScene::ResetCapturedSlots() {
@@ -393,15 +394,15 @@ TColorValue TBoardScene::Emission(const TBoardPiece& piece) {
 
 bool TBoardScene::ArtisticBoardFilesPresent() {
   std::error_code error;
-  if (!fs::is_directory(ModelsFolder, error)) {
-    Dialogs().ShowMessage(ModelsFolder + MODELS_NOT_FOUND_TEXT);
+  if (!fs::is_directory(FFolders.Models, error)) {
+    Dialogs().ShowMessage(FFolders.Models + MODELS_NOT_FOUND_TEXT);
     return false;
   }
   // Only the artistic board's own models fit it.
   const std::pair<const char*, std::uintmax_t> halves[] = {{"scacchierabianco.3ds", 775121},
                                                            {"scacchieranero.3ds", 769213}};
   for (const auto& [name, size] : halves) {
-    const std::string path = ModelsFolder + name;
+    const std::string path = FFolders.Models + name;
     if (Readable(path) && fs::file_size(path, error) == size && !error) continue;
     Report3dsNotFound();
     return false;
@@ -417,7 +418,7 @@ bool TBoardScene::BuildArtisticBoard() {
     for (auto [half, name] : halves) {
       auto model = std::make_unique<TActor>(nullptr);
       // Loaded before it joins the scene: a refused model leaves nothing behind.
-      model->LoadFromFile(ModelsFolder + name);
+      model->LoadFromFile(FFolders.Models + name);
       // It has no frames and never changes shape: drawn from a list made once.
       model->SetObjectStyle(model->ObjectStyle() & ~StyleBit(TGLObjectStyle::DirectDraw));
       model->SetRollAngle(270);
@@ -463,7 +464,7 @@ void TBoardScene::PlaceClassicBoard() {
 }
 
 void TBoardScene::SetClassicBoardPicture(int n) {
-  if (n >= 1 && n <= 5) FClassicPicture = AppFolder + "/res/boards/classic" + std::to_string(n) + ".bmp";
+  if (n >= 1 && n <= 5) FClassicPicture = FFolders.App + "/res/boards/classic" + std::to_string(n) + ".bmp";
   if (!FClassicPicture.empty()) {
     try {
       HeightField1->Material().Texture().Image().LoadFromFile(FClassicPicture);

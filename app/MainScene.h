@@ -17,6 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "app/BoardMove.h"
+#include "app/ProgramFolders.h"
+#include "app/maindefine.h"
 #include "base/GLCrossPlatform.h"
 #include "base/Geometry.h"
 
@@ -42,6 +45,9 @@ struct TBoardPiece {
   int Row = 0;               // 1..8, or UNPLACED_ROW, or CAPTURED_ROW
   int Col = 0;
   std::string ModelFile;     // the model it was loaded from
+
+  // Where it stands: on the board only while Row is 1..8.
+  TSquare Square() const { return {Row, Col}; }
 };
 
 inline constexpr int UNPLACED_ROW = -1;
@@ -64,8 +70,9 @@ public:
   static constexpr int CAPTURED_SLOT_COUNT = 101;
   static constexpr char START_PLACEMENT[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1";
 
-  // The scene tree with its stored properties, no pieces and no board picture.
-  TBoardScene();
+  // The scene tree with its stored properties, no pieces and no board picture. Models
+  // and board pictures come from `folders`, which must outlive the scene.
+  explicit TBoardScene(const TProgramFolders& folders);
   virtual ~TBoardScene();
   TBoardScene(const TBoardScene&) = delete;
   TBoardScene& operator=(const TBoardScene&) = delete;
@@ -111,20 +118,20 @@ public:
   // and gives an empty path.
   std::string PieceModelFile(char letter) const;
   // A new piece model under AllObjects named "a" + PieceNameCounter, loaded and
-  // pitched upright, in no slot. A model the reader refuses raises its error, and
-  // nothing is left in the scene.
-  std::unique_ptr<TBoardPiece> CreatePiece(char letter, int row, int col);
+  // pitched upright, unplaced and in no slot. A model the reader refuses raises its
+  // error, and nothing is left in the scene.
+  std::unique_ptr<TBoardPiece> CreatePiece(char letter);
   // The first record (slots 0..40) of this letter not on the board, or null.
   TBoardPiece* FindUnplacedPiece(char letter) const;
-  // Puts a piece of `letter` on (row, col); "-" puts nothing. A letter without a free
+  // Puts a piece of `letter` on `square`; "-" puts nothing. A letter without a free
   // record gets a new model in a free slot; with none left it is left out and false
   // comes back.
-  bool PlacePieceOnSquare(char letter, int row, int col);
+  bool PlacePieceOnSquare(char letter, const TSquare& square);
   // A model made for a piece beyond the start pieces (a promotion, a loaded
   // position), before it is placed: the window gives it its side's look.
   virtual void PieceModelAdded(TBoardPiece&) {}
-  // The first record on (row, col), or null.
-  TBoardPiece* PieceAtSquare(int row, int col) const;
+  // The first record on `square`, or null.
+  TBoardPiece* PieceAtSquare(const TSquare& square) const;
   // The record whose model is `object`, or null.
   TBoardPiece* PieceOfObject(const TGLBaseSceneObject* object) const;
   // Every piece model and the artistic board's halves go.
@@ -133,11 +140,11 @@ public:
   // or a model file is missing or a model is refused.
   bool LoadClassicPieces();
   void CreateStartPieces();
-  // Shows the pieces of the shared position: every model hidden and unplaced, the
-  // parking places free, then a model on every occupied square.
-  void ShowPosition();
-  // A pawn that reached the last rank is shown as the piece the position made of it.
-  void ShowPromotion(TBoardPiece& pawn);
+  // Shows the pieces of `position`: every model hidden and unplaced, the parking places
+  // free, then a model on every occupied square.
+  void ShowPosition(const TBitBoards& position);
+  // A pawn that reached the last rank is shown as the piece `position` made of it.
+  void ShowPromotion(TBoardPiece& pawn, const TBitBoards& position);
 
   // The models folder and both halves of the artistic board at their sizes; what is
   // missing is reported.
@@ -165,14 +172,14 @@ public:
   bool BoardPointAt(const TGLSceneBuffer& buffer, int x, int y, TVector& world) const;
   // The square whose area holds a world point of the board (row and column may lie
   // outside 1..8), and the position that puts a piece's foot on that point.
-  void SquareOfBoardPoint(const TVector& world, int& row, int& col) const;
+  TSquare SquareOfBoardPoint(const TVector& world) const;
   void PlaceModelOnPoint(TBoardPiece& piece, const TVector& world);
 
   // The centre of square (row, col) as a piece's position.
   float SquareX(int col) const { return float(col * SquareSize + BoardOriginX); }
   float SquareZ(int row) const { return float(row * SquareSize + BoardOriginZ); }
-  // Moves a piece's model to (row, col) without changing its record.
-  void MoveModelTo(TBoardPiece& piece, int row, int col);
+  // Moves a piece's model to `square` without changing its record.
+  void MoveModelTo(TBoardPiece& piece, const TSquare& square);
   // Every parking place free: the dark pieces' at X 210, the light pieces' at X 230,
   // Z = 200 - 15 x place.
   void ResetCapturedSlots();
@@ -188,6 +195,7 @@ private:
   // the start position's 32 pieces come from six files.
   const std::string& ModelFileBytes(const std::string& path);
 
+  const TProgramFolders& FFolders;
   std::map<std::string, std::string> FModelFiles;
   // The start pieces were made: models of further pieces may be made.
   bool FPiecesLoaded = false;
@@ -196,3 +204,5 @@ private:
 
 // Whether a piece letter is a light piece's.
 inline bool IsLightLetter(char letter) { return letter >= 'A' && letter <= 'Z'; }
+// The side of a piece letter.
+inline TSide SideOfLetter(char letter) { return IsLightLetter(letter) ? TSide::Light : TSide::Dark; }

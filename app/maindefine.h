@@ -1,13 +1,16 @@
 #pragma once
-// The program's one shared board state: the position as twelve bitboards, the
-// square masks, the program's folders and the board's lock flags. Touched only on
-// the main thread; the engine reader posts what it finds there.
+// The position's vocabulary: piece codes, sides, the twelve bitboards of a position,
+// the rights that go with it and the square masks. The game that holds a position is
+// TGame (Game.h).
 
 #include <array>
 #include <cstdint>
 #include <string>
 
-// Piece codes index the bitboards; the side of a piece is its lowest bit (1 light).
+#include "app/Side.h"
+
+// Piece codes index the bitboards; the side of a piece is its lowest bit (1 light,
+// SideOfPiece).
 enum : int {
   DARK_PAWN = 0, LIGHT_PAWN = 1,
   DARK_ROOK = 2, LIGHT_ROOK = 3,
@@ -17,9 +20,6 @@ enum : int {
   DARK_QUEEN = 10, LIGHT_QUEEN = 11,
   EMPTY_SQUARE = 12
 };
-
-// Sides as the rules library and the board window use them.
-enum : int { DARK_SIDE = 0, LIGHT_SIDE = 1 };
 
 // The position: bit n of bitboard c is set when piece code c stands on square n
 // (h1 = 0, g1 = 1, ..., a1 = 7, h2 = 8, ..., a8 = 63).
@@ -36,7 +36,7 @@ enum : unsigned {
 };
 inline constexpr int NO_SQUARE = -1;
 struct TGameRights {
-  int SideToMove = LIGHT_SIDE;
+  TSide SideToMove = TSide::Light;
   unsigned Castling = 0;     // the castles still allowed
   int EnPassant = NO_SQUARE;  // a square that a pawn may take en passant, or NO_SQUARE
   bool operator==(const TGameRights&) const = default;
@@ -55,18 +55,3 @@ inline constexpr TSquareMasks SquareClearMask = [] {
   for (int n = 0; n < 64; ++n) masks[n] = ~SquareBit[n];
   return masks;
 }();
-
-extern TBitBoards BitBoards;
-// The side to move and the rights that go with BitBoards: set with the position,
-// changed by every move.
-extern TGameRights GameRights;
-// The program's folder, without a trailing separator.
-extern std::string AppFolder;
-// AppFolder + "/res/engine"; the engine page may change it.
-extern std::string EnginesFolder;
-// AppFolder + "/res/3ds/": model file names are appended directly.
-extern std::string ModelsFolder;
-// The board is locked while the engine is to move.
-extern bool EngineThinking;
-// -1 no mouse button held, 1 held.
-extern int MouseState;

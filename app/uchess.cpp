@@ -63,10 +63,9 @@ void ReportNoPosition(const std::string& where, const std::string& text) {
                         Excerpt(text) + "\"");
 }
 
-// Takes FEN text from `where` ("The clipboard") as the shared position. A text without
-// a placement, or a position no game can reach (a king that could be taken next), is
-// reported in one message and changes nothing.
-bool TakePosition(const std::string& where, const std::string& text) {
+}  // namespace
+
+bool TForm1::TakePosition(const std::string& where, const std::string& text) {
   TBitBoards board;
   if (!ParseFenPlacement(text, board)) {
     ReportNoPosition(where, text);
@@ -77,12 +76,9 @@ bool TakePosition(const std::string& where, const std::string& text) {
     Dialogs().ShowMessage(where + " holds a position that no game can reach: " + impossible);
     return false;
   }
-  BitBoards = board;
-  GameRights = rights;
+  Game.SetPosition(board, rights);
   return true;
 }
-
-}  // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("Form1"));
@@ -166,10 +162,9 @@ void TForm1::BuildMenus() {
 }
 
 void TForm1::FormCreate() {
-  EngineThinking = false;
+  Game.SetEngineThinking(false);
   SetCaption(PROGRAM_CAPTION);
   QGuiApplication::setApplicationDisplayName(QStringLiteral("Brovanel"));
-  MouseState = -1;
   // The first argument names a look file (the board window loads it), never a
   // position: saving a position must not overwrite it.
   PositionFile.clear();
@@ -179,13 +174,11 @@ void TForm1::FormCreate() {
   show();
   InitBoardState();
   Timer1->start();
-  AppFolder = QCoreApplication::applicationDirPath().toStdString();
-  EnginesFolder = AppFolder + "/res/engine";
-  ModelsFolder = AppFolder + "/res/3ds/";
+  Folders = TProgramFolders::Of(QCoreApplication::applicationDirPath().toStdString());
 }
 
 void TForm1::InitBoardState() {
-  LoadFenPosition(START_POSITION_FEN);
+  Game.LoadFen(START_POSITION_FEN);
 }
 
 void TForm1::Timer1Timer() {
@@ -197,7 +190,7 @@ void TForm1::Timer1Timer() {
   setCentralWidget(MdiArea);
   // At once, not one tick later as a new child of a shown window would be.
   MdiArea->show();
-  auto* board = new TFormOpengl(this, "Brovanel Brovanel", 0);
+  auto* board = new TFormOpengl(this, Game, Folders);
   FormOpengl = board;
   // Always maximised in the area, and not closed on its own: the program ends with the
   // main window.
@@ -244,7 +237,7 @@ bool TForm1::LoadPositionFile(const std::string& path) {
 bool TForm1::SavePositionFile(const std::string& path) {
   // Written beside the old file and renamed over it: a failed write leaves the old one.
   QSaveFile file(QString::fromStdString(path));
-  std::string text = FenFileText(BitBoards, GameRights);
+  std::string text = Game.FileFen();
   if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), static_cast<qint64>(text.size())) !=
                                                static_cast<qint64>(text.size()) ||
       !file.commit()) {
@@ -305,7 +298,7 @@ void TForm1::SaveAs1Click() {
 
 void TForm1::Savepositiontoclipboard1Click() {
   Edit1->clear();
-  Edit1->setText(QString::fromStdString(FenClipboardText(BitBoards, GameRights)));
+  Edit1->setText(QString::fromStdString(Game.ClipboardFen()));
   Edit1->selectAll();
   Edit1->copy();
 }
@@ -330,7 +323,7 @@ void TForm1::nero_checkedClick() {
   nero_checked->setChecked(true);
 }
 
-int TForm1::UserSide() const { return bianco_checked->isChecked() ? LIGHT_SIDE : DARK_SIDE; }
+TSide TForm1::UserSide() const { return bianco_checked->isChecked() ? TSide::Light : TSide::Dark; }
 
 void TForm1::CheckViewItems(bool classic, int picture) {
   Classic1->setChecked(classic);
@@ -342,7 +335,7 @@ void TForm1::CheckViewItems(bool classic, int picture) {
 
 void TForm1::N1Click() {
   if (!FormOpengl || !FormOpengl->ShowClassicBoard()) return;
-  FormOpengl->LoadLookFile(AppFolder + "/conf/classic1.bvl");
+  FormOpengl->LoadLookFile(Folders.App + "/conf/classic1.bvl");
   CheckViewItems(true, 1);
   FormOpengl->SetBoardLookButtonsVisible(false);
 }
@@ -350,7 +343,7 @@ void TForm1::N1Click() {
 void TForm1::ClassicItemClick(int n) {
   if (!Classic1->isChecked()) N1Click();
   for (int k = 1; k <= 5; ++k) ClassicItems[k - 1]->setChecked(k == n);
-  if (FormOpengl) FormOpengl->LoadLookFile(AppFolder + "/conf/classic" + std::to_string(n) + ".bvl");
+  if (FormOpengl) FormOpengl->LoadLookFile(Folders.App + "/conf/classic" + std::to_string(n) + ".bvl");
 }
 
 void TForm1::Artistic1Click() {

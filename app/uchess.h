@@ -9,6 +9,9 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include "app/Game.h"
+#include "app/ProgramFolders.h"
+
 class QAction;
 class QLineEdit;
 class QMdiArea;
@@ -55,6 +58,11 @@ public:
   QPointer<TFormOpengl> FormOpengl;   // the board window, null until Timer1 fires
   QPointer<QMdiSubWindow> BoardFrame;  // the board window's frame in the area
 
+  // The game on the board; the board window and the engine play it.
+  TGame Game;
+  // The program's folders, set from where the program lies when the window is made.
+  TProgramFolders Folders;
+
   // The current position file; empty until one is loaded or saved.
   std::string PositionFile;
   bool SaveAsRequested = false;
@@ -78,8 +86,8 @@ public:
   // Makes `name` the current position file. A caption of either window that names a
   // position file names this one from now on: the two never name different files.
   void SetPositionFile(const std::string& name);
-  // Reads the first line of `path` as a FEN position into the shared position and its
-  // side to move and rights; a file that cannot be read or holds no position is
+  // Reads the first line of `path` as a FEN position into the game, with its side to
+  // move and rights; a file that cannot be read or holds no position is
   // reported and changes nothing.
   bool LoadPositionFile(const std::string& path);
   // Writes the position file: the placement, the side to move, the castles, the en
@@ -94,8 +102,8 @@ public:
 
   void bianco_checkedClick();
   void nero_checkedClick();
-  // The user's side: LIGHT_SIDE while "Move Ligth" is checked, else DARK_SIDE.
-  int UserSide() const;
+  // The user's side: light while "Move Ligth" is checked, else dark.
+  TSide UserSide() const;
 
   void N1Click();
   // Classic board picture and look `n` (2..5).
@@ -117,6 +125,10 @@ protected:
 private:
   void BuildMenus();
   void SetCaption(const std::string& text);
+  // Takes FEN text from `where` ("The clipboard") as the game's position. A text
+  // without a placement, or a position no game can reach (a king that could be taken
+  // next), is reported in one message and changes nothing.
+  bool TakePosition(const std::string& where, const std::string& text);
 
   // The caption this window set; while the board window is maximised the title shows
   // the board window's caption after it.

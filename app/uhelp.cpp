@@ -13,7 +13,6 @@
 #include <QVBoxLayout>
 
 #include "FormSupport.h"
-#include "app/maindefine.h"
 
 namespace {
 
@@ -56,7 +55,8 @@ void SetUrlOpener(TUrlOpener opener) { Opener() = std::move(opener); }
 
 bool OpenUrl(const QUrl& url) { return Opener() && Opener()(url); }
 
-TOKRightDlg::TOKRightDlg(QWidget* parent) : QDialog(parent) {
+TOKRightDlg::TOKRightDlg(const std::string& programFolder, QWidget* parent)
+    : QDialog(parent), FProgramFolder(programFolder) {
   setObjectName(QStringLiteral("OKRightDlg"));
   setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
   setFixedSize(261, 383);
@@ -148,7 +148,7 @@ void TOKRightDlg::Label12Click() { OpenUrl(QUrl(QString::fromLatin1(FREE_ENGINES
 void TOKRightDlg::Button1Click() {
   // Beside the program, wherever the program was started from. Shown here rather than
   // handed to the desktop, which may have no program for text files and not say so.
-  const QString path = QString::fromStdString(AppFolder) + QLatin1Char('/') + LICENSE_FILE_NAME;
+  const QString path = QString::fromStdString(FProgramFolder) + QLatin1Char('/') + LICENSE_FILE_NAME;
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
     Dialogs().ShowMessage("Cannot read the licence text " + path.toStdString() + ": " + file.errorString().toStdString());

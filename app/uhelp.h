@@ -3,6 +3,7 @@
 // find free engines, and the licence text.
 
 #include <functional>
+#include <string>
 
 #include <QDialog>
 
@@ -27,8 +28,9 @@ inline constexpr char LICENSE_FILE_NAME[] = "license.TXT";
 
 class TOKRightDlg : public QDialog {
 public:
-  // Without a parent: the board window shows it modally and frees it.
-  explicit TOKRightDlg(QWidget* parent = nullptr);
+  // Without a parent: the board window shows it modally and frees it. The licence text
+  // is read from `programFolder`.
+  explicit TOKRightDlg(const std::string& programFolder, QWidget* parent = nullptr);
 
   QLabel* Label8;
   QLabel* Label12;
@@ -58,4 +60,7 @@ public:
 
   // Esc closes the dialog as the OK button does.
   void reject() override;
+
+private:
+  std::string FProgramFolder;
 };

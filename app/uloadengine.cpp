@@ -4,6 +4,7 @@
 #include <exception>
 #include <thread>
 
+#include "app/Game.h"
 #include "app/maindefine.h"
 #include "base/Dialogs.h"
 #include "base/Exceptions.h"
@@ -20,24 +21,24 @@ std::string EngineEndedText(const std::string& how) {
 }  // namespace
 
 std::unique_ptr<tloadengine> tloadengine::Create(const std::string& path, const std::string& parameters,
-                                                 TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch,
-                                                 const TEngineDelays& delays) {
+                                                 TGame& game, TEngineBoard* board, bool enginePlaysLight,
+                                                 TDispatcher dispatch, const TEngineDelays& delays) {
   // Every step runs at once after its wait, so all of them have run when Start returns.
   TScheduler wait = [](std::chrono::milliseconds delay, std::function<void()> work) {
     std::this_thread::sleep_for(delay);
     work();
   };
-  return Start(path, parameters, board, enginePlaysLight, std::move(dispatch), std::move(wait), nullptr, delays);
+  return Start(path, parameters, game, board, enginePlaysLight, std::move(dispatch), std::move(wait), nullptr, delays);
 }
 
 std::unique_ptr<tloadengine> tloadengine::Start(const std::string& path, const std::string& parameters,
-                                                TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch,
-                                                TScheduler schedule, std::function<void()> onReady,
-                                                const TEngineDelays& delays) {
+                                                TGame& game, TEngineBoard* board, bool enginePlaysLight,
+                                                TDispatcher dispatch, TScheduler schedule,
+                                                std::function<void()> onReady, const TEngineDelays& delays) {
   BRV_ASSERT_MSG(dispatch != nullptr, "tloadengine::Start(): no dispatcher");
   BRV_ASSERT_MSG(schedule != nullptr, "tloadengine::Start(): no scheduler");
   std::unique_ptr<tloadengine> engine(
-      new tloadengine(board, enginePlaysLight, std::move(dispatch), std::move(schedule), delays));
+      new tloadengine(game, board, enginePlaysLight, std::move(dispatch), std::move(schedule), delays));
   if (!engine->StartEngineProcess(path, parameters)) {
     Dialogs().ShowMessage("Cannot start the engine " + Trimmed(path) + ": " + engine->FProcess.ErrorText());
     return nullptr;
@@ -49,10 +50,11 @@ std::unique_ptr<tloadengine> tloadengine::Start(const std::string& path, const s
   return engine;
 }
 
-tloadengine::tloadengine(TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch, TScheduler schedule,
-                         const TEngineDelays& delays)
-    : FBoard(board),
-      FEngineSide(enginePlaysLight ? LIGHT_SIDE : DARK_SIDE),
+tloadengine::tloadengine(TGame& game, TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch,
+                         TScheduler schedule, const TEngineDelays& delays)
+    : FGame(game),
+      FBoard(board),
+      FEngineSide(enginePlaysLight ? TSide::Light : TSide::Dark),
       FDispatch(std::move(dispatch)),
       FSchedule(std::move(schedule)),
       FDelays(delays) {}
@@ -186,10 +188,11 @@ void tloadengine::HandleChunk(const TEngineChunk& chunk) {
   }
   // Last, and without touching this object afterwards: a message box may run a nested
   // event loop in which the engine object is freed.
+  TGame& game = FGame;
   TEngineBoard* board = FBoard;
   try {
-    HandleEngineChunk(chunk, FEngineSide, board);
-    if (!endedText.empty()) ReportEngineEnded(endedText, board);
+    HandleEngineChunk(chunk, game, FEngineSide, board);
+    if (!endedText.empty()) ReportEngineEnded(endedText, game, board);
   } catch (const std::exception& error) {
     Dialogs().ShowMessage(error.what());
   }

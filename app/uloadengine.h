@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/Side.h"
 #include "app/ureadengine.h"
 #include "platform/ChildProcess.h"
 
@@ -41,12 +42,13 @@ class tloadengine {
 public:
   // Starts the engine `path` with `parameters` (split at blanks, no shell) in the
   // engine's own folder, waits, starts the reader, waits, and sends the opening
-  // commands one at a time. When the engine's output ends without Quit, the user is
-  // told how the engine ended and the board is unlocked. `board` gets the echo of sent
+  // commands one at a time. The engine's moves are applied to `game`, which must
+  // outlive the engine object; when the engine's output ends without Quit, the user is
+  // told how the engine ended and the game is unlocked. `board` gets the echo of sent
   // lines and the engine's moves (may be null, not owned); `dispatch` runs the reader's
   // findings on the main thread. A program that cannot be started is reported and
   // gives null. Blocks the calling thread for the start-up waits.
-  static std::unique_ptr<tloadengine> Create(const std::string& path, const std::string& parameters,
+  static std::unique_ptr<tloadengine> Create(const std::string& path, const std::string& parameters, TGame& game,
                                              TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch,
                                              const TEngineDelays& delays = TEngineDelays());
 
@@ -55,7 +57,7 @@ public:
   // empty) runs on the main thread once the last opening command is sent. Lines given
   // to SendCommand before then follow the opening commands in their order, each after
   // the same pause, and `onReady` waits for them too.
-  static std::unique_ptr<tloadengine> Start(const std::string& path, const std::string& parameters,
+  static std::unique_ptr<tloadengine> Start(const std::string& path, const std::string& parameters, TGame& game,
                                             TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch,
                                             TScheduler schedule, std::function<void()> onReady,
                                             const TEngineDelays& delays = TEngineDelays());
@@ -92,12 +94,12 @@ public:
   // Counts the engine as gone from now on (after a failed write).
   void Disconnect() { FDisconnected = true; }
 
-  // The side the engine plays: LIGHT_SIDE or DARK_SIDE.
-  int EngineSide() const { return FEngineSide; }
+  // The side the engine plays.
+  TSide EngineSide() const { return FEngineSide; }
   pid_t ProcessId() const { return FProcess.Pid(); }
 
 private:
-  tloadengine(TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch, TScheduler schedule,
+  tloadengine(TGame& game, TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch, TScheduler schedule,
               const TEngineDelays& delays);
   bool StartEngineProcess(const std::string& path, const std::string& parameters);
   // Runs `work` after `delay`, unless this object has been freed by then.
@@ -112,8 +114,9 @@ private:
   void PollQuit(std::chrono::steady_clock::time_point deadline, int phase);
   void HandleChunk(const TEngineChunk& chunk);
 
+  TGame& FGame;
   TEngineBoard* FBoard;
-  int FEngineSide;
+  TSide FEngineSide;
   TDispatcher FDispatch;
   TScheduler FSchedule;
   TEngineDelays FDelays;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/maindefine.h"
+#include "app/Game.h"
 #include "app/utility.h"
 #include "base/Dialogs.h"
 #include "base/Strings.h"
@@ -69,19 +69,20 @@ void ReportEngineLine(const std::string& line, TEngineBoard* board) {
   Dialogs().ShowMessage(report);
 }
 
-void ApplyEngineMove(const TEngineLine& line, int engineSide, TEngineBoard* board) {
+void ApplyEngineMove(const TEngineLine& line, TGame& game, TSide engineSide, TEngineBoard* board) {
   TBoardMove move;
   const bool named = EngineMoveOfText(line.MoveText, engineSide, move);
   if (board && !board->EngineMoveArrived(named ? &move : nullptr)) return;
-  if (!named || ApplyGameMove(BitBoards, GameRights, move, engineSide) != TMoveResult::Applied) {
+  TMoveEffects effects;
+  if (!named || game.Apply(move, engineSide, &effects) != TMoveResult::Applied) {
     // No answer is coming: the board is the user's again, in the position it had.
-    EngineThinking = false;
+    game.SetEngineThinking(false);
     ReportEngineLine(line.Line, board);
     return;
   }
-  if (board) board->StartEngineMoveAnimation(move.FromCol, move.FromRow, move.ToCol, move.ToRow);
+  if (board) board->StartEngineMoveAnimation(move, effects);
   // The user's side is to move now.
-  if (IsMate(BitBoards, GameRights, 1 - engineSide)) Dialogs().ShowMessage(USER_MATED_TEXT);
+  if (game.IsMate(OtherSide(engineSide))) Dialogs().ShowMessage(USER_MATED_TEXT);
 }
 
 }  // namespace
@@ -113,11 +114,11 @@ TEngineLine ParseEngineLine(std::string_view line) {
   return found;
 }
 
-bool EngineMoveOfText(std::string_view text, int engineSide, TBoardMove& move) {
+bool EngineMoveOfText(std::string_view text, TSide engineSide, TBoardMove& move) {
   if (!IsCastleWord(text)) return ParseMoveText(text, move);
   // The king goes from the e-file to the g-file (king side) or the c-file (queen side).
-  int row = engineSide == LIGHT_SIDE ? 1 : 8;
-  move = TBoardMove{row, 4, row, text.size() == 3 ? 2 : 6, 0};
+  int row = engineSide == TSide::Light ? 1 : 8;
+  move = TBoardMove{{row, 4}, {row, text.size() == 3 ? 2 : 6}};
   return true;
 }
 
@@ -204,9 +205,9 @@ std::string TEngineLog::Take() {
   return text;
 }
 
-void HandleEngineChunk(const TEngineChunk& chunk, int engineSide, TEngineBoard* board) {
+void HandleEngineChunk(const TEngineChunk& chunk, TGame& game, TSide engineSide, TEngineBoard* board) {
   for (const TEngineLine& line : chunk.Found) {
-    if (line.HasMove) ApplyEngineMove(line, engineSide, board);
+    if (line.HasMove) ApplyEngineMove(line, game, engineSide, board);
     if (line.Mates) Dialogs().ShowMessage(ENGINE_MATES_TEXT);
     if (line.Illegal) {
       if (board && board->TakeBackUserMove(line.Line))
@@ -220,8 +221,8 @@ void HandleEngineChunk(const TEngineChunk& chunk, int engineSide, TEngineBoard* 
   if (board && !chunk.Text.empty()) board->AppendEngineOutput(chunk.Text);
 }
 
-void ReportEngineEnded(const std::string& text, TEngineBoard* board) {
-  EngineThinking = false;
+void ReportEngineEnded(const std::string& text, TGame& game, TEngineBoard* board) {
+  game.SetEngineThinking(false);
   if (board) board->ShowEngineStatus(text);
   Dialogs().ShowMessage(text);
 }

@@ -2,8 +2,8 @@
 // The engine reader: a thread that reads everything the engine writes, cuts it into
 // whole lines, finds the engine's moves and its few other messages in them, and
 // hands what it found to the main thread. There the move is checked and applied to
-// the shared position, so that the position, the calls into the rules library and
-// the board window are only ever touched by the main thread.
+// the game, so that the position, the calls into the rules library and the board
+// window are only ever touched by the main thread.
 
 #include <condition_variable>
 #include <deque>
@@ -15,8 +15,11 @@
 #include <thread>
 #include <vector>
 
+#include "app/BoardMove.h"
+#include "app/Side.h"
+
 class TChildProcess;
-struct TBoardMove;
+class TGame;
 
 // Runs a piece of work on the main thread, later (the program posts it to the Qt
 // event loop; tests to a queue they run by hand). Called from the reader thread.
@@ -26,9 +29,9 @@ using TDispatcher = std::function<void(std::function<void()>)>;
 class TEngineBoard {
 public:
   virtual ~TEngineBoard() = default;
-  // Starts sliding the engine's piece; the position already holds the move. Board
-  // coordinates: rows are ranks 1-8, columns run from the h-file (1) to the a-file (8).
-  virtual void StartEngineMoveAnimation(int fromCol, int fromRow, int toCol, int toRow) = 0;
+  // Starts sliding the engine's piece, and with it the rook of a castle and the pawn
+  // taken en passant as `effects` name them; the position already holds the move.
+  virtual void StartEngineMoveAnimation(const TBoardMove& move, const TMoveEffects& effects) = 0;
   // The engine's output for the received-text log, piece by piece in the order read. A
   // piece may end inside a line that the next piece goes on with; a flood comes thinned
   // (TEngineLog).
@@ -89,7 +92,7 @@ TEngineLine ParseEngineLine(std::string_view line);
 
 // The move an engine playing `engineSide` means by a move word of ParseEngineLine:
 // a castle word is its king's move of two columns. False for a word that names none.
-bool EngineMoveOfText(std::string_view text, int engineSide, TBoardMove& move);
+bool EngineMoveOfText(std::string_view text, TSide engineSide, TBoardMove& move);
 
 // Cuts a stream of output into whole lines, however the reads split it.
 class TLineSplitter {
@@ -151,19 +154,19 @@ TEngineChunk MakeEngineChunk(TLineSplitter& splitter, std::string_view bytes, bo
 
 // Main thread: acts on one chunk. An engine move is read (a coordinate move or a
 // castle), checked (squares a1-h8, a piece of `engineSide` on its from-square, no
-// capture of its own piece) and applied to `BitBoards` and `GameRights`, then `board`
-// animates it and the user's side is tested for mate. A move that cannot be applied
-// changes nothing: it is reported with the engine's line, to the user and on the
-// status line, and the board is unlocked so that the user can go on. A refusal of the
-// user's move takes that move back (TEngineBoard::TakeBackUserMove) and is reported with
-// the engine's line; another refusal and "mates}" are reported, a result goes to the
-// status line, an engine without "setboard" is made known; last the text goes to the
-// log. `board` may be null.
-void HandleEngineChunk(const TEngineChunk& chunk, int engineSide, TEngineBoard* board);
+// capture of its own piece) and applied to `game`, then `board` animates it with what
+// it did besides (TMoveEffects) and the user's side is tested for mate. A move that
+// cannot be applied changes nothing: it is reported with the engine's line, to the user
+// and on the status line, and the game is unlocked so that the user can go on. A
+// refusal of the user's move takes that move back (TEngineBoard::TakeBackUserMove) and
+// is reported with the engine's line; another refusal and "mates}" are reported, a
+// result goes to the status line, an engine without "setboard" is made known; last the
+// text goes to the log. `board` may be null.
+void HandleEngineChunk(const TEngineChunk& chunk, TGame& game, TSide engineSide, TEngineBoard* board);
 
-// Main thread: the engine has ended, as `text` says. The board is unlocked, and the
+// Main thread: the engine has ended, as `text` says. The game is unlocked, and the
 // text goes to the status line and to the user. `board` may be null.
-void ReportEngineEnded(const std::string& text, TEngineBoard* board);
+void ReportEngineEnded(const std::string& text, TGame& game, TEngineBoard* board);
 
 // The reader thread of one engine.
 class tsreadengine {

@@ -34,17 +34,15 @@ std::uint64_t Occupancy(const TBitBoards& board) {
 
 bool OnBoard(int coordinate) { return coordinate >= 1 && coordinate <= 8; }
 
-bool AllOnBoard(const TBoardMove& move) {
-  return OnBoard(move.FromRow) && OnBoard(move.FromCol) && OnBoard(move.ToRow) && OnBoard(move.ToCol);
-}
+bool AllOnBoard(const TBoardMove& move) { return move.From.OnBoard() && move.To.OnBoard(); }
 
 bool IsPawn(int code) { return code == DARK_PAWN || code == LIGHT_PAWN; }
 
 // A king going two columns along its home rank from the e-file.
 bool IsCastleMove(int mover, const TBoardMove& move) {
   if (mover != DARK_KING && mover != LIGHT_KING) return false;
-  int homeRow = (mover & 1) == LIGHT_SIDE ? 1 : 8;
-  return move.FromRow == homeRow && move.FromCol == 4 && move.ToRow == homeRow && (move.ToCol == 2 || move.ToCol == 6);
+  int homeRow = SideOfPiece(mover) == TSide::Light ? 1 : 8;
+  return move.From == TSquare{homeRow, 4} && move.To.Row == homeRow && (move.To.Col == 2 || move.To.Col == 6);
 }
 
 // Each castle: its right, its letter in a FEN castling field, its side, and the
@@ -52,19 +50,19 @@ bool IsCastleMove(int mover, const TBoardMove& move) {
 struct TCastleHome {
   unsigned Right;
   char Letter;
-  int Side;
+  TSide Side;
   int King;
   int Rook;
 };
 constexpr TCastleHome CASTLE_HOMES[] = {
-    {LIGHT_KING_SIDE_CASTLE, 'K', LIGHT_SIDE, 3, 0},   // e1, h1
-    {LIGHT_QUEEN_SIDE_CASTLE, 'Q', LIGHT_SIDE, 3, 7},  // e1, a1
-    {DARK_KING_SIDE_CASTLE, 'k', DARK_SIDE, 59, 56},   // e8, h8
-    {DARK_QUEEN_SIDE_CASTLE, 'q', DARK_SIDE, 59, 63},  // e8, a8
+    {LIGHT_KING_SIDE_CASTLE, 'K', TSide::Light, 3, 0},   // e1, h1
+    {LIGHT_QUEEN_SIDE_CASTLE, 'Q', TSide::Light, 3, 7},  // e1, a1
+    {DARK_KING_SIDE_CASTLE, 'k', TSide::Dark, 59, 56},   // e8, h8
+    {DARK_QUEEN_SIDE_CASTLE, 'q', TSide::Dark, 59, 63},  // e8, a8
 };
 
 // The right of a king's castling move (IsCastleMove): to the g-file the king side.
-unsigned CastleRight(int side, int toCol) {
+unsigned CastleRight(TSide side, int toCol) {
   for (const TCastleHome& home : CASTLE_HOMES)
     if (home.Side == side && (home.Rook % 8 == 0) == (toCol == 2)) return home.Right;
   return 0;
@@ -83,7 +81,8 @@ unsigned CastlesEndedAt(int square) {
 unsigned CastlesAtHome(const TBitBoards& board) {
   unsigned atHome = 0;
   for (const TCastleHome& home : CASTLE_HOMES)
-    if ((board[DARK_KING + home.Side] & SquareBit[home.King]) && (board[DARK_ROOK + home.Side] & SquareBit[home.Rook]))
+    if ((board[DARK_KING + SideIndex(home.Side)] & SquareBit[home.King]) &&
+        (board[DARK_ROOK + SideIndex(home.Side)] & SquareBit[home.Rook]))
       atHome |= home.Right;
   return atHome;
 }
@@ -141,8 +140,9 @@ std::vector<std::string_view> FieldsOf(std::string_view text) {
 }
 
 // Square of a board coordinate: 63 - ((8 - row) * 8 + (8 - column)), which is
-// 8 * (row - 1) + column - 1.
+// 8 * (row - 1) + column - 1, for coordinates known to lie on the board.
 int SquareOf(int row, int column) { return 8 * (row - 1) + column - 1; }
+int SquareOf(const TSquare& square) { return SquareOf(square.Row, square.Col); }
 
 // The piece a promotion letter names, as its dark code; EMPTY_SQUARE for any other character.
 int PromotionPiece(char letter) {
@@ -155,23 +155,21 @@ int PromotionPiece(char letter) {
   }
 }
 
-// "e2" for column 4, row 2.
-std::string SquareName(int column, int row) { return ColumnToFileLetter(column) + std::to_string(row); }
 
 // The en passant square a FEN field names, or NO_SQUARE unless it lies behind a pawn of
 // the side not to move that has just stepped two ranks: "e3" with a light pawn on e4,
 // e2 and e3 empty, and dark to move.
-int EnPassantOfField(std::string_view field, const TBitBoards& board, int sideToMove) {
+int EnPassantOfField(std::string_view field, const TBitBoards& board, TSide sideToMove) {
   if (field.size() != 2) return NO_SQUARE;
   int column = FileLetterToColumn(field[0]);
   // The pawn that passed belongs to the side not to move: light's passes rank 3.
-  int passedSide = sideToMove == DARK_SIDE ? LIGHT_SIDE : DARK_SIDE;
-  int row = passedSide == LIGHT_SIDE ? 3 : 6;
-  int forward = passedSide == LIGHT_SIDE ? 1 : -1;
+  TSide passedSide = OtherSide(sideToMove);
+  int row = passedSide == TSide::Light ? 3 : 6;
+  int forward = passedSide == TSide::Light ? 1 : -1;
   if (column == 0 || field[1] != '0' + row) return NO_SQUARE;
   std::uint64_t occupied = Occupancy(board);
   int passed = SquareOf(row, column);
-  bool pawnArrived = (board[DARK_PAWN + passedSide] & SquareBit[SquareOf(row + forward, column)]) != 0;
+  bool pawnArrived = (board[DARK_PAWN + SideIndex(passedSide)] & SquareBit[SquareOf(row + forward, column)]) != 0;
   bool pathEmpty = !(occupied & SquareBit[passed]) && !(occupied & SquareBit[SquareOf(row - forward, column)]);
   return pawnArrived && pathEmpty ? passed : NO_SQUARE;
 }
@@ -200,19 +198,20 @@ int CallIsMate(const TBitBoardWords& words, int side, std::index_sequence<I...>)
 
 }  // namespace
 
-int PieceOfSide(const TBitBoards& board, int side, int square) {
+int PieceOfSide(const TBitBoards& board, TSide side, int square) {
   BRV_ASSERT_MSG(square >= 0, std::to_string(square));
   BRV_ASSERT_MSG(square <= 63, std::to_string(square));
   // Code order: pawn, rook, bishop, knight, king, queen.
-  for (int code = side != 0 ? LIGHT_SIDE : DARK_SIDE; code < EMPTY_SQUARE; code += 2)
+  for (int code = SideIndex(side); code < EMPTY_SQUARE; code += 2)
     if (board[code] & SquareBit[square]) return code;
   return EMPTY_SQUARE;
 }
 
-int PieceOfSide(int side, int square) { return PieceOfSide(BitBoards, side, square); }
+int TSquare::Index() const { return CheckedAdd(CheckedMul(8, CheckedSub(Row, 1)), CheckedSub(Col, 1)); }
 
-int SquareIndex(int column, int row) {
-  return CheckedAdd(CheckedMul(8, CheckedSub(row, 1)), CheckedSub(column, 1));
+std::string TSquare::Name() const {
+  if (!OnBoard()) return std::string();
+  return ColumnToFileLetter(Col) + std::to_string(Row);
 }
 
 char PieceToChar(int code) {
@@ -222,13 +221,11 @@ char PieceToChar(int code) {
 
 int PieceCodeOnSquare(const TBitBoards& board, int square) {
   CheckSquare(square);
-  int dark = PieceOfSide(board, DARK_SIDE, square);
-  int light = PieceOfSide(board, LIGHT_SIDE, square);
+  int dark = PieceOfSide(board, TSide::Dark, square);
+  int light = PieceOfSide(board, TSide::Light, square);
   if (dark != EMPTY_SQUARE && light != EMPTY_SQUARE) Dialogs().ShowMessage("errore get_case_occupate");
   return dark != EMPTY_SQUARE ? dark : light;
 }
-
-int PieceCodeOnSquare(int square) { return PieceCodeOnSquare(BitBoards, square); }
 
 bool ParseFenPlacement(std::string_view text, TBitBoards& board, TFenSquares* squares) {
   TFenSquares codes;
@@ -245,10 +242,6 @@ bool ParseFenPlacement(std::string_view text, TBitBoards& board, TFenSquares* sq
   board = parsed;
   if (squares) *squares = codes;
   return true;
-}
-
-bool ParseFenPlacement(std::string_view text, TFenSquares* squares) {
-  return ParseFenPlacement(text, BitBoards, squares);
 }
 
 std::string FenPlacementText(const TBitBoards& board) {
@@ -273,14 +266,14 @@ std::string FenPlacementText(const TBitBoards& board) {
 }
 
 std::string FenFieldsText(const TGameRights& rights) {
-  std::string text = rights.SideToMove == DARK_SIDE ? "b " : "w ";
+  std::string text = rights.SideToMove == TSide::Dark ? "b " : "w ";
   std::size_t castles = text.size();
   for (const TCastleHome& home : CASTLE_HOMES)
     if (rights.Castling & home.Right) text += home.Letter;
   if (text.size() == castles) text += '-';
   bool enPassant = rights.EnPassant >= 0 && rights.EnPassant <= 63;
   text += ' ';
-  text += enPassant ? SquareName(rights.EnPassant % 8 + 1, rights.EnPassant / 8 + 1) : std::string("-");
+  text += enPassant ? TSquare::OfIndex(rights.EnPassant).Name() : std::string("-");
   // The program counts no moves: the counters of a fresh position.
   return text + " 0 1";
 }
@@ -303,19 +296,19 @@ int FileLetterToColumn(char letter) {
   return 8 - (letter - 'a');
 }
 
-std::string MoveToText(int fromRow, int fromCol, int toCol, int toRow) {
-  return SquareName(fromCol, fromRow) + SquareName(toCol, toRow);
+std::string MoveToText(const TBoardMove& move) {
+  std::string text = move.From.Name() + move.To.Name();
+  if (move.Promotion) text += static_cast<char>(std::tolower(static_cast<unsigned char>(move.Promotion)));
+  return text;
 }
 
 bool ParseMoveText(std::string_view text, TBoardMove& move) {
   if (text.size() != 4 && text.size() != 5) return false;
   auto rank = [](char c) { return c >= '1' && c <= '8' ? c - '0' : 0; };
   TBoardMove parsed;
-  parsed.FromCol = FileLetterToColumn(text[0]);
-  parsed.FromRow = rank(text[1]);
-  parsed.ToCol = FileLetterToColumn(text[2]);
-  parsed.ToRow = rank(text[3]);
-  if (!parsed.FromCol || !parsed.FromRow || !parsed.ToCol || !parsed.ToRow) return false;
+  parsed.From = {rank(text[1]), FileLetterToColumn(text[0])};
+  parsed.To = {rank(text[3]), FileLetterToColumn(text[2])};
+  if (!AllOnBoard(parsed)) return false;
   if (text.size() == 5) {
     if (PromotionPiece(text[4]) == EMPTY_SQUARE) return false;
     parsed.Promotion = text[4];
@@ -326,8 +319,8 @@ bool ParseMoveText(std::string_view text, TBoardMove& move) {
 
 std::string MoveResultText(TMoveResult result, const TBoardMove& move) {
   bool onBoard = AllOnBoard(move);
-  std::string from = onBoard ? SquareName(move.FromCol, move.FromRow) : std::string();
-  std::string to = onBoard ? SquareName(move.ToCol, move.ToRow) : std::string();
+  std::string from = onBoard ? move.From.Name() : std::string();
+  std::string to = onBoard ? move.To.Name() : std::string();
   std::string name = onBoard ? from + to : std::string("(off the board)");
   switch (result) {
     case TMoveResult::Applied: return "Move " + name + " applied";
@@ -340,10 +333,11 @@ std::string MoveResultText(TMoveResult result, const TBoardMove& move) {
   return std::string();
 }
 
-TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int side, TMoveEffects* effects) {
+TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, std::optional<TSide> side,
+                                 TMoveEffects* effects) {
   if (!AllOnBoard(move)) return TMoveResult::OffBoard;
-  int from = SquareOf(move.FromRow, move.FromCol);
-  int to = SquareOf(move.ToRow, move.ToCol);
+  int from = SquareOf(move.From);
+  int to = SquareOf(move.To);
   TMoveEffects done;
   if (from == to) {
     if (effects) *effects = done;
@@ -351,10 +345,10 @@ TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int 
   }
   int mover = PieceCodeOnSquare(board, from);
   if (mover == EMPTY_SQUARE) return TMoveResult::NoPiece;
-  int moverSide = mover & 1;
-  if (side != ANY_SIDE && moverSide != (side != 0 ? 1 : 0)) return TMoveResult::WrongSide;
+  TSide moverSide = SideOfPiece(mover);
+  if (side && moverSide != *side) return TMoveResult::WrongSide;
   int victim = PieceCodeOnSquare(board, to);
-  if (victim != EMPTY_SQUARE && (victim & 1) == moverSide) return TMoveResult::OwnPiece;
+  if (victim != EMPTY_SQUARE && SideOfPiece(victim) == moverSide) return TMoveResult::OwnPiece;
   if (victim == DARK_KING || victim == LIGHT_KING) return TMoveResult::TakesKing;
 
   TBitBoards result = board;
@@ -366,35 +360,32 @@ TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int 
   if (IsCastleMove(mover, move)) {
     // King side: the h-file rook goes to the f-file; queen side: the a-file rook to the d-file.
     // It goes along only when it stands in its corner and the square it goes to is free.
-    int rook = DARK_ROOK + moverSide;
-    int rookFromCol = move.ToCol == 2 ? 1 : 8;
-    int rookToCol = move.ToCol == 2 ? 3 : 5;
-    int rookFrom = SquareOf(move.FromRow, rookFromCol);
-    int rookTo = SquareOf(move.FromRow, rookToCol);
-    if ((result[rook] & SquareBit[rookFrom]) && !(Occupancy(result) & SquareBit[rookTo])) {
-      result[rook] = (result[rook] & SquareClearMask[rookFrom]) | SquareBit[rookTo];
-      done.RookFromCol = rookFromCol;
-      done.RookToCol = rookToCol;
+    int rook = DARK_ROOK + SideIndex(moverSide);
+    const TSquare rookFrom{move.From.Row, move.To.Col == 2 ? 1 : 8};
+    const TSquare rookTo{move.From.Row, move.To.Col == 2 ? 3 : 5};
+    if ((result[rook] & SquareBit[SquareOf(rookFrom)]) && !(Occupancy(result) & SquareBit[SquareOf(rookTo)])) {
+      result[rook] = (result[rook] & SquareClearMask[SquareOf(rookFrom)]) | SquareBit[SquareOf(rookTo)];
+      done.RookFrom = rookFrom;
+      done.RookTo = rookTo;
     }
   }
 
   bool isPawn = mover == DARK_PAWN || mover == LIGHT_PAWN;
-  if (isPawn && victim == EMPTY_SQUARE && move.FromCol != move.ToCol) {
+  if (isPawn && victim == EMPTY_SQUARE && move.From.Col != move.To.Col) {
     // A pawn going diagonally onto an empty square captures en passant: the pawn it
     // passed stands beside its from-square, on the target's column.
-    int passed = SquareOf(move.FromRow, move.ToCol);
-    int enemyPawn = DARK_PAWN + (1 - moverSide);
-    if (result[enemyPawn] & SquareBit[passed]) {
-      result[enemyPawn] &= SquareClearMask[passed];
-      done.TakenRow = move.FromRow;
-      done.TakenCol = move.ToCol;
+    const TSquare passed{move.From.Row, move.To.Col};
+    int enemyPawn = DARK_PAWN + SideIndex(OtherSide(moverSide));
+    if (result[enemyPawn] & SquareBit[SquareOf(passed)]) {
+      result[enemyPawn] &= SquareClearMask[SquareOf(passed)];
+      done.Taken = passed;
     }
   }
-  if (isPawn && move.ToRow == (moverSide == LIGHT_SIDE ? 8 : 1)) {
+  if (isPawn && move.To.Row == (moverSide == TSide::Light ? 8 : 1)) {
     result[mover] &= SquareClearMask[to];
     // No letter, or one ParseMoveText would not take, makes a queen.
     int piece = PromotionPiece(move.Promotion);
-    done.Promoted = (piece == EMPTY_SQUARE ? DARK_QUEEN : piece) + moverSide;
+    done.Promoted = (piece == EMPTY_SQUARE ? DARK_QUEEN : piece) + SideIndex(moverSide);
     result[done.Promoted] |= SquareBit[to];
   }
   board = result;
@@ -402,39 +393,27 @@ TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int 
   return TMoveResult::Applied;
 }
 
-bool ApplyMoveToBitboards(int fromRow, int fromCol, int toRow, int toCol) {
-  TBoardMove move{fromRow, fromCol, toRow, toCol, 0};
-  TMoveResult result = ApplyMoveToBitboards(BitBoards, move);
-  if (result == TMoveResult::Applied) return true;
-  Dialogs().ShowMessage(MoveResultText(result, move));
-  return false;
-}
-
 bool ControllaMossa(const TBitBoards& board, int side, int from, int to) {
   return CallControllaMossa(SplitIntoWords(board), side, from, to, std::make_index_sequence<24>()) != 0;
 }
-
-bool ControllaMossa(int side, int from, int to) { return ControllaMossa(BitBoards, side, from, to); }
 
 bool IsMate(const TBitBoards& board, int side) {
   return CallIsMate(SplitIntoWords(board), side, std::make_index_sequence<24>()) != 0;
 }
 
-bool IsMate(int side) { return IsMate(BitBoards, side); }
-
-TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMove& move, int side,
+TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMove& move, std::optional<TSide> side,
                           TMoveEffects* effects) {
   if (!AllOnBoard(move)) return TMoveResult::OffBoard;
-  int from = SquareOf(move.FromRow, move.FromCol);
-  int to = SquareOf(move.ToRow, move.ToCol);
+  int from = SquareOf(move.From);
+  int to = SquareOf(move.To);
   bool pawn = ((board[DARK_PAWN] | board[LIGHT_PAWN]) & SquareBit[from]) != 0;
   int mover = PieceCodeOnSquare(board, from);
   TMoveResult result = ApplyMoveToBitboards(board, move, side, effects);
   if (result != TMoveResult::Applied || from == to) return result;
-  rights.SideToMove = (mover & 1) == LIGHT_SIDE ? DARK_SIDE : LIGHT_SIDE;
+  rights.SideToMove = OtherSide(SideOfPiece(mover));
   rights.Castling &= ~(CastlesEndedAt(from) | CastlesEndedAt(to));
-  bool doubleStep = pawn && move.FromCol == move.ToCol && std::abs(move.ToRow - move.FromRow) == 2;
-  rights.EnPassant = doubleStep ? SquareOf((move.FromRow + move.ToRow) / 2, move.FromCol) : NO_SQUARE;
+  bool doubleStep = pawn && move.From.Col == move.To.Col && std::abs(move.To.Row - move.From.Row) == 2;
+  rights.EnPassant = doubleStep ? SquareOf((move.From.Row + move.To.Row) / 2, move.From.Col) : NO_SQUARE;
   return result;
 }
 
@@ -456,71 +435,55 @@ TGameRights RightsOfFen(std::string_view text, const TBitBoards& board) {
   TGameRights rights;
   const std::vector<std::string_view> fields = FieldsAfterPlacement(text);
   // Side to move, castling, en passant.
-  if (!fields.empty() && fields[0] == "b") rights.SideToMove = DARK_SIDE;
+  if (!fields.empty() && fields[0] == "b") rights.SideToMove = TSide::Dark;
   if (fields.size() < 2 || !CastlesOfField(fields[1], rights.Castling)) rights.Castling = ALL_CASTLES;
   rights.Castling &= CastlesAtHome(board);
   if (fields.size() >= 3) rights.EnPassant = EnPassantOfField(fields[2], board, rights.SideToMove);
   return rights;
 }
 
-bool LoadFenPosition(std::string_view text) {
-  TBitBoards board;
-  if (!ParseFenPlacement(text, board)) return false;
-  BitBoards = board;
-  GameRights = RightsOfFen(text, board);
-  return true;
-}
-
-bool IsLegalUserMove(const TBitBoards& board, const TGameRights& rights, const TBoardMove& move, int side) {
+bool IsLegalUserMove(const TBitBoards& board, const TGameRights& rights, const TBoardMove& move, TSide side) {
   if (!AllOnBoard(move)) return false;
-  side = side != 0 ? LIGHT_SIDE : DARK_SIDE;
-  int from = SquareOf(move.FromRow, move.FromCol);
-  int to = SquareOf(move.ToRow, move.ToCol);
+  int from = SquareOf(move.From);
+  int to = SquareOf(move.To);
   int mover = PieceOfSide(board, side, from);
   // The library lets a king be taken where the position puts one in the mover's reach.
   if ((board[DARK_KING] | board[LIGHT_KING]) & SquareBit[to]) return false;
-  if (IsCastleMove(mover, move) && !(rights.Castling & CastleRight(side, move.ToCol))) return false;
-  if (IsPawn(mover) && to == rights.EnPassant && move.FromCol != move.ToCol) {
-    int passed = SquareOf(move.FromRow, move.ToCol);
-    int enemyPawn = DARK_PAWN + (1 - side);
+  if (IsCastleMove(mover, move) && !(rights.Castling & CastleRight(side, move.To.Col))) return false;
+  if (IsPawn(mover) && to == rights.EnPassant && move.From.Col != move.To.Col) {
+    int passed = SquareOf(move.From.Row, move.To.Col);
+    int enemyPawn = DARK_PAWN + SideIndex(OtherSide(side));
     if (!(board[enemyPawn] & SquareBit[passed]) || (Occupancy(board) & SquareBit[to])) return false;
     TBitBoards asCapture = board;
     asCapture[enemyPawn] = (asCapture[enemyPawn] & SquareClearMask[passed]) | SquareBit[to];
-    return ControllaMossa(asCapture, side, from, to);
+    return ControllaMossa(asCapture, SideIndex(side), from, to);
   }
-  return ControllaMossa(board, side, from, to);
+  return ControllaMossa(board, SideIndex(side), from, to);
 }
 
-TUserMove PlayUserMove(TBitBoards& board, TGameRights& rights, const TBoardMove& move, int side) {
+TUserMove PlayUserMove(TBitBoards& board, TGameRights& rights, const TBoardMove& move, TSide side) {
   TUserMove played;
   if (!IsLegalUserMove(board, rights, move, side)) return played;
   TBoardMove applied = move;
-  int mover = PieceCodeOnSquare(board, SquareOf(move.FromRow, move.FromCol));
-  bool promotes = IsPawn(mover) && move.ToRow == ((mover & 1) == LIGHT_SIDE ? 8 : 1);
+  int mover = PieceCodeOnSquare(board, SquareOf(move.From));
+  bool promotes = IsPawn(mover) && move.To.Row == (SideOfPiece(mover) == TSide::Light ? 8 : 1);
   if (promotes && PromotionPiece(applied.Promotion) == EMPTY_SQUARE) applied.Promotion = 'q';
   if (!promotes) applied.Promotion = 0;
   if (ApplyGameMove(board, rights, applied, side, &played.Effects) != TMoveResult::Applied) return played;
   played.Legal = true;
-  played.Text = MoveToText(move.FromRow, move.FromCol, move.ToCol, move.ToRow);
   // Engines take a promotion with its piece only; our position made that piece.
-  if (promotes) played.Text += static_cast<char>(std::tolower(static_cast<unsigned char>(applied.Promotion)));
+  played.Text = MoveToText(applied);
   return played;
 }
 
-TUserMove PlayUserMove(int fromRow, int fromCol, int toRow, int toCol, int side) {
-  return PlayUserMove(BitBoards, GameRights, TBoardMove{fromRow, fromCol, toRow, toCol, 0}, side);
-}
-
-bool IsMate(const TBitBoards& board, const TGameRights& rights, int side) {
-  if (!IsMate(board, side)) return false;
+bool IsMate(const TBitBoards& board, const TGameRights& rights, TSide side) {
+  if (!IsMate(board, SideIndex(side))) return false;
   if (rights.EnPassant == NO_SQUARE) return true;
-  side = side != 0 ? LIGHT_SIDE : DARK_SIDE;
-  int row = rights.EnPassant / 8 + 1;
-  int column = rights.EnPassant % 8 + 1;
-  int fromRow = side == LIGHT_SIDE ? row - 1 : row + 1;
-  for (int fromCol : {column - 1, column + 1}) {
-    TBoardMove capture{fromRow, fromCol, row, column, 0};
-    if (OnBoard(fromRow) && OnBoard(fromCol) && PieceOfSide(board, side, SquareOf(fromRow, fromCol)) == DARK_PAWN + side &&
+  const TSquare target = TSquare::OfIndex(rights.EnPassant);
+  const int fromRow = side == TSide::Light ? target.Row - 1 : target.Row + 1;
+  for (int fromCol : {target.Col - 1, target.Col + 1}) {
+    const TBoardMove capture{{fromRow, fromCol}, target};
+    if (capture.From.OnBoard() && PieceOfSide(board, side, SquareOf(capture.From)) == DARK_PAWN + SideIndex(side) &&
         IsLegalUserMove(board, rights, capture, side))
       return false;
   }
@@ -540,17 +503,17 @@ std::vector<std::string> EnginePositionCommands(const TBitBoards& board, const T
     return lines;
   }
   // After "new" light is to move; one legal move from the start hands the move to dark.
-  if (rights.SideToMove == DARK_SIDE) lines.emplace_back("a2a3");
+  if (rights.SideToMove == TSide::Dark) lines.emplace_back("a2a3");
   lines.emplace_back("edit");
   lines.emplace_back("#");
-  for (int side : {LIGHT_SIDE, DARK_SIDE}) {
+  for (TSide side : {TSide::Light, TSide::Dark}) {
     // Edit mode places pieces of light until "c" switches the colour.
-    if (side == DARK_SIDE) lines.emplace_back("c");
+    if (side == TSide::Dark) lines.emplace_back("c");
     for (int square = 63; square >= 0; --square) {
       int piece = PieceOfSide(board, side, square);
       if (piece == EMPTY_SQUARE) continue;
       char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(PieceToChar(piece))));
-      lines.push_back(letter + SquareName(square % 8 + 1, square / 8 + 1));
+      lines.push_back(letter + TSquare::OfIndex(square).Name());
     }
   }
   lines.emplace_back(".");
@@ -562,22 +525,20 @@ std::vector<std::string> EnginePositionCommands(const TBitBoards& board, const T
 
 namespace {
 
-const char* SideName(int side) { return side == LIGHT_SIDE ? "light" : "dark"; }
-
-std::string SquareNameOf(int square) { return SquareName(square % 8 + 1, square / 8 + 1); }
+std::string SquareNameOf(int square) { return TSquare::OfIndex(square).Name(); }
 
 int Count(std::uint64_t bits) { return std::popcount(bits); }
 
 // What rules out a side's men alone, or empty.
-std::string ImpossibleMen(const TBitBoards& board, int side) {
+std::string ImpossibleMen(const TBitBoards& board, TSide side) {
   const std::string name = SideName(side);
-  const int kings = Count(board[DARK_KING + side]);
+  const int kings = Count(board[DARK_KING + SideIndex(side)]);
   if (kings == 0) return name + " has no king";
   if (kings > 1) return name + " has " + std::to_string(kings) + " kings";
-  const int pawns = Count(board[DARK_PAWN + side]);
+  const int pawns = Count(board[DARK_PAWN + SideIndex(side)]);
   if (pawns > 8) return name + " has " + std::to_string(pawns) + " pawns, more than 8";
   int men = 0;
-  for (int code = side; code < EMPTY_SQUARE; code += 2) men += Count(board[code]);
+  for (int code = SideIndex(side); code < EMPTY_SQUARE; code += 2) men += Count(board[code]);
   if (men > 16) return name + " has " + std::to_string(men) + " pieces, more than 16";
   // Each piece beyond those of the start position was a pawn once.
   struct TStart {
@@ -586,7 +547,8 @@ std::string ImpossibleMen(const TBitBoards& board, int side) {
   };
   const TStart starts[] = {{DARK_QUEEN, 1}, {DARK_ROOK, 2}, {DARK_BISHOP, 2}, {DARK_KNIGHT, 2}};
   int promoted = 0;
-  for (const TStart& start : starts) promoted += std::max(0, Count(board[start.Code + side]) - start.Count);
+  for (const TStart& start : starts)
+    promoted += std::max(0, Count(board[start.Code + SideIndex(side)]) - start.Count);
   if (promoted > 8 - pawns) return name + " has more queens, rooks, bishops and knights than its missing pawns could have become";
   return std::string();
 }
@@ -598,21 +560,21 @@ TGameRights PlayRightsOfFen(std::string_view text, const TBitBoards& board) {
   const std::vector<std::string_view> fields = FieldsAfterPlacement(text);
   const std::vector<std::string_view> oldFileFields = {"w", "-", "-", "0", "1"};
   if (fields == oldFileFields && Count(board[DARK_KING]) == 1 &&
-      SquareAttacked(board, std::countr_zero(board[DARK_KING]), LIGHT_SIDE))
-    rights.SideToMove = DARK_SIDE;
+      SquareAttacked(board, std::countr_zero(board[DARK_KING]), TSide::Light))
+    rights.SideToMove = TSide::Dark;
   return rights;
 }
 
-bool SquareAttacked(const TBitBoards& board, int square, int bySide) {
+bool SquareAttacked(const TBitBoards& board, int square, TSide bySide) {
   CheckSquare(square);
-  bySide = bySide != 0 ? LIGHT_SIDE : DARK_SIDE;
+  const int by = SideIndex(bySide);
   // Files 0 (h) to 7 (a), ranks 0 to 7, as the square numbers run.
   const int file = square % 8, rank = square / 8;
   auto holds = [&](int darkCode, int f, int r) {
-    return f >= 0 && f < 8 && r >= 0 && r < 8 && (board[darkCode + bySide] & SquareBit[8 * r + f]) != 0;
+    return f >= 0 && f < 8 && r >= 0 && r < 8 && (board[darkCode + by] & SquareBit[8 * r + f]) != 0;
   };
   // A light pawn takes towards rank 8, so it attacks from the rank below.
-  const int pawnRank = bySide == LIGHT_SIDE ? rank - 1 : rank + 1;
+  const int pawnRank = bySide == TSide::Light ? rank - 1 : rank + 1;
   if (holds(DARK_PAWN, file - 1, pawnRank) || holds(DARK_PAWN, file + 1, pawnRank)) return true;
   constexpr int KNIGHT_STEPS[8][2] = {{1, 2}, {2, 1}, {2, -1}, {1, -2}, {-1, -2}, {-2, -1}, {-2, 1}, {-1, 2}};
   for (const auto& step : KNIGHT_STEPS)
@@ -630,15 +592,14 @@ bool SquareAttacked(const TBitBoards& board, int square, int bySide) {
   return false;
 }
 
-std::string ImpossiblePositionText(const TBitBoards& board, int sideToMove) {
-  sideToMove = sideToMove != 0 ? LIGHT_SIDE : DARK_SIDE;
-  for (int side : {LIGHT_SIDE, DARK_SIDE})
+std::string ImpossiblePositionText(const TBitBoards& board, TSide sideToMove) {
+  for (TSide side : {TSide::Light, TSide::Dark})
     if (std::string men = ImpossibleMen(board, side); !men.empty()) return men;
   constexpr std::uint64_t FIRST_AND_LAST_RANKS = 0xFF000000000000FFull;
   if (std::uint64_t pawns = (board[DARK_PAWN] | board[LIGHT_PAWN]) & FIRST_AND_LAST_RANKS)
     return "a pawn stands on " + SquareNameOf(std::countr_zero(pawns)) + ", on the first or last rank";
-  const int waiting = 1 - sideToMove;
-  const int king = std::countr_zero(board[DARK_KING + waiting]);
+  const TSide waiting = OtherSide(sideToMove);
+  const int king = std::countr_zero(board[DARK_KING + SideIndex(waiting)]);
   if (SquareAttacked(board, king, sideToMove))
     return std::string(SideName(waiting)) + "'s king on " + SquareNameOf(king) + " is in check while " +
            SideName(sideToMove) + " is to move";

@@ -1,15 +1,16 @@
 #pragma once
-// Queries on the shared position, FEN text in and out, the move text of the Winboard
-// protocol and the lines that set up a position there, and applying an accepted move
-// to the bitboards.
-// Every routine exists in two forms: on a given position, and on the shared
-// `BitBoards`.
+// Queries on a position, FEN text in and out, the move text of the Winboard protocol
+// and the lines that set up a position there, and applying an accepted move to the
+// bitboards. Every routine works on the position it is given; TGame (Game.h) applies
+// them to the game on the board.
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/BoardMove.h"
 #include "app/maindefine.h"
 #include "rules/check.h"
 
@@ -21,11 +22,7 @@ using TFenSquares = std::array<int, 64>;
 
 // The code of `side`'s piece on `square` (0-63), or EMPTY_SQUARE. A square outside
 // 0-63 is an assertion failure whose message is the square.
-int PieceOfSide(const TBitBoards& board, int side, int square);
-int PieceOfSide(int side, int square);
-
-// Square of (column 1-8 from the h-file, row 1-8): 8 * (row - 1) + column - 1.
-int SquareIndex(int column, int row);
+int PieceOfSide(const TBitBoards& board, TSide side, int square);
 
 // The letter of a piece code ("pPrRbBnNkKqQ"), '-' for EMPTY_SQUARE, '?' otherwise.
 char PieceToChar(int code);
@@ -33,7 +30,6 @@ char PieceToChar(int code);
 // The piece on `square`: the dark one if any, else the light one, else EMPTY_SQUARE.
 // Two pieces on one square report "errore get_case_occupate" (the dark one wins).
 int PieceCodeOnSquare(const TBitBoards& board, int square);
-int PieceCodeOnSquare(int square);
 
 // Reads the placement field of a FEN text (anything after the 64th square is not
 // read). On success replaces `board` (and fills `squares` when given) and returns
@@ -41,7 +37,6 @@ int PieceCodeOnSquare(int square);
 // last square reports "Bad FEN position format." and returns false, leaving
 // `board` and `squares` untouched.
 bool ParseFenPlacement(std::string_view text, TBitBoards& board, TFenSquares* squares = nullptr);
-bool ParseFenPlacement(std::string_view text, TFenSquares* squares = nullptr);
 
 // The placement as the program writes it: ranks 8 to 1, each followed by "/",
 // e.g. "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/".
@@ -58,43 +53,22 @@ std::string FenFileText(const TBitBoards& board, const TGameRights& rights);
 std::string ColumnToFileLetter(int column);
 // File letter 'a'-'h' to its column (8 to 1); 0 for any other letter.
 int FileLetterToColumn(char letter);
-// The move text "e2e4" of a move. Mind the order: the target column comes before its row.
-std::string MoveToText(int fromRow, int fromCol, int toCol, int toRow);
-
-// A move in board coordinates: rows are ranks 1-8, columns run from the h-file (1)
-// to the a-file (8). Promotion is the piece letter a pawn becomes on the last rank
-// ('q', 'r', 'b', 'n'), or 0 for the default, a queen.
-struct TBoardMove {
-  int FromRow = 0;
-  int FromCol = 0;
-  int ToRow = 0;
-  int ToCol = 0;
-  char Promotion = 0;
-};
+// The move text of the Winboard protocol: "e2e4", and with a promotion its letter in
+// lower case, "e7e8q".
+std::string MoveToText(const TBoardMove& move);
 
 // Parses "e2e4" or, with a promotion piece, "e7e8q". Returns false for anything
 // else (wrong length, squares outside a1-h8, another fifth letter).
 bool ParseMoveText(std::string_view text, TBoardMove& move);
 
 // Any side may move (for ApplyMoveToBitboards' `side`).
-inline constexpr int ANY_SIDE = -1;
+inline constexpr std::optional<TSide> ANY_SIDE = std::nullopt;
 
 // Why ApplyMoveToBitboards refused a move, or that it applied it.
 enum class TMoveResult { Applied, OffBoard, NoPiece, WrongSide, OwnPiece, TakesKing };
 
 // The text that reports a refusal, e.g. "Illegal move e2e4: no piece on e2".
 std::string MoveResultText(TMoveResult result, const TBoardMove& move);
-
-// What a move did besides moving its piece, in board coordinates; 0 where nothing
-// happened. The board window moves the models by it.
-struct TMoveEffects {
-  int RookFromCol = 0;  // a castle: the rook's columns on the king's row
-  int RookToCol = 0;
-  int TakenRow = 0;  // en passant: the square of the pawn taken
-  int TakenCol = 0;
-  int Promoted = EMPTY_SQUARE;  // the code of the piece a pawn became
-  bool operator==(const TMoveEffects&) const = default;
-};
 
 // Applies a move that has been accepted: the mover leaves its square and the piece on
 // the target leaves the board. A king going two columns from its start square castles
@@ -104,17 +78,14 @@ struct TMoveEffects {
 // changes nothing. `effects`, when given, says what happened besides.
 // Refuses, changing nothing, squares outside 1-8, an empty from-square, a mover not
 // of `side` (unless ANY_SIDE), a capture of one's own piece and a capture of a king.
-TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int side = ANY_SIDE,
+TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, std::optional<TSide> side = ANY_SIDE,
                                  TMoveEffects* effects = nullptr);
-
-// The same on the shared position; a refusal is reported as a message.
-bool ApplyMoveToBitboards(int fromRow, int fromCol, int toRow, int toCol);
 
 // ApplyMoveToBitboards, and `rights` follow the move: the other side is to move, a
 // king that moves loses both castles, a rook that moves or is taken loses its own, and
 // a pawn's double step leaves the square it passed over for en passant (any other move
 // clears it). The engine's moves come this way.
-TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMove& move, int side,
+TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMove& move, std::optional<TSide> side,
                           TMoveEffects* effects = nullptr);
 
 // The side to move and the rights of a position given as FEN text, from the fields
@@ -124,11 +95,6 @@ TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMo
 // passant square when the field names one that a pawn of the side not to move has just
 // passed over ("e3" behind a light pawn on e4 with dark to move), else none.
 TGameRights RightsOfFen(std::string_view text, const TBitBoards& board);
-
-// Sets the shared position from FEN text, as New Match and a loaded position do: its
-// placement into BitBoards, its side to move and rights into GameRights. A bad
-// placement is reported (ParseFenPlacement) and changes nothing.
-bool LoadFenPosition(std::string_view text);
 
 // The standard FEN text of a position, as engines read it: the placement without the
 // program's trailing "/", then FenFieldsText.
@@ -148,7 +114,7 @@ std::vector<std::string> EnginePositionCommands(const TBitBoards& board, const T
 // and a pawn's diagonal step onto the en passant square judged as the same capture on a
 // copy where the passed pawn stands on that square (the position after it is the same).
 // A move onto a king is never legal.
-bool IsLegalUserMove(const TBitBoards& board, const TGameRights& rights, const TBoardMove& move, int side);
+bool IsLegalUserMove(const TBitBoards& board, const TGameRights& rights, const TBoardMove& move, TSide side);
 
 // What the user's move did.
 struct TUserMove {
@@ -161,21 +127,17 @@ struct TUserMove {
 // entry point for a drop. A legal move (IsLegalUserMove) is applied with its rights
 // (ApplyGameMove); a pawn reaching the last rank becomes the piece `move` names, or a
 // queen. An illegal one changes nothing.
-TUserMove PlayUserMove(TBitBoards& board, TGameRights& rights, const TBoardMove& move, int side);
-// The same on the shared position and rights.
-TUserMove PlayUserMove(int fromRow, int fromCol, int toRow, int toCol, int side);
+TUserMove PlayUserMove(TBitBoards& board, TGameRights& rights, const TBoardMove& move, TSide side);
 
-// The move-rules library on a position: `side` nonzero is light. ControllaMossa
-// is true when from -> to (squares 0-63) is a legal move of side; IsMate is true
-// when side has no legal move. Calls must not overlap (the library's working
-// storage is static).
+// The move-rules library on a position, with its own numbering of the sides: `side`
+// nonzero is light (SideIndex). ControllaMossa is true when from -> to (squares 0-63)
+// is a legal move of side; IsMate is true when side has no legal move. Calls must not
+// overlap (the library's working storage is static).
 bool ControllaMossa(const TBitBoards& board, int side, int from, int to);
-bool ControllaMossa(int side, int from, int to);
 bool IsMate(const TBitBoards& board, int side);
-bool IsMate(int side);
 // The same with en passant, which the library does not see: a side whose one move
 // left takes en passant is not mate.
-bool IsMate(const TBitBoards& board, const TGameRights& rights, int side);
+bool IsMate(const TBitBoards& board, const TGameRights& rights, TSide side);
 
 // RightsOfFen for a position taken from a file or the clipboard to play on. Every
 // position file written before the side to move was kept ends in " w - - 0 1" whoever
@@ -186,11 +148,11 @@ TGameRights PlayRightsOfFen(std::string_view text, const TBitBoards& board);
 // True when a piece of `bySide` attacks `square` (0-63): a pawn, knight or king by its
 // step, a bishop, rook or queen along a line no piece blocks. A pinned piece attacks
 // too, as it gives check.
-bool SquareAttacked(const TBitBoards& board, int square, int bySide);
+bool SquareAttacked(const TBitBoards& board, int square, TSide bySide);
 
 // Why no game can reach `board` with `sideToMove` to move, or empty when nothing
 // rules it out: a side without a king or with more than one, more than 8 pawns or 16
 // pieces, more queens, rooks, bishops and knights than its missing pawns could have
 // become, a pawn on the first or last rank, or the side not to move in check, e.g.
 // "dark's king on e8 is in check while light is to move".
-std::string ImpossiblePositionText(const TBitBoards& board, int sideToMove);
+std::string ImpossiblePositionText(const TBitBoards& board, TSide sideToMove);

@@ -10,9 +10,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "app/Game.h"
 #include "app/MainScene.h"
-#include "app/maindefine.h"
-#include "app/utility.h"
 #include "base/PersistentClasses.h"
 #include "base/VectorLists.h"
 #include "meshes/GLVectorFileObjects.h"
@@ -35,17 +34,15 @@ struct TBoardBench {
       return true;
     }();
     (void)registered;
-    AppFolder = BRV_PROGRAM_FOLDER;
-    ModelsFolder = AppFolder + "/res/3ds/";
-    LoadFenPosition(START_POSITION_FEN);
-    Scene = std::make_unique<TBoardScene>();
+    Game.LoadFen(START_POSITION_FEN);
+    Scene = std::make_unique<TBoardScene>(Folders);
     Viewer = std::make_unique<TGLMemoryViewer>(nullptr);
     Viewer->SetWidth(width);
     Viewer->SetHeight(height);
     Scene->AttachViewer(Viewer->Buffer());
     Scene->GLCamera1->SetFocalLength(105);
     if (!Scene->LoadClassicPieces()) std::abort();
-    Scene->ShowPosition();
+    Scene->ShowPosition(Game.Board());
     if (artistic) {
       Scene->HeightField1->SetVisible(false);
       if (!Scene->BuildArtisticBoard()) std::abort();
@@ -68,6 +65,8 @@ struct TBoardBench {
     context.Deactivate();
   }
 
+  TProgramFolders Folders = TProgramFolders::Of(BRV_PROGRAM_FOLDER);
+  TGame Game;
   std::unique_ptr<TBoardScene> Scene;
   std::unique_ptr<TGLMemoryViewer> Viewer;
 };

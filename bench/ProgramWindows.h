@@ -40,9 +40,7 @@ public:
     FStart = std::make_unique<TProgramStart>();
     FForm = std::make_unique<TForm1>();
     // The board window is made at the main window's first tick, from these folders.
-    AppFolder = BRV_PROGRAM_FOLDER;
-    EnginesFolder = AppFolder + "/res/engine";
-    ModelsFolder = AppFolder + "/res/3ds/";
+    FForm->Folders = TProgramFolders::Of(BRV_PROGRAM_FOLDER);
     RunUntil([this] {
       TFormOpengl* board = FForm->FormOpengl;
       return board && !board->fillpiecestimer && board->GLSceneViewer1->Buffer().FrameCount() > 0;

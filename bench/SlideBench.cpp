@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "app/Game.h"
 #include "app/ureadengine.h"
 #include "app/utility.h"
 #include "meshes/GLVectorFileObjects.h"
@@ -42,13 +43,14 @@ int Child(char* programName, int rounds) {
   TGLSceneBuffer& buffer = board.GLSceneViewer1->Buffer();
   for (int round = 0; round < rounds; ++round) {
     for (const TSlideCase& c : CASES) {
-      if (!LoadFenPosition(c.Fen)) Fail(std::string("bad position ") + c.Fen);
+      TGame& game = windows.Form().Game;
+      if (!game.LoadFen(c.Fen)) Fail(std::string("bad position ") + c.Fen);
       windows.Form().RefreshBoard();
-      EngineThinking = true;
+      game.SetEngineThinking(true);
       RunFor(0.3);
       TBoardMove move;
       if (!ParseMoveText(std::string(c.Line).substr(5), move)) Fail(c.Line);
-      TBoardPiece* piece = board.PieceAtSquare(move.FromRow, move.FromCol);
+      TBoardPiece* piece = board.PieceAtSquare(move.From);
       if (!piece) Fail(std::string("no piece for ") + c.Line);
       const float fromX = piece->Obj->Position().X(), fromZ = piece->Obj->Position().Z();
       double started = 0, ended = 0;
@@ -58,7 +60,7 @@ int Child(char* programName, int rounds) {
         if (handed == 0) return;
         const bool moved = piece->Obj->Position().X() != fromX || piece->Obj->Position().Z() != fromZ;
         if (moved && started == 0) started = now;
-        if (!EngineThinking && ended == 0) ended = now;
+        if (!game.EngineThinking() && ended == 0) ended = now;
       };
       // The reader thread's way: the chunk is made on its thread and its handling
       // posted to the window's.
@@ -68,7 +70,8 @@ int Child(char* programName, int rounds) {
         TFormOpengl* target = &board;
         handed = Seconds(TClock::now());
         QMetaObject::invokeMethod(
-            target, [chunk, target] { HandleEngineChunk(*chunk, DARK_SIDE, target); }, Qt::QueuedConnection);
+            target, [chunk, target] { HandleEngineChunk(*chunk, target->Game, TSide::Dark, target); },
+            Qt::QueuedConnection);
       });
       reader.join();
       RunUntil([&] { return ended != 0; }, 60, c.What);

@@ -9,9 +9,11 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/ureadengine.h"
+#include "app/utility.h"
 
 // The main thread's queue: the reader posts, the test runs the work by hand.
 class TTaskQueue {
@@ -68,15 +70,25 @@ private:
   std::deque<std::function<void()>> FTasks;
 };
 
+// An engine move that the board was told to slide, with what it did besides.
 struct TAnimation {
-  int FromCol, FromRow, ToCol, ToRow;
+  TBoardMove Move;
+  TMoveEffects Effects;
   bool operator==(const TAnimation&) const = default;
 };
 
+// The slide of a plain move such as "e7e5", which takes nothing en passant, moves no
+// rook and promotes nothing.
+inline TAnimation PlainSlide(std::string_view text) {
+  TAnimation slide;
+  ParseMoveText(text, slide.Move);
+  return slide;
+}
+
 class TRecordingBoard : public TEngineBoard {
 public:
-  void StartEngineMoveAnimation(int fromCol, int fromRow, int toCol, int toRow) override {
-    Animations.push_back({fromCol, fromRow, toCol, toRow});
+  void StartEngineMoveAnimation(const TBoardMove& move, const TMoveEffects& effects) override {
+    Animations.push_back({move, effects});
   }
   void AppendEngineOutput(const std::string& text) override { Received += text; }
   void AppendSentCommand(const std::string& text) override {

@@ -60,8 +60,6 @@ inline std::filesystem::path TestFolder(const std::string& kind) {
 class MainWindow : public ::testing::Test {
 protected:
   void SetUp() override {
-    BitBoards = TBitBoards{};
-    EngineThinking = false;
     Form = std::make_unique<TForm1>();
     ASSERT_TRUE(WaitFor([this] { return Form->FormOpengl != nullptr; }));
     Board = Form->FormOpengl;

@@ -51,10 +51,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct TSquare {
-  int Row, Col;
-};
-
 class BoardWindow : public MainWindow {
 protected:
   void SetUp() override {
@@ -84,7 +80,7 @@ protected:
     return Board->GLSceneViewer1->screen()->grabWindow(Board->GLSceneViewer1->winId()).toImage();
   }
   void SetPosition(const char* fen) {
-    ASSERT_TRUE(LoadFenPosition(fen));
+    ASSERT_TRUE(Form->Game.LoadFen(fen));
     Form->RefreshBoard();
     NextFrame();
   }
@@ -105,7 +101,7 @@ protected:
   // A pixel where the piece on `s` is drawn: up its axis, the first height at which no
   // nearer piece hides it (in a game, pieces stand in front of each other).
   QPoint PiecePixel(TSquare s) {
-    const TBoardPiece* piece = Board->PieceAtSquare(s.Row, s.Col);
+    const TBoardPiece* piece = Board->PieceAtSquare(s);
     for (float height : {12.f, 8.f, 16.f, 20.f, 5.f, 25.f, 30.f}) {
       const QPoint p = SquarePixel(s, height);
       if (piece && Board->PieceOfObject(View().ObjectAtPixel(p.x(), p.y())) == piece) return p;
@@ -124,9 +120,8 @@ protected:
       NextFrame();
     }
     // The marker stands on the square under the mouse.
-    EXPECT_EQ(Board->sphere1->Visible(), to.Row >= 1 && to.Row <= 8 && to.Col >= 1 && to.Col <= 8);
-    EXPECT_EQ(Board->DropRow, to.Row);
-    EXPECT_EQ(Board->DropCol, to.Col);
+    EXPECT_EQ(Board->sphere1->Visible(), to.OnBoard());
+    EXPECT_EQ(Board->Drop, to);
     QTest::mouseRelease(view, Qt::LeftButton, {}, at);
     NextFrame();
   }
@@ -151,15 +146,15 @@ protected:
   std::string Received() { return ReadBytes(Folder / "log"); }
 
   // The engine's move as the front end hands it over from the reader.
-  void EngineSays(const std::string& line, int engineSide = DARK_SIDE) {
+  void EngineSays(const std::string& line, TSide engineSide = TSide::Dark) {
     TLineSplitter lines;
-    HandleEngineChunk(MakeEngineChunk(lines, line + "\n", false), engineSide, Board);
+    HandleEngineChunk(MakeEngineChunk(lines, line + "\n", false), Form->Game, engineSide, Board);
   }
   bool Idle() {
     return !Board->movepezzo->isActive() && !Board->movepezzoarrocco->isActive() &&
            !Board->mangiapezzotimer->isActive();
   }
-  void WaitIdle() { ASSERT_TRUE(WaitFor([this] { return Idle() && !EngineThinking; }, 60000)); }
+  void WaitIdle() { ASSERT_TRUE(WaitFor([this] { return Idle() && !Form->Game.EngineThinking(); }, 60000)); }
 
   // Every model on the board stands where its record says and the records are the
   // position; every captured model is parked.
@@ -172,18 +167,18 @@ protected:
         continue;
       }
       ++onBoard;
-      EXPECT_EQ(PieceToChar(PieceCodeOnSquare(SquareIndex(piece->Col, piece->Row))), piece->Letter)
+      EXPECT_EQ(PieceToChar(PieceCodeOnSquare(Form->Game.Board(), piece->Square().Index())), piece->Letter)
           << piece->Row << " " << piece->Col;
       EXPECT_EQ(piece->Obj->Position().X(), Board->SquareX(piece->Col));
       EXPECT_EQ(piece->Obj->Position().Z(), Board->SquareZ(piece->Row));
       EXPECT_TRUE(piece->Obj->Visible());
     }
     int occupied = 0;
-    for (std::uint64_t bits : BitBoards) occupied += std::popcount(bits);
+    for (std::uint64_t bits : Form->Game.Board()) occupied += std::popcount(bits);
     EXPECT_EQ(onBoard, occupied);
   }
   TBoardPiece& At(TSquare s) {
-    TBoardPiece* piece = Board->PieceAtSquare(s.Row, s.Col);
+    TBoardPiece* piece = Board->PieceAtSquare(s);
     EXPECT_NE(piece, nullptr) << s.Row << " " << s.Col;
     return *piece;
   }
@@ -192,7 +187,7 @@ protected:
 };
 
 // Every legal move of `side`.
-std::vector<TBoardMove> LegalMoves(const TBitBoards& board, const TGameRights& rights, int side) {
+std::vector<TBoardMove> LegalMoves(const TBitBoards& board, const TGameRights& rights, TSide side) {
   std::vector<TBoardMove> moves;
   for (int from = 0; from < 64; ++from) {
     if (PieceOfSide(board, side, from) == EMPTY_SQUARE) continue;
@@ -270,7 +265,7 @@ TEST_F(BoardWindow, UserMoveGoesToTheEngineAndItsAnswerSlides) {
   Drag(Sq("e2"), Sq("e4"));
   EXPECT_EQ(RulesCalls, (std::vector<TRulesCall>{{1, 11, 27}}));
   EXPECT_EQ(At(Sq("e4")).Letter, 'P');
-  EXPECT_TRUE(EngineThinking);
+  EXPECT_TRUE(Form->Game.EngineThinking());
   EXPECT_EQ(Form->StatusText(), "Thinking...");
   ASSERT_TRUE(WaitFor([this] { return Received().find("e2e4\n") != std::string::npos; }));
   EXPECT_EQ(Received().substr(Received().find("e2e4")), "e2e4\n");
@@ -289,7 +284,7 @@ TEST_F(BoardWindow, UserMoveGoesToTheEngineAndItsAnswerSlides) {
   ASSERT_TRUE(WaitFor([this] { return Board->MovingPiece != nullptr; }));
   const TGLCoordinates& pawn = Board->MovingPiece->Obj->Position();
   EXPECT_EQ(pawn.X(), 410);
-  ASSERT_TRUE(WaitFor([this] { return !EngineThinking; }));
+  ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking(); }));
   EXPECT_EQ(pawn.X(), 410);
   EXPECT_EQ(pawn.Z(), 90);
   EXPECT_EQ(At(Sq("e5")).Letter, 'p');
@@ -307,13 +302,13 @@ TEST_F(BoardWindow, EngineMovesThatCannotBeAppliedAreReportedAndTheUserPlaysOn) 
   for (const auto& [move, answer] : turns) {
     Recorded.Messages.clear();
     Drag(Sq(std::string(move, 2).c_str()), Sq(move + 2));
-    const std::string placement = FenPlacementText(BitBoards);
+    const std::string placement = FenPlacementText(Form->Game.Board());
     ASSERT_TRUE(WaitFor([this] { return !Recorded.Messages.empty(); })) << move;
     const std::string report = std::string("Illegal move from host engine: ") + answer;
     EXPECT_EQ(Recorded.Messages, std::vector<std::string>{report});
     EXPECT_EQ(Form->StatusText(), report);
-    EXPECT_FALSE(EngineThinking) << move;
-    EXPECT_EQ(FenPlacementText(BitBoards), placement) << move;
+    EXPECT_FALSE(Form->Game.EngineThinking()) << move;
+    EXPECT_EQ(FenPlacementText(Form->Game.Board()), placement) << move;
     ExpectBoardIsThePosition();
   }
   Recorded.Messages.clear();
@@ -346,9 +341,9 @@ TEST_F(BoardWindow, RefusedUserMovesAreTakenBackAndTheGameGoesOn) {
     const std::string report = std::string("Illegal move from host engine: ") + answer;
     EXPECT_EQ(Recorded.Messages, std::vector<std::string>{report});
     EXPECT_EQ(Form->StatusText(), report);
-    EXPECT_FALSE(EngineThinking) << move;
+    EXPECT_FALSE(Form->Game.EngineThinking()) << move;
     EXPECT_TRUE(Idle()) << move;
-    EXPECT_EQ(FenClipboardText(BitBoards, GameRights), fen) << move;
+    EXPECT_EQ(FenClipboardText(Form->Game.Board(), Form->Game.Rights()), fen) << move;
     ExpectBoardIsThePosition();
   }
   EXPECT_EQ(At(Sq("b7")).Letter, 'P');
@@ -384,8 +379,8 @@ TEST_F(BoardWindow, RefusalsOfOtherLinesLeaveTheGameAsItIs) {
   ASSERT_TRUE(WaitFor([this] { return !Recorded.Messages.empty(); }, 60000));
   EXPECT_EQ(Recorded.Messages, plain);
   EXPECT_EQ(Form->StatusText(), status);
-  EXPECT_EQ(FenClipboardText(BitBoards, GameRights), START_POSITION_FEN);
-  EXPECT_FALSE(EngineThinking);
+  EXPECT_EQ(FenClipboardText(Form->Game.Board(), Form->Game.Rights()), START_POSITION_FEN);
+  EXPECT_FALSE(Form->Game.EngineThinking());
   ExpectBoardIsThePosition();
   Recorded.Messages.clear();
   Drag(Sq("e2"), Sq("e4"));
@@ -408,14 +403,14 @@ TEST_F(BoardWindow, PositionsGoToTheEngineAndTheGameGoesOnFromThem) {
   const std::size_t first = Received().size();
   QGuiApplication::clipboard()->setText("k7/4P3/8/8/8/8/8/4K3 w - - 0 1");
   Form->P1->trigger();
-  EXPECT_FALSE(EngineThinking);
+  EXPECT_FALSE(Form->Game.EngineThinking());
   EXPECT_EQ(Form->StatusText(), "Your move");
   NextFrame();
   Drag(Sq("e7"), Sq("e8"));
-  EXPECT_TRUE(EngineThinking);
+  EXPECT_TRUE(Form->Game.EngineThinking());
   WaitIdle();
   EXPECT_EQ(Received().substr(first), "new\nforce\nedit\n#\nPe7\nKe1\nc\nKa8\n.\ne7e8q\ngo\n");
-  EXPECT_EQ(FenPlacementText(BitBoards), "4Q3/1k6/8/8/8/8/8/4K3/");
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "4Q3/1k6/8/8/8/8/8/4K3/");
   EXPECT_EQ(Form->StatusText(), "Your move");
   ExpectBoardIsThePosition();
   // From a file, with the engine's side to move.
@@ -423,12 +418,12 @@ TEST_F(BoardWindow, PositionsGoToTheEngineAndTheGameGoesOnFromThem) {
   WriteBytes(Folder / "dark.fen", "4Q3/1k6/8/8/8/8/8/4K3/ b - - 0 1\r\n");
   Recorded.Chosen = (Folder / "dark.fen").string();
   Form->LoadPosition1->trigger();
-  EXPECT_TRUE(EngineThinking);
+  EXPECT_TRUE(Form->Game.EngineThinking());
   EXPECT_EQ(Form->StatusText(), "Thinking...");
   WaitIdle();
   EXPECT_EQ(Received().substr(second), "new\nforce\na2a3\nedit\n#\nQe8\nKe1\nc\nKb7\n.\ngo\n");
-  EXPECT_EQ(FenPlacementText(BitBoards), "4Q3/k7/8/8/8/8/8/4K3/");
-  EXPECT_EQ(GameRights.SideToMove, LIGHT_SIDE);
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "4Q3/k7/8/8/8/8/8/4K3/");
+  EXPECT_EQ(Form->Game.SideToMove(), TSide::Light);
   EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
   ExpectBoardIsThePosition();
 }
@@ -459,23 +454,23 @@ TEST_F(BoardWindow, RealEnginesAnswerFromAPastedPosition) {
       Board->SendToEngine(c.Limit);
       // The engine moves from here, whichever move it chooses (it may answer the user's
       // move before the drag is over).
-      TBitBoards before = BitBoards;
-      TGameRights rights = GameRights;
-      if (!EngineThinking) {
-        ASSERT_TRUE(PlayUserMove(before, rights, TBoardMove{7, 4, 8, 4, 0}, LIGHT_SIDE).Legal);
+      TBitBoards before = Form->Game.Board();
+      TGameRights rights = Form->Game.Rights();
+      if (!Form->Game.EngineThinking()) {
+        ASSERT_TRUE(PlayUserMove(before, rights, TBoardMove{{7, 4}, {8, 4}}, TSide::Light).Legal);
         NextFrame();
         Drag(Sq("e7"), Sq("e8"));
       }
-      ASSERT_TRUE(WaitFor([this] { return !EngineThinking && Idle(); }, 60000))
+      ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking() && Idle(); }, 60000))
           << c.Engine << " " << fen << "\nsent:\n" << Board->Memoout->toPlainText().toStdString() << "\nreceived:\n"
           << Board->Memoinput1->toPlainText().toStdString();
       bool legal = false;
-      for (const TBoardMove& move : LegalMoves(before, rights, DARK_SIDE)) {
+      for (const TBoardMove& move : LegalMoves(before, rights, TSide::Dark)) {
         TBitBoards board = before;
         TGameRights next = rights;
-        legal = legal || (PlayUserMove(board, next, move, DARK_SIDE).Legal && board == BitBoards);
+        legal = legal || (PlayUserMove(board, next, move, TSide::Dark).Legal && board == Form->Game.Board());
       }
-      EXPECT_TRUE(legal) << c.Engine << " " << fen << ": " << FenPlacementText(BitBoards);
+      EXPECT_TRUE(legal) << c.Engine << " " << fen << ": " << FenPlacementText(Form->Game.Board());
       EXPECT_TRUE(Recorded.Messages.empty()) << c.Engine << ": " << Recorded.Messages.front();
       ExpectBoardIsThePosition();
     }
@@ -507,31 +502,31 @@ TEST_F(BoardWindow, RealEngineRefusingTheUsersMoveStaysInStepWithTheBoard) {
   Drag(Sq("e5"), Sq("d6"));
   ASSERT_TRUE(WaitFor([this] { return !Recorded.Messages.empty(); }, 60000));
   EXPECT_EQ(Recorded.Messages, std::vector<std::string>{"Illegal move from host engine: Illegal move:e5d6"});
-  EXPECT_FALSE(EngineThinking);
-  EXPECT_EQ(FenClipboardText(BitBoards, GameRights), fen);
+  EXPECT_FALSE(Form->Game.EngineThinking());
+  EXPECT_EQ(FenClipboardText(Form->Game.Board(), Form->Game.Rights()), fen);
   ExpectBoardIsThePosition();
   // The position went to the engine anew, which lifted its depth limit.
   Board->SendToEngine("sd 2");
   // Two moves of the user's king, which are legal for the engine too.
   for (int turn = 0; turn < 2; ++turn) {
     std::vector<TBoardMove> kingMoves;
-    for (const TBoardMove& move : LegalMoves(BitBoards, GameRights, LIGHT_SIDE))
-      if (At({move.FromRow, move.FromCol}).Letter == 'K') kingMoves.push_back(move);
-    ASSERT_FALSE(kingMoves.empty()) << FenPlacementText(BitBoards);
+    for (const TBoardMove& move : LegalMoves(Form->Game.Board(), Form->Game.Rights(), TSide::Light))
+      if (At(move.From).Letter == 'K') kingMoves.push_back(move);
+    ASSERT_FALSE(kingMoves.empty()) << FenPlacementText(Form->Game.Board());
     const TBoardMove user = kingMoves.front();
-    TBitBoards before = BitBoards;
-    TGameRights rights = GameRights;
-    ASSERT_TRUE(PlayUserMove(before, rights, user, LIGHT_SIDE).Legal);
-    Drag({user.FromRow, user.FromCol}, {user.ToRow, user.ToCol});
-    const std::string move = MoveToText(user.FromRow, user.FromCol, user.ToCol, user.ToRow);
-    ASSERT_TRUE(WaitFor([this] { return !EngineThinking && Idle(); }, 60000)) << move;
+    TBitBoards before = Form->Game.Board();
+    TGameRights rights = Form->Game.Rights();
+    ASSERT_TRUE(PlayUserMove(before, rights, user, TSide::Light).Legal);
+    Drag(user.From, user.To);
+    const std::string move = MoveToText(user);
+    ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking() && Idle(); }, 60000)) << move;
     bool legal = false;
-    for (const TBoardMove& answer : LegalMoves(before, rights, DARK_SIDE)) {
+    for (const TBoardMove& answer : LegalMoves(before, rights, TSide::Dark)) {
       TBitBoards board = before;
       TGameRights next = rights;
-      legal = legal || (PlayUserMove(board, next, answer, DARK_SIDE).Legal && board == BitBoards);
+      legal = legal || (PlayUserMove(board, next, answer, TSide::Dark).Legal && board == Form->Game.Board());
     }
-    EXPECT_TRUE(legal) << "the answer to " << move << ": " << FenPlacementText(BitBoards);
+    EXPECT_TRUE(legal) << "the answer to " << move << ": " << FenPlacementText(Form->Game.Board());
     ExpectBoardIsThePosition();
   }
   EXPECT_EQ(Recorded.Messages.size(), 1u) << Recorded.Messages.back();
@@ -564,7 +559,7 @@ TEST_F(BoardWindow, WheelOverTheEnginePageLeavesTheBoardAlone) {
 TEST_F(BoardWindow, UserMoveWithoutAnEngineLeavesTheBoardUnlocked) {
   Drag(Sq("e2"), Sq("e4"));
   EXPECT_EQ(At(Sq("e4")).Letter, 'P');
-  EXPECT_FALSE(EngineThinking);
+  EXPECT_FALSE(Form->Game.EngineThinking());
   EXPECT_NE(Form->StatusText(), THINKING_TEXT);
 
   LoadEngine("expect hard\nexit 0\n");
@@ -573,7 +568,7 @@ TEST_F(BoardWindow, UserMoveWithoutAnEngineLeavesTheBoardUnlocked) {
   SetPosition(START_POSITION_FEN);
   Drag(Sq("d2"), Sq("d4"));
   EXPECT_EQ(At(Sq("d4")).Letter, 'P');
-  EXPECT_FALSE(EngineThinking);
+  EXPECT_FALSE(Form->Game.EngineThinking());
   EXPECT_NE(Form->StatusText(), THINKING_TEXT);
   ExpectBoardIsThePosition();
 }
@@ -595,12 +590,12 @@ TEST_F(BoardWindow, DropsThatAreNoMoveLeaveEverythingAsItWas) {
     Drag(Sq(c.From), Sq(c.To));
     EXPECT_EQ(Recorded.Messages, c.Messages) << c.From << c.To;
     EXPECT_TRUE(Vec4Equal(piece.AsVector(), before)) << c.From << c.To;
-    EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
-    EXPECT_FALSE(EngineThinking);
+    EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+    EXPECT_FALSE(Form->Game.EngineThinking());
   }
   QTest::mouseClick(Board->GLSceneViewer1, Qt::LeftButton, {}, SquarePixel(Sq("d2"), 12));
-  EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
-  EXPECT_FALSE(EngineThinking);
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+  EXPECT_FALSE(Form->Game.EngineThinking());
   // A dark piece is not the user's: a message, and the drag turns the camera from the
   // press, not from where an earlier drag ended.
   Recorded.Messages.clear();
@@ -652,13 +647,13 @@ TEST_F(BoardWindow, CapturesCastlingPromotionAndEnPassantOfBothSides) {
       else
         EngineSays("move " + text);
       // Locked after the user's move until the engine's has slid home.
-      EXPECT_TRUE(EngineThinking) << text;
-      ASSERT_TRUE(WaitFor([&] { return Idle() && EngineThinking == m.User; })) << text;
+      EXPECT_TRUE(Form->Game.EngineThinking()) << text;
+      ASSERT_TRUE(WaitFor([&] { return Idle() && Form->Game.EngineThinking() == m.User; })) << text;
       EXPECT_EQ(At(Sq(text.substr(2, 2).c_str())).Letter, m.Lands) << text;
       ExpectBoardIsThePosition();
     }
     EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
-    for (const char* square : game.Moved) EXPECT_NE(Board->PieceAtSquare(Sq(square).Row, Sq(square).Col), nullptr);
+    for (const char* square : game.Moved) EXPECT_NE(Board->PieceAtSquare(Sq(square)), nullptr);
     // The places taken are the first ones of each colour's table, in order.
     int parked[2] = {0, 0};
     for (const auto& piece : Board->PieceSlots) {
@@ -701,16 +696,16 @@ TEST_F(BoardWindow, EngineMovesAlwaysEndOnTheBoardAsThePositionHasIt) {
   for (const TCase& c : cases) {
     SetPosition(c.Shown);
     if (c.Position) {
-      ASSERT_TRUE(LoadFenPosition(c.Position));
+      ASSERT_TRUE(Form->Game.LoadFen(c.Position));
     }
     Recorded.Messages.clear();
-    EngineThinking = true;
+    Form->Game.SetEngineThinking(true);
     for (const std::string& move : c.Moves) EngineSays("move " + move);
     if (c.RefreshAtOnce) {
       EXPECT_TRUE(Board->movepezzo->isActive());
       Form->RefreshBoard();
     }
-    ASSERT_TRUE(WaitFor([this] { return Idle() && !EngineThinking; }, 60000)) << c.What;
+    ASSERT_TRUE(WaitFor([this] { return Idle() && !Form->Game.EngineThinking(); }, 60000)) << c.What;
     EXPECT_EQ(Board->MovingPiece, nullptr) << c.What;
     EXPECT_EQ(Recorded.Messages, c.Messages) << c.What;
     ExpectBoardIsThePosition();
@@ -776,12 +771,12 @@ TEST_F(BoardWindow, SlidesFollowTheClockStraightToTheirSquares) {
   // A knight of the engine that plays light, from rank 1 across Z 0 to rank 3: the
   // same distance from Z 0 on either side, and still a straight way at a steady speed.
   SetPosition(START_POSITION_FEN);
-  EngineThinking = true;
-  EngineSays("move g1f3", LIGHT_SIDE);
+  Form->Game.SetEngineThinking(true);
+  EngineSays("move g1f3", TSide::Light);
   TBoardPiece& knight = *Board->MovingPiece;
   for (int tick = 0; tick < 5; ++tick) Board->movepezzoTimer();
   expectAt(knight, {350, -30}, "frozen clock");
-  EXPECT_TRUE(EngineThinking);
+  EXPECT_TRUE(Form->Game.EngineThinking());
   now += half;
   Board->movepezzoTimer();
   expectAt(knight, {365, 0}, "half way");
@@ -789,13 +784,13 @@ TEST_F(BoardWindow, SlidesFollowTheClockStraightToTheirSquares) {
   Board->movepezzoTimer();
   expectAt(knight, {380, 30}, "arrived");
   EXPECT_EQ(Board->MovingPiece, nullptr);
-  EXPECT_FALSE(EngineThinking);
+  EXPECT_FALSE(Form->Game.EngineThinking());
   EXPECT_TRUE(Idle());
 
   // The engine's capture: its victim slides off in -X beside the mover and is parked
   // when the mover arrives, not before.
   SetPosition("4k3/8/8/3p4/4P3/8/8/4K3/");
-  EngineThinking = true;
+  Form->Game.SetEngineThinking(true);
   EngineSays("move d5e4");
   TBoardPiece& taker = *Board->MovingPiece;
   TBoardPiece& taken = *Board->EngineVictim;
@@ -809,12 +804,12 @@ TEST_F(BoardWindow, SlidesFollowTheClockStraightToTheirSquares) {
   expectAt(taker, {410, 60}, "taker arrived");
   expectAt(taken, {230, 200}, "victim parked");
   EXPECT_TRUE(Board->CapturedSlot[1][0].Used);
-  EXPECT_FALSE(EngineThinking);
+  EXPECT_FALSE(Form->Game.EngineThinking());
 
   // Castling: the king slides, then the rook; the rook's slide starts when the king's
   // was due to end, so a late tick of the king's costs the move no time.
   SetPosition("4k2r/8/8/8/8/8/8/4K3/");
-  EngineThinking = true;
+  Form->Game.SetEngineThinking(true);
   EngineSays("move e8g8");
   TBoardPiece& king = *Board->MovingPiece;
   TBoardPiece& rook = At(Sq("h8"));
@@ -827,14 +822,14 @@ TEST_F(BoardWindow, SlidesFollowTheClockStraightToTheirSquares) {
   expectAt(king, {350, 180}, "king arrived");
   EXPECT_EQ(Board->MovingPiece, &rook);
   EXPECT_TRUE(Board->movepezzoarrocco->isActive());
-  EXPECT_TRUE(EngineThinking);
+  EXPECT_TRUE(Form->Game.EngineThinking());
   Board->movepezzoarroccoTimer();
   expectAt(rook, {350, 180}, "rook half way");
   now += quarter;
   Board->movepezzoarroccoTimer();
   expectAt(rook, {380, 180}, "rook arrived");
   EXPECT_EQ(Board->MovingPiece, nullptr);
-  EXPECT_FALSE(EngineThinking);
+  EXPECT_FALSE(Form->Game.EngineThinking());
   EXPECT_TRUE(Idle());
   ExpectBoardIsThePosition();
 
@@ -863,9 +858,9 @@ TEST_F(BoardWindow, ModelFilesAreReadOnceALoadAndAnewAtTheNext) {
   Folder = fs::temp_directory_path() / ("brvmodels." + std::to_string(::getpid()));
   const fs::path models = Folder / "models";
   fs::create_directories(models);
-  for (const auto& entry : fs::directory_iterator(ModelsFolder)) fs::copy_file(entry.path(), models / entry.path().filename());
-  const std::string shipped = ModelsFolder;
-  ModelsFolder = models.string() + "/";
+  for (const auto& entry : fs::directory_iterator(Form->Folders.Models))
+    fs::copy_file(entry.path(), models / entry.path().filename());
+  Form->Folders.Models = models.string() + "/";
   ASSERT_TRUE(Board->LoadClassicPieces());
   auto triangles = [this](char letter) {
     for (const auto& piece : Board->PieceSlots)
@@ -891,7 +886,6 @@ TEST_F(BoardWindow, ModelFilesAreReadOnceALoadAndAnewAtTheNext) {
   fs::copy_file(models / "regina.3ds", models / "pedone.3ds");
   ASSERT_TRUE(Board->LoadClassicPieces());
   EXPECT_EQ(triangles('P'), queen);
-  ModelsFolder = shipped;
 }
 
 // Positions with more pieces of a kind than the start has get models of their own
@@ -992,16 +986,16 @@ TEST_F(BoardWindow, RealGameAgainstFairymax) {
     // fixed seed: a player that sees one move ahead keeps the game going.
     std::vector<TBoardMove> choice;
     int best = -100000;
-    for (const TBoardMove& move : LegalMoves(BitBoards, GameRights, LIGHT_SIDE)) {
-      TBitBoards board = BitBoards;
-      TGameRights rights = GameRights;
-      ASSERT_TRUE(PlayUserMove(board, rights, move, LIGHT_SIDE).Legal);
+    for (const TBoardMove& move : LegalMoves(Form->Game.Board(), Form->Game.Rights(), TSide::Light)) {
+      TBitBoards board = Form->Game.Board();
+      TGameRights rights = Form->Game.Rights();
+      ASSERT_TRUE(PlayUserMove(board, rights, move, TSide::Light).Legal);
       int worst = Material(board);
-      for (const TBoardMove& reply : LegalMoves(board, rights, DARK_SIDE)) {
+      for (const TBoardMove& reply : LegalMoves(board, rights, TSide::Dark)) {
         TBitBoards next = board;
         TGameRights nextRights = rights;
-        ASSERT_TRUE(PlayUserMove(next, nextRights, reply, DARK_SIDE).Legal);
-        worst = std::min(worst, IsMate(next, nextRights, LIGHT_SIDE) ? -10000 : Material(next));
+        ASSERT_TRUE(PlayUserMove(next, nextRights, reply, TSide::Dark).Legal);
+        worst = std::min(worst, IsMate(next, nextRights, TSide::Light) ? -10000 : Material(next));
       }
       if (worst > best) choice.clear();
       if (worst >= best) {
@@ -1009,35 +1003,35 @@ TEST_F(BoardWindow, RealGameAgainstFairymax) {
         choice.push_back(move);
       }
     }
-    ASSERT_FALSE(choice.empty()) << "no move left after " << played << ": " << FenPlacementText(BitBoards);
+    ASSERT_FALSE(choice.empty()) << "no move left after " << played << ": " << FenPlacementText(Form->Game.Board());
     const TBoardMove chosen = choice[random() % choice.size()];
     // The position the engine gets (it may answer before the drag is over).
-    TBitBoards afterUser = BitBoards;
-    TGameRights rightsAfterUser = GameRights;
-    ASSERT_TRUE(PlayUserMove(afterUser, rightsAfterUser, chosen, LIGHT_SIDE).Legal);
-    const TBitBoards before = BitBoards;
-    Drag({chosen.FromRow, chosen.FromCol}, {chosen.ToRow, chosen.ToCol});
-    ASSERT_NE(BitBoards, before) << "move " << played;
+    TBitBoards afterUser = Form->Game.Board();
+    TGameRights rightsAfterUser = Form->Game.Rights();
+    ASSERT_TRUE(PlayUserMove(afterUser, rightsAfterUser, chosen, TSide::Light).Legal);
+    const TBitBoards before = Form->Game.Board();
+    Drag(chosen.From, chosen.To);
+    ASSERT_NE(Form->Game.Board(), before) << "move " << played;
     // The engine was told "random", so the games differ, and now and then one side
     // mates: the player sees one move ahead only. The game ends there.
-    if (IsMate(BitBoards, GameRights, DARK_SIDE)) {
+    if (IsMate(Form->Game.Board(), Form->Game.Rights(), TSide::Dark)) {
       EXPECT_EQ(Recorded.Messages, std::vector<std::string>{USER_MATES_TEXT});
       mated = true;
       break;
     }
-    ASSERT_TRUE(WaitFor([this] { return !EngineThinking && Idle(); })) << Form->StatusText();
-    mated = IsMate(BitBoards, GameRights, LIGHT_SIDE);
+    ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking() && Idle(); })) << Form->StatusText();
+    mated = IsMate(Form->Game.Board(), Form->Game.Rights(), TSide::Light);
     for (const std::string& message : Recorded.Messages)
       ASSERT_TRUE(mated && (message == USER_MATED_TEXT || message == ENGINE_MATES_TEXT)) << message;
     // The engine's answer is one of the legal moves in the position we gave it.
     bool legal = false;
-    for (const TBoardMove& move : LegalMoves(afterUser, rightsAfterUser, DARK_SIDE)) {
+    for (const TBoardMove& move : LegalMoves(afterUser, rightsAfterUser, TSide::Dark)) {
       TBitBoards board = afterUser;
       TGameRights rights = rightsAfterUser;
-      legal = PlayUserMove(board, rights, move, DARK_SIDE).Legal && board == BitBoards;
+      legal = PlayUserMove(board, rights, move, TSide::Dark).Legal && board == Form->Game.Board();
       if (legal) break;
     }
-    EXPECT_TRUE(legal) << "the engine's answer to move " << played << ": " << FenPlacementText(BitBoards);
+    EXPECT_TRUE(legal) << "the engine's answer to move " << played << ": " << FenPlacementText(Form->Game.Board());
     ExpectBoardIsThePosition();
   }
   EXPECT_TRUE(played >= 20 || mated) << played;

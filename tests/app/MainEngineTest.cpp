@@ -49,7 +49,7 @@ protected:
     fast.QuitWait = 60s;
     fast.TerminateWait = 60s;
     Board->EngineDelays = fast;
-    EnginesFolder = Folder.string();
+    Form->Folders.Engines = Folder.string();
   }
   void TearDown() override {
     MainWindow::TearDown();
@@ -120,7 +120,7 @@ TEST_F(EnginePage, ListsProgramsOfTheFolderAndOfItsSubFoldersOnly) {
   QListWidgetItem* sub = Board->DirectoryListBox1->findItems("sub", Qt::MatchExactly).value(0);
   ASSERT_NE(sub, nullptr);
   emit Board->DirectoryListBox1->itemActivated(sub);
-  EXPECT_EQ(EnginesFolder, top + "/sub");
+  EXPECT_EQ(Form->Folders.Engines, top + "/sub");
   EXPECT_EQ(Listed(), (std::vector<std::string>{top + "/sub/prog2", top + "/sub/deeper/prog3"}));
   // Nothing selected: nothing starts.
   QTest::mouseClick(Board->BitBtn2, Qt::LeftButton);
@@ -147,12 +147,12 @@ TEST_F(EnginePage, ListsProgramsOfTheFolderAndOfItsSubFoldersOnly) {
   EXPECT_FALSE(Board->IsEngineLoaded());
   EXPECT_FALSE(Board->unload->isVisible());
   EXPECT_FALSE(Board->send->isEnabled());
-  EXPECT_FALSE(EngineThinking);
+  EXPECT_FALSE(Form->Game.EngineThinking());
 }
 
 TEST_F(EnginePage, LoadSendHistoryAndUnload) {
   WriteBytes(Folder / "script", "expect e2e4\nsay move e7e5\n");
-  ASSERT_TRUE(LoadFenPosition("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/"));
+  ASSERT_TRUE(Form->Game.LoadFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/"));
   LoadListed("prog");
   ASSERT_TRUE(Board->IsEngineLoaded());
   EXPECT_EQ(Board->windowTitle(), "Host Engine: prog");
@@ -161,11 +161,11 @@ TEST_F(EnginePage, LoadSendHistoryAndUnload) {
   EXPECT_FALSE(Form->bianco_checked->isEnabled());
   EXPECT_EQ(Board->PageControl2->currentWidget(), Board->TabSheet3);
   ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
-  EXPECT_FALSE(EngineThinking);
+  EXPECT_FALSE(Form->Game.EngineThinking());
   // Loading starts from the start position, and says so when the board showed another.
   EXPECT_EQ(Form->StatusText(), std::string("Ready. ") + ENGINE_NEW_GAME_TEXT);
-  EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
-  ASSERT_TRUE(LoadFenPosition("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/"));
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+  ASSERT_TRUE(Form->Game.LoadFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/"));
   for (const char* line : {"  hint ", "hint", "e2e4"}) Type(line);
   ASSERT_TRUE(WaitFor([this] { return Memo(Board->Memoinput1).find("move e7e5") != std::string::npos; }));
   EXPECT_EQ(Received(), std::string(HANDSHAKE) + FEATURES + "hint\nhint\ne2e4\n");
@@ -173,8 +173,8 @@ TEST_F(EnginePage, LoadSendHistoryAndUnload) {
   ASSERT_EQ(Board->edit1->count(), 2);
   EXPECT_EQ(Board->edit1->itemText(0), "hint");
   EXPECT_EQ(Board->edit1->itemText(1), "e2e4");
-  // The engine's move is on the shared position.
-  EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/");
+  // The engine's move is in the game.
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/");
   Recorded.Messages.clear();
   Type("   ");
   EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"     What ?     "}));
@@ -213,7 +213,7 @@ TEST_F(EnginePage, StartAndQuitLeaveTheEventLoopRunning) {
   Board->BitBtn2Click();
   ASSERT_TRUE(Board->IsEngineLoaded());
   EXPECT_FALSE(Board->EngineObj->IsReady());
-  EXPECT_TRUE(EngineThinking);
+  EXPECT_TRUE(Form->Game.EngineThinking());
   // Held back until the opening commands are out.
   Type("level 0 5 0");
   ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
@@ -221,7 +221,7 @@ TEST_F(EnginePage, StartAndQuitLeaveTheEventLoopRunning) {
   EXPECT_GE(ready, 200 + 3000 + 6 * 100);
   EXPECT_GT(ticks, 2);
   // The engine plays light: locked until its first move.
-  EXPECT_TRUE(EngineThinking);
+  EXPECT_TRUE(Form->Game.EngineThinking());
   const std::vector<std::string> lines = {"xboard", "new",        "random", "post",       "hard",
                                           "white",  "go",         "protover 2", "level 0 5 0"};
   ASSERT_TRUE(WaitFor([this] { return Received().find("level") != std::string::npos; }));
@@ -256,7 +256,7 @@ TEST_F(EnginePage, EngineThatEndsIsFreedByTheWatchdog) {
   ASSERT_TRUE(WaitFor([this] { return !Recorded.Messages.empty(); }));
   EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"The engine has ended: exit code 3"}));
   EXPECT_EQ(Form->StatusText(), "The engine has ended: exit code 3");
-  EXPECT_FALSE(EngineThinking);
+  EXPECT_FALSE(Form->Game.EngineThinking());
   ASSERT_TRUE(WaitFor([this] { return !Board->IsEngineLoaded(); }, 60000));
   EXPECT_FALSE(Board->checkloadengine->isActive());
   EXPECT_EQ(Board->windowTitle(), "Host Engine: Brovanel 0.1");
@@ -348,23 +348,23 @@ TEST_F(EnginePage, FloodingEngineLeavesTheWindowAnsweringAndUnloadEndsIt) {
 // again; without an engine nothing is sent.
 TEST_F(EnginePage, NewMatchResetsTheBoardAndTellsTheEngine) {
   const char AFTER_E4[] = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/";
-  ASSERT_TRUE(LoadFenPosition(AFTER_E4));
-  EngineThinking = true;
+  ASSERT_TRUE(Form->Game.LoadFen(AFTER_E4));
+  Form->Game.SetEngineThinking(true);
   Board->ToolButton12->trigger();
-  EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
-  EXPECT_EQ(GameRights.Castling, unsigned(ALL_CASTLES));
-  EXPECT_FALSE(EngineThinking);
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+  EXPECT_EQ(Form->Game.Rights().Castling, unsigned(ALL_CASTLES));
+  EXPECT_FALSE(Form->Game.EngineThinking());
 
   WriteBytes(Folder / "script", "expect new\nexpect new\nsay done\n");
   LoadListed("prog");
   ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
   // From the start position nothing is given up.
   EXPECT_EQ(Form->StatusText(), "Ready");
-  ASSERT_TRUE(LoadFenPosition(AFTER_E4));
-  EngineThinking = true;
+  ASSERT_TRUE(Form->Game.LoadFen(AFTER_E4));
+  Form->Game.SetEngineThinking(true);
   Board->ToolButton12->trigger();
-  EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
-  EXPECT_FALSE(EngineThinking);
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+  EXPECT_FALSE(Form->Game.EngineThinking());
   ASSERT_TRUE(WaitFor([this] { return Memo(Board->Memoinput1).find("done") != std::string::npos; }));
   EXPECT_EQ(Received(), std::string(HANDSHAKE) + FEATURES + "force\nnew\n");
   EXPECT_TRUE(Recorded.Messages.empty());
@@ -376,30 +376,30 @@ TEST_F(EnginePage, NewMatchResetsTheBoardAndTellsTheEngine) {
   LoadListed("prog");
   ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
   Board->ToolButton12->trigger();
-  EXPECT_TRUE(EngineThinking);
-  ASSERT_TRUE(WaitFor([] { return !EngineThinking; }));
-  EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR/");
+  EXPECT_TRUE(Form->Game.EngineThinking());
+  ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking(); }));
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR/");
   EXPECT_EQ(Received(), std::string(HANDSHAKE) + "white\ngo\n" + FEATURES + "force\nnew\nwhite\ngo\n");
 }
 
 // A real engine from the launchers the build made, loaded through the page with the
 // program's own waits, answers a move typed on the page.
 TEST_F(EnginePage, RealEngineFromTheListAnswers) {
-  EnginesFolder = ENGINE_FOLDER;
+  Form->Folders.Engines = ENGINE_FOLDER;
   if (!fs::exists(fs::path(ENGINE_FOLDER) / "fairymax")) GTEST_SKIP() << "fairymax is not installed";
   Board->EngineDelays = TEngineDelays();
-  ASSERT_TRUE(LoadFenPosition(START_POSITION_FEN));
+  ASSERT_TRUE(Form->Game.LoadFen(START_POSITION_FEN));
   LoadListed("fairymax");
   ASSERT_TRUE(Board->IsEngineLoaded());
   ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
   Type("sd 3");
-  TBitBoards start = BitBoards;
+  TBitBoards start = Form->Game.Board();
   Type("e2e4");
-  ASSERT_TRUE(WaitFor([&start] { return BitBoards != start; })) << Memo(Board->Memoinput1);
+  ASSERT_TRUE(WaitFor([this, &start] { return Form->Game.Board() != start; })) << Memo(Board->Memoinput1);
   EXPECT_NE(Memo(Board->Memoinput1).find("move "), std::string::npos);
   // One dark piece has moved (the position was the start: e2e4 went to the engine only).
   int darkMoved = 0;
-  for (int code = DARK_PAWN; code < EMPTY_SQUARE; code += 2) darkMoved += BitBoards[code] != start[code];
+  for (int code = DARK_PAWN; code < EMPTY_SQUARE; code += 2) darkMoved += Form->Game.Board()[code] != start[code];
   EXPECT_EQ(darkMoved, 1);
   QTest::mouseClick(Board->unload, Qt::LeftButton);
   ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }));

@@ -217,7 +217,7 @@ TEST_F(BoardToolBar, AnOpenedLookBringsItsBoardAndTheViewMenuFollows) {
 // The main window's title shows the board window's caption after its own: whichever
 // window loaded or saved a position file last, both name that one file.
 TEST_F(BoardToolBar, BothCaptionsNameTheSameFile) {
-  ASSERT_TRUE(LoadFenPosition(START_POSITION_FEN));
+  ASSERT_TRUE(Form->Game.LoadFen(START_POSITION_FEN));
   const std::string naming = "Brovanel 0.1 ";
   auto named = [&](const std::string& file) {
     const std::string title = Form->windowTitle().toStdString();
@@ -246,7 +246,7 @@ TEST_F(BoardToolBar, BothCaptionsNameTheSameFile) {
 }
 
 TEST_F(BoardToolBar, PositionsAreSavedAndLoadedWithExactBytes) {
-  ASSERT_TRUE(LoadFenPosition(START_POSITION_FEN));
+  ASSERT_TRUE(Form->Game.LoadFen(START_POSITION_FEN));
   // No name chosen: nothing is written, not even a file without a name.
   Board->ToolButton11->trigger();
   EXPECT_EQ(Recorded.Asked, (std::vector<std::string>{"save|*.fen|*.fen"}));
@@ -259,20 +259,20 @@ TEST_F(BoardToolBar, PositionsAreSavedAndLoadedWithExactBytes) {
   EXPECT_EQ(Board->windowTitle().toStdString(), "Brovanel 0.1 " + Path("game.fen"));
   // After 1. e4, saved again under the same name without asking.
   TBoardMove e4{2, 4, 4, 4};
-  ASSERT_EQ(ApplyGameMove(BitBoards, GameRights, e4, LIGHT_SIDE), TMoveResult::Applied);
+  ASSERT_EQ(Form->Game.Apply(e4, TSide::Light), TMoveResult::Applied);
   Recorded.Asked.clear();
   Board->ToolButton11->trigger();
   EXPECT_TRUE(Recorded.Asked.empty());
   EXPECT_EQ(ReadBytes(Path("game.fen")), AFTER_E4_FILE);
 
   // Loaded back: the same position; the engine is not told and the lock stays.
-  ASSERT_TRUE(LoadFenPosition(START_POSITION_FEN));
-  EngineThinking = true;
+  ASSERT_TRUE(Form->Game.LoadFen(START_POSITION_FEN));
+  Form->Game.SetEngineThinking(true);
   Recorded.Chosen = Path("game.fen");
   Board->ToolButton9->trigger();
   EXPECT_EQ(Recorded.Asked.back(), "open|*.fen|*.fen");
-  EXPECT_EQ(FenFileText(BitBoards, GameRights), AFTER_E4_FILE);
-  EXPECT_TRUE(EngineThinking);
+  EXPECT_EQ(FenFileText(Form->Game.Board(), Form->Game.Rights()), AFTER_E4_FILE);
+  EXPECT_TRUE(Form->Game.EngineThinking());
   Board->ToolButton11->trigger();
   EXPECT_EQ(ReadBytes(Path("game.fen")), AFTER_E4_FILE);
   EXPECT_EQ(FilesInFolder(), 1u);
@@ -333,9 +333,9 @@ TEST_F(BoardLooks, LookFilesDressTheScene) {
   EXPECT_TRUE(Recorded.Messages.empty());
 
   // A second light queen and a third dark rook get models of their own, in the look.
-  ASSERT_TRUE(LoadFenPosition("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/"));
+  ASSERT_TRUE(Form->Game.LoadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/"));
   Form->RefreshBoard();
-  ASSERT_TRUE(LoadFenPosition("rnbqkbnr/pppppppp/8/2r5/3Q4/8/PPPPPPPP/RNBQKBNR/"));
+  ASSERT_TRUE(Form->Game.LoadFen("rnbqkbnr/pppppppp/8/2r5/3Q4/8/PPPPPPPP/RNBQKBNR/"));
   Form->RefreshBoard();
   ASSERT_TRUE(Board->PieceSlots[32] && Board->PieceSlots[33]);
   EXPECT_EQ(PiecesShow(*Board), std::make_pair(std::string("66051"), std::string("picture")));
@@ -426,11 +426,11 @@ TEST_F(BoardLooks, ARefusedHalfLeavesTheClassicBoard) {
   Form->ClassicItems[2]->trigger();
   const fs::path models = Folder / "models";
   fs::create_directories(models);
-  fs::copy_file(ModelsFolder + "scacchieranero.3ds", models / "scacchieranero.3ds");
+  fs::copy_file(Form->Folders.Models + "scacchieranero.3ds", models / "scacchieranero.3ds");
   // The light half at its size, but no model.
-  const std::uintmax_t size = fs::file_size(ModelsFolder + "scacchierabianco.3ds");
+  const std::uintmax_t size = fs::file_size(Form->Folders.Models + "scacchierabianco.3ds");
   WriteBytes(models / "scacchierabianco.3ds", std::string(size, 'x'));
-  ModelsFolder = models.string() + "/";
+  Form->Folders.Models = models.string() + "/";
   Form->Artistic1->trigger();
   ASSERT_EQ(Recorded.Messages.size(), 1u);
   EXPECT_EQ(Board->LightBoardMesh, nullptr);

@@ -15,6 +15,7 @@
 
 #include "EngineTestSupport.h"
 #include "ReferenceBoard.h"
+#include "app/Game.h"
 #include "app/uloadengine.h"
 #include "app/utility.h"
 #include "tests/base/RecordingDialogs.h"
@@ -47,16 +48,15 @@ std::string PathOf(const TRealEngine& engine) { return std::string("/usr/games/"
 // Checks each engine move against our rules on the position before it.
 class TCheckingBoard : public TRecordingBoard {
 public:
-  void StartEngineMoveAnimation(int fromCol, int fromRow, int toCol, int toRow) override {
-    TRecordingBoard::StartEngineMoveAnimation(fromCol, fromRow, toCol, toRow);
-    TBoardMove move{fromRow, fromCol, toRow, toCol, 0};
+  void StartEngineMoveAnimation(const TBoardMove& move, const TMoveEffects& effects) override {
+    TRecordingBoard::StartEngineMoveAnimation(move, effects);
     EXPECT_TRUE(IsLegalUserMove(Before, RightsBefore, move, EngineSide))
-        << MoveToText(fromRow, fromCol, toCol, toRow) << " on " << FenPlacementText(Before);
+        << MoveToText(move) << " on " << FenPlacementText(Before);
   }
 
   TBitBoards Before{};
   TGameRights RightsBefore;
-  int EngineSide = DARK_SIDE;
+  TSide EngineSide = TSide::Dark;
 };
 
 // The words of the lines in `text` that say a move: "move e7e5", "1. ... e7e5".
@@ -77,35 +77,29 @@ std::vector<std::string> MoveWordsIn(const std::string& text) {
   return words;
 }
 
-// The squares of a board-coordinate move in file-rank form, for the messages.
-std::string Named(const TBoardMove& move) { return MoveToText(move.FromRow, move.FromCol, move.ToCol, move.ToRow); }
+// A board-coordinate move in file-rank form, for the messages.
+std::string Named(const TBoardMove& move) { return MoveToText(move); }
 
 // One game: the engine process, the queue in place of the event loop, the board, and
 // the reference replay.
 class RealEngineGame : public ::testing::Test {
 protected:
   void SetUp() override {
-    Saved = BitBoards;
-    SavedRights = GameRights;
     Queue.BeforeTask = [this] {
-      Board.Before = BitBoards;
-      Board.RightsBefore = GameRights;
+      Board.Before = Game.Board();
+      Board.RightsBefore = Game.Rights();
     };
   }
-  void TearDown() override {
-    Engine.reset();
-    BitBoards = Saved;
-    GameRights = SavedRights;
-  }
+  void TearDown() override { Engine.reset(); }
 
   // Loads the engine playing `engineSide`, with our position and the reference at `fen`.
-  void Start(const TRealEngine& engine, int engineSide, const char* fen) {
-    Name = std::string(engine.Name) + (engineSide == LIGHT_SIDE ? " as light" : " as dark");
-    ASSERT_TRUE(LoadFenPosition(fen));
+  void Start(const TRealEngine& engine, TSide engineSide, const char* fen) {
+    Name = std::string(engine.Name) + (engineSide == TSide::Light ? " as light" : " as dark");
+    ASSERT_TRUE(Game.LoadFen(fen));
     Reference = TReferenceBoard(fen);
     EngineSide = engineSide;
     Board.EngineSide = engineSide;
-    Engine = tloadengine::Create(PathOf(engine), engine.Parameters, &Board, engineSide == LIGHT_SIDE,
+    Engine = tloadengine::Create(PathOf(engine), engine.Parameters, Game, &Board, engineSide == TSide::Light,
                                  Queue.Dispatcher());
     ASSERT_TRUE(Engine);
     Pid = Engine->ProcessId();
@@ -134,21 +128,21 @@ protected:
   // board window does (EnginePositionCommands); the engine waits in force mode. Its
   // search limit goes again, as "new" lifts it.
   void SetUpEngine(const TRealEngine& engine, const char* fen) {
-    ASSERT_TRUE(LoadFenPosition(fen));
+    ASSERT_TRUE(Game.LoadFen(fen));
     Reference = TReferenceBoard(fen);
-    ASSERT_EQ(GameRights.SideToMove == LIGHT_SIDE, Reference.LightToMove()) << fen;
-    for (const std::string& line : EnginePositionCommands(BitBoards, GameRights, Board.RefusesSetBoard)) Send(line);
+    ASSERT_EQ(Game.SideToMove() == TSide::Light, Reference.LightToMove()) << fen;
+    for (const std::string& line : Game.EngineCommands(Board.RefusesSetBoard)) Send(line);
     SendLimits(engine);
   }
 
   void ExpectSamePosition(const std::string& after) {
-    EXPECT_EQ(FenPlacementText(BitBoards), Reference.Placement()) << Name << " after " << after;
-    EXPECT_EQ(GameRights.SideToMove == LIGHT_SIDE, Reference.LightToMove()) << Name << " after " << after;
+    EXPECT_EQ(FenPlacementText(Game.Board()), Reference.Placement()) << Name << " after " << after;
+    EXPECT_EQ(Game.SideToMove() == TSide::Light, Reference.LightToMove()) << Name << " after " << after;
   }
 
   // The user's move, as the board window plays it; false when it is refused.
   bool PlayUser(const TBoardMove& move) {
-    TUserMove played = PlayUserMove(move.FromRow, move.FromCol, move.ToRow, move.ToCol, 1 - EngineSide);
+    TUserMove played = Game.PlayUserMove(move, OtherSide(EngineSide));
     if (!played.Legal) return false;
     Send(played.Text);
     EXPECT_TRUE(Reference.Play(played.Text)) << Name << ": " << played.Text;
@@ -161,10 +155,10 @@ protected:
   bool PlayRandomUserMove() {
     std::vector<TBoardMove> moves;
     for (int from = 0; from < 64; ++from) {
-      if (PieceOfSide(BitBoards, 1 - EngineSide, from) == EMPTY_SQUARE) continue;
+      if (PieceOfSide(Game.Board(), OtherSide(EngineSide), from) == EMPTY_SQUARE) continue;
       for (int to = 0; to < 64; ++to) {
         TBoardMove move{from / 8 + 1, from % 8 + 1, to / 8 + 1, to % 8 + 1, 0};
-        if (IsLegalUserMove(BitBoards, GameRights, move, 1 - EngineSide)) moves.push_back(move);
+        if (IsLegalUserMove(Game.Board(), Game.Rights(), move, OtherSide(EngineSide))) moves.push_back(move);
       }
     }
     if (moves.empty()) return false;
@@ -197,16 +191,16 @@ protected:
     ++Plies;
     EngineMoves = words.size();
     LastEngineWord = word;
-    return !IsMate(BitBoards, GameRights, 1 - EngineSide) && Board.Status.empty();
+    return !Game.IsMate(OtherSide(EngineSide)) && Board.Status.empty();
   }
 
   // Random user moves against the engine's until `plies` moves are played (true) or the
   // game ends (false).
   bool PlayOn(int plies) {
-    bool userToMove = Reference.LightToMove() != (EngineSide == LIGHT_SIDE);
+    bool userToMove = Reference.LightToMove() != (EngineSide == TSide::Light);
     while (Plies < plies && !HasFailure()) {
       if (userToMove) {
-        if (!PlayRandomUserMove() || IsMate(BitBoards, GameRights, EngineSide)) return false;
+        if (!PlayRandomUserMove() || Game.IsMate(EngineSide)) return false;
       } else if (!AwaitEngineMove()) {
         return false;
       }
@@ -240,8 +234,8 @@ protected:
     std::cout << "\n";
   }
 
-  TBitBoards Saved{};
-  TGameRights SavedRights;
+  // The game the engine plays; each test has its own.
+  TGame Game;
   TRecordingDialogs Recorded;
   TCheckingBoard Board;
   TTaskQueue Queue;
@@ -249,7 +243,7 @@ protected:
   TReferenceBoard Reference{START_POSITION_FEN};
   std::mt19937 Random{20240611};
   std::string Name;
-  int EngineSide = DARK_SIDE;
+  TSide EngineSide = TSide::Dark;
   pid_t Pid = -1;
   int Plies = 0;
   std::size_t EngineMoves = 0;
@@ -261,11 +255,11 @@ protected:
 
 struct TGameCase {
   TRealEngine Engine;
-  int EngineSide;
+  TSide EngineSide;
 };
 
 void PrintTo(const TGameCase& game, std::ostream* out) {
-  *out << game.Engine.Name << (game.EngineSide == LIGHT_SIDE ? " as light" : " as dark");
+  *out << game.Engine.Name << (game.EngineSide == TSide::Light ? " as light" : " as dark");
 }
 
 class RealEngineFromStart : public RealEngineGame, public ::testing::WithParamInterface<TGameCase> {};
@@ -282,8 +276,8 @@ TEST_P(RealEngineFromStart, SixtyPliesStayInStepWithTheEngine) {
 std::vector<TGameCase> GamesFromStart() {
   std::vector<TGameCase> games;
   for (const TRealEngine& engine : ENGINES) {
-    games.push_back({engine, DARK_SIDE});
-    if (engine.PlaysLight) games.push_back({engine, LIGHT_SIDE});
+    games.push_back({engine, TSide::Dark});
+    if (engine.PlaysLight) games.push_back({engine, TSide::Light});
   }
   return games;
 }
@@ -291,7 +285,7 @@ std::vector<TGameCase> GamesFromStart() {
 INSTANTIATE_TEST_SUITE_P(Debian, RealEngineFromStart, ::testing::ValuesIn(GamesFromStart()),
                          [](const auto& info) {
                            return std::string(info.param.Engine.Name) +
-                                  (info.param.EngineSide == LIGHT_SIDE ? "Light" : "Dark");
+                                  (info.param.EngineSide == TSide::Light ? "Light" : "Dark");
                          });
 
 // --- Short games from positions given to the engine ----------------------------
@@ -299,7 +293,7 @@ INSTANTIATE_TEST_SUITE_P(Debian, RealEngineFromStart, ::testing::ValuesIn(GamesF
 struct TSetUpCase {
   const char* Name;
   const char* Fen;
-  int EngineSide;
+  TSide EngineSide;
   std::vector<const char*> UserMoves;  // the user's first moves, each answered by the engine
   const char* EngineMove;              // the move the engine is left (nullptr: any)
 };
@@ -307,19 +301,19 @@ struct TSetUpCase {
 // Each position leaves the engine one move, or one mate, of the kind named.
 const TSetUpCase SET_UPS[] = {
     // O-O-O mates; the rook's move to d8 alone does not.
-    {"EngineCastles", "r3k3/1p3p2/1p1K2n1/8/8/8/8/8 b q - 0 1", DARK_SIDE, {}, "e8c8"},
+    {"EngineCastles", "r3k3/1p3p2/1p1K2n1/8/8/8/8/8 b q - 0 1", TSide::Dark, {}, "e8c8"},
     // After e2e4 taking en passant is Black's only move.
-    {"EngineTakesEnPassant", "7k/5K2/6P1/8/3p4/3P4/4P3/8 w - - 0 1", DARK_SIDE, {"e2e4"}, "d4e3"},
+    {"EngineTakesEnPassant", "7k/5K2/6P1/8/3p4/3P4/4P3/8 w - - 0 1", TSide::Dark, {"e2e4"}, "d4e3"},
     // Promoting is Black's only move.
-    {"EnginePromotes", "7k/5K2/6P1/8/8/8/p7/8 b - - 0 1", DARK_SIDE, {}, "a2a1"},
-    {"UserCastles", "r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R3K2R w KQkq - 0 1", DARK_SIDE, {"e1g1"}, nullptr},
+    {"EnginePromotes", "7k/5K2/6P1/8/8/8/p7/8 b - - 0 1", TSide::Dark, {}, "a2a1"},
+    {"UserCastles", "r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R3K2R w KQkq - 0 1", TSide::Dark, {"e1g1"}, nullptr},
     // Ba2+ leaves Black only d7d5, which e5xd6 takes en passant with mate.
-    {"UserTakesEnPassant", "5bkr/3p2pp/8/4P3/8/8/8/1BK5 w - - 0 1", DARK_SIDE, {"b1a2", "e5d6"}, "d7d5"},
-    {"UserPromotes", "4k3/P7/8/8/8/8/8/4K3 w - - 0 1", DARK_SIDE, {"a7a8"}, nullptr},
+    {"UserTakesEnPassant", "5bkr/3p2pp/8/4P3/8/8/8/1BK5 w - - 0 1", TSide::Dark, {"b1a2", "e5d6"}, "d7d5"},
+    {"UserPromotes", "4k3/P7/8/8/8/8/8/4K3 w - - 0 1", TSide::Dark, {"a7a8"}, nullptr},
     // An engine playing light, given a position mid-game: it moves at once when light
     // is to move, and from the user's first move on when dark is.
-    {"LightEngineToMove", "4k3/8/8/8/8/8/4P3/4K3 w - - 0 1", LIGHT_SIDE, {}, nullptr},
-    {"LightEngineAfterTheUser", "k7/4p3/8/8/8/8/4P3/4K3 b - - 0 1", LIGHT_SIDE, {"e7e5"}, nullptr},
+    {"LightEngineToMove", "4k3/8/8/8/8/8/4P3/4K3 w - - 0 1", TSide::Light, {}, nullptr},
+    {"LightEngineAfterTheUser", "k7/4p3/8/8/8/8/4P3/4K3 b - - 0 1", TSide::Light, {"e7e5"}, nullptr},
 };
 
 struct TSetUpGame {
@@ -338,13 +332,13 @@ TEST_P(RealEngineSetUp, SpecialMovesStayInStepWithTheEngine) {
   // light makes its first move), then the position is given to it.
   Start(game.Engine, game.SetUp.EngineSide, START_POSITION_FEN);
   Name += std::string(" ") + game.SetUp.Name;
-  if (EngineSide == LIGHT_SIDE) {
+  if (EngineSide == TSide::Light) {
     ASSERT_TRUE(AwaitEngineMove()) << Name;
   }
   SetUpEngine(game.Engine, game.SetUp.Fen);
   bool over = false;
   bool awaitsGo = true;
-  if (Reference.LightToMove() == (EngineSide == LIGHT_SIDE)) {
+  if (Reference.LightToMove() == (EngineSide == TSide::Light)) {
     Send("go");
     awaitsGo = false;
     over = !AwaitEngineMove();
@@ -356,7 +350,7 @@ TEST_P(RealEngineSetUp, SpecialMovesStayInStepWithTheEngine) {
     // The engine was set up in force mode; from its first move on it plays by itself.
     if (awaitsGo) Send("go");
     awaitsGo = false;
-    over = IsMate(BitBoards, GameRights, EngineSide) || !AwaitEngineMove();
+    over = Game.IsMate(EngineSide) || !AwaitEngineMove();
   }
   if (game.SetUp.EngineMove) {
     std::string expected = game.SetUp.EngineMove;
@@ -365,7 +359,7 @@ TEST_P(RealEngineSetUp, SpecialMovesStayInStepWithTheEngine) {
   }
   // The engine's last answer comes before it is quit: out of its book an engine may read
   // "quit" only once its move is made.
-  if (!over && PlayOn(8) && Reference.LightToMove() == (EngineSide == LIGHT_SIDE)) AwaitEngineMove();
+  if (!over && PlayOn(8) && Reference.LightToMove() == (EngineSide == TSide::Light)) AwaitEngineMove();
   Finish();
 }
 
@@ -373,7 +367,7 @@ std::vector<TSetUpGame> SetUpGames() {
   std::vector<TSetUpGame> games;
   for (const TRealEngine& engine : ENGINES)
     for (const TSetUpCase& setUp : SET_UPS)
-      if (setUp.EngineSide == DARK_SIDE || engine.PlaysLight) games.push_back({engine, setUp});
+      if (setUp.EngineSide == TSide::Dark || engine.PlaysLight) games.push_back({engine, setUp});
   return games;
 }
 
@@ -386,14 +380,14 @@ INSTANTIATE_TEST_SUITE_P(Debian, RealEngineSetUp, ::testing::ValuesIn(SetUpGames
 TEST_F(RealEngineGame, EngineThatEndsOnTheOpeningCommandsIsReportedAndTheBoardUnlocked) {
   const TRealEngine& hoichess = ENGINES[4];
   if (!std::filesystem::exists(PathOf(hoichess))) GTEST_SKIP() << "hoichess is not installed";
-  EngineThinking = true;
-  Engine = tloadengine::Create(PathOf(hoichess), "", &Board, true, Queue.Dispatcher());
+  Game.SetEngineThinking(true);
+  Engine = tloadengine::Create(PathOf(hoichess), "", Game, &Board, true, Queue.Dispatcher());
   ASSERT_TRUE(Engine);
   Pid = Engine->ProcessId();
   ASSERT_TRUE(Queue.RunUntil([this] { return !Recorded.Messages.empty(); }));
   EXPECT_EQ(Recorded.Messages.at(0).rfind(ENGINE_ENDED_TEXT, 0), 0u) << Recorded.Messages[0];
   EXPECT_EQ(Board.Status, Recorded.Messages);
-  EXPECT_FALSE(EngineThinking);
+  EXPECT_FALSE(Game.EngineThinking());
   EXPECT_FALSE(Engine->IsConnected());
   Name = "hoichess as light";
   Finish();

@@ -23,14 +23,12 @@ const char START_CLIPBOARD[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w K
 const char AFTER_E4[] = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/";
 const char START_FILE[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1\r\n";
 
-std::string Placement() { return FenPlacementText(BitBoards); }
-
 TEST_F(MainWindow, ClipboardCopyAndPasteTakeTheExactText) {
   QClipboard* clipboard = QGuiApplication::clipboard();
-  ASSERT_TRUE(LoadFenPosition(START_POSITION_FEN));
+  ASSERT_TRUE(Form->Game.LoadFen(START_POSITION_FEN));
   Form->Savepositiontoclipboard1->trigger();
   EXPECT_EQ(clipboard->text().toStdString(), START_CLIPBOARD);
-  ASSERT_TRUE(LoadFenPosition(AFTER_E4));
+  ASSERT_TRUE(Form->Game.LoadFen(AFTER_E4));
   Form->Savepositiontoclipboard1->trigger();
   EXPECT_EQ(clipboard->text().toStdString(), std::string(AFTER_E4) + " w KQkq - 0 1");
 
@@ -49,13 +47,13 @@ TEST_F(MainWindow, ClipboardCopyAndPasteTakeTheExactText) {
       {"rnbqkbnr/pppppppp/8/8", nullptr},
   };
   for (const TPaste& paste : cases) {
-    ASSERT_TRUE(LoadFenPosition(START_POSITION_FEN));
+    ASSERT_TRUE(Form->Game.LoadFen(START_POSITION_FEN));
     Form->PositionFile.clear();
     Recorded.Messages.clear();
     clipboard->setText(QString::fromLatin1(paste.Clipboard));
     Form->P1->trigger();
     std::string expected = paste.Placement ? paste.Placement : "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/";
-    EXPECT_EQ(Placement(), expected) << paste.Clipboard;
+    EXPECT_EQ(FenPlacementText(Form->Game.Board()), expected) << paste.Clipboard;
     EXPECT_EQ(Recorded.Messages.size(), paste.Placement ? 0u : 1u) << paste.Clipboard;
   }
   EXPECT_EQ(Recorded.Messages.at(0), "The clipboard holds no position: expected the placement of a FEN text, "
@@ -73,7 +71,7 @@ TEST_F(MainWindow, PositionFilesHoldExactBytesUnderNamesOfAnyLength) {
   };
   const TName names[] = {{"start", "start.fen"}, {"game.FEN", "game.FEN"}, {"game.txt", "game.txt.fen"}};
   for (const TName& name : names) {
-    ASSERT_TRUE(LoadFenPosition(START_POSITION_FEN));
+    ASSERT_TRUE(Form->Game.LoadFen(START_POSITION_FEN));
     Form->PositionFile.clear();
     Recorded.Chosen = (deep / name.Typed).string();
     Form->Save1->trigger();
@@ -89,7 +87,7 @@ TEST_F(MainWindow, PositionFilesHoldExactBytesUnderNamesOfAnyLength) {
     WriteBytes(twoLines, std::string(AFTER_E4) + " w - - 0 1" + end + START_FILE);
     Recorded.Chosen = twoLines.string();
     Form->LoadPosition1->trigger();
-    EXPECT_EQ(Placement(), AFTER_E4);
+    EXPECT_EQ(FenPlacementText(Form->Game.Board()), AFTER_E4);
     EXPECT_EQ(Form->PositionFile, twoLines.string());
     // Saving it again gives the same bytes.
     Form->Save1->trigger();
@@ -101,7 +99,7 @@ TEST_F(MainWindow, PositionFilesHoldExactBytesUnderNamesOfAnyLength) {
   Recorded.Chosen = notes.string();
   Recorded.Messages.clear();
   Form->LoadPosition1->trigger();
-  EXPECT_EQ(Placement(), AFTER_E4);
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), AFTER_E4);
   EXPECT_EQ(Form->PositionFile, (deep / "two lines.fen").string());
   ASSERT_EQ(Recorded.Messages.size(), 1u);
   EXPECT_EQ(Recorded.Messages[0], "The file " + notes.string() +
@@ -115,7 +113,7 @@ TEST_F(MainWindow, CancelledSaveWritesNothingAndTheLookFileIsNeverThePositionFil
   WriteBytes(LOOK_FILE_ARGUMENT, "[board]\r\nname=Brovanel\r\n");
   EXPECT_EQ(QCoreApplication::arguments().value(1).toStdString(), LOOK_FILE_ARGUMENT);
   EXPECT_EQ(Form->PositionFile, "");
-  ASSERT_TRUE(LoadFenPosition(START_POSITION_FEN));
+  ASSERT_TRUE(Form->Game.LoadFen(START_POSITION_FEN));
   Recorded.Chosen.clear();
   Form->Save1->trigger();
   EXPECT_EQ(Recorded.Asked, (std::vector<std::string>{"save|*.fen|*.fen"}));
@@ -140,7 +138,7 @@ TEST_F(MainWindow, SavingReplacesThePositionFileWhole) {
   fs::path file = folder / "game.fen";
   WriteBytes(file, "old bytes\r\n");
   fs::create_hard_link(file, folder / "other name");
-  ASSERT_TRUE(LoadFenPosition(START_POSITION_FEN));
+  ASSERT_TRUE(Form->Game.LoadFen(START_POSITION_FEN));
   Form->PositionFile = file.string();
   Form->Save1->trigger();
   EXPECT_EQ(ReadBytes(file), START_FILE);
@@ -163,11 +161,11 @@ TEST_F(MainWindow, ImpossiblePositionsAreRefusedAndTheBoardKeepsItsPosition) {
   WriteBytes(folder / "game.fen", std::string(AFTER_E4) + " w - - 0 1\r\n");
   Recorded.Chosen = (folder / "game.fen").string();
   Form->LoadPosition1->trigger();
-  ASSERT_EQ(Placement(), AFTER_E4);
+  ASSERT_EQ(FenPlacementText(Form->Game.Board()), AFTER_E4);
   ASSERT_TRUE(Recorded.Messages.empty());
   auto e4Shown = [this] {
-    const TBoardPiece* pawn = Board->PieceAtSquare(4, 4);
-    return pawn && pawn->Letter == 'P' && pawn->Obj->Visible() && !Board->PieceAtSquare(2, 4) &&
+    const TBoardPiece* pawn = Board->PieceAtSquare({4, 4});
+    return pawn && pawn->Letter == 'P' && pawn->Obj->Visible() && !Board->PieceAtSquare({2, 4}) &&
            PiecesOnSquares(*Board) == 32;
   };
   EXPECT_TRUE(e4Shown());
@@ -182,7 +180,7 @@ TEST_F(MainWindow, ImpossiblePositionsAreRefusedAndTheBoardKeepsItsPosition) {
     EXPECT_EQ(Recorded.Messages[0], "The file " + rookTakesKing.string() +
                                         " holds a position that no game can reach: dark's king on e8 is in check "
                                         "while light is to move");
-    EXPECT_EQ(Placement(), AFTER_E4);
+    EXPECT_EQ(FenPlacementText(Form->Game.Board()), AFTER_E4);
     EXPECT_EQ(Form->PositionFile, (folder / "game.fen").string());
     EXPECT_TRUE(e4Shown());
   }
@@ -191,7 +189,7 @@ TEST_F(MainWindow, ImpossiblePositionsAreRefusedAndTheBoardKeepsItsPosition) {
   Form->P1->trigger();
   EXPECT_EQ(Recorded.Messages,
             std::vector<std::string>{"The clipboard holds a position that no game can reach: dark has 2 kings"});
-  EXPECT_EQ(Placement(), AFTER_E4);
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), AFTER_E4);
   EXPECT_TRUE(e4Shown());
   fs::remove_all(folder);
 }
@@ -238,7 +236,6 @@ TEST(StartLook, ABadLookNamedAtStartIsReportedAndTheBoardGetsItsPieces) {
       WriteBytes(path, *test.Bytes);
     else
       fs::remove(path);
-    BitBoards = TBitBoards{};
     TRecordingDialogs recorded;
     // While the box is shown, the board window being made has had its tick.
     auto boardBeingMade = [] {
@@ -257,7 +254,7 @@ TEST(StartLook, ABadLookNamedAtStartIsReportedAndTheBoardGetsItsPieces) {
     EXPECT_EQ(boxes.Shown[0].Text, test.Message);
     EXPECT_TRUE(boxes.Shown[0].Plain);
     EXPECT_EQ(PiecesOnSquares(*board), 32);
-    EXPECT_EQ(Placement(), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+    EXPECT_EQ(FenPlacementText(form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
     EXPECT_NE(board->LightBoardMesh, nullptr);
     EXPECT_TRUE(form->Artistic1->isChecked());
     form.reset();
@@ -287,9 +284,9 @@ TEST_F(MainWindow, ClassicAndArtisticItemsCheckAsTheBoardChanges) {
   EXPECT_FALSE(Form->Artistic1->isEnabled());
   EXPECT_TRUE(Board->ToolButton30->isVisible());
   // The side items: light at start, either one while no engine runs.
-  EXPECT_EQ(Form->UserSide(), LIGHT_SIDE);
+  EXPECT_EQ(Form->UserSide(), TSide::Light);
   Form->nero_checked->trigger();
-  EXPECT_EQ(Form->UserSide(), DARK_SIDE);
+  EXPECT_EQ(Form->UserSide(), TSide::Dark);
   EXPECT_FALSE(Form->bianco_checked->isChecked());
   Form->nero_checked->trigger();
   EXPECT_TRUE(Form->nero_checked->isChecked());
@@ -321,7 +318,7 @@ TEST_F(MainWindow, AboutBoxClosesWithEscAndOkAndOpensItsLinks) {
     Form->about2->trigger();
     EXPECT_TRUE(acted);
   }
-  TOKRightDlg dialog;
+  TOKRightDlg dialog(Form->Folders.App);
   dialog.show();
   for (QWidget* link : {static_cast<QWidget*>(dialog.Label4), static_cast<QWidget*>(dialog.Label2),
                         static_cast<QWidget*>(dialog.Label1), static_cast<QWidget*>(dialog.Label12)})
@@ -348,22 +345,22 @@ TEST_F(MainWindow, AboutBoxClosesWithEscAndOkAndOpensItsLinks) {
   });
   timer->start(10);
   QTest::mouseClick(dialog.Button1, Qt::LeftButton);
-  const std::string licence = ReadBytes(AppFolder + "/license.TXT");
+  const std::string licence = ReadBytes(Form->Folders.App + "/license.TXT");
   ASSERT_FALSE(licence.empty());
   EXPECT_EQ(shown, licence);
   EXPECT_TRUE(Recorded.Messages.empty());
   EXPECT_EQ(opened.size(), 4u);
   // Without the file: said, with the reason.
-  const std::string appFolder = AppFolder;
-  AppFolder = TestFolder("no licence").string();
-  QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+  const std::string elsewhere = TestFolder("no licence").string();
+  TOKRightDlg withoutLicence(elsewhere);
+  withoutLicence.show();
+  QTest::mouseClick(withoutLicence.Button1, Qt::LeftButton);
   EXPECT_EQ(Recorded.Messages.size(), 1u);
   Recorded.Messages.resize(1);
-  EXPECT_EQ(Recorded.Messages[0].rfind("Cannot read the licence text " + AppFolder + "/license.TXT: ", 0), 0u)
+  EXPECT_EQ(Recorded.Messages[0].rfind("Cannot read the licence text " + elsewhere + "/license.TXT: ", 0), 0u)
       << Recorded.Messages[0];
-  EXPECT_GT(Recorded.Messages[0].size(), ("Cannot read the licence text " + AppFolder + "/license.TXT: ").size());
-  fs::remove_all(AppFolder);
-  AppFolder = appFolder;
+  EXPECT_GT(Recorded.Messages[0].size(), ("Cannot read the licence text " + elsewhere + "/license.TXT: ").size());
+  fs::remove_all(elsewhere);
 }
 
 }  // namespace

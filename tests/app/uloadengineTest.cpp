@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 
 #include "EngineTestSupport.h"
+#include "app/Game.h"
 #include "app/utility.h"
 #include "tests/base/RecordingDialogs.h"
 
@@ -69,8 +70,7 @@ bool WaitUntilEnded(pid_t pid) {
 class FakeEngine : public ::testing::Test {
 protected:
   void SetUp() override {
-    Saved = BitBoards;
-    ASSERT_TRUE(ParseFenPlacement(START_POSITION_FEN, BitBoards));
+    ASSERT_TRUE(Game.LoadFen(START_POSITION_FEN));
     Folder = fs::temp_directory_path() /
              ("brv engine " + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "." +
               std::to_string(::getpid()));
@@ -80,7 +80,6 @@ protected:
   }
   void TearDown() override {
     Engine.reset();
-    BitBoards = Saved;
     fs::remove_all(Folder);
   }
 
@@ -89,7 +88,7 @@ protected:
              const TEngineDelays& delays = FastDelays()) {
     std::ofstream(Folder / "script") << script;
     std::string parameters = "\"" + (Folder / "script").string() + "\" \"" + Log().string() + "\" " + extra;
-    Engine = tloadengine::Create((Folder / "fake engine").string(), parameters, &Board, enginePlaysLight,
+    Engine = tloadengine::Create((Folder / "fake engine").string(), parameters, Game, &Board, enginePlaysLight,
                                  Queue.Dispatcher(), delays);
     ASSERT_TRUE(Engine);
   }
@@ -103,7 +102,8 @@ protected:
     return Received() == text;
   }
 
-  TBitBoards Saved{};
+  // The game the engine plays; each test has its own.
+  TGame Game;
   fs::path Folder;
   TRecordingDialogs Recorded;
   TRecordingBoard Board;
@@ -173,11 +173,11 @@ TEST_F(FakeEngine, LinesOfAnyLengthAreWrittenWhole) {
 
 TEST_F(FakeEngine, EngineMoveSplitAcrossTwoWritesIsApplied) {
   Start("expect e2e4\nwrite mo\npause 100\nwrite ve e7\npause 100\nwrite e5\\n\n");
-  ASSERT_EQ(ApplyMoveToBitboards(BitBoards, {2, 4, 4, 4, 0}, LIGHT_SIDE), TMoveResult::Applied);
+  ASSERT_TRUE(Game.PlayUserMove({2, 4, 4, 4, 0}, TSide::Light).Legal);
   Engine->SendCommand("e2e4");
   ASSERT_TRUE(Queue.RunUntil([this] { return !Board.Animations.empty(); }));
-  EXPECT_EQ(Board.Animations[0], (TAnimation{4, 7, 4, 5}));
-  EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/");
+  EXPECT_EQ(Board.Animations[0], PlainSlide("e7e5"));
+  EXPECT_EQ(FenPlacementText(Game.Board()), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/");
   EXPECT_TRUE(Queue.RunUntil([this] { return Board.Received == "move e7e5\n"; }));
   EXPECT_EQ(Board.Received, "move e7e5\n");
 }
@@ -190,18 +190,18 @@ TEST_F(FakeEngine, RefusalMateAndNotationRepeatsAreHandledAsTheyArrive) {
   Engine->SendCommand("e2e5");
   ASSERT_TRUE(Queue.RunUntil([this] { return !Recorded.Messages.empty(); }));
   EXPECT_EQ(Recorded.Messages[0], ILLEGAL_ENGINE_MOVE_TEXT);
-  ASSERT_EQ(ApplyMoveToBitboards(BitBoards, {2, 4, 4, 4, 0}, LIGHT_SIDE), TMoveResult::Applied);
+  ASSERT_TRUE(Game.PlayUserMove({2, 4, 4, 4, 0}, TSide::Light).Legal);
   Engine->SendCommand("e2e4");
   ASSERT_TRUE(Queue.RunUntil([this] { return Recorded.Messages.size() == 2; }));
   EXPECT_EQ(Recorded.Messages[1], ENGINE_MATES_TEXT);
-  EXPECT_EQ(Board.Animations, (std::vector<TAnimation>{{4, 7, 4, 5}}));
+  EXPECT_EQ(Board.Animations, std::vector<TAnimation>{PlainSlide("e7e5")});
 }
 
 TEST_F(FakeEngine, GarbageAndAMegabyteLineDoNotHideTheNextMove) {
   Start("write \\t\\r\\x7f garbage \\\\ \\n\nrepeat 1048576 z\nsay move e7e5\n");
-  ASSERT_EQ(ApplyMoveToBitboards(BitBoards, {2, 4, 4, 4, 0}, LIGHT_SIDE), TMoveResult::Applied);
+  ASSERT_TRUE(Game.PlayUserMove({2, 4, 4, 4, 0}, TSide::Light).Legal);
   ASSERT_TRUE(Queue.RunUntil([this] { return !Board.Animations.empty(); }));
-  EXPECT_EQ(Board.Animations[0], (TAnimation{4, 7, 4, 5}));
+  EXPECT_EQ(Board.Animations[0], PlainSlide("e7e5"));
   // The log keeps the start of the long line.
   const std::string ending = std::string(TEngineLog::MAX_LINE_LENGTH, 'z') + " [...]\nmove e7e5\n";
   ASSERT_TRUE(Queue.RunUntil([&] { return Board.Received.ends_with(ending); }));
@@ -215,15 +215,15 @@ TEST_F(FakeEngine, GarbageAndAMegabyteLineDoNotHideTheNextMove) {
 TEST_F(FakeEngine, FloodWaitsForTheMainThreadAndItsMoveIsStillFound) {
   // It never reads "quit": the short waits end it.
   Start("flood 100000 thinking\nsay move e7e5\nflood 0 more thinking\n", false, "", ShortEndDelays());
-  ASSERT_EQ(ApplyMoveToBitboards(BitBoards, {2, 4, 4, 4, 0}, LIGHT_SIDE), TMoveResult::Applied);
+  ASSERT_TRUE(Game.PlayUserMove({2, 4, 4, 4, 0}, TSide::Light).Legal);
   pid_t pid = Engine->ProcessId();
   ASSERT_TRUE(Queue.WaitForWork());
   // The engine goes on flooding, but nothing more is handed over while that waits.
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(Queue.Waiting(), 1u);
   ASSERT_TRUE(Queue.RunUntil([this] { return !Board.Animations.empty(); }, 60s));
-  EXPECT_EQ(Board.Animations[0], (TAnimation{4, 7, 4, 5}));
-  EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/");
+  EXPECT_EQ(Board.Animations[0], PlainSlide("e7e5"));
+  EXPECT_EQ(FenPlacementText(Game.Board()), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/");
   EXPECT_NE(Board.Received.find(" lines left out]\n"), std::string::npos);
   EXPECT_LT(Board.Received.size(), 100000u * 9);
   std::this_thread::sleep_for(100ms);
@@ -237,13 +237,13 @@ TEST_F(FakeEngine, FloodWaitsForTheMainThreadAndItsMoveIsStillFound) {
 // neither the log nor the board.
 TEST_F(FakeEngine, EngineBeingQuitSaysNothingMore) {
   Start("expect quit\nsay move e7e5\nsay farewell\nexit 0\n");
-  ASSERT_EQ(ApplyMoveToBitboards(BitBoards, {2, 4, 4, 4, 0}, LIGHT_SIDE), TMoveResult::Applied);
-  const TBitBoards before = BitBoards;
+  ASSERT_TRUE(Game.PlayUserMove({2, 4, 4, 4, 0}, TSide::Light).Legal);
+  const TBitBoards before = Game.Board();
   bool done = false;
   Engine->BeginQuit([&done] { done = true; });
   ASSERT_TRUE(done);
   Queue.RunUntil([] { return false; }, 300ms);
-  EXPECT_EQ(BitBoards, before);
+  EXPECT_EQ(Game.Board(), before);
   EXPECT_TRUE(Board.Animations.empty());
   EXPECT_EQ(Board.Received.find("farewell"), std::string::npos) << Board.Received;
   EXPECT_TRUE(Recorded.Messages.empty());
@@ -258,12 +258,12 @@ TEST_F(FakeEngine, EngineThatEndsIsReportedWithHowItEndedAndUnlocksTheBoard) {
     Recorded.Messages.clear();
     Board.Status.clear();
     Start(std::string("expect e2e4\nsay thinking\n") + ending + "\n");
-    EngineThinking = true;
+    Game.SetEngineThinking(true);
     Engine->SendCommand("e2e4");
     ASSERT_TRUE(Queue.RunUntil([this] { return !Recorded.Messages.empty(); })) << ending;
     EXPECT_EQ(Recorded.Messages, std::vector<std::string>{text});
     EXPECT_EQ(Board.Status, std::vector<std::string>{text});
-    EXPECT_FALSE(EngineThinking) << ending;
+    EXPECT_FALSE(Game.EngineThinking()) << ending;
   }
 }
 
@@ -305,7 +305,7 @@ TEST_F(FakeEngine, ProgramThatCannotStartIsReportedAndGivesNoEngine) {
   const fs::path paths[] = {Folder / "missing", Folder / "not executable", Folder};
   for (const fs::path& path : paths) {
     Recorded.Messages.clear();
-    auto engine = tloadengine::Create(path.string(), "", &Board, false, Queue.Dispatcher(), FastDelays());
+    auto engine = tloadengine::Create(path.string(), "", Game, &Board, false, Queue.Dispatcher(), FastDelays());
     EXPECT_FALSE(engine) << path;
     ASSERT_EQ(Recorded.Messages.size(), 1u) << path;
     EXPECT_EQ(Recorded.Messages[0].rfind("Cannot start the engine " + path.string() + ": ", 0), 0u)

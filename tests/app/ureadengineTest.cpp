@@ -5,6 +5,7 @@
 #include <random>
 
 #include "EngineTestSupport.h"
+#include "app/Game.h"
 #include "app/utility.h"
 #include "tests/base/RecordingDialogs.h"
 
@@ -153,18 +154,17 @@ TEST(EngineLog, LongLineKeepsItsStartOverTakesAndTheNextLineSurvives) {
   EXPECT_EQ(shown, std::string(TEngineLog::MAX_LINE_LENGTH, 'x') + " [...]\nmove e7e5\n");
 }
 
-// The shared position is set for each test and restored afterwards.
+TBoardMove Move(std::string_view text) {
+  TBoardMove move;
+  EXPECT_TRUE(ParseMoveText(text, move)) << text;
+  return move;
+}
+
+// Each test plays a game of its own, after 1. e4.
 class EngineChunk : public ::testing::Test {
 protected:
   void SetUp() override {
-    Saved = BitBoards;
-    SavedRights = GameRights;
-    ASSERT_TRUE(LoadFenPosition("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/ b KQkq e3 0 1"));
-  }
-  void TearDown() override {
-    BitBoards = Saved;
-    GameRights = SavedRights;
-    EngineThinking = false;
+    ASSERT_TRUE(Game.LoadFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/ b KQkq e3 0 1"));
   }
 
   static TEngineChunk ChunkOf(const std::string& text) {
@@ -172,18 +172,15 @@ protected:
     return MakeEngineChunk(splitter, text, true);
   }
 
-  TBitBoards Saved{};
-  TGameRights SavedRights;
+  TGame Game;
   TRecordingDialogs Recorded;
   TRecordingBoard Board;
 };
 
 TEST_F(EngineChunk, EngineMoveIsAppliedAnimatedAndLogged) {
-  HandleEngineChunk(ChunkOf("move e7e5\n"), DARK_SIDE, &Board);
-  EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/");
-  EXPECT_EQ(FenFieldsText(GameRights), "w KQkq e6 0 1");
-  // e is column 4 (the h-file is column 1).
-  EXPECT_EQ(Board.Animations, (std::vector<TAnimation>{{4, 7, 4, 5}}));
+  HandleEngineChunk(ChunkOf("move e7e5\n"), Game, TSide::Dark, &Board);
+  EXPECT_EQ(Game.ClipboardFen(), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/ w KQkq e6 0 1");
+  EXPECT_EQ(Board.Animations, std::vector<TAnimation>{PlainSlide("e7e5")});
   EXPECT_EQ(Board.Received, "move e7e5\n");
   EXPECT_TRUE(Recorded.Messages.empty());
 }
@@ -205,64 +202,84 @@ TEST_F(EngineChunk, BadEngineMovesAreReportedAndChangeNothing) {
       "1. ... e9e5",
   };
   for (const char* line : bad) {
-    TBitBoards before = BitBoards;
-    TGameRights rightsBefore = GameRights;
+    TBitBoards before = Game.Board();
+    TGameRights rightsBefore = Game.Rights();
     Recorded.Messages.clear();
     Board.Status.clear();
-    EngineThinking = true;
-    HandleEngineChunk(ChunkOf(line), DARK_SIDE, &Board);
-    EXPECT_EQ(BitBoards, before) << line;
-    EXPECT_EQ(GameRights, rightsBefore) << line;
+    Game.SetEngineThinking(true);
+    HandleEngineChunk(ChunkOf(line), Game, TSide::Dark, &Board);
+    EXPECT_EQ(Game.Board(), before) << line;
+    EXPECT_EQ(Game.Rights(), rightsBefore) << line;
     const std::string report = std::string("Illegal move from host engine: ") + line;
     EXPECT_EQ(Recorded.Messages, std::vector<std::string>{report}) << line;
     EXPECT_EQ(Board.Status, std::vector<std::string>{report}) << line;
-    EXPECT_FALSE(EngineThinking) << line;
+    EXPECT_FALSE(Game.EngineThinking()) << line;
   }
   EXPECT_TRUE(Board.Animations.empty());
 }
 
 TEST_F(EngineChunk, UserLeftWithoutMovesIsToldAfterTheEngineMove) {
-  ASSERT_TRUE(ParseFenPlacement("rnbqkbnr/pppp1ppp/8/4p3/6P1/5P2/PPPPP2P/RNBQKBNR/", BitBoards));
-  HandleEngineChunk(ChunkOf("move d8h4\n"), DARK_SIDE, &Board);
+  ASSERT_TRUE(Game.LoadFen("rnbqkbnr/pppp1ppp/8/4p3/6P1/5P2/PPPPP2P/RNBQKBNR/ b KQkq - 0 1"));
+  HandleEngineChunk(ChunkOf("move d8h4\n"), Game, TSide::Dark, &Board);
   EXPECT_EQ(Recorded.Messages, std::vector<std::string>{USER_MATED_TEXT});
   EXPECT_EQ(Board.Animations.size(), 1u);
 }
 
 TEST_F(EngineChunk, PromotionLetterChoosesThePiece) {
-  ASSERT_TRUE(ParseFenPlacement("4k3/8/8/8/8/8/p7/4K3/", BitBoards));
-  HandleEngineChunk(ChunkOf("move a2a1n\n"), DARK_SIDE, &Board);
-  EXPECT_EQ(FenPlacementText(BitBoards), "4k3/8/8/8/8/8/8/n3K3/");
+  ASSERT_TRUE(Game.LoadFen("4k3/8/8/8/8/8/p7/4K3/ b - - 0 1"));
+  HandleEngineChunk(ChunkOf("move a2a1n\n"), Game, TSide::Dark, &Board);
+  EXPECT_EQ(FenPlacementText(Game.Board()), "4k3/8/8/8/8/8/8/n3K3/");
 }
 
+// The board is told the king's move and where its rook goes.
 TEST_F(EngineChunk, CastleWordsMoveTheEngineSidesKingAndRookAndEndItsRights) {
   struct Case {
     const char* Line;
-    int EngineSide;
+    TSide EngineSide;
     const char* After;
     unsigned RightsLeft;
+    TAnimation Slide;
   } cases[] = {
-      {"move O-O", DARK_SIDE, "r4rk1/8/8/8/8/8/8/R3K2R/", LIGHT_KING_SIDE_CASTLE | LIGHT_QUEEN_SIDE_CASTLE},
-      {"move O-O-O", LIGHT_SIDE, "r3k2r/8/8/8/8/8/8/2KR3R/", DARK_KING_SIDE_CASTLE | DARK_QUEEN_SIDE_CASTLE},
+      {"move O-O", TSide::Dark, "r4rk1/8/8/8/8/8/8/R3K2R/", LIGHT_KING_SIDE_CASTLE | LIGHT_QUEEN_SIDE_CASTLE,
+       {{{8, 4}, {8, 2}}, {{8, 1}, {8, 3}, {}, EMPTY_SQUARE}}},  // e8g8, the rook h8f8
+      {"move O-O-O", TSide::Light, "r3k2r/8/8/8/8/8/8/2KR3R/", DARK_KING_SIDE_CASTLE | DARK_QUEEN_SIDE_CASTLE,
+       {{{1, 4}, {1, 6}}, {{1, 8}, {1, 5}, {}, EMPTY_SQUARE}}},  // e1c1, the rook a1d1
   };
   for (const Case& c : cases) {
-    ASSERT_TRUE(LoadFenPosition("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1"));
-    HandleEngineChunk(ChunkOf(c.Line), c.EngineSide, &Board);
-    EXPECT_EQ(FenPlacementText(BitBoards), c.After) << c.Line;
-    EXPECT_EQ(GameRights.Castling, c.RightsLeft) << c.Line;
+    ASSERT_TRUE(Game.LoadFen("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1"));
+    Board.Animations.clear();
+    HandleEngineChunk(ChunkOf(c.Line), Game, c.EngineSide, &Board);
+    EXPECT_EQ(FenPlacementText(Game.Board()), c.After) << c.Line;
+    EXPECT_EQ(Game.Rights().Castling, c.RightsLeft) << c.Line;
+    EXPECT_EQ(Board.Animations, std::vector<TAnimation>{c.Slide}) << c.Line;
   }
-  EXPECT_EQ(Board.Animations.size(), 2u);
+  EXPECT_TRUE(Recorded.Messages.empty());
+}
+
+// The pawn taken en passant stands beside the target square: the board is told which.
+TEST_F(EngineChunk, EnPassantAndPromotionReachTheBoardWithWhatTheyDid) {
+  ASSERT_TRUE(Game.LoadFen("4k3/8/8/8/3p4/8/4P3/4K3 w - - 0 1"));
+  ASSERT_EQ(Game.Apply(Move("e2e4"), TSide::Light), TMoveResult::Applied);
+  HandleEngineChunk(ChunkOf("move d4e3\n"), Game, TSide::Dark, &Board);
+  EXPECT_EQ(FenPlacementText(Game.Board()), "4k3/8/8/8/8/4p3/8/4K3/");
+  ASSERT_TRUE(Game.LoadFen("4k3/8/8/8/8/8/1p6/4K3 b - - 0 1"));
+  HandleEngineChunk(ChunkOf("move b2b1r\n"), Game, TSide::Dark, &Board);
+  const std::vector<TAnimation> expected = {{Move("d4e3"), {{}, {}, {4, 4}, EMPTY_SQUARE}},  // the pawn on e4
+                                            {Move("b2b1r"), {{}, {}, {}, DARK_ROOK}}};
+  EXPECT_EQ(Board.Animations, expected);
   EXPECT_TRUE(Recorded.Messages.empty());
 }
 
 TEST_F(EngineChunk, ResultsAndResignationsGoToTheStatusLine) {
-  HandleEngineChunk(ChunkOf("1/2-1/2 {Stalemate}\n0-1 {Black resigns}\nresign\n1-0 {White Mates}\n"), DARK_SIDE, &Board);
+  HandleEngineChunk(ChunkOf("1/2-1/2 {Stalemate}\n0-1 {Black resigns}\nresign\n1-0 {White Mates}\n"), Game, TSide::Dark,
+                    &Board);
   EXPECT_EQ(Board.Status,
             (std::vector<std::string>{"1/2-1/2 {Stalemate}", "0-1 {Black resigns}", "resign", "1-0 {White Mates}"}));
   EXPECT_EQ(Recorded.Messages, std::vector<std::string>{ENGINE_MATES_TEXT});
 }
 
 TEST_F(EngineChunk, OneChunkCanMoveReportMateAndIllegal) {
-  HandleEngineChunk(ChunkOf("Illegal move: e2e5\nmove e7e5\n0-1 {Black mates}\n"), DARK_SIDE, &Board);
+  HandleEngineChunk(ChunkOf("Illegal move: e2e5\nmove e7e5\n0-1 {Black mates}\n"), Game, TSide::Dark, &Board);
   EXPECT_EQ(Board.Animations.size(), 1u);
   EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{ILLEGAL_ENGINE_MOVE_TEXT, ENGINE_MATES_TEXT}));
 }

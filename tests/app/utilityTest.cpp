@@ -4,6 +4,7 @@
 
 #include <bit>
 
+#include "app/Game.h"
 #include "base/Exceptions.h"
 #include "tests/base/RecordingDialogs.h"
 
@@ -18,7 +19,7 @@ TBitBoards Parse(const std::string& fen) {
 std::uint64_t Bit(int square) { return SquareBit[square]; }
 
 // Square of a square name such as "e2".
-int Sq(const char* name) { return SquareIndex(FileLetterToColumn(name[0]), name[1] - '0'); }
+int Sq(const char* name) { return TSquare{name[1] - '0', FileLetterToColumn(name[0])}.Index(); }
 
 TBoardMove Move(const char* text) {
   TBoardMove move;
@@ -70,7 +71,7 @@ TEST(FenPlacement, WriterTextsAreExact) {
   TGameRights rights = RightsOfFen(START_POSITION_FEN, board);
   EXPECT_EQ(FenClipboardText(board, rights), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1");
   EXPECT_EQ(FenFileText(board, rights), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1\r\n");
-  rights = TGameRights{DARK_SIDE, LIGHT_QUEEN_SIDE_CASTLE | DARK_KING_SIDE_CASTLE, Sq("c3")};
+  rights = TGameRights{TSide::Dark, LIGHT_QUEEN_SIDE_CASTLE | DARK_KING_SIDE_CASTLE, Sq("c3")};
   EXPECT_EQ(FenClipboardText(board, rights), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ b Qk c3 0 1");
   EXPECT_EQ(FenPlacementText(TBitBoards{}), "8/8/8/8/8/8/8/8/");
 }
@@ -113,15 +114,6 @@ TEST(FenPlacement, BadTextsReportAndLeaveThePositionUntouched) {
     ASSERT_EQ(dialogs.Lines.size(), 1u) << fen;
     EXPECT_EQ(dialogs.Lines[0], "Bad FEN position format.");
   }
-}
-
-TEST(FenPlacement, SharedPositionFormReplacesBitBoards) {
-  BitBoards = TBitBoards{};
-  ASSERT_TRUE(ParseFenPlacement(START_POSITION_FEN));
-  EXPECT_EQ(BitBoards[LIGHT_KING], Bit(3));
-  TRecordingDialogs dialogs;
-  EXPECT_FALSE(ParseFenPlacement("x"));
-  EXPECT_EQ(BitBoards[LIGHT_KING], Bit(3));
 }
 
 // --- The fields after the placement -----------------------------------------
@@ -181,12 +173,13 @@ TEST(FenFields, MovesChangeTheSideToMoveAndTheWrittenTextReadsBack) {
   }
   // A refused move and a move onto its own square leave the side to move.
   const TGameRights before = rights;
-  EXPECT_EQ(ApplyGameMove(board, rights, Move("e5e4"), LIGHT_SIDE), TMoveResult::WrongSide);
-  EXPECT_EQ(ApplyGameMove(board, rights, Move("d7d7"), DARK_SIDE), TMoveResult::Applied);
+  EXPECT_EQ(ApplyGameMove(board, rights, Move("e5e4"), TSide::Light), TMoveResult::WrongSide);
+  EXPECT_EQ(ApplyGameMove(board, rights, Move("d7d7"), TSide::Dark), TMoveResult::Applied);
   EXPECT_EQ(rights, before);
-  // The shared position takes all of it from the text.
-  ASSERT_TRUE(LoadFenPosition("4k3/8/8/3pP3/8/8/8/4K3/ w - d6 0 1"));
-  EXPECT_EQ(GameRights, (TGameRights{LIGHT_SIDE, 0, Sq("d6")}));
+  // A game takes all of it from the text.
+  TGame game;
+  ASSERT_TRUE(game.LoadFen("4k3/8/8/3pP3/8/8/8/4K3/ w - d6 0 1"));
+  EXPECT_EQ(game.Rights(), (TGameRights{TSide::Light, 0, Sq("d6")}));
 }
 
 // --- Setting up a position in the engine ---------------------------------------
@@ -201,7 +194,7 @@ TEST(EnginePosition, SetBoardOrEditModeLinesGiveTheWholePosition) {
             (std::vector<std::string>{"new", "force", "setboard r3k3/4P3/8/3pP3/8/8/8/4K3 w q d6 0 1"}));
   EXPECT_EQ(EnginePositionCommands(board, rights, true),
             (std::vector<std::string>{"new", "force", "edit", "#", "Pe7", "Pe5", "Ke1", "c", "Ra8", "Ke8", "Pd5", "."}));
-  rights.SideToMove = DARK_SIDE;
+  rights.SideToMove = TSide::Dark;
   rights.EnPassant = NO_SQUARE;
   EXPECT_EQ(EnginePositionCommands(board, rights, false),
             (std::vector<std::string>{"new", "force", "setboard r3k3/4P3/8/3pP3/8/8/8/4K3 b q - 0 1"}));
@@ -229,30 +222,34 @@ TEST(SquareQueries, PieceLettersAndSquareNumbers) {
   EXPECT_EQ(PieceToChar(EMPTY_SQUARE), '-');
   EXPECT_EQ(PieceToChar(13), '?');
   EXPECT_EQ(PieceToChar(-1), '?');
-  EXPECT_EQ(SquareIndex(1, 1), 0);
-  EXPECT_EQ(SquareIndex(8, 1), 7);
-  EXPECT_EQ(SquareIndex(8, 8), 63);
-  EXPECT_THROW(SquareIndex(1, INT_MIN), EIntOverflow);
+  EXPECT_EQ((TSquare{1, 1}.Index()), 0);
+  EXPECT_EQ((TSquare{1, 8}.Index()), 7);
+  EXPECT_EQ((TSquare{8, 8}.Index()), 63);
+  EXPECT_THROW((TSquare{INT_MIN, 1}.Index()), EIntOverflow);
+  for (int index = 0; index < 64; ++index) EXPECT_EQ(TSquare::OfIndex(index).Index(), index);
+  EXPECT_EQ((TSquare{2, 4}.Name()), "e2");
+  EXPECT_EQ((TSquare{8, 8}.Name()), "a8");
+  EXPECT_EQ((TSquare{0, 4}.Name()), "");
+  EXPECT_EQ((TSquare{2, 9}.Name()), "");
 }
 
 TEST(SquareQueries, PieceOfSideLooksOnlyAtThatSide) {
   TBitBoards board = Parse(START_POSITION_FEN);
-  EXPECT_EQ(PieceOfSide(board, LIGHT_SIDE, 3), LIGHT_KING);
-  EXPECT_EQ(PieceOfSide(board, 5, 3), LIGHT_KING);  // any nonzero side is light
-  EXPECT_EQ(PieceOfSide(board, DARK_SIDE, 3), EMPTY_SQUARE);
-  EXPECT_EQ(PieceOfSide(board, DARK_SIDE, 59), DARK_KING);
+  EXPECT_EQ(PieceOfSide(board, TSide::Light, 3), LIGHT_KING);
+  EXPECT_EQ(PieceOfSide(board, TSide::Dark, 3), EMPTY_SQUARE);
+  EXPECT_EQ(PieceOfSide(board, TSide::Dark, 59), DARK_KING);
 }
 
 TEST(SquareQueries, PieceOfSideOffTheBoardIsAnAssertionNamingTheSquare) {
   TBitBoards board{};
   try {
-    PieceOfSide(board, 1, 64);
+    PieceOfSide(board, TSide::Light, 64);
     FAIL();
   } catch (const EAssertionFailed& e) {
     EXPECT_EQ(e.Message(), "64");
     EXPECT_EQ(e.Unit(), "utility");
   }
-  EXPECT_THROW(PieceOfSide(board, 0, -1), EAssertionFailed);
+  EXPECT_THROW(PieceOfSide(board, TSide::Dark, -1), EAssertionFailed);
 }
 
 TEST(SquareQueries, TwoPiecesOnOneSquareReportAndTheDarkOneWins) {
@@ -276,22 +273,21 @@ TEST(MoveText, ColumnsRunFromTheHFile) {
   EXPECT_EQ(FileLetterToColumn('a'), 8);
   EXPECT_EQ(FileLetterToColumn('h'), 1);
   EXPECT_EQ(FileLetterToColumn('i'), 0);
-  EXPECT_EQ(MoveToText(2, 4, 4, 4), "e2e4");
-  EXPECT_EQ(MoveToText(1, 7, 6, 3), "b1c3");
+  EXPECT_EQ(MoveToText({{2, 4}, {4, 4}}), "e2e4");
+  EXPECT_EQ(MoveToText({{1, 7}, {3, 6}}), "b1c3");
+  EXPECT_EQ(MoveToText({{7, 8}, {8, 8}, 'Q'}), "a7a8q");
 }
 
 TEST(MoveText, ParsesCoordinateMovesAndPromotions) {
   TBoardMove move = Move("e2e4");
-  EXPECT_EQ(move.FromRow, 2);
-  EXPECT_EQ(move.FromCol, 4);
-  EXPECT_EQ(move.ToRow, 4);
-  EXPECT_EQ(move.ToCol, 4);
+  EXPECT_EQ(move.From, (TSquare{2, 4}));
+  EXPECT_EQ(move.To, (TSquare{4, 4}));
   EXPECT_EQ(move.Promotion, 0);
   EXPECT_EQ(Move("a7a8n").Promotion, 'n');
   for (const char* bad : {"", "e2e", "e2e4e5", "i2e4", "e0e4", "e2e9", "e7e8k", "e7e8p", "E2E4"}) {
-    TBoardMove untouched{1, 2, 3, 4, 'q'};
+    TBoardMove untouched{{1, 2}, {3, 4}, 'q'};
     EXPECT_FALSE(ParseMoveText(bad, untouched)) << bad;
-    EXPECT_EQ(untouched.ToCol, 4) << bad;
+    EXPECT_EQ(untouched.To.Col, 4) << bad;
   }
 }
 
@@ -307,7 +303,7 @@ TEST(ApplyMove, PawnPushMovesOnlyThatBit) {
 
 TEST(ApplyMove, CaptureRemovesTheVictimFromItsOwnBitboard) {
   TBitBoards board = Parse("4k3/8/8/3p4/4P3/8/8/4K3/");
-  EXPECT_EQ(ApplyMoveToBitboards(board, Move("e4d5"), LIGHT_SIDE), TMoveResult::Applied);
+  EXPECT_EQ(ApplyMoveToBitboards(board, Move("e4d5"), TSide::Light), TMoveResult::Applied);
   EXPECT_EQ(board[DARK_PAWN], 0u);
   EXPECT_EQ(board[LIGHT_PAWN], Bit(Sq("d5")));
 }
@@ -404,16 +400,17 @@ TEST(ApplyMove, EnPassantTakesThePassedPawn) {
 TEST(ApplyMove, BadMovesAreRefusedAndChangeNothing) {
   struct Case {
     TBoardMove move;
-    int side;
+    std::optional<TSide> side;
     TMoveResult result;
     const char* text;
   } cases[] = {
-      {{2, 4, 9, 4, 0}, ANY_SIDE, TMoveResult::OffBoard, "Illegal move (off the board): a square is outside a1-h8"},
-      {{0, 4, 4, 4, 0}, ANY_SIDE, TMoveResult::OffBoard, "Illegal move (off the board): a square is outside a1-h8"},
-      {{4, 4, 5, 4, 0}, ANY_SIDE, TMoveResult::NoPiece, "Illegal move e4e5: no piece on e4"},
-      {{7, 4, 5, 4, 0}, LIGHT_SIDE, TMoveResult::WrongSide, "Illegal move e7e5: the piece on e7 belongs to the other side"},
-      {{1, 7, 2, 5, 0}, ANY_SIDE, TMoveResult::OwnPiece, "Illegal move b1d2: it captures its own piece on d2"},
-      {{6, 5, 8, 4, 0}, LIGHT_SIDE, TMoveResult::TakesKing,
+      {{{2, 4}, {9, 4}}, ANY_SIDE, TMoveResult::OffBoard, "Illegal move (off the board): a square is outside a1-h8"},
+      {{{0, 4}, {4, 4}}, ANY_SIDE, TMoveResult::OffBoard, "Illegal move (off the board): a square is outside a1-h8"},
+      {{{4, 4}, {5, 4}}, ANY_SIDE, TMoveResult::NoPiece, "Illegal move e4e5: no piece on e4"},
+      {{{7, 4}, {5, 4}}, TSide::Light, TMoveResult::WrongSide,
+       "Illegal move e7e5: the piece on e7 belongs to the other side"},
+      {{{1, 7}, {2, 5}}, ANY_SIDE, TMoveResult::OwnPiece, "Illegal move b1d2: it captures its own piece on d2"},
+      {{{6, 5}, {8, 4}}, TSide::Light, TMoveResult::TakesKing,
        "Illegal move d6e8: a king is never taken, and one stands on e8"},
   };
   for (const Case& c : cases) {
@@ -429,19 +426,9 @@ TEST(ApplyMove, BadMovesAreRefusedAndChangeNothing) {
 TEST(ApplyMove, MoveOntoItsOwnSquareChangesNothing) {
   TBitBoards board = Parse(START_POSITION_FEN);
   TBitBoards before = board;
-  EXPECT_EQ(ApplyMoveToBitboards(board, TBoardMove{2, 4, 2, 4, 0}), TMoveResult::Applied);
-  EXPECT_EQ(ApplyMoveToBitboards(board, TBoardMove{4, 4, 4, 4, 0}), TMoveResult::Applied);
+  EXPECT_EQ(ApplyMoveToBitboards(board, TBoardMove{{2, 4}, {2, 4}}), TMoveResult::Applied);
+  EXPECT_EQ(ApplyMoveToBitboards(board, TBoardMove{{4, 4}, {4, 4}}), TMoveResult::Applied);
   EXPECT_EQ(board, before);
-}
-
-TEST(ApplyMove, SharedPositionFormReportsRefusals) {
-  ASSERT_TRUE(ParseFenPlacement(START_POSITION_FEN));
-  EXPECT_TRUE(ApplyMoveToBitboards(2, 4, 4, 4));
-  EXPECT_EQ(BitBoards[LIGHT_PAWN] & Bit(27), Bit(27));
-  TRecordingDialogs dialogs;
-  EXPECT_FALSE(ApplyMoveToBitboards(3, 4, 5, 4));
-  ASSERT_EQ(dialogs.Messages.size(), 1u);
-  EXPECT_EQ(dialogs.Messages[0], "Illegal move e3e5: no piece on e3");
 }
 
 // --- The user's move -----------------------------------------------------
@@ -452,40 +439,40 @@ struct TUserMoveCase {
   const char* Fen;
   std::vector<const char*> Before;
   const char* Move;
-  int Side;
+  TSide Side;
   const char* Text;   // what goes to the engine; nullptr: refused, nothing changes
   const char* After;  // the placement after it
 };
 
 const TUserMoveCase USER_MOVE_CASES[] = {
-    {START_POSITION_FEN, {}, "e2e4", LIGHT_SIDE, "e2e4", "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/"},
+    {START_POSITION_FEN, {}, "e2e4", TSide::Light, "e2e4", "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/"},
     // Castling while the rights hold, from the FEN field or, without one, from where
     // kings and rooks stand.
-    {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", {}, "e1g1", LIGHT_SIDE, "e1g1", "r3k2r/8/8/8/8/8/8/R4RK1/"},
-    {"r3k2r/8/8/8/8/8/8/R3K2R/", {}, "e8c8", DARK_SIDE, "e8c8", "2kr3r/8/8/8/8/8/8/R3K2R/"},
-    {"r3k2r/8/8/8/8/8/8/R3K2R w Kq - 0 1", {}, "e1c1", LIGHT_SIDE, nullptr, nullptr},
-    {"r3k2r/8/8/8/8/8/8/R3K2R w Kq - 0 1", {}, "e8c8", DARK_SIDE, "e8c8", "2kr3r/8/8/8/8/8/8/R3K2R/"},
-    {"r3k2r/8/8/8/8/8/8/R3K2R w - - 0 1", {}, "e1g1", LIGHT_SIDE, nullptr, nullptr},
+    {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", {}, "e1g1", TSide::Light, "e1g1", "r3k2r/8/8/8/8/8/8/R4RK1/"},
+    {"r3k2r/8/8/8/8/8/8/R3K2R/", {}, "e8c8", TSide::Dark, "e8c8", "2kr3r/8/8/8/8/8/8/R3K2R/"},
+    {"r3k2r/8/8/8/8/8/8/R3K2R w Kq - 0 1", {}, "e1c1", TSide::Light, nullptr, nullptr},
+    {"r3k2r/8/8/8/8/8/8/R3K2R w Kq - 0 1", {}, "e8c8", TSide::Dark, "e8c8", "2kr3r/8/8/8/8/8/8/R3K2R/"},
+    {"r3k2r/8/8/8/8/8/8/R3K2R w - - 0 1", {}, "e1g1", TSide::Light, nullptr, nullptr},
     // ... lost when the king or the rook moves and comes back, or the rook is taken.
-    {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", {"e1f1", "e8f8", "f1e1", "f8e8"}, "e1g1", LIGHT_SIDE, nullptr, nullptr},
-    {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", {"h1h2", "a8a7", "h2h1", "a7a8"}, "e1g1", LIGHT_SIDE, nullptr, nullptr},
-    {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", {"h1h2", "a8a7", "h2h1", "a7a8"}, "e1c1", LIGHT_SIDE, "e1c1",
+    {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", {"e1f1", "e8f8", "f1e1", "f8e8"}, "e1g1", TSide::Light, nullptr, nullptr},
+    {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", {"h1h2", "a8a7", "h2h1", "a7a8"}, "e1g1", TSide::Light, nullptr, nullptr},
+    {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", {"h1h2", "a8a7", "h2h1", "a7a8"}, "e1c1", TSide::Light, "e1c1",
      "r3k2r/8/8/8/8/8/8/2KR3R/"},
-    {"r3k2r/8/8/8/8/8/6B1/R3K2R w KQkq - 0 1", {"g2a8"}, "e8c8", DARK_SIDE, nullptr, nullptr},
+    {"r3k2r/8/8/8/8/8/6B1/R3K2R w KQkq - 0 1", {"g2a8"}, "e8c8", TSide::Dark, nullptr, nullptr},
     // The library's own verdict still holds: no castle out of check.
-    {"r3k2r/8/8/8/8/8/4r3/R3K2R w KQkq - 0 1", {}, "e1g1", LIGHT_SIDE, nullptr, nullptr},
+    {"r3k2r/8/8/8/8/8/4r3/R3K2R w KQkq - 0 1", {}, "e1g1", TSide::Light, nullptr, nullptr},
     // En passant on the square the last move passed over, taking the passed pawn.
-    {"4k3/3p4/8/4P3/8/8/8/4K3 w - - 0 1", {"d7d5"}, "e5d6", LIGHT_SIDE, "e5d6", "4k3/8/3P4/8/8/8/8/4K3/"},
-    {"4k3/8/8/8/3p4/8/4P3/4K3 w - - 0 1", {"e2e4"}, "d4e3", DARK_SIDE, "d4e3", "4k3/8/8/8/8/4p3/8/4K3/"},
-    {"4k3/3p4/8/4P3/8/8/8/4K3 w - - 0 1", {"d7d5", "e1d1", "e8d8"}, "e5d6", LIGHT_SIDE, nullptr, nullptr},
-    {"4k3/8/3p4/4P3/8/8/8/4K3 w - - 0 1", {"d6d5"}, "e5d6", LIGHT_SIDE, nullptr, nullptr},
+    {"4k3/3p4/8/4P3/8/8/8/4K3 w - - 0 1", {"d7d5"}, "e5d6", TSide::Light, "e5d6", "4k3/8/3P4/8/8/8/8/4K3/"},
+    {"4k3/8/8/8/3p4/8/4P3/4K3 w - - 0 1", {"e2e4"}, "d4e3", TSide::Dark, "d4e3", "4k3/8/8/8/8/4p3/8/4K3/"},
+    {"4k3/3p4/8/4P3/8/8/8/4K3 w - - 0 1", {"d7d5", "e1d1", "e8d8"}, "e5d6", TSide::Light, nullptr, nullptr},
+    {"4k3/8/3p4/4P3/8/8/8/4K3 w - - 0 1", {"d6d5"}, "e5d6", TSide::Light, nullptr, nullptr},
     // ... and judged with the king's safety: here it would open the rank to the rook.
-    {"4k3/2p5/8/KP5r/8/8/8/8 w - - 0 1", {"c7c5"}, "b5c6", LIGHT_SIDE, nullptr, nullptr},
+    {"4k3/2p5/8/KP5r/8/8/8/8 w - - 0 1", {"c7c5"}, "b5c6", TSide::Light, nullptr, nullptr},
     // A king is never taken, whatever the library says of a position that offers one.
-    {"4k3/8/8/8/8/8/4R3/4K3 w - - 0 1", {}, "e2e8", LIGHT_SIDE, nullptr, nullptr},
+    {"4k3/8/8/8/8/8/4R3/4K3 w - - 0 1", {}, "e2e8", TSide::Light, nullptr, nullptr},
     // A pawn on the last rank becomes a queen, and the engine is told so.
-    {"1r2k3/P7/8/8/8/8/8/4K3 w - - 0 1", {}, "a7a8", LIGHT_SIDE, "a7a8q", "Qr2k3/8/8/8/8/8/8/4K3/"},
-    {"4k3/8/8/8/8/8/1p6/4K3 w - - 0 1", {}, "b2b1", DARK_SIDE, "b2b1q", "4k3/8/8/8/8/8/8/1q2K3/"},
+    {"1r2k3/P7/8/8/8/8/8/4K3 w - - 0 1", {}, "a7a8", TSide::Light, "a7a8q", "Qr2k3/8/8/8/8/8/8/4K3/"},
+    {"4k3/8/8/8/8/8/1p6/4K3 w - - 0 1", {}, "b2b1", TSide::Dark, "b2b1q", "4k3/8/8/8/8/8/8/1q2K3/"},
 };
 
 TEST(UserMove, CastlesWithRightsEnPassantAndPromotionAsTheEnginesSeeThem) {
@@ -515,15 +502,15 @@ TEST(UserMove, CastlesWithRightsEnPassantAndPromotionAsTheEnginesSeeThem) {
 
 TEST(UserMove, TellsTheBoardWindowWhatMovedBesides) {
   const std::pair<const char*, TMoveEffects> cases[] = {
-      {"e1c1", {8, 5, 0, 0, EMPTY_SQUARE}},  // the a-file rook to the d-file
-      {"e5d6", {0, 0, 5, 5, EMPTY_SQUARE}},  // the pawn on d5 taken
-      {"a7b8", {0, 0, 0, 0, LIGHT_QUEEN}},
+      {"e1c1", {{1, 8}, {1, 5}, {}, EMPTY_SQUARE}},  // the a-file rook to the d-file
+      {"e5d6", {{}, {}, {5, 5}, EMPTY_SQUARE}},      // the pawn on d5 taken
+      {"a7b8", {{}, {}, {}, LIGHT_QUEEN}},
   };
   for (const auto& [text, effects] : cases) {
-    ASSERT_TRUE(LoadFenPosition("1r2k3/P2p4/8/4P3/8/8/8/R3K3 b Q - 0 1"));
-    ApplyGameMove(BitBoards, GameRights, Move("d7d5"), DARK_SIDE);
-    TBoardMove move = Move(text);
-    TUserMove played = PlayUserMove(move.FromRow, move.FromCol, move.ToRow, move.ToCol, LIGHT_SIDE);
+    TGame game;
+    ASSERT_TRUE(game.LoadFen("1r2k3/P2p4/8/4P3/8/8/8/R3K3 b Q - 0 1"));
+    game.Apply(Move("d7d5"), TSide::Dark);
+    TUserMove played = game.PlayUserMove(Move(text), TSide::Light);
     EXPECT_TRUE(played.Legal && played.Effects == effects) << text;
   }
 }
@@ -532,11 +519,11 @@ TEST(UserMove, TellsTheBoardWindowWhatMovedBesides) {
 TEST(UserMove, OnlyMoveEnPassantIsNoMate) {
   TBitBoards board = Parse("7k/5K2/6P1/8/3p4/3P4/4P3/8/");
   TGameRights rights;
-  ASSERT_EQ(ApplyGameMove(board, rights, Move("e2e4"), LIGHT_SIDE), TMoveResult::Applied);
-  EXPECT_TRUE(IsMate(board, DARK_SIDE));
-  EXPECT_FALSE(IsMate(board, rights, DARK_SIDE));
+  ASSERT_EQ(ApplyGameMove(board, rights, Move("e2e4"), TSide::Light), TMoveResult::Applied);
+  EXPECT_TRUE(IsMate(board, SideIndex(TSide::Dark)));
+  EXPECT_FALSE(IsMate(board, rights, TSide::Dark));
   rights.EnPassant = NO_SQUARE;
-  EXPECT_TRUE(IsMate(board, rights, DARK_SIDE));
+  EXPECT_TRUE(IsMate(board, rights, TSide::Dark));
 }
 
 // --- Positions no game can reach ---------------------------------------------
@@ -591,13 +578,13 @@ TEST(ImpossiblePosition, EachRuleWithItsMessage) {
 // Files written before the side to move was kept say " w - - 0 1" whoever was to move:
 // one saved after light gave check is dark's turn; any other text means what it says.
 TEST(ImpossiblePosition, OldFilesSavedInCheckAreTheCheckedSidesTurn) {
-  const std::pair<const char*, int> cases[] = {
-      {"4k3/8/8/8/8/8/4R3/4K3/ w - - 0 1", DARK_SIDE},
-      {"4k3/8/8/8/8/8/4R3/4K3/ w", LIGHT_SIDE},
-      {"4k3/8/8/8/8/8/4R3/4K3 w - - 0 1x", LIGHT_SIDE},
-      {"4k3/8/8/8/8/8/3R4/4K3/ w - - 0 1", LIGHT_SIDE},
-      {"8/8/8/8/8/8/8/8 b - - 0 1", DARK_SIDE},
-      {"8/8/8/8/8/8/8/8", LIGHT_SIDE},
+  const std::pair<const char*, TSide> cases[] = {
+      {"4k3/8/8/8/8/8/4R3/4K3/ w - - 0 1", TSide::Dark},
+      {"4k3/8/8/8/8/8/4R3/4K3/ w", TSide::Light},
+      {"4k3/8/8/8/8/8/4R3/4K3 w - - 0 1x", TSide::Light},
+      {"4k3/8/8/8/8/8/3R4/4K3/ w - - 0 1", TSide::Light},
+      {"8/8/8/8/8/8/8/8 b - - 0 1", TSide::Dark},
+      {"8/8/8/8/8/8/8/8", TSide::Light},
   };
   for (const auto& [fen, side] : cases) EXPECT_EQ(PlayRightsOfFen(fen, Parse(fen)).SideToMove, side) << fen;
 }
@@ -609,17 +596,17 @@ TEST(ImpossiblePosition, EveryPositionOfAGameIsPossible) {
                          "e1c1", "a8d8", "d1d7", "d8d7", "h1d1", "e7e6", "b5d7", "f6d7", "b3b8", "d7b8", "d1d8"};
   TBitBoards board = Parse(START_POSITION_FEN);
   TGameRights rights = RightsOfFen(START_POSITION_FEN, board);
-  int side = LIGHT_SIDE;
+  TSide side = TSide::Light;
   int checks = 0;
   for (const char* move : moves) {
     ASSERT_EQ(ApplyGameMove(board, rights, Move(move), side), TMoveResult::Applied) << move;
-    side = 1 - side;
+    side = OtherSide(side);
     EXPECT_EQ(ImpossiblePositionText(board, side), "") << move;
     // The other side, which has just moved, may not be left in check.
-    const int king = std::countr_zero(board[DARK_KING + 1 - side]);
+    const int king = std::countr_zero(board[DARK_KING + SideIndex(OtherSide(side))]);
     EXPECT_FALSE(SquareAttacked(board, king, side)) << move;
-    if (SquareAttacked(board, std::countr_zero(board[DARK_KING + side]), 1 - side)) ++checks;
+    if (SquareAttacked(board, std::countr_zero(board[DARK_KING + SideIndex(side)]), OtherSide(side))) ++checks;
   }
   EXPECT_EQ(checks, 4);
-  EXPECT_TRUE(IsMate(board, DARK_SIDE));
+  EXPECT_TRUE(IsMate(board, SideIndex(TSide::Dark)));
 }

@@ -16,7 +16,7 @@
 struct TFixturePosition {
   std::string Tag;  // "middle" (a middle-game position of a game), "game" or "placement"
   std::string Placement;
-  int Side = 0;  // 1 light, 0 dark
+  int Side = 0;  // as the rules library numbers the sides: 1 light, 0 dark
   TBitBoards Board{};
   std::set<std::string> Moves;  // "e2e4"
 };
@@ -25,12 +25,12 @@ struct TFixturePosition {
 inline std::pair<int, int> MoveSquares(const std::string& text) {
   TBoardMove move;
   if (!ParseMoveText(text, move)) throw std::runtime_error("bad move text " + text);
-  return {SquareIndex(move.FromCol, move.FromRow), SquareIndex(move.ToCol, move.ToRow)};
+  return {move.From.Index(), move.To.Index()};
 }
 
 // The move text of two squares 0-63.
 inline std::string SquaresText(int from, int to) {
-  return MoveToText(from / 8 + 1, from % 8 + 1, to % 8 + 1, to / 8 + 1);
+  return MoveToText({TSquare::OfIndex(from), TSquare::OfIndex(to)});
 }
 
 inline std::vector<TFixturePosition> ReadLegalMovesFixture(const std::string& path) {
@@ -46,7 +46,7 @@ inline std::vector<TFixturePosition> ReadLegalMovesFixture(const std::string& pa
     fields >> position.Tag >> position.Placement >> side;
     if (!ParseFenPlacement(position.Placement, position.Board) || (side != "w" && side != "b"))
       throw std::runtime_error("bad fixture line: " + line);
-    position.Side = side == "w" ? LIGHT_SIDE : DARK_SIDE;
+    position.Side = SideIndex(side == "w" ? TSide::Light : TSide::Dark);
     for (std::string move; fields >> move;) position.Moves.insert(move);
     positions.push_back(std::move(position));
   }
