@@ -4,11 +4,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QIcon>
 #include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTextCursor>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -58,7 +60,7 @@ TFormOpengl::TFormOpengl(TForm1* owner, const std::string&, int) : QWidget(nullp
   connect(movepezzo, &QTimer::timeout, this, Guarded([this] { movepezzoTimer(); }));
   movepezzoarrocco = NamedTimer(this, "movepezzoarrocco", 1);
   connect(movepezzoarrocco, &QTimer::timeout, this, Guarded([this] { movepezzoarroccoTimer(); }));
-  mangiapezzotimer = NamedTimer(this, "mangiapezzotimer", 10);
+  mangiapezzotimer = NamedTimer(this, "mangiapezzotimer", 1);
   connect(mangiapezzotimer, &QTimer::timeout, this, Guarded([this] { mangiapezzomoveTimer(); }));
 
   // Made disabled: it ticks, as fast as it can, only while a mouse button is held.
@@ -135,10 +137,15 @@ void TFormOpengl::FormCreate() {
   const QStringList arguments = QCoreApplication::arguments();
   QString lookFile = arguments.size() > 1 ? arguments[1] : QString();
   // A relative name is the user's, from where the program was started.
-  if (!lookFile.isEmpty())
-    LoadStartLook(QDir(ToQString(StartFolder)).absoluteFilePath(lookFile).toStdString());
-  else
+  if (!lookFile.isEmpty()) {
+    const QString path = QDir(ToQString(StartFolder)).absoluteFilePath(lookFile);
+    // A look file that is not there changes nothing when it is opened; one the user
+    // named to start with is reported.
+    if (!QFileInfo::exists(path)) Dialogs().ShowMessage(START_LOOK_NOT_FOUND_TEXT + path.toStdString());
+    LoadStartLook(path.toStdString());
+  } else {
     LoadArtisticBoard();
+  }
   GLCamera1->SetFocalLength(105);
 }
 
@@ -166,6 +173,23 @@ bool TFormOpengl::ShowClassicBoard() {
   return true;
 }
 
+bool TFormOpengl::ShowBoardOfLook(const std::string& path) {
+  const std::optional<TLookBoard> board = LookFileBoard(path);
+  if (!board) return false;
+  if (board->Classic) {
+    const bool classicShown = LightBoardMesh == nullptr && MainForm && MainForm->Classic1->isChecked();
+    if (!classicShown) {
+      ShowClassicBoard();
+      SetBoardLookButtonsVisible(false);
+    }
+    // A look saved without a picture keeps the one shown, and its item.
+    if (MainForm && (!classicShown || board->Picture != 0)) MainForm->CheckViewItems(true, board->Picture);
+  } else if (!LightBoardMesh && LoadArtisticBoard() && MainForm) {
+    MainForm->CheckViewItems(false, 0);
+  }
+  return true;
+}
+
 bool TFormOpengl::LoadArtisticBoard() {
   if (!ArtisticBoardFilesPresent()) return false;
   // A half the reader refuses is reported and the board shown stays as it is.
@@ -178,10 +202,23 @@ bool TFormOpengl::LoadArtisticBoard() {
 }
 
 void TFormOpengl::AppendEngineOutput(const std::string& text) {
-  // Each read on a line of its own; the line ends of engines built for Windows go.
+  // The line ends of engines built for Windows go.
   QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   shown.remove(QLatin1Char('\r'));
-  if (shown.endsWith(QLatin1Char('\n'))) shown.chop(1);
+  if (shown.isEmpty()) return;
+  // A line that arrived in two pieces is shown as one: the first goes on with the last
+  // line shown, which had not ended.
+  if (FReceivedLineOpen) {
+    const qsizetype end = shown.indexOf(QLatin1Char('\n'));
+    QTextCursor last(Memoinput1->document());
+    last.movePosition(QTextCursor::End);
+    last.insertText(shown.left(end));
+    shown = end < 0 ? QString() : shown.mid(end + 1);
+    FReceivedLineOpen = end < 0;
+    if (shown.isEmpty()) return;
+  }
+  FReceivedLineOpen = !shown.endsWith(QLatin1Char('\n'));
+  if (!FReceivedLineOpen) shown.chop(1);
   Memoinput1->appendPlainText(shown);
 }
 

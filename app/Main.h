@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@
 
 #include "app/MainLookFile.h"
 #include "app/MainScene.h"
+#include "app/MainSlide.h"
+#include "app/maindefine.h"
 #include "app/uloadengine.h"
 #include "base/Geometry.h"
 #include "scene/qt/GLSceneViewer.h"
@@ -79,6 +82,8 @@ inline constexpr char ENGINE_NEW_GAME_TEXT[] = "The new engine starts a new game
 inline constexpr char ILLEGAL_MOVE_TEXT[] = "no";
 inline constexpr char OTHER_SIDE_TEXT[] = "You are playing with other side.";
 inline constexpr char USER_MATES_TEXT[] = "mate2";
+// Before the name of a look file named on the command line that is not there.
+inline constexpr char START_LOOK_NOT_FOUND_TEXT[] = "Look file not found: ";
 
 class TFormOpengl : public QWidget, public TEngineBoard, public TBoardScene {
 public:
@@ -175,7 +180,10 @@ public:
   float StartZ = 0;
   TVector LastWorldPoint{0, 0, 0, 1};
 
-  // The slides of the engine's piece, of its castling rook and of captured pieces.
+  // The slides of the engine's piece, of its castling rook and of captured pieces. Each
+  // tick puts the sliding pieces where their slides are at the clock's time, so that
+  // frames come as often as the window draws them and a slide ends on time however
+  // few come.
   void movepezzoTimer();
   void movepezzoarroccoTimer();
   void mangiapezzomoveTimer();
@@ -187,8 +195,21 @@ public:
   int CastleRookCol = 0;
   int AnimTargetX = 0;
   int AnimTargetZ = 0;
-  float StepX = 0;
-  float StepZ = 0;
+  TPieceSlide MovingSlide;
+  TPieceSlide EngineVictimSlide;
+  TPieceSlide UserVictimSlide;
+  // The time the slides follow (tests set a clock of their own).
+  TSlideClock SlideClock = SteadySeconds;
+  // The time from the engine's move to its piece on its square; a castling's king
+  // and rook each take half of it.
+  static constexpr double ENGINE_SLIDE_SECONDS = 0.4;
+  // A piece taken by the user slides off at this many units a second (10 every 10 ms).
+  static constexpr double USER_VICTIM_SPEED = 1000;
+  // A piece taken by the engine slides this far in -X while the engine's piece moves:
+  // 5 units for each of the 5000 / 90 steps that a slide of fixed steps would take.
+  static constexpr float ENGINE_VICTIM_DISTANCE = 5 * 5000.f / 90;
+  // A piece taken by the user is parked once it has slid to this X.
+  static constexpr float USER_VICTIM_END_X = 210;
 
   // The camera: orbits while a button is held where no piece was picked, and the
   // wheel changes its distance.
@@ -233,8 +254,13 @@ public:
   // Saves the look and the board of the main window's View menu; a failure is
   // reported and keeps the old file.
   void SaveLookFile(const std::string& path);
-  // The look file named on the command line: its board first, then its look.
+  // The look file named on the command line: its board first, then its look. A file
+  // that is missing or no look is reported, and the artistic look is shown.
   void LoadStartLook(const std::string& path);
+  // The board a look file was saved with, built unless it is shown, with the main
+  // window's View items checked as they name it. False, changing nothing, for a file
+  // that is missing or no look.
+  bool ShowBoardOfLook(const std::string& path);
   // Positions and New Match (MainPositions.cpp).
   void ToolButton9Click();   // Load Position
   void ToolButton11Click();  // Save Position
@@ -245,8 +271,10 @@ public:
   // plays from the user's next move on. Without an engine nothing changes.
   void GivePositionToEngine();
   // The user's move to the engine, followed by "go" when the engine waits in force mode
-  // for the user's first move after a position was given to it.
-  void SendUserMove(const std::string& text);
+  // for the user's first move after a position was given to it. False (reported) when
+  // a write failed, and without an engine. The position before the move, `before` and
+  // `rightsBefore`, is kept until the engine answers: a refusal takes the move back.
+  bool SendUserMove(const std::string& text, const TBitBoards& before, const TGameRights& rightsBefore);
   // The engine was given a position with the user to move and waits in force mode.
   bool EngineAwaitsGo = false;
   // The engine takes positions in edit mode only (it said so when loaded).
@@ -283,6 +311,8 @@ public:
   void AppendSentCommand(const std::string& text) override;
   void ShowEngineStatus(const std::string& text) override;
   void EngineRefusesSetBoard() override;
+  bool TakeBackUserMove(const std::string& refusal) override;
+  bool EngineMoveArrived(const TBoardMove* move) override;
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -296,10 +326,14 @@ private:
   void FreeUnshownPictures();
   void BuildToolBar();
   void BuildBoardView(QWidget* page);
-  // Steps towards (tx, tz) from the moving piece's place, for a slide that ends there.
-  void ComputeSteps(float x, float z, float tx, float tz);
-  // Starts the castling rook's slide; false when there is none.
-  bool StartCastleRookSlide();
+  // A slide of `piece` from where it stands to (toX, toZ).
+  TPieceSlide SlideFrom(const TBoardPiece& piece, float toX, float toZ, double start, double seconds) const;
+  // Puts `piece` where `slide` is at `now`.
+  static void MoveAlong(TBoardPiece& piece, const TPieceSlide& slide, double now);
+  // Starts the castling rook's slide at `start`; false when there is none.
+  bool StartCastleRookSlide(double start);
+  // The piece taken by the user's move slides off the board and is parked.
+  void StartUserVictimSlide(TBoardPiece& victim);
   // The end of the engine's move: the board is the user's again.
   void EngineMoveShown();
   // Stops every slide and forgets its pieces.
@@ -317,6 +351,21 @@ private:
   void Retire(std::unique_ptr<tloadengine> engine);
   void EngineGone(tloadengine* engine);
 
+  // The user's move that waits for the engine's answer, with the position before it.
+  struct TUserMoveSent {
+    std::string Text;
+    TBitBoards Before{};
+    TGameRights RightsBefore;
+    bool WithGo = false;  // "go" followed it
+  };
+  std::optional<TUserMoveSent> FUserMoveSent;
+  // The position in which the engine refused the user's move that "go" followed: its
+  // next move may still be one of the user's side there, which belongs to no game.
+  std::optional<TBitBoards> FRefusedWithGo;
+
   std::vector<std::unique_ptr<tloadengine>> FQuitting;
+  // The last line of the received memo has not ended: the engine's next output goes
+  // on with it.
+  bool FReceivedLineOpen = false;
   std::function<void()> FWhenClosable;
 };

@@ -4,6 +4,7 @@
 
 #include "app/Main.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -22,10 +23,6 @@
 #include "scene/objects/GLQuadrics.h"
 
 namespace {
-
-// A slide whose steps would not bring the piece to its square takes this many steps
-// in a straight line: about as many as the usual slide takes.
-constexpr float FALLBACK_STEPS = 55;
 
 bool OnBoard(int row, int col) { return row >= 1 && row <= 8 && col >= 1 && col <= 8; }
 
@@ -123,6 +120,9 @@ void TFormOpengl::GLSceneViewer1MouseUp(TObject*, TMouseButton, TShiftState, int
     return;
   }
   const int side = MainForm ? MainForm->UserSide() : LIGHT_SIDE;
+  // Kept while the move waits for the engine's answer: a refusal takes it back.
+  const TBitBoards before = BitBoards;
+  const TGameRights rightsBefore = GameRights;
   // The rules judge the move with the castling rights and en passant; a drop off the
   // board is no move.
   const TUserMove played = PlayUserMove(piece.Row, piece.Col, DropRow, DropCol, side);
@@ -139,11 +139,7 @@ void TFormOpengl::GLSceneViewer1MouseUp(TObject*, TMouseButton, TShiftState, int
   }
   TBoardPiece* victim = PieceAtSquare(DropRow, DropCol);
   if (!victim && played.Effects.TakenRow != 0) victim = PieceAtSquare(played.Effects.TakenRow, played.Effects.TakenCol);
-  if (victim && victim != &piece) {
-    victim->Row = CAPTURED_ROW;
-    UserVictim = victim;
-    mangiapezzotimer->start();
-  }
+  if (victim && victim != &piece) StartUserVictimSlide(*victim);
   if (played.Effects.RookFromCol != 0) {
     if (TBoardPiece* rook = PieceAtSquare(piece.Row, played.Effects.RookFromCol)) {
       MoveModelTo(*rook, rook->Row, played.Effects.RookToCol);
@@ -155,9 +151,9 @@ void TFormOpengl::GLSceneViewer1MouseUp(TObject*, TMouseButton, TShiftState, int
   piece.Col = DropCol;
   if (played.Effects.Promoted != EMPTY_SQUARE) ShowPromotion(piece);
   if (IsMate(BitBoards, GameRights, 1 - side)) Dialogs().ShowMessage(USER_MATES_TEXT);
-  SendUserMove(text);
-  // Locked until the engine's move has been shown, also without an engine (until New
-  // Match or a newly loaded engine).
+  // Without an engine to answer, or when the move could not reach it, the board stays
+  // the user's; else it is locked until the engine's move has been shown.
+  if (!EngineObj || !EngineObj->IsConnected() || !SendUserMove(text, before, rightsBefore)) return;
   EngineThinking = true;
   if (MainForm) MainForm->SetStatusText(THINKING_TEXT);
 }
@@ -165,19 +161,16 @@ void TFormOpengl::GLSceneViewer1MouseUp(TObject*, TMouseButton, TShiftState, int
 // ---------------------------------------------------------------------------
 // Slides
 
-void TFormOpengl::ComputeSteps(float x, float z, float tx, float tz) {
-  StepZ = (std::fabs(z) - std::fabs(tz)) / 5000;
-  StepX = (std::fabs(x) - std::fabs(tx)) / 5000;
-  // The angle in radians against the plain number 90: the steps' factor is near 90.
-  StepZ = (90 - std::atan(StepX / StepZ)) * StepZ;
-  StepX = (90 - std::atan(StepX / StepZ)) * StepX;
-  // The distances from the axis (|z|, not z) give no step, or one that is no number,
-  // for a slide across Z 0 between equal distances from it, and for a piece already
-  // on its square: the piece then goes straight there.
-  if (!std::isfinite(StepX) || !std::isfinite(StepZ) || (StepX == 0 && StepZ == 0)) {
-    StepX = (x - tx) / FALLBACK_STEPS;
-    StepZ = (z - tz) / FALLBACK_STEPS;
-  }
+TPieceSlide TFormOpengl::SlideFrom(const TBoardPiece& piece, float toX, float toZ, double start,
+                                   double seconds) const {
+  const TGLCoordinates& at = piece.Obj->Position();
+  return TPieceSlide({at.X(), at.Z()}, {toX, toZ}, start, seconds);
+}
+
+void TFormOpengl::MoveAlong(TBoardPiece& piece, const TPieceSlide& slide, double now) {
+  const TSlidePoint at = slide.At(now);
+  piece.Obj->Position().SetZ(at.Z);
+  piece.Obj->Position().SetX(at.X);
 }
 
 void TFormOpengl::StartEngineMoveAnimation(int fromCol, int fromRow, int toCol, int toRow) {
@@ -215,8 +208,13 @@ void TFormOpengl::StartEngineMoveAnimation(int fromCol, int fromRow, int toCol, 
       CastleRookCol = rookTo;
     }
   }
-  ComputeSteps(MovingPiece->Obj->Position().X(), MovingPiece->Obj->Position().Z(), float(AnimTargetX),
-               float(AnimTargetZ));
+  const double now = SlideClock();
+  const double seconds = CastleRook ? ENGINE_SLIDE_SECONDS / 2 : ENGINE_SLIDE_SECONDS;
+  MovingSlide = SlideFrom(*MovingPiece, float(AnimTargetX), float(AnimTargetZ), now, seconds);
+  if (EngineVictim) {
+    const TGLCoordinates& at = EngineVictim->Obj->Position();
+    EngineVictimSlide = SlideFrom(*EngineVictim, at.X() - ENGINE_VICTIM_DISTANCE, at.Z(), now, seconds);
+  }
   MovingPiece->Row = toRow;
   MovingPiece->Col = toCol;
   for (const auto& piece : PieceSlots)
@@ -230,20 +228,11 @@ void TFormOpengl::movepezzoTimer() {
     movepezzo->stop();
     return;
   }
-  TGLCoordinates& at = MovingPiece->Obj->Position();
-  const float z = at.Z() - StepZ, x = at.X() - StepX;
-  at.SetZ(z);
-  at.SetX(x);
-  if (EngineVictim) EngineVictim->Obj->Position().SetX(EngineVictim->Obj->Position().X() - 5);
-  const float tz = float(AnimTargetZ), tx = float(AnimTargetX);
-  const bool arrived = (StepZ > 0 && (z < tz || (z == tz && StepX == 0))) ||
-                       (StepX > 0 && (x < tx || (x == tx && StepZ == 0))) ||
-                       (StepZ < 0 && (z > tz || (z == tz && StepX == 0))) ||
-                       (StepX < 0 && (x > tx || (x == tx && StepZ == 0)));
-  if (!arrived) return;
+  const double now = SlideClock();
+  MoveAlong(*MovingPiece, MovingSlide, now);
+  if (EngineVictim) MoveAlong(*EngineVictim, EngineVictimSlide, now);
+  if (!MovingSlide.Ended(now)) return;
   movepezzo->stop();
-  at.SetZ(tz);
-  at.SetX(tx);
   if (EngineVictim) {
     ParkPiece(*EngineVictim);
     EngineVictim = nullptr;
@@ -251,17 +240,18 @@ void TFormOpengl::movepezzoTimer() {
   TBoardPiece& moved = *MovingPiece;
   MovingPiece = nullptr;
   if (IsPawnLetter(moved.Letter)) ShowPromotion(moved);
-  if (!StartCastleRookSlide()) EngineMoveShown();
+  // The rook's slide begins when the king's was to end, not at this later tick: the
+  // move as a whole keeps its time.
+  if (!StartCastleRookSlide(MovingSlide.End())) EngineMoveShown();
 }
 
-bool TFormOpengl::StartCastleRookSlide() {
+bool TFormOpengl::StartCastleRookSlide(double start) {
   if (!CastleRook) return false;
   MovingPiece = CastleRook;
   CastleRook = nullptr;
   AnimTargetX = CastleRookCol * SquareSize + BoardOriginX;
   AnimTargetZ = MovingPiece->Row * SquareSize + BoardOriginZ;
-  ComputeSteps(MovingPiece->Obj->Position().X(), MovingPiece->Obj->Position().Z(), float(AnimTargetX),
-               float(AnimTargetZ));
+  MovingSlide = SlideFrom(*MovingPiece, float(AnimTargetX), float(AnimTargetZ), start, ENGINE_SLIDE_SECONDS / 2);
   MovingPiece->Col = CastleRookCol;
   movepezzoarrocco->start();
   return true;
@@ -272,21 +262,21 @@ void TFormOpengl::movepezzoarroccoTimer() {
     movepezzoarrocco->stop();
     return;
   }
-  TGLCoordinates& at = MovingPiece->Obj->Position();
-  const float x = at.X() - StepX;
-  at.SetX(x);
-  if (EngineVictim) EngineVictim->Obj->Position().SetX(EngineVictim->Obj->Position().X() - 20);
-  const float tx = float(AnimTargetX);
-  if (!(StepX > 0 ? x <= tx : x >= tx)) return;
+  const double now = SlideClock();
+  MoveAlong(*MovingPiece, MovingSlide, now);
+  if (!MovingSlide.Ended(now)) return;
   movepezzoarrocco->stop();
-  at.SetX(tx);
-  at.SetZ(float(AnimTargetZ));
   MovingPiece = nullptr;
-  if (EngineVictim) {
-    ParkPiece(*EngineVictim);
-    EngineVictim = nullptr;
-  }
   EngineMoveShown();
+}
+
+void TFormOpengl::StartUserVictimSlide(TBoardPiece& victim) {
+  victim.Row = CAPTURED_ROW;
+  UserVictim = &victim;
+  const TGLCoordinates& at = victim.Obj->Position();
+  const double seconds = std::max(0.0, double(at.X() - USER_VICTIM_END_X) / USER_VICTIM_SPEED);
+  UserVictimSlide = SlideFrom(victim, USER_VICTIM_END_X, at.Z(), SlideClock(), seconds);
+  mangiapezzotimer->start();
 }
 
 void TFormOpengl::mangiapezzomoveTimer() {
@@ -295,9 +285,9 @@ void TFormOpengl::mangiapezzomoveTimer() {
     mangiapezzotimer->stop();
     return;
   }
-  TGLCoordinates& at = UserVictim->Obj->Position();
-  at.SetX(at.X() - 10);
-  if (at.X() >= 210) return;
+  const double now = SlideClock();
+  MoveAlong(*UserVictim, UserVictimSlide, now);
+  if (!UserVictimSlide.Ended(now)) return;
   ParkPiece(*UserVictim);
   UserVictim = nullptr;
   mangiapezzotimer->stop();
@@ -339,10 +329,9 @@ void TFormOpengl::RefreshPieces() {
 void TFormOpengl::Fillpieces() {
   if (!fillpiecestimer) return;
   fillpiecestimer->stop();
-  if (MainForm)
-    MainForm->RefreshBoard();
-  else
-    RefreshPieces();
+  // This window's own pieces: the tick may come in the event loop of a message box
+  // that the window shows while it is being made, before the main window knows it.
+  RefreshPieces();
   // It runs once in the window's life.
   fillpiecestimer->deleteLater();
   fillpiecestimer = nullptr;

@@ -140,6 +140,8 @@ QWidget* TFormOpengl::BuildEnginePage() {
   send->setEnabled(false);
   label5 = new QLabel(TabSheet3);
   label5->setObjectName(QStringLiteral("label5"));
+  // It shows the engine's path, which may hold anything.
+  label5->setTextFormat(Qt::PlainText);
   QFont heavy(QStringLiteral("Arial Black"));
   heavy.setWeight(QFont::Black);
   label5->setFont(heavy);
@@ -260,6 +262,7 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
   }
   QuitEngine();
   Memoinput1->clear();
+  FReceivedLineOpen = false;
   Memoout->clear();
   QFont small = Memoinput1->font();
   small.setPointSize(8);
@@ -313,6 +316,9 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
 }
 
 void TFormOpengl::QuitEngine() {
+  // Nothing it would still say belongs to the game on the board.
+  FUserMoveSent.reset();
+  FRefusedWithGo.reset();
   if (!EngineObj) return;
   Retire(std::move(EngineObj));
   EngineCaption = PROGRAM_CAPTION;
@@ -354,10 +360,10 @@ void TFormOpengl::unloadClick() {
 }
 
 void TFormOpengl::checkloadengineTimer() {
-  // The reader saw the engine's output end, or a write to it failed.
+  // The reader saw the engine's output end, or a write to it failed: the page shows
+  // that no engine is loaded, as after Unload, so that nothing waits for the engine.
   if (!EngineObj || EngineObj->IsConnected()) return;
-  checkloadengine->stop();
-  Retire(std::move(EngineObj));
+  unloadClick();
 }
 
 std::size_t TFormOpengl::SendToEngine(const std::string& text) { return EngineObj ? EngineObj->SendCommand(text) : 0; }

@@ -22,6 +22,8 @@ constexpr char LOOK_EXTENSION[] = ".bvl";
 constexpr char ABSENT[] = "\n";
 // type/mod of a classic look saved while no board picture was chosen.
 constexpr char NO_PICTURE[] = "classic";
+// The classic board's pictures, res/boards/classic1.bmp to classic5.bmp.
+constexpr int CLASSIC_PICTURES = 5;
 
 // A picture path as the look file keeps it: relative to the program's folder when
 // the picture lies inside it, so that the look goes with the folder when it moves;
@@ -114,12 +116,12 @@ public:
   }
 
   // type/mod of a classic look, the board picture; false when it is missing, or
-  // "classic" (saved while no picture was checked), or not a number.
+  // "classic" (saved while no picture was checked), or not a number from 1 to 5.
   bool BoardPicture(int& n) const {
     if (!Has("type", "mod")) return false;
     const std::string text = Text("type", "mod");
     if (text == NO_PICTURE) return false;
-    if (!TryTextToInt(text, n)) {
+    if (!TryTextToInt(text, n) || n < 1 || n > CLASSIC_PICTURES) {
       FProblems.Add("type", "mod", "expected the number of a board picture (1 to 5), found \"" + text + "\"");
       return false;
     }

@@ -80,7 +80,7 @@ void SaveLookFile(const std::string& path, const TLookState& look, const TLookBo
 
 // Loads a look file into `look` and `target`. A missing file changes nothing and
 // shows nothing; a file without board/name, or one that cannot be read, is reported
-// and changes nothing. Values that cannot be used (a "mod" that is not a number, a
+// and changes nothing. Values that cannot be used (a "mod" that is not 1 to 5, a
 // colour out of range, a picture that is missing or unreadable) are left out and
 // reported in one message naming the file; the rest of the look applies. A relative
 // picture path is taken from the program's folder; a picture missing as named is

@@ -172,6 +172,7 @@ void TFormOpengl::ToolButton23Click() {
 void TFormOpengl::ToolButton25Click() {
   std::string path = StartFolder + "/res/conf/" + LOOK_FILES;
   if (!Dialogs().OpenFile(LOOK_FILES, path)) return;
+  ShowBoardOfLook(path);
   LoadLookFile(path);
 }
 
@@ -199,14 +200,7 @@ void TFormOpengl::LoadLookFile(const std::string& path) {
 void TFormOpengl::LoadStartLook(const std::string& path) {
   // The board the look was saved with is built first, so that the look's board
   // keys find it; a file that is no look gets the artistic board.
-  std::optional<TLookBoard> board = LookFileBoard(path);
-  if (board && board->Classic) {
-    ShowClassicBoard();
-    SetBoardLookButtonsVisible(false);
-    if (MainForm) MainForm->CheckViewItems(true, board->Picture);
-  } else if (LoadArtisticBoard()) {
-    if (MainForm) MainForm->CheckViewItems(false, 0);
-  }
+  if (!ShowBoardOfLook(path) && LoadArtisticBoard() && MainForm) MainForm->CheckViewItems(false, 0);
   LoadLookFile(path);
 }
 

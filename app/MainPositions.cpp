@@ -4,6 +4,7 @@
 
 #include "app/Main.h"
 
+#include <utility>
 #include <vector>
 
 #include <QAction>
@@ -42,6 +43,7 @@ void TFormOpengl::ToolButton12Click() {
   LoadFenPosition(START_POSITION_FEN);
   EngineThinking = false;
   EngineAwaitsGo = false;
+  FUserMoveSent.reset();
   while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
   ToolBar1->setPalette(QPalette());
   if (EngineObj) {
@@ -58,6 +60,7 @@ void TFormOpengl::ToolButton12Click() {
 }
 
 void TFormOpengl::GivePositionToEngine() {
+  FUserMoveSent.reset();
   if (!EngineObj || !EngineObj->IsConnected()) return;
   EngineAwaitsGo = false;
   if (!SendLines(*EngineObj, EnginePositionCommands(BitBoards, GameRights, EngineEditsPositions))) return;
@@ -75,12 +78,49 @@ void TFormOpengl::GivePositionToEngine() {
 
 void TFormOpengl::EngineRefusesSetBoard() { EngineEditsPositions = true; }
 
-void TFormOpengl::SendUserMove(const std::string& text) {
-  if (!EngineObj) return;
+bool TFormOpengl::SendUserMove(const std::string& text, const TBitBoards& before, const TGameRights& rightsBefore) {
+  FUserMoveSent.reset();
+  if (!EngineObj) return false;
   std::vector<std::string> lines = {text};
   // In force mode the engine takes the move without answering; "go" makes it play the
   // side now to move, its own.
-  if (EngineAwaitsGo) lines.emplace_back("go");
+  const bool withGo = EngineAwaitsGo;
+  if (withGo) lines.emplace_back("go");
   EngineAwaitsGo = false;
-  SendLines(*EngineObj, lines);
+  if (!SendLines(*EngineObj, lines)) return false;
+  FUserMoveSent = TUserMoveSent{text, before, rightsBefore, withGo};
+  return true;
+}
+
+bool TFormOpengl::TakeBackUserMove(const std::string& refusal) {
+  // Engines name the move they refuse ("Illegal move: e7e8q", "Illegal move:e7e8q",
+  // "Invalid move: e7e8q"), and some word their answer to a command they do not know
+  // the same way ("Illegal move: sd 2"): that one leaves the user's move standing.
+  if (!FUserMoveSent || refusal.find(FUserMoveSent->Text) == std::string::npos) return false;
+  const TUserMoveSent sent = std::move(*FUserMoveSent);
+  FUserMoveSent.reset();
+  BitBoards = sent.Before;
+  GameRights = sent.RightsBefore;
+  RefreshPieces();
+  EngineThinking = false;
+  // The engine refused the move and kept its position, but the "go" after the move made
+  // it play the side to move, the user's: it gets the position anew and waits in force
+  // mode for the user's move. A move it played meanwhile comes before any other.
+  if (sent.WithGo) {
+    GivePositionToEngine();
+    FRefusedWithGo = sent.Before;
+  }
+  return true;
+}
+
+bool TFormOpengl::EngineMoveArrived(const TBoardMove* move) {
+  if (const std::optional<TBitBoards> refusedAt = std::exchange(FRefusedWithGo, std::nullopt)) {
+    // Played for the user's side from the position of the refusal, before the engine had
+    // that position anew (the user may have moved since).
+    const int userSide = MainForm ? MainForm->UserSide() : LIGHT_SIDE;
+    if (move && PieceOfSide(*refusedAt, userSide, SquareIndex(move->FromCol, move->FromRow)) != EMPTY_SQUARE)
+      return false;
+  }
+  FUserMoveSent.reset();
+  return true;
 }

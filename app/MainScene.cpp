@@ -8,6 +8,7 @@
 #include "app/maindefine.h"
 #include "app/utility.h"
 #include "base/Dialogs.h"
+#include "base/Streams.h"
 #include "meshes/GLVectorFileObjects.h"
 #include "scene/GLCamera.h"
 #include "scene/GLLightSource.h"
@@ -176,7 +177,8 @@ std::unique_ptr<TBoardPiece> TBoardScene::CreatePiece(char letter, int row, int 
   piece->ModelFile = PieceModelFile(letter);
   auto model = std::make_unique<TFreeForm>(nullptr);
   // Loaded before it joins the scene: a refused model leaves nothing behind.
-  model->LoadFromFile(piece->ModelFile);
+  TMemoryStream bytes(ModelFileBytes(piece->ModelFile));
+  model->LoadFromStream(piece->ModelFile, bytes);
   piece->Letter = letter;
   piece->Row = row;
   piece->Col = col;
@@ -187,6 +189,18 @@ std::unique_ptr<TBoardPiece> TBoardScene::CreatePiece(char letter, int row, int 
   BRV_ASSERT(model->Visible());
   piece->Obj = &AllObjects->AddChild(std::move(model));
   return piece;
+}
+
+const std::string& TBoardScene::ModelFileBytes(const std::string& path) {
+  auto known = FModelFiles.find(path);
+  if (known != FModelFiles.end()) return known->second;
+  // An unknown extension is refused before the file is read, as a load from the file
+  // refuses it.
+  ModelFormats().FormatForFileName(path);
+  TFileStream file(path, TFileMode::OpenRead);
+  std::string bytes(std::size_t(file.Size()), '\0');
+  file.ReadBuffer(bytes.data(), bytes.size());
+  return FModelFiles.emplace(path, std::move(bytes)).first->second;
 }
 
 TBoardPiece* TBoardScene::FindUnplacedPiece(char letter) const {
@@ -251,6 +265,8 @@ bool TBoardScene::LoadClassicPieces() {
     return false;
   }
   FreeAllPieces();
+  // The files are read anew: they may have changed since the last load.
+  FModelFiles.clear();
   KingModel = ModelsFolder + "re.3ds";
   QueenModel = ModelsFolder + "regina.3ds";
   KnightModel = ModelsFolder + "cavallo.3ds";

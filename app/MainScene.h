@@ -12,6 +12,7 @@
 // AllObjects; the models carry the offset that puts them in the middle of the square.
 
 #include <array>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -183,6 +184,11 @@ public:
   static TColorValue Emission(const TBoardPiece& piece);
 
 private:
+  // The bytes of a model file, read at its first use since the pieces were loaded:
+  // the start position's 32 pieces come from six files.
+  const std::string& ModelFileBytes(const std::string& path);
+
+  std::map<std::string, std::string> FModelFiles;
   // The start pieces were made: models of further pieces may be made.
   bool FPiecesLoaded = false;
   std::string FClassicPicture;  // the chosen board picture, as the hidden image holds it

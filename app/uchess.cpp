@@ -63,6 +63,25 @@ void ReportNoPosition(const std::string& where, const std::string& text) {
                         Excerpt(text) + "\"");
 }
 
+// Takes FEN text from `where` ("The clipboard") as the shared position. A text without
+// a placement, or a position no game can reach (a king that could be taken next), is
+// reported in one message and changes nothing.
+bool TakePosition(const std::string& where, const std::string& text) {
+  TBitBoards board;
+  if (!ParseFenPlacement(text, board)) {
+    ReportNoPosition(where, text);
+    return false;
+  }
+  const TGameRights rights = PlayRightsOfFen(text, board);
+  if (const std::string impossible = ImpossiblePositionText(board, rights.SideToMove); !impossible.empty()) {
+    Dialogs().ShowMessage(where + " holds a position that no game can reach: " + impossible);
+    return false;
+  }
+  BitBoards = board;
+  GameRights = rights;
+  return true;
+}
+
 }  // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
@@ -196,7 +215,10 @@ void TForm1::RefreshBoard() {
   if (FormOpengl) FormOpengl->RefreshPieces();
 }
 
-void TForm1::SetCaption(const std::string& text) { setWindowTitle(QString::fromStdString(text)); }
+void TForm1::SetCaption(const std::string& text) {
+  FCaption = text;
+  setWindowTitle(QString::fromStdString(text));
+}
 
 void TForm1::SetStatusText(const std::string& text) { statusBar()->showMessage(QString::fromStdString(text)); }
 
@@ -216,11 +238,7 @@ bool TForm1::LoadPositionFile(const std::string& path) {
     return false;
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (!LoadFenPosition(line)) {
-    ReportNoPosition("The file " + path, line);
-    return false;
-  }
-  return true;
+  return TakePosition("The file " + path, line);
 }
 
 bool TForm1::SavePositionFile(const std::string& path) {
@@ -241,7 +259,7 @@ bool TForm1::OpenPosition() {
   if (!Dialogs().OpenFile(POSITION_FILTER, name)) return false;
   // Only a file that held a position becomes the one Save writes to.
   if (!LoadPositionFile(name)) return false;
-  PositionFile = name;
+  SetPositionFile(name);
   RefreshBoard();
   if (FormOpengl) FormOpengl->GivePositionToEngine();
   return true;
@@ -255,8 +273,16 @@ bool TForm1::ChooseSaveFileName() {
   std::string name = PositionFile.empty() ? std::string(POSITION_FILTER) : PositionFile;
   if (!Dialogs().SaveFile(POSITION_FILTER, name) || name.empty()) return false;
   if (!HasFenExtension(name)) name += ".fen";
-  PositionFile = name;
+  SetPositionFile(name);
   return true;
+}
+
+void TForm1::SetPositionFile(const std::string& name) {
+  PositionFile = name;
+  const std::string naming = std::string(PROGRAM_CAPTION) + " ";
+  if (FCaption.rfind(naming, 0) == 0) SetCaption(naming + name);
+  if (FormOpengl && FormOpengl->windowTitle().startsWith(QString::fromStdString(naming)))
+    FormOpengl->setWindowTitle(QString::fromStdString(naming + name));
 }
 
 bool TForm1::SavePosition() {
@@ -287,11 +313,7 @@ void TForm1::Savepositiontoclipboard1Click() {
 void TForm1::P1Click() {
   Edit1->clear();
   Edit1->paste();
-  std::string text = Edit1->text().toStdString();
-  if (!LoadFenPosition(text)) {
-    ReportNoPosition("The clipboard", text);
-    return;
-  }
+  if (!TakePosition("The clipboard", Edit1->text().toStdString())) return;
   RefreshBoard();
   if (FormOpengl) FormOpengl->GivePositionToEngine();
 }

@@ -75,6 +75,9 @@ public:
   // Asks for a name to save the position under; true and PositionFile set when the
   // user chose one (".fen" added unless the name has it in any letter case).
   bool ChooseSaveFileName();
+  // Makes `name` the current position file. A caption of either window that names a
+  // position file names this one from now on: the two never name different files.
+  void SetPositionFile(const std::string& name);
   // Reads the first line of `path` as a FEN position into the shared position and its
   // side to move and rights; a file that cannot be read or holds no position is
   // reported and changes nothing.
@@ -114,4 +117,8 @@ protected:
 private:
   void BuildMenus();
   void SetCaption(const std::string& text);
+
+  // The caption this window set; while the board window is maximised the title shows
+  // the board window's caption after it.
+  std::string FCaption;
 };

@@ -1,6 +1,8 @@
 #include "app/uhelp.h"
 
 #include <QDesktopServices>
+#include <QFile>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QMouseEvent>
 #include <QLabel>
@@ -144,8 +146,31 @@ void TOKRightDlg::Label1Click() { OpenUrl(MailTo(ARTWORK_MAIL_ADDRESS)); }
 void TOKRightDlg::Label12Click() { OpenUrl(QUrl(QString::fromLatin1(FREE_ENGINES_ADDRESS))); }
 
 void TOKRightDlg::Button1Click() {
-  // Beside the program, wherever the program was started from.
-  OpenUrl(QUrl::fromLocalFile(QString::fromStdString(AppFolder) + QLatin1Char('/') + LICENSE_FILE_NAME));
+  // Beside the program, wherever the program was started from. Shown here rather than
+  // handed to the desktop, which may have no program for text files and not say so.
+  const QString path = QString::fromStdString(AppFolder) + QLatin1Char('/') + LICENSE_FILE_NAME;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    Dialogs().ShowMessage("Cannot read the licence text " + path.toStdString() + ": " + file.errorString().toStdString());
+    return;
+  }
+  QDialog dialog(this);
+  dialog.setObjectName(QStringLiteral("LicenseDlg"));
+  dialog.setWindowTitle(QStringLiteral("License"));
+  dialog.resize(640, 440);
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* text = new QPlainTextEdit(QString::fromUtf8(file.readAll()), &dialog);
+  text->setObjectName(QStringLiteral("LicenseText"));
+  text->setReadOnly(true);
+  // The text keeps its own line breaks.
+  text->setLineWrapMode(QPlainTextEdit::NoWrap);
+  text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  layout->addWidget(text);
+  auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+  layout->addWidget(ok, 0, Qt::AlignRight);
+  dialog.exec();
 }
 
 void TOKRightDlg::OKButtonClick() { done(QDialog::Accepted); }

@@ -46,7 +46,9 @@ public:
 
   void FormCreate();
   // The links: a mail to the author, the product's web page, a mail to the author of
-  // the pieces and boards, the free-engine page, and the licence text beside the program.
+  // the pieces and boards and the free-engine page, opened by the desktop; and the
+  // licence text beside the program, shown in a dialog of its own (a file that cannot
+  // be read is reported).
   void Label2Click();
   void Label4Click();
   void Label1Click();

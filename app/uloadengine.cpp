@@ -170,6 +170,12 @@ void tloadengine::PollQuit(std::chrono::steady_clock::time_point deadline, int p
 }
 
 void tloadengine::HandleChunk(const TEngineChunk& chunk) {
+  // An engine being quit has nothing more to say to the game or the log: its farewell
+  // and a late move belong to no game, and the quit itself waits for its end.
+  if (FQuit) {
+    FOutputEnded = FOutputEnded || chunk.Ended;
+    return;
+  }
   std::string endedText;
   if (chunk.Ended) {
     FOutputEnded = true;
@@ -177,8 +183,8 @@ void tloadengine::HandleChunk(const TEngineChunk& chunk) {
     // a zombie until it is unloaded, and stopped if it goes on running.
     bool exited = FProcess.WaitForExit(FDelays.QuitWait);
     if (!exited) FProcess.Stop(FDelays.TerminateWait);
-    // Unless we quit it, the user learns that it ended and how.
-    if (!FQuit) endedText = exited ? EngineEndedText(FProcess.ExitText()) : ENGINE_STOPPED_TEXT;
+    // The user learns that it ended and how.
+    endedText = exited ? EngineEndedText(FProcess.ExitText()) : ENGINE_STOPPED_TEXT;
   }
   // Last, and without touching this object afterwards: a message box may run a nested
   // event loop in which the engine object is freed.

@@ -78,6 +78,7 @@ public:
   // Sends "quit", waits for the engine to end, terminates and then kills it if it
   // does not, and reaps it, each step waiting a bounded time. Afterwards the engine
   // is gone. True when the engine ended on its own (false also for a second call).
+  // From "quit" on, the engine's output reaches neither the board nor its log.
   bool Quit();
   // Quit without blocking: sends "quit", then looks through the scheduler whether the
   // engine has ended, terminating it after QuitWait and killing it after TerminateWait.

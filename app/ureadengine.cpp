@@ -1,6 +1,7 @@
 #include "app/ureadengine.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "app/maindefine.h"
 #include "app/utility.h"
@@ -60,15 +61,22 @@ bool IsResultLine(std::string_view line) {
   return false;
 }
 
+// Names the engine's `line` that the board could not follow, on the status line and to
+// the user.
+void ReportEngineLine(const std::string& line, TEngineBoard* board) {
+  const std::string report = std::string(ILLEGAL_ENGINE_MOVE_TEXT) + ": " + line;
+  if (board) board->ShowEngineStatus(report);
+  Dialogs().ShowMessage(report);
+}
+
 void ApplyEngineMove(const TEngineLine& line, int engineSide, TEngineBoard* board) {
   TBoardMove move;
-  if (!EngineMoveOfText(line.MoveText, engineSide, move) ||
-      ApplyGameMove(BitBoards, GameRights, move, engineSide) != TMoveResult::Applied) {
+  const bool named = EngineMoveOfText(line.MoveText, engineSide, move);
+  if (board && !board->EngineMoveArrived(named ? &move : nullptr)) return;
+  if (!named || ApplyGameMove(BitBoards, GameRights, move, engineSide) != TMoveResult::Applied) {
     // No answer is coming: the board is the user's again, in the position it had.
     EngineThinking = false;
-    const std::string report = std::string(ILLEGAL_ENGINE_MOVE_TEXT) + ": " + line.Line;
-    if (board) board->ShowEngineStatus(report);
-    Dialogs().ShowMessage(report);
+    ReportEngineLine(line.Line, board);
     return;
   }
   if (board) board->StartEngineMoveAnimation(move.FromCol, move.FromRow, move.ToCol, move.ToRow);
@@ -90,6 +98,7 @@ TEngineLine ParseEngineLine(std::string_view line) {
     found.RefusesSetBoard = Contains(line, " setboard=0");
     return found;
   }
+  if (found.Illegal) found.Line = std::string(line);
   if (found.Illegal || Contains(line, "My move is")) return found;
   std::size_t start = MoveWordStart(line);
   if (start == std::string_view::npos) return found;
@@ -149,11 +158,62 @@ TEngineChunk MakeEngineChunk(TLineSplitter& splitter, std::string_view bytes, bo
   return chunk;
 }
 
+void TEngineLog::Add(std::string_view bytes) {
+  while (!bytes.empty()) {
+    if (FLines.empty() || FLines.back().ends_with('\n')) FLines.emplace_back();
+    std::string& line = FLines.back();
+    std::size_t end = bytes.find('\n');
+    std::string_view part = bytes.substr(0, end);
+    std::size_t kept = std::min(part.size(), MAX_LINE_LENGTH - FLineLength);
+    line.append(part.substr(0, kept));
+    FLineLength += kept;
+    if (kept < part.size() && !FLineCut) {
+      line += " [...]";
+      FLineCut = true;
+    }
+    if (end == std::string_view::npos) return;
+    line += '\n';
+    FLineLength = 0;
+    FLineCut = false;
+    ++FWholeLines;
+    Thin();
+    bytes.remove_prefix(end + 1);
+  }
+}
+
+void TEngineLog::Thin() {
+  const std::size_t oldest = FGoesOn ? 1 : 0;
+  while (FWholeLines > MAX_LINES && FLines.size() > oldest + 1) {
+    FLines.erase(FLines.begin() + static_cast<std::ptrdiff_t>(oldest));
+    --FWholeLines;
+    ++FLeftOut;
+  }
+}
+
+std::string TEngineLog::Take() {
+  std::string text;
+  std::size_t next = 0;
+  // The end of a line shown before comes first, the note only after it.
+  if (FGoesOn && !FLines.empty()) text += FLines[next++];
+  if (FLeftOut > 0) text += "[" + std::to_string(FLeftOut) + " lines left out]\n";
+  for (; next < FLines.size(); ++next) text += FLines[next];
+  if (!FLines.empty()) FGoesOn = !FLines.back().ends_with('\n');
+  FLines.clear();
+  FWholeLines = 0;
+  FLeftOut = 0;
+  return text;
+}
+
 void HandleEngineChunk(const TEngineChunk& chunk, int engineSide, TEngineBoard* board) {
   for (const TEngineLine& line : chunk.Found) {
     if (line.HasMove) ApplyEngineMove(line, engineSide, board);
     if (line.Mates) Dialogs().ShowMessage(ENGINE_MATES_TEXT);
-    if (line.Illegal) Dialogs().ShowMessage(ILLEGAL_ENGINE_MOVE_TEXT);
+    if (line.Illegal) {
+      if (board && board->TakeBackUserMove(line.Line))
+        ReportEngineLine(line.Line, board);
+      else
+        Dialogs().ShowMessage(ILLEGAL_ENGINE_MOVE_TEXT);
+    }
     if (board && !line.Result.empty()) board->ShowEngineStatus(line.Result);
     if (board && line.RefusesSetBoard) board->EngineRefusesSetBoard();
   }
@@ -178,6 +238,11 @@ tsreadengine::~tsreadengine() { Stop(); }
 
 void tsreadengine::Stop() {
   if (!FThread.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(FMutex);
+    FStopping = true;
+  }
+  FTaken.notify_all();
   FProcess.WakeReader();
   FThread.join();
 }
@@ -192,8 +257,7 @@ void tsreadengine::Execute() {
       // Woken: the owner is stopping and drops whatever it would still be handed.
       if (result == TChildProcess::TReadResult::Woken) return;
       bool ended = result == TChildProcess::TReadResult::Ended;
-      Post(MakeEngineChunk(splitter, std::string_view(buffer, ended ? 0 : count), ended));
-      if (ended) return;
+      if (!Gather(MakeEngineChunk(splitter, std::string_view(buffer, ended ? 0 : count), ended)) || ended) return;
     }
   } catch (...) {
     // Only a failed allocation lands here: the owner is told the output has ended, as
@@ -201,14 +265,42 @@ void tsreadengine::Execute() {
     try {
       TEngineChunk ended;
       ended.Ended = true;
-      Post(std::move(ended));
+      Gather(ended);
     } catch (...) {
     }
   }
 }
 
-void tsreadengine::Post(TEngineChunk chunk) {
-  FDispatch([owner = FOwner, onChunk = FOnChunk, chunk = std::move(chunk)] {
-    if (owner.lock()) onChunk(chunk);
-  });
+bool tsreadengine::Gather(const TEngineChunk& found) {
+  std::unique_lock<std::mutex> lock(FMutex);
+  FLog.Add(found.Text);
+  FFound.insert(FFound.end(), found.Found.begin(), found.Found.end());
+  FWaitingBytes += found.Text.size();
+  FEnded = FEnded || found.Ended;
+  if (!FPosted) {
+    FPosted = true;
+    lock.unlock();
+    FDispatch([owner = FOwner, onChunk = FOnChunk, this] {
+      // While the owner lives, so does this reader.
+      if (!owner.lock()) return;
+      onChunk(Take());
+    });
+    lock.lock();
+  }
+  FTaken.wait(lock, [this] { return FStopping || FWaitingBytes < MAX_WAITING_BYTES; });
+  return !FStopping;
+}
+
+TEngineChunk tsreadengine::Take() {
+  TEngineChunk taken;
+  {
+    std::lock_guard<std::mutex> lock(FMutex);
+    taken.Text = FLog.Take();
+    taken.Found = std::exchange(FFound, {});
+    taken.Ended = std::exchange(FEnded, false);
+    FWaitingBytes = 0;
+    FPosted = false;
+  }
+  FTaken.notify_all();
+  return taken;
 }

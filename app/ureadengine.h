@@ -5,8 +5,11 @@
 // the shared position, so that the position, the calls into the rules library and
 // the board window are only ever touched by the main thread.
 
+#include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -26,8 +29,9 @@ public:
   // Starts sliding the engine's piece; the position already holds the move. Board
   // coordinates: rows are ranks 1-8, columns run from the h-file (1) to the a-file (8).
   virtual void StartEngineMoveAnimation(int fromCol, int fromRow, int toCol, int toRow) = 0;
-  // The bytes of one read of the engine's output, unchanged, for the received-text
-  // log (which starts each on a new line).
+  // The engine's output for the received-text log, piece by piece in the order read. A
+  // piece may end inside a line that the next piece goes on with; a flood comes thinned
+  // (TEngineLog).
   virtual void AppendEngineOutput(const std::string& text) = 0;
   // A line sent to the engine, without its line feed, for the sent-text log.
   virtual void AppendSentCommand(const std::string& text) = 0;
@@ -37,6 +41,14 @@ public:
   // The engine takes no "setboard" (its features say so): positions go to it in edit
   // mode.
   virtual void EngineRefusesSetBoard() {}
+  // The engine refused a move in the line `refusal`. When the move it names is the
+  // user's move that waits for the engine's answer, the board goes back to the position
+  // before that move, is the user's again, and true is returned; else nothing changes.
+  virtual bool TakeBackUserMove([[maybe_unused]] const std::string& refusal) { return false; }
+  // The engine's move has come, `move` as read from its line (null when the line names
+  // no move). False when the move is to be dropped without a word; else it is applied
+  // or reported, and the user's move that it answers stands.
+  virtual bool EngineMoveArrived([[maybe_unused]] const TBoardMove* move) { return true; }
 };
 
 // The messages the reader shows.
@@ -51,7 +63,8 @@ struct TEngineLine {
   // (empty when there is none), not yet read or checked against the board.
   bool HasMove = false;
   std::string MoveText;
-  // The line itself when it holds a move, for a report of a move that cannot be applied.
+  // The line itself when it holds a move or a refusal, for the report of a move that
+  // cannot be applied and to find the move refused.
   std::string Line;
   // "mates}" in any letter case, as in the result lines "0-1 {Black mates}" and
   // "1-0 {White Mates}".
@@ -97,11 +110,39 @@ private:
   std::string FPending;
 };
 
-// What one read of the engine's output brought.
+// What the reader hands over: the engine's output since the last hand-over.
 struct TEngineChunk {
-  std::string Text;                // the bytes read
-  std::vector<TEngineLine> Found;  // the lines it completed that say something
-  bool Ended = false;              // the output has ended (Text is then empty)
+  std::string Text;                // for the log: the bytes read (from the reader, thinned)
+  std::vector<TEngineLine> Found;  // the lines completed that say something, in order
+  bool Ended = false;              // the output has ended after Text
+};
+
+// The received-text log's share of the engine's output, gathered between two
+// hand-overs to the main thread. An engine that floods its output must not flood the
+// log, which the main thread shows: a line keeps its first MAX_LINE_LENGTH bytes and
+// " [...]", and of the lines gathered between two hand-overs the last MAX_LINES stay,
+// a line "[N lines left out]" standing for the others. Every line is still parsed.
+class TEngineLog {
+public:
+  static constexpr std::size_t MAX_LINE_LENGTH = 1024;
+  static constexpr std::size_t MAX_LINES = 500;
+
+  void Add(std::string_view bytes);
+  // The text gathered since the last Take: whole lines with their line feeds, maybe
+  // ending in a line not yet ended, which the next Take's text goes on with.
+  std::string Take();
+
+private:
+  // Drops the oldest whole lines beyond MAX_LINES, but never the continuation of a line
+  // that an earlier Take began.
+  void Thin();
+
+  std::deque<std::string> FLines;  // the last one may still be open (no line feed)
+  std::size_t FWholeLines = 0;
+  std::size_t FLeftOut = 0;
+  std::size_t FLineLength = 0;  // bytes kept of the open line, over all Takes
+  bool FLineCut = false;        // the open line has lost its tail
+  bool FGoesOn = false;         // FLines.front() goes on with a line an earlier Take gave
 };
 
 // What the reader hands over for the bytes of one read, or for the end of the output
@@ -113,9 +154,11 @@ TEngineChunk MakeEngineChunk(TLineSplitter& splitter, std::string_view bytes, bo
 // capture of its own piece) and applied to `BitBoards` and `GameRights`, then `board`
 // animates it and the user's side is tested for mate. A move that cannot be applied
 // changes nothing: it is reported with the engine's line, to the user and on the
-// status line, and the board is unlocked so that the user can go on. "mates}" and
-// refusals are reported, a result goes to the status line, an engine without
-// "setboard" is made known; last the text goes to the log. `board` may be null.
+// status line, and the board is unlocked so that the user can go on. A refusal of the
+// user's move takes that move back (TEngineBoard::TakeBackUserMove) and is reported with
+// the engine's line; another refusal and "mates}" are reported, a result goes to the
+// status line, an engine without "setboard" is made known; last the text goes to the
+// log. `board` may be null.
 void HandleEngineChunk(const TEngineChunk& chunk, int engineSide, TEngineBoard* board);
 
 // Main thread: the engine has ended, as `text` says. The board is unlocked, and the
@@ -127,9 +170,10 @@ class tsreadengine {
 public:
   using TChunkHandler = std::function<void(const TEngineChunk&)>;
 
-  // Starts reading `process`'s output at once. Each read is handed to `onChunk` on the
-  // main thread through `dispatch`, but only while `owner` is alive: work still
-  // queued when the engine object is freed is dropped. `process` must outlive the reader.
+  // Starts reading `process`'s output at once. What it reads is gathered and handed to
+  // `onChunk` on the main thread through `dispatch`, one hand-over posted at a time,
+  // but only while `owner` is alive: work still queued when the engine object is freed
+  // is dropped. `process` must outlive the reader.
   tsreadengine(TChildProcess& process, TDispatcher dispatch, TChunkHandler onChunk, std::weak_ptr<void> owner);
   // Stop().
   ~tsreadengine();
@@ -141,14 +185,30 @@ public:
 
   // The size of one read.
   static constexpr std::size_t CHUNK_SIZE = 4096;
+  // While this many bytes have been read that the main thread has not taken, the
+  // reader waits: a flooding engine then waits on its full pipe, and the main thread
+  // never has more than one bounded hand-over waiting.
+  static constexpr std::size_t MAX_WAITING_BYTES = 64 * 1024;
 
 private:
   void Execute();
-  void Post(TEngineChunk chunk);
+  // Adds what a read found to the waiting hand-over, posts it unless it is posted
+  // already, and waits while it is full. False once the reader is to stop.
+  bool Gather(const TEngineChunk& found);
+  // Main thread: everything gathered since the last call.
+  TEngineChunk Take();
 
   TChildProcess& FProcess;
   TDispatcher FDispatch;
   TChunkHandler FOnChunk;
   std::weak_ptr<void> FOwner;
+  std::mutex FMutex;
+  std::condition_variable FTaken;  // the main thread took the hand-over, or Stop
+  TEngineLog FLog;
+  std::vector<TEngineLine> FFound;
+  std::size_t FWaitingBytes = 0;
+  bool FEnded = false;
+  bool FPosted = false;
+  bool FStopping = false;
   std::thread FThread;  // last: it starts once everything above is set
 };

@@ -1,6 +1,7 @@
 #include "app/utility.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cstdlib>
 #include <utility>
@@ -334,6 +335,7 @@ std::string MoveResultText(TMoveResult result, const TBoardMove& move) {
     case TMoveResult::NoPiece: return "Illegal move " + name + ": no piece on " + from;
     case TMoveResult::WrongSide: return "Illegal move " + name + ": the piece on " + from + " belongs to the other side";
     case TMoveResult::OwnPiece: return "Illegal move " + name + ": it captures its own piece on " + to;
+    case TMoveResult::TakesKing: return "Illegal move " + name + ": a king is never taken, and one stands on " + to;
   }
   return std::string();
 }
@@ -353,6 +355,7 @@ TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int 
   if (side != ANY_SIDE && moverSide != (side != 0 ? 1 : 0)) return TMoveResult::WrongSide;
   int victim = PieceCodeOnSquare(board, to);
   if (victim != EMPTY_SQUARE && (victim & 1) == moverSide) return TMoveResult::OwnPiece;
+  if (victim == DARK_KING || victim == LIGHT_KING) return TMoveResult::TakesKing;
 
   TBitBoards result = board;
   result[mover] = (result[mover] & SquareClearMask[from]) | SquareBit[to];
@@ -435,16 +438,23 @@ TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMo
   return result;
 }
 
-TGameRights RightsOfFen(std::string_view text, const TBitBoards& board) {
-  TGameRights rights;
+namespace {
+
+// The fields after a FEN text's placement: side to move, castling, en passant, counters.
+std::vector<std::string_view> FieldsAfterPlacement(std::string_view text) {
   TFenSquares codes;
   std::size_t end = 0;
-  std::vector<std::string_view> fields;
-  if (ReadPlacement(text, codes, end)) {
-    // The program's placement ends in "/"; others' do not.
-    std::string_view rest = text.substr(end);
-    fields = FieldsOf(rest.substr(std::min(rest.find_first_not_of('/'), rest.size())));
-  }
+  if (!ReadPlacement(text, codes, end)) return {};
+  // The program's placement ends in "/"; others' do not.
+  std::string_view rest = text.substr(end);
+  return FieldsOf(rest.substr(std::min(rest.find_first_not_of('/'), rest.size())));
+}
+
+}  // namespace
+
+TGameRights RightsOfFen(std::string_view text, const TBitBoards& board) {
+  TGameRights rights;
+  const std::vector<std::string_view> fields = FieldsAfterPlacement(text);
   // Side to move, castling, en passant.
   if (!fields.empty() && fields[0] == "b") rights.SideToMove = DARK_SIDE;
   if (fields.size() < 2 || !CastlesOfField(fields[1], rights.Castling)) rights.Castling = ALL_CASTLES;
@@ -467,6 +477,8 @@ bool IsLegalUserMove(const TBitBoards& board, const TGameRights& rights, const T
   int from = SquareOf(move.FromRow, move.FromCol);
   int to = SquareOf(move.ToRow, move.ToCol);
   int mover = PieceOfSide(board, side, from);
+  // The library lets a king be taken where the position puts one in the mover's reach.
+  if ((board[DARK_KING] | board[LIGHT_KING]) & SquareBit[to]) return false;
   if (IsCastleMove(mover, move) && !(rights.Castling & CastleRight(side, move.ToCol))) return false;
   if (IsPawn(mover) && to == rights.EnPassant && move.FromCol != move.ToCol) {
     int passed = SquareOf(move.FromRow, move.ToCol);
@@ -543,4 +555,92 @@ std::vector<std::string> EnginePositionCommands(const TBitBoards& board, const T
   }
   lines.emplace_back(".");
   return lines;
+}
+
+// ---------------------------------------------------------------------------
+// Positions no game can reach
+
+namespace {
+
+const char* SideName(int side) { return side == LIGHT_SIDE ? "light" : "dark"; }
+
+std::string SquareNameOf(int square) { return SquareName(square % 8 + 1, square / 8 + 1); }
+
+int Count(std::uint64_t bits) { return std::popcount(bits); }
+
+// What rules out a side's men alone, or empty.
+std::string ImpossibleMen(const TBitBoards& board, int side) {
+  const std::string name = SideName(side);
+  const int kings = Count(board[DARK_KING + side]);
+  if (kings == 0) return name + " has no king";
+  if (kings > 1) return name + " has " + std::to_string(kings) + " kings";
+  const int pawns = Count(board[DARK_PAWN + side]);
+  if (pawns > 8) return name + " has " + std::to_string(pawns) + " pawns, more than 8";
+  int men = 0;
+  for (int code = side; code < EMPTY_SQUARE; code += 2) men += Count(board[code]);
+  if (men > 16) return name + " has " + std::to_string(men) + " pieces, more than 16";
+  // Each piece beyond those of the start position was a pawn once.
+  struct TStart {
+    int Code;
+    int Count;
+  };
+  const TStart starts[] = {{DARK_QUEEN, 1}, {DARK_ROOK, 2}, {DARK_BISHOP, 2}, {DARK_KNIGHT, 2}};
+  int promoted = 0;
+  for (const TStart& start : starts) promoted += std::max(0, Count(board[start.Code + side]) - start.Count);
+  if (promoted > 8 - pawns) return name + " has more queens, rooks, bishops and knights than its missing pawns could have become";
+  return std::string();
+}
+
+}  // namespace
+
+TGameRights PlayRightsOfFen(std::string_view text, const TBitBoards& board) {
+  TGameRights rights = RightsOfFen(text, board);
+  const std::vector<std::string_view> fields = FieldsAfterPlacement(text);
+  const std::vector<std::string_view> oldFileFields = {"w", "-", "-", "0", "1"};
+  if (fields == oldFileFields && Count(board[DARK_KING]) == 1 &&
+      SquareAttacked(board, std::countr_zero(board[DARK_KING]), LIGHT_SIDE))
+    rights.SideToMove = DARK_SIDE;
+  return rights;
+}
+
+bool SquareAttacked(const TBitBoards& board, int square, int bySide) {
+  CheckSquare(square);
+  bySide = bySide != 0 ? LIGHT_SIDE : DARK_SIDE;
+  // Files 0 (h) to 7 (a), ranks 0 to 7, as the square numbers run.
+  const int file = square % 8, rank = square / 8;
+  auto holds = [&](int darkCode, int f, int r) {
+    return f >= 0 && f < 8 && r >= 0 && r < 8 && (board[darkCode + bySide] & SquareBit[8 * r + f]) != 0;
+  };
+  // A light pawn takes towards rank 8, so it attacks from the rank below.
+  const int pawnRank = bySide == LIGHT_SIDE ? rank - 1 : rank + 1;
+  if (holds(DARK_PAWN, file - 1, pawnRank) || holds(DARK_PAWN, file + 1, pawnRank)) return true;
+  constexpr int KNIGHT_STEPS[8][2] = {{1, 2}, {2, 1}, {2, -1}, {1, -2}, {-1, -2}, {-2, -1}, {-2, 1}, {-1, 2}};
+  for (const auto& step : KNIGHT_STEPS)
+    if (holds(DARK_KNIGHT, file + step[0], rank + step[1])) return true;
+  constexpr int LINES[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {1, -1}, {-1, 1}, {-1, -1}};
+  const std::uint64_t occupied = Occupancy(board);
+  for (const auto& line : LINES) {
+    if (holds(DARK_KING, file + line[0], rank + line[1])) return true;
+    const int slider = line[0] == 0 || line[1] == 0 ? DARK_ROOK : DARK_BISHOP;
+    for (int f = file + line[0], r = rank + line[1]; f >= 0 && f < 8 && r >= 0 && r < 8; f += line[0], r += line[1]) {
+      if (holds(slider, f, r) || holds(DARK_QUEEN, f, r)) return true;
+      if (occupied & SquareBit[8 * r + f]) break;
+    }
+  }
+  return false;
+}
+
+std::string ImpossiblePositionText(const TBitBoards& board, int sideToMove) {
+  sideToMove = sideToMove != 0 ? LIGHT_SIDE : DARK_SIDE;
+  for (int side : {LIGHT_SIDE, DARK_SIDE})
+    if (std::string men = ImpossibleMen(board, side); !men.empty()) return men;
+  constexpr std::uint64_t FIRST_AND_LAST_RANKS = 0xFF000000000000FFull;
+  if (std::uint64_t pawns = (board[DARK_PAWN] | board[LIGHT_PAWN]) & FIRST_AND_LAST_RANKS)
+    return "a pawn stands on " + SquareNameOf(std::countr_zero(pawns)) + ", on the first or last rank";
+  const int waiting = 1 - sideToMove;
+  const int king = std::countr_zero(board[DARK_KING + waiting]);
+  if (SquareAttacked(board, king, sideToMove))
+    return std::string(SideName(waiting)) + "'s king on " + SquareNameOf(king) + " is in check while " +
+           SideName(sideToMove) + " is to move";
+  return std::string();
 }

@@ -80,7 +80,7 @@ bool ParseMoveText(std::string_view text, TBoardMove& move);
 inline constexpr int ANY_SIDE = -1;
 
 // Why ApplyMoveToBitboards refused a move, or that it applied it.
-enum class TMoveResult { Applied, OffBoard, NoPiece, WrongSide, OwnPiece };
+enum class TMoveResult { Applied, OffBoard, NoPiece, WrongSide, OwnPiece, TakesKing };
 
 // The text that reports a refusal, e.g. "Illegal move e2e4: no piece on e2".
 std::string MoveResultText(TMoveResult result, const TBoardMove& move);
@@ -103,7 +103,7 @@ struct TMoveEffects {
 // empty square takes the pawn it passed (en passant). A move onto its own square
 // changes nothing. `effects`, when given, says what happened besides.
 // Refuses, changing nothing, squares outside 1-8, an empty from-square, a mover not
-// of `side` (unless ANY_SIDE) and a capture of one's own piece.
+// of `side` (unless ANY_SIDE), a capture of one's own piece and a capture of a king.
 TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, int side = ANY_SIDE,
                                  TMoveEffects* effects = nullptr);
 
@@ -147,6 +147,7 @@ std::vector<std::string> EnginePositionCommands(const TBitBoards& board, const T
 // castling rights nor the last move, with a castle allowed only while its right holds,
 // and a pawn's diagonal step onto the en passant square judged as the same capture on a
 // copy where the passed pawn stands on that square (the position after it is the same).
+// A move onto a king is never legal.
 bool IsLegalUserMove(const TBitBoards& board, const TGameRights& rights, const TBoardMove& move, int side);
 
 // What the user's move did.
@@ -175,3 +176,21 @@ bool IsMate(int side);
 // The same with en passant, which the library does not see: a side whose one move
 // left takes en passant is not mate.
 bool IsMate(const TBitBoards& board, const TGameRights& rights, int side);
+
+// RightsOfFen for a position taken from a file or the clipboard to play on. Every
+// position file written before the side to move was kept ends in " w - - 0 1" whoever
+// was to move: in such a text a dark king in check means dark is to move, as after a
+// check given by light.
+TGameRights PlayRightsOfFen(std::string_view text, const TBitBoards& board);
+
+// True when a piece of `bySide` attacks `square` (0-63): a pawn, knight or king by its
+// step, a bishop, rook or queen along a line no piece blocks. A pinned piece attacks
+// too, as it gives check.
+bool SquareAttacked(const TBitBoards& board, int square, int bySide);
+
+// Why no game can reach `board` with `sideToMove` to move, or empty when nothing
+// rules it out: a side without a king or with more than one, more than 8 pawns or 16
+// pieces, more queens, rooks, bishops and knights than its missing pawns could have
+// become, a pawn on the first or last rank, or the side not to move in check, e.g.
+// "dark's king on e8 is in check while light is to move".
+std::string ImpossiblePositionText(const TBitBoards& board, int sideToMove);

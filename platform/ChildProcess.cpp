@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdint>
 #include <cstring>
@@ -85,6 +86,17 @@ bool TChildProcess::Start(const std::string& path, const std::vector<std::string
     FErrorText = "A process has already been started";
     return false;
   }
+  // The child changes to `workFolder` before it runs the program, so a relative path
+  // that holds a folder ("games/phalanx") is made absolute from our folder first.
+  std::string program = path;
+  if (!program.empty() && program.front() != '/' && program.find('/') != std::string::npos) {
+    char here[PATH_MAX];
+    if (!::getcwd(here, sizeof here)) {
+      FErrorText = ErrnoText(errno);
+      return false;
+    }
+    program = std::string(here) + "/" + program;
+  }
   int input[2] = {-1, -1};
   int output[2] = {-1, -1};
   auto fail = [&](int error) {
@@ -121,14 +133,16 @@ bool TChildProcess::Start(const std::string& path, const std::vector<std::string
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
 
   std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(path.c_str()));
+  // Also its own name: an engine that finds its files from its name must not look
+  // for them from `workFolder` again.
+  argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
 
   pid_t pid = -1;
-  bool searchPath = path.find('/') == std::string::npos;
-  int error = searchPath ? ::posix_spawnp(&pid, path.c_str(), &actions, &attributes, argv.data(), environ)
-                         : ::posix_spawn(&pid, path.c_str(), &actions, &attributes, argv.data(), environ);
+  bool searchPath = program.find('/') == std::string::npos;
+  int error = searchPath ? ::posix_spawnp(&pid, program.c_str(), &actions, &attributes, argv.data(), environ)
+                         : ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   if (error != 0) return fail(error);

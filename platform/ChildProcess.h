@@ -27,7 +27,8 @@ public:
 
   // Starts `path` with `arguments` (argv[1]...) in `workFolder` (empty: our own),
   // its standard input from our pipe, its standard output and error into our other
-  // pipe, in a process group of its own. A path without a "/" is searched on PATH.
+  // pipe, in a process group of its own. A path without a "/" is searched on PATH; a
+  // relative one with a "/" is taken from our current folder, not from `workFolder`.
   // Returns false and sets ErrorText() when the program cannot be started.
   bool Start(const std::string& path, const std::vector<std::string>& arguments, const std::string& workFolder);
 

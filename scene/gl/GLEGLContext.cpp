@@ -50,6 +50,12 @@ TEGLDisplay& DisplayState() {
 // EGL's extension strings; null when EGL cannot answer.
 bool HasEGLExtension(const char* list, const char* name) { return list && HasExtension(list, name); }
 
+// The client API that eglCreateContext makes contexts for is a setting of the
+// calling thread: each thread binds desktop GL before it makes a context.
+void BindDesktopGL(const TEGLApi& egl) {
+  if (!egl.eglBindAPI(EGL_OPENGL_API)) RaiseEGLError("Desktop OpenGL is not offered");
+}
+
 EGLDisplay OpenDisplay(const TEGLApi& egl, EGLenum platform, void* native) {
   EGLDisplay display = egl.eglGetPlatformDisplay(platform, native, nullptr);
   if (display == EGL_NO_DISPLAY) return EGL_NO_DISPLAY;
@@ -115,7 +121,7 @@ TEGLDisplay& Display() {
   if (state.Display == EGL_NO_DISPLAY && HasEGLExtension(clientExtensions, "EGL_MESA_platform_surfaceless"))
     state.Display = OpenDisplay(egl, EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY);
   if (state.Display == EGL_NO_DISPLAY) RaiseEGLError("No EGL display could be opened");
-  if (!egl.eglBindAPI(EGL_OPENGL_API)) RaiseEGLError("Desktop OpenGL is not offered");
+  BindDesktopGL(egl);
 
   EGLint count = 0;
   if (!egl.eglGetConfigs(state.Display, nullptr, 0, &count)) RaiseEGLError("The pixel formats cannot be read");
@@ -142,6 +148,7 @@ EGLContextHandle RootContext(TEGLDisplay& state, EGLConfig config) {
   std::lock_guard<std::mutex> lock(state.Mutex);
   if (state.Root == EGL_NO_CONTEXT) {
     const TEGLApi& egl = EGLApi();
+    BindDesktopGL(egl);
     state.Root = egl.eglCreateContext(state.Display, state.NoConfigContexts ? EGL_NO_CONFIG_KHR : config,
                                       EGL_NO_CONTEXT, nullptr);
     if (state.Root == EGL_NO_CONTEXT) RaiseEGLError("The shared root context cannot be made");
@@ -179,6 +186,15 @@ void SetEGLNativeDisplay(void* x11Display) {
   TEGLDisplay& state = DisplayState();
   std::lock_guard<std::mutex> lock(state.Mutex);
   if (state.Display == EGL_NO_DISPLAY) state.NativeDisplay = x11Display;
+}
+
+void OpenEGLDisplay() noexcept {
+  try {
+    TEGLDisplay& state = Display();
+    if (state.NoConfigContexts) RootContext(state, nullptr);
+  } catch (...) {
+    // The first context opens the display again and reports why it cannot.
+  }
 }
 
 bool EGLDisplayHasWindows() { return Display().Windows; }
@@ -259,6 +275,7 @@ void TGLEGLContext::MakeContext(int formatIndex, const std::vector<TPixelFormatI
   EGLContextHandle root = RootContext(state, config);
   FFormat = formats[formatIndex];
   SetAcceleration(FFormat.Slow || state.SoftwareDriver ? chaSoftware : chaHardware);
+  BindDesktopGL(EGLApi());
   FContext = EGLApi().eglCreateContext(state.Display, config, root, nullptr);
   if (FContext) {
     std::lock_guard<std::mutex> lock(state.Mutex);

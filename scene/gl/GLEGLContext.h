@@ -64,6 +64,12 @@ private:
 // program runs on a display (DISPLAY is set), surfaceless otherwise.
 void SetEGLNativeDisplay(void* x11Display);
 
+// Opens the process's EGL display now, loading the driver, and makes the root
+// context where the driver needs no pixel format for it: what the first context
+// would otherwise wait for. Safe on any thread, also while a context is being made;
+// a failure is left for the first context to report.
+void OpenEGLDisplay() noexcept;
+
 // Whether the process's EGL display draws to windows (X11) or only off-screen.
 bool EGLDisplayHasWindows();
 

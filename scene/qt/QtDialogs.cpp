@@ -60,7 +60,12 @@ QStringList FileFilters(const std::string& filter) {
 }  // namespace
 
 void TQtDialogs::ShowMessage(const std::string& text) {
-  QMessageBox::information(nullptr, QGuiApplication::applicationDisplayName(), ToQString(text), QMessageBox::Ok);
+  // Messages carry text from files, the clipboard and engines: shown as it is, never
+  // taken for markup ("<h1>" is no heading, "<script>" does not end the text).
+  QMessageBox box(QMessageBox::Information, QGuiApplication::applicationDisplayName(), ToQString(text),
+                  QMessageBox::Ok);
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
 }
 
 std::string TQtDialogs::InputQuery(const std::string& caption, const std::string& prompt,

@@ -7,7 +7,8 @@
 
 class TQtDialogs : public TConsoleDialogs {
 public:
-  // A message box with an OK button, captioned with the application's name.
+  // A message box with an OK button, captioned with the application's name; the text
+  // is plain text.
   void ShowMessage(const std::string& text) override;
   std::string InputQuery(const std::string& caption, const std::string& prompt,
                          const std::string& defaultText) override;

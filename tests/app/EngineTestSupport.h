@@ -47,6 +47,12 @@ public:
     RunUntil([] { return false; }, std::chrono::milliseconds(0));
   }
 
+  // How many pieces of work wait.
+  std::size_t Waiting() {
+    std::lock_guard<std::mutex> lock(FMutex);
+    return FTasks.size();
+  }
+
   // Waits until work is queued, without running it; false when `timeout` passes first.
   bool WaitForWork(std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
     std::unique_lock<std::mutex> lock(FMutex);

@@ -7,6 +7,7 @@
 //   say TEXT       writes TEXT and a line feed in one write
 //   write TEXT     writes TEXT in one write; \n \r \t \\ are escapes
 //   repeat N C     writes a line of N times the character C
+//   flood N TEXT   writes N lines of TEXT as fast as they are read; N 0: without end
 //   expect TEXT    reads lines until one equals TEXT
 //   pause MS       sleeps
 //   await PATH     waits until a file PATH exists, without reading
@@ -16,6 +17,7 @@
 //   crash          ends by a segmentation fault (without a core file)
 // At the end of the script it reads until "quit" or the end of its input.
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -42,6 +44,17 @@ void WriteAll(const std::string& text) {
     ssize_t n = ::write(1, text.data() + done, text.size() - done);
     if (n <= 0) std::exit(3);
     done += static_cast<std::size_t>(n);
+  }
+}
+
+// `count` lines of `line` (0: without end), many to a write.
+void Flood(unsigned long count, const std::string& line) {
+  const std::size_t perWrite = 65536 / (line.size() + 1) + 1;
+  std::string many;
+  for (std::size_t i = 0; i < perWrite; ++i) many += line + "\n";
+  for (unsigned long done = 0; count == 0 || done < count; done += perWrite) {
+    const std::size_t lines = count == 0 ? perWrite : std::min<std::size_t>(perWrite, count - done);
+    WriteAll(many.substr(0, lines * (line.size() + 1)));
   }
 }
 
@@ -124,6 +137,9 @@ int main(int argc, char** argv) {
     } else if (verb == "repeat") {
       std::size_t split = rest.find(' ');
       WriteAll(std::string(std::stoul(rest.substr(0, split)), rest.at(split + 1)) + "\n");
+    } else if (verb == "flood") {
+      std::size_t split = rest.find(' ');
+      Flood(std::stoul(rest.substr(0, split)), split == std::string::npos ? std::string() : rest.substr(split + 1));
     } else if (verb == "expect") {
       while (ReadLine(line) && line != rest) {
       }

@@ -5,8 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QLabel>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 
 #include <chrono>
 #include <filesystem>
@@ -21,6 +26,8 @@
 #include "app/maindefine.h"
 #include "app/uchess.h"
 #include "app/utility.h"
+#include "meshes/GLVectorFileObjects.h"
+#include "scene/qt/QtDialogs.h"
 #include "tests/base/RecordingDialogs.h"
 
 // Runs the event loop until `done` holds (true) or `timeoutMs` passes (false). The
@@ -68,3 +75,58 @@ protected:
   std::unique_ptr<TForm1> Form;
   TFormOpengl* Board = nullptr;
 };
+
+// A message box as the user saw it: its text, and whether its label took that text
+// as plain text rather than as markup.
+struct TShownMessage {
+  std::string Text;
+  bool Plain = false;
+};
+
+// While it lives, messages are the toolkit's real message boxes: each one is read
+// from the screen, `whileShown` runs in the box's own event loop, and the user
+// presses OK. The other dialogs still answer from `recorded`.
+class TMessageBoxes : public TQtDialogs {
+public:
+  explicit TMessageBoxes(TRecordingDialogs& recorded, std::function<void()> whileShown = {})
+      : FRecorded(recorded), FWhileShown(std::move(whileShown)) {
+    SetDialogs(this);
+    QObject::connect(&FTimer, &QTimer::timeout, [this] { AnswerBox(); });
+    FTimer.start(10);
+  }
+  ~TMessageBoxes() override { SetDialogs(&FRecorded); }
+  bool OpenFile(const std::string& filter, std::string& fileName) override {
+    return FRecorded.OpenFile(filter, fileName);
+  }
+  bool SaveFile(const std::string& filter, std::string& fileName) override {
+    return FRecorded.SaveFile(filter, fileName);
+  }
+
+  std::vector<TShownMessage> Shown;
+
+private:
+  void AnswerBox() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible() || FAnswering) return;
+    FAnswering = true;
+    const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    Shown.push_back({box->text().toStdString(), label && label->textFormat() == Qt::PlainText});
+    if (FWhileShown) FWhileShown();
+    if (QAbstractButton* ok = box->button(QMessageBox::Ok)) QTest::mouseClick(ok, Qt::LeftButton);
+    if (box->isVisible()) box->reject();
+    FAnswering = false;
+  }
+
+  TRecordingDialogs& FRecorded;
+  std::function<void()> FWhileShown;
+  QTimer FTimer;
+  bool FAnswering = false;
+};
+
+// How many pieces stand on squares of the board, shown.
+inline int PiecesOnSquares(const TFormOpengl& board) {
+  int placed = 0;
+  for (const auto& piece : board.PieceSlots)
+    if (piece && piece->Row >= 1 && piece->Row <= 8 && piece->Obj->Visible()) ++placed;
+  return placed;
+}

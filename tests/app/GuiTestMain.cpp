@@ -13,6 +13,7 @@
 #include "scene/qt/GLQtCadencer.h"
 #include "scene/qt/GLQtPlatform.h"
 
+#include <fstream>
 #include <vector>
 
 int main(int argc, char** argv) {
@@ -21,6 +22,8 @@ int main(int argc, char** argv) {
   if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
   std::vector<char*> arguments(argv, argv + argc);
   char lookFile[] = LOOK_FILE_ARGUMENT;
+  // A look that changes nothing of the start look; tests that name another write their own.
+  std::ofstream(lookFile, std::ios::binary) << "[board]\r\nname=Brovanel\r\n";
   arguments.push_back(lookFile);
   int count = static_cast<int>(arguments.size());
   arguments.push_back(nullptr);

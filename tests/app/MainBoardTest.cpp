@@ -3,7 +3,9 @@
 // front end and from a real engine, and frames read back from the window.
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -131,8 +133,8 @@ protected:
 
   // The folder of the stand-in engine's script and log.
   static fs::path EngineFolder() { return fs::temp_directory_path() / ("brvboard." + std::to_string(::getpid())); }
-  // Starts the stand-in engine on a script (one command a line).
-  void StartEngine(const std::string& script) {
+  // Loads the stand-in engine on a script (one command a line).
+  void LoadEngine(const std::string& script) {
     Folder = EngineFolder();
     fs::create_directories(Folder);
     WriteBytes(Folder / "script", script);
@@ -140,14 +142,18 @@ protected:
     fast.StartWait = fast.HandshakeWait = fast.LineGap = 0ms;
     Board->EngineDelays = fast;
     Board->LoadEngine(FAKE_ENGINE_PATH, (Folder / "script").string() + " " + (Folder / "log").string());
+  }
+  // The same, and waits until it has had its opening commands.
+  void StartEngine(const std::string& script) {
+    LoadEngine(script);
     ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->IsReady(); }));
   }
   std::string Received() { return ReadBytes(Folder / "log"); }
 
   // The engine's move as the front end hands it over from the reader.
-  void EngineSays(const std::string& line) {
+  void EngineSays(const std::string& line, int engineSide = DARK_SIDE) {
     TLineSplitter lines;
-    HandleEngineChunk(MakeEngineChunk(lines, line + "\n", false), DARK_SIDE, Board);
+    HandleEngineChunk(MakeEngineChunk(lines, line + "\n", false), engineSide, Board);
   }
   bool Idle() {
     return !Board->movepezzo->isActive() && !Board->movepezzoarrocco->isActive() &&
@@ -319,6 +325,79 @@ TEST_F(BoardWindow, EngineMovesThatCannotBeAppliedAreReportedAndTheUserPlaysOn) 
   ExpectBoardIsThePosition();
 }
 
+// The engine refuses the user's moves, each in its own words: a castle, a capture that
+// promotes, an en passant capture and a check. Each is taken back with its side effects
+// and rights, the board is the user's again at once, and the next move is answered.
+TEST_F(BoardWindow, RefusedUserMovesAreTakenBackAndTheGameGoesOn) {
+  StartEngine("expect e1g1\nsay Illegal move: e1g1\nexpect b7a8q\nsay Illegal move (no such move): b7a8q\n"
+              "expect e5d6\nsay Invalid move: e5d6\nexpect h1h8\nwrite Illegal move:h1h8\\r\\n\n"
+              "expect e1d1\nsay move e8d7\n");
+  const std::string fen = "r3k3/1P6/8/3pP3/8/8/8/4K2R/ w Kq d6 0 1";
+  SetPosition(fen.c_str());
+  const std::size_t sent = Received().size();
+  const std::pair<const char*, const char*> refused[] = {{"e1g1", "Illegal move: e1g1"},
+                                                         {"b7a8", "Illegal move (no such move): b7a8q"},
+                                                         {"e5d6", "Invalid move: e5d6"},
+                                                         {"h1h8", "Illegal move:h1h8"}};
+  for (const auto& [move, answer] : refused) {
+    Recorded.Messages.clear();
+    Drag(Sq(std::string(move, 2).c_str()), Sq(move + 2));
+    ASSERT_TRUE(WaitFor([this] { return !Recorded.Messages.empty(); }, 60000)) << move;
+    const std::string report = std::string("Illegal move from host engine: ") + answer;
+    EXPECT_EQ(Recorded.Messages, std::vector<std::string>{report});
+    EXPECT_EQ(Form->StatusText(), report);
+    EXPECT_FALSE(EngineThinking) << move;
+    EXPECT_TRUE(Idle()) << move;
+    EXPECT_EQ(FenClipboardText(BitBoards, GameRights), fen) << move;
+    ExpectBoardIsThePosition();
+  }
+  EXPECT_EQ(At(Sq("b7")).Letter, 'P');
+  EXPECT_EQ(At(Sq("a8")).Letter, 'r');
+  EXPECT_EQ(At(Sq("d5")).Letter, 'p');
+  Recorded.Messages.clear();
+  Drag(Sq("e1"), Sq("d1"));
+  WaitIdle();
+  EXPECT_EQ(At(Sq("d7")).Letter, 'k');
+  EXPECT_EQ(Form->StatusText(), "Your move");
+  EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+  ExpectBoardIsThePosition();
+  // The engine had each move once and nothing besides.
+  EXPECT_EQ(Received().substr(sent), "e1g1\nb7a8q\ne5d6\nh1h8\ne1d1\n");
+}
+
+// Refusals of lines that are not the user's move waiting for its answer, here lines
+// typed on the engine page, change nothing but say so: with the board the user's, and
+// while the user's move waits, which the engine then answers.
+TEST_F(BoardWindow, RefusalsOfOtherLinesLeaveTheGameAsItIs) {
+  StartEngine("expect sd 2\nsay Illegal move: sd 2\nexpect e2e4\nexpect st 1\nsay Invalid move: st 1\n"
+              "say move e7e5\n");
+  auto type = [this](const char* line) {
+    Board->PageControl1->setCurrentWidget(Board->TabSheet2);
+    Board->edit1->lineEdit()->clear();
+    QTest::keyClicks(Board->edit1->lineEdit(), QString::fromLatin1(line));
+    QTest::mouseClick(Board->send, Qt::LeftButton);
+    Board->PageControl1->setCurrentWidget(Board->TabSheet1);
+  };
+  const std::vector<std::string> plain = {ILLEGAL_ENGINE_MOVE_TEXT};
+  const std::string status = Form->StatusText();
+  type("sd 2");
+  ASSERT_TRUE(WaitFor([this] { return !Recorded.Messages.empty(); }, 60000));
+  EXPECT_EQ(Recorded.Messages, plain);
+  EXPECT_EQ(Form->StatusText(), status);
+  EXPECT_EQ(FenClipboardText(BitBoards, GameRights), START_POSITION_FEN);
+  EXPECT_FALSE(EngineThinking);
+  ExpectBoardIsThePosition();
+  Recorded.Messages.clear();
+  Drag(Sq("e2"), Sq("e4"));
+  type("st 1");
+  WaitIdle();
+  EXPECT_EQ(Recorded.Messages, plain);
+  EXPECT_EQ(At(Sq("e4")).Letter, 'P');
+  EXPECT_EQ(At(Sq("e5")).Letter, 'p');
+  EXPECT_EQ(Form->StatusText(), "Your move");
+  ExpectBoardIsThePosition();
+}
+
 // A pasted or loaded position goes to the engine, here one whose features ask for edit
 // mode, and the game goes on from it: the engine moves at once when the position has
 // its side to move, else after the user's move.
@@ -410,6 +489,56 @@ TEST_F(BoardWindow, RealEnginesAnswerFromAPastedPosition) {
   if (played == 0) GTEST_SKIP() << "no engine is installed";
 }
 
+// A real engine that takes positions in edit mode knows no en passant square there, and
+// refuses the user's en passant capture; "go" followed it. The move is taken back, and
+// afterwards the engine and the board agree: the engine answers the user's moves from
+// the board's position with legal moves.
+TEST_F(BoardWindow, RealEngineRefusingTheUsersMoveStaysInStepWithTheBoard) {
+  const fs::path launcher = fs::path(ENGINE_FOLDER) / "fairymax";
+  if (!fs::exists(launcher)) GTEST_SKIP() << "fairymax is not installed";
+  Board->LoadEngine(launcher.string(), std::string());
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->IsReady(); }, 60000));
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineEditsPositions; }, 60000));
+  const std::string fen = "4k3/8/8/3pP3/8/8/8/4K3/ w - d6 0 1";
+  QGuiApplication::clipboard()->setText(QString::fromStdString(fen));
+  Form->P1->trigger();
+  Board->SendToEngine("sd 2");
+  NextFrame();
+  Drag(Sq("e5"), Sq("d6"));
+  ASSERT_TRUE(WaitFor([this] { return !Recorded.Messages.empty(); }, 60000));
+  EXPECT_EQ(Recorded.Messages, std::vector<std::string>{"Illegal move from host engine: Illegal move:e5d6"});
+  EXPECT_FALSE(EngineThinking);
+  EXPECT_EQ(FenClipboardText(BitBoards, GameRights), fen);
+  ExpectBoardIsThePosition();
+  // The position went to the engine anew, which lifted its depth limit.
+  Board->SendToEngine("sd 2");
+  // Two moves of the user's king, which are legal for the engine too.
+  for (int turn = 0; turn < 2; ++turn) {
+    std::vector<TBoardMove> kingMoves;
+    for (const TBoardMove& move : LegalMoves(BitBoards, GameRights, LIGHT_SIDE))
+      if (At({move.FromRow, move.FromCol}).Letter == 'K') kingMoves.push_back(move);
+    ASSERT_FALSE(kingMoves.empty()) << FenPlacementText(BitBoards);
+    const TBoardMove user = kingMoves.front();
+    TBitBoards before = BitBoards;
+    TGameRights rights = GameRights;
+    ASSERT_TRUE(PlayUserMove(before, rights, user, LIGHT_SIDE).Legal);
+    Drag({user.FromRow, user.FromCol}, {user.ToRow, user.ToCol});
+    const std::string move = MoveToText(user.FromRow, user.FromCol, user.ToCol, user.ToRow);
+    ASSERT_TRUE(WaitFor([this] { return !EngineThinking && Idle(); }, 60000)) << move;
+    bool legal = false;
+    for (const TBoardMove& answer : LegalMoves(before, rights, DARK_SIDE)) {
+      TBitBoards board = before;
+      TGameRights next = rights;
+      legal = legal || (PlayUserMove(board, next, answer, DARK_SIDE).Legal && board == BitBoards);
+    }
+    EXPECT_TRUE(legal) << "the answer to " << move << ": " << FenPlacementText(BitBoards);
+    ExpectBoardIsThePosition();
+  }
+  EXPECT_EQ(Recorded.Messages.size(), 1u) << Recorded.Messages.back();
+  const QString log = Board->Memoinput1->toPlainText();
+  EXPECT_EQ(log.count(QStringLiteral("Illegal")), 1) << log.toStdString();
+}
+
 // The wheel over the engine page is the page's: the hidden board keeps its distance.
 TEST_F(BoardWindow, WheelOverTheEnginePageLeavesTheBoardAlone) {
   TGLCamera& camera = *Board->GLCamera1;
@@ -428,6 +557,25 @@ TEST_F(BoardWindow, WheelOverTheEnginePageLeavesTheBoardAlone) {
   Board->PageControl1->setCurrentWidget(Board->TabSheet1);
   wheel(Board);
   EXPECT_NE(camera.TargetDistance(), distance);
+}
+
+// No engine can answer the user's move, none loaded or one that has ended by itself:
+// the board stays the user's instead of waiting at "Thinking..." for good.
+TEST_F(BoardWindow, UserMoveWithoutAnEngineLeavesTheBoardUnlocked) {
+  Drag(Sq("e2"), Sq("e4"));
+  EXPECT_EQ(At(Sq("e4")).Letter, 'P');
+  EXPECT_FALSE(EngineThinking);
+  EXPECT_NE(Form->StatusText(), THINKING_TEXT);
+
+  LoadEngine("expect hard\nexit 0\n");
+  ASSERT_TRUE(WaitFor([this] { return !Board->IsEngineLoaded(); }, 60000));
+  EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"The engine has ended: exit code 0"}));
+  SetPosition(START_POSITION_FEN);
+  Drag(Sq("d2"), Sq("d4"));
+  EXPECT_EQ(At(Sq("d4")).Letter, 'P');
+  EXPECT_FALSE(EngineThinking);
+  EXPECT_NE(Form->StatusText(), THINKING_TEXT);
+  ExpectBoardIsThePosition();
 }
 
 // Drops that are no move: an illegal one says "no", one on the own square says
@@ -493,6 +641,8 @@ TEST_F(BoardWindow, CapturesCastlingPromotionAndEnPassantOfBothSides) {
        {"d1", "d6"},
        {1, 1}},
   };
+  // An engine that takes the user's moves; its answers are played below.
+  StartEngine("");
   for (const TGame& game : games) {
     SetPosition(game.Fen);
     for (const TMove& m : game.Moves) {
@@ -560,11 +710,188 @@ TEST_F(BoardWindow, EngineMovesAlwaysEndOnTheBoardAsThePositionHasIt) {
       EXPECT_TRUE(Board->movepezzo->isActive());
       Form->RefreshBoard();
     }
-    ASSERT_TRUE(WaitFor([this] { return Idle() && !EngineThinking; })) << c.What;
+    ASSERT_TRUE(WaitFor([this] { return Idle() && !EngineThinking; }, 60000)) << c.What;
     EXPECT_EQ(Board->MovingPiece, nullptr) << c.What;
     EXPECT_EQ(Recorded.Messages, c.Messages) << c.What;
     ExpectBoardIsThePosition();
   }
+}
+
+// A slide is where its share of the time says on the straight line between its ends,
+// stays at its start before it begins and at its end point itself after it ends,
+// whatever the clock reads.
+TEST(PieceSlide, GoesStraightAtASteadySpeedAndEndsExactlyOnItsPoint) {
+  struct TCase {
+    TSlidePoint From, To;
+    double Seconds, After;  // the clock's reading from the start
+    double Progress;
+    TSlidePoint At;
+  };
+  const TCase cases[] = {
+      {{410, 150}, {410, 90}, 0.5, -1, 0, {410, 150}},
+      {{410, 150}, {410, 90}, 0.5, 0, 0, {410, 150}},
+      {{410, 150}, {410, 90}, 0.5, 0.125, 0.25, {410, 135}},
+      {{350, -30}, {380, 30}, 0.5, 0.25, 0.5, {365, 0}},
+      {{350, -30}, {380, 30}, 0.5, 0.5, 1, {380, 30}},
+      {{350, -30}, {380, 30}, 0.5, 1e6, 1, {380, 30}},
+      // Ends that sums of shares would miss by a rounding.
+      {{0.1f, 0.7f}, {0.3f, -0.9f}, 0.3, 0.3, 1, {0.3f, -0.9f}},
+      // No time: at its end from the start on.
+      {{440, 90}, {210, 90}, 0, 0, 1, {210, 90}},
+      {{440, 90}, {210, 90}, -2, 0, 1, {210, 90}},
+  };
+  for (const double start : {0.0, 1e5}) {
+    for (const TCase& c : cases) {
+      const TPieceSlide slide(c.From, c.To, start, c.Seconds);
+      const double now = start + c.After;
+      EXPECT_DOUBLE_EQ(slide.Progress(now), c.Progress) << c.Seconds << " " << c.After;
+      EXPECT_EQ(slide.Ended(now), c.Progress == 1) << c.Seconds << " " << c.After;
+      const TSlidePoint at = slide.At(now);
+      if (c.Progress == 1) {
+        EXPECT_EQ(at.X, c.At.X);
+        EXPECT_EQ(at.Z, c.At.Z);
+      } else {
+        EXPECT_FLOAT_EQ(at.X, c.At.X) << c.Seconds << " " << c.After;
+        EXPECT_FLOAT_EQ(at.Z, c.At.Z) << c.Seconds << " " << c.After;
+      }
+    }
+  }
+}
+
+// The slides run on a clock the test sets, and each tick is a call: where every piece
+// stands after each tick is the clock's doing alone, however many ticks come.
+TEST_F(BoardWindow, SlidesFollowTheClockStraightToTheirSquares) {
+  double now = 1000;
+  Board->SlideClock = [&now] { return now; };
+  const double half = TFormOpengl::ENGINE_SLIDE_SECONDS / 2, quarter = half / 2;
+  struct TPoint {
+    float X, Z;
+  };
+  // Within a thousandth: the clock's sums round.
+  auto expectAt = [](const TBoardPiece& piece, TPoint p, const char* what) {
+    EXPECT_NEAR(piece.Obj->Position().X(), p.X, 1e-3) << what;
+    EXPECT_NEAR(piece.Obj->Position().Z(), p.Z, 1e-3) << what;
+  };
+
+  // A knight of the engine that plays light, from rank 1 across Z 0 to rank 3: the
+  // same distance from Z 0 on either side, and still a straight way at a steady speed.
+  SetPosition(START_POSITION_FEN);
+  EngineThinking = true;
+  EngineSays("move g1f3", LIGHT_SIDE);
+  TBoardPiece& knight = *Board->MovingPiece;
+  for (int tick = 0; tick < 5; ++tick) Board->movepezzoTimer();
+  expectAt(knight, {350, -30}, "frozen clock");
+  EXPECT_TRUE(EngineThinking);
+  now += half;
+  Board->movepezzoTimer();
+  expectAt(knight, {365, 0}, "half way");
+  now += half;
+  Board->movepezzoTimer();
+  expectAt(knight, {380, 30}, "arrived");
+  EXPECT_EQ(Board->MovingPiece, nullptr);
+  EXPECT_FALSE(EngineThinking);
+  EXPECT_TRUE(Idle());
+
+  // The engine's capture: its victim slides off in -X beside the mover and is parked
+  // when the mover arrives, not before.
+  SetPosition("4k3/8/8/3p4/4P3/8/8/4K3/");
+  EngineThinking = true;
+  EngineSays("move d5e4");
+  TBoardPiece& taker = *Board->MovingPiece;
+  TBoardPiece& taken = *Board->EngineVictim;
+  now += half;
+  Board->movepezzoTimer();
+  expectAt(taker, {425, 75}, "taker half way");
+  expectAt(taken, {410 - TFormOpengl::ENGINE_VICTIM_DISTANCE / 2, 60}, "victim half way");
+  EXPECT_FALSE(Board->CapturedSlot[1][0].Used);
+  now += half;
+  Board->movepezzoTimer();
+  expectAt(taker, {410, 60}, "taker arrived");
+  expectAt(taken, {230, 200}, "victim parked");
+  EXPECT_TRUE(Board->CapturedSlot[1][0].Used);
+  EXPECT_FALSE(EngineThinking);
+
+  // Castling: the king slides, then the rook; the rook's slide starts when the king's
+  // was due to end, so a late tick of the king's costs the move no time.
+  SetPosition("4k2r/8/8/8/8/8/8/4K3/");
+  EngineThinking = true;
+  EngineSays("move e8g8");
+  TBoardPiece& king = *Board->MovingPiece;
+  TBoardPiece& rook = At(Sq("h8"));
+  now += quarter;
+  Board->movepezzoTimer();
+  expectAt(king, {380, 180}, "king half way");
+  expectAt(rook, {320, 180}, "rook waits");
+  now += half;
+  Board->movepezzoTimer();
+  expectAt(king, {350, 180}, "king arrived");
+  EXPECT_EQ(Board->MovingPiece, &rook);
+  EXPECT_TRUE(Board->movepezzoarrocco->isActive());
+  EXPECT_TRUE(EngineThinking);
+  Board->movepezzoarroccoTimer();
+  expectAt(rook, {350, 180}, "rook half way");
+  now += quarter;
+  Board->movepezzoarroccoTimer();
+  expectAt(rook, {380, 180}, "rook arrived");
+  EXPECT_EQ(Board->MovingPiece, nullptr);
+  EXPECT_FALSE(EngineThinking);
+  EXPECT_TRUE(Idle());
+  ExpectBoardIsThePosition();
+
+  // The piece the user takes slides to X 210 at a steady speed, then is parked.
+  SetPosition("4k3/8/8/3p4/4P3/8/8/4K3/");
+  TBoardPiece& pawn = At(Sq("d5"));
+  Drag(Sq("e4"), Sq("d5"));
+  ASSERT_EQ(Board->UserVictim, &pawn);
+  Board->mangiapezzomoveTimer();
+  expectAt(pawn, {440, 90}, "frozen clock");
+  const double slide = (440 - 210) / TFormOpengl::USER_VICTIM_SPEED;
+  now += slide / 2;
+  Board->mangiapezzomoveTimer();
+  expectAt(pawn, {325, 90}, "user's victim half way");
+  now += slide / 2;
+  Board->mangiapezzomoveTimer();
+  expectAt(pawn, {210, 200}, "user's victim parked");
+  EXPECT_EQ(Board->UserVictim, nullptr);
+  EXPECT_FALSE(Board->mangiapezzotimer->isActive());
+}
+
+// Each model file is read once a load: a piece made later, for a position with more
+// pieces of its kind, still gets its model when the file has gone since; the next load
+// reads the files anew.
+TEST_F(BoardWindow, ModelFilesAreReadOnceALoadAndAnewAtTheNext) {
+  Folder = fs::temp_directory_path() / ("brvmodels." + std::to_string(::getpid()));
+  const fs::path models = Folder / "models";
+  fs::create_directories(models);
+  for (const auto& entry : fs::directory_iterator(ModelsFolder)) fs::copy_file(entry.path(), models / entry.path().filename());
+  const std::string shipped = ModelsFolder;
+  ModelsFolder = models.string() + "/";
+  ASSERT_TRUE(Board->LoadClassicPieces());
+  auto triangles = [this](char letter) {
+    for (const auto& piece : Board->PieceSlots)
+      if (piece && piece->Letter == letter) return piece->Obj->MeshObjects().TriangleCount();
+    return -1;
+  };
+  const int pawn = triangles('P'), queen = triangles('Q');
+  ASSERT_NE(pawn, queen);
+
+  fs::remove(models / "pedone.3ds");
+  Recorded.Messages.clear();
+  SetPosition("4k3/8/8/8/1P6/8/PPPPPPPP/4K3/");
+  EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+  int pawns = 0;
+  for (const auto& piece : Board->PieceSlots)
+    if (piece && piece->Letter == 'P' && piece->Row >= 1) {
+      ++pawns;
+      EXPECT_EQ(piece->Obj->MeshObjects().TriangleCount(), pawn);
+    }
+  EXPECT_EQ(pawns, 9);
+  ExpectBoardIsThePosition();
+
+  fs::copy_file(models / "regina.3ds", models / "pedone.3ds");
+  ASSERT_TRUE(Board->LoadClassicPieces());
+  EXPECT_EQ(triangles('P'), queen);
+  ModelsFolder = shipped;
 }
 
 // Positions with more pieces of a kind than the start has get models of their own

@@ -1,17 +1,22 @@
 // The engine page driven as a user drives it: the folder scan, loading a program from
-// the list, the opening commands, lines typed and sent, the history, unloading, and an
-// engine that ends by itself. The stand-in engine runs behind small launchers in a
-// folder of the test's own; a real engine comes from the launchers the build made.
+// the list, the opening commands, lines typed and sent, the history, unloading, an
+// engine that ends by itself and one that floods. The stand-in engine runs behind
+// small launchers in a folder of the test's own; a real engine comes from the
+// launchers the build made.
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTextDocument>
 #include <QTimer>
 #include <csignal>
+#include <fstream>
+#include <iostream>
 
 #include "EngineTestSupport.h"
 #include "FormTestSupport.h"
@@ -51,9 +56,17 @@ protected:
     fs::remove_all(Folder);
   }
 
-  // A program that runs the stand-in engine on the folder's script and log.
-  void Launcher(const fs::path& path) {
-    WriteBytes(path, "#!/bin/sh\nexec \"" FAKE_ENGINE_PATH "\" \"" + (Folder / "script").string() + "\" \"" +
+  // For an engine that never ends on "quit": the program's own waits run out, as they
+  // do for such an engine in a game.
+  void UseTheProgramsEndWaits() {
+    const TEngineDelays program;
+    Board->EngineDelays.QuitWait = program.QuitWait;
+    Board->EngineDelays.TerminateWait = program.TerminateWait;
+  }
+
+  // A program that runs the stand-in engine on a script of the folder and the log.
+  void Launcher(const fs::path& path, const std::string& script = "script") {
+    WriteBytes(path, "#!/bin/sh\nexec \"" FAKE_ENGINE_PATH "\" \"" + (Folder / script).string() + "\" \"" +
                          Log().string() + "\"\n");
     fs::permissions(path, fs::perms::owner_all, fs::perm_options::add);
   }
@@ -235,6 +248,7 @@ TEST_F(EnginePage, StartAndQuitLeaveTheEventLoopRunning) {
   EXPECT_NE(::kill(pid, 0), 0);
 }
 
+// The page then shows no engine, as after Unload, and nothing waits for the engine.
 TEST_F(EnginePage, EngineThatEndsIsFreedByTheWatchdog) {
   WriteBytes(Folder / "script", "expect hard\nexit 3\n");
   LoadListed("prog");
@@ -242,12 +256,92 @@ TEST_F(EnginePage, EngineThatEndsIsFreedByTheWatchdog) {
   ASSERT_TRUE(WaitFor([this] { return !Recorded.Messages.empty(); }));
   EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"The engine has ended: exit code 3"}));
   EXPECT_EQ(Form->StatusText(), "The engine has ended: exit code 3");
-  ASSERT_TRUE(WaitFor([this] { return !Board->IsEngineLoaded(); }));
+  EXPECT_FALSE(EngineThinking);
+  ASSERT_TRUE(WaitFor([this] { return !Board->IsEngineLoaded(); }, 60000));
   EXPECT_FALSE(Board->checkloadengine->isActive());
+  EXPECT_EQ(Board->windowTitle(), "Host Engine: Brovanel 0.1");
+  EXPECT_FALSE(Board->unload->isVisible());
+  EXPECT_FALSE(Board->send->isEnabled());
+  EXPECT_FALSE(Board->edit1->isEnabled());
+  EXPECT_EQ(Board->label5->text(), "");
+  EXPECT_TRUE(Form->bianco_checked->isEnabled());
+  EXPECT_TRUE(Form->nero_checked->isEnabled());
   ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }));
   Recorded.Messages.clear();
   Board->sendClick();
   EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"error NO CHESS ENGINE LOADED"}));
+}
+
+// The received memo shows each line of the engine as one line, however it was read,
+// and none of the engine before it, whose farewell comes after the new one is loaded.
+TEST_F(EnginePage, ReceivedMemoHoldsTheLinesOfTheLoadedEngineOnly) {
+  // The first engine stays after its farewell until it is stopped.
+  UseTheProgramsEndWaits();
+  WriteBytes(Folder / "script", "expect quit\nsay farewell from the first engine\n");
+  Launcher(Folder / "second", "second script");
+  WriteBytes(Folder / "second script",
+             "write tellics say\npause 300\nwrite  hello\\n\nwrite and\npause 300\nsay  bye\nsay done\n");
+  LoadListed("prog");
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
+  LoadListed("second");
+  ASSERT_TRUE(WaitFor(
+      [this] { return Board->QuittingEngines() == 0 && Memo(Board->Memoinput1).ends_with("done"); }, 60000));
+  EXPECT_EQ(Memo(Board->Memoinput1), "tellics say hello\nand bye\ndone");
+  EXPECT_TRUE(Recorded.Messages.empty());
+}
+
+// The memory the process holds, in bytes.
+std::size_t ResidentBytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::stoul(line.substr(6)) * 1024;
+  return 0;
+}
+
+// An engine that writes without end: the window goes on answering, its memory stays
+// bounded, the memo keeps its line limit, and Unload ends the engine and reaps it.
+TEST_F(EnginePage, FloodingEngineLeavesTheWindowAnsweringAndUnloadEndsIt) {
+  UseTheProgramsEndWaits();
+  WriteBytes(Folder / "script", "flood 0 y\n");
+  LoadListed("prog");
+  ASSERT_TRUE(Board->IsEngineLoaded());
+  ASSERT_TRUE(WaitFor([this] { return Board->Memoinput1->document()->blockCount() >= TFormOpengl::MEMO_MAX_LINES; },
+                      60000));
+  const std::size_t before = ResidentBytes();
+  // How long a zero timer waits to run, over ten seconds of flood.
+  std::vector<qint64> lags;
+  QElapsedTimer flood;
+  flood.start();
+  while (flood.elapsed() < 10000) {
+    QElapsedTimer waited;
+    qint64 lag = -1;
+    waited.start();
+    QTimer::singleShot(0, [&] { lag = waited.elapsed(); });
+    ASSERT_TRUE(WaitFor([&] { return lag >= 0; }, 60000));
+    lags.push_back(lag);
+    QTest::qWait(20);
+  }
+  const std::size_t after = ResidentBytes();
+  EXPECT_LT(after, before + 50 * 1024 * 1024) << before << " bytes before, " << after << " after";
+  EXPECT_LE(Board->Memoinput1->document()->blockCount(), TFormOpengl::MEMO_MAX_LINES);
+  std::sort(lags.begin(), lags.end());
+  // Generous: only a main thread buried under the engine's output misses it.
+  EXPECT_LT(lags.back(), 2000);
+  std::cout << "[ flood ] " << lags.size() << " zero timers, lag median " << lags[lags.size() / 2] << " ms, 90th "
+            << lags[lags.size() * 9 / 10] << " ms, max " << lags.back() << " ms; memory " << before / 1024
+            << " KiB before, " << after / 1024 << " KiB after\n";
+
+  pid_t pid = Board->EngineObj->ProcessId();
+  QElapsedTimer unloading;
+  unloading.start();
+  QTest::mouseClick(Board->unload, Qt::LeftButton);
+  EXPECT_FALSE(Board->IsEngineLoaded());
+  ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }, 60000));
+  std::cout << "[ flood ] unloaded in " << unloading.elapsed() << " ms\n";
+  // Reaped: not even a zombie is left.
+  EXPECT_NE(::kill(pid, 0), 0);
+  EXPECT_TRUE(Recorded.Messages.empty());
 }
 
 // New Match: the start position, the board unlocked, and the engine told to start

@@ -140,6 +140,11 @@ TEST_F(LookFiles, JunkIsReportedAndTheRestApplies) {
       {"[board]\nname=B\n[type]\nview=classic\nmod=three\n[white]\ncolor=5\n[back]\ncolor=6\n",
        {"pieces 5 -1", "back 6"},
        left + "[type] mod: expected the number of a board picture (1 to 5), found \"three\""},
+      {"[board]\nname=B\n[type]\nview=classic\nmod=6\n[back]\ncolor=6\n", {"back 6"},
+       left + "[type] mod: expected the number of a board picture (1 to 5), found \"6\""},
+      {"[board]\nname=B\n[type]\nview=classic\nmod=0\n", {},
+       left + "[type] mod: expected the number of a board picture (1 to 5), found \"0\""},
+      {"[board]\nname=B\n[type]\nview=classic\nmod=5\n", {"picture 5"}, ""},
       {"[board]\nname=B\n[white]\ncolor=16777216\ncolorboard=-2\n[black]\ncolor=0x00FF00\ncolorboard=12\n"
        "[back]\ncolor=\n",
        {"board 1 12"},

@@ -178,6 +178,73 @@ TEST_F(BoardToolBar, TheBoardOfTheViewMenuGoesWithTheLook) {
   EXPECT_TRUE(Recorded.Messages.empty());
 }
 
+// Open look brings the board the look was saved with, and the View menu follows; a
+// file that is no look changes neither.
+TEST_F(BoardToolBar, AnOpenedLookBringsItsBoardAndTheViewMenuFollows) {
+  Form->ClassicItems[2]->trigger();
+  SaveLook("classic");
+  Form->Artistic1->trigger();
+  SaveLook("artistic");
+  WriteBytes(Path("notes.bvl"), "no look\r\n");
+  // The View items, then the board shown and its look buttons.
+  auto shown = [this] {
+    std::string text = Form->Artistic1->isChecked() ? "artistic " : "classic ";
+    for (QAction* item : Form->ClassicItems) text += item->isChecked() ? '1' : '0';
+    text += Form->Artistic1->isEnabled() == Form->Classic1->isChecked() ? "" : " (Artistic item enabled wrongly)";
+    const bool artistic = Board->LightBoardMesh && Board->DarkBoardMesh && !Board->HeightField1->Visible();
+    const bool classic = !Board->LightBoardMesh && Board->HeightField1->Visible();
+    text += artistic ? ", artistic board" : classic ? ", classic board" : ", both boards";
+    return text + (Board->ToolButton30->isVisible() ? " with its buttons" : "");
+  };
+  auto open = [this](const char* name) {
+    Recorded.Chosen = Path(name);
+    Board->ToolButton25->trigger();
+  };
+
+  open("classic.bvl");
+  EXPECT_EQ(shown(), "classic 00100, classic board");
+  open("notes.bvl");
+  EXPECT_EQ(shown(), "classic 00100, classic board");
+  ASSERT_EQ(Recorded.Messages.size(), 1u);
+  EXPECT_EQ(Recorded.Messages[0], Path("notes.bvl") + " is not a valid file.");
+  open("artistic.bvl");
+  EXPECT_EQ(shown(), "artistic 00000, artistic board with its buttons");
+  open("notes.bvl");
+  EXPECT_EQ(shown(), "artistic 00000, artistic board with its buttons");
+  EXPECT_EQ(Recorded.Messages.size(), 2u);
+}
+
+// The main window's title shows the board window's caption after its own: whichever
+// window loaded or saved a position file last, both name that one file.
+TEST_F(BoardToolBar, BothCaptionsNameTheSameFile) {
+  ASSERT_TRUE(LoadFenPosition(START_POSITION_FEN));
+  const std::string naming = "Brovanel 0.1 ";
+  auto named = [&](const std::string& file) {
+    const std::string title = Form->windowTitle().toStdString();
+    for (const char* other : {"a.fen", "b.fen", "c.fen", "d.fen"})
+      if (Path(other) != file && title.find(Path(other)) != std::string::npos) return "also " + Path(other);
+    if (title.find(naming + file) == std::string::npos) return "not " + file;
+    if (Board->windowTitle().toStdString() != naming + file) return "board " + Board->windowTitle().toStdString();
+    return std::string("one file");
+  };
+  Recorded.Chosen = Path("a");
+  Board->ToolButton11->trigger();
+  EXPECT_EQ(Board->windowTitle().toStdString(), naming + Path("a.fen"));
+  WriteBytes(Path("b.fen"), START_FILE);
+  WriteBytes(Path("c.fen"), AFTER_E4_FILE);
+  Recorded.Chosen = Path("b.fen");
+  Form->LoadPosition1->trigger();
+  EXPECT_EQ(named(Path("b.fen")), "one file");
+  Recorded.Chosen = Path("c.fen");
+  Board->ToolButton9->trigger();
+  EXPECT_EQ(named(Path("c.fen")), "one file");
+  Recorded.Chosen = Path("d");
+  Form->SaveAs1->trigger();
+  EXPECT_EQ(named(Path("d.fen")), "one file");
+  EXPECT_EQ(ReadBytes(Path("d.fen")), AFTER_E4_FILE);
+  EXPECT_TRUE(Recorded.Messages.empty());
+}
+
 TEST_F(BoardToolBar, PositionsAreSavedAndLoadedWithExactBytes) {
   ASSERT_TRUE(LoadFenPosition(START_POSITION_FEN));
   // No name chosen: nothing is written, not even a file without a name.

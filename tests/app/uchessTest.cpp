@@ -9,7 +9,10 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <optional>
+
 #include "FormTestSupport.h"
+#include "app/Main.h"
 #include "app/uhelp.h"
 
 namespace fs = std::filesystem;
@@ -38,7 +41,9 @@ TEST_F(MainWindow, ClipboardCopyAndPasteTakeTheExactText) {
   const TPaste cases[] = {
       {START_CLIPBOARD, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/"},
       {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e3 0 1\r\n", AFTER_E4},
-      {"8/8/8/8/8/8/8/8", "8/8/8/8/8/8/8/8/"},
+      {"8/8/8/8/8/8/8/8", nullptr},
+      {"4k3/8/8/8/8/8/4R3/4K3 b", "4k3/8/8/8/8/8/4R3/4K3/"},
+      {"4k3/8/8/8/8/8/4R3/4K3 w", nullptr},
       {"hello", nullptr},
       {"", nullptr},
       {"rnbqkbnr/pppppppp/8/8", nullptr},
@@ -125,7 +130,6 @@ TEST_F(MainWindow, CancelledSaveWritesNothingAndTheLookFileIsNeverThePositionFil
   EXPECT_EQ(ReadBytes(known), "8/8/8/8/8/8/8/8/ w - - 0 1\r\n");
   EXPECT_FALSE(Form->SaveAsRequested);
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
-  fs::remove(LOOK_FILE_ARGUMENT);
   fs::remove_all(folder);
 }
 
@@ -148,6 +152,118 @@ TEST_F(MainWindow, SavingReplacesThePositionFileWhole) {
   ASSERT_EQ(Recorded.Messages.size(), 1u);
   EXPECT_EQ(Recorded.Messages[0].rfind("Cannot write the position file " + Form->PositionFile + ": ", 0), 0u);
   fs::remove_all(folder);
+}
+
+// A position no game can reach, from a file by either Load Position or from the
+// clipboard: one message, and the position, the board's pieces and the file to save
+// to stay as they were.
+TEST_F(MainWindow, ImpossiblePositionsAreRefusedAndTheBoardKeepsItsPosition) {
+  ASSERT_TRUE(WaitFor([this] { return Board->fillpiecestimer == nullptr; }));
+  fs::path folder = TestFolder("impossible");
+  WriteBytes(folder / "game.fen", std::string(AFTER_E4) + " w - - 0 1\r\n");
+  Recorded.Chosen = (folder / "game.fen").string();
+  Form->LoadPosition1->trigger();
+  ASSERT_EQ(Placement(), AFTER_E4);
+  ASSERT_TRUE(Recorded.Messages.empty());
+  auto e4Shown = [this] {
+    const TBoardPiece* pawn = Board->PieceAtSquare(4, 4);
+    return pawn && pawn->Letter == 'P' && pawn->Obj->Visible() && !Board->PieceAtSquare(2, 4) &&
+           PiecesOnSquares(*Board) == 32;
+  };
+  EXPECT_TRUE(e4Shown());
+
+  const fs::path rookTakesKing = folder / "rook takes king.fen";
+  WriteBytes(rookTakesKing, "4k3/8/8/8/8/8/4R3/4K3 w\r\n");
+  Recorded.Chosen = rookTakesKing.string();
+  for (QAction* load : {Form->LoadPosition1, Board->ToolButton9}) {
+    Recorded.Messages.clear();
+    load->trigger();
+    ASSERT_EQ(Recorded.Messages.size(), 1u) << load->objectName().toStdString();
+    EXPECT_EQ(Recorded.Messages[0], "The file " + rookTakesKing.string() +
+                                        " holds a position that no game can reach: dark's king on e8 is in check "
+                                        "while light is to move");
+    EXPECT_EQ(Placement(), AFTER_E4);
+    EXPECT_EQ(Form->PositionFile, (folder / "game.fen").string());
+    EXPECT_TRUE(e4Shown());
+  }
+  Recorded.Messages.clear();
+  QGuiApplication::clipboard()->setText(QStringLiteral("4K3/8/8/8/8/8/8/k3k3 b KQkq - 0 1"));
+  Form->P1->trigger();
+  EXPECT_EQ(Recorded.Messages,
+            std::vector<std::string>{"The clipboard holds a position that no game can reach: dark has 2 kings"});
+  EXPECT_EQ(Placement(), AFTER_E4);
+  EXPECT_TRUE(e4Shown());
+  fs::remove_all(folder);
+}
+
+// Text from a file or the clipboard shows in the message box as it is: a heading, a
+// colour or a script in it is neither drawn nor cut out.
+TEST_F(MainWindow, MessageBoxesShowTextFromFilesAndTheClipboardAsPlainText) {
+  fs::path folder = TestFolder("plain");
+  const std::string page = "<h1>HUGE</h1><font color=red>red</font>";
+  WriteBytes(folder / "page.fen", page + "\r\n");
+  TMessageBoxes boxes(Recorded);
+  Recorded.Chosen = (folder / "page.fen").string();
+  Form->LoadPosition1->trigger();
+  QGuiApplication::clipboard()->setText(QStringLiteral("<script>alert(1)</script>"));
+  Form->P1->trigger();
+  ASSERT_EQ(boxes.Shown.size(), 2u);
+  EXPECT_EQ(boxes.Shown[0].Text, "The file " + Recorded.Chosen +
+                                     " holds no position: expected the placement of a FEN text, found \"" + page + "\"");
+  EXPECT_EQ(boxes.Shown[1].Text, "The clipboard holds no position: expected the placement of a FEN text, found "
+                                 "\"<script>alert(1)</script>\"");
+  EXPECT_TRUE(boxes.Shown[0].Plain);
+  EXPECT_TRUE(boxes.Shown[1].Plain);
+  fs::remove_all(folder);
+}
+
+// A look file named on the command line that is no look, or is not there: one message
+// box, and the board gets its pieces all the same, though the box's event loop ran the
+// tick that fills the board before the main window knew its board window.
+TEST(StartLook, ABadLookNamedAtStartIsReportedAndTheBoardGetsItsPieces) {
+  const std::string path = LOOK_FILE_ARGUMENT;
+  const char randomBytes[] = "\x89\x01\xfe random\n\x00\x7f bytes";
+  struct TCase {
+    std::optional<std::string> Bytes;  // none: no file
+    std::string Message;
+  };
+  const TCase cases[] = {
+      {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w - - 0 1\r\n", path + " is not a valid file."},
+      {std::string(randomBytes, sizeof randomBytes - 1), path + " is not a valid file."},
+      {std::nullopt, START_LOOK_NOT_FOUND_TEXT + path},
+  };
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Message);
+    if (test.Bytes)
+      WriteBytes(path, *test.Bytes);
+    else
+      fs::remove(path);
+    BitBoards = TBitBoards{};
+    TRecordingDialogs recorded;
+    // While the box is shown, the board window being made has had its tick.
+    auto boardBeingMade = [] {
+      for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* board = dynamic_cast<TFormOpengl*>(widget)) return board;
+      return static_cast<TFormOpengl*>(nullptr);
+    };
+    TMessageBoxes boxes(recorded, [&] {
+      EXPECT_TRUE(WaitFor([&] { return boardBeingMade() && !boardBeingMade()->fillpiecestimer; }));
+    });
+    auto form = std::make_unique<TForm1>();
+    ASSERT_TRUE(WaitFor([&] { return form->FormOpengl != nullptr; }));
+    TFormOpengl* board = form->FormOpengl;
+    ASSERT_TRUE(WaitFor([&] { return board->fillpiecestimer == nullptr; }));
+    ASSERT_EQ(boxes.Shown.size(), 1u);
+    EXPECT_EQ(boxes.Shown[0].Text, test.Message);
+    EXPECT_TRUE(boxes.Shown[0].Plain);
+    EXPECT_EQ(PiecesOnSquares(*board), 32);
+    EXPECT_EQ(Placement(), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+    EXPECT_NE(board->LightBoardMesh, nullptr);
+    EXPECT_TRUE(form->Artistic1->isChecked());
+    form.reset();
+    QCoreApplication::processEvents();
+  }
+  WriteBytes(path, "[board]\r\nname=Brovanel\r\n");
 }
 
 TEST_F(MainWindow, ClassicAndArtisticItemsCheckAsTheBoardChanges) {
@@ -180,7 +296,7 @@ TEST_F(MainWindow, ClassicAndArtisticItemsCheckAsTheBoardChanges) {
 }
 
 // The About box, shown by the Help item, closes with Esc in its edit and with OK; its
-// links open their own addresses.
+// links open their own addresses, and its licence button shows the licence text.
 TEST_F(MainWindow, AboutBoxClosesWithEscAndOkAndOpensItsLinks) {
   std::vector<QUrl> opened;
   SetUrlOpener([&opened](const QUrl& url) {
@@ -210,15 +326,44 @@ TEST_F(MainWindow, AboutBoxClosesWithEscAndOkAndOpensItsLinks) {
   for (QWidget* link : {static_cast<QWidget*>(dialog.Label4), static_cast<QWidget*>(dialog.Label2),
                         static_cast<QWidget*>(dialog.Label1), static_cast<QWidget*>(dialog.Label12)})
     QTest::mouseClick(link, Qt::LeftButton);
-  QTest::mouseClick(dialog.Button1, Qt::LeftButton);
-  ASSERT_EQ(opened.size(), 5u);
+  ASSERT_EQ(opened.size(), 4u);
   EXPECT_EQ(opened[0], QUrl("https://brovanel.example.org/"));
   EXPECT_EQ(opened[0].toString(), dialog.Label4->text());
   EXPECT_EQ(opened[1], QUrl("mailto:brovanel@example.org"));
   EXPECT_EQ(opened[2], QUrl("mailto:artwork@brovanel.example.org"));
   EXPECT_EQ(opened[3], QUrl(FREE_ENGINES_ADDRESS));
-  EXPECT_EQ(opened[4], QUrl::fromLocalFile(QString::fromStdString(AppFolder) + "/license.TXT"));
   SetUrlOpener([](const QUrl&) { return false; });
+
+  // The licence text beside the program, in a dialog of its own that OK closes.
+  std::string shown;
+  auto* timer = new QTimer(&dialog);
+  QObject::connect(timer, &QTimer::timeout, [&shown, timer] {
+    QWidget* licence = QApplication::activeModalWidget();
+    if (!licence || licence->objectName() != "LicenseDlg") return;
+    timer->stop();
+    shown = licence->findChild<QPlainTextEdit*>("LicenseText")->toPlainText().toStdString();
+    for (auto* button : licence->findChildren<QPushButton*>())
+      if (button->text() == "OK") QTest::mouseClick(button, Qt::LeftButton);
+    if (licence->isVisible()) static_cast<QDialog*>(licence)->reject();
+  });
+  timer->start(10);
+  QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+  const std::string licence = ReadBytes(AppFolder + "/license.TXT");
+  ASSERT_FALSE(licence.empty());
+  EXPECT_EQ(shown, licence);
+  EXPECT_TRUE(Recorded.Messages.empty());
+  EXPECT_EQ(opened.size(), 4u);
+  // Without the file: said, with the reason.
+  const std::string appFolder = AppFolder;
+  AppFolder = TestFolder("no licence").string();
+  QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+  EXPECT_EQ(Recorded.Messages.size(), 1u);
+  Recorded.Messages.resize(1);
+  EXPECT_EQ(Recorded.Messages[0].rfind("Cannot read the licence text " + AppFolder + "/license.TXT: ", 0), 0u)
+      << Recorded.Messages[0];
+  EXPECT_GT(Recorded.Messages[0].size(), ("Cannot read the licence text " + AppFolder + "/license.TXT: ").size());
+  fs::remove_all(AppFolder);
+  AppFolder = appFolder;
 }
 
 }  // namespace

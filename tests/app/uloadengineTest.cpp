@@ -202,7 +202,50 @@ TEST_F(FakeEngine, GarbageAndAMegabyteLineDoNotHideTheNextMove) {
   ASSERT_EQ(ApplyMoveToBitboards(BitBoards, {2, 4, 4, 4, 0}, LIGHT_SIDE), TMoveResult::Applied);
   ASSERT_TRUE(Queue.RunUntil([this] { return !Board.Animations.empty(); }));
   EXPECT_EQ(Board.Animations[0], (TAnimation{4, 7, 4, 5}));
-  ASSERT_TRUE(Queue.RunUntil([this] { return Board.Received.size() >= 1048577u + 10u; }));
+  // The log keeps the start of the long line.
+  const std::string ending = std::string(TEngineLog::MAX_LINE_LENGTH, 'z') + " [...]\nmove e7e5\n";
+  ASSERT_TRUE(Queue.RunUntil([&] { return Board.Received.ends_with(ending); }));
+  EXPECT_EQ(Board.Received, "\t\rx7f garbage \\ \n" + ending);
+  EXPECT_TRUE(Recorded.Messages.empty());
+}
+
+// An engine that floods: the reader waits while the main thread has not taken what it
+// gathered, so one hand-over at most waits; the log is thinned, yet the move among the
+// lines is found, and the engine is stopped and reaped.
+TEST_F(FakeEngine, FloodWaitsForTheMainThreadAndItsMoveIsStillFound) {
+  // It never reads "quit": the short waits end it.
+  Start("flood 100000 thinking\nsay move e7e5\nflood 0 more thinking\n", false, "", ShortEndDelays());
+  ASSERT_EQ(ApplyMoveToBitboards(BitBoards, {2, 4, 4, 4, 0}, LIGHT_SIDE), TMoveResult::Applied);
+  pid_t pid = Engine->ProcessId();
+  ASSERT_TRUE(Queue.WaitForWork());
+  // The engine goes on flooding, but nothing more is handed over while that waits.
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(Queue.Waiting(), 1u);
+  ASSERT_TRUE(Queue.RunUntil([this] { return !Board.Animations.empty(); }, 60s));
+  EXPECT_EQ(Board.Animations[0], (TAnimation{4, 7, 4, 5}));
+  EXPECT_EQ(FenPlacementText(BitBoards), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/");
+  EXPECT_NE(Board.Received.find(" lines left out]\n"), std::string::npos);
+  EXPECT_LT(Board.Received.size(), 100000u * 9);
+  std::this_thread::sleep_for(100ms);
+  EXPECT_LE(Queue.Waiting(), 1u);
+  Engine.reset();
+  EXPECT_FALSE(ProcessExists(pid));
+  EXPECT_TRUE(Recorded.Messages.empty());
+}
+
+// From "quit" on the engine speaks to nobody: its farewell and a late move reach
+// neither the log nor the board.
+TEST_F(FakeEngine, EngineBeingQuitSaysNothingMore) {
+  Start("expect quit\nsay move e7e5\nsay farewell\nexit 0\n");
+  ASSERT_EQ(ApplyMoveToBitboards(BitBoards, {2, 4, 4, 4, 0}, LIGHT_SIDE), TMoveResult::Applied);
+  const TBitBoards before = BitBoards;
+  bool done = false;
+  Engine->BeginQuit([&done] { done = true; });
+  ASSERT_TRUE(done);
+  Queue.RunUntil([] { return false; }, 300ms);
+  EXPECT_EQ(BitBoards, before);
+  EXPECT_TRUE(Board.Animations.empty());
+  EXPECT_EQ(Board.Received.find("farewell"), std::string::npos) << Board.Received;
   EXPECT_TRUE(Recorded.Messages.empty());
 }
 

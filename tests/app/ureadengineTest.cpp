@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "EngineTestSupport.h"
 #include "app/utility.h"
 #include "tests/base/RecordingDialogs.h"
@@ -97,6 +99,58 @@ TEST(EngineOutput, OverlongLineKeepsItsStartAndTheNextLineSurvives) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].size(), TLineSplitter::MAX_LINE_LENGTH);
   EXPECT_EQ(lines[1], "move e7e5");
+}
+
+// Whatever the pieces and the hand-overs, the log gives back the output unchanged
+// while it is not flooded: a line split over two hand-overs goes on in the second.
+TEST(EngineLog, OutputComesBackWholeHoweverItIsReadAndTaken) {
+  const std::string output = "tellics say hi\r\nmove e7e5\n\n1. ... d7d5\nFeature done=1\nno end";
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round) {
+    TEngineLog log;
+    std::string shown;
+    for (std::size_t at = 0; at < output.size();) {
+      const std::size_t size = std::uniform_int_distribution<std::size_t>(1, 12)(random);
+      log.Add(std::string_view(output).substr(at, size));
+      at += size;
+      if (random() % 2) shown += log.Take();
+    }
+    shown += log.Take();
+    EXPECT_EQ(shown, output) << round;
+  }
+}
+
+TEST(EngineLog, FloodKeepsTheLastLinesAndSaysHowManyWereLeftOut) {
+  auto lines = [](int from, int to) {
+    std::string text;
+    for (int i = from; i < to; ++i) text += "line " + std::to_string(i) + "\n";
+    return text;
+  };
+  const int kept = static_cast<int>(TEngineLog::MAX_LINES);
+  TEngineLog log;
+  log.Add(lines(0, 10000));
+  EXPECT_EQ(log.Take(), "[" + std::to_string(10000 - kept) + " lines left out]\n" + lines(10000 - kept, 10000));
+  // Not flooded any more: nothing is left out.
+  log.Add(lines(0, 3));
+  EXPECT_EQ(log.Take(), lines(0, 3));
+  // The end of a line already begun comes first, whole, and the note after it.
+  log.Add("begun");
+  EXPECT_EQ(log.Take(), "begun");
+  log.Add(" and ended\n" + lines(0, 1000));
+  EXPECT_EQ(log.Take(),
+            " and ended\n[" + std::to_string(1001 - kept) + " lines left out]\n" + lines(1001 - kept, 1000));
+}
+
+TEST(EngineLog, LongLineKeepsItsStartOverTakesAndTheNextLineSurvives) {
+  TEngineLog log;
+  std::string shown;
+  for (int i = 0; i < 30; ++i) {
+    log.Add(std::string(100, 'x'));
+    shown += log.Take();
+  }
+  log.Add("\nmove e7e5\n");
+  shown += log.Take();
+  EXPECT_EQ(shown, std::string(TEngineLog::MAX_LINE_LENGTH, 'x') + " [...]\nmove e7e5\n");
 }
 
 // The shared position is set for each test and restored afterwards.

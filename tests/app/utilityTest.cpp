@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+
 #include "base/Exceptions.h"
 #include "tests/base/RecordingDialogs.h"
 
@@ -411,9 +413,12 @@ TEST(ApplyMove, BadMovesAreRefusedAndChangeNothing) {
       {{4, 4, 5, 4, 0}, ANY_SIDE, TMoveResult::NoPiece, "Illegal move e4e5: no piece on e4"},
       {{7, 4, 5, 4, 0}, LIGHT_SIDE, TMoveResult::WrongSide, "Illegal move e7e5: the piece on e7 belongs to the other side"},
       {{1, 7, 2, 5, 0}, ANY_SIDE, TMoveResult::OwnPiece, "Illegal move b1d2: it captures its own piece on d2"},
+      {{6, 5, 8, 4, 0}, LIGHT_SIDE, TMoveResult::TakesKing,
+       "Illegal move d6e8: a king is never taken, and one stands on e8"},
   };
   for (const Case& c : cases) {
-    TBitBoards board = Parse(START_POSITION_FEN);
+    // The start position, with a light knight from g1 on d6, where it attacks the dark king.
+    TBitBoards board = Parse("rnbqkbnr/pppppppp/3N4/8/8/8/PPPPPPPP/RNBQKB1R w");
     TBitBoards before = board;
     EXPECT_EQ(ApplyMoveToBitboards(board, c.move, c.side), c.result) << c.text;
     EXPECT_EQ(board, before) << c.text;
@@ -476,6 +481,8 @@ const TUserMoveCase USER_MOVE_CASES[] = {
     {"4k3/8/3p4/4P3/8/8/8/4K3 w - - 0 1", {"d6d5"}, "e5d6", LIGHT_SIDE, nullptr, nullptr},
     // ... and judged with the king's safety: here it would open the rank to the rook.
     {"4k3/2p5/8/KP5r/8/8/8/8 w - - 0 1", {"c7c5"}, "b5c6", LIGHT_SIDE, nullptr, nullptr},
+    // A king is never taken, whatever the library says of a position that offers one.
+    {"4k3/8/8/8/8/8/4R3/4K3 w - - 0 1", {}, "e2e8", LIGHT_SIDE, nullptr, nullptr},
     // A pawn on the last rank becomes a queen, and the engine is told so.
     {"1r2k3/P7/8/8/8/8/8/4K3 w - - 0 1", {}, "a7a8", LIGHT_SIDE, "a7a8q", "Qr2k3/8/8/8/8/8/8/4K3/"},
     {"4k3/8/8/8/8/8/1p6/4K3 w - - 0 1", {}, "b2b1", DARK_SIDE, "b2b1q", "4k3/8/8/8/8/8/8/1q2K3/"},
@@ -530,4 +537,89 @@ TEST(UserMove, OnlyMoveEnPassantIsNoMate) {
   EXPECT_FALSE(IsMate(board, rights, DARK_SIDE));
   rights.EnPassant = NO_SQUARE;
   EXPECT_TRUE(IsMate(board, rights, DARK_SIDE));
+}
+
+// --- Positions no game can reach ---------------------------------------------
+
+// Each FEN text with what rules it out, or "" where a game can reach it. The side to
+// move comes from the second field; without one light is to move.
+TEST(ImpossiblePosition, EachRuleWithItsMessage) {
+  const std::pair<const char*, const char*> cases[] = {
+      {START_POSITION_FEN, ""},
+      {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/ w - - 0 1", ""},
+      {"r1bqkb1r/pppp1Qpp/2n2n2/4p3/2B1P3/8/PPPP1PPP/RNB1K1NR b KQkq - 0 4", ""},
+      {"4k3/8/8/8/8/8/4R3/4K3 b", ""},
+      {"QQ2k3/8/8/8/8/8/PPPPPP2/4K3 b", ""},
+      {"8/8/8/3k4/8/8/8/4K3", ""},
+      // The side not to move in check: its king could be taken next.
+      {"4k3/8/8/8/8/8/4R3/4K3 w", "dark's king on e8 is in check while light is to move"},
+      {"4k3/8/8/8/8/8/4R3/4K3", "dark's king on e8 is in check while light is to move"},
+      {"4K3/8/8/8/8/8/4r3/4k3 b KQkq - 0 1", "light's king on e8 is in check while dark is to move"},
+      {"8/8/8/3kK3/8/8/8/8 b", "light's king on e5 is in check while dark is to move"},
+      {"4k3/8/5N2/8/8/8/8/4K3 w", "dark's king on e8 is in check while light is to move"},
+      {"4k3/8/8/8/B7/8/8/4K3 w", "dark's king on e8 is in check while light is to move"},
+      {"4k3/3p4/8/8/B7/8/8/4K3 w", ""},
+      {"4k3/8/8/8/8/8/8/Q3K3 w", ""},
+      {"Q3k3/8/8/8/8/8/8/4K3 w", "dark's king on e8 is in check while light is to move"},
+      // Pawns take forwards only; a pinned rook still gives check.
+      {"8/8/8/8/8/4k3/3P4/4K3 w", "dark's king on e3 is in check while light is to move"},
+      {"8/8/8/8/4k3/8/3P4/4K3 w", ""},
+      {"4k3/8/8/8/8/3p4/4K3/8 w", ""},
+      {"4k3/8/8/8/8/3p4/4K3/8 b", "light's king on e2 is in check while dark is to move"},
+      {"4k3/8/8/8/8/8/r3R2K/8 w", "dark's king on e8 is in check while light is to move"},
+      // Kings, pawns and counts.
+      {"8/8/8/8/8/8/8/8", "light has no king"},
+      {"4k3/8/8/8/8/8/8/8 b", "light has no king"},
+      {"8/8/8/8/8/8/8/4K3", "dark has no king"},
+      {"4k3/8/8/8/8/8/8/K3K3", "light has 2 kings"},
+      {"3kk3/8/8/8/8/8/8/4K3", "dark has 2 kings"},
+      {"P3k3/8/8/8/8/8/8/4K3", "a pawn stands on a8, on the first or last rank"},
+      {"4k3/8/8/8/8/8/8/4K2p", "a pawn stands on h1, on the first or last rank"},
+      {"4k3/8/8/8/8/P7/PPPPPPPP/4K3", "light has 9 pawns, more than 8"},
+      {"4k3/8/QQQQQQQQ/8/8/8/PPPPPPPP/4K3", "light has 17 pieces, more than 16"},
+      {"rr2k3/r7/8/8/8/8/8/4K3 b", ""},
+      {"rr2k3/r7/pppppppp/8/8/8/8/4K3 b",
+       "dark has more queens, rooks, bishops and knights than its missing pawns could have become"},
+      {"4k3/8/8/8/8/8/1PPPPPPP/QQN1K1NN w",
+       "light has more queens, rooks, bishops and knights than its missing pawns could have become"},
+      {"4k3/8/8/8/8/8/1PPPPPPP/QQN1K1N1 w", ""},
+  };
+  for (const auto& [fen, expected] : cases)
+    EXPECT_EQ(ImpossiblePositionText(Parse(fen), PlayRightsOfFen(fen, Parse(fen)).SideToMove), expected) << fen;
+}
+
+// Files written before the side to move was kept say " w - - 0 1" whoever was to move:
+// one saved after light gave check is dark's turn; any other text means what it says.
+TEST(ImpossiblePosition, OldFilesSavedInCheckAreTheCheckedSidesTurn) {
+  const std::pair<const char*, int> cases[] = {
+      {"4k3/8/8/8/8/8/4R3/4K3/ w - - 0 1", DARK_SIDE},
+      {"4k3/8/8/8/8/8/4R3/4K3/ w", LIGHT_SIDE},
+      {"4k3/8/8/8/8/8/4R3/4K3 w - - 0 1x", LIGHT_SIDE},
+      {"4k3/8/8/8/8/8/3R4/4K3/ w - - 0 1", LIGHT_SIDE},
+      {"8/8/8/8/8/8/8/8 b - - 0 1", DARK_SIDE},
+      {"8/8/8/8/8/8/8/8", LIGHT_SIDE},
+  };
+  for (const auto& [fen, side] : cases) EXPECT_EQ(PlayRightsOfFen(fen, Parse(fen)).SideToMove, side) << fen;
+}
+
+// Every position of a real game, checks and mate among them, with its side to move.
+TEST(ImpossiblePosition, EveryPositionOfAGameIsPossible) {
+  const char* moves[] = {"e2e4", "e7e5", "g1f3", "d7d6", "d2d4", "c8g4", "d4e5", "g4f3", "d1f3", "d6e5", "f1c4",
+                         "g8f6", "f3b3", "d8e7", "b1c3", "c7c6", "c1g5", "b7b5", "c3b5", "c6b5", "c4b5", "b8d7",
+                         "e1c1", "a8d8", "d1d7", "d8d7", "h1d1", "e7e6", "b5d7", "f6d7", "b3b8", "d7b8", "d1d8"};
+  TBitBoards board = Parse(START_POSITION_FEN);
+  TGameRights rights = RightsOfFen(START_POSITION_FEN, board);
+  int side = LIGHT_SIDE;
+  int checks = 0;
+  for (const char* move : moves) {
+    ASSERT_EQ(ApplyGameMove(board, rights, Move(move), side), TMoveResult::Applied) << move;
+    side = 1 - side;
+    EXPECT_EQ(ImpossiblePositionText(board, side), "") << move;
+    // The other side, which has just moved, may not be left in check.
+    const int king = std::countr_zero(board[DARK_KING + 1 - side]);
+    EXPECT_FALSE(SquareAttacked(board, king, side)) << move;
+    if (SquareAttacked(board, std::countr_zero(board[DARK_KING + side]), 1 - side)) ++checks;
+  }
+  EXPECT_EQ(checks, 4);
+  EXPECT_TRUE(IsMate(board, DARK_SIDE));
 }

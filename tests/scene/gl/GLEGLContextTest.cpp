@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 TEST(EGLContext, PbufferContextClearsAndDrawsATriangle) {
@@ -67,6 +69,24 @@ TEST(EGLContext, TextureOutlivesTheContextThatMadeIt) {
   // The last context of the group deletes it.
   second.DestroyContext();
   EXPECT_EQ(texture.Handle(), 0u);
+}
+
+// The program opens the display on a thread of its own while it builds its windows;
+// the contexts that the window thread makes afterwards are desktop GL all the same.
+TEST(EGLContext, DisplayOpenedOnAnotherThreadGivesDesktopGLContexts) {
+  UseSoftwareRasteriser();
+  std::thread(OpenEGLDisplay).join();
+  TGLEGLContext context;
+  context.CreateMemoryContext(0, 4, 4);
+  context.Activate();
+  EXPECT_TRUE(GL->VERSION_1_1());
+  GL->glClearColor(0, 0, 1, 1);
+  GL->glClear(GL_COLOR_BUFFER_BIT);
+  std::uint8_t pixel[4] = {};
+  GL->glReadPixels(1, 1, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+  RaiseOnGLError();
+  EXPECT_EQ(std::vector<std::uint8_t>(pixel, pixel + 4), (std::vector<std::uint8_t>{0, 0, 255, 255}));
+  context.Deactivate();
 }
 
 TEST(EGLContext, ContextsMadeApartShareOnceJoined) {
