@@ -73,7 +73,9 @@ void tloadengine::StartReader() {
 }
 
 void tloadengine::SendStartupCommand(std::size_t index) {
-  if (FQuit) return;
+  // An engine that was quit, has ended (the user was told) or failed a write is never
+  // ready: the rest of the opening would only say so after the report.
+  if (!IsConnected()) return;
   // The opening commands, then the lines held back meanwhile.
   if (index < FStartupCommands.size()) {
     WriteCommand(FStartupCommands[index]);

@@ -283,6 +283,40 @@ TEST_F(FakeEngine, EngineThatExitsMidGameIsReapedAndWritesToItFail) {
   EXPECT_EQ(Board.Sent.back(), "e2e4");
 }
 
+// The engine ends on its opening commands while a line is still held back: the user
+// was told it ended and the board unlocked, so the start never turns "ready" after it,
+// whichever comes first in the event loop.
+TEST_F(FakeEngine, EngineThatEndsDuringTheOpeningIsNeverReady) {
+  std::ofstream(Folder / "script") << "expect hard\nexit 3\n";
+  std::string parameters = "\"" + (Folder / "script").string() + "\" \"" + Log().string() + "\"";
+  std::deque<std::function<void()>> steps;
+  TScheduler byHand = [&steps](std::chrono::milliseconds, std::function<void()> work) {
+    steps.push_back(std::move(work));
+  };
+  bool ready = false;
+  Engine = tloadengine::Start((Folder / "fake engine").string(), parameters, &Board, false, Queue.Dispatcher(),
+                              byHand, [&ready] { ready = true; }, FastDelays());
+  ASSERT_TRUE(Engine);
+  Engine->SendCommand("protover 2");
+  // The reader, then the opening commands up to "hard".
+  for (int step = 0; step < 6; ++step) {
+    ASSERT_FALSE(steps.empty());
+    auto work = std::move(steps.front());
+    steps.pop_front();
+    work();
+  }
+  EngineThinking = true;
+  ASSERT_TRUE(Queue.RunUntil([this] { return !Recorded.Messages.empty(); }));
+  EXPECT_EQ(Recorded.Messages, std::vector<std::string>{"The engine has ended: exit code 3"});
+  // The held line's turn.
+  ASSERT_EQ(steps.size(), 1u);
+  steps.front()();
+  EXPECT_FALSE(ready);
+  EXPECT_FALSE(Engine->IsReady());
+  EXPECT_FALSE(EngineThinking);
+  EXPECT_EQ(Board.Sent, (std::vector<std::string>{"xboard", "new", "random", "post", "hard"}));
+}
+
 TEST_F(FakeEngine, EngineThatReadsNothingMakesTheWriteFailInTime) {
   Start("hang\n", false, "", ShortEndDelays());
   EXPECT_EQ(Engine->SendCommand(std::string(4 << 20, 'x')), 0u);
