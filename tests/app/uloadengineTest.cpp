@@ -294,7 +294,7 @@ TEST_F(FakeEngine, EngineThatEndsDuringTheOpeningIsNeverReady) {
     steps.push_back(std::move(work));
   };
   bool ready = false;
-  Engine = tloadengine::Start((Folder / "fake engine").string(), parameters, &Board, false, Queue.Dispatcher(),
+  Engine = tloadengine::Start((Folder / "fake engine").string(), parameters, Game, &Board, false, Queue.Dispatcher(),
                               byHand, [&ready] { ready = true; }, FastDelays());
   ASSERT_TRUE(Engine);
   Engine->SendCommand("protover 2");
@@ -305,7 +305,7 @@ TEST_F(FakeEngine, EngineThatEndsDuringTheOpeningIsNeverReady) {
     steps.pop_front();
     work();
   }
-  EngineThinking = true;
+  Game.SetEngineThinking(true);
   ASSERT_TRUE(Queue.RunUntil([this] { return !Recorded.Messages.empty(); }));
   EXPECT_EQ(Recorded.Messages, std::vector<std::string>{"The engine has ended: exit code 3"});
   // The held line's turn.
@@ -313,7 +313,7 @@ TEST_F(FakeEngine, EngineThatEndsDuringTheOpeningIsNeverReady) {
   steps.front()();
   EXPECT_FALSE(ready);
   EXPECT_FALSE(Engine->IsReady());
-  EXPECT_FALSE(EngineThinking);
+  EXPECT_FALSE(Game.EngineThinking());
   EXPECT_EQ(Board.Sent, (std::vector<std::string>{"xboard", "new", "random", "post", "hard"}));
 }
 
