@@ -1,6 +1,7 @@
 #include "app/uloadengine.h"
 
 #include <algorithm>
+#include <deque>
 #include <exception>
 #include <thread>
 
@@ -23,12 +24,32 @@ std::string EngineEndedText(const std::string& how) {
 std::unique_ptr<tloadengine> tloadengine::Create(const std::string& path, const std::string& parameters,
                                                  TGame& game, TEngineBoard* board, bool enginePlaysLight,
                                                  TDispatcher dispatch, const TEngineDelays& delays) {
-  // Every step runs at once after its wait, so all of them have run when Start returns.
-  TScheduler wait = [](std::chrono::milliseconds delay, std::function<void()> work) {
+  // The start's steps are run here one after the other, each after its wait; steps
+  // scheduled later (a quit's) run at once after theirs. Queued rather than nested:
+  // waiting for the engine to read takes many short steps.
+  struct TSteps {
+    std::deque<std::pair<std::chrono::milliseconds, std::function<void()>>> Queued;
+    bool Started = false;
+  };
+  auto steps = std::make_shared<TSteps>();
+  TScheduler wait = [steps](std::chrono::milliseconds delay, std::function<void()> work) {
+    if (!steps->Started) {
+      steps->Queued.emplace_back(delay, std::move(work));
+      return;
+    }
     std::this_thread::sleep_for(delay);
     work();
   };
-  return Start(path, parameters, game, board, enginePlaysLight, std::move(dispatch), std::move(wait), nullptr, delays);
+  auto engine =
+      Start(path, parameters, game, board, enginePlaysLight, std::move(dispatch), std::move(wait), nullptr, delays);
+  while (!steps->Queued.empty()) {
+    auto [delay, work] = std::move(steps->Queued.front());
+    steps->Queued.pop_front();
+    std::this_thread::sleep_for(delay);
+    work();
+  }
+  steps->Started = true;
+  return engine;
 }
 
 std::unique_ptr<tloadengine> tloadengine::Start(const std::string& path, const std::string& parameters,
@@ -84,13 +105,26 @@ void tloadengine::SendStartupCommand(std::size_t index) {
     FHeld.erase(FHeld.begin());
   }
   // Each on its own read: an engine that is still starting may drop all but the first
-  // line of a read.
+  // line of a read (gnuchess then stops answering for good), so the next line waits
+  // until the engine has read this one, and a pause after.
   if (index + 1 < FStartupCommands.size() || !FHeld.empty()) {
-    Later(FDelays.LineGap, [this, index] { SendStartupCommand(index + 1); });
+    AwaitRead(std::chrono::steady_clock::now() + FDelays.WriteTimeout, index + 1);
     return;
   }
   FReady = true;
   if (FOnReady) FOnReady();
+}
+
+void tloadengine::AwaitRead(std::chrono::steady_clock::time_point deadline, std::size_t next) {
+  // Often enough that an engine which reads at once gets its next line at once.
+  constexpr std::chrono::milliseconds POLL{5};
+  if (!IsConnected()) return;
+  if (FProcess.UnreadInput() > 0 && std::chrono::steady_clock::now() < deadline) {
+    Later(POLL, [this, deadline, next] { AwaitRead(deadline, next); });
+    return;
+  }
+  // Read, or an engine that reads nothing: the pause, and the next line all the same.
+  Later(FDelays.LineGap, [this, next] { SendStartupCommand(next); });
 }
 
 tloadengine::~tloadengine() {

@@ -21,7 +21,7 @@
 struct TEngineDelays {
   std::chrono::milliseconds StartWait{200};       // after the start, before the reader
   std::chrono::milliseconds HandshakeWait{3000};  // before the opening commands
-  std::chrono::milliseconds LineGap{100};         // between two opening commands
+  std::chrono::milliseconds LineGap{100};         // after the engine read an opening command
   std::chrono::milliseconds QuitWait{1000};       // after "quit", before terminating
   std::chrono::milliseconds TerminateWait{500};   // after terminating, before killing
   std::chrono::milliseconds WriteTimeout{5000};   // for an engine that stops reading
@@ -107,6 +107,9 @@ private:
   void StartReader();
   // Sends the opening command `index` and schedules the next, or ends the start-up.
   void SendStartupCommand(std::size_t index);
+  // Sends opening command `next` once the engine has read what it was sent (or at
+  // `deadline`) and LineGap has passed.
+  void AwaitRead(std::chrono::steady_clock::time_point deadline, std::size_t next);
   // Sends a line without holding it back.
   std::size_t WriteCommand(std::string_view text);
   // One look whether the quit engine has gone; `phase` 0 waits for it to end by itself,

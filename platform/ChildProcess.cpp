@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -187,6 +188,13 @@ bool TChildProcess::WriteInput(std::string_view data, std::chrono::milliseconds 
     }
   }
   return true;
+}
+
+std::size_t TChildProcess::UnreadInput() const {
+  // A pipe answers FIONREAD at either end with the bytes it holds.
+  int unread = 0;
+  if (FInputFd < 0 || ::ioctl(FInputFd, FIONREAD, &unread) != 0 || unread < 0) return 0;
+  return static_cast<std::size_t>(unread);
 }
 
 TChildProcess::TReadResult TChildProcess::ReadOutput(char* buffer, std::size_t capacity, std::size_t& count) {

@@ -41,6 +41,8 @@ public:
   // that does not read. Returns false (ErrorText() says why) when the child is gone,
   // its input is closed, or the time ran out; nothing raises and no signal arrives.
   bool WriteInput(std::string_view data, std::chrono::milliseconds timeout);
+  // How many bytes written to the child's input it has not read yet (0 without one).
+  std::size_t UnreadInput() const;
 
   // Blocks until the child writes something (up to `capacity` bytes into `buffer`,
   // their count in `count`), its output ends or fails (Ended), or WakeReader is
