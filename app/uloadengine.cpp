@@ -13,6 +13,9 @@
 
 namespace {
 
+// Often enough that an engine which reads at once gets its next line at once.
+constexpr std::chrono::milliseconds READ_POLL{5};
+
 // "The engine has ended: exit code 1", or without the how when it is not known.
 std::string EngineEndedText(const std::string& how) {
   std::string text = ENGINE_ENDED_TEXT;
@@ -104,23 +107,35 @@ void tloadengine::SendStartupCommand(std::size_t index) {
     WriteCommand(FHeld.front());
     FHeld.erase(FHeld.begin());
   }
-  // Each on its own read: an engine that is still starting may drop all but the first
-  // line of a read (gnuchess then stops answering for good), so the next line waits
-  // until the engine has read this one, and a pause after.
+  // Each on its own read (see SendCommand), and a pause after: an engine that is still
+  // starting may also stall until its next line comes (WatchSilence).
   if (index + 1 < FStartupCommands.size() || !FHeld.empty()) {
     AwaitRead(std::chrono::steady_clock::now() + FDelays.WriteTimeout, index + 1);
     return;
   }
   FReady = true;
   if (FOnReady) FOnReady();
+  if (FDelays.SilenceNudge.count() > 0) WatchSilence(std::chrono::steady_clock::now() + FDelays.SilenceNudge, 40);
+}
+
+void tloadengine::WatchSilence(std::chrono::steady_clock::time_point nudgeAt, int nudgesLeft) {
+  // Often enough that an engine which answers at once ends the watch at once.
+  constexpr std::chrono::milliseconds POLL{20};
+  if (!IsConnected() || FReader->HasHeard() || nudgesLeft == 0) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (now >= nudgeAt) {
+    // Harmless to every engine: it has had "post" in its opening already.
+    WriteCommand("post");
+    nudgeAt = now + FDelays.SilenceNudge;
+    --nudgesLeft;
+  }
+  Later(POLL, [this, nudgeAt, nudgesLeft] { WatchSilence(nudgeAt, nudgesLeft); });
 }
 
 void tloadengine::AwaitRead(std::chrono::steady_clock::time_point deadline, std::size_t next) {
-  // Often enough that an engine which reads at once gets its next line at once.
-  constexpr std::chrono::milliseconds POLL{5};
   if (!IsConnected()) return;
   if (FProcess.UnreadInput() > 0 && std::chrono::steady_clock::now() < deadline) {
-    Later(POLL, [this, deadline, next] { AwaitRead(deadline, next); });
+    Later(READ_POLL, [this, deadline, next] { AwaitRead(deadline, next); });
     return;
   }
   // Read, or an engine that reads nothing: the pause, and the next line all the same.
@@ -152,7 +167,37 @@ std::size_t tloadengine::SendCommand(std::string_view text) {
     FHeld.emplace_back(text);
     return text.size() + 1;
   }
-  return WriteCommand(text);
+  if (FWaiting.empty() && FProcess.UnreadInput() == 0) return WriteCommand(text);
+  FWaiting.emplace_back(text);
+  if (FWaiting.size() == 1) {
+    const auto deadline = std::chrono::steady_clock::now() + FDelays.WriteTimeout;
+    Later(READ_POLL, [this, deadline] { SendWaitingLine(deadline); });
+  }
+  return text.size() + 1;
+}
+
+void tloadengine::SendWaitingLine(std::chrono::steady_clock::time_point deadline) {
+  if (!IsConnected()) {
+    FWaiting.clear();
+    return;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  // An engine that reads nothing gets the line all the same, and the write times out.
+  if (FProcess.UnreadInput() > 0 && now < deadline) {
+    Later(READ_POLL, [this, deadline] { SendWaitingLine(deadline); });
+    return;
+  }
+  const std::string line = std::move(FWaiting.front());
+  FWaiting.pop_front();
+  if (WriteCommand(line) == 0) {
+    FWaiting.clear();
+    // Last: the message box may free this object.
+    ReportEngineWriteError(*this);
+    return;
+  }
+  if (FWaiting.empty()) return;
+  const auto next = now + FDelays.WriteTimeout;
+  Later(READ_POLL, [this, next] { SendWaitingLine(next); });
 }
 
 std::size_t tloadengine::WriteCommand(std::string_view text) {

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -25,6 +26,9 @@ struct TEngineDelays {
   std::chrono::milliseconds QuitWait{1000};       // after "quit", before terminating
   std::chrono::milliseconds TerminateWait{500};   // after terminating, before killing
   std::chrono::milliseconds WriteTimeout{5000};   // for an engine that stops reading
+  // An engine that has said nothing this long after its opening is sent "post" again,
+  // and again after each such wait while it stays silent (0: never). See WatchSilence.
+  std::chrono::milliseconds SilenceNudge{500};
 };
 
 // The message of a failed write to the engine.
@@ -70,8 +74,14 @@ public:
 
   // Writes `text` and a line feed to the engine, whole, and echoes `text` to the board.
   // Returns the bytes written, or 0 (nothing echoed) when the engine is gone or the
-  // write failed. Before the opening commands are all sent the line is held back and
-  // its length with the line feed returned.
+  // write failed. Before the opening commands are all sent the line is held back, and
+  // while the engine has not read the line before it waits for that read; either way
+  // its length with the line feed is returned, and a failed write of a waiting line is
+  // reported (ReportEngineWriteError).
+  //
+  // Each line reaches the engine on a read of its own: gnuchess's engine thread replaces
+  // the buffer of its input when it starts, and so drops whatever else its input thread
+  // had read ahead when that start comes late.
   std::size_t SendCommand(std::string_view text);
 
   // True once the opening commands, and the lines held back meanwhile, are sent.
@@ -110,6 +120,16 @@ private:
   // Sends opening command `next` once the engine has read what it was sent (or at
   // `deadline`) and LineGap has passed.
   void AwaitRead(std::chrono::steady_clock::time_point deadline, std::size_t next);
+  // While the engine has said nothing, "post" goes again at `nudgeAt` and after each
+  // SilenceNudge, at most `nudgesLeft` times. Every engine prints something once it has
+  // had its opening commands, but one that runs threads can stall at its start until
+  // more input arrives: gnuchess's input thread can hold its input stream, waiting for
+  // a line, while the engine thread waits for that stream; the next line frees it, though
+  // not always the first one.
+  void WatchSilence(std::chrono::steady_clock::time_point nudgeAt, int nudgesLeft);
+  // Writes the first waiting line once the engine has read the line before it (or at
+  // `deadline`), then the next likewise.
+  void SendWaitingLine(std::chrono::steady_clock::time_point deadline);
   // Sends a line without holding it back.
   std::size_t WriteCommand(std::string_view text);
   // One look whether the quit engine has gone; `phase` 0 waits for it to end by itself,
@@ -130,6 +150,7 @@ private:
   std::unique_ptr<tsreadengine> FReader;
   std::vector<const char*> FStartupCommands;
   std::vector<std::string> FHeld;  // lines sent before the opening commands were
+  std::deque<std::string> FWaiting;  // lines sent since, waiting for the engine's read
   std::function<void()> FOnReady;
   std::function<void()> FOnQuitDone;
   bool FReady = false;

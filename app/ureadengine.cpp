@@ -278,6 +278,7 @@ bool tsreadengine::Gather(const TEngineChunk& found) {
   FFound.insert(FFound.end(), found.Found.begin(), found.Found.end());
   FWaitingBytes += found.Text.size();
   FEnded = FEnded || found.Ended;
+  if (!found.Text.empty() || found.Ended) FHeard = true;
   if (!FPosted) {
     FPosted = true;
     lock.unlock();

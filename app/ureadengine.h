@@ -5,6 +5,7 @@
 // the game, so that the position, the calls into the rules library and the board
 // window are only ever touched by the main thread.
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -185,6 +186,9 @@ public:
 
   // Wakes the thread if it waits for output and joins it. Main thread.
   void Stop();
+  // True once the engine has written anything, or its output has ended; before the
+  // main thread has been handed it.
+  bool HasHeard() const { return FHeard; }
 
   // The size of one read.
   static constexpr std::size_t CHUNK_SIZE = 4096;
@@ -213,5 +217,6 @@ private:
   bool FEnded = false;
   bool FPosted = false;
   bool FStopping = false;
+  std::atomic<bool> FHeard = false;
   std::thread FThread;  // last: it starts once everything above is set
 };

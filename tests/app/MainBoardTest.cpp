@@ -135,6 +135,7 @@ protected:
     WriteBytes(Folder / "script", script);
     TEngineDelays fast;
     fast.StartWait = fast.HandshakeWait = fast.LineGap = 0ms;
+    fast.SilenceNudge = 0ms;  // the scripts say what they are to say
     Board->EngineDelays = fast;
     Board->LoadEngine(FAKE_ENGINE_PATH, (Folder / "script").string() + " " + (Folder / "log").string());
   }

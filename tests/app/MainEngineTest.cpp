@@ -46,6 +46,7 @@ protected:
     fast.StartWait = 0ms;
     fast.HandshakeWait = 0ms;
     fast.LineGap = 0ms;
+    fast.SilenceNudge = 0ms;
     fast.QuitWait = 60s;
     fast.TerminateWait = 60s;
     Board->EngineDelays = fast;
@@ -200,6 +201,7 @@ TEST_F(EnginePage, LoadSendHistoryAndUnload) {
 TEST_F(EnginePage, StartAndQuitLeaveTheEventLoopRunning) {
   WriteBytes(Folder / "script", "ignoreterm\nexpect level 0 5 0\nhang\n");
   Board->EngineDelays = TEngineDelays();
+  Board->EngineDelays.SilenceNudge = 0ms;  // the script is silent on purpose
   Form->nero_checked->trigger();
   int ticks = 0;
   QTimer ticker;

@@ -103,8 +103,8 @@ protected:
                                  Queue.Dispatcher());
     ASSERT_TRUE(Engine);
     Pid = Engine->ProcessId();
-    // As the board window does; the features come before the answer to "ping". An engine
-    // that is still starting may drop lines: they go again until it answers.
+    // As the board window does; the features come before the answer to "ping", which
+    // goes again until it comes.
     auto deadline = std::chrono::steady_clock::now() + 60s;
     bool answered = false;
     for (int ping = 1; !answered && std::chrono::steady_clock::now() < deadline; ++ping) {

@@ -19,14 +19,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// No waits before the opening commands: the fake engine is ready at once. The waits
-// for its end and for its reads are ended by what they wait for, so they can be far
-// beyond what a busy machine needs.
+// No waits before the opening commands: the fake engine is ready at once, and no
+// "post" for its silence. The waits for its end and for its reads are ended by what
+// they wait for, so they can be far beyond what a busy machine needs.
 TEngineDelays FastDelays() {
   TEngineDelays delays;
   delays.StartWait = 0ms;
   delays.HandshakeWait = 0ms;
   delays.LineGap = 0ms;
+  delays.SilenceNudge = 0ms;
   delays.QuitWait = 60s;
   delays.TerminateWait = 60s;
   delays.WriteTimeout = 60s;
@@ -130,8 +131,7 @@ TEST_F(FakeEngine, HandshakeBytesForEitherSideInItsOwnFolderWithItsParameters) {
   EXPECT_NE(info.find("arg -depth\narg 3\narg my book.bin\n"), std::string::npos) << info;
 }
 
-// An engine that is still starting may handle only the first line of each read: each
-// opening command is written whole, in order, and the next only after the gap. How
+// Each opening command is written whole, in order, and the next only after the gap. How
 // the kernel splits the reads is left alone: an engine that is not scheduled in time
 // may get two lines in one read, which no pause of ours can prevent.
 TEST_F(FakeEngine, OpeningCommandsAreWrittenOneByOneWithTheGapBetween) {
@@ -164,9 +164,29 @@ TEST_F(FakeEngine, OpeningLinesWaitUntilTheEngineHasReadTheLastOne) {
   TEngineDelays delays = FastDelays();
   ASSERT_EQ(delays.LineGap, 0ms);
   Start("pause 300\n", true, "", delays);
+  // And so do the lines after them.
+  Engine->SendCommand("force");
+  Engine->SendCommand("edit");
+  Engine->SendCommand(".");
   EXPECT_TRUE(Engine->Quit());
   const std::string reads = ReadFile(Folder / "received.reads");
-  EXPECT_EQ(reads.rfind("xboard\n|new\n|random\n|post\n|hard\n|white\n|go\n", 0), 0u) << reads;
+  EXPECT_EQ(reads.rfind("xboard\n|new\n|random\n|post\n|hard\n|white\n|go\n|force\n|edit\n|.\n", 0), 0u) << reads;
+}
+
+// An engine that stalls at its start until more input arrives is sent "post" while it
+// says nothing after its opening; one that never speaks gets a bounded number.
+TEST_F(FakeEngine, AnEngineSilentAfterItsOpeningIsSentPostUntilItSpeaks) {
+  TEngineDelays delays = FastDelays();
+  delays.SilenceNudge = 1ms;
+  Start("expect hard\nexpect post\nexpect post\nsay feature done=1\n", false, "", delays);
+  ASSERT_TRUE(Queue.RunUntil([this] { return Board.Received == "feature done=1\n"; }));
+  const auto posts = std::count(Board.Sent.begin(), Board.Sent.end(), "post");
+  EXPECT_GE(posts, 3);
+  EXPECT_LE(posts, 41);
+  Engine.reset();
+  Board.Sent.clear();
+  Start("", false, "", delays);
+  EXPECT_EQ(std::count(Board.Sent.begin(), Board.Sent.end(), "post"), 41);
 }
 
 TEST_F(FakeEngine, LinesOfAnyLengthAreWrittenWhole) {
@@ -331,9 +351,14 @@ TEST_F(FakeEngine, EngineThatEndsDuringTheOpeningIsNeverReady) {
   EXPECT_EQ(Board.Sent, (std::vector<std::string>{"xboard", "new", "random", "post", "hard"}));
 }
 
+// The line waits for the engine to read the opening, then is written all the same, and
+// the write fails in time: reported, and the engine counted as gone.
 TEST_F(FakeEngine, EngineThatReadsNothingMakesTheWriteFailInTime) {
   Start("hang\n", false, "", ShortEndDelays());
-  EXPECT_EQ(Engine->SendCommand(std::string(4 << 20, 'x')), 0u);
+  Engine->SendCommand(std::string(4 << 20, 'x'));
+  EXPECT_EQ(Recorded.Messages, std::vector<std::string>{ENGINE_WRITE_ERROR_TEXT});
+  EXPECT_FALSE(Engine->IsConnected());
+  EXPECT_EQ(Engine->SendCommand("e2e4"), 0u);
 }
 
 TEST_F(FakeEngine, UnloadStopsAnEngineThatIgnoresQuitAndTerminate) {
