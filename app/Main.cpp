@@ -25,7 +25,7 @@
 #include "app/uhelp.h"
 
 TFormOpengl::TFormOpengl(TForm1* owner, TGame& game, TProgramFolders& folders)
-    : QWidget(nullptr), TBoardScene(folders), MainForm(owner), Game(game), Folders(folders) {
+    : QWidget(nullptr), TBoardScene(folders), Owner(owner), Game(game), Folders(folders) {
   setObjectName(QStringLiteral("FormOpengl"));
   resize(901, 474);
   auto* layout = new QVBoxLayout(this);
@@ -33,89 +33,89 @@ TFormOpengl::TFormOpengl(TForm1* owner, TGame& game, TProgramFolders& folders)
   layout->setSpacing(0);
   BuildToolBar();
   ConnectToolButtons();
-  layout->addWidget(ToolBar1);
+  layout->addWidget(ToolBar);
 
-  PageControl1 = new QTabWidget(this);
-  PageControl1->setObjectName(QStringLiteral("PageControl1"));
-  TabSheet1 = new QWidget;
-  TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
-  auto* boardPage = new QVBoxLayout(TabSheet1);
+  Pages = new QTabWidget(this);
+  Pages->setObjectName(QStringLiteral("PageControl1"));
+  BoardPage = new QWidget;
+  BoardPage->setObjectName(QStringLiteral("TabSheet1"));
+  auto* boardPage = new QVBoxLayout(BoardPage);
   boardPage->setContentsMargins(0, 0, 0, 0);
-  BuildBoardView(TabSheet1);
-  boardPage->addWidget(GLSceneViewer1);
-  PageControl1->addTab(TabSheet1, QStringLiteral("Board"));
-  TabSheet2 = BuildEnginePage();
-  PageControl1->addTab(TabSheet2, QStringLiteral("Winboard Engines"));
-  layout->addWidget(PageControl1, 1);
+  BuildBoardView(BoardPage);
+  boardPage->addWidget(BoardView);
+  Pages->addTab(BoardPage, QStringLiteral("Board"));
+  EnginesPage = BuildEnginePage();
+  Pages->addTab(EnginesPage, QStringLiteral("Winboard Engines"));
+  layout->addWidget(Pages, 1);
 
-  StatusBar1 = new QStatusBar(this);
-  StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-  StatusBar1->setSizeGripEnabled(false);
-  layout->addWidget(StatusBar1);
+  StatusBar = new QStatusBar(this);
+  StatusBar->setObjectName(QStringLiteral("StatusBar1"));
+  StatusBar->setSizeGripEnabled(false);
+  layout->addWidget(StatusBar);
 
-  checkloadengine = NamedTimer(this, "checkloadengine", 1000);
-  connect(checkloadengine, &QTimer::timeout, this, Guarded([this] { checkloadengineTimer(); }));
-  fillpiecestimer = NamedTimer(this, "fillpiecestimer", 1);
-  connect(fillpiecestimer, &QTimer::timeout, this, Guarded([this] { Fillpieces(); }));
-  movepezzo = NamedTimer(this, "movepezzo", 1);
-  connect(movepezzo, &QTimer::timeout, this, Guarded([this] { movepezzoTimer(); }));
-  movepezzoarrocco = NamedTimer(this, "movepezzoarrocco", 1);
-  connect(movepezzoarrocco, &QTimer::timeout, this, Guarded([this] { movepezzoarroccoTimer(); }));
-  mangiapezzotimer = NamedTimer(this, "mangiapezzotimer", 1);
-  connect(mangiapezzotimer, &QTimer::timeout, this, Guarded([this] { mangiapezzomoveTimer(); }));
+  EngineWatchTimer = NamedTimer(this, "checkloadengine", 1000);
+  connect(EngineWatchTimer, &QTimer::timeout, this, Guarded([this] { WatchEngine(); }));
+  FirstPiecesTimer = NamedTimer(this, "fillpiecestimer", 1);
+  connect(FirstPiecesTimer, &QTimer::timeout, this, Guarded([this] { PlaceFirstPieces(); }));
+  EngineSlideTimer = NamedTimer(this, "movepezzo", 1);
+  connect(EngineSlideTimer, &QTimer::timeout, this, Guarded([this] { StepEngineSlide(); }));
+  CastleRookSlideTimer = NamedTimer(this, "movepezzoarrocco", 1);
+  connect(CastleRookSlideTimer, &QTimer::timeout, this, Guarded([this] { StepCastleRookSlide(); }));
+  UserVictimSlideTimer = NamedTimer(this, "mangiapezzotimer", 1);
+  connect(UserVictimSlideTimer, &QTimer::timeout, this, Guarded([this] { StepUserVictimSlide(); }));
 
   // Made disabled: it ticks, as fast as it can, only while a mouse button is held.
-  GLCadencer1 = std::make_unique<TGLCadencer>(nullptr);
-  GLCadencer1->SetName("GLCadencer1");
-  GLCadencer1->SetEnabled(false);
-  GLCadencer1->SetScene(GLScene1.get());
-  GLCadencer1->OnProgress = [this](TObject* sender, double deltaTime, double newTime) {
-    GLCadencer1Progress(sender, deltaTime, newTime);
-  };
-  FormCreate();
+  OrbitCadencer = std::make_unique<TGLCadencer>(nullptr);
+  OrbitCadencer->SetName("GLCadencer1");
+  OrbitCadencer->SetEnabled(false);
+  OrbitCadencer->SetScene(SceneTree.get());
+  OrbitCadencer->OnProgress = [this](TObject*, double, double) { OrbitCamera(); };
+  StartUp();
 }
 
 TFormOpengl::~TFormOpengl() {
   // What is still running is stopped here, each step within its bounded wait.
   EngineObj.reset();
   FQuitting.clear();
-  GLCadencer1.reset();
+  OrbitCadencer.reset();
   // The view and its rendering context go before the scene it draws.
-  delete GLSceneViewer1;
-  GLSceneViewer1 = nullptr;
+  delete BoardView;
+  BoardView = nullptr;
 }
 
 void TFormOpengl::BuildBoardView(QWidget* page) {
-  GLSceneViewer1 = new TGLSceneViewer(page);
-  GLSceneViewer1->setObjectName(QStringLiteral("GLSceneViewer1"));
-  AttachViewer(GLSceneViewer1->Buffer());
-  GLSceneViewer1->OnMouseDown = [this](TObject* sender, TMouseButton button, TShiftState shift, int x, int y) {
-    RunGuarded([&] { GLSceneViewer1MouseDown(sender, button, shift, x, y); });
+  BoardView = new TGLSceneViewer(page);
+  BoardView->setObjectName(QStringLiteral("GLSceneViewer1"));
+  AttachViewer(BoardView->Buffer());
+  BoardView->OnMouseDown = [this](TObject* sender, TMouseButton button, TShiftState shift, int x, int y) {
+    RunGuarded([&] { PressOnBoard(sender, button, shift, x, y); });
   };
-  GLSceneViewer1->OnMouseMove = [this](TObject* sender, TShiftState shift, int x, int y) {
-    RunGuarded([&] { GLSceneViewer1MouseMove(sender, shift, x, y); });
+  BoardView->OnMouseMove = [this](TObject* sender, TShiftState shift, int x, int y) {
+    RunGuarded([&] { DragOnBoard(sender, shift, x, y); });
   };
-  GLSceneViewer1->OnMouseUp = [this](TObject* sender, TMouseButton button, TShiftState shift, int x, int y) {
-    RunGuarded([&] { GLSceneViewer1MouseUp(sender, button, shift, x, y); });
+  BoardView->OnMouseUp = [this](TObject* sender, TMouseButton button, TShiftState shift, int x, int y) {
+    RunGuarded([&] { ReleaseOnBoard(sender, button, shift, x, y); });
   };
 }
 
 void TFormOpengl::BuildToolBar() {
-  ToolBar1 = new QToolBar(this);
-  ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-  ToolBar1->setIconSize(QSize(24, 24));
-  ToolBar1->setMovable(false);
-  QAction** buttons[] = {&ToolButton25, &ToolButton23, &ToolButton6,  &ToolButton7,  &ToolButton1,
-                       &ToolButton2,  &ToolButton4,  &ToolButton30, &ToolButton31, &ToolButton35,
-                       &ToolButton34, &ToolButton9,  &ToolButton11, &ToolButton12};
+  ToolBar = new QToolBar(this);
+  ToolBar->setObjectName(QStringLiteral("ToolBar1"));
+  ToolBar->setIconSize(QSize(24, 24));
+  ToolBar->setMovable(false);
+  QAction** buttons[] = {&OpenLookButton,          &SaveLookButton,          &LightPieceColourButton,
+                         &DarkPieceColourButton,   &LightPieceTextureButton, &DarkPieceTextureButton,
+                         &BackgroundColourButton,  &LightBoardTextureButton, &DarkBoardTextureButton,
+                         &DarkBoardColourButton,   &LightBoardColourButton,  &LoadPositionButton,
+                         &SavePositionButton,      &NewMatchButton};
   std::size_t next = 0;
   for (const TToolButtonInfo& info : TOOL_BUTTONS) {
     if (!info.Name) {
-      ToolBar1->addSeparator();
+      ToolBar->addSeparator();
       continue;
     }
     QIcon icon(ToQString(Folders.App + "/res/toolbar/" + info.Icon + ".png"));
-    QAction* button = ToolBar1->addAction(icon, QString::fromLatin1(info.Hint));
+    QAction* button = ToolBar->addAction(icon, QString::fromLatin1(info.Hint));
     button->setObjectName(QString::fromLatin1(info.Name));
     button->setToolTip(QString::fromLatin1(info.Hint));
     button->setStatusTip(QString::fromLatin1(info.Hint));
@@ -123,18 +123,18 @@ void TFormOpengl::BuildToolBar() {
   }
 }
 
-void TFormOpengl::FormCreate() {
+void TFormOpengl::StartUp() {
   EngineCaption = NO_ENGINE_CAPTION;
   SetCaption(EngineCaption);
   StartFolder = QDir::currentPath().toStdString();
   PieceNameCounter = 0;
   HeldPiece = nullptr;
-  GLSceneViewer1->move(0, 0);
+  BoardView->move(0, 0);
   QDir::setCurrent(ToQString(Folders.App));
   // No engine is loaded: the user may choose a side.
   SetEngineSideItemsEnabled(true);
   // The pieces go to their squares one tick later.
-  if (LoadClassicPieces()) fillpiecestimer->start();
+  if (LoadClassicPieces()) FirstPiecesTimer->start();
   const QStringList arguments = QCoreApplication::arguments();
   QString lookFile = arguments.size() > 1 ? arguments[1] : QString();
   // A relative name is the user's, from where the program was started.
@@ -147,10 +147,10 @@ void TFormOpengl::FormCreate() {
   } else {
     LoadArtisticBoard();
   }
-  GLCamera1->SetFocalLength(105);
+  Camera->SetFocalLength(105);
 }
 
-bool TFormOpengl::FormCloseQuery(std::function<void()> whenClosable) {
+bool TFormOpengl::QuitBeforeClose(std::function<void()> whenClosable) {
   QuitEngine();
   if (FQuitting.empty()) return true;
   FWhenClosable = std::move(whenClosable);
@@ -165,7 +165,8 @@ void TFormOpengl::ShowAboutBox() {
 void TFormOpengl::SetCaption(const std::string& text) { setWindowTitle(ToQString(text)); }
 
 void TFormOpengl::SetBoardLookButtonsVisible(bool visible) {
-  for (QAction* button : {ToolButton30, ToolButton31, ToolButton34, ToolButton35}) button->setVisible(visible);
+  for (QAction* button : {LightBoardTextureButton, DarkBoardTextureButton, LightBoardColourButton, DarkBoardColourButton})
+    button->setVisible(visible);
 }
 
 bool TFormOpengl::ShowClassicBoard() {
@@ -178,15 +179,15 @@ bool TFormOpengl::ShowBoardOfLook(const std::string& path) {
   const std::optional<TLookBoard> board = LookFileBoard(path);
   if (!board) return false;
   if (board->Classic) {
-    const bool classicShown = LightBoardMesh == nullptr && MainForm && MainForm->Classic1->isChecked();
+    const bool classicShown = LightBoardMesh == nullptr && Owner && Owner->ClassicItem->isChecked();
     if (!classicShown) {
       ShowClassicBoard();
       SetBoardLookButtonsVisible(false);
     }
     // A look saved without a picture keeps the one shown, and its item.
-    if (MainForm && (!classicShown || board->Picture != 0)) MainForm->CheckViewItems(true, board->Picture);
-  } else if (!LightBoardMesh && LoadArtisticBoard() && MainForm) {
-    MainForm->CheckViewItems(false, 0);
+    if (Owner && (!classicShown || board->Picture != 0)) Owner->CheckViewItems(true, board->Picture);
+  } else if (!LightBoardMesh && LoadArtisticBoard() && Owner) {
+    Owner->CheckViewItems(false, 0);
   }
   return true;
 }
@@ -195,8 +196,8 @@ bool TFormOpengl::LoadArtisticBoard() {
   if (!ArtisticBoardFilesPresent()) return false;
   // A half the reader refuses is reported and the board shown stays as it is.
   if (!BuildArtisticBoard()) return false;
-  sphere1->SetVisible(false);
-  HeightField1->SetVisible(false);
+  DropMarker->SetVisible(false);
+  ClassicBoard->SetVisible(false);
   SetBoardLookButtonsVisible(true);
   LoadLookFile(Folders.App + "/conf/artistic1.bvl");
   return true;
@@ -211,7 +212,7 @@ void TFormOpengl::AppendEngineOutput(const std::string& text) {
   // line shown, which had not ended.
   if (FReceivedLineOpen) {
     const qsizetype end = shown.indexOf(QLatin1Char('\n'));
-    QTextCursor last(Memoinput1->document());
+    QTextCursor last(ReceivedMemo->document());
     last.movePosition(QTextCursor::End);
     last.insertText(shown.left(end));
     shown = end < 0 ? QString() : shown.mid(end + 1);
@@ -220,16 +221,16 @@ void TFormOpengl::AppendEngineOutput(const std::string& text) {
   }
   FReceivedLineOpen = !shown.endsWith(QLatin1Char('\n'));
   if (!FReceivedLineOpen) shown.chop(1);
-  Memoinput1->appendPlainText(shown);
+  ReceivedMemo->appendPlainText(shown);
 }
 
-void TFormOpengl::AppendSentCommand(const std::string& text) { Memoout->appendPlainText(ToQString(text)); }
+void TFormOpengl::AppendSentCommand(const std::string& text) { SentMemo->appendPlainText(ToQString(text)); }
 
 void TFormOpengl::ShowEngineStatus(const std::string& text) {
-  if (MainForm) MainForm->SetStatusText(text);
+  if (Owner) Owner->SetStatusText(text);
 }
 
 bool TFormOpengl::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == TabSheet4 && event->type() == QEvent::Show) RunGuarded([this] { TabSheet4Show(); });
+  if (watched == EngineChoicePage && event->type() == QEvent::Show) RunGuarded([this] { ListEngines(); });
   return QWidget::eventFilter(watched, event);
 }

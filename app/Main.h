@@ -90,60 +90,66 @@ inline constexpr char START_LOOK_NOT_FOUND_TEXT[] = "Look file not found: ";
 class TFormOpengl : public QWidget, public TEngineBoard, public TBoardScene {
 public:
   // CreateBoardForm: the window of `owner`'s area, playing `game` with what it finds in
-  // `folders`; both belong to the owner and must outlive the window. Runs FormCreate.
+  // `folders`; both belong to the owner and must outlive the window. Runs StartUp.
   TFormOpengl(TForm1* owner, TGame& game, TProgramFolders& folders);
   // Stops a running engine (bounded waits) before the window goes.
   ~TFormOpengl() override;
 
-  // The layout, by component name.
-  QToolBar* ToolBar1;
-  QAction* ToolButton25;  // Open look
-  QAction* ToolButton23;  // Save look
-  QAction* ToolButton6;   // Light color
-  QAction* ToolButton7;   // Dark color
-  QAction* ToolButton1;   // Light texture
-  QAction* ToolButton2;   // Dark texture
-  QAction* ToolButton4;   // Background color
-  QAction* ToolButton30;  // Light board texture
-  QAction* ToolButton31;  // Dark board texture
-  QAction* ToolButton35;  // Dark board color
-  QAction* ToolButton34;  // Light board color
-  QAction* ToolButton9;   // Load Position
-  QAction* ToolButton11;  // Save Position
-  QAction* ToolButton12;  // New Match
-  QTabWidget* PageControl1;
-  QWidget* TabSheet1;       // "Board"
-  QWidget* TabSheet2;       // "Winboard Engines"
-  TGLSceneViewer* GLSceneViewer1;  // the 3D view of GLScene1
-  QStatusBar* StatusBar1;
-  QTimer* checkloadengine;
-  QTimer* fillpiecestimer;
-  QTimer* movepezzo;
-  QTimer* movepezzoarrocco;
-  QTimer* mangiapezzotimer;
+  // The layout. Each widget, action and timer has its component's name as its
+  // objectName ("ToolButton25", "movepezzo", ...), by which it can be found.
+  QToolBar* ToolBar;
+  // The tool bar, in TOOL_BUTTONS' order.
+  QAction* OpenLookButton;
+  QAction* SaveLookButton;
+  QAction* LightPieceColourButton;
+  QAction* DarkPieceColourButton;
+  QAction* LightPieceTextureButton;
+  QAction* DarkPieceTextureButton;
+  QAction* BackgroundColourButton;
+  QAction* LightBoardTextureButton;
+  QAction* DarkBoardTextureButton;
+  QAction* DarkBoardColourButton;
+  QAction* LightBoardColourButton;
+  QAction* LoadPositionButton;
+  QAction* SavePositionButton;
+  QAction* NewMatchButton;
+  QTabWidget* Pages;
+  QWidget* BoardPage;        // "Board"
+  QWidget* EnginesPage;      // "Winboard Engines"
+  TGLSceneViewer* BoardView;  // the 3D view of SceneTree
+  QStatusBar* StatusBar;
+  // Unloads an engine whose output has ended.
+  QTimer* EngineWatchTimer;
+  // Puts the first pieces on their squares one tick after the window was made.
+  QTimer* FirstPiecesTimer;
+  // Tick the slides of the engine's piece, of its castling rook and of a piece the
+  // user took.
+  QTimer* EngineSlideTimer;
+  QTimer* CastleRookSlideTimer;
+  QTimer* UserVictimSlideTimer;
   // Orbits the camera while a mouse button is held; off otherwise.
-  std::unique_ptr<TGLCadencer> GLCadencer1;
+  std::unique_ptr<TGLCadencer> OrbitCadencer;
 
   // The engine page.
-  QTabWidget* PageControl2;
-  QWidget* TabSheet4;  // "Engines": the choice
-  QWidget* TabSheet3;  // "Select": the exchange
-  QPushButton* BitBtn1;
-  QLineEdit* engineedit;
-  QLineEdit* parameter;
-  QPushButton* BitBtn3;
-  QListWidget* enginelist;
-  QListWidget* parengine;
-  QListWidget* DirectoryListBox1;
-  QPushButton* BitBtn2;
-  QPushButton* unload;
-  QPlainTextEdit* Memoinput1;
-  QPlainTextEdit* Memoout;
-  QComboBox* edit1;
-  QPushButton* send;
-  QLabel* label5;
+  QTabWidget* EnginePages;
+  QWidget* EngineChoicePage;    // "Engines": the choice
+  QWidget* EngineExchangePage;  // "Select": the exchange
+  QPushButton* ChooseEngineButton;
+  QLineEdit* EnginePathEdit;
+  QLineEdit* EngineParametersEdit;
+  QPushButton* AddEngineButton;
+  QListWidget* EngineList;
+  QListWidget* EngineParametersList;
+  QListWidget* FolderList;
+  QPushButton* LoadEngineButton;
+  QPushButton* UnloadEngineButton;
+  QPlainTextEdit* ReceivedMemo;
+  QPlainTextEdit* SentMemo;
+  QComboBox* CommandBox;
+  QPushButton* SendButton;
+  QLabel* EnginePathLabel;
 
-  TForm1* MainForm;
+  TForm1* Owner;
   // The game on the board, the main window's.
   TGame& Game;
   // The program's folders, the main window's; the engine page points Engines elsewhere.
@@ -157,10 +163,12 @@ public:
   // The most lines each engine memo keeps; older lines go first.
   static constexpr int MEMO_MAX_LINES = 5000;
 
-  void FormCreate();
+  // The window's start: its caption, the pieces, and the look named on the command
+  // line or the artistic one.
+  void StartUp();
   // True when the window may close now; otherwise the engine is being quit and
   // `whenClosable` runs once it is gone.
-  bool FormCloseQuery(std::function<void()> whenClosable);
+  bool QuitBeforeClose(std::function<void()> whenClosable);
   void ShowAboutBox();
 
   // The board's look and pieces as the main window's menus and refresh use them.
@@ -173,26 +181,25 @@ public:
   // pieces and the board's lock as its end would leave them.
   void RefreshPieces();
   // The first tick after the pieces were made: they go to their squares.
-  void Fillpieces();
+  void PlaceFirstPieces();
 
   // The user's move (window pixels, y from the top).
-  void GLSceneViewer1MouseDown(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
-  void GLSceneViewer1MouseMove(TObject* sender, TShiftState shift, int x, int y);
-  void GLSceneViewer1MouseUp(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
+  void PressOnBoard(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
+  void DragOnBoard(TObject* sender, TShiftState shift, int x, int y);
+  void ReleaseOnBoard(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
   TBoardPiece* HeldPiece = nullptr;
   // The square under the held piece, where a release drops it.
   TSquare Drop;
   float StartX = 0;
   float StartZ = 0;
-  TVector LastWorldPoint{0, 0, 0, 1};
 
   // The slides of the engine's piece, of its castling rook and of captured pieces. Each
   // tick puts the sliding pieces where their slides are at the clock's time, so that
   // frames come as often as the window draws them and a slide ends on time however
   // few come.
-  void movepezzoTimer();
-  void movepezzoarroccoTimer();
-  void mangiapezzomoveTimer();
+  void StepEngineSlide();
+  void StepCastleRookSlide();
+  void StepUserVictimSlide();
   TBoardPiece* MovingPiece = nullptr;
   TBoardPiece* EngineVictim = nullptr;
   TBoardPiece* UserVictim = nullptr;
@@ -219,9 +226,9 @@ public:
 
   // The camera: orbits while a button is held where no piece was picked, and the
   // wheel changes its distance.
-  void GLCadencer1Progress(TObject* sender, double deltaTime, double newTime);
-  void HandleKeys(double deltaTime, double newTime);
-  void FormMouseWheel(int wheelDelta);
+  // One tick of the cadencer: the camera turns by the mouse's move since the last one.
+  void OrbitCamera();
+  void ZoomCamera(int wheelDelta);
   int LastMouseX = 0;
   int LastMouseY = 0;
   int CurMouseX = 0;
@@ -250,13 +257,13 @@ public:
     std::unique_ptr<TGLTexture> Texture;
   };
   std::vector<TLookPicture> LookPictures;
-  void ToolButton4Click();   // Background color
-  void ToolButton34Click();  // Light board color
-  void ToolButton35Click();  // Dark board color
-  void ToolButton30Click();  // Light board texture
-  void ToolButton31Click();  // Dark board texture
-  void ToolButton23Click();  // Save look
-  void ToolButton25Click();  // Open look
+  void ChooseBackgroundColour();
+  void ChooseLightBoardColour();
+  void ChooseDarkBoardColour();
+  void ChooseLightBoardTexture();
+  void ChooseDarkBoardTexture();
+  void SaveLook();
+  void OpenLook();
   // Saves the look and the board of the main window's View menu; a failure is
   // reported and keeps the old file.
   void SaveLookFile(const std::string& path);
@@ -268,9 +275,9 @@ public:
   // that is missing or no look.
   bool ShowBoardOfLook(const std::string& path);
   // Positions and New Match (MainPositions.cpp).
-  void ToolButton9Click();   // Load Position
-  void ToolButton11Click();  // Save Position
-  void ToolButton12Click();  // New Match
+  void LoadPosition();
+  void SavePosition();
+  void NewMatch();
   // A position loaded or pasted as a whole goes to a loaded engine
   // (EnginePositionCommands). When the engine's side is to move the engine is told to
   // play ("go") and the board is locked; else the board is the user's and the engine
@@ -289,15 +296,14 @@ public:
   void ConnectToolButtons();
 
   // The engine page.
-  void TabSheet4Show();
-  void DirectoryListBox1Change(const std::string& folder);
-  void BitBtn1Click();
-  void BitBtn3Click();
-  void BitBtn2Click();
-  void enginelistDblClick();
-  void unloadClick();
-  void sendClick();
-  void checkloadengineTimer();
+  void ListEngines();
+  void ChooseEngineFolder(const std::string& folder);
+  void ChooseEngineFile();
+  void AddEngine();
+  void LoadSelectedEngine();
+  void UnloadEngine();
+  void SendCommandLine();
+  void WatchEngine();
   // Starts `path` with `parameters`, or with empty `path` the selected engine of the
   // list. The board stays locked until the engine has had its opening commands.
   void LoadEngine(const std::string& path, const std::string& parameters);

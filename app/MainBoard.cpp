@@ -41,16 +41,16 @@ void TFormOpengl::PutBack(TBoardPiece& piece) {
   piece.Obj->Position().SetZ(StartZ);
 }
 
-void TFormOpengl::GLSceneViewer1MouseDown(TObject*, TMouseButton, TShiftState, int x, int y) {
-  GLCadencer1->SetEnabled(true);
+void TFormOpengl::PressOnBoard(TObject*, TMouseButton, TShiftState, int x, int y) {
+  OrbitCadencer->SetEnabled(true);
   HeldPiece = nullptr;
-  TGLBaseSceneObject* picked = GLSceneViewer1->Buffer().ObjectAtPixel(x, y);
+  TGLBaseSceneObject* picked = BoardView->Buffer().ObjectAtPixel(x, y);
   TBoardPiece* piece = nullptr;
   if (picked && dynamic_cast<TGLCustomSceneObject*>(picked)) piece = PieceOfObject(picked);
-  const TSide userSide = MainForm ? MainForm->UserSide() : TSide::Light;
+  const TSide userSide = Owner ? Owner->UserSide() : TSide::Light;
   // Locked: the user learns why their piece does not come along.
   if (piece && Game.EngineThinking()) {
-    if (piece->Row >= 0 && SideOfLetter(piece->Letter) == userSide && MainForm) MainForm->SetStatusText(WAIT_TEXT);
+    if (piece->Row >= 0 && SideOfLetter(piece->Letter) == userSide && Owner) Owner->SetStatusText(WAIT_TEXT);
     piece = nullptr;
   }
   // Whatever is not held, the drag turns the camera from here.
@@ -58,7 +58,7 @@ void TFormOpengl::GLSceneViewer1MouseDown(TObject*, TMouseButton, TShiftState, i
     StartOrbit(x, y);
     return;
   }
-  if (EngineCaption == NO_ENGINE_CAPTION && MainForm) MainForm->SetStatusText(NO_ENGINE_CAPTION);
+  if (EngineCaption == NO_ENGINE_CAPTION && Owner) Owner->SetStatusText(NO_ENGINE_CAPTION);
   if (SideOfLetter(piece->Letter) != userSide) {
     StartOrbit(x, y);
     Dialogs().ShowMessage(OTHER_SIDE_TEXT);
@@ -73,21 +73,20 @@ void TFormOpengl::GLSceneViewer1MouseDown(TObject*, TMouseButton, TShiftState, i
   Drop = piece->Square();
 }
 
-void TFormOpengl::GLSceneViewer1MouseMove(TObject*, TShiftState shift, int x, int y) {
+void TFormOpengl::DragOnBoard(TObject*, TShiftState shift, int x, int y) {
   if (!(shift & ssLeft)) return;
   if (HeldPiece) {
     // The board's point under the mouse, behind the held piece and any other: the
     // frame's depth there is the held piece's own, which would pull it towards the
     // viewer at every move and drop it on a square nobody pointed at.
     TVector w;
-    if (!BoardPointAt(GLSceneViewer1->Buffer(), x, y, w)) return;
-    LastWorldPoint = w;
+    if (!BoardPointAt(BoardView->Buffer(), x, y, w)) return;
     if (w.x < -200 || w.x > 200) return;
     Drop = SquareOfBoardPoint(w);
     PlaceModelOnPoint(*HeldPiece, w);
-    sphere1->Position().SetPoint(SquareCentreX(Drop.Col), 8, SquareCentreZ(Drop.Row));
-    sphere1->SetVisible(Drop.OnBoard());
-  } else if (GLCamera1->Position().Y() >= float(CameraMinHeight)) {
+    DropMarker->Position().SetPoint(SquareCentreX(Drop.Col), 8, SquareCentreZ(Drop.Row));
+    DropMarker->SetVisible(Drop.OnBoard());
+  } else if (Camera->Position().Y() >= float(CameraMinHeight)) {
     CurMouseX = x;
     CurMouseY = y;
   }
@@ -95,25 +94,22 @@ void TFormOpengl::GLSceneViewer1MouseMove(TObject*, TShiftState shift, int x, in
 }
 
 void TFormOpengl::ShowMouseStatus() {
-  StatusBar1->showMessage(QString::number(CurMouseX) + QLatin1Char(' ') + QString::number(CurMouseY) +
+  StatusBar->showMessage(QString::number(CurMouseX) + QLatin1Char(' ') + QString::number(CurMouseY) +
                           QLatin1Char(' ') + QString::number(LastMouseX));
 }
 
-void TFormOpengl::GLSceneViewer1MouseUp(TObject*, TMouseButton, TShiftState, int x, int y) {
+void TFormOpengl::ReleaseOnBoard(TObject*, TMouseButton, TShiftState, int x, int y) {
   if (HeldPiece) SetEmission(*HeldPiece, SavedEmission);
-  GLCadencer1->SetEnabled(false);
-  sphere1->SetVisible(false);
-  if (!HeldPiece) {
-    LastWorldPoint = GLSceneViewer1->Buffer().ScreenToWorldPoint(x, y);
-    return;
-  }
+  OrbitCadencer->SetEnabled(false);
+  DropMarker->SetVisible(false);
+  if (!HeldPiece) return;
   TBoardPiece& piece = *HeldPiece;
   HeldPiece = nullptr;
   if (Drop == piece.Square()) {
     PutBack(piece);
     return;
   }
-  const TSide side = MainForm ? MainForm->UserSide() : TSide::Light;
+  const TSide side = Owner ? Owner->UserSide() : TSide::Light;
   // Kept while the move waits for the engine's answer: a refusal takes it back.
   const TBitBoards before = Game.Board();
   const TGameRights rightsBefore = Game.Rights();
@@ -149,7 +145,7 @@ void TFormOpengl::GLSceneViewer1MouseUp(TObject*, TMouseButton, TShiftState, int
   // the user's; else it is locked until the engine's move has been shown.
   if (!EngineObj || !EngineObj->IsConnected() || !SendUserMove(text, before, rightsBefore)) return;
   Game.SetEngineThinking(true);
-  if (MainForm) MainForm->SetStatusText(THINKING_TEXT);
+  if (Owner) Owner->SetStatusText(THINKING_TEXT);
 }
 
 // ---------------------------------------------------------------------------
@@ -202,19 +198,19 @@ void TFormOpengl::StartEngineMoveAnimation(const TBoardMove& move, const TMoveEf
   for (const auto& piece : PieceSlots)
     if (piece) SetEmission(*piece, SavedEmission);
   SetEmission(*MovingPiece, HIGHLIGHT_EMISSION);
-  movepezzo->start();
+  EngineSlideTimer->start();
 }
 
-void TFormOpengl::movepezzoTimer() {
+void TFormOpengl::StepEngineSlide() {
   if (!MovingPiece) {
-    movepezzo->stop();
+    EngineSlideTimer->stop();
     return;
   }
   const double now = SlideClock();
   MoveAlong(*MovingPiece, MovingSlide, now);
   if (EngineVictim) MoveAlong(*EngineVictim, EngineVictimSlide, now);
   if (!MovingSlide.Ended(now)) return;
-  movepezzo->stop();
+  EngineSlideTimer->stop();
   if (EngineVictim) {
     ParkPiece(*EngineVictim);
     EngineVictim = nullptr;
@@ -235,19 +231,19 @@ bool TFormOpengl::StartCastleRookSlide(double start) {
   AnimTargetZ = MovingPiece->Row * SquareSize + BoardOriginZ;
   MovingSlide = SlideFrom(*MovingPiece, float(AnimTargetX), float(AnimTargetZ), start, ENGINE_SLIDE_SECONDS / 2);
   MovingPiece->Col = CastleRookCol;
-  movepezzoarrocco->start();
+  CastleRookSlideTimer->start();
   return true;
 }
 
-void TFormOpengl::movepezzoarroccoTimer() {
+void TFormOpengl::StepCastleRookSlide() {
   if (!MovingPiece) {
-    movepezzoarrocco->stop();
+    CastleRookSlideTimer->stop();
     return;
   }
   const double now = SlideClock();
   MoveAlong(*MovingPiece, MovingSlide, now);
   if (!MovingSlide.Ended(now)) return;
-  movepezzoarrocco->stop();
+  CastleRookSlideTimer->stop();
   MovingPiece = nullptr;
   EngineMoveShown();
 }
@@ -258,13 +254,13 @@ void TFormOpengl::StartUserVictimSlide(TBoardPiece& victim) {
   const TGLCoordinates& at = victim.Obj->Position();
   const double seconds = std::max(0.0, double(at.X() - USER_VICTIM_END_X) / USER_VICTIM_SPEED);
   UserVictimSlide = SlideFrom(victim, USER_VICTIM_END_X, at.Z(), SlideClock(), seconds);
-  mangiapezzotimer->start();
+  UserVictimSlideTimer->start();
 }
 
-void TFormOpengl::mangiapezzomoveTimer() {
+void TFormOpengl::StepUserVictimSlide() {
   // Nothing slides: the timer rests until the next capture.
   if (!UserVictim) {
-    mangiapezzotimer->stop();
+    UserVictimSlideTimer->stop();
     return;
   }
   const double now = SlideClock();
@@ -272,22 +268,22 @@ void TFormOpengl::mangiapezzomoveTimer() {
   if (!UserVictimSlide.Ended(now)) return;
   ParkPiece(*UserVictim);
   UserVictim = nullptr;
-  mangiapezzotimer->stop();
+  UserVictimSlideTimer->stop();
 }
 
 void TFormOpengl::EngineMoveShown() {
   Game.SetEngineThinking(false);
   // A result or a message the engine put there stays.
-  if (!MainForm) return;
-  const std::string status = MainForm->StatusText();
-  if (status == THINKING_TEXT || status == WAIT_TEXT) MainForm->SetStatusText(YOUR_MOVE_TEXT);
+  if (!Owner) return;
+  const std::string status = Owner->StatusText();
+  if (status == THINKING_TEXT || status == WAIT_TEXT) Owner->SetStatusText(YOUR_MOVE_TEXT);
 }
 
 void TFormOpengl::StopAnimations() {
   const bool engineSliding = MovingPiece || CastleRook;
-  movepezzo->stop();
-  movepezzoarrocco->stop();
-  mangiapezzotimer->stop();
+  EngineSlideTimer->stop();
+  CastleRookSlideTimer->stop();
+  UserVictimSlideTimer->stop();
   // What was on its way lands where it was going.
   if (MovingPiece) MoveModelTo(*MovingPiece, MovingPiece->Square());
   if (CastleRook) {
@@ -304,54 +300,52 @@ void TFormOpengl::RefreshPieces() {
   StopAnimations();
   if (HeldPiece) SetEmission(*HeldPiece, SavedEmission);
   HeldPiece = nullptr;
-  sphere1->SetVisible(false);
+  DropMarker->SetVisible(false);
   ShowPosition(Game.Board());
 }
 
-void TFormOpengl::Fillpieces() {
-  if (!fillpiecestimer) return;
-  fillpiecestimer->stop();
+void TFormOpengl::PlaceFirstPieces() {
+  if (!FirstPiecesTimer) return;
+  FirstPiecesTimer->stop();
   // This window's own pieces: the tick may come in the event loop of a message box
   // that the window shows while it is being made, before the main window knows it.
   RefreshPieces();
   // It runs once in the window's life.
-  fillpiecestimer->deleteLater();
-  fillpiecestimer = nullptr;
+  FirstPiecesTimer->deleteLater();
+  FirstPiecesTimer = nullptr;
 }
 
 // ---------------------------------------------------------------------------
 // The camera
 
-void TFormOpengl::GLCadencer1Progress(TObject*, double deltaTime, double newTime) { HandleKeys(deltaTime, newTime); }
-
-void TFormOpengl::HandleKeys(double, double) {
-  const TVector was = GLCamera1->Position().AsVector();
+void TFormOpengl::OrbitCamera() {
+  const TVector was = Camera->Position().AsVector();
   if (!HeldPiece && (CurMouseX != LastMouseX || CurMouseY != LastMouseY) && was.y >= float(CameraMinHeight)) {
-    GLCamera1->OrbitTarget(float(LastMouseY - CurMouseY), float(LastMouseX - CurMouseX));
+    Camera->OrbitTarget(float(LastMouseY - CurMouseY), float(LastMouseX - CurMouseX));
     LastMouseX = CurMouseX;
     LastMouseY = CurMouseY;
   }
   // A step that would take the camera under the board is undone.
-  if (GLCamera1->Position().Y() < float(CameraMinHeight)) GLCamera1->Position().SetAsVector(was);
+  if (Camera->Position().Y() < float(CameraMinHeight)) Camera->Position().SetAsVector(was);
 }
 
-void TFormOpengl::FormMouseWheel(int wheelDelta) {
-  const float distance = GLCamera1->TargetDistance();
+void TFormOpengl::ZoomCamera(int wheelDelta) {
+  const float distance = Camera->TargetDistance();
   if (distance > 1800)
-    GLCamera1->ScaleDistanceToTarget(1 / 1.01f);
+    Camera->ScaleDistanceToTarget(1 / 1.01f);
   else if (distance < 20)
-    GLCamera1->ScaleDistanceToTarget(1.01f);
+    Camera->ScaleDistanceToTarget(1.01f);
   else
-    GLCamera1->ScaleDistanceToTarget(float(std::pow(1.1, wheelDelta / 1000.0)));
+    Camera->ScaleDistanceToTarget(float(std::pow(1.1, wheelDelta / 1000.0)));
 }
 
 void TFormOpengl::wheelEvent(QWheelEvent* event) {
   // Over the engine page the board is hidden: the wheel is left to the page.
-  if (PageControl1->currentWidget() != TabSheet1) {
+  if (Pages->currentWidget() != BoardPage) {
     event->ignore();
     return;
   }
   const int delta = event->angleDelta().y();
-  RunGuarded([&] { FormMouseWheel(delta); });
+  RunGuarded([&] { ZoomCamera(delta); });
   event->accept();
 }

@@ -79,116 +79,116 @@ QWidget* TFormOpengl::BuildEnginePage() {
   auto* page = new QWidget;
   page->setObjectName(QStringLiteral("TabSheet2"));
   auto* pageLayout = new QVBoxLayout(page);
-  PageControl2 = new QTabWidget(page);
-  PageControl2->setObjectName(QStringLiteral("PageControl2"));
-  pageLayout->addWidget(PageControl2);
+  EnginePages = new QTabWidget(page);
+  EnginePages->setObjectName(QStringLiteral("PageControl2"));
+  pageLayout->addWidget(EnginePages);
 
-  TabSheet4 = new QWidget;
-  TabSheet4->setObjectName(QStringLiteral("TabSheet4"));
-  auto* choice = new QGridLayout(TabSheet4);
-  BitBtn1 = NamedButton(TabSheet4, "BitBtn1", "Chose Engine");
-  engineedit = new QLineEdit(TabSheet4);
-  engineedit->setObjectName(QStringLiteral("engineedit"));
-  parameter = new QLineEdit(TabSheet4);
-  parameter->setObjectName(QStringLiteral("parameter"));
-  BitBtn3 = NamedButton(TabSheet4, "BitBtn3", "Add");
-  choice->addWidget(BitBtn1, 0, 0);
-  choice->addWidget(new QLabel(QStringLiteral("Parameter"), TabSheet4), 0, 1);
-  choice->addWidget(engineedit, 0, 2);
-  choice->addWidget(new QLabel(QStringLiteral("Parameters"), TabSheet4), 1, 1);
-  choice->addWidget(parameter, 1, 2);
-  choice->addWidget(BitBtn3, 1, 3);
-  enginelist = new QListWidget(TabSheet4);
-  enginelist->setObjectName(QStringLiteral("enginelist"));
-  parengine = new QListWidget(TabSheet4);
-  parengine->setObjectName(QStringLiteral("parengine"));
-  DirectoryListBox1 = new QListWidget(TabSheet4);
-  DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
+  EngineChoicePage = new QWidget;
+  EngineChoicePage->setObjectName(QStringLiteral("TabSheet4"));
+  auto* choice = new QGridLayout(EngineChoicePage);
+  ChooseEngineButton = NamedButton(EngineChoicePage, "BitBtn1", "Chose Engine");
+  EnginePathEdit = new QLineEdit(EngineChoicePage);
+  EnginePathEdit->setObjectName(QStringLiteral("engineedit"));
+  EngineParametersEdit = new QLineEdit(EngineChoicePage);
+  EngineParametersEdit->setObjectName(QStringLiteral("parameter"));
+  AddEngineButton = NamedButton(EngineChoicePage, "BitBtn3", "Add");
+  choice->addWidget(ChooseEngineButton, 0, 0);
+  choice->addWidget(new QLabel(QStringLiteral("Parameter"), EngineChoicePage), 0, 1);
+  choice->addWidget(EnginePathEdit, 0, 2);
+  choice->addWidget(new QLabel(QStringLiteral("Parameters"), EngineChoicePage), 1, 1);
+  choice->addWidget(EngineParametersEdit, 1, 2);
+  choice->addWidget(AddEngineButton, 1, 3);
+  EngineList = new QListWidget(EngineChoicePage);
+  EngineList->setObjectName(QStringLiteral("enginelist"));
+  EngineParametersList = new QListWidget(EngineChoicePage);
+  EngineParametersList->setObjectName(QStringLiteral("parengine"));
+  FolderList = new QListWidget(EngineChoicePage);
+  FolderList->setObjectName(QStringLiteral("DirectoryListBox1"));
   auto* lists = new QHBoxLayout;
-  lists->addWidget(enginelist, 3);
-  lists->addWidget(parengine, 1);
-  lists->addWidget(DirectoryListBox1, 2);
+  lists->addWidget(EngineList, 3);
+  lists->addWidget(EngineParametersList, 1);
+  lists->addWidget(FolderList, 2);
   choice->addLayout(lists, 2, 0, 1, 4);
   choice->setRowStretch(2, 1);
   choice->setColumnStretch(2, 1);
-  BitBtn2 = NamedButton(TabSheet4, "BitBtn2", "Load Engine");
-  BitBtn2->setEnabled(false);
-  unload = NamedButton(TabSheet4, "unload", "Unload Engine");
-  unload->hide();
+  LoadEngineButton = NamedButton(EngineChoicePage, "BitBtn2", "Load Engine");
+  LoadEngineButton->setEnabled(false);
+  UnloadEngineButton = NamedButton(EngineChoicePage, "unload", "Unload Engine");
+  UnloadEngineButton->hide();
   auto* loading = new QHBoxLayout;
-  loading->addWidget(BitBtn2);
-  loading->addWidget(unload);
+  loading->addWidget(LoadEngineButton);
+  loading->addWidget(UnloadEngineButton);
   loading->addStretch(1);
   choice->addLayout(loading, 3, 0, 1, 4);
-  PageControl2->addTab(TabSheet4, QStringLiteral("Engines"));
+  EnginePages->addTab(EngineChoicePage, QStringLiteral("Engines"));
 
-  TabSheet3 = new QWidget;
-  TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
-  auto* exchange = new QVBoxLayout(TabSheet3);
-  Memoinput1 = NamedMemo(TabSheet3, "Memoinput1");
-  QFont received = Memoinput1->font();
+  EngineExchangePage = new QWidget;
+  EngineExchangePage->setObjectName(QStringLiteral("TabSheet3"));
+  auto* exchange = new QVBoxLayout(EngineExchangePage);
+  ReceivedMemo = NamedMemo(EngineExchangePage, "Memoinput1");
+  QFont received = ReceivedMemo->font();
   received.setPixelSize(16);
-  Memoinput1->setFont(received);
-  Memoout = NamedMemo(TabSheet3, "Memoout");
-  edit1 = new QComboBox(TabSheet3);
-  edit1->setObjectName(QStringLiteral("edit1"));
-  edit1->setEditable(true);
+  ReceivedMemo->setFont(received);
+  SentMemo = NamedMemo(EngineExchangePage, "Memoout");
+  CommandBox = new QComboBox(EngineExchangePage);
+  CommandBox->setObjectName(QStringLiteral("edit1"));
+  CommandBox->setEditable(true);
   // The history grows only by the lines sent, without repeats.
-  edit1->setInsertPolicy(QComboBox::NoInsert);
-  edit1->setEnabled(false);
-  send = NamedButton(TabSheet3, "send", "Send to Engine");
-  send->setEnabled(false);
-  label5 = new QLabel(TabSheet3);
-  label5->setObjectName(QStringLiteral("label5"));
+  CommandBox->setInsertPolicy(QComboBox::NoInsert);
+  CommandBox->setEnabled(false);
+  SendButton = NamedButton(EngineExchangePage, "send", "Send to Engine");
+  SendButton->setEnabled(false);
+  EnginePathLabel = new QLabel(EngineExchangePage);
+  EnginePathLabel->setObjectName(QStringLiteral("label5"));
   // It shows the engine's path, which may hold anything.
-  label5->setTextFormat(Qt::PlainText);
+  EnginePathLabel->setTextFormat(Qt::PlainText);
   QFont heavy(QStringLiteral("Arial Black"));
   heavy.setWeight(QFont::Black);
-  label5->setFont(heavy);
-  exchange->addWidget(new QLabel(QStringLiteral("Received:"), TabSheet3));
-  exchange->addWidget(Memoinput1, 3);
-  exchange->addWidget(new QLabel(QStringLiteral("Sended:"), TabSheet3));
-  exchange->addWidget(Memoout, 1);
-  exchange->addWidget(new QLabel(QStringLiteral("Winboard command:"), TabSheet3));
+  EnginePathLabel->setFont(heavy);
+  exchange->addWidget(new QLabel(QStringLiteral("Received:"), EngineExchangePage));
+  exchange->addWidget(ReceivedMemo, 3);
+  exchange->addWidget(new QLabel(QStringLiteral("Sended:"), EngineExchangePage));
+  exchange->addWidget(SentMemo, 1);
+  exchange->addWidget(new QLabel(QStringLiteral("Winboard command:"), EngineExchangePage));
   auto* command = new QHBoxLayout;
-  command->addWidget(edit1, 1);
-  command->addWidget(send);
+  command->addWidget(CommandBox, 1);
+  command->addWidget(SendButton);
   exchange->addLayout(command);
-  exchange->addWidget(label5);
-  PageControl2->addTab(TabSheet3, QStringLiteral("Select"));
+  exchange->addWidget(EnginePathLabel);
+  EnginePages->addTab(EngineExchangePage, QStringLiteral("Select"));
 
-  TabSheet4->installEventFilter(this);
-  connect(DirectoryListBox1, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+  EngineChoicePage->installEventFilter(this);
+  connect(FolderList, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
     std::string folder = item->data(Qt::UserRole).toString().toStdString();
-    RunGuarded([this, folder] { DirectoryListBox1Change(folder); });
+    RunGuarded([this, folder] { ChooseEngineFolder(folder); });
   });
-  connect(BitBtn1, &QPushButton::clicked, this, Guarded([this] { BitBtn1Click(); }));
-  connect(BitBtn3, &QPushButton::clicked, this, Guarded([this] { BitBtn3Click(); }));
-  connect(BitBtn2, &QPushButton::clicked, this, Guarded([this] { BitBtn2Click(); }));
-  connect(enginelist, &QListWidget::itemDoubleClicked, this, Guarded([this] { enginelistDblClick(); }));
-  connect(unload, &QPushButton::clicked, this, Guarded([this] { unloadClick(); }));
-  connect(send, &QPushButton::clicked, this, Guarded([this] { sendClick(); }));
+  connect(ChooseEngineButton, &QPushButton::clicked, this, Guarded([this] { ChooseEngineFile(); }));
+  connect(AddEngineButton, &QPushButton::clicked, this, Guarded([this] { AddEngine(); }));
+  connect(LoadEngineButton, &QPushButton::clicked, this, Guarded([this] { LoadSelectedEngine(); }));
+  connect(EngineList, &QListWidget::itemDoubleClicked, this, Guarded([this] { LoadSelectedEngine(); }));
+  connect(UnloadEngineButton, &QPushButton::clicked, this, Guarded([this] { UnloadEngine(); }));
+  connect(SendButton, &QPushButton::clicked, this, Guarded([this] { SendCommandLine(); }));
   return page;
 }
 
 void TFormOpengl::PointDirectoryList(const std::string& folder) {
   // The folder itself, its parent and its sub-folders; activating one chooses it.
-  DirectoryListBox1->clear();
+  FolderList->clear();
   auto add = [this](const QString& text, const std::string& path) {
-    auto* item = new QListWidgetItem(text, DirectoryListBox1);
+    auto* item = new QListWidgetItem(text, FolderList);
     item->setData(Qt::UserRole, ToQString(path));
   };
   add(ToQString(folder), folder);
   fs::path parent = fs::path(folder).lexically_normal().parent_path();
   if (!parent.empty() && parent != fs::path(folder)) add(QStringLiteral(".."), parent.string());
   for (const std::string& name : EntriesOf(folder, IsFolder)) add(ToQString(name), JoinPath(folder, name));
-  DirectoryListBox1->setCurrentRow(0);
+  FolderList->setCurrentRow(0);
 }
 
 void TFormOpengl::ScanEngineFolder(const std::string& folder) {
   for (const std::string& name : EntriesOf(folder, IsProgram)) {
-    enginelist->addItem(ToQString(JoinPath(folder, name)));
-    parengine->addItem(QString());
+    EngineList->addItem(ToQString(JoinPath(folder, name)));
+    EngineParametersList->addItem(QString());
   }
 }
 
@@ -199,49 +199,47 @@ void TFormOpengl::ScanEngineFolders() {
     ScanEngineFolder(JoinPath(Folders.Engines, name));
 }
 
-void TFormOpengl::TabSheet4Show() {
-  enginelist->clear();
-  parengine->clear();
+void TFormOpengl::ListEngines() {
+  EngineList->clear();
+  EngineParametersList->clear();
   ScanEngineFolders();
-  BitBtn2->setEnabled(true);
+  LoadEngineButton->setEnabled(true);
   PointDirectoryList(Folders.Engines);
 }
 
-void TFormOpengl::DirectoryListBox1Change(const std::string& folder) {
+void TFormOpengl::ChooseEngineFolder(const std::string& folder) {
   Folders.Engines = folder;
-  enginelist->clear();
-  parengine->clear();
+  EngineList->clear();
+  EngineParametersList->clear();
   ScanEngineFolders();
-  BitBtn2->setEnabled(true);
+  LoadEngineButton->setEnabled(true);
   PointDirectoryList(Folders.Engines);
 }
 
-void TFormOpengl::BitBtn1Click() {
+void TFormOpengl::ChooseEngineFile() {
   std::string path = Folders.Engines;
   if (!Dialogs().OpenFile(std::string(), path)) return;
-  engineedit->setText(ToQString(path));
-  if (MainForm) MainForm->SetStatusText("Insert optionl parameter and clic on Load Engine button");
+  EnginePathEdit->setText(ToQString(path));
+  if (Owner) Owner->SetStatusText("Insert optionl parameter and clic on Load Engine button");
 }
 
-void TFormOpengl::BitBtn3Click() {
-  QString path = engineedit->text().trimmed();
+void TFormOpengl::AddEngine() {
+  QString path = EnginePathEdit->text().trimmed();
   if (path.isEmpty()) return;
-  enginelist->addItem(path);
-  parengine->addItem(parameter->text());
-  BitBtn2->setEnabled(true);
-  engineedit->clear();
-  parameter->clear();
+  EngineList->addItem(path);
+  EngineParametersList->addItem(EngineParametersEdit->text());
+  LoadEngineButton->setEnabled(true);
+  EnginePathEdit->clear();
+  EngineParametersEdit->clear();
 }
 
 int TFormOpengl::SelectedEngineIndex() const {
-  for (int i = 0; i < enginelist->count(); ++i)
-    if (enginelist->item(i)->isSelected()) return i;
+  for (int i = 0; i < EngineList->count(); ++i)
+    if (EngineList->item(i)->isSelected()) return i;
   return -1;
 }
 
-void TFormOpengl::BitBtn2Click() { LoadEngine(std::string(), std::string()); }
-
-void TFormOpengl::enginelistDblClick() { LoadEngine(std::string(), std::string()); }
+void TFormOpengl::LoadSelectedEngine() { LoadEngine(std::string(), std::string()); }
 
 void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& engineParameters) {
   std::string path = enginePath;
@@ -253,23 +251,24 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
       Dialogs().ShowMessage(PLEASE_SELECT_TEXT);
       return;
     }
-    path = enginelist->item(i)->text().toStdString();
+    path = EngineList->item(i)->text().toStdString();
     std::error_code error;
     if (!fs::exists(path, error)) {
       Dialogs().ShowMessage(FILE_NOT_FOUND_TEXT + path);
       return;
     }
-    parameters = i < parengine->count() ? parengine->item(i)->text().toStdString() : std::string();
+    parameters.clear();
+    if (i < EngineParametersList->count()) parameters = EngineParametersList->item(i)->text().toStdString();
   }
   QuitEngine();
-  Memoinput1->clear();
+  ReceivedMemo->clear();
   FReceivedLineOpen = false;
-  Memoout->clear();
-  QFont small = Memoinput1->font();
+  SentMemo->clear();
+  QFont small = ReceivedMemo->font();
   small.setPointSize(8);
-  Memoinput1->setFont(small);
+  ReceivedMemo->setFont(small);
 
-  bool enginePlaysLight = MainForm && MainForm->nero_checked->isChecked();
+  bool enginePlaysLight = Owner && Owner->PlayDarkItem->isChecked();
   TDispatcher dispatch = [this](std::function<void()> work) {
     QMetaObject::invokeMethod(this, [work = std::move(work)] { RunGuarded(work); }, Qt::QueuedConnection);
   };
@@ -285,14 +284,14 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
   const bool newGame = Game.ClipboardFen() != START_POSITION_FEN;
   auto onReady = [this, enginePlaysLight, newGame] {
     Game.SetEngineThinking(enginePlaysLight);
-    if (MainForm) MainForm->SetStatusText(newGame ? std::string("Ready. ") + ENGINE_NEW_GAME_TEXT : "Ready");
+    if (Owner) Owner->SetStatusText(newGame ? std::string("Ready. ") + ENGINE_NEW_GAME_TEXT : "Ready");
   };
   EngineObj = tloadengine::Start(path, parameters, Game, this, enginePlaysLight, std::move(dispatch),
                                  std::move(schedule), std::move(onReady), EngineDelays);
   if (!EngineObj) {
     // Reported by the start; the engine before it, if any, is gone too.
     Game.SetEngineThinking(false);
-    unloadClick();
+    UnloadEngine();
     return;
   }
   // The engine's features tell how it takes a position (EngineRefusesSetBoard).
@@ -300,19 +299,19 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
   EngineEditsPositions = false;
   Game.LoadFen(START_POSITION_FEN);
   EngineAwaitsGo = false;
-  if (MainForm) MainForm->RefreshBoard();
-  if (MainForm && newGame) MainForm->SetStatusText(ENGINE_NEW_GAME_TEXT);
+  if (Owner) Owner->RefreshBoard();
+  if (Owner && newGame) Owner->SetStatusText(ENGINE_NEW_GAME_TEXT);
 
   EngineCaption = fs::path(path).filename().string();
   SetCaption(HOST_ENGINE_CAPTION + EngineCaption);
-  checkloadengine->start();
-  unload->show();
-  unload->setFixedWidth(15 * static_cast<int>(EngineCaption.size()));
-  unload->setText(ToQString("Unload " + EngineCaption + " "));
-  send->setEnabled(true);
-  edit1->setEnabled(true);
-  label5->setText(ToQString(path));
-  PageControl2->setCurrentWidget(TabSheet3);
+  EngineWatchTimer->start();
+  UnloadEngineButton->show();
+  UnloadEngineButton->setFixedWidth(15 * static_cast<int>(EngineCaption.size()));
+  UnloadEngineButton->setText(ToQString("Unload " + EngineCaption + " "));
+  SendButton->setEnabled(true);
+  CommandBox->setEnabled(true);
+  EnginePathLabel->setText(ToQString(path));
+  EnginePages->setCurrentWidget(EngineExchangePage);
   SetEngineSideItemsEnabled(false);
 }
 
@@ -350,28 +349,28 @@ void TFormOpengl::EngineGone(tloadengine* engine) {
   }
 }
 
-void TFormOpengl::unloadClick() {
-  checkloadengine->stop();
-  unload->hide();
-  send->setEnabled(false);
-  edit1->setEnabled(false);
+void TFormOpengl::UnloadEngine() {
+  EngineWatchTimer->stop();
+  UnloadEngineButton->hide();
+  SendButton->setEnabled(false);
+  CommandBox->setEnabled(false);
   QuitEngine();
-  label5->clear();
+  EnginePathLabel->clear();
   SetEngineSideItemsEnabled(true);
 }
 
-void TFormOpengl::checkloadengineTimer() {
+void TFormOpengl::WatchEngine() {
   // The reader saw the engine's output end, or a write to it failed: the page shows
   // that no engine is loaded, as after Unload, so that nothing waits for the engine.
   if (!EngineObj || EngineObj->IsConnected()) return;
-  unloadClick();
+  UnloadEngine();
 }
 
 std::size_t TFormOpengl::SendToEngine(const std::string& text) { return EngineObj ? EngineObj->SendCommand(text) : 0; }
 
-void TFormOpengl::sendClick() {
-  QString text = edit1->currentText().trimmed();
-  edit1->setEditText(text);
+void TFormOpengl::SendCommandLine() {
+  QString text = CommandBox->currentText().trimmed();
+  CommandBox->setEditText(text);
   if (!EngineObj) {
     Dialogs().ShowMessage(NO_ENGINE_ERROR_TEXT);
     return;
@@ -381,11 +380,11 @@ void TFormOpengl::sendClick() {
     return;
   }
   if (EngineObj->SendCommand(text.toStdString()) == 0) ReportEngineWriteError(*EngineObj);
-  if (edit1->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0) edit1->addItem(text);
+  if (CommandBox->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0) CommandBox->addItem(text);
 }
 
 void TFormOpengl::SetEngineSideItemsEnabled(bool enabled) {
-  if (!MainForm) return;
-  MainForm->bianco_checked->setEnabled(enabled);
-  MainForm->nero_checked->setEnabled(enabled);
+  if (!Owner) return;
+  Owner->PlayLightItem->setEnabled(enabled);
+  Owner->PlayDarkItem->setEnabled(enabled);
 }

@@ -87,19 +87,24 @@ bool OnSide(const TBoardPiece& piece, TSide side) { return SideOfLetter(piece.Le
 
 void TFormOpengl::ConnectToolButtons() {
   const std::pair<QAction*, void (TFormOpengl::*)()> handlers[] = {
-      {ToolButton25, &TFormOpengl::ToolButton25Click}, {ToolButton23, &TFormOpengl::ToolButton23Click},
-      {ToolButton4, &TFormOpengl::ToolButton4Click},   {ToolButton30, &TFormOpengl::ToolButton30Click},
-      {ToolButton31, &TFormOpengl::ToolButton31Click}, {ToolButton35, &TFormOpengl::ToolButton35Click},
-      {ToolButton34, &TFormOpengl::ToolButton34Click}, {ToolButton9, &TFormOpengl::ToolButton9Click},
-      {ToolButton11, &TFormOpengl::ToolButton11Click}, {ToolButton12, &TFormOpengl::ToolButton12Click},
+      {OpenLookButton, &TFormOpengl::OpenLook},
+      {SaveLookButton, &TFormOpengl::SaveLook},
+      {BackgroundColourButton, &TFormOpengl::ChooseBackgroundColour},
+      {LightBoardTextureButton, &TFormOpengl::ChooseLightBoardTexture},
+      {DarkBoardTextureButton, &TFormOpengl::ChooseDarkBoardTexture},
+      {DarkBoardColourButton, &TFormOpengl::ChooseDarkBoardColour},
+      {LightBoardColourButton, &TFormOpengl::ChooseLightBoardColour},
+      {LoadPositionButton, &TFormOpengl::LoadPosition},
+      {SavePositionButton, &TFormOpengl::SavePosition},
+      {NewMatchButton, &TFormOpengl::NewMatch},
   };
   for (auto [button, handler] : handlers)
     connect(button, &QAction::triggered, this, Guarded([this, handler = handler] { (this->*handler)(); }));
   const std::tuple<QAction*, TSide, int> pieceButtons[] = {
-      {ToolButton6, TSide::Light, COLOUR_LOOK},
-      {ToolButton7, TSide::Dark, COLOUR_LOOK},
-      {ToolButton1, TSide::Light, TEXTURE_LOOK},
-      {ToolButton2, TSide::Dark, TEXTURE_LOOK},
+      {LightPieceColourButton, TSide::Light, COLOUR_LOOK},
+      {DarkPieceColourButton, TSide::Dark, COLOUR_LOOK},
+      {LightPieceTextureButton, TSide::Light, TEXTURE_LOOK},
+      {DarkPieceTextureButton, TSide::Dark, TEXTURE_LOOK},
   };
   for (auto [button, side, mode] : pieceButtons)
     connect(button, &QAction::triggered, this, Guarded([this, side = side, mode = mode] { ChoosePieceLook(side, mode); }));
@@ -124,7 +129,7 @@ void TFormOpengl::ChoosePieceLook(TSide side, int mode) {
   (light ? Look.LightPiecesTextured : Look.DarkPiecesTextured) = true;
 }
 
-void TFormOpengl::ToolButton4Click() {
+void TFormOpengl::ChooseBackgroundColour() {
   int colour = Look.BackgroundColour;
   if (!Dialogs().ChooseColour(colour)) return;
   Look.BackgroundColour = colour;
@@ -154,22 +159,22 @@ void ChooseBoardTexture(TFormOpengl& window, TSide side) {
 
 }  // namespace
 
-void TFormOpengl::ToolButton34Click() { ChooseBoardColour(*this, TSide::Light); }
+void TFormOpengl::ChooseLightBoardColour() { ChooseBoardColour(*this, TSide::Light); }
 
-void TFormOpengl::ToolButton35Click() { ChooseBoardColour(*this, TSide::Dark); }
+void TFormOpengl::ChooseDarkBoardColour() { ChooseBoardColour(*this, TSide::Dark); }
 
-void TFormOpengl::ToolButton30Click() { ChooseBoardTexture(*this, TSide::Light); }
+void TFormOpengl::ChooseLightBoardTexture() { ChooseBoardTexture(*this, TSide::Light); }
 
-void TFormOpengl::ToolButton31Click() { ChooseBoardTexture(*this, TSide::Dark); }
+void TFormOpengl::ChooseDarkBoardTexture() { ChooseBoardTexture(*this, TSide::Dark); }
 
-void TFormOpengl::ToolButton23Click() {
+void TFormOpengl::SaveLook() {
   std::string path = StartFolder + "/res/conf/" + LOOK_FILES;
   // A cancelled dialog, or no name, saves nothing.
   if (!Dialogs().SaveFile(LOOK_FILES, path) || path.empty()) return;
   SaveLookFile(LookFileName(path));
 }
 
-void TFormOpengl::ToolButton25Click() {
+void TFormOpengl::OpenLook() {
   std::string path = StartFolder + "/res/conf/" + LOOK_FILES;
   if (!Dialogs().OpenFile(LOOK_FILES, path)) return;
   ShowBoardOfLook(path);
@@ -178,10 +183,10 @@ void TFormOpengl::ToolButton25Click() {
 
 void TFormOpengl::SaveLookFile(const std::string& path) {
   TLookBoard board;
-  if (MainForm && !MainForm->Artistic1->isChecked()) {
+  if (Owner && !Owner->ArtisticItem->isChecked()) {
     board.Classic = true;
     for (int n = 1; n <= 5 && board.Picture == 0; ++n)
-      if (MainForm->ClassicItems[n - 1]->isChecked()) board.Picture = n;
+      if (Owner->ClassicPictureItems[n - 1]->isChecked()) board.Picture = n;
   }
   try {
     ::SaveLookFile(path, Look, board, Folders.App);
@@ -200,7 +205,7 @@ void TFormOpengl::LoadLookFile(const std::string& path) {
 void TFormOpengl::LoadStartLook(const std::string& path) {
   // The board the look was saved with is built first, so that the look's board
   // keys find it; a file that is no look gets the artistic board.
-  if (!ShowBoardOfLook(path) && LoadArtisticBoard() && MainForm) MainForm->CheckViewItems(false, 0);
+  if (!ShowBoardOfLook(path) && LoadArtisticBoard() && Owner) Owner->CheckViewItems(false, 0);
   LoadLookFile(path);
 }
 
@@ -261,7 +266,7 @@ void TFormOpengl::FreeUnshownPictures() {
 }
 
 void TFormOpengl::ApplyBackgroundColour(int colour) {
-  GLSceneViewer1->Buffer().SetBackgroundColor(TColorValue(colour));
+  BoardView->Buffer().SetBackgroundColor(TColorValue(colour));
 }
 
 void TFormOpengl::ApplyBoardColour(TSide side, int colour) {

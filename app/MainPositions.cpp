@@ -30,33 +30,33 @@ bool SendLines(tloadengine& engine, const std::vector<std::string>& lines) {
 
 }  // namespace
 
-void TFormOpengl::ToolButton9Click() {
+void TFormOpengl::LoadPosition() {
   // Shown on the board and given to a loaded engine.
-  if (MainForm) MainForm->OpenPosition();
+  if (Owner) Owner->OpenPosition();
 }
 
-void TFormOpengl::ToolButton11Click() {
-  if (MainForm && MainForm->SavePosition()) SetCaption(std::string(PROGRAM_CAPTION) + " " + MainForm->PositionFile);
+void TFormOpengl::SavePosition() {
+  if (Owner && Owner->SavePosition()) SetCaption(std::string(PROGRAM_CAPTION) + " " + Owner->PositionFile);
 }
 
-void TFormOpengl::ToolButton12Click() {
+void TFormOpengl::NewMatch() {
   Game.LoadFen(START_POSITION_FEN);
   Game.SetEngineThinking(false);
   EngineAwaitsGo = false;
   FUserMoveSent.reset();
   while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
-  ToolBar1->setPalette(QPalette());
+  ToolBar->setPalette(QPalette());
   if (EngineObj) {
     std::vector<std::string> commands = {"force", "new"};
     // "new" makes the engine play dark: one that plays light is told so again, as
     // when it was loaded, and the board waits for its first move.
-    if (MainForm && MainForm->nero_checked->isChecked()) {
+    if (Owner && Owner->PlayDarkItem->isChecked()) {
       commands.insert(commands.end(), {"white", "go"});
       Game.SetEngineThinking(true);
     }
     SendLines(*EngineObj, commands);
   }
-  if (MainForm) MainForm->RefreshBoard();
+  if (Owner) Owner->RefreshBoard();
 }
 
 void TFormOpengl::GivePositionToEngine() {
@@ -68,12 +68,12 @@ void TFormOpengl::GivePositionToEngine() {
   // has to move.
   if (Game.SideToMove() == EngineObj->EngineSide()) {
     Game.SetEngineThinking(SendLines(*EngineObj, {"go"}));
-    if (MainForm && Game.EngineThinking()) MainForm->SetStatusText(THINKING_TEXT);
+    if (Owner && Game.EngineThinking()) Owner->SetStatusText(THINKING_TEXT);
     return;
   }
   EngineAwaitsGo = true;
   Game.SetEngineThinking(false);
-  if (MainForm) MainForm->SetStatusText(YOUR_MOVE_TEXT);
+  if (Owner) Owner->SetStatusText(YOUR_MOVE_TEXT);
 }
 
 void TFormOpengl::EngineRefusesSetBoard() { EngineEditsPositions = true; }
@@ -116,7 +116,7 @@ bool TFormOpengl::EngineMoveArrived(const TBoardMove* move) {
   if (const std::optional<TBitBoards> refusedAt = std::exchange(FRefusedWithGo, std::nullopt)) {
     // Played for the user's side from the position of the refusal, before the engine had
     // that position anew (the user may have moved since).
-    const TSide userSide = MainForm ? MainForm->UserSide() : TSide::Light;
+    const TSide userSide = Owner ? Owner->UserSide() : TSide::Light;
     if (move && PieceOfSide(*refusedAt, userSide, move->From.Index()) != EMPTY_SQUARE)
       return false;
   }

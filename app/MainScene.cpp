@@ -48,95 +48,97 @@ bool Readable(const std::string& path) {
 }  // namespace
 
 TBoardScene::TBoardScene(const TProgramFolders& folders)
-    : GLScene1(std::make_unique<TGLScene>(nullptr)),
-      GLMemoryViewer1(std::make_unique<TGLMemoryViewer>(nullptr)),
-      GLMaterialLibrary1(std::make_unique<TGLMaterialLibrary>(nullptr)),
+    : SceneTree(std::make_unique<TGLScene>(nullptr)),
+      ShadowCaster(std::make_unique<TGLMemoryViewer>(nullptr)),
+      MaterialLibrary(std::make_unique<TGLMaterialLibrary>(nullptr)),
       FFolders(folders) {
-  GLScene1->SetName("GLScene1");
-  GLScene1->SetObjectsSorting(osNone);
+  SceneTree->SetName("GLScene1");
+  SceneTree->SetObjectsSorting(osNone);
 
-  AllObjects = &Named(GLScene1->Objects().CreateChild<TDummyCube>(), "AllObjects");
+  AllObjects = &Named(SceneTree->Objects().CreateChild<TDummyCube>(), "AllObjects");
   AllObjects->Position().SetPoint(-50, 6, 50);
   AllObjects->Direction().SetVector(0, 0, -1);
   AllObjects->SetCubeSize(1);
 
-  sphere1 = &Named(AllObjects->CreateChild<TArrowLine>(), "sphere1");
-  sphere1->Direction().SetVector(0, -1, 0);
-  sphere1->Up().SetVector(-1, 0, 0);
-  sphere1->Scale().SetVector(12, 12, 30);
-  sphere1->Material().FrontProperties().Diffuse().SetColor({1.0f, 0.25f, 0.0f, 1.0f});
-  sphere1->SetBottomRadius(0.1f);
-  sphere1->SetTopRadius(0.1f);
-  sphere1->SetHeight(1.0f);
-  sphere1->SetTopArrowHeadHeight(0.5f);
-  sphere1->SetTopArrowHeadRadius(0.2f);
-  sphere1->SetBottomArrowHeadHeight(0.5f);
-  sphere1->SetBottomArrowHeadRadius(0.2f);
+  DropMarker = &Named(AllObjects->CreateChild<TArrowLine>(), "sphere1");
+  DropMarker->Direction().SetVector(0, -1, 0);
+  DropMarker->Up().SetVector(-1, 0, 0);
+  DropMarker->Scale().SetVector(12, 12, 30);
+  DropMarker->Material().FrontProperties().Diffuse().SetColor({1.0f, 0.25f, 0.0f, 1.0f});
+  DropMarker->SetBottomRadius(0.1f);
+  DropMarker->SetTopRadius(0.1f);
+  DropMarker->SetHeight(1.0f);
+  DropMarker->SetTopArrowHeadHeight(0.5f);
+  DropMarker->SetTopArrowHeadRadius(0.2f);
+  DropMarker->SetBottomArrowHeadHeight(0.5f);
+  DropMarker->SetBottomArrowHeadRadius(0.2f);
 
   // The shadows' caster is never drawn: no shadow is cast, and the object draws nothing.
-  GLMemoryViewer1->SetName("GLMemoryViewer1");
-  GLMemoryViewer1->SetWidth(1);
-  GLMemoryViewer1->SetHeight(1);
-  ZShadows1 = &Named(AllObjects->CreateChild<TZShadows>(), "ZShadows1");
-  ZShadows1->SetCaster(GLMemoryViewer1.get());
-  ZShadows1->SetFrustShadow(true);
-  ZShadows1->SetSkyShadow(false);
-  ZShadows1->SetOptimise(opNone);
-  ZShadows1->SetWidth(885);
-  ZShadows1->SetHeight(387);
-  ZShadows1->SetSoft(false);
-  ZShadows1->SetTolerance(0.015f);
-  ZShadows1->SetDepthFade(false);
+  ShadowCaster->SetName("GLMemoryViewer1");
+  ShadowCaster->SetWidth(1);
+  ShadowCaster->SetHeight(1);
+  Shadows = &Named(AllObjects->CreateChild<TZShadows>(), "ZShadows1");
+  Shadows->SetCaster(ShadowCaster.get());
+  Shadows->SetFrustShadow(true);
+  Shadows->SetSkyShadow(false);
+  Shadows->SetOptimise(opNone);
+  Shadows->SetWidth(885);
+  Shadows->SetHeight(387);
+  Shadows->SetSoft(false);
+  Shadows->SetTolerance(0.015f);
+  Shadows->SetDepthFade(false);
 
-  Sphere12 = &Named(AllObjects->CreateChild<TSphere>(), "Sphere12");
-  Sphere12->SetVisible(false);
-  Sphere12->Material().FrontProperties().Diffuse().SetColor({1.0f, 0.25f, 0.0f, 1.0f});
-  Sphere12->SetRadius(0.5f);
+  // A hidden sphere and an actor without a model: parts of the tree that nothing
+  // refers to after this.
+  TSphere& sphere = Named(AllObjects->CreateChild<TSphere>(), "Sphere12");
+  sphere.SetVisible(false);
+  sphere.Material().FrontProperties().Diffuse().SetColor({1.0f, 0.25f, 0.0f, 1.0f});
+  sphere.SetRadius(0.5f);
 
-  Actor1 = &Named(AllObjects->CreateChild<TActor>(), "Actor1");
-  Actor1->Direction().SetVector(0, 1, 0);
-  Actor1->Up().SetVector(1, 0, 0);
-  Actor1->SetMaterialLibrary(GLMaterialLibrary1.get());
-  Actor1->SetAnimationMode(aamLoop);
-  Actor1->SetInterval(100);
+  TActor& actor = Named(AllObjects->CreateChild<TActor>(), "Actor1");
+  actor.Direction().SetVector(0, 1, 0);
+  actor.Up().SetVector(1, 0, 0);
+  actor.SetMaterialLibrary(MaterialLibrary.get());
+  actor.SetAnimationMode(aamLoop);
+  actor.SetInterval(100);
 
-  HeightField1 = &Named(AllObjects->CreateChild<THeightField>(), "HeightField1");
-  HeightField1->Direction().SetVector(0, 1, 0);
-  HeightField1->Up().SetVector(0, 0, 1);
-  HeightField1->Scale().SetVector(100, 100, 1);
-  TGLFaceProperties& board = HeightField1->Material().FrontProperties();
+  ClassicBoard = &Named(AllObjects->CreateChild<THeightField>(), "HeightField1");
+  ClassicBoard->Direction().SetVector(0, 1, 0);
+  ClassicBoard->Up().SetVector(0, 0, 1);
+  ClassicBoard->Scale().SetVector(100, 100, 1);
+  TGLFaceProperties& board = ClassicBoard->Material().FrontProperties();
   SetColour(board.Ambient(), 0.65f, 0.49f, 0.24f);
   SetColour(board.Diffuse(), 0.65f, 0.49f, 0.24f);
-  HeightField1->Material().Texture().SetDisabled(false);
-  for (TGLSamplingScale* scale : {&HeightField1->XSamplingScale(), &HeightField1->YSamplingScale()}) {
+  ClassicBoard->Material().Texture().SetDisabled(false);
+  for (TGLSamplingScale* scale : {&ClassicBoard->XSamplingScale(), &ClassicBoard->YSamplingScale()}) {
     scale->SetMax(1.0f);
     scale->SetStep(0.01f);
   }
-  HeightField1->SetOptions(hfoTextureCoordinates);
+  ClassicBoard->SetOptions(hfoTextureCoordinates);
   // The board's surface never changes between frames: it is kept in a display list
   // (made again when a scale or the picture changes) rather than sampled every frame.
-  HeightField1->SetObjectStyle(HeightField1->ObjectStyle() & ~StyleBit(TGLObjectStyle::DirectDraw));
+  ClassicBoard->SetObjectStyle(ClassicBoard->ObjectStyle() & ~StyleBit(TGLObjectStyle::DirectDraw));
 
-  GLCamera1 = &Named(GLScene1->Cameras().CreateChild<TGLCamera>(), "GLCamera1");
-  GLCamera1->SetDepthOfView(3000);
-  GLCamera1->SetFocalLength(90);
-  GLCamera1->SetTargetObject(AllObjects);
-  GLCamera1->Position().SetPoint(180, 180, 0);
-  GLLightSource2 = &Named(GLCamera1->CreateChild<TGLLightSource>(), "GLLightSource2");
-  GLLightSource2->Position().SetPoint(-100, 0, -101);
-  GLLightSource2->SetConstAttenuation(1.0f);
-  GLLightSource2->SetSpotCutOff(180);
-  GLLightSource2->SpotDirection().SetVector(1, 0, -1);
+  Camera = &Named(SceneTree->Cameras().CreateChild<TGLCamera>(), "GLCamera1");
+  Camera->SetDepthOfView(3000);
+  Camera->SetFocalLength(90);
+  Camera->SetTargetObject(AllObjects);
+  Camera->Position().SetPoint(180, 180, 0);
+  CameraLight = &Named(Camera->CreateChild<TGLLightSource>(), "GLLightSource2");
+  CameraLight->Position().SetPoint(-100, 0, -101);
+  CameraLight->SetConstAttenuation(1.0f);
+  CameraLight->SetSpotCutOff(180);
+  CameraLight->SpotDirection().SetVector(1, 0, -1);
 
-  GLCameraShadow = &Named(GLScene1->Cameras().CreateChild<TGLCamera>(), "GLCameraShadow");
-  GLCameraShadow->SetDepthOfView(100);
-  GLCameraShadow->SetFocalLength(1);
-  GLCameraShadow->SetTargetObject(AllObjects);
-  GLCameraShadow->Up().SetVector(0, 1, 0);
-  GLMemoryViewer1->SetCamera(GLCameraShadow);
+  ShadowCamera = &Named(SceneTree->Cameras().CreateChild<TGLCamera>(), "GLCameraShadow");
+  ShadowCamera->SetDepthOfView(100);
+  ShadowCamera->SetFocalLength(1);
+  ShadowCamera->SetTargetObject(AllObjects);
+  ShadowCamera->Up().SetVector(0, 1, 0);
+  ShadowCaster->SetCamera(ShadowCamera);
 
-  GLMaterialLibrary1->SetName("GLMaterialLibrary1");
-  TGLLibMaterial& material = GLMaterialLibrary1->Materials().Add();
+  MaterialLibrary->SetName("GLMaterialLibrary1");
+  TGLLibMaterial& material = MaterialLibrary->Materials().Add();
   material.SetName("LibMaterial");
   material.Material().Texture().SetImageClassName(TGLBlankImage::StaticClass().ClassName());
 
@@ -145,15 +147,15 @@ TBoardScene::TBoardScene(const TProgramFolders& folders)
 
 TBoardScene::~TBoardScene() {
   // The caster leaves the scene while the scene is still there.
-  GLMemoryViewer1.reset();
+  ShadowCaster.reset();
 }
 
 void TBoardScene::AttachViewer(TGLSceneBuffer& buffer) {
-  buffer.SetCamera(GLCamera1);
+  buffer.SetCamera(Camera);
   buffer.SetBackgroundColor(MakeRGB(0, 0, 0));
-  ZShadows1->SetViewer(&buffer);
-  ZShadows1->SetWidth(885);
-  ZShadows1->SetHeight(387);
+  Shadows->SetViewer(&buffer);
+  Shadows->SetWidth(885);
+  Shadows->SetHeight(387);
 }
 
 // ---------------------------------------------------------------------------
@@ -448,34 +450,34 @@ void TBoardScene::FreeArtisticBoard() {
 }
 
 bool TBoardScene::ShowClassicBoard() {
-  sphere1->SetVisible(false);
-  HeightField1->SetVisible(true);
+  DropMarker->SetVisible(false);
+  ClassicBoard->SetVisible(true);
   FreeArtisticBoard();
   PlaceClassicBoard();
   return true;
 }
 
 void TBoardScene::PlaceClassicBoard() {
-  HeightField1->Position().SetZ(-160);
-  HeightField1->Position().SetX(145);
-  HeightField1->Position().SetY(-25);
-  HeightField1->Scale().SetX(330);
-  HeightField1->Scale().SetY(330);
+  ClassicBoard->Position().SetZ(-160);
+  ClassicBoard->Position().SetX(145);
+  ClassicBoard->Position().SetY(-25);
+  ClassicBoard->Scale().SetX(330);
+  ClassicBoard->Scale().SetY(330);
 }
 
 void TBoardScene::SetClassicBoardPicture(int n) {
   if (n >= 1 && n <= 5) FClassicPicture = FFolders.App + "/res/boards/classic" + std::to_string(n) + ".bmp";
   if (!FClassicPicture.empty()) {
     try {
-      HeightField1->Material().Texture().Image().LoadFromFile(FClassicPicture);
+      ClassicBoard->Material().Texture().Image().LoadFromFile(FClassicPicture);
     } catch (const std::exception& e) {
       Dialogs().ShowMessage(e.what());
     }
   }
-  HeightField1->Position().SetX(100);
-  HeightField1->Position().SetZ(-115);
-  HeightField1->Scale().SetX(240);
-  HeightField1->Scale().SetY(240);
+  ClassicBoard->Position().SetX(100);
+  ClassicBoard->Position().SetZ(-115);
+  ClassicBoard->Scale().SetX(240);
+  ClassicBoard->Scale().SetY(240);
 }
 
 void TBoardScene::Report3dsNotFound() { Dialogs().ShowMessage(MODEL_FILE_NOT_FOUND_TEXT); }

@@ -35,7 +35,6 @@ class TGLMemoryViewer;
 class TGLScene;
 class TGLSceneBuffer;
 class THeightField;
-class TSphere;
 class TZShadows;
 
 // One piece model.
@@ -78,18 +77,16 @@ public:
   TBoardScene& operator=(const TBoardScene&) = delete;
 
   // The components, by their names. The scene owns the objects of its tree.
-  std::unique_ptr<TGLScene> GLScene1;
+  std::unique_ptr<TGLScene> SceneTree;
   TDummyCube* AllObjects;
-  TArrowLine* sphere1;  // the drop-square marker
-  TZShadows* ZShadows1;
-  TSphere* Sphere12;
-  TActor* Actor1;              // holds no model
-  THeightField* HeightField1;  // the classic board
-  TGLCamera* GLCamera1;
-  TGLLightSource* GLLightSource2;
-  TGLCamera* GLCameraShadow;
-  std::unique_ptr<TGLMemoryViewer> GLMemoryViewer1;  // the shadows' caster; never drawn
-  std::unique_ptr<TGLMaterialLibrary> GLMaterialLibrary1;
+  TArrowLine* DropMarker;  // the drop-square marker
+  TZShadows* Shadows;
+  THeightField* ClassicBoard;  // the classic board
+  TGLCamera* Camera;
+  TGLLightSource* CameraLight;
+  TGLCamera* ShadowCamera;
+  std::unique_ptr<TGLMemoryViewer> ShadowCaster;  // the shadows' caster; never drawn
+  std::unique_ptr<TGLMaterialLibrary> MaterialLibrary;
 
   std::array<std::unique_ptr<TBoardPiece>, PIECE_SLOT_COUNT> PieceSlots;
   int PieceNameCounter = 0;
@@ -110,7 +107,7 @@ public:
   TColorValue SavedEmission = 0;
   std::array<std::array<TCapturedSlot, CAPTURED_SLOT_COUNT>, 2> CapturedSlot;
 
-  // The window viewer's buffer draws the scene through GLCamera1 on black, and the
+  // The window viewer's buffer draws the scene through Camera on black, and the
   // shadows darken its image.
   void AttachViewer(TGLSceneBuffer& buffer);
 

@@ -36,6 +36,13 @@ QAction* MenuItem(QMenu* menu, const char* name, const char* caption) {
   return action;
 }
 
+QAction* CheckableItem(QMenu* menu, const char* name, const char* caption, bool checked) {
+  QAction* action = MenuItem(menu, name, caption);
+  action->setCheckable(true);
+  action->setChecked(checked);
+  return action;
+}
+
 // Runs `handler` on a click of `item`. A checkable item is first put back as it was
 // before the click: the handlers check and uncheck the items themselves, and leave them
 // as they were when they do nothing.
@@ -83,20 +90,18 @@ bool TForm1::TakePosition(const std::string& where, const std::string& text) {
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("Form1"));
   resize(623, 548);
-  Edit1 = new QLineEdit(QStringLiteral("clipboard"), this);
-  Edit1->setObjectName(QStringLiteral("Edit1"));
-  Edit1->hide();
+  ClipboardLine = new QLineEdit(QStringLiteral("clipboard"), this);
+  ClipboardLine->setObjectName(QStringLiteral("Edit1"));
+  ClipboardLine->hide();
   statusBar()->setObjectName(QStringLiteral("StatusBar1"));
   BuildMenus();
-  Timer1 = NamedTimer(this, "Timer1", 1);
-  Timer1->setSingleShot(true);
-  connect(Timer1, &QTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
-  maxmizeopengl = NamedTimer(this, "maxmizeopengl", 1000);
-  connect(maxmizeopengl, &QTimer::timeout, this, Guarded([this] { maxmizeopenglTimer(); }));
-  maxmizeopengl->start();
-  Timer11 = NamedTimer(this, "Timer11", 1000);
-  Timer22 = NamedTimer(this, "Timer22", 1000);
-  FormCreate();
+  BoardWindowTimer = NamedTimer(this, "Timer1", 1);
+  BoardWindowTimer->setSingleShot(true);
+  connect(BoardWindowTimer, &QTimer::timeout, this, Guarded([this] { MakeBoardWindow(); }));
+  MaximiseBoardTimer = NamedTimer(this, "maxmizeopengl", 1000);
+  connect(MaximiseBoardTimer, &QTimer::timeout, this, Guarded([this] { KeepBoardMaximised(); }));
+  MaximiseBoardTimer->start();
+  StartUp();
 }
 
 TForm1::~TForm1() {
@@ -106,62 +111,61 @@ TForm1::~TForm1() {
 
 void TForm1::BuildMenus() {
   menuBar()->setObjectName(QStringLiteral("MainMenu1"));
-  File1 = menuBar()->addMenu(QStringLiteral("&File"));
-  LoadPosition1 = MenuItem(File1, "LoadPosition1", "&Load Position...");
-  Save1 = MenuItem(File1, "Save1", "&Save Position");
-  SaveAs1 = MenuItem(File1, "SaveAs1", "Save Position &As...");
-  Savepositiontoclipboard1 = MenuItem(File1, "Savepositiontoclipboard1", "C&opy Position to Clipboard");
-  P1 = MenuItem(File1, "P1", "&Paste Position from Clipboard");
-  File1->addSeparator();
-  Close1 = MenuItem(File1, "Close1", "&Exit");
+  FileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+  FileMenu->setObjectName(QStringLiteral("File1"));
+  LoadPositionItem = MenuItem(FileMenu, "LoadPosition1", "&Load Position...");
+  SavePositionItem = MenuItem(FileMenu, "Save1", "&Save Position");
+  SavePositionAsItem = MenuItem(FileMenu, "SaveAs1", "Save Position &As...");
+  CopyPositionItem = MenuItem(FileMenu, "Savepositiontoclipboard1", "C&opy Position to Clipboard");
+  PastePositionItem = MenuItem(FileMenu, "P1", "&Paste Position from Clipboard");
+  FileMenu->addSeparator();
+  ExitItem = MenuItem(FileMenu, "Close1", "&Exit");
 
-  Game1 = menuBar()->addMenu(QStringLiteral("&Game"));
-  New2 = MenuItem(Game1, "New2", "&New");
-  Game1->addSeparator();
-  bianco_checked = MenuItem(Game1, "bianco_checked", "Move Ligth");
-  nero_checked = MenuItem(Game1, "nero_checked", "Move Dark");
-  bianco_checked->setCheckable(true);
-  bianco_checked->setChecked(true);
-  nero_checked->setCheckable(true);
-  bianco_checked->setEnabled(false);
-  nero_checked->setEnabled(false);
+  GameMenu = menuBar()->addMenu(QStringLiteral("&Game"));
+  GameMenu->setObjectName(QStringLiteral("Game1"));
+  NewGameItem = MenuItem(GameMenu, "New2", "&New");
+  GameMenu->addSeparator();
+  PlayLightItem = CheckableItem(GameMenu, "bianco_checked", "Move Ligth", true);
+  PlayDarkItem = CheckableItem(GameMenu, "nero_checked", "Move Dark", false);
+  PlayLightItem->setEnabled(false);
+  PlayDarkItem->setEnabled(false);
 
-  View1 = menuBar()->addMenu(QStringLiteral("&View"));
-  Classic1Menu = View1->addMenu(QStringLiteral("Classic"));
-  Classic1 = Classic1Menu->menuAction();
-  Classic1->setObjectName(QStringLiteral("Classic1"));
-  Classic1->setCheckable(true);
+  ViewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+  ViewMenu->setObjectName(QStringLiteral("View1"));
+  ClassicMenu = ViewMenu->addMenu(QStringLiteral("Classic"));
+  ClassicMenu->setObjectName(QStringLiteral("Classic1Menu"));
+  ClassicItem = ClassicMenu->menuAction();
+  ClassicItem->setObjectName(QStringLiteral("Classic1"));
+  ClassicItem->setCheckable(true);
   for (int n = 1; n <= 5; ++n) {
     std::string name = "N" + std::to_string(n);
     std::string caption = std::to_string(n);
-    QAction* item = MenuItem(Classic1Menu, name.c_str(), caption.c_str());
-    item->setCheckable(true);
-    ClassicItems[n - 1] = item;
-    OnClick(item, [this, n] { n == 1 ? N1Click() : ClassicItemClick(n); });
+    QAction* item = CheckableItem(ClassicMenu, name.c_str(), caption.c_str(), false);
+    ClassicPictureItems[n - 1] = item;
+    OnClick(item, [this, n] { n == 1 ? SwitchToClassicBoard() : ShowClassicPicture(n); });
   }
-  Artistic1 = MenuItem(View1, "Artistic1", "Artistic");
-  Artistic1->setCheckable(true);
-  Artistic1->setChecked(true);
-  Artistic1->setEnabled(false);
-  View1->setDefaultAction(Artistic1);
+  ArtisticItem = CheckableItem(ViewMenu, "Artistic1", "Artistic", true);
+  ArtisticItem->setEnabled(false);
+  ViewMenu->setDefaultAction(ArtisticItem);
 
-  Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
-  about2 = MenuItem(Help1, "about2", "About Brovanel...");
-  about2->setVisible(false);
+  HelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+  HelpMenu->setObjectName(QStringLiteral("Help1"));
+  AboutItem = MenuItem(HelpMenu, "about2", "About Brovanel...");
+  AboutItem->setVisible(false);
 
-  OnClick(LoadPosition1, [this] { LoadPosition1Click(); });
-  OnClick(Save1, [this] { Save1Click(); });
-  OnClick(SaveAs1, [this] { SaveAs1Click(); });
-  OnClick(Savepositiontoclipboard1, [this] { Savepositiontoclipboard1Click(); });
-  OnClick(P1, [this] { P1Click(); });
-  OnClick(Close1, [this] { Close1Click(); });
-  OnClick(bianco_checked, [this] { bianco_checkedClick(); });
-  OnClick(nero_checked, [this] { nero_checkedClick(); });
-  OnClick(Artistic1, [this] { Artistic1Click(); });
-  OnClick(about2, [this] { about2Click(); });
+  OnClick(LoadPositionItem, [this] { LoadPositionAndName(); });
+  OnClick(SavePositionItem, [this] { SavePositionAndName(); });
+  OnClick(SavePositionAsItem, [this] { SavePositionAs(); });
+  OnClick(CopyPositionItem, [this] { CopyPosition(); });
+  OnClick(PastePositionItem, [this] { PastePosition(); });
+  OnClick(ExitItem, [this] { ExitProgram(); });
+  OnClick(PlayLightItem, [this] { PlayLight(); });
+  OnClick(PlayDarkItem, [this] { PlayDark(); });
+  OnClick(ArtisticItem, [this] { SwitchToArtisticBoard(); });
+  OnClick(AboutItem, [this] { ShowAbout(); });
 }
 
-void TForm1::FormCreate() {
+void TForm1::StartUp() {
   Game.SetEngineThinking(false);
   SetCaption(PROGRAM_CAPTION);
   QGuiApplication::setApplicationDisplayName(QStringLiteral("Brovanel"));
@@ -173,7 +177,7 @@ void TForm1::FormCreate() {
   setWindowState(windowState() | Qt::WindowMaximized);
   show();
   InitBoardState();
-  Timer1->start();
+  BoardWindowTimer->start();
   Folders = TProgramFolders::Of(QCoreApplication::applicationDirPath().toStdString());
 }
 
@@ -181,9 +185,9 @@ void TForm1::InitBoardState() {
   Game.LoadFen(START_POSITION_FEN);
 }
 
-void TForm1::Timer1Timer() {
-  Timer1->stop();
-  about2->setVisible(true);
+void TForm1::MakeBoardWindow() {
+  BoardWindowTimer->stop();
+  AboutItem->setVisible(true);
   SetStatusText("Use wheel mouse to set up board distance");
   MdiArea = new QMdiArea(this);
   MdiArea->setObjectName(QStringLiteral("MdiArea"));
@@ -197,10 +201,10 @@ void TForm1::Timer1Timer() {
   BoardFrame = MdiArea->addSubWindow(board, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                                 Qt::WindowMinMaxButtonsHint);
   BoardFrame->showMaximized();
-  board->GLSceneViewer1->show();
+  board->BoardView->show();
 }
 
-void TForm1::maxmizeopenglTimer() {
+void TForm1::KeepBoardMaximised() {
   if (BoardFrame && !BoardFrame->isMaximized()) BoardFrame->showMaximized();
 }
 
@@ -258,7 +262,7 @@ bool TForm1::OpenPosition() {
   return true;
 }
 
-void TForm1::LoadPosition1Click() {
+void TForm1::LoadPositionAndName() {
   if (OpenPosition()) SetCaption(std::string(PROGRAM_CAPTION) + " " + PositionFile);
 }
 
@@ -287,78 +291,78 @@ bool TForm1::SavePosition() {
   return SavePositionFile(PositionFile);
 }
 
-void TForm1::Save1Click() {
+void TForm1::SavePositionAndName() {
   if (SavePosition()) SetCaption(std::string(PROGRAM_CAPTION) + " " + PositionFile);
 }
 
-void TForm1::SaveAs1Click() {
+void TForm1::SavePositionAs() {
   SaveAsRequested = true;
-  Save1Click();
+  SavePositionAndName();
 }
 
-void TForm1::Savepositiontoclipboard1Click() {
-  Edit1->clear();
-  Edit1->setText(QString::fromStdString(Game.ClipboardFen()));
-  Edit1->selectAll();
-  Edit1->copy();
+void TForm1::CopyPosition() {
+  ClipboardLine->clear();
+  ClipboardLine->setText(QString::fromStdString(Game.ClipboardFen()));
+  ClipboardLine->selectAll();
+  ClipboardLine->copy();
 }
 
-void TForm1::P1Click() {
-  Edit1->clear();
-  Edit1->paste();
-  if (!TakePosition("The clipboard", Edit1->text().toStdString())) return;
+void TForm1::PastePosition() {
+  ClipboardLine->clear();
+  ClipboardLine->paste();
+  if (!TakePosition("The clipboard", ClipboardLine->text().toStdString())) return;
   RefreshBoard();
   if (FormOpengl) FormOpengl->GivePositionToEngine();
 }
 
-void TForm1::Close1Click() { close(); }
+void TForm1::ExitProgram() { close(); }
 
-void TForm1::bianco_checkedClick() {
-  bianco_checked->setChecked(true);
-  nero_checked->setChecked(false);
+void TForm1::PlayLight() {
+  PlayLightItem->setChecked(true);
+  PlayDarkItem->setChecked(false);
 }
 
-void TForm1::nero_checkedClick() {
-  bianco_checked->setChecked(false);
-  nero_checked->setChecked(true);
+void TForm1::PlayDark() {
+  PlayLightItem->setChecked(false);
+  PlayDarkItem->setChecked(true);
 }
 
-TSide TForm1::UserSide() const { return bianco_checked->isChecked() ? TSide::Light : TSide::Dark; }
+TSide TForm1::UserSide() const { return PlayLightItem->isChecked() ? TSide::Light : TSide::Dark; }
 
 void TForm1::CheckViewItems(bool classic, int picture) {
-  Classic1->setChecked(classic);
-  Classic1->setEnabled(true);
-  for (int n = 1; n <= 5; ++n) ClassicItems[n - 1]->setChecked(classic && n == picture);
-  Artistic1->setChecked(!classic);
-  Artistic1->setEnabled(classic);
+  ClassicItem->setChecked(classic);
+  ClassicItem->setEnabled(true);
+  for (int n = 1; n <= 5; ++n) ClassicPictureItems[n - 1]->setChecked(classic && n == picture);
+  ArtisticItem->setChecked(!classic);
+  ArtisticItem->setEnabled(classic);
 }
 
-void TForm1::N1Click() {
+void TForm1::SwitchToClassicBoard() {
   if (!FormOpengl || !FormOpengl->ShowClassicBoard()) return;
   FormOpengl->LoadLookFile(Folders.App + "/conf/classic1.bvl");
   CheckViewItems(true, 1);
   FormOpengl->SetBoardLookButtonsVisible(false);
 }
 
-void TForm1::ClassicItemClick(int n) {
-  if (!Classic1->isChecked()) N1Click();
-  for (int k = 1; k <= 5; ++k) ClassicItems[k - 1]->setChecked(k == n);
+void TForm1::ShowClassicPicture(int n) {
+  if (!ClassicItem->isChecked()) SwitchToClassicBoard();
+  for (int k = 1; k <= 5; ++k) ClassicPictureItems[k - 1]->setChecked(k == n);
   if (FormOpengl) FormOpengl->LoadLookFile(Folders.App + "/conf/classic" + std::to_string(n) + ".bvl");
 }
 
-void TForm1::Artistic1Click() {
+void TForm1::SwitchToArtisticBoard() {
   if (!FormOpengl || !FormOpengl->LoadArtisticBoard()) return;
   CheckViewItems(false, 0);
   FormOpengl->SetBoardLookButtonsVisible(true);
 }
 
-void TForm1::about2Click() {
+void TForm1::ShowAbout() {
   if (FormOpengl) FormOpengl->ShowAboutBox();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
   bool closable = true;
-  RunGuarded([this, &closable] { closable = !FormOpengl || FormOpengl->FormCloseQuery([this] { close(); }); });
+  RunGuarded([this, &closable] { closable = !FormOpengl || FormOpengl->QuitBeforeClose([this] { close(); }); });
   if (closable)
     event->accept();
   else

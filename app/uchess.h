@@ -25,37 +25,36 @@ inline constexpr char POSITION_FILTER[] = "*.fen";
 
 class TForm1 : public QMainWindow {
 public:
-  // Builds the window and runs FormCreate, which shows it; one tick later Timer1
+  // Builds the window and runs StartUp, which shows it; one tick later BoardWindowTimer
   // makes the board window.
   explicit TForm1(QWidget* parent = nullptr);
   ~TForm1() override;
 
-  // The components, by their names.
-  QLineEdit* Edit1;  // hidden; positions go to and from the clipboard through it
-  QMenu* File1;
-  QAction* LoadPosition1;
-  QAction* Save1;
-  QAction* SaveAs1;
-  QAction* Savepositiontoclipboard1;
-  QAction* P1;
-  QAction* Close1;
-  QMenu* Game1;
-  QAction* New2;
-  QAction* bianco_checked;
-  QAction* nero_checked;
-  QMenu* View1;
-  QMenu* Classic1Menu;
-  QAction* Classic1;
-  std::array<QAction*, 5> ClassicItems;  // N1 .. N5
-  QAction* Artistic1;
-  QMenu* Help1;
-  QAction* about2;
-  QTimer* Timer1;
-  QTimer* maxmizeopengl;
-  QTimer* Timer11;
-  QTimer* Timer22;
-  QMdiArea* MdiArea = nullptr;        // the central widget once Timer1 has fired
-  QPointer<TFormOpengl> FormOpengl;   // the board window, null until Timer1 fires
+  // The components. Each has its component's name as its objectName ("Edit1",
+  // "bianco_checked", ...), by which it can be found.
+  QLineEdit* ClipboardLine;  // hidden; positions go to and from the clipboard through it
+  QMenu* FileMenu;
+  QAction* LoadPositionItem;
+  QAction* SavePositionItem;
+  QAction* SavePositionAsItem;
+  QAction* CopyPositionItem;
+  QAction* PastePositionItem;
+  QAction* ExitItem;
+  QMenu* GameMenu;
+  QAction* NewGameItem;
+  QAction* PlayLightItem;
+  QAction* PlayDarkItem;
+  QMenu* ViewMenu;
+  QMenu* ClassicMenu;
+  QAction* ClassicItem;
+  std::array<QAction*, 5> ClassicPictureItems;  // N1 .. N5
+  QAction* ArtisticItem;
+  QMenu* HelpMenu;
+  QAction* AboutItem;
+  QTimer* BoardWindowTimer;
+  QTimer* MaximiseBoardTimer;
+  QMdiArea* MdiArea = nullptr;        // the central widget once BoardWindowTimer has fired
+  QPointer<TFormOpengl> FormOpengl;   // the board window, null until BoardWindowTimer fires
   QPointer<QMdiSubWindow> BoardFrame;  // the board window's frame in the area
 
   // The game on the board; the board window and the engine play it.
@@ -67,19 +66,27 @@ public:
   std::string PositionFile;
   bool SaveAsRequested = false;
 
-  void FormCreate();
+  // The window's start: its caption, shown maximised, the start position, and the
+  // board window one tick later.
+  void StartUp();
   void InitBoardState();
-  void Timer1Timer();
-  void maxmizeopenglTimer();
+  // The board window in the multi-document area, maximised.
+  void MakeBoardWindow();
+  // Every second: the board window maximised again if the user restored it.
+  void KeepBoardMaximised();
   // Shows the whole position anew on the board, after it changed as a whole.
   void RefreshBoard();
 
-  void LoadPosition1Click();
-  void Save1Click();
-  void SaveAs1Click();
-  void Savepositiontoclipboard1Click();
-  void P1Click();
-  void Close1Click();
+  // The File menu. Load and Save name the file in the caption; Save As asks for a
+  // name even when one is known.
+  void LoadPositionAndName();
+  void SavePositionAndName();
+  void SavePositionAs();
+  // The position as FEN to the clipboard, and from it (shown, and given to a loaded
+  // engine).
+  void CopyPosition();
+  void PastePosition();
+  void ExitProgram();
   // Asks for a name to save the position under; true and PositionFile set when the
   // user chose one (".fen" added unless the name has it in any letter case).
   bool ChooseSaveFileName();
@@ -100,19 +107,21 @@ public:
   bool OpenPosition();
   bool SavePosition();
 
-  void bianco_checkedClick();
-  void nero_checkedClick();
+  void PlayLight();
+  void PlayDark();
   // The user's side: light while "Move Ligth" is checked, else dark.
   TSide UserSide() const;
 
-  void N1Click();
-  // Classic board picture and look `n` (2..5).
-  void ClassicItemClick(int n);
-  void Artistic1Click();
+  // The View menu: the classic board with picture and look 1, ...
+  void SwitchToClassicBoard();
+  // ... the classic board's picture and look `n` (2..5), ...
+  void ShowClassicPicture(int n);
+  // ... or the artistic board.
+  void SwitchToArtisticBoard();
   // Checks the View items of the board shown: the classic one with picture 1..5 (0:
   // none), or the artistic one.
   void CheckViewItems(bool classic, int picture);
-  void about2Click();
+  void ShowAbout();
 
   // The text of the status line.
   void SetStatusText(const std::string& text);

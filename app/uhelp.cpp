@@ -1,5 +1,7 @@
 #include "app/uhelp.h"
 
+#include <initializer_list>
+
 #include <QDesktopServices>
 #include <QFile>
 #include <QFontDatabase>
@@ -62,90 +64,89 @@ TOKRightDlg::TOKRightDlg(const std::string& programFolder, QWidget* parent)
   setFixedSize(261, 383);
 
   auto* layout = new QVBoxLayout(this);
-  Label8 = TextLabel(this, "Label8", QStringLiteral("To download free engines:"));
-  Label12 = LinkLabel(this, "Label12", [this] { Label12Click(); });
+  FreeEnginesCaption = TextLabel(this, "Label8", QStringLiteral("To download free engines:"));
+  FreeEnginesLink = LinkLabel(this, "Label12", [this] { OpenFreeEnginesPage(); });
   // Shown without its scheme, which the narrow box would cut off.
-  Label12->setText(QString::fromLatin1(FREE_ENGINES_ADDRESS).remove(QStringLiteral("https://")));
-  layout->addWidget(Label8);
-  layout->addWidget(Label12);
+  FreeEnginesLink->setText(QString::fromLatin1(FREE_ENGINES_ADDRESS).remove(QStringLiteral("https://")));
+  layout->addWidget(FreeEnginesCaption);
+  layout->addWidget(FreeEnginesLink);
 
-  auto* Panel1 = new QFrame(this);
-  Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  auto* panel = new QVBoxLayout(Panel1);
-  Label6 = TextLabel(Panel1, "Label6", QStringLiteral("nome"));
-  QFont big = Label6->font();
+  auto* infoPanel = new QFrame(this);
+  infoPanel->setObjectName(QStringLiteral("Panel1"));
+  infoPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  auto* panel = new QVBoxLayout(infoPanel);
+  ProductNameLabel = TextLabel(infoPanel, "Label6", QStringLiteral("nome"));
+  QFont big = ProductNameLabel->font();
   big.setPointSize(big.pointSize() + 6);
   big.setBold(true);
-  Label6->setFont(big);
-  Label7 = TextLabel(Panel1, "Label7", QStringLiteral("Version"));
-  Label4 = LinkLabel(Panel1, "Label4", [this] { Label4Click(); });
-  Label4->setText(QStringLiteral("url"));
-  Label2 = LinkLabel(Panel1, "Label2", [this] { Label2Click(); });
-  Label2->setText(QStringLiteral("mail"));
-  Label9 = TextLabel(Panel1, "Label9", QStringLiteral("A chess board in 3D, made with Qt and OpenGL"));
-  Label9->setWordWrap(true);
-  Label3 = TextLabel(Panel1, "Label3", QStringLiteral("Chess pieces and Boards by"));
-  Label1 = LinkLabel(Panel1, "Label1", [this] { Label1Click(); });
-  Label1->setText(QStringLiteral("the Brovanel artwork generator"));
-  for (QWidget* widget : {static_cast<QWidget*>(Label6), static_cast<QWidget*>(Label7), static_cast<QWidget*>(Label4),
-                          static_cast<QWidget*>(Label2), static_cast<QWidget*>(Label9), static_cast<QWidget*>(Label3),
-                          static_cast<QWidget*>(Label1)})
+  ProductNameLabel->setFont(big);
+  VersionLabel = TextLabel(infoPanel, "Label7", QStringLiteral("Version"));
+  WebLink = LinkLabel(infoPanel, "Label4", [this] { OpenWebPage(); });
+  WebLink->setText(QStringLiteral("url"));
+  MailLink = LinkLabel(infoPanel, "Label2", [this] { MailAuthor(); });
+  MailLink->setText(QStringLiteral("mail"));
+  DescriptionLabel = TextLabel(infoPanel, "Label9", QStringLiteral("A chess board in 3D, made with Qt and OpenGL"));
+  DescriptionLabel->setWordWrap(true);
+  ArtworkCaption = TextLabel(infoPanel, "Label3", QStringLiteral("Chess pieces and Boards by"));
+  ArtworkLink = LinkLabel(infoPanel, "Label1", [this] { MailArtworkAuthor(); });
+  ArtworkLink->setText(QStringLiteral("the Brovanel artwork generator"));
+  for (QWidget* widget : std::initializer_list<QWidget*>{ProductNameLabel, VersionLabel, WebLink, MailLink,
+                                                         DescriptionLabel, ArtworkCaption, ArtworkLink})
     panel->addWidget(widget);
 
-  auto* GroupBox2 = new QGroupBox(QStringLiteral("Host Engine"), Panel1);
-  GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-  auto* group = new QVBoxLayout(GroupBox2);
-  memo1 = new QPlainTextEdit(QStringLiteral("no engine"), GroupBox2);
-  memo1->setObjectName(QStringLiteral("memo1"));
-  memo1->setReadOnly(true);
-  memo1->setFocusPolicy(Qt::NoFocus);
-  QPalette silver = memo1->palette();
+  auto* hostEngineGroup = new QGroupBox(QStringLiteral("Host Engine"), infoPanel);
+  hostEngineGroup->setObjectName(QStringLiteral("GroupBox2"));
+  auto* group = new QVBoxLayout(hostEngineGroup);
+  HostEngineMemo = new QPlainTextEdit(QStringLiteral("no engine"), hostEngineGroup);
+  HostEngineMemo->setObjectName(QStringLiteral("memo1"));
+  HostEngineMemo->setReadOnly(true);
+  HostEngineMemo->setFocusPolicy(Qt::NoFocus);
+  QPalette silver = HostEngineMemo->palette();
   silver.setColor(QPalette::Base, QColor(192, 192, 192));
-  memo1->setPalette(silver);
-  group->addWidget(memo1);
-  panel->addWidget(GroupBox2);
-  layout->addWidget(Panel1, 1);
+  HostEngineMemo->setPalette(silver);
+  group->addWidget(HostEngineMemo);
+  panel->addWidget(hostEngineGroup);
+  layout->addWidget(infoPanel, 1);
 
   // Holds the keyboard focus unseen, so that Esc reaches the dialog at once.
-  Edit1 = new QLineEdit(QStringLiteral("Edit1"), this);
-  Edit1->setObjectName(QStringLiteral("Edit1"));
-  Edit1->setFixedWidth(0);
-  Edit1->setFrame(false);
+  FocusHolder = new QLineEdit(QStringLiteral("Edit1"), this);
+  FocusHolder->setObjectName(QStringLiteral("Edit1"));
+  FocusHolder->setFixedWidth(0);
+  FocusHolder->setFrame(false);
   auto* buttons = new QHBoxLayout;
-  buttons->addWidget(Edit1);
-  Button1 = new QPushButton(QStringLiteral("License"), this);
-  Button1->setObjectName(QStringLiteral("Button1"));
+  buttons->addWidget(FocusHolder);
+  LicenseButton = new QPushButton(QStringLiteral("License"), this);
+  LicenseButton->setObjectName(QStringLiteral("Button1"));
   OKButton = new QPushButton(QStringLiteral("OK"), this);
   OKButton->setObjectName(QStringLiteral("OKButton"));
   OKButton->setDefault(true);
-  buttons->addWidget(Button1);
+  buttons->addWidget(LicenseButton);
   buttons->addStretch(1);
   buttons->addWidget(OKButton);
   layout->addLayout(buttons);
-  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-  connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
-  Edit1->setFocus();
-  FormCreate();
+  connect(LicenseButton, &QPushButton::clicked, this, [this] { ShowLicense(); });
+  connect(OKButton, &QPushButton::clicked, this, [this] { CloseBox(); });
+  FocusHolder->setFocus();
+  FillIn();
 }
 
-void TOKRightDlg::FormCreate() {
-  Label6->setText(QString::fromLatin1(PRODUCT_NAME));
-  Label4->setText(QString::fromLatin1(PRODUCT_WEB_ADDRESS));
-  Label7->setText(QStringLiteral("Version 0.1 (Build 0.1)"));
+void TOKRightDlg::FillIn() {
+  ProductNameLabel->setText(QString::fromLatin1(PRODUCT_NAME));
+  WebLink->setText(QString::fromLatin1(PRODUCT_WEB_ADDRESS));
+  VersionLabel->setText(QStringLiteral("Version 0.1 (Build 0.1)"));
   setWindowTitle(QStringLiteral("About Brovanel 0.1"));
-  Label2->setText(QString::fromLatin1(PRODUCT_MAIL_ADDRESS));
+  MailLink->setText(QString::fromLatin1(PRODUCT_MAIL_ADDRESS));
 }
 
-void TOKRightDlg::Label2Click() { OpenUrl(MailTo(PRODUCT_MAIL_ADDRESS)); }
+void TOKRightDlg::MailAuthor() { OpenUrl(MailTo(PRODUCT_MAIL_ADDRESS)); }
 
-void TOKRightDlg::Label4Click() { OpenUrl(QUrl(QString::fromLatin1(PRODUCT_WEB_ADDRESS))); }
+void TOKRightDlg::OpenWebPage() { OpenUrl(QUrl(QString::fromLatin1(PRODUCT_WEB_ADDRESS))); }
 
-void TOKRightDlg::Label1Click() { OpenUrl(MailTo(ARTWORK_MAIL_ADDRESS)); }
+void TOKRightDlg::MailArtworkAuthor() { OpenUrl(MailTo(ARTWORK_MAIL_ADDRESS)); }
 
-void TOKRightDlg::Label12Click() { OpenUrl(QUrl(QString::fromLatin1(FREE_ENGINES_ADDRESS))); }
+void TOKRightDlg::OpenFreeEnginesPage() { OpenUrl(QUrl(QString::fromLatin1(FREE_ENGINES_ADDRESS))); }
 
-void TOKRightDlg::Button1Click() {
+void TOKRightDlg::ShowLicense() {
   // Beside the program, wherever the program was started from. Shown here rather than
   // handed to the desktop, which may have no program for text files and not say so.
   const QString path = QString::fromStdString(FProgramFolder) + QLatin1Char('/') + LICENSE_FILE_NAME;
@@ -173,6 +174,6 @@ void TOKRightDlg::Button1Click() {
   dialog.exec();
 }
 
-void TOKRightDlg::OKButtonClick() { done(QDialog::Accepted); }
+void TOKRightDlg::CloseBox() { done(QDialog::Accepted); }
 
 void TOKRightDlg::reject() { done(QDialog::Accepted); }

@@ -32,31 +32,33 @@ public:
   // is read from `programFolder`.
   explicit TOKRightDlg(const std::string& programFolder, QWidget* parent = nullptr);
 
-  QLabel* Label8;
-  QLabel* Label12;
-  QLabel* Label6;
-  QLabel* Label7;
-  QLabel* Label4;
-  QLabel* Label2;
-  QLabel* Label9;
-  QLabel* Label3;
-  QLabel* Label1;
-  QPlainTextEdit* memo1;
-  QLineEdit* Edit1;
+  // Each has its component's name as its objectName ("Label12", "memo1", ...).
+  QLabel* FreeEnginesCaption;
+  QLabel* FreeEnginesLink;
+  QLabel* ProductNameLabel;
+  QLabel* VersionLabel;
+  QLabel* WebLink;
+  QLabel* MailLink;
+  QLabel* DescriptionLabel;
+  QLabel* ArtworkCaption;
+  QLabel* ArtworkLink;
+  QPlainTextEdit* HostEngineMemo;
+  QLineEdit* FocusHolder;
   QPushButton* OKButton;
-  QPushButton* Button1;
+  QPushButton* LicenseButton;
 
-  void FormCreate();
+  // The product's name, version and addresses in the box's labels.
+  void FillIn();
   // The links: a mail to the author, the product's web page, a mail to the author of
   // the pieces and boards and the free-engine page, opened by the desktop; and the
   // licence text beside the program, shown in a dialog of its own (a file that cannot
   // be read is reported).
-  void Label2Click();
-  void Label4Click();
-  void Label1Click();
-  void Label12Click();
-  void Button1Click();
-  void OKButtonClick();
+  void MailAuthor();
+  void OpenWebPage();
+  void MailArtworkAuthor();
+  void OpenFreeEnginesPage();
+  void ShowLicense();
+  void CloseBox();
 
   // Esc closes the dialog as the OK button does.
   void reject() override;

@@ -43,7 +43,7 @@ public:
     FForm->Folders = TProgramFolders::Of(BRV_PROGRAM_FOLDER);
     RunUntil([this] {
       TFormOpengl* board = FForm->FormOpengl;
-      return board && !board->fillpiecestimer && board->GLSceneViewer1->Buffer().FrameCount() > 0;
+      return board && !board->FirstPiecesTimer && board->BoardView->Buffer().FrameCount() > 0;
     }, 60, "the board window");
   }
   ~TProgramWindows() {

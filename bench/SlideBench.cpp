@@ -40,7 +40,7 @@ int Child(char* programName, int rounds) {
   qputenv("QT_QPA_PLATFORM", "xcb");
   TProgramWindows windows(programName);
   TFormOpengl& board = windows.Board();
-  TGLSceneBuffer& buffer = board.GLSceneViewer1->Buffer();
+  TGLSceneBuffer& buffer = board.BoardView->Buffer();
   for (int round = 0; round < rounds; ++round) {
     for (const TSlideCase& c : CASES) {
       TGame& game = windows.Form().Game;

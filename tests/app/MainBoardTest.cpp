@@ -58,7 +58,7 @@ protected:
     RulesCalls.clear();
     // The whole board in view from the start camera.
     Form->resize(1200, 1000);
-    ASSERT_TRUE(WaitFor([this] { return Board->fillpiecestimer == nullptr; }));
+    ASSERT_TRUE(WaitFor([this] { return Board->FirstPiecesTimer == nullptr; }));
     Board->ShowClassicBoard();
     Board->SetClassicBoardPicture(1);
     NextFrame();
@@ -68,7 +68,7 @@ protected:
     if (!Folder.empty()) fs::remove_all(Folder);
   }
 
-  TGLSceneBuffer& View() { return Board->GLSceneViewer1->Buffer(); }
+  TGLSceneBuffer& View() { return Board->BoardView->Buffer(); }
   // Waits for a frame drawn from now on, and what comes right after it.
   void NextFrame() {
     const int frames = View().FrameCount();
@@ -77,7 +77,7 @@ protected:
   }
   QImage Shot() {
     QApplication::sync();
-    return Board->GLSceneViewer1->screen()->grabWindow(Board->GLSceneViewer1->winId()).toImage();
+    return Board->BoardView->screen()->grabWindow(Board->BoardView->winId()).toImage();
   }
   void SetPosition(const char* fen) {
     ASSERT_TRUE(Form->Game.LoadFen(fen));
@@ -111,7 +111,7 @@ protected:
 
   // Picks the piece on `from` and drags it to `to` in steps, each drawn before the next.
   void Drag(TSquare from, TSquare to) {
-    QWidget* view = Board->GLSceneViewer1;
+    QWidget* view = Board->BoardView;
     const QPoint start = PiecePixel(from), at = SquarePixel(to);
     QTest::mousePress(view, Qt::LeftButton, {}, start);
     ASSERT_NE(Board->HeldPiece, nullptr) << "nothing picked on " << from.Row << " " << from.Col;
@@ -120,7 +120,7 @@ protected:
       NextFrame();
     }
     // The marker stands on the square under the mouse.
-    EXPECT_EQ(Board->sphere1->Visible(), to.OnBoard());
+    EXPECT_EQ(Board->DropMarker->Visible(), to.OnBoard());
     EXPECT_EQ(Board->Drop, to);
     QTest::mouseRelease(view, Qt::LeftButton, {}, at);
     NextFrame();
@@ -151,8 +151,8 @@ protected:
     HandleEngineChunk(MakeEngineChunk(lines, line + "\n", false), Form->Game, engineSide, Board);
   }
   bool Idle() {
-    return !Board->movepezzo->isActive() && !Board->movepezzoarrocco->isActive() &&
-           !Board->mangiapezzotimer->isActive();
+    return !Board->EngineSlideTimer->isActive() && !Board->CastleRookSlideTimer->isActive() &&
+           !Board->UserVictimSlideTimer->isActive();
   }
   void WaitIdle() { ASSERT_TRUE(WaitFor([this] { return Idle() && !Form->Game.EngineThinking(); }, 60000)); }
 
@@ -227,7 +227,7 @@ TEST_F(BoardWindow, StartShowsEveryPieceOnItsSquare) {
     }
     EXPECT_EQ(Board->LightBoardMesh != nullptr, artistic);
     EXPECT_EQ(Board->DarkBoardMesh != nullptr, artistic);
-    EXPECT_EQ(Board->HeightField1->Visible(), !artistic);
+    EXPECT_EQ(Board->ClassicBoard->Visible(), !artistic);
     for (const auto& piece : Board->PieceSlots)
       if (piece) piece->Obj->SetVisible(true);
     NextFrame();
@@ -252,7 +252,7 @@ TEST_F(BoardWindow, StartShowsEveryPieceOnItsSquare) {
     EXPECT_EQ(shown, 32) << (artistic ? "artistic" : "classic");
   }
   // Nothing runs while nothing moves.
-  EXPECT_FALSE(Board->GLCadencer1->Enabled());
+  EXPECT_FALSE(Board->OrbitCadencer->Enabled());
   EXPECT_TRUE(Idle());
 }
 
@@ -270,14 +270,14 @@ TEST_F(BoardWindow, UserMoveGoesToTheEngineAndItsAnswerSlides) {
   ASSERT_TRUE(WaitFor([this] { return Received().find("e2e4\n") != std::string::npos; }));
   EXPECT_EQ(Received().substr(Received().find("e2e4")), "e2e4\n");
   // Locked: a press on the engine's piece says nothing ...
-  QTest::mousePress(Board->GLSceneViewer1, Qt::LeftButton, {}, PiecePixel(Sq("d7")));
-  QTest::mouseRelease(Board->GLSceneViewer1, Qt::LeftButton, {}, PiecePixel(Sq("d7")));
+  QTest::mousePress(Board->BoardView, Qt::LeftButton, {}, PiecePixel(Sq("d7")));
+  QTest::mouseRelease(Board->BoardView, Qt::LeftButton, {}, PiecePixel(Sq("d7")));
   EXPECT_EQ(Form->StatusText(), "Thinking...");
   // ... one on the user's picks nothing, says why and turns the camera instead.
-  QTest::mousePress(Board->GLSceneViewer1, Qt::LeftButton, {}, SquarePixel(Sq("d2"), 12));
+  QTest::mousePress(Board->BoardView, Qt::LeftButton, {}, SquarePixel(Sq("d2"), 12));
   EXPECT_EQ(Board->HeldPiece, nullptr);
   EXPECT_EQ(Board->LastMouseX, SquarePixel(Sq("d2"), 12).x());
-  QTest::mouseRelease(Board->GLSceneViewer1, Qt::LeftButton, {}, SquarePixel(Sq("d2"), 12));
+  QTest::mouseRelease(Board->BoardView, Qt::LeftButton, {}, SquarePixel(Sq("d2"), 12));
   EXPECT_EQ(Form->StatusText(), "Wait: the engine is thinking");
   WriteBytes(Folder / "answer", "");
   // It slides: seen on its way, then on e5.
@@ -367,11 +367,11 @@ TEST_F(BoardWindow, RefusalsOfOtherLinesLeaveTheGameAsItIs) {
   StartEngine("expect sd 2\nsay Illegal move: sd 2\nexpect e2e4\nexpect st 1\nsay Invalid move: st 1\n"
               "say move e7e5\n");
   auto type = [this](const char* line) {
-    Board->PageControl1->setCurrentWidget(Board->TabSheet2);
-    Board->edit1->lineEdit()->clear();
-    QTest::keyClicks(Board->edit1->lineEdit(), QString::fromLatin1(line));
-    QTest::mouseClick(Board->send, Qt::LeftButton);
-    Board->PageControl1->setCurrentWidget(Board->TabSheet1);
+    Board->Pages->setCurrentWidget(Board->EnginesPage);
+    Board->CommandBox->lineEdit()->clear();
+    QTest::keyClicks(Board->CommandBox->lineEdit(), QString::fromLatin1(line));
+    QTest::mouseClick(Board->SendButton, Qt::LeftButton);
+    Board->Pages->setCurrentWidget(Board->BoardPage);
   };
   const std::vector<std::string> plain = {ILLEGAL_ENGINE_MOVE_TEXT};
   const std::string status = Form->StatusText();
@@ -402,7 +402,7 @@ TEST_F(BoardWindow, PositionsGoToTheEngineAndTheGameGoesOnFromThem) {
   ASSERT_TRUE(WaitFor([this] { return Board->EngineEditsPositions; }));
   const std::size_t first = Received().size();
   QGuiApplication::clipboard()->setText("k7/4P3/8/8/8/8/8/4K3 w - - 0 1");
-  Form->P1->trigger();
+  Form->PastePositionItem->trigger();
   EXPECT_FALSE(Form->Game.EngineThinking());
   EXPECT_EQ(Form->StatusText(), "Your move");
   NextFrame();
@@ -417,7 +417,7 @@ TEST_F(BoardWindow, PositionsGoToTheEngineAndTheGameGoesOnFromThem) {
   const std::size_t second = Received().size();
   WriteBytes(Folder / "dark.fen", "4Q3/1k6/8/8/8/8/8/4K3/ b - - 0 1\r\n");
   Recorded.Chosen = (Folder / "dark.fen").string();
-  Form->LoadPosition1->trigger();
+  Form->LoadPositionItem->trigger();
   EXPECT_TRUE(Form->Game.EngineThinking());
   EXPECT_EQ(Form->StatusText(), "Thinking...");
   WaitIdle();
@@ -450,7 +450,7 @@ TEST_F(BoardWindow, RealEnginesAnswerFromAPastedPosition) {
     }
     for (const char* fen : {"k7/4P3/8/8/8/8/8/4K3 w - - 0 1", "k7/8/8/8/8/8/4P3/4K3 b - - 0 1"}) {
       QGuiApplication::clipboard()->setText(QString::fromLatin1(fen));
-      Form->P1->trigger();
+      Form->PastePositionItem->trigger();
       Board->SendToEngine(c.Limit);
       // The engine moves from here, whichever move it chooses (it may answer the user's
       // move before the drag is over).
@@ -462,8 +462,8 @@ TEST_F(BoardWindow, RealEnginesAnswerFromAPastedPosition) {
         Drag(Sq("e7"), Sq("e8"));
       }
       ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking() && Idle(); }, 60000))
-          << c.Engine << " " << fen << "\nsent:\n" << Board->Memoout->toPlainText().toStdString() << "\nreceived:\n"
-          << Board->Memoinput1->toPlainText().toStdString();
+          << c.Engine << " " << fen << "\nsent:\n" << Board->SentMemo->toPlainText().toStdString() << "\nreceived:\n"
+          << Board->ReceivedMemo->toPlainText().toStdString();
       bool legal = false;
       for (const TBoardMove& move : LegalMoves(before, rights, TSide::Dark)) {
         TBitBoards board = before;
@@ -475,10 +475,10 @@ TEST_F(BoardWindow, RealEnginesAnswerFromAPastedPosition) {
       ExpectBoardIsThePosition();
     }
     EXPECT_EQ(Board->EngineEditsPositions, c.EditMode) << c.Engine;
-    const std::string log = Board->Memoinput1->toPlainText().toStdString();
+    const std::string log = Board->ReceivedMemo->toPlainText().toStdString();
     EXPECT_EQ(log.find("Illegal"), std::string::npos) << log;
     EXPECT_EQ(log.find("Error"), std::string::npos) << log;
-    QTest::mouseClick(Board->unload, Qt::LeftButton);
+    QTest::mouseClick(Board->UnloadEngineButton, Qt::LeftButton);
     ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }));
   }
   if (played == 0) GTEST_SKIP() << "no engine is installed";
@@ -496,7 +496,7 @@ TEST_F(BoardWindow, RealEngineRefusingTheUsersMoveStaysInStepWithTheBoard) {
   ASSERT_TRUE(WaitFor([this] { return Board->EngineEditsPositions; }, 60000));
   const std::string fen = "4k3/8/8/3pP3/8/8/8/4K3/ w - d6 0 1";
   QGuiApplication::clipboard()->setText(QString::fromStdString(fen));
-  Form->P1->trigger();
+  Form->PastePositionItem->trigger();
   Board->SendToEngine("sd 2");
   NextFrame();
   Drag(Sq("e5"), Sq("d6"));
@@ -530,26 +530,26 @@ TEST_F(BoardWindow, RealEngineRefusingTheUsersMoveStaysInStepWithTheBoard) {
     ExpectBoardIsThePosition();
   }
   EXPECT_EQ(Recorded.Messages.size(), 1u) << Recorded.Messages.back();
-  const QString log = Board->Memoinput1->toPlainText();
+  const QString log = Board->ReceivedMemo->toPlainText();
   EXPECT_EQ(log.count(QStringLiteral("Illegal")), 1) << log.toStdString();
 }
 
 // The wheel over the engine page is the page's: the hidden board keeps its distance.
 TEST_F(BoardWindow, WheelOverTheEnginePageLeavesTheBoardAlone) {
-  TGLCamera& camera = *Board->GLCamera1;
+  TGLCamera& camera = *Board->Camera;
   const float distance = camera.TargetDistance();
   auto wheel = [](QWidget* widget) {
     QWheelEvent event(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
                       Qt::NoScrollPhase, false);
     QApplication::sendEvent(widget, &event);
   };
-  Board->PageControl1->setCurrentWidget(Board->TabSheet2);
-  Board->PageControl2->setCurrentWidget(Board->TabSheet3);
-  wheel(Board->label5);
-  Board->PageControl2->setCurrentWidget(Board->TabSheet4);
-  wheel(Board->TabSheet4);
+  Board->Pages->setCurrentWidget(Board->EnginesPage);
+  Board->EnginePages->setCurrentWidget(Board->EngineExchangePage);
+  wheel(Board->EnginePathLabel);
+  Board->EnginePages->setCurrentWidget(Board->EngineChoicePage);
+  wheel(Board->EngineChoicePage);
   EXPECT_EQ(camera.TargetDistance(), distance);
-  Board->PageControl1->setCurrentWidget(Board->TabSheet1);
+  Board->Pages->setCurrentWidget(Board->BoardPage);
   wheel(Board);
   EXPECT_NE(camera.TargetDistance(), distance);
 }
@@ -593,21 +593,21 @@ TEST_F(BoardWindow, DropsThatAreNoMoveLeaveEverythingAsItWas) {
     EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
     EXPECT_FALSE(Form->Game.EngineThinking());
   }
-  QTest::mouseClick(Board->GLSceneViewer1, Qt::LeftButton, {}, SquarePixel(Sq("d2"), 12));
+  QTest::mouseClick(Board->BoardView, Qt::LeftButton, {}, SquarePixel(Sq("d2"), 12));
   EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
   EXPECT_FALSE(Form->Game.EngineThinking());
   // A dark piece is not the user's: a message, and the drag turns the camera from the
   // press, not from where an earlier drag ended.
   Recorded.Messages.clear();
   const QPoint press = SquarePixel(Sq("d7"), 12);
-  QTest::mousePress(Board->GLSceneViewer1, Qt::LeftButton, {}, press);
+  QTest::mousePress(Board->BoardView, Qt::LeftButton, {}, press);
   EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"You are playing with other side."}));
   EXPECT_EQ(Board->HeldPiece, nullptr);
   EXPECT_EQ(QPoint(Board->LastMouseX, Board->LastMouseY), press);
   EXPECT_EQ(QPoint(Board->CurMouseX, Board->CurMouseY), press);
-  EXPECT_TRUE(Board->GLCadencer1->Enabled());
-  QTest::mouseRelease(Board->GLSceneViewer1, Qt::LeftButton, {}, press);
-  EXPECT_FALSE(Board->GLCadencer1->Enabled());
+  EXPECT_TRUE(Board->OrbitCadencer->Enabled());
+  QTest::mouseRelease(Board->BoardView, Qt::LeftButton, {}, press);
+  EXPECT_FALSE(Board->OrbitCadencer->Enabled());
 }
 
 // The user's and the engine's special moves, through the mouse and through the
@@ -702,7 +702,7 @@ TEST_F(BoardWindow, EngineMovesAlwaysEndOnTheBoardAsThePositionHasIt) {
     Form->Game.SetEngineThinking(true);
     for (const std::string& move : c.Moves) EngineSays("move " + move);
     if (c.RefreshAtOnce) {
-      EXPECT_TRUE(Board->movepezzo->isActive());
+      EXPECT_TRUE(Board->EngineSlideTimer->isActive());
       Form->RefreshBoard();
     }
     ASSERT_TRUE(WaitFor([this] { return Idle() && !Form->Game.EngineThinking(); }, 60000)) << c.What;
@@ -774,14 +774,14 @@ TEST_F(BoardWindow, SlidesFollowTheClockStraightToTheirSquares) {
   Form->Game.SetEngineThinking(true);
   EngineSays("move g1f3", TSide::Light);
   TBoardPiece& knight = *Board->MovingPiece;
-  for (int tick = 0; tick < 5; ++tick) Board->movepezzoTimer();
+  for (int tick = 0; tick < 5; ++tick) Board->StepEngineSlide();
   expectAt(knight, {350, -30}, "frozen clock");
   EXPECT_TRUE(Form->Game.EngineThinking());
   now += half;
-  Board->movepezzoTimer();
+  Board->StepEngineSlide();
   expectAt(knight, {365, 0}, "half way");
   now += half;
-  Board->movepezzoTimer();
+  Board->StepEngineSlide();
   expectAt(knight, {380, 30}, "arrived");
   EXPECT_EQ(Board->MovingPiece, nullptr);
   EXPECT_FALSE(Form->Game.EngineThinking());
@@ -795,12 +795,12 @@ TEST_F(BoardWindow, SlidesFollowTheClockStraightToTheirSquares) {
   TBoardPiece& taker = *Board->MovingPiece;
   TBoardPiece& taken = *Board->EngineVictim;
   now += half;
-  Board->movepezzoTimer();
+  Board->StepEngineSlide();
   expectAt(taker, {425, 75}, "taker half way");
   expectAt(taken, {410 - TFormOpengl::ENGINE_VICTIM_DISTANCE / 2, 60}, "victim half way");
   EXPECT_FALSE(Board->CapturedSlot[1][0].Used);
   now += half;
-  Board->movepezzoTimer();
+  Board->StepEngineSlide();
   expectAt(taker, {410, 60}, "taker arrived");
   expectAt(taken, {230, 200}, "victim parked");
   EXPECT_TRUE(Board->CapturedSlot[1][0].Used);
@@ -814,19 +814,19 @@ TEST_F(BoardWindow, SlidesFollowTheClockStraightToTheirSquares) {
   TBoardPiece& king = *Board->MovingPiece;
   TBoardPiece& rook = At(Sq("h8"));
   now += quarter;
-  Board->movepezzoTimer();
+  Board->StepEngineSlide();
   expectAt(king, {380, 180}, "king half way");
   expectAt(rook, {320, 180}, "rook waits");
   now += half;
-  Board->movepezzoTimer();
+  Board->StepEngineSlide();
   expectAt(king, {350, 180}, "king arrived");
   EXPECT_EQ(Board->MovingPiece, &rook);
-  EXPECT_TRUE(Board->movepezzoarrocco->isActive());
+  EXPECT_TRUE(Board->CastleRookSlideTimer->isActive());
   EXPECT_TRUE(Form->Game.EngineThinking());
-  Board->movepezzoarroccoTimer();
+  Board->StepCastleRookSlide();
   expectAt(rook, {350, 180}, "rook half way");
   now += quarter;
-  Board->movepezzoarroccoTimer();
+  Board->StepCastleRookSlide();
   expectAt(rook, {380, 180}, "rook arrived");
   EXPECT_EQ(Board->MovingPiece, nullptr);
   EXPECT_FALSE(Form->Game.EngineThinking());
@@ -838,17 +838,17 @@ TEST_F(BoardWindow, SlidesFollowTheClockStraightToTheirSquares) {
   TBoardPiece& pawn = At(Sq("d5"));
   Drag(Sq("e4"), Sq("d5"));
   ASSERT_EQ(Board->UserVictim, &pawn);
-  Board->mangiapezzomoveTimer();
+  Board->StepUserVictimSlide();
   expectAt(pawn, {440, 90}, "frozen clock");
   const double slide = (440 - 210) / TFormOpengl::USER_VICTIM_SPEED;
   now += slide / 2;
-  Board->mangiapezzomoveTimer();
+  Board->StepUserVictimSlide();
   expectAt(pawn, {325, 90}, "user's victim half way");
   now += slide / 2;
-  Board->mangiapezzomoveTimer();
+  Board->StepUserVictimSlide();
   expectAt(pawn, {210, 200}, "user's victim parked");
   EXPECT_EQ(Board->UserVictim, nullptr);
-  EXPECT_FALSE(Board->mangiapezzotimer->isActive());
+  EXPECT_FALSE(Board->UserVictimSlideTimer->isActive());
 }
 
 // Each model file is read once a load: a piece made later, for a position with more
@@ -923,7 +923,7 @@ TEST_F(BoardWindow, ExtraPiecesGetModelsInTheSpareSlots) {
 // The wheel's steps: one percent nearer beyond 1800, one percent farther within 20,
 // 1.1 to the power of a notch's 120 / 1000 in between.
 TEST_F(BoardWindow, WheelStepsAndOrbitStopsAtTheLowestHeight) {
-  TGLCamera& camera = *Board->GLCamera1;
+  TGLCamera& camera = *Board->Camera;
   struct TCase {
     float Distance;
     int Delta;
@@ -947,13 +947,13 @@ TEST_F(BoardWindow, WheelStepsAndOrbitStopsAtTheLowestHeight) {
   const QPoint press(5, 5);
   for (const TDrag& d : {TDrag{{40, 0}, false}, TDrag{{0, -3}, true}, TDrag{{0, 3}, false}}) {
     const float y = camera.Position().Y();
-    QTest::mousePress(Board->GLSceneViewer1, Qt::LeftButton, {}, press);
-    QTest::mouseMove(Board->GLSceneViewer1, press + d.By);
+    QTest::mousePress(Board->BoardView, Qt::LeftButton, {}, press);
+    QTest::mouseMove(Board->BoardView, press + d.By);
     ASSERT_TRUE(WaitFor([&] {
       return Board->LastMouseX == Board->CurMouseX && Board->LastMouseY == Board->CurMouseY;
     }));
-    QTest::mouseRelease(Board->GLSceneViewer1, Qt::LeftButton, {}, press + d.By);
-    EXPECT_FALSE(Board->GLCadencer1->Enabled());
+    QTest::mouseRelease(Board->BoardView, Qt::LeftButton, {}, press + d.By);
+    EXPECT_FALSE(Board->OrbitCadencer->Enabled());
     if (d.Lower) {
       EXPECT_EQ(camera.Position().Y(), y);
     } else {
@@ -976,7 +976,7 @@ TEST_F(BoardWindow, RealGameAgainstFairymax) {
   // the same board in a quarter of the pixels, so each slide's frames come sooner.
   ASSERT_TRUE(Board->LoadArtisticBoard());
   Form->resize(600, 500);
-  Board->GLCamera1->ScaleDistanceToTarget(2);
+  Board->Camera->ScaleDistanceToTarget(2);
   NextFrame();
   std::mt19937 random(7);
   int played = 0;
@@ -1036,7 +1036,7 @@ TEST_F(BoardWindow, RealGameAgainstFairymax) {
   }
   EXPECT_TRUE(played >= 20 || mated) << played;
   // The engine took every move without a word of protest.
-  const std::string log = Board->Memoinput1->toPlainText().toStdString();
+  const std::string log = Board->ReceivedMemo->toPlainText().toStdString();
   EXPECT_EQ(log.find("Illegal"), std::string::npos) << log;
   EXPECT_EQ(log.find("Error"), std::string::npos) << log;
 }

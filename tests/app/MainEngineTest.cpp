@@ -75,13 +75,14 @@ protected:
   // The engine list as the page shows it.
   std::vector<std::string> Listed() const {
     std::vector<std::string> lines;
-    for (int i = 0; i < Board->enginelist->count(); ++i) lines.push_back(Board->enginelist->item(i)->text().toStdString());
+    for (int i = 0; i < Board->EngineList->count(); ++i)
+      lines.push_back(Board->EngineList->item(i)->text().toStdString());
     return lines;
   }
   void ShowEnginesPage() {
-    Board->PageControl1->setCurrentWidget(Board->TabSheet2);
-    Board->PageControl2->setCurrentWidget(Board->TabSheet3);
-    Board->PageControl2->setCurrentWidget(Board->TabSheet4);
+    Board->Pages->setCurrentWidget(Board->EnginesPage);
+    Board->EnginePages->setCurrentWidget(Board->EngineExchangePage);
+    Board->EnginePages->setCurrentWidget(Board->EngineChoicePage);
   }
   // Shows the page, which lists the engines anew, then loads one.
   void LoadListed(const std::string& name) {
@@ -90,18 +91,18 @@ protected:
   }
   // Clicks the list's line ending in `name`, then "Load Engine".
   void SelectAndLoad(const std::string& name) {
-    QListWidget* list = Board->enginelist;
+    QListWidget* list = Board->EngineList;
     for (int i = 0; i < list->count(); ++i) {
       if (!list->item(i)->text().endsWith(QString::fromStdString("/" + name))) continue;
       list->scrollToItem(list->item(i));
       QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(i)).center());
     }
-    QTest::mouseClick(Board->BitBtn2, Qt::LeftButton);
+    QTest::mouseClick(Board->LoadEngineButton, Qt::LeftButton);
   }
   void Type(const std::string& line) {
-    Board->edit1->lineEdit()->clear();
-    QTest::keyClicks(Board->edit1->lineEdit(), QString::fromStdString(line));
-    QTest::mouseClick(Board->send, Qt::LeftButton);
+    Board->CommandBox->lineEdit()->clear();
+    QTest::keyClicks(Board->CommandBox->lineEdit(), QString::fromStdString(line));
+    QTest::mouseClick(Board->SendButton, Qt::LeftButton);
   }
   std::string Received() const { return ReadBytes(Log()); }
   std::string Memo(QPlainTextEdit* memo) const { return memo->toPlainText().toStdString(); }
@@ -113,40 +114,40 @@ TEST_F(EnginePage, ListsProgramsOfTheFolderAndOfItsSubFoldersOnly) {
   ShowEnginesPage();
   std::string top = Folder.string();
   EXPECT_EQ(Listed(), (std::vector<std::string>{top + "/prog", top + "/sub/prog2"}));
-  ASSERT_EQ(Board->parengine->count(), 2);
-  EXPECT_EQ(Board->parengine->item(1)->text(), "");
-  EXPECT_TRUE(Board->BitBtn2->isEnabled());
+  ASSERT_EQ(Board->EngineParametersList->count(), 2);
+  EXPECT_EQ(Board->EngineParametersList->item(1)->text(), "");
+  EXPECT_TRUE(Board->LoadEngineButton->isEnabled());
   // Choosing the sub-folder in the folder list scans from there.
-  QListWidgetItem* sub = Board->DirectoryListBox1->findItems("sub", Qt::MatchExactly).value(0);
+  QListWidgetItem* sub = Board->FolderList->findItems("sub", Qt::MatchExactly).value(0);
   ASSERT_NE(sub, nullptr);
-  emit Board->DirectoryListBox1->itemActivated(sub);
+  emit Board->FolderList->itemActivated(sub);
   EXPECT_EQ(Form->Folders.Engines, top + "/sub");
   EXPECT_EQ(Listed(), (std::vector<std::string>{top + "/sub/prog2", top + "/sub/deeper/prog3"}));
   // Nothing selected: nothing starts.
-  QTest::mouseClick(Board->BitBtn2, Qt::LeftButton);
+  QTest::mouseClick(Board->LoadEngineButton, Qt::LeftButton);
   EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"Please select an engine"}));
   EXPECT_FALSE(Board->IsEngineLoaded());
   // A program added by hand, with its parameters.
-  Board->engineedit->setText("  /usr/games/none  ");
-  Board->parameter->setText("-x 1");
-  QTest::mouseClick(Board->BitBtn3, Qt::LeftButton);
+  Board->EnginePathEdit->setText("  /usr/games/none  ");
+  Board->EngineParametersEdit->setText("-x 1");
+  QTest::mouseClick(Board->AddEngineButton, Qt::LeftButton);
   EXPECT_EQ(Listed().back(), "/usr/games/none");
-  EXPECT_EQ(Board->parengine->item(2)->text(), "-x 1");
-  EXPECT_EQ(Board->engineedit->text(), "");
+  EXPECT_EQ(Board->EngineParametersList->item(2)->text(), "-x 1");
+  EXPECT_EQ(Board->EnginePathEdit->text(), "");
   // A line whose file is gone, and one that is no program: nothing runs, and the page
   // shows no engine.
   Recorded.Messages.clear();
   SelectAndLoad("none");
-  Board->engineedit->setText(QString::fromStdString((Folder / "readme.txt").string()));
-  QTest::mouseClick(Board->BitBtn3, Qt::LeftButton);
+  Board->EnginePathEdit->setText(QString::fromStdString((Folder / "readme.txt").string()));
+  QTest::mouseClick(Board->AddEngineButton, Qt::LeftButton);
   SelectAndLoad("readme.txt");
   ASSERT_EQ(Recorded.Messages.size(), 2u);
   EXPECT_EQ(Recorded.Messages[0], "File not found: /usr/games/none");
   EXPECT_EQ(Recorded.Messages[1].rfind("Cannot start the engine " + (Folder / "readme.txt").string() + ": ", 0), 0u)
       << Recorded.Messages[1];
   EXPECT_FALSE(Board->IsEngineLoaded());
-  EXPECT_FALSE(Board->unload->isVisible());
-  EXPECT_FALSE(Board->send->isEnabled());
+  EXPECT_FALSE(Board->UnloadEngineButton->isVisible());
+  EXPECT_FALSE(Board->SendButton->isEnabled());
   EXPECT_FALSE(Form->Game.EngineThinking());
 }
 
@@ -156,10 +157,10 @@ TEST_F(EnginePage, LoadSendHistoryAndUnload) {
   LoadListed("prog");
   ASSERT_TRUE(Board->IsEngineLoaded());
   EXPECT_EQ(Board->windowTitle(), "Host Engine: prog");
-  EXPECT_EQ(Board->unload->text(), "Unload prog ");
-  EXPECT_EQ(Board->unload->width(), 60);
-  EXPECT_FALSE(Form->bianco_checked->isEnabled());
-  EXPECT_EQ(Board->PageControl2->currentWidget(), Board->TabSheet3);
+  EXPECT_EQ(Board->UnloadEngineButton->text(), "Unload prog ");
+  EXPECT_EQ(Board->UnloadEngineButton->width(), 60);
+  EXPECT_FALSE(Form->PlayLightItem->isEnabled());
+  EXPECT_EQ(Board->EnginePages->currentWidget(), Board->EngineExchangePage);
   ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
   EXPECT_FALSE(Form->Game.EngineThinking());
   // Loading starts from the start position, and says so when the board showed another.
@@ -167,12 +168,12 @@ TEST_F(EnginePage, LoadSendHistoryAndUnload) {
   EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
   ASSERT_TRUE(Form->Game.LoadFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/"));
   for (const char* line : {"  hint ", "hint", "e2e4"}) Type(line);
-  ASSERT_TRUE(WaitFor([this] { return Memo(Board->Memoinput1).find("move e7e5") != std::string::npos; }));
+  ASSERT_TRUE(WaitFor([this] { return Memo(Board->ReceivedMemo).find("move e7e5") != std::string::npos; }));
   EXPECT_EQ(Received(), std::string(HANDSHAKE) + FEATURES + "hint\nhint\ne2e4\n");
-  EXPECT_EQ(Memo(Board->Memoout), "xboard\nnew\nrandom\npost\nhard\nprotover 2\nhint\nhint\ne2e4");
-  ASSERT_EQ(Board->edit1->count(), 2);
-  EXPECT_EQ(Board->edit1->itemText(0), "hint");
-  EXPECT_EQ(Board->edit1->itemText(1), "e2e4");
+  EXPECT_EQ(Memo(Board->SentMemo), "xboard\nnew\nrandom\npost\nhard\nprotover 2\nhint\nhint\ne2e4");
+  ASSERT_EQ(Board->CommandBox->count(), 2);
+  EXPECT_EQ(Board->CommandBox->itemText(0), "hint");
+  EXPECT_EQ(Board->CommandBox->itemText(1), "e2e4");
   // The engine's move is in the game.
   EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/");
   Recorded.Messages.clear();
@@ -180,11 +181,11 @@ TEST_F(EnginePage, LoadSendHistoryAndUnload) {
   EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"     What ?     "}));
 
   pid_t pid = Board->EngineObj->ProcessId();
-  QTest::mouseClick(Board->unload, Qt::LeftButton);
+  QTest::mouseClick(Board->UnloadEngineButton, Qt::LeftButton);
   EXPECT_FALSE(Board->IsEngineLoaded());
-  EXPECT_FALSE(Board->unload->isVisible());
-  EXPECT_FALSE(Board->send->isEnabled());
-  EXPECT_TRUE(Form->nero_checked->isEnabled());
+  EXPECT_FALSE(Board->UnloadEngineButton->isVisible());
+  EXPECT_FALSE(Board->SendButton->isEnabled());
+  EXPECT_TRUE(Form->PlayDarkItem->isEnabled());
   EXPECT_EQ(Board->windowTitle(), "Host Engine: Brovanel 0.1");
   ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }));
   EXPECT_EQ(Received(), std::string(HANDSHAKE) + FEATURES + "hint\nhint\ne2e4\nquit\n");
@@ -200,7 +201,7 @@ TEST_F(EnginePage, LoadSendHistoryAndUnload) {
 TEST_F(EnginePage, StartAndQuitLeaveTheEventLoopRunning) {
   WriteBytes(Folder / "script", "ignoreterm\nexpect level 0 5 0\nhang\n");
   Board->EngineDelays = TEngineDelays();
-  Form->nero_checked->trigger();
+  Form->PlayDarkItem->trigger();
   int ticks = 0;
   QTimer ticker;
   QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
@@ -209,8 +210,8 @@ TEST_F(EnginePage, StartAndQuitLeaveTheEventLoopRunning) {
   clock.start();
   const auto loaded = std::chrono::steady_clock::now();
   ShowEnginesPage();
-  Board->enginelist->item(0)->setSelected(true);
-  Board->BitBtn2Click();
+  Board->EngineList->item(0)->setSelected(true);
+  Board->LoadSelectedEngine();
   ASSERT_TRUE(Board->IsEngineLoaded());
   EXPECT_FALSE(Board->EngineObj->IsReady());
   EXPECT_TRUE(Form->Game.EngineThinking());
@@ -238,7 +239,7 @@ TEST_F(EnginePage, StartAndQuitLeaveTheEventLoopRunning) {
   pid_t pid = Board->EngineObj->ProcessId();
   ticks = 0;
   clock.restart();
-  QTest::mouseClick(Board->unload, Qt::LeftButton);
+  QTest::mouseClick(Board->UnloadEngineButton, Qt::LeftButton);
   // Not yet killed: the click returned before the program's waits.
   EXPECT_EQ(Board->QuittingEngines(), 1);
   EXPECT_EQ(::kill(pid, 0), 0);
@@ -258,17 +259,17 @@ TEST_F(EnginePage, EngineThatEndsIsFreedByTheWatchdog) {
   EXPECT_EQ(Form->StatusText(), "The engine has ended: exit code 3");
   EXPECT_FALSE(Form->Game.EngineThinking());
   ASSERT_TRUE(WaitFor([this] { return !Board->IsEngineLoaded(); }, 60000));
-  EXPECT_FALSE(Board->checkloadengine->isActive());
+  EXPECT_FALSE(Board->EngineWatchTimer->isActive());
   EXPECT_EQ(Board->windowTitle(), "Host Engine: Brovanel 0.1");
-  EXPECT_FALSE(Board->unload->isVisible());
-  EXPECT_FALSE(Board->send->isEnabled());
-  EXPECT_FALSE(Board->edit1->isEnabled());
-  EXPECT_EQ(Board->label5->text(), "");
-  EXPECT_TRUE(Form->bianco_checked->isEnabled());
-  EXPECT_TRUE(Form->nero_checked->isEnabled());
+  EXPECT_FALSE(Board->UnloadEngineButton->isVisible());
+  EXPECT_FALSE(Board->SendButton->isEnabled());
+  EXPECT_FALSE(Board->CommandBox->isEnabled());
+  EXPECT_EQ(Board->EnginePathLabel->text(), "");
+  EXPECT_TRUE(Form->PlayLightItem->isEnabled());
+  EXPECT_TRUE(Form->PlayDarkItem->isEnabled());
   ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }));
   Recorded.Messages.clear();
-  Board->sendClick();
+  Board->SendCommandLine();
   EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"error NO CHESS ENGINE LOADED"}));
 }
 
@@ -285,8 +286,8 @@ TEST_F(EnginePage, ReceivedMemoHoldsTheLinesOfTheLoadedEngineOnly) {
   ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
   LoadListed("second");
   ASSERT_TRUE(WaitFor(
-      [this] { return Board->QuittingEngines() == 0 && Memo(Board->Memoinput1).ends_with("done"); }, 60000));
-  EXPECT_EQ(Memo(Board->Memoinput1), "tellics say hello\nand bye\ndone");
+      [this] { return Board->QuittingEngines() == 0 && Memo(Board->ReceivedMemo).ends_with("done"); }, 60000));
+  EXPECT_EQ(Memo(Board->ReceivedMemo), "tellics say hello\nand bye\ndone");
   EXPECT_TRUE(Recorded.Messages.empty());
 }
 
@@ -306,7 +307,7 @@ TEST_F(EnginePage, FloodingEngineLeavesTheWindowAnsweringAndUnloadEndsIt) {
   WriteBytes(Folder / "script", "flood 0 y\n");
   LoadListed("prog");
   ASSERT_TRUE(Board->IsEngineLoaded());
-  ASSERT_TRUE(WaitFor([this] { return Board->Memoinput1->document()->blockCount() >= TFormOpengl::MEMO_MAX_LINES; },
+  ASSERT_TRUE(WaitFor([this] { return Board->ReceivedMemo->document()->blockCount() >= TFormOpengl::MEMO_MAX_LINES; },
                       60000));
   const std::size_t before = ResidentBytes();
   // How long a zero timer waits to run, over ten seconds of flood.
@@ -324,7 +325,7 @@ TEST_F(EnginePage, FloodingEngineLeavesTheWindowAnsweringAndUnloadEndsIt) {
   }
   const std::size_t after = ResidentBytes();
   EXPECT_LT(after, before + 50 * 1024 * 1024) << before << " bytes before, " << after << " after";
-  EXPECT_LE(Board->Memoinput1->document()->blockCount(), TFormOpengl::MEMO_MAX_LINES);
+  EXPECT_LE(Board->ReceivedMemo->document()->blockCount(), TFormOpengl::MEMO_MAX_LINES);
   std::sort(lags.begin(), lags.end());
   // Generous: only a main thread buried under the engine's output misses it.
   EXPECT_LT(lags.back(), 2000);
@@ -335,7 +336,7 @@ TEST_F(EnginePage, FloodingEngineLeavesTheWindowAnsweringAndUnloadEndsIt) {
   pid_t pid = Board->EngineObj->ProcessId();
   QElapsedTimer unloading;
   unloading.start();
-  QTest::mouseClick(Board->unload, Qt::LeftButton);
+  QTest::mouseClick(Board->UnloadEngineButton, Qt::LeftButton);
   EXPECT_FALSE(Board->IsEngineLoaded());
   ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }, 60000));
   std::cout << "[ flood ] unloaded in " << unloading.elapsed() << " ms\n";
@@ -350,7 +351,7 @@ TEST_F(EnginePage, NewMatchResetsTheBoardAndTellsTheEngine) {
   const char AFTER_E4[] = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/";
   ASSERT_TRUE(Form->Game.LoadFen(AFTER_E4));
   Form->Game.SetEngineThinking(true);
-  Board->ToolButton12->trigger();
+  Board->NewMatchButton->trigger();
   EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
   EXPECT_EQ(Form->Game.Rights().Castling, unsigned(ALL_CASTLES));
   EXPECT_FALSE(Form->Game.EngineThinking());
@@ -362,20 +363,20 @@ TEST_F(EnginePage, NewMatchResetsTheBoardAndTellsTheEngine) {
   EXPECT_EQ(Form->StatusText(), "Ready");
   ASSERT_TRUE(Form->Game.LoadFen(AFTER_E4));
   Form->Game.SetEngineThinking(true);
-  Board->ToolButton12->trigger();
+  Board->NewMatchButton->trigger();
   EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
   EXPECT_FALSE(Form->Game.EngineThinking());
-  ASSERT_TRUE(WaitFor([this] { return Memo(Board->Memoinput1).find("done") != std::string::npos; }));
+  ASSERT_TRUE(WaitFor([this] { return Memo(Board->ReceivedMemo).find("done") != std::string::npos; }));
   EXPECT_EQ(Received(), std::string(HANDSHAKE) + FEATURES + "force\nnew\n");
   EXPECT_TRUE(Recorded.Messages.empty());
 
   // An engine that plays light is told so again and moves first: locked until then.
-  QTest::mouseClick(Board->unload, Qt::LeftButton);
-  Form->nero_checked->trigger();
+  QTest::mouseClick(Board->UnloadEngineButton, Qt::LeftButton);
+  Form->PlayDarkItem->trigger();
   WriteBytes(Folder / "script", "expect go\nexpect go\nsay move d2d4\n");
   LoadListed("prog");
   ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
-  Board->ToolButton12->trigger();
+  Board->NewMatchButton->trigger();
   EXPECT_TRUE(Form->Game.EngineThinking());
   ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking(); }));
   EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR/");
@@ -395,13 +396,13 @@ TEST_F(EnginePage, RealEngineFromTheListAnswers) {
   Type("sd 3");
   TBitBoards start = Form->Game.Board();
   Type("e2e4");
-  ASSERT_TRUE(WaitFor([this, &start] { return Form->Game.Board() != start; })) << Memo(Board->Memoinput1);
-  EXPECT_NE(Memo(Board->Memoinput1).find("move "), std::string::npos);
+  ASSERT_TRUE(WaitFor([this, &start] { return Form->Game.Board() != start; })) << Memo(Board->ReceivedMemo);
+  EXPECT_NE(Memo(Board->ReceivedMemo).find("move "), std::string::npos);
   // One dark piece has moved (the position was the start: e2e4 went to the engine only).
   int darkMoved = 0;
   for (int code = DARK_PAWN; code < EMPTY_SQUARE; code += 2) darkMoved += Form->Game.Board()[code] != start[code];
   EXPECT_EQ(darkMoved, 1);
-  QTest::mouseClick(Board->unload, Qt::LeftButton);
+  QTest::mouseClick(Board->UnloadEngineButton, Qt::LeftButton);
   ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }));
   EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
 }

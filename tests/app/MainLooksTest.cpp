@@ -113,7 +113,7 @@ protected:
   // Saves the look through "Save look" under `name`.
   std::string SaveLook(const std::string& name) {
     Recorded.Chosen = Path(name);
-    Board->ToolButton23->trigger();
+    Board->SaveLookButton->trigger();
     return ReadBytes(Path(name + ".bvl"));
   }
 
@@ -124,11 +124,11 @@ TEST_F(BoardToolBar, ColoursChosenAreSavedAndOpenedAgain) {
   // From a look of zeros: the dialogs open on black.
   Board->Look = TLookState();
   Recorded.Colours = {0x0000FF, 0x00FF00, 0x123456, 0xABCDEF, 0x010203};
-  for (QAction* button : {Board->ToolButton6, Board->ToolButton7, Board->ToolButton4, Board->ToolButton34,
-                          Board->ToolButton35})
+  for (QAction* button : {Board->LightPieceColourButton, Board->DarkPieceColourButton, Board->BackgroundColourButton,
+                          Board->LightBoardColourButton, Board->DarkBoardColourButton})
     button->trigger();
   // Cancelled: nothing changes.
-  Board->ToolButton6->trigger();
+  Board->LightPieceColourButton->trigger();
   EXPECT_EQ(Recorded.Asked, (std::vector<std::string>{"colour|0", "colour|0", "colour|0", "colour|0", "colour|0",
                                                       "colour|255"}));
   // Each side in its own colour, the artistic board's halves in theirs.
@@ -144,7 +144,7 @@ TEST_F(BoardToolBar, ColoursChosenAreSavedAndOpenedAgain) {
   const TLookState chosen = Board->Look;
   Board->Look = TLookState();
   Recorded.Chosen = Path("mine.bvl");
-  Board->ToolButton25->trigger();
+  Board->OpenLookButton->trigger();
   EXPECT_EQ(Recorded.Asked.back(), "open|*.bvl|" + Board->StartFolder + "/res/conf/*.bvl");
   EXPECT_EQ(Board->Look, chosen);
   EXPECT_TRUE(Recorded.Messages.empty());
@@ -152,53 +152,53 @@ TEST_F(BoardToolBar, ColoursChosenAreSavedAndOpenedAgain) {
   EXPECT_EQ(SaveLook("upper.BVL"), "");
   EXPECT_TRUE(fs::exists(Path("upper.BVL")));
   Recorded.Chosen.clear();
-  Board->ToolButton23->trigger();
+  Board->SaveLookButton->trigger();
   EXPECT_EQ(FilesInFolder(), 2u);
 }
 
 // The saved look names the board of the View menu; a look named on the command line
 // brings its board with it.
 TEST_F(BoardToolBar, TheBoardOfTheViewMenuGoesWithTheLook) {
-  Form->ClassicItems[2]->trigger();
+  Form->ClassicPictureItems[2]->trigger();
   EXPECT_NE(SaveLook("classic").find("[type]\r\nview=classic\r\nmod=3\r\n"), std::string::npos);
-  Form->Artistic1->trigger();
+  Form->ArtisticItem->trigger();
   EXPECT_NE(SaveLook("artistic").find("[type]\r\nview=artistic\r\n[white]"), std::string::npos);
 
   Board->LoadStartLook(Path("classic.bvl"));
-  EXPECT_TRUE(Form->Classic1->isChecked());
-  EXPECT_TRUE(Form->ClassicItems[2]->isChecked());
-  EXPECT_FALSE(Form->Artistic1->isChecked());
-  EXPECT_FALSE(Board->ToolButton30->isVisible());
+  EXPECT_TRUE(Form->ClassicItem->isChecked());
+  EXPECT_TRUE(Form->ClassicPictureItems[2]->isChecked());
+  EXPECT_FALSE(Form->ArtisticItem->isChecked());
+  EXPECT_FALSE(Board->LightBoardTextureButton->isVisible());
   EXPECT_EQ(Board->LightBoardMesh, nullptr);
   Board->LoadStartLook(Path("artistic.bvl"));
   EXPECT_NE(Board->LightBoardMesh, nullptr);
-  EXPECT_TRUE(Form->Artistic1->isChecked());
-  EXPECT_FALSE(Form->Classic1->isChecked());
-  EXPECT_TRUE(Board->ToolButton30->isVisible());
+  EXPECT_TRUE(Form->ArtisticItem->isChecked());
+  EXPECT_FALSE(Form->ClassicItem->isChecked());
+  EXPECT_TRUE(Board->LightBoardTextureButton->isVisible());
   EXPECT_TRUE(Recorded.Messages.empty());
 }
 
 // Open look brings the board the look was saved with, and the View menu follows; a
 // file that is no look changes neither.
 TEST_F(BoardToolBar, AnOpenedLookBringsItsBoardAndTheViewMenuFollows) {
-  Form->ClassicItems[2]->trigger();
+  Form->ClassicPictureItems[2]->trigger();
   SaveLook("classic");
-  Form->Artistic1->trigger();
+  Form->ArtisticItem->trigger();
   SaveLook("artistic");
   WriteBytes(Path("notes.bvl"), "no look\r\n");
   // The View items, then the board shown and its look buttons.
   auto shown = [this] {
-    std::string text = Form->Artistic1->isChecked() ? "artistic " : "classic ";
-    for (QAction* item : Form->ClassicItems) text += item->isChecked() ? '1' : '0';
-    text += Form->Artistic1->isEnabled() == Form->Classic1->isChecked() ? "" : " (Artistic item enabled wrongly)";
-    const bool artistic = Board->LightBoardMesh && Board->DarkBoardMesh && !Board->HeightField1->Visible();
-    const bool classic = !Board->LightBoardMesh && Board->HeightField1->Visible();
+    std::string text = Form->ArtisticItem->isChecked() ? "artistic " : "classic ";
+    for (QAction* item : Form->ClassicPictureItems) text += item->isChecked() ? '1' : '0';
+    text += Form->ArtisticItem->isEnabled() == Form->ClassicItem->isChecked() ? "" : " (Artistic item enabled wrongly)";
+    const bool artistic = Board->LightBoardMesh && Board->DarkBoardMesh && !Board->ClassicBoard->Visible();
+    const bool classic = !Board->LightBoardMesh && Board->ClassicBoard->Visible();
     text += artistic ? ", artistic board" : classic ? ", classic board" : ", both boards";
-    return text + (Board->ToolButton30->isVisible() ? " with its buttons" : "");
+    return text + (Board->LightBoardTextureButton->isVisible() ? " with its buttons" : "");
   };
   auto open = [this](const char* name) {
     Recorded.Chosen = Path(name);
-    Board->ToolButton25->trigger();
+    Board->OpenLookButton->trigger();
   };
 
   open("classic.bvl");
@@ -228,18 +228,18 @@ TEST_F(BoardToolBar, BothCaptionsNameTheSameFile) {
     return std::string("one file");
   };
   Recorded.Chosen = Path("a");
-  Board->ToolButton11->trigger();
+  Board->SavePositionButton->trigger();
   EXPECT_EQ(Board->windowTitle().toStdString(), naming + Path("a.fen"));
   WriteBytes(Path("b.fen"), START_FILE);
   WriteBytes(Path("c.fen"), AFTER_E4_FILE);
   Recorded.Chosen = Path("b.fen");
-  Form->LoadPosition1->trigger();
+  Form->LoadPositionItem->trigger();
   EXPECT_EQ(named(Path("b.fen")), "one file");
   Recorded.Chosen = Path("c.fen");
-  Board->ToolButton9->trigger();
+  Board->LoadPositionButton->trigger();
   EXPECT_EQ(named(Path("c.fen")), "one file");
   Recorded.Chosen = Path("d");
-  Form->SaveAs1->trigger();
+  Form->SavePositionAsItem->trigger();
   EXPECT_EQ(named(Path("d.fen")), "one file");
   EXPECT_EQ(ReadBytes(Path("d.fen")), AFTER_E4_FILE);
   EXPECT_TRUE(Recorded.Messages.empty());
@@ -248,20 +248,20 @@ TEST_F(BoardToolBar, BothCaptionsNameTheSameFile) {
 TEST_F(BoardToolBar, PositionsAreSavedAndLoadedWithExactBytes) {
   ASSERT_TRUE(Form->Game.LoadFen(START_POSITION_FEN));
   // No name chosen: nothing is written, not even a file without a name.
-  Board->ToolButton11->trigger();
+  Board->SavePositionButton->trigger();
   EXPECT_EQ(Recorded.Asked, (std::vector<std::string>{"save|*.fen|*.fen"}));
   EXPECT_EQ(FilesInFolder(), 0u);
   EXPECT_EQ(Form->PositionFile, "");
 
   Recorded.Chosen = Path("game");
-  Board->ToolButton11->trigger();
+  Board->SavePositionButton->trigger();
   EXPECT_EQ(ReadBytes(Path("game.fen")), START_FILE);
   EXPECT_EQ(Board->windowTitle().toStdString(), "Brovanel 0.1 " + Path("game.fen"));
   // After 1. e4, saved again under the same name without asking.
   TBoardMove e4{2, 4, 4, 4};
   ASSERT_EQ(Form->Game.Apply(e4, TSide::Light), TMoveResult::Applied);
   Recorded.Asked.clear();
-  Board->ToolButton11->trigger();
+  Board->SavePositionButton->trigger();
   EXPECT_TRUE(Recorded.Asked.empty());
   EXPECT_EQ(ReadBytes(Path("game.fen")), AFTER_E4_FILE);
 
@@ -269,11 +269,11 @@ TEST_F(BoardToolBar, PositionsAreSavedAndLoadedWithExactBytes) {
   ASSERT_TRUE(Form->Game.LoadFen(START_POSITION_FEN));
   Form->Game.SetEngineThinking(true);
   Recorded.Chosen = Path("game.fen");
-  Board->ToolButton9->trigger();
+  Board->LoadPositionButton->trigger();
   EXPECT_EQ(Recorded.Asked.back(), "open|*.fen|*.fen");
   EXPECT_EQ(FenFileText(Form->Game.Board(), Form->Game.Rights()), AFTER_E4_FILE);
   EXPECT_TRUE(Form->Game.EngineThinking());
-  Board->ToolButton11->trigger();
+  Board->SavePositionButton->trigger();
   EXPECT_EQ(ReadBytes(Path("game.fen")), AFTER_E4_FILE);
   EXPECT_EQ(FilesInFolder(), 1u);
   EXPECT_TRUE(Recorded.Messages.empty());
@@ -284,7 +284,7 @@ protected:
   void SetUp() override {
     BoardToolBar::SetUp();
     Form->resize(1000, 800);
-    ASSERT_TRUE(WaitFor([this] { return Board->fillpiecestimer == nullptr; }));
+    ASSERT_TRUE(WaitFor([this] { return Board->FirstPiecesTimer == nullptr; }));
   }
   std::string Picture(const char* name) const { return Board->StartFolder + "/res/textures/" + name; }
   std::string LoadLook(const std::string& text) {
@@ -294,13 +294,13 @@ protected:
   }
   // A frame drawn after the last change, as the screen shows it.
   QImage Frame() {
-    TGLSceneBuffer& view = Board->GLSceneViewer1->Buffer();
+    TGLSceneBuffer& view = Board->BoardView->Buffer();
     const int frames = view.FrameCount();
-    Board->GLSceneViewer1->update();
+    Board->BoardView->update();
     EXPECT_TRUE(WaitFor([&] { return view.FrameCount() > frames; }));
     QTest::qWait(10);
     QApplication::sync();
-    return Board->GLSceneViewer1->screen()->grabWindow(Board->GLSceneViewer1->winId()).toImage();
+    return Board->BoardView->screen()->grabWindow(Board->BoardView->winId()).toImage();
   }
 };
 
@@ -367,7 +367,7 @@ TEST_F(BoardLooks, ABigPictureIsReadAndUploadedOnceForAllThatShowIt) {
     return textures;
   };
   Recorded.Chosen = picture;
-  Board->ToolButton2->trigger();
+  Board->DarkPieceTextureButton->trigger();
   EXPECT_EQ(Recorded.Messages, std::vector<std::string>{});
   EXPECT_EQ(PiecesShow(*Board).second, "picture");
   Frame();
@@ -380,15 +380,15 @@ TEST_F(BoardLooks, ABigPictureIsReadAndUploadedOnceForAllThatShowIt) {
   EXPECT_LT(ResidentMegabytes() - before, 1000);
 
   Recorded.Chosen = picture;
-  Board->ToolButton30->trigger();
+  Board->LightBoardTextureButton->trigger();
   Frame();
   EXPECT_EQ(Shown(*Board->LightBoardMesh), "picture");
   EXPECT_EQ(Board->LightBoardMesh->Material().Texture().SharedTexture(), held().at(0));
   EXPECT_EQ(TUploadRecorder::Sizes.size(), 1u);
 
   Recorded.Colours = {0x203040, 0x405060};
-  Board->ToolButton7->trigger();
-  Board->ToolButton34->trigger();
+  Board->DarkPieceColourButton->trigger();
+  Board->LightBoardColourButton->trigger();
   Frame();
   EXPECT_EQ(PiecesShow(*Board).second, std::to_string(0x203040));
   EXPECT_TRUE(held().empty());
@@ -399,23 +399,23 @@ TEST_F(BoardLooks, ABigPictureIsReadAndUploadedOnceForAllThatShowIt) {
 // its picture, the artistic board's halves made again with their look.
 TEST_F(BoardLooks, TheViewMenuSwitchesBoards) {
   for (int round = 0; round < 2; ++round) {
-    Form->ClassicItems[1]->trigger();
+    Form->ClassicPictureItems[1]->trigger();
     EXPECT_EQ(Board->LightBoardMesh, nullptr);
     EXPECT_EQ(Board->DarkBoardMesh, nullptr);
-    EXPECT_TRUE(Board->HeightField1->Visible());
-    EXPECT_FALSE(Board->HeightField1->Material().Texture().Disabled());
-    EXPECT_FALSE(Board->ToolButton34->isVisible());
-    EXPECT_TRUE(Form->ClassicItems[1]->isChecked() && Form->Artistic1->isEnabled());
+    EXPECT_TRUE(Board->ClassicBoard->Visible());
+    EXPECT_FALSE(Board->ClassicBoard->Material().Texture().Disabled());
+    EXPECT_FALSE(Board->LightBoardColourButton->isVisible());
+    EXPECT_TRUE(Form->ClassicPictureItems[1]->isChecked() && Form->ArtisticItem->isEnabled());
     // Board colours without the artistic board are only kept.
     LoadLook("[white]\r\ncolorboard=77\r\n");
     EXPECT_EQ(Board->Look.LightBoardColour, 77);
 
-    Form->Artistic1->trigger();
+    Form->ArtisticItem->trigger();
     ASSERT_TRUE(Board->LightBoardMesh && Board->DarkBoardMesh);
-    EXPECT_FALSE(Board->HeightField1->Visible());
+    EXPECT_FALSE(Board->ClassicBoard->Visible());
     EXPECT_EQ(Shown(*Board->LightBoardMesh), "picture");
-    EXPECT_TRUE(Board->ToolButton34->isVisible());
-    EXPECT_TRUE(Form->Artistic1->isChecked() && !Form->Artistic1->isEnabled());
+    EXPECT_TRUE(Board->LightBoardColourButton->isVisible());
+    EXPECT_TRUE(Form->ArtisticItem->isChecked() && !Form->ArtisticItem->isEnabled());
   }
   EXPECT_TRUE(Recorded.Messages.empty());
 }
@@ -423,7 +423,7 @@ TEST_F(BoardLooks, TheViewMenuSwitchesBoards) {
 // A half the reader refuses, while the classic board is shown: reported, and the
 // classic board and the View menu stay as they were.
 TEST_F(BoardLooks, ARefusedHalfLeavesTheClassicBoard) {
-  Form->ClassicItems[2]->trigger();
+  Form->ClassicPictureItems[2]->trigger();
   const fs::path models = Folder / "models";
   fs::create_directories(models);
   fs::copy_file(Form->Folders.Models + "scacchieranero.3ds", models / "scacchieranero.3ds");
@@ -431,15 +431,15 @@ TEST_F(BoardLooks, ARefusedHalfLeavesTheClassicBoard) {
   const std::uintmax_t size = fs::file_size(Form->Folders.Models + "scacchierabianco.3ds");
   WriteBytes(models / "scacchierabianco.3ds", std::string(size, 'x'));
   Form->Folders.Models = models.string() + "/";
-  Form->Artistic1->trigger();
+  Form->ArtisticItem->trigger();
   ASSERT_EQ(Recorded.Messages.size(), 1u);
   EXPECT_EQ(Board->LightBoardMesh, nullptr);
   EXPECT_EQ(Board->DarkBoardMesh, nullptr);
-  EXPECT_TRUE(Board->HeightField1->Visible());
-  EXPECT_FALSE(Board->ToolButton34->isVisible());
-  EXPECT_TRUE(Form->ClassicItems[2]->isChecked());
-  EXPECT_FALSE(Form->Artistic1->isChecked());
-  EXPECT_TRUE(Form->Artistic1->isEnabled());
+  EXPECT_TRUE(Board->ClassicBoard->Visible());
+  EXPECT_FALSE(Board->LightBoardColourButton->isVisible());
+  EXPECT_TRUE(Form->ClassicPictureItems[2]->isChecked());
+  EXPECT_FALSE(Form->ArtisticItem->isChecked());
+  EXPECT_TRUE(Form->ArtisticItem->isEnabled());
 }
 
 // The colours reach the frames drawn: red pieces on a green background, then blue ones.

@@ -26,10 +26,10 @@ const char START_FILE[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq -
 TEST_F(MainWindow, ClipboardCopyAndPasteTakeTheExactText) {
   QClipboard* clipboard = QGuiApplication::clipboard();
   ASSERT_TRUE(Form->Game.LoadFen(START_POSITION_FEN));
-  Form->Savepositiontoclipboard1->trigger();
+  Form->CopyPositionItem->trigger();
   EXPECT_EQ(clipboard->text().toStdString(), START_CLIPBOARD);
   ASSERT_TRUE(Form->Game.LoadFen(AFTER_E4));
-  Form->Savepositiontoclipboard1->trigger();
+  Form->CopyPositionItem->trigger();
   EXPECT_EQ(clipboard->text().toStdString(), std::string(AFTER_E4) + " w KQkq - 0 1");
 
   struct TPaste {
@@ -51,7 +51,7 @@ TEST_F(MainWindow, ClipboardCopyAndPasteTakeTheExactText) {
     Form->PositionFile.clear();
     Recorded.Messages.clear();
     clipboard->setText(QString::fromLatin1(paste.Clipboard));
-    Form->P1->trigger();
+    Form->PastePositionItem->trigger();
     std::string expected = paste.Placement ? paste.Placement : "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/";
     EXPECT_EQ(FenPlacementText(Form->Game.Board()), expected) << paste.Clipboard;
     EXPECT_EQ(Recorded.Messages.size(), paste.Placement ? 0u : 1u) << paste.Clipboard;
@@ -74,7 +74,7 @@ TEST_F(MainWindow, PositionFilesHoldExactBytesUnderNamesOfAnyLength) {
     ASSERT_TRUE(Form->Game.LoadFen(START_POSITION_FEN));
     Form->PositionFile.clear();
     Recorded.Chosen = (deep / name.Typed).string();
-    Form->Save1->trigger();
+    Form->SavePositionItem->trigger();
     fs::path saved = deep / name.Saved;
     EXPECT_EQ(ReadBytes(saved), START_FILE) << name.Typed;
     EXPECT_EQ(Form->PositionFile, saved.string());
@@ -86,11 +86,11 @@ TEST_F(MainWindow, PositionFilesHoldExactBytesUnderNamesOfAnyLength) {
     fs::path twoLines = deep / "two lines.fen";
     WriteBytes(twoLines, std::string(AFTER_E4) + " w - - 0 1" + end + START_FILE);
     Recorded.Chosen = twoLines.string();
-    Form->LoadPosition1->trigger();
+    Form->LoadPositionItem->trigger();
     EXPECT_EQ(FenPlacementText(Form->Game.Board()), AFTER_E4);
     EXPECT_EQ(Form->PositionFile, twoLines.string());
     // Saving it again gives the same bytes.
-    Form->Save1->trigger();
+    Form->SavePositionItem->trigger();
     EXPECT_EQ(ReadBytes(twoLines), std::string(AFTER_E4) + " w - - 0 1\r\n");
   }
   // A file without a position changes nothing, and does not become the file to save to.
@@ -98,7 +98,7 @@ TEST_F(MainWindow, PositionFilesHoldExactBytesUnderNamesOfAnyLength) {
   WriteBytes(notes, "shopping list\n");
   Recorded.Chosen = notes.string();
   Recorded.Messages.clear();
-  Form->LoadPosition1->trigger();
+  Form->LoadPositionItem->trigger();
   EXPECT_EQ(FenPlacementText(Form->Game.Board()), AFTER_E4);
   EXPECT_EQ(Form->PositionFile, (deep / "two lines.fen").string());
   ASSERT_EQ(Recorded.Messages.size(), 1u);
@@ -115,7 +115,7 @@ TEST_F(MainWindow, CancelledSaveWritesNothingAndTheLookFileIsNeverThePositionFil
   EXPECT_EQ(Form->PositionFile, "");
   ASSERT_TRUE(Form->Game.LoadFen(START_POSITION_FEN));
   Recorded.Chosen.clear();
-  Form->Save1->trigger();
+  Form->SavePositionItem->trigger();
   EXPECT_EQ(Recorded.Asked, (std::vector<std::string>{"save|*.fen|*.fen"}));
   EXPECT_EQ(ReadBytes(LOOK_FILE_ARGUMENT), "[board]\r\nname=Brovanel\r\n");
   EXPECT_EQ(Form->PositionFile, "");
@@ -124,7 +124,7 @@ TEST_F(MainWindow, CancelledSaveWritesNothingAndTheLookFileIsNeverThePositionFil
   fs::path known = folder / "known.fen";
   WriteBytes(known, "8/8/8/8/8/8/8/8/ w - - 0 1\r\n");
   Form->PositionFile = known.string();
-  Form->SaveAs1->trigger();
+  Form->SavePositionAsItem->trigger();
   EXPECT_EQ(ReadBytes(known), "8/8/8/8/8/8/8/8/ w - - 0 1\r\n");
   EXPECT_FALSE(Form->SaveAsRequested);
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
@@ -140,13 +140,13 @@ TEST_F(MainWindow, SavingReplacesThePositionFileWhole) {
   fs::create_hard_link(file, folder / "other name");
   ASSERT_TRUE(Form->Game.LoadFen(START_POSITION_FEN));
   Form->PositionFile = file.string();
-  Form->Save1->trigger();
+  Form->SavePositionItem->trigger();
   EXPECT_EQ(ReadBytes(file), START_FILE);
   EXPECT_EQ(ReadBytes(folder / "other name"), "old bytes\r\n");
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
   // A folder that is not there: reported, nothing written.
   Form->PositionFile = (folder / "missing" / "game.fen").string();
-  Form->Save1->trigger();
+  Form->SavePositionItem->trigger();
   ASSERT_EQ(Recorded.Messages.size(), 1u);
   EXPECT_EQ(Recorded.Messages[0].rfind("Cannot write the position file " + Form->PositionFile + ": ", 0), 0u);
   fs::remove_all(folder);
@@ -156,11 +156,11 @@ TEST_F(MainWindow, SavingReplacesThePositionFileWhole) {
 // clipboard: one message, and the position, the board's pieces and the file to save
 // to stay as they were.
 TEST_F(MainWindow, ImpossiblePositionsAreRefusedAndTheBoardKeepsItsPosition) {
-  ASSERT_TRUE(WaitFor([this] { return Board->fillpiecestimer == nullptr; }));
+  ASSERT_TRUE(WaitFor([this] { return Board->FirstPiecesTimer == nullptr; }));
   fs::path folder = TestFolder("impossible");
   WriteBytes(folder / "game.fen", std::string(AFTER_E4) + " w - - 0 1\r\n");
   Recorded.Chosen = (folder / "game.fen").string();
-  Form->LoadPosition1->trigger();
+  Form->LoadPositionItem->trigger();
   ASSERT_EQ(FenPlacementText(Form->Game.Board()), AFTER_E4);
   ASSERT_TRUE(Recorded.Messages.empty());
   auto e4Shown = [this] {
@@ -173,7 +173,7 @@ TEST_F(MainWindow, ImpossiblePositionsAreRefusedAndTheBoardKeepsItsPosition) {
   const fs::path rookTakesKing = folder / "rook takes king.fen";
   WriteBytes(rookTakesKing, "4k3/8/8/8/8/8/4R3/4K3 w\r\n");
   Recorded.Chosen = rookTakesKing.string();
-  for (QAction* load : {Form->LoadPosition1, Board->ToolButton9}) {
+  for (QAction* load : {Form->LoadPositionItem, Board->LoadPositionButton}) {
     Recorded.Messages.clear();
     load->trigger();
     ASSERT_EQ(Recorded.Messages.size(), 1u) << load->objectName().toStdString();
@@ -186,7 +186,7 @@ TEST_F(MainWindow, ImpossiblePositionsAreRefusedAndTheBoardKeepsItsPosition) {
   }
   Recorded.Messages.clear();
   QGuiApplication::clipboard()->setText(QStringLiteral("4K3/8/8/8/8/8/8/k3k3 b KQkq - 0 1"));
-  Form->P1->trigger();
+  Form->PastePositionItem->trigger();
   EXPECT_EQ(Recorded.Messages,
             std::vector<std::string>{"The clipboard holds a position that no game can reach: dark has 2 kings"});
   EXPECT_EQ(FenPlacementText(Form->Game.Board()), AFTER_E4);
@@ -202,9 +202,9 @@ TEST_F(MainWindow, MessageBoxesShowTextFromFilesAndTheClipboardAsPlainText) {
   WriteBytes(folder / "page.fen", page + "\r\n");
   TMessageBoxes boxes(Recorded);
   Recorded.Chosen = (folder / "page.fen").string();
-  Form->LoadPosition1->trigger();
+  Form->LoadPositionItem->trigger();
   QGuiApplication::clipboard()->setText(QStringLiteral("<script>alert(1)</script>"));
-  Form->P1->trigger();
+  Form->PastePositionItem->trigger();
   ASSERT_EQ(boxes.Shown.size(), 2u);
   EXPECT_EQ(boxes.Shown[0].Text, "The file " + Recorded.Chosen +
                                      " holds no position: expected the placement of a FEN text, found \"" + page + "\"");
@@ -244,19 +244,19 @@ TEST(StartLook, ABadLookNamedAtStartIsReportedAndTheBoardGetsItsPieces) {
       return static_cast<TFormOpengl*>(nullptr);
     };
     TMessageBoxes boxes(recorded, [&] {
-      EXPECT_TRUE(WaitFor([&] { return boardBeingMade() && !boardBeingMade()->fillpiecestimer; }));
+      EXPECT_TRUE(WaitFor([&] { return boardBeingMade() && !boardBeingMade()->FirstPiecesTimer; }));
     });
     auto form = std::make_unique<TForm1>();
     ASSERT_TRUE(WaitFor([&] { return form->FormOpengl != nullptr; }));
     TFormOpengl* board = form->FormOpengl;
-    ASSERT_TRUE(WaitFor([&] { return board->fillpiecestimer == nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return board->FirstPiecesTimer == nullptr; }));
     ASSERT_EQ(boxes.Shown.size(), 1u);
     EXPECT_EQ(boxes.Shown[0].Text, test.Message);
     EXPECT_TRUE(boxes.Shown[0].Plain);
     EXPECT_EQ(PiecesOnSquares(*board), 32);
     EXPECT_EQ(FenPlacementText(form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
     EXPECT_NE(board->LightBoardMesh, nullptr);
-    EXPECT_TRUE(form->Artistic1->isChecked());
+    EXPECT_TRUE(form->ArtisticItem->isChecked());
     form.reset();
     QCoreApplication::processEvents();
   }
@@ -266,30 +266,30 @@ TEST(StartLook, ABadLookNamedAtStartIsReportedAndTheBoardGetsItsPieces) {
 TEST_F(MainWindow, ClassicAndArtisticItemsCheckAsTheBoardChanges) {
   auto checked = [this] {
     std::string marks;
-    for (QAction* item : Form->ClassicItems) marks += item->isChecked() ? '1' : '0';
+    for (QAction* item : Form->ClassicPictureItems) marks += item->isChecked() ? '1' : '0';
     return marks;
   };
-  EXPECT_TRUE(Form->Artistic1->isChecked());
-  EXPECT_FALSE(Form->Artistic1->isEnabled());
-  Form->ClassicItems[2]->trigger();
-  EXPECT_TRUE(Form->Classic1->isChecked());
+  EXPECT_TRUE(Form->ArtisticItem->isChecked());
+  EXPECT_FALSE(Form->ArtisticItem->isEnabled());
+  Form->ClassicPictureItems[2]->trigger();
+  EXPECT_TRUE(Form->ClassicItem->isChecked());
   EXPECT_EQ(checked(), "00100");
-  EXPECT_FALSE(Form->Artistic1->isChecked());
-  EXPECT_TRUE(Form->Artistic1->isEnabled());
-  EXPECT_FALSE(Board->ToolButton30->isVisible());
-  Form->Artistic1->trigger();
-  EXPECT_FALSE(Form->Classic1->isChecked());
+  EXPECT_FALSE(Form->ArtisticItem->isChecked());
+  EXPECT_TRUE(Form->ArtisticItem->isEnabled());
+  EXPECT_FALSE(Board->LightBoardTextureButton->isVisible());
+  Form->ArtisticItem->trigger();
+  EXPECT_FALSE(Form->ClassicItem->isChecked());
   EXPECT_EQ(checked(), "00000");
-  EXPECT_TRUE(Form->Artistic1->isChecked());
-  EXPECT_FALSE(Form->Artistic1->isEnabled());
-  EXPECT_TRUE(Board->ToolButton30->isVisible());
+  EXPECT_TRUE(Form->ArtisticItem->isChecked());
+  EXPECT_FALSE(Form->ArtisticItem->isEnabled());
+  EXPECT_TRUE(Board->LightBoardTextureButton->isVisible());
   // The side items: light at start, either one while no engine runs.
   EXPECT_EQ(Form->UserSide(), TSide::Light);
-  Form->nero_checked->trigger();
+  Form->PlayDarkItem->trigger();
   EXPECT_EQ(Form->UserSide(), TSide::Dark);
-  EXPECT_FALSE(Form->bianco_checked->isChecked());
-  Form->nero_checked->trigger();
-  EXPECT_TRUE(Form->nero_checked->isChecked());
+  EXPECT_FALSE(Form->PlayLightItem->isChecked());
+  Form->PlayDarkItem->trigger();
+  EXPECT_TRUE(Form->PlayDarkItem->isChecked());
 }
 
 // The About box, shown by the Help item, closes with Esc in its edit and with OK; its
@@ -300,7 +300,7 @@ TEST_F(MainWindow, AboutBoxClosesWithEscAndOkAndOpensItsLinks) {
     opened.push_back(url);
     return true;
   });
-  ASSERT_TRUE(Form->about2->isVisible());
+  ASSERT_TRUE(Form->AboutItem->isVisible());
   for (bool escape : {true, false}) {
     bool acted = false;
     QTimer::singleShot(50, [&acted, escape] {
@@ -308,24 +308,24 @@ TEST_F(MainWindow, AboutBoxClosesWithEscAndOkAndOpensItsLinks) {
       ASSERT_NE(dialog, nullptr);
       acted = true;
       EXPECT_EQ(dialog->windowTitle(), "About Brovanel 0.1");
-      EXPECT_EQ(dialog->memo1->toPlainText(), "no engine");
+      EXPECT_EQ(dialog->HostEngineMemo->toPlainText(), "no engine");
       if (escape)
-        QTest::keyClick(dialog->Edit1, Qt::Key_Escape);
+        QTest::keyClick(dialog->FocusHolder, Qt::Key_Escape);
       else
         QTest::mouseClick(dialog->OKButton, Qt::LeftButton);
       if (dialog->isVisible()) dialog->done(0);
     });
-    Form->about2->trigger();
+    Form->AboutItem->trigger();
     EXPECT_TRUE(acted);
   }
   TOKRightDlg dialog(Form->Folders.App);
   dialog.show();
-  for (QWidget* link : {static_cast<QWidget*>(dialog.Label4), static_cast<QWidget*>(dialog.Label2),
-                        static_cast<QWidget*>(dialog.Label1), static_cast<QWidget*>(dialog.Label12)})
+  for (QWidget* link : {static_cast<QWidget*>(dialog.WebLink), static_cast<QWidget*>(dialog.MailLink),
+                        static_cast<QWidget*>(dialog.ArtworkLink), static_cast<QWidget*>(dialog.FreeEnginesLink)})
     QTest::mouseClick(link, Qt::LeftButton);
   ASSERT_EQ(opened.size(), 4u);
   EXPECT_EQ(opened[0], QUrl("https://brovanel.example.org/"));
-  EXPECT_EQ(opened[0].toString(), dialog.Label4->text());
+  EXPECT_EQ(opened[0].toString(), dialog.WebLink->text());
   EXPECT_EQ(opened[1], QUrl("mailto:brovanel@example.org"));
   EXPECT_EQ(opened[2], QUrl("mailto:artwork@brovanel.example.org"));
   EXPECT_EQ(opened[3], QUrl(FREE_ENGINES_ADDRESS));
@@ -344,7 +344,7 @@ TEST_F(MainWindow, AboutBoxClosesWithEscAndOkAndOpensItsLinks) {
     if (licence->isVisible()) static_cast<QDialog*>(licence)->reject();
   });
   timer->start(10);
-  QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+  QTest::mouseClick(dialog.LicenseButton, Qt::LeftButton);
   const std::string licence = ReadBytes(Form->Folders.App + "/license.TXT");
   ASSERT_FALSE(licence.empty());
   EXPECT_EQ(shown, licence);
@@ -354,7 +354,7 @@ TEST_F(MainWindow, AboutBoxClosesWithEscAndOkAndOpensItsLinks) {
   const std::string elsewhere = TestFolder("no licence").string();
   TOKRightDlg withoutLicence(elsewhere);
   withoutLicence.show();
-  QTest::mouseClick(withoutLicence.Button1, Qt::LeftButton);
+  QTest::mouseClick(withoutLicence.LicenseButton, Qt::LeftButton);
   EXPECT_EQ(Recorded.Messages.size(), 1u);
   Recorded.Messages.resize(1);
   EXPECT_EQ(Recorded.Messages[0].rfind("Cannot read the licence text " + elsewhere + "/license.TXT: ", 0), 0u)
