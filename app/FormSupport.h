@@ -11,6 +11,10 @@
 
 #include "base/Dialogs.h"
 
+// The caption of the main window, and of the board window while no engine is loaded
+// and once one was unloaded.
+inline constexpr char PROGRAM_CAPTION[] = "Brovanel 0.1";
+
 inline QString ToQString(const std::string& text) { return QString::fromStdString(text); }
 
 // Runs `work`; an exception is shown to the user and goes no further.

@@ -21,11 +21,10 @@
 #include "scene/objects/GLGraph.h"
 #include "scene/objects/GLQuadrics.h"
 #include "app/maindefine.h"
-#include "app/uchess.h"
 #include "app/uhelp.h"
 
-TFormOpengl::TFormOpengl(TForm1* owner, TGame& game, TProgramFolders& folders)
-    : QWidget(nullptr), TBoardScene(folders), Owner(owner), Game(game), Folders(folders) {
+TFormOpengl::TFormOpengl(TBoardOwner* owner, TGame& game, TProgramFolders& folders)
+    : QWidget(nullptr), TBoardScene(folders), Owner(owner), Game(game), Folders(folders), Slides(*this, game, *this) {
   setObjectName(QStringLiteral("FormOpengl"));
   resize(901, 474);
   auto* layout = new QVBoxLayout(this);
@@ -58,11 +57,11 @@ TFormOpengl::TFormOpengl(TForm1* owner, TGame& game, TProgramFolders& folders)
   FirstPiecesTimer = NamedTimer(this, "fillpiecestimer", 1);
   connect(FirstPiecesTimer, &QTimer::timeout, this, Guarded([this] { PlaceFirstPieces(); }));
   EngineSlideTimer = NamedTimer(this, "movepezzo", 1);
-  connect(EngineSlideTimer, &QTimer::timeout, this, Guarded([this] { StepEngineSlide(); }));
+  connect(EngineSlideTimer, &QTimer::timeout, this, Guarded([this] { Slides.StepEngineSlide(); }));
   CastleRookSlideTimer = NamedTimer(this, "movepezzoarrocco", 1);
-  connect(CastleRookSlideTimer, &QTimer::timeout, this, Guarded([this] { StepCastleRookSlide(); }));
+  connect(CastleRookSlideTimer, &QTimer::timeout, this, Guarded([this] { Slides.StepCastleRookSlide(); }));
   UserVictimSlideTimer = NamedTimer(this, "mangiapezzotimer", 1);
-  connect(UserVictimSlideTimer, &QTimer::timeout, this, Guarded([this] { StepUserVictimSlide(); }));
+  connect(UserVictimSlideTimer, &QTimer::timeout, this, Guarded([this] { Slides.StepUserVictimSlide(); }));
 
   // Made disabled: it ticks, as fast as it can, only while a mouse button is held.
   OrbitCadencer = std::make_unique<TGLCadencer>(nullptr);
@@ -128,7 +127,7 @@ void TFormOpengl::StartUp() {
   SetCaption(EngineCaption);
   StartFolder = QDir::currentPath().toStdString();
   PieceNameCounter = 0;
-  HeldPiece = nullptr;
+  Drag.HeldPiece = nullptr;
   BoardView->move(0, 0);
   QDir::setCurrent(ToQString(Folders.App));
   // No engine is loaded: the user may choose a side.
@@ -179,7 +178,7 @@ bool TFormOpengl::ShowBoardOfLook(const std::string& path) {
   const std::optional<TLookBoard> board = LookFileBoard(path);
   if (!board) return false;
   if (board->Classic) {
-    const bool classicShown = LightBoardMesh == nullptr && Owner && Owner->ClassicItem->isChecked();
+    const bool classicShown = LightBoardMesh == nullptr && Owner && Owner->ClassicBoardChecked();
     if (!classicShown) {
       ShowClassicBoard();
       SetBoardLookButtonsVisible(false);

@@ -15,10 +15,12 @@
 
 #include <QWidget>
 
+#include "app/BoardDrag.h"
+#include "app/BoardOwner.h"
+#include "app/BoardSlides.h"
+#include "app/Game.h"
 #include "app/MainLookFile.h"
 #include "app/MainScene.h"
-#include "app/Game.h"
-#include "app/MainSlide.h"
 #include "app/ProgramFolders.h"
 #include "app/maindefine.h"
 #include "app/uloadengine.h"
@@ -37,7 +39,6 @@ class QStatusBar;
 class QTabWidget;
 class QTimer;
 class QToolBar;
-class TForm1;
 class TGLCadencer;
 
 inline constexpr char NO_ENGINE_CAPTION[] = "NO CHESS ENGINE LOADED";
@@ -87,11 +88,11 @@ inline constexpr char USER_MATES_TEXT[] = "mate2";
 // Before the name of a look file named on the command line that is not there.
 inline constexpr char START_LOOK_NOT_FOUND_TEXT[] = "Look file not found: ";
 
-class TFormOpengl : public QWidget, public TEngineBoard, public TBoardScene {
+class TFormOpengl : public QWidget, public TEngineBoard, public TBoardScene, private TSlideHost {
 public:
   // CreateBoardForm: the window of `owner`'s area, playing `game` with what it finds in
-  // `folders`; both belong to the owner and must outlive the window. Runs StartUp.
-  TFormOpengl(TForm1* owner, TGame& game, TProgramFolders& folders);
+  // `folders`; the three must outlive the window, and `owner` may be null. Runs StartUp.
+  TFormOpengl(TBoardOwner* owner, TGame& game, TProgramFolders& folders);
   // Stops a running engine (bounded waits) before the window goes.
   ~TFormOpengl() override;
 
@@ -149,7 +150,8 @@ public:
   QPushButton* SendButton;
   QLabel* EnginePathLabel;
 
-  TForm1* Owner;
+  // The main window, through what the board asks of it; null for none.
+  TBoardOwner* Owner;
   // The game on the board, the main window's.
   TGame& Game;
   // The program's folders, the main window's; the engine page points Engines elsewhere.
@@ -179,7 +181,7 @@ public:
   void SetBoardLookButtonsVisible(bool visible);
   // Shows the pieces of the game's position anew. A running slide stops first, its
   // pieces and the board's lock as its end would leave them.
-  void RefreshPieces();
+  void RefreshPieces() override;
   // The first tick after the pieces were made: they go to their squares.
   void PlaceFirstPieces();
 
@@ -187,52 +189,16 @@ public:
   void PressOnBoard(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
   void DragOnBoard(TObject* sender, TShiftState shift, int x, int y);
   void ReleaseOnBoard(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
-  TBoardPiece* HeldPiece = nullptr;
-  // The square under the held piece, where a release drops it.
-  TSquare Drop;
-  float StartX = 0;
-  float StartZ = 0;
+  // The piece held by the mouse, or the camera's orbit.
+  TBoardDrag Drag;
+  // The slides of the engine's moves and of captured pieces; the slide timers tick them.
+  TBoardSlides Slides;
 
-  // The slides of the engine's piece, of its castling rook and of captured pieces. Each
-  // tick puts the sliding pieces where their slides are at the clock's time, so that
-  // frames come as often as the window draws them and a slide ends on time however
-  // few come.
-  void StepEngineSlide();
-  void StepCastleRookSlide();
-  void StepUserVictimSlide();
-  TBoardPiece* MovingPiece = nullptr;
-  TBoardPiece* EngineVictim = nullptr;
-  TBoardPiece* UserVictim = nullptr;
-  // The rook of the engine's castling, slid to CastleRookCol once its king has arrived.
-  TBoardPiece* CastleRook = nullptr;
-  int CastleRookCol = 0;
-  int AnimTargetX = 0;
-  int AnimTargetZ = 0;
-  TPieceSlide MovingSlide;
-  TPieceSlide EngineVictimSlide;
-  TPieceSlide UserVictimSlide;
-  // The time the slides follow (tests set a clock of their own).
-  TSlideClock SlideClock = SteadySeconds;
-  // The time from the engine's move to its piece on its square; a castling's king
-  // and rook each take half of it.
-  static constexpr double ENGINE_SLIDE_SECONDS = 0.4;
-  // A piece taken by the user slides off at this many units a second (10 every 10 ms).
-  static constexpr double USER_VICTIM_SPEED = 1000;
-  // A piece taken by the engine slides this far in -X while the engine's piece moves:
-  // 5 units for each of the 5000 / 90 steps that a slide of fixed steps would take.
-  static constexpr float ENGINE_VICTIM_DISTANCE = 5 * 5000.f / 90;
-  // A piece taken by the user is parked once it has slid to this X.
-  static constexpr float USER_VICTIM_END_X = 210;
-
-  // The camera: orbits while a button is held where no piece was picked, and the
-  // wheel changes its distance.
-  // One tick of the cadencer: the camera turns by the mouse's move since the last one.
+  // The camera: orbits while a button is held where no piece was picked (each tick of
+  // the cadencer turns it by the mouse's move since the last one), and the wheel
+  // changes its distance.
   void OrbitCamera();
   void ZoomCamera(int wheelDelta);
-  int LastMouseX = 0;
-  int LastMouseY = 0;
-  int CurMouseX = 0;
-  int CurMouseY = 0;
 
   // Looks: the tool bar's look buttons and the look files (MainLooks.cpp).
   TLookState Look;
@@ -338,23 +304,10 @@ private:
   void FreeUnshownPictures();
   void BuildToolBar();
   void BuildBoardView(QWidget* page);
-  // A slide of `piece` from where it stands to (toX, toZ).
-  TPieceSlide SlideFrom(const TBoardPiece& piece, float toX, float toZ, double start, double seconds) const;
-  // Puts `piece` where `slide` is at `now`.
-  static void MoveAlong(TBoardPiece& piece, const TPieceSlide& slide, double now);
-  // Starts the castling rook's slide at `start`; false when there is none.
-  bool StartCastleRookSlide(double start);
-  // The piece that `move` takes: the one on its target, or the pawn `effects` name as
-  // taken en passant; null for none.
-  TBoardPiece* VictimOf(const TBoardMove& move, const TMoveEffects& effects) const;
-  // The piece taken by the user's move slides off the board and is parked.
-  void StartUserVictimSlide(TBoardPiece& victim);
+  // The slide timers run while the slides ask for them.
+  void RunTicker(TTicker ticker, bool run) override;
   // The end of the engine's move: the board is the user's again.
-  void EngineMoveShown();
-  // Stops every slide and forgets its pieces.
-  void StopAnimations();
-  // The picked piece is not held: the drag orbits the camera from (x, y).
-  void StartOrbit(int x, int y);
+  void EngineMoveShown() override;
   // The held piece back where it was picked.
   void PutBack(TBoardPiece& piece);
   void ShowMouseStatus();

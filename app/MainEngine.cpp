@@ -22,7 +22,6 @@
 
 #include "FormSupport.h"
 #include "app/maindefine.h"
-#include "app/uchess.h"
 #include "app/utility.h"
 #include "base/Strings.h"
 
@@ -268,7 +267,7 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
   small.setPointSize(8);
   ReceivedMemo->setFont(small);
 
-  bool enginePlaysLight = Owner && Owner->PlayDarkItem->isChecked();
+  bool enginePlaysLight = Owner && Owner->UserSide() == TSide::Dark;
   TDispatcher dispatch = [this](std::function<void()> work) {
     QMetaObject::invokeMethod(this, [work = std::move(work)] { RunGuarded(work); }, Qt::QueuedConnection);
   };
@@ -385,6 +384,5 @@ void TFormOpengl::SendCommandLine() {
 
 void TFormOpengl::SetEngineSideItemsEnabled(bool enabled) {
   if (!Owner) return;
-  Owner->PlayLightItem->setEnabled(enabled);
-  Owner->PlayDarkItem->setEnabled(enabled);
+  Owner->SetSideChoiceEnabled(enabled);
 }

@@ -14,7 +14,6 @@
 
 #include "FormSupport.h"
 #include "app/maindefine.h"
-#include "app/uchess.h"
 #include "base/Strings.h"
 #include "meshes/GLVectorFileObjects.h"
 #include "scene/texture/GLMaterial.h"
@@ -182,12 +181,7 @@ void TFormOpengl::OpenLook() {
 }
 
 void TFormOpengl::SaveLookFile(const std::string& path) {
-  TLookBoard board;
-  if (Owner && !Owner->ArtisticItem->isChecked()) {
-    board.Classic = true;
-    for (int n = 1; n <= 5 && board.Picture == 0; ++n)
-      if (Owner->ClassicPictureItems[n - 1]->isChecked()) board.Picture = n;
-  }
+  const TLookBoard board = Owner ? Owner->CheckedBoard() : TLookBoard{};
   try {
     ::SaveLookFile(path, Look, board, Folders.App);
   } catch (const std::exception& failure) {

@@ -11,8 +11,8 @@
 #include <QGuiApplication>
 #include <QToolBar>
 
+#include "FormSupport.h"
 #include "app/maindefine.h"
-#include "app/uchess.h"
 #include "app/utility.h"
 
 namespace {
@@ -36,7 +36,7 @@ void TFormOpengl::LoadPosition() {
 }
 
 void TFormOpengl::SavePosition() {
-  if (Owner && Owner->SavePosition()) SetCaption(std::string(PROGRAM_CAPTION) + " " + Owner->PositionFile);
+  if (Owner && Owner->SavePosition()) SetCaption(std::string(PROGRAM_CAPTION) + " " + Owner->PositionFileName());
 }
 
 void TFormOpengl::NewMatch() {
@@ -50,7 +50,7 @@ void TFormOpengl::NewMatch() {
     std::vector<std::string> commands = {"force", "new"};
     // "new" makes the engine play dark: one that plays light is told so again, as
     // when it was loaded, and the board waits for its first move.
-    if (Owner && Owner->PlayDarkItem->isChecked()) {
+    if (Owner && Owner->UserSide() == TSide::Dark) {
       commands.insert(commands.end(), {"white", "go"});
       Game.SetEngineThinking(true);
     }

@@ -329,6 +329,20 @@ void TForm1::PlayDark() {
 
 TSide TForm1::UserSide() const { return PlayLightItem->isChecked() ? TSide::Light : TSide::Dark; }
 
+void TForm1::SetSideChoiceEnabled(bool enabled) {
+  PlayLightItem->setEnabled(enabled);
+  PlayDarkItem->setEnabled(enabled);
+}
+
+TLookBoard TForm1::CheckedBoard() const {
+  TLookBoard board;
+  if (ArtisticItem->isChecked()) return board;
+  board.Classic = true;
+  for (int n = 1; n <= 5 && board.Picture == 0; ++n)
+    if (ClassicPictureItems[n - 1]->isChecked()) board.Picture = n;
+  return board;
+}
+
 void TForm1::CheckViewItems(bool classic, int picture) {
   ClassicItem->setChecked(classic);
   ClassicItem->setEnabled(true);

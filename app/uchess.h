@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include "app/BoardOwner.h"
 #include "app/Game.h"
 #include "app/ProgramFolders.h"
 
@@ -20,10 +21,9 @@ class QMenu;
 class QTimer;
 class TFormOpengl;
 
-inline constexpr char PROGRAM_CAPTION[] = "Brovanel 0.1";
 inline constexpr char POSITION_FILTER[] = "*.fen";
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, public TBoardOwner {
 public:
   // Builds the window and runs StartUp, which shows it; one tick later BoardWindowTimer
   // makes the board window.
@@ -75,7 +75,7 @@ public:
   // Every second: the board window maximised again if the user restored it.
   void KeepBoardMaximised();
   // Shows the whole position anew on the board, after it changed as a whole.
-  void RefreshBoard();
+  void RefreshBoard() override;
 
   // The File menu. Load and Save name the file in the caption; Save As asks for a
   // name even when one is known.
@@ -104,13 +104,16 @@ public:
   // Load Position and Save Position without the caption, for this window's menu and
   // the board window's tool bar: true when a position was loaded (shown, and given to
   // a loaded engine) or written; a cancelled dialog does nothing.
-  bool OpenPosition();
-  bool SavePosition();
+  bool OpenPosition() override;
+  bool SavePosition() override;
+  std::string PositionFileName() const override { return PositionFile; }
 
   void PlayLight();
   void PlayDark();
   // The user's side: light while "Move Ligth" is checked, else dark.
-  TSide UserSide() const;
+  TSide UserSide() const override;
+  // Both items of the side, enabled or not.
+  void SetSideChoiceEnabled(bool enabled) override;
 
   // The View menu: the classic board with picture and look 1, ...
   void SwitchToClassicBoard();
@@ -120,12 +123,16 @@ public:
   void SwitchToArtisticBoard();
   // Checks the View items of the board shown: the classic one with picture 1..5 (0:
   // none), or the artistic one.
-  void CheckViewItems(bool classic, int picture);
+  void CheckViewItems(bool classic, int picture) override;
+  // The board of the View items: classic while Artistic is unchecked, with the first
+  // checked picture.
+  TLookBoard CheckedBoard() const override;
+  bool ClassicBoardChecked() const override { return ClassicItem->isChecked(); }
   void ShowAbout();
 
   // The text of the status line.
-  void SetStatusText(const std::string& text);
-  std::string StatusText() const;
+  void SetStatusText(const std::string& text) override;
+  std::string StatusText() const override;
 
 protected:
   // Waits for a running engine to be quit before the window closes.

@@ -114,14 +114,14 @@ protected:
     QWidget* view = Board->BoardView;
     const QPoint start = PiecePixel(from), at = SquarePixel(to);
     QTest::mousePress(view, Qt::LeftButton, {}, start);
-    ASSERT_NE(Board->HeldPiece, nullptr) << "nothing picked on " << from.Row << " " << from.Col;
+    ASSERT_NE(Board->Drag.HeldPiece, nullptr) << "nothing picked on " << from.Row << " " << from.Col;
     for (int i = 1; i <= 6; ++i) {
       QTest::mouseMove(view, start + (at - start) * i / 6);
       NextFrame();
     }
     // The marker stands on the square under the mouse.
     EXPECT_EQ(Board->DropMarker->Visible(), to.OnBoard());
-    EXPECT_EQ(Board->Drop, to);
+    EXPECT_EQ(Board->Drag.Drop, to);
     QTest::mouseRelease(view, Qt::LeftButton, {}, at);
     NextFrame();
   }
@@ -275,14 +275,14 @@ TEST_F(BoardWindow, UserMoveGoesToTheEngineAndItsAnswerSlides) {
   EXPECT_EQ(Form->StatusText(), "Thinking...");
   // ... one on the user's picks nothing, says why and turns the camera instead.
   QTest::mousePress(Board->BoardView, Qt::LeftButton, {}, SquarePixel(Sq("d2"), 12));
-  EXPECT_EQ(Board->HeldPiece, nullptr);
-  EXPECT_EQ(Board->LastMouseX, SquarePixel(Sq("d2"), 12).x());
+  EXPECT_EQ(Board->Drag.HeldPiece, nullptr);
+  EXPECT_EQ(Board->Drag.LastMouseX, SquarePixel(Sq("d2"), 12).x());
   QTest::mouseRelease(Board->BoardView, Qt::LeftButton, {}, SquarePixel(Sq("d2"), 12));
   EXPECT_EQ(Form->StatusText(), "Wait: the engine is thinking");
   WriteBytes(Folder / "answer", "");
   // It slides: seen on its way, then on e5.
-  ASSERT_TRUE(WaitFor([this] { return Board->MovingPiece != nullptr; }));
-  const TGLCoordinates& pawn = Board->MovingPiece->Obj->Position();
+  ASSERT_TRUE(WaitFor([this] { return Board->Slides.MovingPiece() != nullptr; }));
+  const TGLCoordinates& pawn = Board->Slides.MovingPiece()->Obj->Position();
   EXPECT_EQ(pawn.X(), 410);
   ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking(); }));
   EXPECT_EQ(pawn.X(), 410);
@@ -602,9 +602,9 @@ TEST_F(BoardWindow, DropsThatAreNoMoveLeaveEverythingAsItWas) {
   const QPoint press = SquarePixel(Sq("d7"), 12);
   QTest::mousePress(Board->BoardView, Qt::LeftButton, {}, press);
   EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"You are playing with other side."}));
-  EXPECT_EQ(Board->HeldPiece, nullptr);
-  EXPECT_EQ(QPoint(Board->LastMouseX, Board->LastMouseY), press);
-  EXPECT_EQ(QPoint(Board->CurMouseX, Board->CurMouseY), press);
+  EXPECT_EQ(Board->Drag.HeldPiece, nullptr);
+  EXPECT_EQ(QPoint(Board->Drag.LastMouseX, Board->Drag.LastMouseY), press);
+  EXPECT_EQ(QPoint(Board->Drag.CurMouseX, Board->Drag.CurMouseY), press);
   EXPECT_TRUE(Board->OrbitCadencer->Enabled());
   QTest::mouseRelease(Board->BoardView, Qt::LeftButton, {}, press);
   EXPECT_FALSE(Board->OrbitCadencer->Enabled());
@@ -706,7 +706,7 @@ TEST_F(BoardWindow, EngineMovesAlwaysEndOnTheBoardAsThePositionHasIt) {
       Form->RefreshBoard();
     }
     ASSERT_TRUE(WaitFor([this] { return Idle() && !Form->Game.EngineThinking(); }, 60000)) << c.What;
-    EXPECT_EQ(Board->MovingPiece, nullptr) << c.What;
+    EXPECT_EQ(Board->Slides.MovingPiece(), nullptr) << c.What;
     EXPECT_EQ(Recorded.Messages, c.Messages) << c.What;
     ExpectBoardIsThePosition();
   }
@@ -757,8 +757,8 @@ TEST(PieceSlide, GoesStraightAtASteadySpeedAndEndsExactlyOnItsPoint) {
 // stands after each tick is the clock's doing alone, however many ticks come.
 TEST_F(BoardWindow, SlidesFollowTheClockStraightToTheirSquares) {
   double now = 1000;
-  Board->SlideClock = [&now] { return now; };
-  const double half = TFormOpengl::ENGINE_SLIDE_SECONDS / 2, quarter = half / 2;
+  Board->Slides.SetClock([&now] { return now; });
+  const double half = TBoardSlides::ENGINE_SLIDE_SECONDS / 2, quarter = half / 2;
   struct TPoint {
     float X, Z;
   };
@@ -773,17 +773,17 @@ TEST_F(BoardWindow, SlidesFollowTheClockStraightToTheirSquares) {
   SetPosition(START_POSITION_FEN);
   Form->Game.SetEngineThinking(true);
   EngineSays("move g1f3", TSide::Light);
-  TBoardPiece& knight = *Board->MovingPiece;
-  for (int tick = 0; tick < 5; ++tick) Board->StepEngineSlide();
+  TBoardPiece& knight = *Board->Slides.MovingPiece();
+  for (int tick = 0; tick < 5; ++tick) Board->Slides.StepEngineSlide();
   expectAt(knight, {350, -30}, "frozen clock");
   EXPECT_TRUE(Form->Game.EngineThinking());
   now += half;
-  Board->StepEngineSlide();
+  Board->Slides.StepEngineSlide();
   expectAt(knight, {365, 0}, "half way");
   now += half;
-  Board->StepEngineSlide();
+  Board->Slides.StepEngineSlide();
   expectAt(knight, {380, 30}, "arrived");
-  EXPECT_EQ(Board->MovingPiece, nullptr);
+  EXPECT_EQ(Board->Slides.MovingPiece(), nullptr);
   EXPECT_FALSE(Form->Game.EngineThinking());
   EXPECT_TRUE(Idle());
 
@@ -792,15 +792,15 @@ TEST_F(BoardWindow, SlidesFollowTheClockStraightToTheirSquares) {
   SetPosition("4k3/8/8/3p4/4P3/8/8/4K3/");
   Form->Game.SetEngineThinking(true);
   EngineSays("move d5e4");
-  TBoardPiece& taker = *Board->MovingPiece;
-  TBoardPiece& taken = *Board->EngineVictim;
+  TBoardPiece& taker = *Board->Slides.MovingPiece();
+  TBoardPiece& taken = *Board->Slides.EngineVictim();
   now += half;
-  Board->StepEngineSlide();
+  Board->Slides.StepEngineSlide();
   expectAt(taker, {425, 75}, "taker half way");
-  expectAt(taken, {410 - TFormOpengl::ENGINE_VICTIM_DISTANCE / 2, 60}, "victim half way");
+  expectAt(taken, {410 - TBoardSlides::ENGINE_VICTIM_DISTANCE / 2, 60}, "victim half way");
   EXPECT_FALSE(Board->CapturedSlot[1][0].Used);
   now += half;
-  Board->StepEngineSlide();
+  Board->Slides.StepEngineSlide();
   expectAt(taker, {410, 60}, "taker arrived");
   expectAt(taken, {230, 200}, "victim parked");
   EXPECT_TRUE(Board->CapturedSlot[1][0].Used);
@@ -811,24 +811,24 @@ TEST_F(BoardWindow, SlidesFollowTheClockStraightToTheirSquares) {
   SetPosition("4k2r/8/8/8/8/8/8/4K3/");
   Form->Game.SetEngineThinking(true);
   EngineSays("move e8g8");
-  TBoardPiece& king = *Board->MovingPiece;
+  TBoardPiece& king = *Board->Slides.MovingPiece();
   TBoardPiece& rook = At(Sq("h8"));
   now += quarter;
-  Board->StepEngineSlide();
+  Board->Slides.StepEngineSlide();
   expectAt(king, {380, 180}, "king half way");
   expectAt(rook, {320, 180}, "rook waits");
   now += half;
-  Board->StepEngineSlide();
+  Board->Slides.StepEngineSlide();
   expectAt(king, {350, 180}, "king arrived");
-  EXPECT_EQ(Board->MovingPiece, &rook);
+  EXPECT_EQ(Board->Slides.MovingPiece(), &rook);
   EXPECT_TRUE(Board->CastleRookSlideTimer->isActive());
   EXPECT_TRUE(Form->Game.EngineThinking());
-  Board->StepCastleRookSlide();
+  Board->Slides.StepCastleRookSlide();
   expectAt(rook, {350, 180}, "rook half way");
   now += quarter;
-  Board->StepCastleRookSlide();
+  Board->Slides.StepCastleRookSlide();
   expectAt(rook, {380, 180}, "rook arrived");
-  EXPECT_EQ(Board->MovingPiece, nullptr);
+  EXPECT_EQ(Board->Slides.MovingPiece(), nullptr);
   EXPECT_FALSE(Form->Game.EngineThinking());
   EXPECT_TRUE(Idle());
   ExpectBoardIsThePosition();
@@ -837,17 +837,17 @@ TEST_F(BoardWindow, SlidesFollowTheClockStraightToTheirSquares) {
   SetPosition("4k3/8/8/3p4/4P3/8/8/4K3/");
   TBoardPiece& pawn = At(Sq("d5"));
   Drag(Sq("e4"), Sq("d5"));
-  ASSERT_EQ(Board->UserVictim, &pawn);
-  Board->StepUserVictimSlide();
+  ASSERT_EQ(Board->Slides.UserVictim(), &pawn);
+  Board->Slides.StepUserVictimSlide();
   expectAt(pawn, {440, 90}, "frozen clock");
-  const double slide = (440 - 210) / TFormOpengl::USER_VICTIM_SPEED;
+  const double slide = (440 - 210) / TBoardSlides::USER_VICTIM_SPEED;
   now += slide / 2;
-  Board->StepUserVictimSlide();
+  Board->Slides.StepUserVictimSlide();
   expectAt(pawn, {325, 90}, "user's victim half way");
   now += slide / 2;
-  Board->StepUserVictimSlide();
+  Board->Slides.StepUserVictimSlide();
   expectAt(pawn, {210, 200}, "user's victim parked");
-  EXPECT_EQ(Board->UserVictim, nullptr);
+  EXPECT_EQ(Board->Slides.UserVictim(), nullptr);
   EXPECT_FALSE(Board->UserVictimSlideTimer->isActive());
 }
 
@@ -950,7 +950,7 @@ TEST_F(BoardWindow, WheelStepsAndOrbitStopsAtTheLowestHeight) {
     QTest::mousePress(Board->BoardView, Qt::LeftButton, {}, press);
     QTest::mouseMove(Board->BoardView, press + d.By);
     ASSERT_TRUE(WaitFor([&] {
-      return Board->LastMouseX == Board->CurMouseX && Board->LastMouseY == Board->CurMouseY;
+      return Board->Drag.LastMouseX == Board->Drag.CurMouseX && Board->Drag.LastMouseY == Board->Drag.CurMouseY;
     }));
     QTest::mouseRelease(Board->BoardView, Qt::LeftButton, {}, press + d.By);
     EXPECT_FALSE(Board->OrbitCadencer->Enabled());
