@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/Game.h"
-#include "app/MainScene.h"
+#include "app/game/Game.h"
+#include "app/scene/MainScene.h"
 #include "base/PersistentClasses.h"
 #include "base/VectorLists.h"
 #include "meshes/GLVectorFileObjects.h"

@@ -10,10 +10,10 @@
 #include <memory>
 #include <string>
 
-#include "app/Main.h"
-#include "app/ProgramStart.h"
-#include "app/maindefine.h"
-#include "app/uchess.h"
+#include "app/windows/Main.h"
+#include "app/windows/ProgramStart.h"
+#include "app/game/maindefine.h"
+#include "app/windows/uchess.h"
 #include "WindowBenchSupport.h"
 
 namespace bench {

@@ -11,9 +11,9 @@
 #include <sstream>
 #include <thread>
 
-#include "app/Game.h"
-#include "app/ureadengine.h"
-#include "app/utility.h"
+#include "app/game/Game.h"
+#include "app/game/ureadengine.h"
+#include "app/game/utility.h"
 #include "meshes/GLVectorFileObjects.h"
 #include "ProgramWindows.h"
 
