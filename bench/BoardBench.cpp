@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/Game.h"
-#include "app/MainScene.h"
+#include "app/game/Game.h"
+#include "app/scene/MainScene.h"
 #include "base/PersistentClasses.h"
 #include "base/VectorLists.h"
 #include "meshes/GLVectorFileObjects.h"
@@ -40,11 +40,11 @@ struct TBoardBench {
     Viewer->SetWidth(width);
     Viewer->SetHeight(height);
     Scene->AttachViewer(Viewer->Buffer());
-    Scene->GLCamera1->SetFocalLength(105);
+    Scene->Camera->SetFocalLength(105);
     if (!Scene->LoadClassicPieces()) std::abort();
     Scene->ShowPosition(Game.Board());
     if (artistic) {
-      Scene->HeightField1->SetVisible(false);
+      Scene->ClassicBoard->SetVisible(false);
       if (!Scene->BuildArtisticBoard()) std::abort();
     } else {
       Scene->ShowClassicBoard();
@@ -57,7 +57,7 @@ struct TBoardBench {
     Viewer.reset();
   }
   void Frame() {
-    Scene->GLCamera1->OrbitTarget(0, 1);
+    Scene->Camera->OrbitTarget(0, 1);
     Viewer->Render();
     TGLContext& context = *Viewer->Buffer().RenderingContext();
     context.Activate();

@@ -10,10 +10,10 @@
 #include <memory>
 #include <string>
 
-#include "app/Main.h"
-#include "app/ProgramStart.h"
-#include "app/maindefine.h"
-#include "app/uchess.h"
+#include "app/windows/Main.h"
+#include "app/windows/ProgramStart.h"
+#include "app/game/maindefine.h"
+#include "app/windows/uchess.h"
 #include "WindowBenchSupport.h"
 
 namespace bench {
@@ -43,7 +43,7 @@ public:
     FForm->Folders = TProgramFolders::Of(BRV_PROGRAM_FOLDER);
     RunUntil([this] {
       TFormOpengl* board = FForm->FormOpengl;
-      return board && !board->fillpiecestimer && board->GLSceneViewer1->Buffer().FrameCount() > 0;
+      return board && !board->FirstPiecesTimer && board->BoardView->Buffer().FrameCount() > 0;
     }, 60, "the board window");
   }
   ~TProgramWindows() {

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-#include "app/utility.h"
+#include "app/game/utility.h"
 #include "tests/rules/LegalMovesFixture.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <sstream>
 #include <thread>
 
-#include "app/Game.h"
-#include "app/ureadengine.h"
-#include "app/utility.h"
+#include "app/game/Game.h"
+#include "app/game/ureadengine.h"
+#include "app/game/utility.h"
 #include "meshes/GLVectorFileObjects.h"
 #include "ProgramWindows.h"
 
@@ -40,7 +40,7 @@ int Child(char* programName, int rounds) {
   qputenv("QT_QPA_PLATFORM", "xcb");
   TProgramWindows windows(programName);
   TFormOpengl& board = windows.Board();
-  TGLSceneBuffer& buffer = board.GLSceneViewer1->Buffer();
+  TGLSceneBuffer& buffer = board.BoardView->Buffer();
   for (int round = 0; round < rounds; ++round) {
     for (const TSlideCase& c : CASES) {
       TGame& game = windows.Form().Game;

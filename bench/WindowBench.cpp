@@ -60,14 +60,14 @@ int Child(char* programName, int moves) {
   qputenv("QT_QPA_PLATFORM", "xcb");
   TProgramWindows windows(programName);
   TFormOpengl& board = windows.Board();
-  TGLSceneBuffer& buffer = board.GLSceneViewer1->Buffer();
+  TGLSceneBuffer& buffer = board.BoardView->Buffer();
   // Settled: nothing draws while nothing moves.
   RunFor(1.0);
   std::vector<double> frames;
   buffer.AfterRender = [&frames](TObject*) { frames.push_back(Seconds(TClock::now())); };
   std::atomic<bool> done{false};
   const double start = Seconds(TClock::now());
-  QWidget* view = board.GLSceneViewer1;
+  QWidget* view = board.BoardView;
   const TViewPlace place{QPointF(view->mapToGlobal(QPoint(0, 0))), view->width(), view->height()};
   std::thread feeder(PostDrag, view, place, moves, std::ref(done));
   RunUntil([&] { return done.load(); }, 600, "the drag");
@@ -80,7 +80,7 @@ int Child(char* programName, int moves) {
     if (t >= start && t < end) ++perHalfSecond[std::size_t((t - start) * 2)];
   // The last half second is only partly the drag's.
   perHalfSecond.pop_back();
-  std::printf("view %d %d\n", board.GLSceneViewer1->width(), board.GLSceneViewer1->height());
+  std::printf("view %d %d\n", board.BoardView->width(), board.BoardView->height());
   std::printf("seconds %.3f frames %zu\n", end - start, frames.size());
   std::printf("halves");
   for (double n : perHalfSecond) std::printf(" %.0f", n);

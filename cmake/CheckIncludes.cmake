@@ -11,10 +11,12 @@ file(STRINGS ${PUBLIC_HEADERS} publicHeaders)
 # The layer of a file: the longest of these prefixes that starts its path. The
 # 3DS file layer (meshes/threeds/) and the MD2 file layer (meshes/md2/) read their
 # formats with the base layer alone; the mesh layer above them (meshes/) makes scene
-# objects of what they read.
+# objects of what they read. The program's rooms are layers too: the game (app/game/)
+# has no GUI, the board's scene (app/scene/) shows the game without a window, and the
+# windows (app/windows/) are on top.
 set(layers
   platform/ rules/ base/ scene/gl/ scene/qt/ scene/ meshes/threeds/ meshes/md2/ meshes/
-  app/ tools/ bench/ tests/)
+  app/game/ app/scene/ app/windows/ tools/ bench/ tests/)
 function(layer_of path result)
   set(found "")
   foreach(prefix IN LISTS layers)
@@ -29,7 +31,8 @@ function(layer_of path result)
 endfunction()
 
 # What each layer may include, itself aside: dependencies point one way.
-set(production platform/ rules/ base/ scene/gl/ scene/ scene/qt/ meshes/threeds/ meshes/md2/ meshes/ app/)
+set(production platform/ rules/ base/ scene/gl/ scene/ scene/qt/ meshes/threeds/ meshes/md2/ meshes/
+  app/game/ app/scene/ app/windows/)
 set(sees_platform/)
 set(sees_rules/)
 set(sees_base/ platform/)
@@ -39,7 +42,9 @@ set(sees_scene/qt/ scene/ scene/gl/ base/ platform/)
 set(sees_meshes/threeds/ base/ platform/)
 set(sees_meshes/md2/ base/ platform/)
 set(sees_meshes/ meshes/threeds/ meshes/md2/ scene/ scene/gl/ base/ platform/)
-set(sees_app/ ${production})
+set(sees_app/game/ rules/ base/ platform/)
+set(sees_app/scene/ app/game/ meshes/ meshes/threeds/ meshes/md2/ scene/ scene/gl/ rules/ base/ platform/)
+set(sees_app/windows/ ${production})
 set(sees_tools/ ${production})
 set(sees_bench/ ${production} tools/ tests/)
 set(sees_tests/ ${production} tools/ tests/)

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/ureadengine.h"
-#include "app/utility.h"
+#include "app/game/ureadengine.h"
+#include "app/game/utility.h"
 
 // The main thread's queue: the reader posts, the test runs the work by hand.
 class TTaskQueue {

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/utility.h"
+#include "app/game/utility.h"
 
 struct TFixturePosition {
   std::string Tag;  // "middle" (a middle-game position of a game), "game" or "placement"

@@ -6,7 +6,7 @@
 
 #include <random>
 
-#include "app/utility.h"
+#include "app/game/utility.h"
 #include "tests/rules/LegalMovesFixture.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/utility.h"
+#include "app/game/utility.h"
 #include "rules/movegen.h"
 #include "tests/rules/LegalMovesFixture.h"
 

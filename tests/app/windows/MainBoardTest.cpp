@@ -1,0 +1,1004 @@
+// The board window played as a user plays it: mouse events at the pixels where the
+// squares are drawn, the engine's moves from a scripted engine, from the engine
+// front end and from a real engine, and frames read back from the window.
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QScreen>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include <cmath>
+#include <random>
+#include <dlfcn.h>
+
+#include "FormTestSupport.h"
+#include "meshes/GLVectorFileObjects.h"
+#include "scene/GLCadencer.h"
+#include "scene/GLCamera.h"
+#include "scene/GLzBuffer.h"
+#include "scene/objects/GLGraph.h"
+#include "scene/objects/GLObjects.h"
+#include "scene/objects/GLQuadrics.h"
+
+namespace fs = std::filesystem;
+
+// Every question to the rules library, recorded on its way there.
+struct TRulesCall {
+  int Side, From, To;
+  bool operator==(const TRulesCall&) const = default;
+};
+static std::vector<TRulesCall> RulesCalls;
+
+#define BRV_BITBOARD_ARGS(n) bb##n##Low, bb##n##High
+extern "C" int32_t controlla_mossa(int32_t side, int32_t from, int32_t to, BRV_CHECK_BITBOARDS) {
+  using TRules = int32_t (*)(int32_t, int32_t, int32_t, BRV_CHECK_BITBOARDS);
+  static const auto rules = reinterpret_cast<TRules>(dlsym(RTLD_NEXT, "controlla_mossa"));
+  RulesCalls.push_back({side, from, to});
+  return rules(side, from, to, BRV_BITBOARD_ARGS(0), BRV_BITBOARD_ARGS(1), BRV_BITBOARD_ARGS(2),
+               BRV_BITBOARD_ARGS(3), BRV_BITBOARD_ARGS(4), BRV_BITBOARD_ARGS(5), BRV_BITBOARD_ARGS(6),
+               BRV_BITBOARD_ARGS(7), BRV_BITBOARD_ARGS(8), BRV_BITBOARD_ARGS(9), BRV_BITBOARD_ARGS(10),
+               BRV_BITBOARD_ARGS(11));
+}
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class BoardWindow : public MainWindow {
+protected:
+  void SetUp() override {
+    MainWindow::SetUp();
+    RulesCalls.clear();
+    // The whole board in view from the start camera.
+    Form->resize(1200, 1000);
+    ASSERT_TRUE(WaitFor([this] { return Board->FirstPiecesTimer == nullptr; }));
+    Board->ShowClassicBoard();
+    Board->SetClassicBoardPicture(1);
+    NextFrame();
+  }
+  void TearDown() override {
+    MainWindow::TearDown();
+    if (!Folder.empty()) fs::remove_all(Folder);
+  }
+
+  TGLSceneBuffer& View() { return Board->BoardView->Buffer(); }
+  // Waits for a frame drawn from now on, and what comes right after it.
+  void NextFrame() {
+    const int frames = View().FrameCount();
+    ASSERT_TRUE(WaitFor([&] { return View().FrameCount() > frames; }));
+    QTest::qWait(10);
+  }
+  QImage Shot() {
+    QApplication::sync();
+    return Board->BoardView->screen()->grabWindow(Board->BoardView->winId()).toImage();
+  }
+  void SetPosition(const char* fen) {
+    ASSERT_TRUE(Form->Game.LoadFen(fen));
+    Form->RefreshBoard();
+    NextFrame();
+  }
+
+  // Where a point of AllObjects' frame is drawn, in the viewer's pixels.
+  QPoint PixelOf(TVector local) {
+    TGLzBuffer view;
+    view.AttachToViewer(View());
+    float x = 0, y = 0, depth = 0;
+    view.WorldToPixel(Vec3Of(Board->AllObjects->LocalPointToWorld(local)), x, y, depth);
+    return QPoint(int(x), View().Height() - 1 - int(y));
+  }
+  // The middle of a square on the board's surface, or `height` above it.
+  QPoint SquarePixel(TSquare s, float height = 0) {
+    return PixelOf({float(s.Col * 30 - 155), -25 + height, float(s.Row * 30 - 130), 1});
+  }
+
+  // A pixel where the piece on `s` is drawn: up its axis, the first height at which no
+  // nearer piece hides it (in a game, pieces stand in front of each other).
+  QPoint PiecePixel(TSquare s) {
+    const TBoardPiece* piece = Board->PieceAtSquare(s);
+    for (float height : {12.f, 8.f, 16.f, 20.f, 5.f, 25.f, 30.f}) {
+      const QPoint p = SquarePixel(s, height);
+      if (piece && Board->PieceOfObject(View().ObjectAtPixel(p.x(), p.y())) == piece) return p;
+    }
+    return SquarePixel(s, 12);
+  }
+
+  // Picks the piece on `from` and drags it to `to` in steps, each drawn before the next.
+  void Drag(TSquare from, TSquare to) {
+    QWidget* view = Board->BoardView;
+    const QPoint start = PiecePixel(from), at = SquarePixel(to);
+    QTest::mousePress(view, Qt::LeftButton, {}, start);
+    ASSERT_NE(Board->Drag.HeldPiece, nullptr) << "nothing picked on " << from.Row << " " << from.Col;
+    for (int i = 1; i <= 6; ++i) {
+      QTest::mouseMove(view, start + (at - start) * i / 6);
+      NextFrame();
+    }
+    // The marker stands on the square under the mouse.
+    EXPECT_EQ(Board->DropMarker->Visible(), to.OnBoard());
+    EXPECT_EQ(Board->Drag.Drop, to);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, at);
+    NextFrame();
+  }
+
+  // The folder of the stand-in engine's script and log.
+  static fs::path EngineFolder() { return fs::temp_directory_path() / ("brvboard." + std::to_string(::getpid())); }
+  // Loads the stand-in engine on a script (one command a line).
+  void LoadEngine(const std::string& script) {
+    Folder = EngineFolder();
+    fs::create_directories(Folder);
+    WriteBytes(Folder / "script", script);
+    TEngineDelays fast;
+    fast.StartWait = fast.HandshakeWait = fast.LineGap = 0ms;
+    fast.SilenceNudge = 0ms;  // the scripts say what they are to say
+    Board->EngineDelays = fast;
+    Board->LoadEngine(FAKE_ENGINE_PATH, (Folder / "script").string() + " " + (Folder / "log").string());
+  }
+  // The same, and waits until it has had its opening commands.
+  void StartEngine(const std::string& script) {
+    LoadEngine(script);
+    ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->IsReady(); }));
+  }
+  std::string Received() { return ReadBytes(Folder / "log"); }
+
+  // The engine's move as the front end hands it over from the reader.
+  void EngineSays(const std::string& line, TSide engineSide = TSide::Dark) {
+    TLineSplitter lines;
+    HandleEngineChunk(MakeEngineChunk(lines, line + "\n", false), Form->Game, engineSide, Board);
+  }
+  bool Idle() {
+    return !Board->EngineSlideTimer->isActive() && !Board->CastleRookSlideTimer->isActive() &&
+           !Board->UserVictimSlideTimer->isActive();
+  }
+  void WaitIdle() { ASSERT_TRUE(WaitFor([this] { return Idle() && !Form->Game.EngineThinking(); }, 60000)); }
+
+  // Every model on the board stands where its record says and the records are the
+  // position; every captured model is parked.
+  void ExpectBoardIsThePosition() {
+    int onBoard = 0;
+    for (const auto& piece : Board->PieceSlots) {
+      if (!piece || piece->Row == UNPLACED_ROW) continue;
+      if (piece->Row == CAPTURED_ROW) {
+        EXPECT_LE(piece->Obj->Position().X(), 230);
+        continue;
+      }
+      ++onBoard;
+      EXPECT_EQ(PieceToChar(PieceCodeOnSquare(Form->Game.Board(), piece->Square().Index())), piece->Letter)
+          << piece->Row << " " << piece->Col;
+      EXPECT_EQ(piece->Obj->Position().X(), Board->SquareX(piece->Col));
+      EXPECT_EQ(piece->Obj->Position().Z(), Board->SquareZ(piece->Row));
+      EXPECT_TRUE(piece->Obj->Visible());
+    }
+    int occupied = 0;
+    for (std::uint64_t bits : Form->Game.Board()) occupied += std::popcount(bits);
+    EXPECT_EQ(onBoard, occupied);
+  }
+  TBoardPiece& At(TSquare s) {
+    TBoardPiece* piece = Board->PieceAtSquare(s);
+    EXPECT_NE(piece, nullptr) << s.Row << " " << s.Col;
+    return *piece;
+  }
+
+  fs::path Folder;
+};
+
+// Every legal move of `side`.
+std::vector<TBoardMove> LegalMoves(const TBitBoards& board, const TGameRights& rights, TSide side) {
+  std::vector<TBoardMove> moves;
+  for (int from = 0; from < 64; ++from) {
+    if (PieceOfSide(board, side, from) == EMPTY_SQUARE) continue;
+    for (int to = 0; to < 64; ++to) {
+      const TBoardMove move{from / 8 + 1, from % 8 + 1, to / 8 + 1, to % 8 + 1, 0};
+      if (IsLegalUserMove(board, rights, move, side)) moves.push_back(move);
+    }
+  }
+  return moves;
+}
+
+// Light's material less dark's, a pawn 1, a knight or bishop 3, a rook 5, a queen 9.
+int Material(const TBitBoards& board) {
+  // By piece code: p P r R b B n N k K q Q.
+  constexpr int VALUES[] = {1, 5, 3, 3, 0, 9};
+  int total = 0;
+  for (int code = 0; code < 12; ++code)
+    total += (code % 2 ? 1 : -1) * VALUES[code / 2] * std::popcount(board[code]);
+  return total;
+}
+
+// Squares by name: column 1 is the h-file.
+TSquare Sq(const char* name) { return {name[1] - '0', 8 - (name[0] - 'a')}; }
+
+// On either board every piece stands on its square and changes the pixels there.
+TEST_F(BoardWindow, StartShowsEveryPieceOnItsSquare) {
+  ExpectBoardIsThePosition();
+  TBoardPiece& king = At(Sq("e1"));
+  EXPECT_EQ(king.Letter, 'K');
+  EXPECT_TRUE(Vec4Equal(king.Obj->Position().AsVector(), {410, -170, -30, 1}));
+  EXPECT_EQ(king.Obj->Name(), "a28");
+  for (const bool artistic : {true, false}) {
+    if (artistic) {
+      ASSERT_TRUE(Board->LoadArtisticBoard());
+    } else {
+      Board->ShowClassicBoard();
+    }
+    EXPECT_EQ(Board->LightBoardMesh != nullptr, artistic);
+    EXPECT_EQ(Board->DarkBoardMesh != nullptr, artistic);
+    EXPECT_EQ(Board->ClassicBoard->Visible(), !artistic);
+    for (const auto& piece : Board->PieceSlots)
+      if (piece) piece->Obj->SetVisible(true);
+    NextFrame();
+    const QImage pieces = Shot();
+    for (const auto& piece : Board->PieceSlots)
+      if (piece) piece->Obj->SetVisible(false);
+    NextFrame();
+    const QImage empty = Shot();
+    ASSERT_EQ(pieces.size(), empty.size());
+    int shown = 0;
+    for (const auto& piece : Board->PieceSlots) {
+      if (!piece) continue;
+      const QPoint at = SquarePixel({piece->Row, piece->Col}, 8);
+      int changed = 0;
+      for (int dy = -2; dy <= 2; ++dy)
+        for (int dx = -2; dx <= 2; ++dx)
+          if (empty.rect().contains(at + QPoint(dx, dy)))
+            changed += pieces.pixel(at + QPoint(dx, dy)) != empty.pixel(at + QPoint(dx, dy));
+      EXPECT_GE(changed, 20) << piece->Letter << " on " << piece->Row << " " << piece->Col;
+      shown += changed >= 20;
+    }
+    EXPECT_EQ(shown, 32) << (artistic ? "artistic" : "classic");
+  }
+  // Nothing runs while nothing moves.
+  EXPECT_FALSE(Board->OrbitCadencer->Enabled());
+  EXPECT_TRUE(Idle());
+}
+
+// e2-e4 goes to the rules, the engine and the status line; the board stays locked
+// until the engine's e7-e5 has slid onto its square. The engine answers once the test
+// has seen the lock.
+TEST_F(BoardWindow, UserMoveGoesToTheEngineAndItsAnswerSlides) {
+  StartEngine("expect e2e4\nawait " + (EngineFolder() / "answer").string() + "\nsay move e7e5\n");
+  RulesCalls.clear();
+  Drag(Sq("e2"), Sq("e4"));
+  EXPECT_EQ(RulesCalls, (std::vector<TRulesCall>{{1, 11, 27}}));
+  EXPECT_EQ(At(Sq("e4")).Letter, 'P');
+  EXPECT_TRUE(Form->Game.EngineThinking());
+  EXPECT_EQ(Form->StatusText(), "Thinking...");
+  ASSERT_TRUE(WaitFor([this] { return Received().find("e2e4\n") != std::string::npos; }));
+  EXPECT_EQ(Received().substr(Received().find("e2e4")), "e2e4\n");
+  // Locked: a press on the engine's piece says nothing ...
+  QTest::mousePress(Board->BoardView, Qt::LeftButton, {}, PiecePixel(Sq("d7")));
+  QTest::mouseRelease(Board->BoardView, Qt::LeftButton, {}, PiecePixel(Sq("d7")));
+  EXPECT_EQ(Form->StatusText(), "Thinking...");
+  // ... one on the user's picks nothing, says why and turns the camera instead.
+  QTest::mousePress(Board->BoardView, Qt::LeftButton, {}, SquarePixel(Sq("d2"), 12));
+  EXPECT_EQ(Board->Drag.HeldPiece, nullptr);
+  EXPECT_EQ(Board->Drag.LastMouseX, SquarePixel(Sq("d2"), 12).x());
+  QTest::mouseRelease(Board->BoardView, Qt::LeftButton, {}, SquarePixel(Sq("d2"), 12));
+  EXPECT_EQ(Form->StatusText(), "Wait: the engine is thinking");
+  WriteBytes(Folder / "answer", "");
+  // It slides: seen on its way, then on e5.
+  ASSERT_TRUE(WaitFor([this] { return Board->Slides.MovingPiece() != nullptr; }));
+  const TGLCoordinates& pawn = Board->Slides.MovingPiece()->Obj->Position();
+  EXPECT_EQ(pawn.X(), 410);
+  ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking(); }));
+  EXPECT_EQ(pawn.X(), 410);
+  EXPECT_EQ(pawn.Z(), 90);
+  EXPECT_EQ(At(Sq("e5")).Letter, 'p');
+  // Shown: the board is the user's again, and the status line says so.
+  EXPECT_EQ(Form->StatusText(), "Your move");
+  EXPECT_TRUE(Recorded.Messages.empty());
+  ExpectBoardIsThePosition();
+}
+
+// An engine move that cannot be applied is named with the engine's line; the position
+// stays as it was, the board is the user's again, and the game goes on.
+TEST_F(BoardWindow, EngineMovesThatCannotBeAppliedAreReportedAndTheUserPlaysOn) {
+  StartEngine("expect e2e4\nsay move zz99\nexpect d2d4\nsay move e2e4\nexpect g1f3\nsay move e7e5\n");
+  const std::pair<const char*, const char*> turns[] = {{"e2e4", "move zz99"}, {"d2d4", "move e2e4"}};
+  for (const auto& [move, answer] : turns) {
+    Recorded.Messages.clear();
+    Drag(Sq(std::string(move, 2).c_str()), Sq(move + 2));
+    const std::string placement = FenPlacementText(Form->Game.Board());
+    ASSERT_TRUE(WaitFor([this] { return !Recorded.Messages.empty(); })) << move;
+    const std::string report = std::string("Illegal move from host engine: ") + answer;
+    EXPECT_EQ(Recorded.Messages, std::vector<std::string>{report});
+    EXPECT_EQ(Form->StatusText(), report);
+    EXPECT_FALSE(Form->Game.EngineThinking()) << move;
+    EXPECT_EQ(FenPlacementText(Form->Game.Board()), placement) << move;
+    ExpectBoardIsThePosition();
+  }
+  Recorded.Messages.clear();
+  Drag(Sq("g1"), Sq("f3"));
+  WaitIdle();
+  EXPECT_EQ(At(Sq("e5")).Letter, 'p');
+  EXPECT_EQ(Form->StatusText(), "Your move");
+  EXPECT_TRUE(Recorded.Messages.empty());
+  ExpectBoardIsThePosition();
+}
+
+// The engine refuses the user's moves, each in its own words: a castle, a capture that
+// promotes, an en passant capture and a check. Each is taken back with its side effects
+// and rights, the board is the user's again at once, and the next move is answered.
+TEST_F(BoardWindow, RefusedUserMovesAreTakenBackAndTheGameGoesOn) {
+  StartEngine("expect e1g1\nsay Illegal move: e1g1\nexpect b7a8q\nsay Illegal move (no such move): b7a8q\n"
+              "expect e5d6\nsay Invalid move: e5d6\nexpect h1h8\nwrite Illegal move:h1h8\\r\\n\n"
+              "expect e1d1\nsay move e8d7\n");
+  const std::string fen = "r3k3/1P6/8/3pP3/8/8/8/4K2R/ w Kq d6 0 1";
+  SetPosition(fen.c_str());
+  const std::size_t sent = Received().size();
+  const std::pair<const char*, const char*> refused[] = {{"e1g1", "Illegal move: e1g1"},
+                                                         {"b7a8", "Illegal move (no such move): b7a8q"},
+                                                         {"e5d6", "Invalid move: e5d6"},
+                                                         {"h1h8", "Illegal move:h1h8"}};
+  for (const auto& [move, answer] : refused) {
+    Recorded.Messages.clear();
+    Drag(Sq(std::string(move, 2).c_str()), Sq(move + 2));
+    ASSERT_TRUE(WaitFor([this] { return !Recorded.Messages.empty(); }, 60000)) << move;
+    const std::string report = std::string("Illegal move from host engine: ") + answer;
+    EXPECT_EQ(Recorded.Messages, std::vector<std::string>{report});
+    EXPECT_EQ(Form->StatusText(), report);
+    EXPECT_FALSE(Form->Game.EngineThinking()) << move;
+    EXPECT_TRUE(Idle()) << move;
+    EXPECT_EQ(FenClipboardText(Form->Game.Board(), Form->Game.Rights()), fen) << move;
+    ExpectBoardIsThePosition();
+  }
+  EXPECT_EQ(At(Sq("b7")).Letter, 'P');
+  EXPECT_EQ(At(Sq("a8")).Letter, 'r');
+  EXPECT_EQ(At(Sq("d5")).Letter, 'p');
+  Recorded.Messages.clear();
+  Drag(Sq("e1"), Sq("d1"));
+  WaitIdle();
+  EXPECT_EQ(At(Sq("d7")).Letter, 'k');
+  EXPECT_EQ(Form->StatusText(), "Your move");
+  EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+  ExpectBoardIsThePosition();
+  // The engine had each move once and nothing besides.
+  EXPECT_EQ(Received().substr(sent), "e1g1\nb7a8q\ne5d6\nh1h8\ne1d1\n");
+}
+
+// Refusals of lines that are not the user's move waiting for its answer, here lines
+// typed on the engine page, change nothing but say so: with the board the user's, and
+// while the user's move waits, which the engine then answers.
+TEST_F(BoardWindow, RefusalsOfOtherLinesLeaveTheGameAsItIs) {
+  StartEngine("expect sd 2\nsay Illegal move: sd 2\nexpect e2e4\nexpect st 1\nsay Invalid move: st 1\n"
+              "say move e7e5\n");
+  auto type = [this](const char* line) {
+    Board->Pages->setCurrentWidget(Board->EnginesPage);
+    Board->CommandBox->lineEdit()->clear();
+    QTest::keyClicks(Board->CommandBox->lineEdit(), QString::fromLatin1(line));
+    QTest::mouseClick(Board->SendButton, Qt::LeftButton);
+    Board->Pages->setCurrentWidget(Board->BoardPage);
+  };
+  const std::vector<std::string> plain = {ILLEGAL_ENGINE_MOVE_TEXT};
+  const std::string status = Form->StatusText();
+  type("sd 2");
+  ASSERT_TRUE(WaitFor([this] { return !Recorded.Messages.empty(); }, 60000));
+  EXPECT_EQ(Recorded.Messages, plain);
+  EXPECT_EQ(Form->StatusText(), status);
+  EXPECT_EQ(FenClipboardText(Form->Game.Board(), Form->Game.Rights()), START_POSITION_FEN);
+  EXPECT_FALSE(Form->Game.EngineThinking());
+  ExpectBoardIsThePosition();
+  Recorded.Messages.clear();
+  Drag(Sq("e2"), Sq("e4"));
+  type("st 1");
+  WaitIdle();
+  EXPECT_EQ(Recorded.Messages, plain);
+  EXPECT_EQ(At(Sq("e4")).Letter, 'P');
+  EXPECT_EQ(At(Sq("e5")).Letter, 'p');
+  EXPECT_EQ(Form->StatusText(), "Your move");
+  ExpectBoardIsThePosition();
+}
+
+// A pasted or loaded position goes to the engine, here one whose features ask for edit
+// mode, and the game goes on from it: the engine moves at once when the position has
+// its side to move, else after the user's move.
+TEST_F(BoardWindow, PositionsGoToTheEngineAndTheGameGoesOnFromThem) {
+  StartEngine("expect protover 2\nsay feature setboard=0 done=1\nexpect e7e8q\nexpect go\nsay move a8b7\n"
+              "expect go\nsay move b7a7\n");
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineEditsPositions; }));
+  const std::size_t first = Received().size();
+  QGuiApplication::clipboard()->setText("k7/4P3/8/8/8/8/8/4K3 w - - 0 1");
+  Form->PastePositionItem->trigger();
+  EXPECT_FALSE(Form->Game.EngineThinking());
+  EXPECT_EQ(Form->StatusText(), "Your move");
+  NextFrame();
+  Drag(Sq("e7"), Sq("e8"));
+  EXPECT_TRUE(Form->Game.EngineThinking());
+  WaitIdle();
+  EXPECT_EQ(Received().substr(first), "new\nforce\nedit\n#\nPe7\nKe1\nc\nKa8\n.\ne7e8q\ngo\n");
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "4Q3/1k6/8/8/8/8/8/4K3/");
+  EXPECT_EQ(Form->StatusText(), "Your move");
+  ExpectBoardIsThePosition();
+  // From a file, with the engine's side to move.
+  const std::size_t second = Received().size();
+  WriteBytes(Folder / "dark.fen", "4Q3/1k6/8/8/8/8/8/4K3/ b - - 0 1\r\n");
+  Recorded.Chosen = (Folder / "dark.fen").string();
+  Form->LoadPositionItem->trigger();
+  EXPECT_TRUE(Form->Game.EngineThinking());
+  EXPECT_EQ(Form->StatusText(), "Thinking...");
+  WaitIdle();
+  EXPECT_EQ(Received().substr(second), "new\nforce\na2a3\nedit\n#\nQe8\nKe1\nc\nKb7\n.\ngo\n");
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "4Q3/k7/8/8/8/8/8/4K3/");
+  EXPECT_EQ(Form->Game.SideToMove(), TSide::Light);
+  EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+  ExpectBoardIsThePosition();
+}
+
+// Real engines take a pasted position, each as its features ask ("setboard" or edit
+// mode), and answer from it with a legal move: after the user's move, or at once when
+// the position has the engine to move.
+TEST_F(BoardWindow, RealEnginesAnswerFromAPastedPosition) {
+  struct TCase {
+    const char* Engine;
+    const char* Limit;  // sent after the position: "new" lifts a search limit
+    bool EditMode;
+  };
+  const TCase cases[] = {{"fairymax", "sd 2", true}, {"gnuchess", "st 1", false}};
+  int played = 0;
+  for (const TCase& c : cases) {
+    const fs::path launcher = fs::path(ENGINE_FOLDER) / c.Engine;
+    if (!fs::exists(launcher)) continue;
+    ++played;
+    Board->LoadEngine(launcher.string(), std::string());
+    ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->IsReady(); }, 60000)) << c.Engine;
+    if (c.EditMode) {
+      ASSERT_TRUE(WaitFor([this] { return Board->EngineEditsPositions; }, 60000)) << c.Engine;
+    }
+    for (const char* fen : {"k7/4P3/8/8/8/8/8/4K3 w - - 0 1", "k7/8/8/8/8/8/4P3/4K3 b - - 0 1"}) {
+      QGuiApplication::clipboard()->setText(QString::fromLatin1(fen));
+      Form->PastePositionItem->trigger();
+      Board->SendToEngine(c.Limit);
+      // The engine moves from here, whichever move it chooses (it may answer the user's
+      // move before the drag is over).
+      TBitBoards before = Form->Game.Board();
+      TGameRights rights = Form->Game.Rights();
+      if (!Form->Game.EngineThinking()) {
+        ASSERT_TRUE(PlayUserMove(before, rights, TBoardMove{{7, 4}, {8, 4}}, TSide::Light).Legal);
+        NextFrame();
+        Drag(Sq("e7"), Sq("e8"));
+      }
+      ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking() && Idle(); }, 60000))
+          << c.Engine << " " << fen << "\nsent:\n" << Board->SentMemo->toPlainText().toStdString() << "\nreceived:\n"
+          << Board->ReceivedMemo->toPlainText().toStdString();
+      bool legal = false;
+      for (const TBoardMove& move : LegalMoves(before, rights, TSide::Dark)) {
+        TBitBoards board = before;
+        TGameRights next = rights;
+        legal = legal || (PlayUserMove(board, next, move, TSide::Dark).Legal && board == Form->Game.Board());
+      }
+      EXPECT_TRUE(legal) << c.Engine << " " << fen << ": " << FenPlacementText(Form->Game.Board());
+      EXPECT_TRUE(Recorded.Messages.empty()) << c.Engine << ": " << Recorded.Messages.front();
+      ExpectBoardIsThePosition();
+    }
+    EXPECT_EQ(Board->EngineEditsPositions, c.EditMode) << c.Engine;
+    const std::string log = Board->ReceivedMemo->toPlainText().toStdString();
+    EXPECT_EQ(log.find("Illegal"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Error"), std::string::npos) << log;
+    QTest::mouseClick(Board->UnloadEngineButton, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }));
+  }
+  if (played == 0) GTEST_SKIP() << "no engine is installed";
+}
+
+// A real engine that takes positions in edit mode knows no en passant square there, and
+// refuses the user's en passant capture; "go" followed it. The move is taken back, and
+// afterwards the engine and the board agree: the engine answers the user's moves from
+// the board's position with legal moves.
+TEST_F(BoardWindow, RealEngineRefusingTheUsersMoveStaysInStepWithTheBoard) {
+  const fs::path launcher = fs::path(ENGINE_FOLDER) / "fairymax";
+  if (!fs::exists(launcher)) GTEST_SKIP() << "fairymax is not installed";
+  Board->LoadEngine(launcher.string(), std::string());
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->IsReady(); }, 60000));
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineEditsPositions; }, 60000));
+  const std::string fen = "4k3/8/8/3pP3/8/8/8/4K3/ w - d6 0 1";
+  QGuiApplication::clipboard()->setText(QString::fromStdString(fen));
+  Form->PastePositionItem->trigger();
+  Board->SendToEngine("sd 2");
+  NextFrame();
+  Drag(Sq("e5"), Sq("d6"));
+  ASSERT_TRUE(WaitFor([this] { return !Recorded.Messages.empty(); }, 60000));
+  EXPECT_EQ(Recorded.Messages, std::vector<std::string>{"Illegal move from host engine: Illegal move:e5d6"});
+  EXPECT_FALSE(Form->Game.EngineThinking());
+  EXPECT_EQ(FenClipboardText(Form->Game.Board(), Form->Game.Rights()), fen);
+  ExpectBoardIsThePosition();
+  // The position went to the engine anew, which lifted its depth limit.
+  Board->SendToEngine("sd 2");
+  // Two moves of the user's king, which are legal for the engine too.
+  for (int turn = 0; turn < 2; ++turn) {
+    std::vector<TBoardMove> kingMoves;
+    for (const TBoardMove& move : LegalMoves(Form->Game.Board(), Form->Game.Rights(), TSide::Light))
+      if (At(move.From).Letter == 'K') kingMoves.push_back(move);
+    ASSERT_FALSE(kingMoves.empty()) << FenPlacementText(Form->Game.Board());
+    const TBoardMove user = kingMoves.front();
+    TBitBoards before = Form->Game.Board();
+    TGameRights rights = Form->Game.Rights();
+    ASSERT_TRUE(PlayUserMove(before, rights, user, TSide::Light).Legal);
+    Drag(user.From, user.To);
+    const std::string move = MoveToText(user);
+    ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking() && Idle(); }, 60000)) << move;
+    bool legal = false;
+    for (const TBoardMove& answer : LegalMoves(before, rights, TSide::Dark)) {
+      TBitBoards board = before;
+      TGameRights next = rights;
+      legal = legal || (PlayUserMove(board, next, answer, TSide::Dark).Legal && board == Form->Game.Board());
+    }
+    EXPECT_TRUE(legal) << "the answer to " << move << ": " << FenPlacementText(Form->Game.Board());
+    ExpectBoardIsThePosition();
+  }
+  EXPECT_EQ(Recorded.Messages.size(), 1u) << Recorded.Messages.back();
+  const QString log = Board->ReceivedMemo->toPlainText();
+  EXPECT_EQ(log.count(QStringLiteral("Illegal")), 1) << log.toStdString();
+}
+
+// The wheel over the engine page is the page's: the hidden board keeps its distance.
+TEST_F(BoardWindow, WheelOverTheEnginePageLeavesTheBoardAlone) {
+  TGLCamera& camera = *Board->Camera;
+  const float distance = camera.TargetDistance();
+  auto wheel = [](QWidget* widget) {
+    QWheelEvent event(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &event);
+  };
+  Board->Pages->setCurrentWidget(Board->EnginesPage);
+  Board->EnginePages->setCurrentWidget(Board->EngineExchangePage);
+  wheel(Board->EnginePathLabel);
+  Board->EnginePages->setCurrentWidget(Board->EngineChoicePage);
+  wheel(Board->EngineChoicePage);
+  EXPECT_EQ(camera.TargetDistance(), distance);
+  Board->Pages->setCurrentWidget(Board->BoardPage);
+  wheel(Board);
+  EXPECT_NE(camera.TargetDistance(), distance);
+}
+
+// No engine can answer the user's move, none loaded or one that has ended by itself:
+// the board stays the user's instead of waiting at "Thinking..." for good.
+TEST_F(BoardWindow, UserMoveWithoutAnEngineLeavesTheBoardUnlocked) {
+  Drag(Sq("e2"), Sq("e4"));
+  EXPECT_EQ(At(Sq("e4")).Letter, 'P');
+  EXPECT_FALSE(Form->Game.EngineThinking());
+  EXPECT_NE(Form->StatusText(), THINKING_TEXT);
+
+  LoadEngine("expect hard\nexit 0\n");
+  ASSERT_TRUE(WaitFor([this] { return !Board->IsEngineLoaded(); }, 60000));
+  EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"The engine has ended: exit code 0"}));
+  SetPosition(START_POSITION_FEN);
+  Drag(Sq("d2"), Sq("d4"));
+  EXPECT_EQ(At(Sq("d4")).Letter, 'P');
+  EXPECT_FALSE(Form->Game.EngineThinking());
+  EXPECT_NE(Form->StatusText(), THINKING_TEXT);
+  ExpectBoardIsThePosition();
+}
+
+// Drops that are no move: an illegal one says "no", one on the own square says
+// nothing; both leave the piece where it was and the position as it was, and a click
+// without a drag after them plays nothing.
+TEST_F(BoardWindow, DropsThatAreNoMoveLeaveEverythingAsItWas) {
+  struct TCase {
+    const char* From;
+    const char* To;
+    std::vector<std::string> Messages;
+  };
+  const TCase cases[] = {{"e2", "e5", {"no"}}, {"g1", "g1", {}}, {"b1", "b3", {"no"}}};
+  for (const TCase& c : cases) {
+    Recorded.Messages.clear();
+    const TGLCoordinates& piece = At(Sq(c.From)).Obj->Position();
+    const TVector before = piece.AsVector();
+    Drag(Sq(c.From), Sq(c.To));
+    EXPECT_EQ(Recorded.Messages, c.Messages) << c.From << c.To;
+    EXPECT_TRUE(Vec4Equal(piece.AsVector(), before)) << c.From << c.To;
+    EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+    EXPECT_FALSE(Form->Game.EngineThinking());
+  }
+  QTest::mouseClick(Board->BoardView, Qt::LeftButton, {}, SquarePixel(Sq("d2"), 12));
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+  EXPECT_FALSE(Form->Game.EngineThinking());
+  // A dark piece is not the user's: a message, and the drag turns the camera from the
+  // press, not from where an earlier drag ended.
+  Recorded.Messages.clear();
+  const QPoint press = SquarePixel(Sq("d7"), 12);
+  QTest::mousePress(Board->BoardView, Qt::LeftButton, {}, press);
+  EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"You are playing with other side."}));
+  EXPECT_EQ(Board->Drag.HeldPiece, nullptr);
+  EXPECT_EQ(QPoint(Board->Drag.LastMouseX, Board->Drag.LastMouseY), press);
+  EXPECT_EQ(QPoint(Board->Drag.CurMouseX, Board->Drag.CurMouseY), press);
+  EXPECT_TRUE(Board->OrbitCadencer->Enabled());
+  QTest::mouseRelease(Board->BoardView, Qt::LeftButton, {}, press);
+  EXPECT_FALSE(Board->OrbitCadencer->Enabled());
+}
+
+// The user's and the engine's special moves, through the mouse and through the
+// engine front end: captures parked beside the board in the order they were made,
+// castling rooks, promotions and en passant.
+TEST_F(BoardWindow, CapturesCastlingPromotionAndEnPassantOfBothSides) {
+  struct TMove {
+    bool User;
+    const char* Text;
+    char Lands;  // the letter on the target square afterwards
+  };
+  struct TGame {
+    const char* Fen;
+    std::vector<TMove> Moves;
+    const char* Moved[2];  // a piece that went along: the castling rooks' squares
+    int Parked[2];         // captured dark and light pieces, in places 0, 1, ...
+  };
+  const TGame games[] = {
+      {"r3k3/3q2P1/4p3/3p4/4P3/2N5/p7/4K2R/ w Kq - 0 1",
+       {{true, "e4d5", 'P'}, {false, "e6d5", 'p'}, {true, "c3d5", 'N'}, {false, "d7d5", 'q'},
+        {true, "e1g1", 'K'}, {false, "e8c8", 'k'}, {true, "g7g8", 'Q'}, {false, "a2a1q", 'q'}},
+       {"f1", "d8"},
+       {2, 2}},
+      {"4k3/3p4/8/4P3/5p2/8/6P1/4K3/ w - - 0 1",
+       {{true, "g2g4", 'P'}, {false, "f4g3", 'p'}, {true, "e1d1", 'K'}, {false, "d7d5", 'p'}, {true, "e5d6", 'P'}},
+       {"d1", "d6"},
+       {1, 1}},
+  };
+  // An engine that takes the user's moves; its answers are played below.
+  StartEngine("");
+  for (const TGame& game : games) {
+    SetPosition(game.Fen);
+    for (const TMove& m : game.Moves) {
+      const std::string text = m.Text;
+      if (m.User)
+        Drag(Sq(text.substr(0, 2).c_str()), Sq(text.substr(2, 2).c_str()));
+      else
+        EngineSays("move " + text);
+      // Locked after the user's move until the engine's has slid home.
+      EXPECT_TRUE(Form->Game.EngineThinking()) << text;
+      ASSERT_TRUE(WaitFor([&] { return Idle() && Form->Game.EngineThinking() == m.User; })) << text;
+      EXPECT_EQ(At(Sq(text.substr(2, 2).c_str())).Letter, m.Lands) << text;
+      ExpectBoardIsThePosition();
+    }
+    EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+    for (const char* square : game.Moved) EXPECT_NE(Board->PieceAtSquare(Sq(square)), nullptr);
+    // The places taken are the first ones of each colour's table, in order.
+    int parked[2] = {0, 0};
+    for (const auto& piece : Board->PieceSlots) {
+      if (!piece || piece->Row != CAPTURED_ROW) continue;
+      const int table = IsLightLetter(piece->Letter) ? 1 : 0;
+      const TVector at = piece->Obj->Position().AsVector();
+      const auto& places = Board->CapturedSlot[table];
+      const auto place = std::find_if(places.begin(), places.end(), [&](const TCapturedSlot& p) {
+        return p.Used && p.X == at.x && p.Z == at.z;
+      });
+      EXPECT_NE(place, places.end()) << piece->Letter;
+      EXPECT_LT(place - places.begin(), game.Parked[table]);
+      ++parked[table];
+    }
+    for (int table = 0; table < 2; ++table) {
+      EXPECT_EQ(parked[table], game.Parked[table]);
+      EXPECT_FALSE(Board->CapturedSlot[table][game.Parked[table]].Used);
+    }
+  }
+}
+
+// The engine's moves that the board must still show whatever happens around them.
+TEST_F(BoardWindow, EngineMovesAlwaysEndOnTheBoardAsThePositionHasIt) {
+  struct TCase {
+    const char* What;
+    const char* Shown;     // the position the board shows
+    const char* Position;  // the position the engine moves in (null: the one shown)
+    std::vector<std::string> Moves;
+    bool RefreshAtOnce;
+    std::vector<std::string> Messages;
+  };
+  const TCase cases[] = {
+      // Rank 3 to rank 1: Z 30 to Z -30, the same distance from Z 0 on either side.
+      {"no step", "4k3/8/8/8/8/7r/8/K7/", nullptr, {"h3h1"}, false, {}},
+      {"two moves", START_POSITION_FEN, nullptr, {"e7e5", "d7d5"}, false, {}},
+      {"refresh", START_POSITION_FEN, nullptr, {"e7e5"}, true, {}},
+      {"no piece", START_POSITION_FEN, "4k3/8/8/8/8/7r/8/K7/", {"h3h1"}, false,
+       {"The engine moved from h3, where the board shows no piece; the board is drawn again from the position."}},
+  };
+  for (const TCase& c : cases) {
+    SetPosition(c.Shown);
+    if (c.Position) {
+      ASSERT_TRUE(Form->Game.LoadFen(c.Position));
+    }
+    Recorded.Messages.clear();
+    Form->Game.SetEngineThinking(true);
+    for (const std::string& move : c.Moves) EngineSays("move " + move);
+    if (c.RefreshAtOnce) {
+      EXPECT_TRUE(Board->EngineSlideTimer->isActive());
+      Form->RefreshBoard();
+    }
+    ASSERT_TRUE(WaitFor([this] { return Idle() && !Form->Game.EngineThinking(); }, 60000)) << c.What;
+    EXPECT_EQ(Board->Slides.MovingPiece(), nullptr) << c.What;
+    EXPECT_EQ(Recorded.Messages, c.Messages) << c.What;
+    ExpectBoardIsThePosition();
+  }
+}
+
+// The slides run on a clock the test sets, and each tick is a call: where every piece
+// stands after each tick is the clock's doing alone, however many ticks come.
+TEST_F(BoardWindow, SlidesFollowTheClockStraightToTheirSquares) {
+  double now = 1000;
+  Board->Slides.SetClock([&now] { return now; });
+  const double half = TBoardSlides::ENGINE_SLIDE_SECONDS / 2, quarter = half / 2;
+  struct TPoint {
+    float X, Z;
+  };
+  // Within a thousandth: the clock's sums round.
+  auto expectAt = [](const TBoardPiece& piece, TPoint p, const char* what) {
+    EXPECT_NEAR(piece.Obj->Position().X(), p.X, 1e-3) << what;
+    EXPECT_NEAR(piece.Obj->Position().Z(), p.Z, 1e-3) << what;
+  };
+
+  // A knight of the engine that plays light, from rank 1 across Z 0 to rank 3: the
+  // same distance from Z 0 on either side, and still a straight way at a steady speed.
+  SetPosition(START_POSITION_FEN);
+  Form->Game.SetEngineThinking(true);
+  EngineSays("move g1f3", TSide::Light);
+  TBoardPiece& knight = *Board->Slides.MovingPiece();
+  for (int tick = 0; tick < 5; ++tick) Board->Slides.StepEngineSlide();
+  expectAt(knight, {350, -30}, "frozen clock");
+  EXPECT_TRUE(Form->Game.EngineThinking());
+  now += half;
+  Board->Slides.StepEngineSlide();
+  expectAt(knight, {365, 0}, "half way");
+  now += half;
+  Board->Slides.StepEngineSlide();
+  expectAt(knight, {380, 30}, "arrived");
+  EXPECT_EQ(Board->Slides.MovingPiece(), nullptr);
+  EXPECT_FALSE(Form->Game.EngineThinking());
+  EXPECT_TRUE(Idle());
+
+  // The engine's capture: its victim slides off in -X beside the mover and is parked
+  // when the mover arrives, not before.
+  SetPosition("4k3/8/8/3p4/4P3/8/8/4K3/");
+  Form->Game.SetEngineThinking(true);
+  EngineSays("move d5e4");
+  TBoardPiece& taker = *Board->Slides.MovingPiece();
+  TBoardPiece& taken = *Board->Slides.EngineVictim();
+  now += half;
+  Board->Slides.StepEngineSlide();
+  expectAt(taker, {425, 75}, "taker half way");
+  expectAt(taken, {410 - TBoardSlides::ENGINE_VICTIM_DISTANCE / 2, 60}, "victim half way");
+  EXPECT_FALSE(Board->CapturedSlot[1][0].Used);
+  now += half;
+  Board->Slides.StepEngineSlide();
+  expectAt(taker, {410, 60}, "taker arrived");
+  expectAt(taken, {230, 200}, "victim parked");
+  EXPECT_TRUE(Board->CapturedSlot[1][0].Used);
+  EXPECT_FALSE(Form->Game.EngineThinking());
+
+  // Castling: the king slides, then the rook; the rook's slide starts when the king's
+  // was due to end, so a late tick of the king's costs the move no time.
+  SetPosition("4k2r/8/8/8/8/8/8/4K3/");
+  Form->Game.SetEngineThinking(true);
+  EngineSays("move e8g8");
+  TBoardPiece& king = *Board->Slides.MovingPiece();
+  TBoardPiece& rook = At(Sq("h8"));
+  now += quarter;
+  Board->Slides.StepEngineSlide();
+  expectAt(king, {380, 180}, "king half way");
+  expectAt(rook, {320, 180}, "rook waits");
+  now += half;
+  Board->Slides.StepEngineSlide();
+  expectAt(king, {350, 180}, "king arrived");
+  EXPECT_EQ(Board->Slides.MovingPiece(), &rook);
+  EXPECT_TRUE(Board->CastleRookSlideTimer->isActive());
+  EXPECT_TRUE(Form->Game.EngineThinking());
+  Board->Slides.StepCastleRookSlide();
+  expectAt(rook, {350, 180}, "rook half way");
+  now += quarter;
+  Board->Slides.StepCastleRookSlide();
+  expectAt(rook, {380, 180}, "rook arrived");
+  EXPECT_EQ(Board->Slides.MovingPiece(), nullptr);
+  EXPECT_FALSE(Form->Game.EngineThinking());
+  EXPECT_TRUE(Idle());
+  ExpectBoardIsThePosition();
+
+  // The piece the user takes slides to X 210 at a steady speed, then is parked.
+  SetPosition("4k3/8/8/3p4/4P3/8/8/4K3/");
+  TBoardPiece& pawn = At(Sq("d5"));
+  Drag(Sq("e4"), Sq("d5"));
+  ASSERT_EQ(Board->Slides.UserVictim(), &pawn);
+  Board->Slides.StepUserVictimSlide();
+  expectAt(pawn, {440, 90}, "frozen clock");
+  const double slide = (440 - 210) / TBoardSlides::USER_VICTIM_SPEED;
+  now += slide / 2;
+  Board->Slides.StepUserVictimSlide();
+  expectAt(pawn, {325, 90}, "user's victim half way");
+  now += slide / 2;
+  Board->Slides.StepUserVictimSlide();
+  expectAt(pawn, {210, 200}, "user's victim parked");
+  EXPECT_EQ(Board->Slides.UserVictim(), nullptr);
+  EXPECT_FALSE(Board->UserVictimSlideTimer->isActive());
+}
+
+// Each model file is read once a load: a piece made later, for a position with more
+// pieces of its kind, still gets its model when the file has gone since; the next load
+// reads the files anew.
+TEST_F(BoardWindow, ModelFilesAreReadOnceALoadAndAnewAtTheNext) {
+  Folder = fs::temp_directory_path() / ("brvmodels." + std::to_string(::getpid()));
+  const fs::path models = Folder / "models";
+  fs::create_directories(models);
+  for (const auto& entry : fs::directory_iterator(Form->Folders.Models))
+    fs::copy_file(entry.path(), models / entry.path().filename());
+  Form->Folders.Models = models.string() + "/";
+  ASSERT_TRUE(Board->LoadClassicPieces());
+  auto triangles = [this](char letter) {
+    for (const auto& piece : Board->PieceSlots)
+      if (piece && piece->Letter == letter) return piece->Obj->MeshObjects().TriangleCount();
+    return -1;
+  };
+  const int pawn = triangles('P'), queen = triangles('Q');
+  ASSERT_NE(pawn, queen);
+
+  fs::remove(models / "pedone.3ds");
+  Recorded.Messages.clear();
+  SetPosition("4k3/8/8/8/1P6/8/PPPPPPPP/4K3/");
+  EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+  int pawns = 0;
+  for (const auto& piece : Board->PieceSlots)
+    if (piece && piece->Letter == 'P' && piece->Row >= 1) {
+      ++pawns;
+      EXPECT_EQ(piece->Obj->MeshObjects().TriangleCount(), pawn);
+    }
+  EXPECT_EQ(pawns, 9);
+  ExpectBoardIsThePosition();
+
+  fs::copy_file(models / "regina.3ds", models / "pedone.3ds");
+  ASSERT_TRUE(Board->LoadClassicPieces());
+  EXPECT_EQ(triangles('P'), queen);
+}
+
+// Positions with more pieces of a kind than the start has get models of their own
+// while there is room; beyond it the pieces left out are named.
+TEST_F(BoardWindow, ExtraPiecesGetModelsInTheSpareSlots) {
+  struct TCase {
+    const char* Fen;
+    int Queens;  // light queens shown
+    std::vector<std::string> Messages;
+  };
+  const TCase cases[] = {
+      {"QQQk4/8/8/8/8/8/8/K7/", 3, {}},
+      // The start's one queen and the nine spare slots.
+      {"QQQQQQQQ/QQQQQQQQ/8/8/8/8/8/K6k/", 10,
+       {"The position has more pieces than the board has room for (41); not shown: QQQQQQ"}},
+      {START_POSITION_FEN, 1, {}},
+  };
+  for (const TCase& c : cases) {
+    Recorded.Messages.clear();
+    SetPosition(c.Fen);
+    EXPECT_EQ(Recorded.Messages, c.Messages);
+    int queens = 0;
+    for (const auto& piece : Board->PieceSlots) {
+      if (!piece || piece->Row < 1) continue;
+      queens += piece->Letter == 'Q';
+      if (piece->Letter == 'Q') {
+        EXPECT_EQ(piece->ModelFile, Board->QueenModel);
+      }
+    }
+    EXPECT_EQ(queens, c.Queens) << c.Fen;
+    if (c.Messages.empty()) ExpectBoardIsThePosition();
+  }
+}
+
+// The wheel's steps: one percent nearer beyond 1800, one percent farther within 20,
+// 1.1 to the power of a notch's 120 / 1000 in between.
+TEST_F(BoardWindow, WheelStepsAndOrbitStopsAtTheLowestHeight) {
+  TGLCamera& camera = *Board->Camera;
+  struct TCase {
+    float Distance;
+    int Delta;
+    double Factor;
+  };
+  const TCase cases[] = {{10, 120, 1.01},          {10, -120, 1.01},        {100, 120, std::pow(1.1, 0.12)},
+                         {100, -120, std::pow(1.1, -0.12)}, {1900, 120, 1 / 1.01}, {1900, -120, 1 / 1.01}};
+  for (const TCase& c : cases) {
+    camera.ScaleDistanceToTarget(c.Distance / camera.TargetDistance());
+    QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, c.Delta), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(Board, &wheel);
+    EXPECT_NEAR(camera.TargetDistance(), c.Distance * c.Factor, c.Distance * 1e-4) << c.Distance << " " << c.Delta;
+  }
+  // A drag where no piece is: the camera turns round the board, never below Y 15.
+  camera.Position().SetPoint(200, 15, 0);
+  struct TDrag {
+    QPoint By;
+    bool Lower;  // the step would take the camera under Y 15
+  };
+  const QPoint press(5, 5);
+  for (const TDrag& d : {TDrag{{40, 0}, false}, TDrag{{0, -3}, true}, TDrag{{0, 3}, false}}) {
+    const float y = camera.Position().Y();
+    QTest::mousePress(Board->BoardView, Qt::LeftButton, {}, press);
+    QTest::mouseMove(Board->BoardView, press + d.By);
+    ASSERT_TRUE(WaitFor([&] {
+      return Board->Drag.LastMouseX == Board->Drag.CurMouseX && Board->Drag.LastMouseY == Board->Drag.CurMouseY;
+    }));
+    QTest::mouseRelease(Board->BoardView, Qt::LeftButton, {}, press + d.By);
+    EXPECT_FALSE(Board->OrbitCadencer->Enabled());
+    if (d.Lower) {
+      EXPECT_EQ(camera.Position().Y(), y);
+    } else {
+      EXPECT_GE(camera.Position().Y(), 15);
+    }
+  }
+  EXPECT_GT(camera.Position().Y(), 15);
+}
+
+// A game against a real engine through the windows: the test plays legal moves with
+// the mouse, the engine answers, and afterwards the board, the bitboards and the
+// engine agree.
+TEST_F(BoardWindow, RealGameAgainstFairymax) {
+  const fs::path launcher = fs::path(ENGINE_FOLDER) / "fairymax";
+  if (!fs::exists(launcher)) GTEST_SKIP() << "fairymax is not installed";
+  Board->LoadEngine(launcher.string(), std::string());
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->IsReady(); }));
+  Board->SendToEngine("sd 2");
+  // On the board the program starts with, in a smaller window seen from twice as far:
+  // the same board in a quarter of the pixels, so each slide's frames come sooner.
+  ASSERT_TRUE(Board->LoadArtisticBoard());
+  Form->resize(600, 500);
+  Board->Camera->ScaleDistanceToTarget(2);
+  NextFrame();
+  std::mt19937 random(7);
+  int played = 0;
+  bool mated = false;
+  for (; played < 20 && !mated; ++played) {
+    // The move whose worst answer leaves the most material, any of them drawn with a
+    // fixed seed: a player that sees one move ahead keeps the game going.
+    std::vector<TBoardMove> choice;
+    int best = -100000;
+    for (const TBoardMove& move : LegalMoves(Form->Game.Board(), Form->Game.Rights(), TSide::Light)) {
+      TBitBoards board = Form->Game.Board();
+      TGameRights rights = Form->Game.Rights();
+      ASSERT_TRUE(PlayUserMove(board, rights, move, TSide::Light).Legal);
+      int worst = Material(board);
+      for (const TBoardMove& reply : LegalMoves(board, rights, TSide::Dark)) {
+        TBitBoards next = board;
+        TGameRights nextRights = rights;
+        ASSERT_TRUE(PlayUserMove(next, nextRights, reply, TSide::Dark).Legal);
+        worst = std::min(worst, IsMate(next, nextRights, TSide::Light) ? -10000 : Material(next));
+      }
+      if (worst > best) choice.clear();
+      if (worst >= best) {
+        best = worst;
+        choice.push_back(move);
+      }
+    }
+    ASSERT_FALSE(choice.empty()) << "no move left after " << played << ": " << FenPlacementText(Form->Game.Board());
+    const TBoardMove chosen = choice[random() % choice.size()];
+    // The position the engine gets (it may answer before the drag is over).
+    TBitBoards afterUser = Form->Game.Board();
+    TGameRights rightsAfterUser = Form->Game.Rights();
+    ASSERT_TRUE(PlayUserMove(afterUser, rightsAfterUser, chosen, TSide::Light).Legal);
+    const TBitBoards before = Form->Game.Board();
+    Drag(chosen.From, chosen.To);
+    ASSERT_NE(Form->Game.Board(), before) << "move " << played;
+    // The engine was told "random", so the games differ, and now and then one side
+    // mates: the player sees one move ahead only. The game ends there.
+    if (IsMate(Form->Game.Board(), Form->Game.Rights(), TSide::Dark)) {
+      EXPECT_EQ(Recorded.Messages, std::vector<std::string>{USER_MATES_TEXT});
+      mated = true;
+      break;
+    }
+    ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking() && Idle(); })) << Form->StatusText();
+    mated = IsMate(Form->Game.Board(), Form->Game.Rights(), TSide::Light);
+    for (const std::string& message : Recorded.Messages)
+      ASSERT_TRUE(mated && (message == USER_MATED_TEXT || message == ENGINE_MATES_TEXT)) << message;
+    // The engine's answer is one of the legal moves in the position we gave it.
+    bool legal = false;
+    for (const TBoardMove& move : LegalMoves(afterUser, rightsAfterUser, TSide::Dark)) {
+      TBitBoards board = afterUser;
+      TGameRights rights = rightsAfterUser;
+      legal = PlayUserMove(board, rights, move, TSide::Dark).Legal && board == Form->Game.Board();
+      if (legal) break;
+    }
+    EXPECT_TRUE(legal) << "the engine's answer to move " << played << ": " << FenPlacementText(Form->Game.Board());
+    ExpectBoardIsThePosition();
+  }
+  EXPECT_TRUE(played >= 20 || mated) << played;
+  // The engine took every move without a word of protest.
+  const std::string log = Board->ReceivedMemo->toPlainText().toStdString();
+  EXPECT_EQ(log.find("Illegal"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Error"), std::string::npos) << log;
+}
+
+}  // namespace
