@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -98,6 +99,8 @@ public:
     FPid = fork();
     if (FPid < 0) Fail("fork failed");
     if (FPid == 0) {
+      // Ends with the benchmark, also when it fails without unwinding.
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
       close(fds[0]);
       const int null = open("/dev/null", O_RDWR);
       dup2(null, 1);
@@ -134,6 +137,7 @@ public:
     for (int i = 0; i < count; ++i) {
       const pid_t pid = fork();
       if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         volatile unsigned long spin = 0;
         for (;;) spin = spin + 1;
       }
