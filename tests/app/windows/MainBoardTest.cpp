@@ -15,6 +15,7 @@
 #include <QWheelEvent>
 
 #include <cmath>
+#include <optional>
 #include <random>
 #include <dlfcn.h>
 
@@ -99,15 +100,17 @@ protected:
   }
 
   // A pixel where the piece on `s` is drawn: up its axis, the first height at which no
-  // nearer piece hides it (in a game, pieces stand in front of each other).
-  QPoint PiecePixel(TSquare s) {
+  // nearer piece hides it (in a game, pieces stand in front of each other); none when
+  // nearer pieces hide it all the way up.
+  std::optional<QPoint> ShownPiecePixel(TSquare s) {
     const TBoardPiece* piece = Board->PieceAtSquare(s);
     for (float height : {12.f, 8.f, 16.f, 20.f, 5.f, 25.f, 30.f}) {
       const QPoint p = SquarePixel(s, height);
       if (piece && Board->PieceOfObject(View().ObjectAtPixel(p.x(), p.y())) == piece) return p;
     }
-    return SquarePixel(s, 12);
+    return std::nullopt;
   }
+  QPoint PiecePixel(TSquare s) { return ShownPiecePixel(s).value_or(SquarePixel(s, 12)); }
 
   // Picks the piece on `from` and drags it to `to` in steps, each drawn before the next.
   void Drag(TSquare from, TSquare to) {
@@ -964,6 +967,11 @@ TEST_F(BoardWindow, RealGameAgainstFairymax) {
       }
     }
     ASSERT_FALSE(choice.empty()) << "no move left after " << played << ": " << FenPlacementText(Form->Game.Board());
+    // A user picks a piece they see: one that nearer pieces hide is left where it is.
+    std::vector<TBoardMove> seen;
+    for (const TBoardMove& move : choice)
+      if (ShownPiecePixel(move.From)) seen.push_back(move);
+    if (!seen.empty()) choice = seen;
     const TBoardMove chosen = choice[random() % choice.size()];
     // The position the engine gets (it may answer before the drag is over).
     TBitBoards afterUser = Form->Game.Board();
