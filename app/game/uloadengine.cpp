@@ -110,7 +110,9 @@ void tloadengine::SendStartupCommand(std::size_t index) {
   // Each on its own read (see SendCommand), and a pause after: an engine that is still
   // starting may also stall until its next line comes (WatchSilence).
   if (index + 1 < FStartupCommands.size() || !FHeld.empty()) {
-    AwaitRead(std::chrono::steady_clock::now() + FDelays.WriteTimeout, index + 1);
+    // Read, or an engine that reads nothing: the pause, and the next line all the same.
+    WhenRead(std::chrono::steady_clock::now() + FDelays.WriteTimeout,
+             [this, index] { Later(FDelays.LineGap, [this, index] { SendStartupCommand(index + 1); }); });
     return;
   }
   FReady = true;
@@ -132,14 +134,13 @@ void tloadengine::WatchSilence(std::chrono::steady_clock::time_point nudgeAt, in
   Later(POLL, [this, nudgeAt, nudgesLeft] { WatchSilence(nudgeAt, nudgesLeft); });
 }
 
-void tloadengine::AwaitRead(std::chrono::steady_clock::time_point deadline, std::size_t next) {
+void tloadengine::WhenRead(std::chrono::steady_clock::time_point deadline, std::function<void()> then) {
   if (!IsConnected()) return;
   if (FProcess.UnreadInput() > 0 && std::chrono::steady_clock::now() < deadline) {
-    Later(READ_POLL, [this, deadline, next] { AwaitRead(deadline, next); });
+    Later(READ_POLL, [this, deadline, then = std::move(then)]() mutable { WhenRead(deadline, std::move(then)); });
     return;
   }
-  // Read, or an engine that reads nothing: the pause, and the next line all the same.
-  Later(FDelays.LineGap, [this, next] { SendStartupCommand(next); });
+  then();
 }
 
 tloadengine::~tloadengine() {
@@ -169,35 +170,23 @@ std::size_t tloadengine::SendCommand(std::string_view text) {
   }
   if (FWaiting.empty() && FProcess.UnreadInput() == 0) return WriteCommand(text);
   FWaiting.emplace_back(text);
-  if (FWaiting.size() == 1) {
-    const auto deadline = std::chrono::steady_clock::now() + FDelays.WriteTimeout;
-    Later(READ_POLL, [this, deadline] { SendWaitingLine(deadline); });
-  }
+  if (FWaiting.size() == 1) SendWaitingLines();
   return text.size() + 1;
 }
 
-void tloadengine::SendWaitingLine(std::chrono::steady_clock::time_point deadline) {
-  if (!IsConnected()) {
-    FWaiting.clear();
-    return;
-  }
-  const auto now = std::chrono::steady_clock::now();
+void tloadengine::SendWaitingLines() {
   // An engine that reads nothing gets the line all the same, and the write times out.
-  if (FProcess.UnreadInput() > 0 && now < deadline) {
-    Later(READ_POLL, [this, deadline] { SendWaitingLine(deadline); });
-    return;
-  }
-  const std::string line = std::move(FWaiting.front());
-  FWaiting.pop_front();
-  if (WriteCommand(line) == 0) {
-    FWaiting.clear();
-    // Last: the message box may free this object.
-    ReportEngineWriteError(*this);
-    return;
-  }
-  if (FWaiting.empty()) return;
-  const auto next = now + FDelays.WriteTimeout;
-  Later(READ_POLL, [this, next] { SendWaitingLine(next); });
+  WhenRead(std::chrono::steady_clock::now() + FDelays.WriteTimeout, [this] {
+    const std::string line = std::move(FWaiting.front());
+    FWaiting.pop_front();
+    if (WriteCommand(line) == 0) {
+      FWaiting.clear();
+      // Last: the message box may free this object.
+      ReportEngineWriteError(*this);
+      return;
+    }
+    if (!FWaiting.empty()) SendWaitingLines();
+  });
 }
 
 std::size_t tloadengine::WriteCommand(std::string_view text) {

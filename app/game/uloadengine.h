@@ -117,9 +117,9 @@ private:
   void StartReader();
   // Sends the opening command `index` and schedules the next, or ends the start-up.
   void SendStartupCommand(std::size_t index);
-  // Sends opening command `next` once the engine has read what it was sent (or at
-  // `deadline`) and LineGap has passed.
-  void AwaitRead(std::chrono::steady_clock::time_point deadline, std::size_t next);
+  // Runs `then` once the engine has read all it was sent, or at `deadline` (an engine
+  // that reads nothing), unless the engine is gone by then.
+  void WhenRead(std::chrono::steady_clock::time_point deadline, std::function<void()> then);
   // While the engine has said nothing, "post" goes again at `nudgeAt` and after each
   // SilenceNudge, at most `nudgesLeft` times. Every engine prints something once it has
   // had its opening commands, but one that runs threads can stall at its start until
@@ -127,9 +127,8 @@ private:
   // a line, while the engine thread waits for that stream; the next line frees it, though
   // not always the first one.
   void WatchSilence(std::chrono::steady_clock::time_point nudgeAt, int nudgesLeft);
-  // Writes the first waiting line once the engine has read the line before it (or at
-  // `deadline`), then the next likewise.
-  void SendWaitingLine(std::chrono::steady_clock::time_point deadline);
+  // Writes the waiting lines one by one, each once the engine has read the one before.
+  void SendWaitingLines();
   // Sends a line without holding it back.
   std::size_t WriteCommand(std::string_view text);
   // One look whether the quit engine has gone; `phase` 0 waits for it to end by itself,

@@ -19,25 +19,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// No waits before the opening commands: the fake engine is ready at once, and no
-// "post" for its silence. The waits for its end and for its reads are ended by what
-// they wait for, so they can be far beyond what a busy machine needs.
-TEngineDelays FastDelays() {
-  TEngineDelays delays;
-  delays.StartWait = 0ms;
-  delays.HandshakeWait = 0ms;
-  delays.LineGap = 0ms;
-  delays.SilenceNudge = 0ms;
-  delays.QuitWait = 60s;
-  delays.TerminateWait = 60s;
-  delays.WriteTimeout = 60s;
-  return delays;
-}
-
 // For an engine that ignores "quit", "terminate" or its input: the program's short
 // waits run out, as they do for such an engine in a game.
 TEngineDelays ShortEndDelays() {
-  TEngineDelays delays = FastDelays();
+  TEngineDelays delays = FastEngineDelays();
   delays.QuitWait = 1000ms;
   delays.TerminateWait = 200ms;
   delays.WriteTimeout = 500ms;
@@ -86,7 +71,7 @@ protected:
 
   // Starts the fake engine on `script`, with the user on the light side unless told.
   void Start(const std::string& script, bool enginePlaysLight = false, const std::string& extra = "",
-             const TEngineDelays& delays = FastDelays()) {
+             const TEngineDelays& delays = FastEngineDelays()) {
     std::ofstream(Folder / "script") << script;
     std::string parameters = "\"" + (Folder / "script").string() + "\" \"" + Log().string() + "\" " + extra;
     Engine = tloadengine::Create((Folder / "fake engine").string(), parameters, Game, &Board, enginePlaysLight,
@@ -135,7 +120,7 @@ TEST_F(FakeEngine, HandshakeBytesForEitherSideInItsOwnFolderWithItsParameters) {
 // the kernel splits the reads is left alone: an engine that is not scheduled in time
 // may get two lines in one read, which no pause of ours can prevent.
 TEST_F(FakeEngine, OpeningCommandsAreWrittenOneByOneWithTheGapBetween) {
-  TEngineDelays delays = FastDelays();
+  TEngineDelays delays = FastEngineDelays();
   delays.LineGap = 50ms;
   Start("", true, "", delays);
   EXPECT_TRUE(Engine->Quit());
@@ -161,7 +146,7 @@ TEST_F(FakeEngine, OpeningCommandsAreWrittenOneByOneWithTheGapBetween) {
 // An engine slow to read at start still gets each opening line in a read of its own,
 // without any pause between the lines: the next is written once it has read the last.
 TEST_F(FakeEngine, OpeningLinesWaitUntilTheEngineHasReadTheLastOne) {
-  TEngineDelays delays = FastDelays();
+  TEngineDelays delays = FastEngineDelays();
   ASSERT_EQ(delays.LineGap, 0ms);
   Start("pause 300\n", true, "", delays);
   // And so do the lines after them.
@@ -176,7 +161,7 @@ TEST_F(FakeEngine, OpeningLinesWaitUntilTheEngineHasReadTheLastOne) {
 // An engine that stalls at its start until more input arrives is sent "post" while it
 // says nothing after its opening; one that never speaks gets a bounded number.
 TEST_F(FakeEngine, AnEngineSilentAfterItsOpeningIsSentPostUntilItSpeaks) {
-  TEngineDelays delays = FastDelays();
+  TEngineDelays delays = FastEngineDelays();
   delays.SilenceNudge = 1ms;
   Start("expect hard\nexpect post\nexpect post\nsay feature done=1\n", false, "", delays);
   ASSERT_TRUE(Queue.RunUntil([this] { return Board.Received == "feature done=1\n"; }));
@@ -326,7 +311,7 @@ TEST_F(FakeEngine, EngineThatEndsDuringTheOpeningIsNeverReady) {
   };
   bool ready = false;
   Engine = tloadengine::Start((Folder / "fake engine").string(), parameters, Game, &Board, false, Queue.Dispatcher(),
-                              byHand, [&ready] { ready = true; }, FastDelays());
+                              byHand, [&ready] { ready = true; }, FastEngineDelays());
   ASSERT_TRUE(Engine);
   Engine->SendCommand("protover 2");
   auto runStep = [&steps] {
@@ -378,7 +363,7 @@ TEST_F(FakeEngine, ProgramThatCannotStartIsReportedAndGivesNoEngine) {
   const fs::path paths[] = {Folder / "missing", Folder / "not executable", Folder};
   for (const fs::path& path : paths) {
     Recorded.Messages.clear();
-    auto engine = tloadengine::Create(path.string(), "", Game, &Board, false, Queue.Dispatcher(), FastDelays());
+    auto engine = tloadengine::Create(path.string(), "", Game, &Board, false, Queue.Dispatcher(), FastEngineDelays());
     EXPECT_FALSE(engine) << path;
     ASSERT_EQ(Recorded.Messages.size(), 1u) << path;
     EXPECT_EQ(Recorded.Messages[0].rfind("Cannot start the engine " + path.string() + ": ", 0), 0u)

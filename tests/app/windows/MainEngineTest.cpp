@@ -40,16 +40,7 @@ protected:
     Launcher(Folder / "sub" / "prog2");
     Launcher(Folder / "sub" / "deeper" / "prog3");
     WriteBytes(Folder / "readme.txt", "not a program\n");
-    // No waits before the opening commands; the waits for the engine's end are ended
-    // by the end, so they can be far beyond what a busy machine needs.
-    TEngineDelays fast;
-    fast.StartWait = 0ms;
-    fast.HandshakeWait = 0ms;
-    fast.LineGap = 0ms;
-    fast.SilenceNudge = 0ms;
-    fast.QuitWait = 60s;
-    fast.TerminateWait = 60s;
-    Board->EngineDelays = fast;
+    Board->EngineDelays = FastEngineDelays();
     Form->Folders.Engines = Folder.string();
   }
   void TearDown() override {
