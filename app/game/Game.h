@@ -18,6 +18,13 @@
 #include "app/game/maindefine.h"
 #include "app/game/utility.h"
 
+// How the game stands for the side to move: it goes on, or that side has no legal move
+// and is checkmated (in check) or stalemated (not in check: the game is drawn).
+enum class TGameEnd { None, Checkmate, Stalemate };
+
+// The message of a stalemate, whoever made it.
+inline constexpr char STALEMATE_TEXT[] = "Stalemate: the game is drawn";
+
 class TGame {
 public:
   // An empty board, light to move, no castle: what a game holds before a position is set.
@@ -39,8 +46,10 @@ public:
   // PlayUserMove on this game: a legal move of `side` is applied, an illegal one
   // changes nothing.
   TUserMove PlayUserMove(const TBoardMove& move, TSide side);
-  // True when `side` has no legal move, en passant included.
+  // True when `side` has no legal move, en passant included: checkmate or stalemate.
   bool IsMate(TSide side) const;
+  // Whether the game has ended with `side` to move, and how.
+  TGameEnd EndFor(TSide side) const;
 
   // The position as FEN text: the clipboard's form, the position file's (with CR LF),
   // and the lines that give it to a Winboard engine (EnginePositionCommands).
@@ -58,3 +67,7 @@ private:
   TGameRights FRights;
   bool FEngineThinking = false;
 };
+
+// Tells the user how the game has ended with `side` to move: `mateText` for a
+// checkmate, STALEMATE_TEXT for a stalemate; nothing while it goes on.
+void ReportGameEnd(const TGame& game, TSide side, const char* mateText);

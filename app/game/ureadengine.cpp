@@ -82,7 +82,7 @@ void ApplyEngineMove(const TEngineLine& line, TGame& game, TSide engineSide, TEn
   }
   if (board) board->StartEngineMoveAnimation(move, effects);
   // The user's side is to move now.
-  if (game.IsMate(OtherSide(engineSide))) Dialogs().ShowMessage(USER_MATED_TEXT);
+  ReportGameEnd(game, OtherSide(engineSide), USER_MATED_TEXT);
 }
 
 }  // namespace

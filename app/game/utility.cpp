@@ -592,6 +592,11 @@ bool SquareAttacked(const TBitBoards& board, int square, TSide bySide) {
   return false;
 }
 
+bool InCheck(const TBitBoards& board, TSide side) {
+  const std::uint64_t king = board[DARK_KING + SideIndex(side)];
+  return king != 0 && SquareAttacked(board, std::countr_zero(king), OtherSide(side));
+}
+
 std::string ImpossiblePositionText(const TBitBoards& board, TSide sideToMove) {
   for (TSide side : {TSide::Light, TSide::Dark})
     if (std::string men = ImpossibleMen(board, side); !men.empty()) return men;

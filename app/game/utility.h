@@ -149,6 +149,8 @@ TGameRights PlayRightsOfFen(std::string_view text, const TBitBoards& board);
 // step, a bishop, rook or queen along a line no piece blocks. A pinned piece attacks
 // too, as it gives check.
 bool SquareAttacked(const TBitBoards& board, int square, TSide bySide);
+// True when `side`'s king stands attacked by the other side; false without a king.
+bool InCheck(const TBitBoards& board, TSide side);
 
 // Why no game can reach `board` with `sideToMove` to move, or empty when nothing
 // rules it out: a side without a king or with more than one, more than 8 pawns or 16

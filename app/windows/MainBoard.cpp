@@ -122,7 +122,7 @@ void TFormOpengl::ReleaseOnBoard(TObject*, TMouseButton, TShiftState, int, int) 
   piece.Row = Drag.Drop.Row;
   piece.Col = Drag.Drop.Col;
   if (played.Effects.Promoted != EMPTY_SQUARE) ShowPromotion(piece, Game.Board());
-  if (Game.IsMate(OtherSide(side))) Dialogs().ShowMessage(USER_MATES_TEXT);
+  ReportGameEnd(Game, OtherSide(side), USER_MATES_TEXT);
   // Without an engine to answer, or when the move could not reach it, the board stays
   // the user's; else it is locked until the engine's move has been shown.
   if (!EngineObj || !EngineObj->IsConnected() || !SendUserMove(text, before, rightsBefore)) return;

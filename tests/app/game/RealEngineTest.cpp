@@ -43,6 +43,12 @@ const TRealEngine ENGINES[] = {
     {"hoichess", "--xboard", "sd 3", false},
 };
 
+// A message that tells of the game's end: the user mated or stalemated, or the engine's
+// result.
+bool IsGameEndText(const std::string& message) {
+  return message == USER_MATED_TEXT || message == ENGINE_MATES_TEXT || message == STALEMATE_TEXT;
+}
+
 std::string PathOf(const TRealEngine& engine) { return std::string("/usr/games/") + engine.Name; }
 
 // Checks each engine move against our rules on the position before it.
@@ -175,12 +181,12 @@ protected:
     auto answered = [&] {
       return Board.Animations.size() > moves || !Board.Status.empty() || !Engine->IsConnected() ||
              std::any_of(Recorded.Messages.begin(), Recorded.Messages.end(),
-                         [](const std::string& m) { return m != USER_MATED_TEXT && m != ENGINE_MATES_TEXT; });
+                         [](const std::string& m) { return !IsGameEndText(m); });
     };
     EXPECT_TRUE(Queue.RunUntil(answered, 90s)) << Name << ": no answer after " << Plies << " plies\n"
                                                << Board.Received;
     for (const std::string& message : Recorded.Messages)
-      EXPECT_TRUE(message == USER_MATED_TEXT || message == ENGINE_MATES_TEXT) << Name << ": " << message;
+      EXPECT_TRUE(IsGameEndText(message)) << Name << ": " << message;
     std::vector<std::string> words = MoveWordsIn(Board.Received);
     EXPECT_EQ(words.size(), EngineMoves + Board.Animations.size() - moves) << Name << "\n" << Board.Received;
     if (Board.Animations.size() == moves) return false;
@@ -223,7 +229,7 @@ protected:
     }
     Queue.RunPending();
     for (std::size_t i = told; i < Recorded.Messages.size(); ++i)
-      EXPECT_TRUE(Recorded.Messages[i] == USER_MATED_TEXT || Recorded.Messages[i] == ENGINE_MATES_TEXT)
+      EXPECT_TRUE(IsGameEndText(Recorded.Messages[i]))
           << Name << ": " << Recorded.Messages[i];
     Engine.reset();
     EXPECT_FALSE(::kill(Pid, 0) == 0) << Name << ": the engine is still there";

@@ -218,11 +218,18 @@ TEST_F(EngineChunk, BadEngineMovesAreReportedAndChangeNothing) {
   EXPECT_TRUE(Board.Animations.empty());
 }
 
-TEST_F(EngineChunk, UserLeftWithoutMovesIsToldAfterTheEngineMove) {
-  ASSERT_TRUE(Game.LoadFen("rnbqkbnr/pppp1ppp/8/4p3/6P1/5P2/PPPPP2P/RNBQKBNR/ b KQkq - 0 1"));
-  HandleEngineChunk(ChunkOf("move d8h4\n"), Game, TSide::Dark, &Board);
-  EXPECT_EQ(Recorded.Messages, std::vector<std::string>{USER_MATED_TEXT});
-  EXPECT_EQ(Board.Animations.size(), 1u);
+TEST_F(EngineChunk, UserLeftWithoutMovesIsToldMateOrStalemateAfterTheEngineMove) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"rnbqkbnr/pppp1ppp/8/4p3/6P1/5P2/PPPPP2P/RNBQKBNR/ b KQkq - 0 1", USER_MATED_TEXT},
+      {"1q5k/8/8/8/8/8/8/K7/ b - - 0 1", nullptr},
+  };
+  for (const auto& [fen, told] : cases) {
+    Recorded.Messages.clear();
+    ASSERT_TRUE(Game.LoadFen(fen));
+    HandleEngineChunk(ChunkOf(told ? "move d8h4\n" : "move b8b3\n"), Game, TSide::Dark, &Board);
+    EXPECT_EQ(Recorded.Messages, std::vector<std::string>{told ? told : STALEMATE_TEXT}) << fen;
+  }
+  EXPECT_EQ(Board.Animations.size(), 2u);
 }
 
 TEST_F(EngineChunk, PromotionLetterChoosesThePiece) {

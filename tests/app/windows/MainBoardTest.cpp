@@ -617,6 +617,33 @@ TEST_F(BoardWindow, DropsThatAreNoMoveLeaveEverythingAsItWas) {
 // The user's and the engine's special moves, through the mouse and through the
 // engine front end: captures parked beside the board in the order they were made,
 // castling rooks, promotions and en passant.
+// A side left without a legal move is checkmated when in check and stalemated when
+// not: the user is told which, after the user's move and after the engine's.
+TEST_F(BoardWindow, MateAndStalemateAreToldApartAfterEitherSidesMove) {
+  struct TCase {
+    const char* Fen;
+    const char* UserMove;
+    const char* EngineMove;  // nullptr: the user's move ends the game
+    const char* Told;
+  };
+  const TCase cases[] = {
+      {"k7/8/1K6/8/8/8/8/7Q w - - 0 1", "h1h8", nullptr, USER_MATES_TEXT},
+      {"k7/8/8/8/8/8/8/1Q5K w - - 0 1", "b1b6", nullptr, STALEMATE_TEXT},
+      {"1r5k/6pp/8/8/8/8/P5PP/7K w - - 0 1", "a2a3", "b8b1", USER_MATED_TEXT},
+      {"7k/8/8/8/8/3q4/K7/8 w - - 0 1", "a2a1", "d3b3", STALEMATE_TEXT},
+  };
+  for (const TCase& c : cases) {
+    const std::string user = c.UserMove;
+    StartEngine("expect " + user + (c.EngineMove ? std::string("\nsay move ") + c.EngineMove : "") + "\n");
+    SetPosition(c.Fen);
+    Recorded.Messages.clear();
+    Drag(Sq(user.substr(0, 2).c_str()), Sq(user.substr(2, 2).c_str()));
+    if (c.EngineMove) WaitIdle();
+    EXPECT_EQ(Recorded.Messages, std::vector<std::string>{c.Told}) << c.Fen;
+    Board->UnloadEngine();
+  }
+}
+
 TEST_F(BoardWindow, CapturesCastlingPromotionAndEnPassantOfBothSides) {
   struct TMove {
     bool User;
@@ -983,14 +1010,16 @@ TEST_F(BoardWindow, RealGameAgainstFairymax) {
     // The engine was told "random", so the games differ, and now and then one side
     // mates: the player sees one move ahead only. The game ends there.
     if (IsMate(Form->Game.Board(), Form->Game.Rights(), TSide::Dark)) {
-      EXPECT_EQ(Recorded.Messages, std::vector<std::string>{USER_MATES_TEXT});
+      const bool check = InCheck(Form->Game.Board(), TSide::Dark);
+      EXPECT_EQ(Recorded.Messages, std::vector<std::string>{check ? USER_MATES_TEXT : STALEMATE_TEXT});
       mated = true;
       break;
     }
     ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking() && Idle(); })) << Form->StatusText();
     mated = IsMate(Form->Game.Board(), Form->Game.Rights(), TSide::Light);
     for (const std::string& message : Recorded.Messages)
-      ASSERT_TRUE(mated && (message == USER_MATED_TEXT || message == ENGINE_MATES_TEXT)) << message;
+      ASSERT_TRUE(mated && (message == USER_MATED_TEXT || message == ENGINE_MATES_TEXT || message == STALEMATE_TEXT))
+          << message;
     // The engine's answer is one of the legal moves in the position we gave it.
     bool legal = false;
     for (const TBoardMove& move : LegalMoves(afterUser, rightsAfterUser, TSide::Dark)) {
