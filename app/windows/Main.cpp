@@ -86,6 +86,8 @@ void TFormOpengl::BuildBoardView(QWidget* page) {
   BoardView = new TGLSceneViewer(page);
   BoardView->setObjectName(QStringLiteral("GLSceneViewer1"));
   AttachViewer(BoardView->Buffer());
+  // Its first paint places the first pieces if their tick has not come yet.
+  BoardView->installEventFilter(this);
   BoardView->OnMouseDown = [this](TObject* sender, TMouseButton button, TShiftState shift, int x, int y) {
     RunGuarded([&] { PressOnBoard(sender, button, shift, x, y); });
   };
@@ -123,6 +125,8 @@ void TFormOpengl::BuildToolBar() {
 }
 
 void TFormOpengl::StartUp() {
+  // First: a message box shown below runs the event loop, which may draw the board.
+  Camera->SetFocalLength(105);
   EngineCaption = NO_ENGINE_CAPTION;
   SetCaption(EngineCaption);
   StartFolder = QDir::currentPath().toStdString();
@@ -146,7 +150,6 @@ void TFormOpengl::StartUp() {
   } else {
     LoadArtisticBoard();
   }
-  Camera->SetFocalLength(105);
 }
 
 bool TFormOpengl::QuitBeforeClose(std::function<void()> whenClosable) {
@@ -231,5 +234,8 @@ void TFormOpengl::ShowEngineStatus(const std::string& text) {
 
 bool TFormOpengl::eventFilter(QObject* watched, QEvent* event) {
   if (watched == EngineChoicePage && event->type() == QEvent::Show) RunGuarded([this] { ListEngines(); });
+  // The first frame shows the pieces on their squares, however late their tick.
+  if (watched == BoardView && event->type() == QEvent::Paint && FirstPiecesTimer)
+    RunGuarded([this] { PlaceFirstPieces(); });
   return QWidget::eventFilter(watched, event);
 }

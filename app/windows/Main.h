@@ -121,7 +121,8 @@ public:
   QStatusBar* StatusBar;
   // Unloads an engine whose output has ended.
   QTimer* EngineWatchTimer;
-  // Puts the first pieces on their squares one tick after the window was made.
+  // Puts the first pieces on their squares one tick after the window was made, or at
+  // the view's first paint if that comes first; null once it has.
   QTimer* FirstPiecesTimer;
   // Tick the slides of the engine's piece, of its castling rook and of a piece the
   // user took.
@@ -182,7 +183,8 @@ public:
   // Shows the pieces of the game's position anew. A running slide stops first, its
   // pieces and the board's lock as its end would leave them.
   void RefreshPieces() override;
-  // The first tick after the pieces were made: they go to their squares.
+  // The first tick after the pieces were made, or the first paint: they go to their
+  // squares.
   void PlaceFirstPieces();
 
   // The user's move (window pixels, y from the top).

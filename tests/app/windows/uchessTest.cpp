@@ -152,6 +152,47 @@ TEST_F(MainWindow, SavingReplacesThePositionFileWhole) {
   fs::remove_all(folder);
 }
 
+// What the board window's first frame showed: seen at the first paint of any board
+// view, whenever the window is made.
+class TFirstFrameWatch : public QObject {
+public:
+  TFirstFrameWatch() { qApp->installEventFilter(this); }
+  ~TFirstFrameWatch() override { qApp->removeEventFilter(this); }
+
+  bool Seen = false;
+  int Pieces = 0;
+  float FocalLength = 0;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* view = dynamic_cast<TGLSceneViewer*>(watched);
+    if (FHooked || event->type() != QEvent::Paint || !view) return false;
+    TFormOpengl* board = nullptr;
+    for (QWidget* up = view->parentWidget(); up && !board; up = up->parentWidget())
+      board = dynamic_cast<TFormOpengl*>(up);
+    if (!board) return false;
+    FHooked = true;
+    view->Buffer().AfterRender = [this, board](TObject*) {
+      if (Seen) return;
+      Seen = true;
+      Pieces = PiecesOnSquares(*board);
+      FocalLength = board->Camera->FocalLength();
+    };
+    return false;
+  }
+
+private:
+  bool FHooked = false;
+};
+
+TEST(ProgramStart, TheFirstFrameShowsEveryPieceFromTheStartCamera) {
+  TFirstFrameWatch first;
+  TForm1 form;
+  ASSERT_TRUE(WaitFor([&] { return first.Seen; }));
+  EXPECT_EQ(first.Pieces, 32);
+  EXPECT_EQ(first.FocalLength, 105);
+}
+
 // A position no game can reach, from a file by either Load Position or from the
 // clipboard: one message, and the position, the board's pieces and the file to save
 // to stay as they were.
