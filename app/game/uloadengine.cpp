@@ -58,7 +58,7 @@ std::unique_ptr<tloadengine> tloadengine::Create(const std::string& path, const 
 std::unique_ptr<tloadengine> tloadengine::Start(const std::string& path, const std::string& parameters,
                                                 TGame& game, TEngineBoard* board, bool enginePlaysLight,
                                                 TDispatcher dispatch, TScheduler schedule,
-                                                std::function<void()> onReady, const TEngineDelays& delays) {
+                                                std::function<void()> onStarted, const TEngineDelays& delays) {
   BRV_ASSERT_MSG(dispatch != nullptr, "tloadengine::Start(): no dispatcher");
   BRV_ASSERT_MSG(schedule != nullptr, "tloadengine::Start(): no scheduler");
   std::unique_ptr<tloadengine> engine(
@@ -67,9 +67,10 @@ std::unique_ptr<tloadengine> tloadengine::Start(const std::string& path, const s
     Dialogs().ShowMessage("Cannot start the engine " + Trimmed(path) + ": " + engine->FProcess.ErrorText());
     return nullptr;
   }
-  engine->FStartupCommands = {"xboard", "new", "random", "post", "hard"};
-  if (enginePlaysLight) engine->FStartupCommands.insert(engine->FStartupCommands.end(), {"white", "go"});
-  engine->FOnReady = std::move(onReady);
+  // The engine's features tell how it takes a position and whether it takes its side.
+  engine->FStartupCommands = {"xboard", "new", "random", "post", "hard", "protover 2"};
+  engine->FSideToTell = enginePlaysLight;
+  engine->FOnStarted = std::move(onStarted);
   engine->Later(delays.StartWait, [self = engine.get()] { self->StartReader(); });
   return engine;
 }
@@ -100,6 +101,16 @@ void tloadengine::SendStartupCommand(std::size_t index) {
   // An engine that was quit, has ended (the user was told) or failed a write is never
   // ready: the rest of the opening would only say so after the report.
   if (!IsConnected()) return;
+  // An engine that plays light is told so once it has said whether it takes "white".
+  if (index == FStartupCommands.size() && FSideToTell) {
+    FSideToTell = false;
+    WhenFeaturesSaid(std::chrono::steady_clock::now(), [this, index] {
+      if (TakesColours()) FStartupCommands.emplace_back("white");
+      FStartupCommands.emplace_back("go");
+      SendStartupCommand(index);
+    });
+    return;
+  }
   // The opening commands, then the lines held back meanwhile.
   if (index < FStartupCommands.size()) {
     WriteCommand(FStartupCommands[index]);
@@ -109,21 +120,48 @@ void tloadengine::SendStartupCommand(std::size_t index) {
   }
   // Each on its own read (see SendCommand), and a pause after: an engine that is still
   // starting may also stall until its next line comes (WatchSilence).
-  if (index + 1 < FStartupCommands.size() || !FHeld.empty()) {
+  if (index + 1 < FStartupCommands.size() || FSideToTell || !FHeld.empty()) {
     // Read, or an engine that reads nothing: the pause, and the next line all the same.
     WhenRead(std::chrono::steady_clock::now() + FDelays.WriteTimeout,
              [this, index] { Later(FDelays.LineGap, [this, index] { SendStartupCommand(index + 1); }); });
     return;
   }
   FReady = true;
-  if (FOnReady) FOnReady();
-  if (FDelays.SilenceNudge.count() > 0) WatchSilence(std::chrono::steady_clock::now() + FDelays.SilenceNudge, 40);
+  if (FDelays.SilenceNudge.count() > 0)
+    WatchSilence(std::chrono::steady_clock::now() + FDelays.SilenceNudge, 40);
+  else
+    Started();
+}
+
+void tloadengine::Started() {
+  FStarted = true;
+  // Last: it may free this object.
+  if (FOnStarted) FOnStarted();
+}
+
+bool tloadengine::TakesColours() const { return !FReader || FReader->Features().Colors.value_or(true); }
+
+void tloadengine::WhenFeaturesSaid(std::chrono::steady_clock::time_point since, std::function<void()> then) {
+  // Often enough that an engine which answers at once is told its side at once.
+  constexpr std::chrono::milliseconds POLL{10};
+  if (!IsConnected()) return;
+  const TEngineFeatures features = FReader->Features();
+  const auto deadline = since + (features.Done == false ? FDelays.FeatureWaitLong : FDelays.FeatureWait);
+  if (features.Done != true && std::chrono::steady_clock::now() < deadline) {
+    Later(POLL, [this, since, then = std::move(then)]() mutable { WhenFeaturesSaid(since, std::move(then)); });
+    return;
+  }
+  then();
 }
 
 void tloadengine::WatchSilence(std::chrono::steady_clock::time_point nudgeAt, int nudgesLeft) {
   // Often enough that an engine which answers at once ends the watch at once.
   constexpr std::chrono::milliseconds POLL{20};
-  if (!IsConnected() || FReader->HasHeard() || nudgesLeft == 0) return;
+  if (!IsConnected()) return;
+  if (FReader->HasHeard() || nudgesLeft == 0) {
+    Started();
+    return;
+  }
   const auto now = std::chrono::steady_clock::now();
   if (now >= nudgeAt) {
     // Harmless to every engine: it has had "post" in its opening already.

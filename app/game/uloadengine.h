@@ -29,6 +29,11 @@ struct TEngineDelays {
   // An engine that has said nothing this long after its opening is sent "post" again,
   // and again after each such wait while it stays silent (0: never). See WatchSilence.
   std::chrono::milliseconds SilenceNudge{500};
+  // How long an engine that is to play light may take to say all its features
+  // ("done=1") after "protover 2", before it is told its side; one that said "done=0"
+  // asks for more time and gets FeatureWaitLong.
+  std::chrono::milliseconds FeatureWait{2000};
+  std::chrono::milliseconds FeatureWaitLong{10000};
 };
 
 // The message of a failed write to the engine.
@@ -46,7 +51,10 @@ class tloadengine {
 public:
   // Starts the engine `path` with `parameters` (split at blanks, no shell) in the
   // engine's own folder, waits, starts the reader, waits, and sends the opening
-  // commands one at a time. The engine's moves are applied to `game`, which must
+  // commands one at a time: "xboard", "new", "random", "post", "hard" and "protover 2",
+  // then for an engine that plays light "white" and "go" once its features are in
+  // ("white" left out when they say "colors=0": after "new" light is to move, and "go"
+  // makes it play that side). The engine's moves are applied to `game`, which must
   // outlive the engine object; when the engine's output ends without Quit, the user is
   // told how the engine ended and the game is unlocked. `board` gets the echo of sent
   // lines and the engine's moves (may be null, not owned); `dispatch` runs the reader's
@@ -57,13 +65,14 @@ public:
                                              const TEngineDelays& delays = TEngineDelays());
 
   // Create without blocking: the process starts at once, and the reader and the
-  // opening commands follow through `schedule` after the same waits. `onReady` (may be
-  // empty) runs on the main thread once the last opening command is sent. Lines given
-  // to SendCommand before then follow the opening commands in their order, each after
-  // the same pause, and `onReady` waits for them too.
+  // opening commands follow through `schedule` after the same waits. `onStarted` (may
+  // be empty) runs on the main thread once the engine has started: the opening commands
+  // are sent, and the engine has said something or the "post" reminders to a silent
+  // engine (WatchSilence) are over. Lines given to SendCommand before the opening is
+  // sent follow it in their order, each after the same pause.
   static std::unique_ptr<tloadengine> Start(const std::string& path, const std::string& parameters, TGame& game,
                                             TEngineBoard* board, bool enginePlaysLight, TDispatcher dispatch,
-                                            TScheduler schedule, std::function<void()> onReady,
+                                            TScheduler schedule, std::function<void()> onStarted,
                                             const TEngineDelays& delays = TEngineDelays());
 
   // Quit(), then ends the reader and closes the pipes. Work the reader had already
@@ -86,6 +95,12 @@ public:
 
   // True once the opening commands, and the lines held back meanwhile, are sent.
   bool IsReady() const { return FReady; }
+  // True once the engine has started (see Start): an engine that is still starting
+  // may not answer yet.
+  bool HasStarted() const { return FStarted; }
+  // False when the engine's features say "colors=0": it is never to be sent "white"
+  // or "black", and "go" alone makes it play the side to move.
+  bool TakesColours() const;
 
   // Sends "quit", waits for the engine to end, terminates and then kills it if it
   // does not, and reaps it, each step waiting a bounded time. Afterwards the engine
@@ -117,6 +132,11 @@ private:
   void StartReader();
   // Sends the opening command `index` and schedules the next, or ends the start-up.
   void SendStartupCommand(std::size_t index);
+  // Runs `then` once the engine has said all its features, or at the deadline that its
+  // features so far give, counted from `since`, unless the engine is gone by then.
+  void WhenFeaturesSaid(std::chrono::steady_clock::time_point since, std::function<void()> then);
+  // The engine has started: runs the start's last step.
+  void Started();
   // Runs `then` once the engine has read all it was sent, or at `deadline` (an engine
   // that reads nothing), unless the engine is gone by then.
   void WhenRead(std::chrono::steady_clock::time_point deadline, std::function<void()> then);
@@ -147,12 +167,15 @@ private:
   // engine object still exists when the main thread gets round to it.
   std::shared_ptr<int> FAlive = std::make_shared<int>(0);
   std::unique_ptr<tsreadengine> FReader;
-  std::vector<const char*> FStartupCommands;
+  std::vector<std::string> FStartupCommands;
+  // The engine plays light: "white" and "go" follow the opening once its features are in.
+  bool FSideToTell = false;
   std::vector<std::string> FHeld;  // lines sent before the opening commands were
   std::deque<std::string> FWaiting;  // lines sent since, waiting for the engine's read
-  std::function<void()> FOnReady;
+  std::function<void()> FOnStarted;
   std::function<void()> FOnQuitDone;
   bool FReady = false;
+  bool FStarted = false;
   bool FOutputEnded = false;
   bool FQuit = false;
   bool FDisconnected = false;

@@ -96,7 +96,7 @@ TEngineLine ParseEngineLine(std::string_view line) {
     found.Result = std::string(line.substr(first, line.find_last_not_of(" \t") + 1 - first));
   // The engine's answer to "protover 2": "feature ping=1 setboard=0 xedit=1".
   if (StartsWith(line, "feature ")) {
-    found.RefusesSetBoard = Contains(line, " setboard=0");
+    found.Features = ParseFeatureLine(line);
     return found;
   }
   if (found.Illegal) found.Line = std::string(line);
@@ -112,6 +112,43 @@ TEngineLine ParseEngineLine(std::string_view line) {
   found.MoveText = std::string(word);
   found.Line = std::string(line);
   return found;
+}
+
+void TEngineFeatures::Merge(const TEngineFeatures& later) {
+  if (later.SetBoard) SetBoard = later.SetBoard;
+  if (later.Colors) Colors = later.Colors;
+  if (later.Done) Done = later.Done;
+}
+
+TEngineFeatures ParseFeatureLine(std::string_view line) {
+  TEngineFeatures features;
+  if (!StartsWith(line, "feature ")) return features;
+  std::size_t at = std::string_view("feature ").size();
+  while (at < line.size()) {
+    while (at < line.size() && IsBlank(line[at])) ++at;
+    const std::size_t nameStart = at;
+    while (at < line.size() && line[at] != '=' && !IsBlank(line[at])) ++at;
+    const std::string_view name = line.substr(nameStart, at - nameStart);
+    if (at >= line.size() || line[at] != '=') continue;
+    ++at;
+    std::string_view value;
+    if (at < line.size() && line[at] == '"') {
+      // A quoted value runs to the next quote (to the line's end if none comes).
+      const std::size_t close = line.find('"', at + 1);
+      value = line.substr(at + 1, close == std::string_view::npos ? std::string_view::npos : close - at - 1);
+      at = close == std::string_view::npos ? line.size() : close + 1;
+    } else {
+      const std::size_t valueStart = at;
+      while (at < line.size() && !IsBlank(line[at])) ++at;
+      value = line.substr(valueStart, at - valueStart);
+    }
+    if (value != "0" && value != "1") continue;
+    const bool on = value == "1";
+    if (name == "setboard") features.SetBoard = on;
+    if (name == "colors") features.Colors = on;
+    if (name == "done") features.Done = on;
+  }
+  return features;
 }
 
 bool EngineMoveOfText(std::string_view text, TSide engineSide, TBoardMove& move) {
@@ -216,7 +253,7 @@ void HandleEngineChunk(const TEngineChunk& chunk, TGame& game, TSide engineSide,
         Dialogs().ShowMessage(ILLEGAL_ENGINE_MOVE_TEXT);
     }
     if (board && !line.Result.empty()) board->ShowEngineStatus(line.Result);
-    if (board && line.RefusesSetBoard) board->EngineRefusesSetBoard();
+    if (board && line.RefusesSetBoard()) board->EngineRefusesSetBoard();
   }
   if (board && !chunk.Text.empty()) board->AppendEngineOutput(chunk.Text);
 }
@@ -276,6 +313,7 @@ bool tsreadengine::Gather(const TEngineChunk& found) {
   std::unique_lock<std::mutex> lock(FMutex);
   FLog.Add(found.Text);
   FFound.insert(FFound.end(), found.Found.begin(), found.Found.end());
+  for (const TEngineLine& line : found.Found) FFeatures.Merge(line.Features);
   FWaitingBytes += found.Text.size();
   FEnded = FEnded || found.Ended;
   if (!found.Text.empty() || found.Ended) FHeard = true;
@@ -291,6 +329,11 @@ bool tsreadengine::Gather(const TEngineChunk& found) {
   }
   FTaken.wait(lock, [this] { return FStopping || FWaitingBytes < MAX_WAITING_BYTES; });
   return !FStopping;
+}
+
+TEngineFeatures tsreadengine::Features() const {
+  std::lock_guard<std::mutex> lock(FMutex);
+  return FFeatures;
 }
 
 TEngineChunk tsreadengine::Take() {

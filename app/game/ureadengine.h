@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -60,6 +61,24 @@ inline constexpr char USER_MATED_TEXT[] = "mate3";
 inline constexpr char ENGINE_MATES_TEXT[] = "Mate4";
 inline constexpr char ILLEGAL_ENGINE_MOVE_TEXT[] = "Illegal move from host engine";
 
+// What an engine's "feature" lines said of the features the program looks at; a
+// feature not named stays unknown.
+struct TEngineFeatures {
+  std::optional<bool> SetBoard;  // "setboard=0": positions only in edit mode
+  std::optional<bool> Colors;    // "colors=0": never send "white" or "black"
+  std::optional<bool> Done;      // "done=1": all features said; "done=0": more to come
+
+  bool Any() const { return SetBoard || Colors || Done; }
+  // Adds what `later` said, which stands over what was said before.
+  void Merge(const TEngineFeatures& later);
+};
+
+// The features a "feature" line names ("feature ping=1 setboard=0 done=1"); values in
+// quotes ("myname=\"Fairy-Max 5.0b\"", "option=\"Resign -check 0\"") are passed over
+// whole, so that a word inside them is never taken for a feature. Nothing for another
+// line.
+TEngineFeatures ParseFeatureLine(std::string_view line);
+
 // What one line of the engine's output says.
 struct TEngineLine {
   // The word after "move " at the start of the line ("move e7e5") or after a move
@@ -78,11 +97,12 @@ struct TEngineLine {
   // The whole line when it is a result ("1-0 ...", "0-1 ...", "1/2-1/2 ...") or a
   // resignation ("resign"), else empty.
   std::string Result;
-  // A line of the engine's features says "setboard=0": it sets up positions only in
-  // edit mode.
-  bool RefusesSetBoard = false;
+  // What a line of the engine's features says ("feature setboard=0 colors=0 done=1").
+  TEngineFeatures Features;
+  // It says "setboard=0": the engine sets up positions only in edit mode.
+  bool RefusesSetBoard() const { return Features.SetBoard == false; }
 
-  bool SaysAnything() const { return HasMove || Mates || Illegal || !Result.empty() || RefusesSetBoard; }
+  bool SaysAnything() const { return HasMove || Mates || Illegal || !Result.empty() || Features.Any(); }
 };
 
 // Reads one line (without its line end). A line holding "My move is" or a refusal
@@ -189,6 +209,9 @@ public:
   // True once the engine has written anything, or its output has ended; before the
   // main thread has been handed it.
   bool HasHeard() const { return FHeard; }
+  // What the engine's feature lines have said so far, as soon as they are read: the
+  // opening commands wait for them before the main thread has been handed them.
+  TEngineFeatures Features() const;
 
   // The size of one read.
   static constexpr std::size_t CHUNK_SIZE = 4096;
@@ -209,10 +232,11 @@ private:
   TDispatcher FDispatch;
   TChunkHandler FOnChunk;
   std::weak_ptr<void> FOwner;
-  std::mutex FMutex;
+  mutable std::mutex FMutex;
   std::condition_variable FTaken;  // the main thread took the hand-over, or Stop
   TEngineLog FLog;
   std::vector<TEngineLine> FFound;
+  TEngineFeatures FFeatures;
   std::size_t FWaitingBytes = 0;
   bool FEnded = false;
   bool FPosted = false;

@@ -78,8 +78,13 @@ inline constexpr char THINKING_TEXT[] = "Thinking...";
 // The status line once the engine's move has been shown, or a position was given to
 // the engine with the user to move.
 inline constexpr char YOUR_MOVE_TEXT[] = "Your move";
-// The status line when the user presses one of their pieces while the board is locked.
+// The status line when the user presses one of their pieces while the board is locked:
+// while the engine thinks, and while it starts.
 inline constexpr char WAIT_TEXT[] = "Wait: the engine is thinking";
+inline constexpr char WAIT_STARTING_TEXT[] = "Wait: the engine is starting";
+// The status line from the load of an engine until it has started (its opening
+// commands, and the reminders to an engine that says nothing).
+inline constexpr char ENGINE_STARTING_TEXT[] = "The engine is starting...";
 // The status line when a newly loaded engine sets the board back to the start position.
 inline constexpr char ENGINE_NEW_GAME_TEXT[] = "The new engine starts a new game from the start position";
 inline constexpr char ILLEGAL_MOVE_TEXT[] = "no";

@@ -38,7 +38,9 @@ void TFormOpengl::PressOnBoard(TObject*, TMouseButton, TShiftState, int x, int y
   const TSide userSide = Owner ? Owner->UserSide() : TSide::Light;
   // Locked: the user learns why their piece does not come along.
   if (piece && Game.EngineThinking()) {
-    if (piece->Row >= 0 && SideOfLetter(piece->Letter) == userSide && Owner) Owner->SetStatusText(WAIT_TEXT);
+    const bool starting = EngineObj && !EngineObj->HasStarted();
+    if (piece->Row >= 0 && SideOfLetter(piece->Letter) == userSide && Owner)
+      Owner->SetStatusText(starting ? WAIT_STARTING_TEXT : WAIT_TEXT);
     piece = nullptr;
   }
   // Whatever is not held, the drag turns the camera from here.

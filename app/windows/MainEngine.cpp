@@ -275,31 +275,31 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
     // Precise: a coarse timer may fire a long wait up to 5 % early.
     QTimer::singleShot(delay, Qt::PreciseTimer, this, [work = std::move(work)] { RunGuarded(work); });
   };
-  // Locked until the engine has had its opening commands and, when it plays light,
-  // until its first move has been shown.
+  // Locked until the engine has started and, when it plays light, until its first
+  // move has been shown.
   Game.SetEngineThinking(true);
   // The opening commands start a new game (and one playing light moves at once from
   // the start): a game on the board is given up, and the user is told so.
   const bool newGame = Game.ClipboardFen() != START_POSITION_FEN;
-  auto onReady = [this, enginePlaysLight, newGame] {
-    Game.SetEngineThinking(enginePlaysLight);
+  auto onStarted = [this, enginePlaysLight, newGame] {
+    // One that plays light may have moved already: its move's end unlocks the board.
+    if (!enginePlaysLight) Game.SetEngineThinking(false);
     if (Owner) Owner->SetStatusText(newGame ? std::string("Ready. ") + ENGINE_NEW_GAME_TEXT : "Ready");
   };
   EngineObj = tloadengine::Start(path, parameters, Game, this, enginePlaysLight, std::move(dispatch),
-                                 std::move(schedule), std::move(onReady), EngineDelays);
+                                 std::move(schedule), std::move(onStarted), EngineDelays);
   if (!EngineObj) {
     // Reported by the start; the engine before it, if any, is gone too.
     Game.SetEngineThinking(false);
     UnloadEngine();
     return;
   }
-  // The engine's features tell how it takes a position (EngineRefusesSetBoard).
-  EngineObj->SendCommand("protover 2");
   EngineEditsPositions = false;
   Game.LoadFen(START_POSITION_FEN);
   EngineAwaitsGo = false;
   if (Owner) Owner->RefreshBoard();
-  if (Owner && newGame) Owner->SetStatusText(ENGINE_NEW_GAME_TEXT);
+  if (Owner) Owner->SetStatusText(newGame ? std::string(ENGINE_STARTING_TEXT) + " " + ENGINE_NEW_GAME_TEXT
+                                          : ENGINE_STARTING_TEXT);
 
   EngineCaption = fs::path(path).filename().string();
   SetCaption(HOST_ENGINE_CAPTION + EngineCaption);

@@ -49,9 +49,11 @@ void TFormOpengl::NewMatch() {
   if (EngineObj) {
     std::vector<std::string> commands = {"force", "new"};
     // "new" makes the engine play dark: one that plays light is told so again, as
-    // when it was loaded, and the board waits for its first move.
+    // when it was loaded ("go" alone where it takes no "white"), and the board waits
+    // for its first move.
     if (Owner && Owner->UserSide() == TSide::Dark) {
-      commands.insert(commands.end(), {"white", "go"});
+      if (EngineObj->TakesColours()) commands.emplace_back("white");
+      commands.emplace_back("go");
       Game.SetEngineThinking(true);
     }
     SendLines(*EngineObj, commands);

@@ -16,8 +16,8 @@
 #include "app/game/ureadengine.h"
 #include "app/game/utility.h"
 
-// No waits before the opening commands: the fake engine is ready at once, and no
-// "post" for its silence. The waits for its end and for its reads are ended by what
+// No waits before the opening commands: the fake engine is ready at once, no wait for
+// features it does not say, and no "post" for its silence. The waits for its end and for its reads are ended by what
 // they wait for, so they can be far beyond what a busy machine needs.
 inline TEngineDelays FastEngineDelays() {
   using namespace std::chrono_literals;
@@ -26,6 +26,7 @@ inline TEngineDelays FastEngineDelays() {
   delays.HandshakeWait = 0ms;
   delays.LineGap = 0ms;
   delays.SilenceNudge = 0ms;
+  delays.FeatureWait = 0ms;
   delays.QuitWait = 60s;
   delays.TerminateWait = 60s;
   delays.WriteTimeout = 60s;

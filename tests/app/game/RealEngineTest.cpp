@@ -28,19 +28,18 @@ struct TRealEngine {
   const char* Name;        // the program in /usr/games
   const char* Parameters;  // as the launchers the build makes give them
   const char* Limit;       // a search limit it knows, so that it answers within a second or so
-  bool PlaysLight;         // it can play light after the opening commands
   bool Ponders = true;     // it may think on the user's time, as "hard" asks
 };
 
 const TRealEngine ENGINES[] = {
-    {"fairymax", "", "sd 3", true},
-    {"gnuchess", "--xboard", "st 1", true},
+    {"fairymax", "", "sd 3"},
+    {"gnuchess", "--xboard", "st 1"},
     // Pondering, it loses a move that comes while it looks for a move to ponder on, and
     // ponders for good: the test answers at once, a person never does.
-    {"phalanx", "-x+", "st 1", true, false},
-    {"sjeng", "", "sd 3", true},
-    // It ends on "white", which it does not know.
-    {"hoichess", "--xboard", "sd 3", false},
+    {"phalanx", "-x+", "st 1", false},
+    {"sjeng", "", "sd 3"},
+    // It ends on "white", which its features ("colors=0") say it does not take.
+    {"hoichess", "--xboard", "sd 3"},
 };
 
 // A message that tells of the game's end: the user mated or stalemated, or the engine's
@@ -281,10 +280,8 @@ TEST_P(RealEngineFromStart, SixtyPliesStayInStepWithTheEngine) {
 
 std::vector<TGameCase> GamesFromStart() {
   std::vector<TGameCase> games;
-  for (const TRealEngine& engine : ENGINES) {
-    games.push_back({engine, TSide::Dark});
-    if (engine.PlaysLight) games.push_back({engine, TSide::Light});
-  }
+  for (const TRealEngine& engine : ENGINES)
+    for (TSide side : {TSide::Dark, TSide::Light}) games.push_back({engine, side});
   return games;
 }
 
@@ -372,31 +369,12 @@ TEST_P(RealEngineSetUp, SpecialMovesStayInStepWithTheEngine) {
 std::vector<TSetUpGame> SetUpGames() {
   std::vector<TSetUpGame> games;
   for (const TRealEngine& engine : ENGINES)
-    for (const TSetUpCase& setUp : SET_UPS)
-      if (setUp.EngineSide == TSide::Dark || engine.PlaysLight) games.push_back({engine, setUp});
+    for (const TSetUpCase& setUp : SET_UPS) games.push_back({engine, setUp});
   return games;
 }
 
 INSTANTIATE_TEST_SUITE_P(Debian, RealEngineSetUp, ::testing::ValuesIn(SetUpGames()), [](const auto& info) {
   return std::string(info.param.Engine.Name) + info.param.SetUp.Name;
 });
-
-// --- An engine that ends -----------------------------------------------------
-
-TEST_F(RealEngineGame, EngineThatEndsOnTheOpeningCommandsIsReportedAndTheBoardUnlocked) {
-  const TRealEngine& hoichess = ENGINES[4];
-  if (!std::filesystem::exists(PathOf(hoichess))) GTEST_SKIP() << "hoichess is not installed";
-  Game.SetEngineThinking(true);
-  Engine = tloadengine::Create(PathOf(hoichess), "", Game, &Board, true, Queue.Dispatcher());
-  ASSERT_TRUE(Engine);
-  Pid = Engine->ProcessId();
-  ASSERT_TRUE(Queue.RunUntil([this] { return !Recorded.Messages.empty(); }));
-  EXPECT_EQ(Recorded.Messages.at(0).rfind(ENGINE_ENDED_TEXT, 0), 0u) << Recorded.Messages[0];
-  EXPECT_EQ(Board.Status, Recorded.Messages);
-  EXPECT_FALSE(Game.EngineThinking());
-  EXPECT_FALSE(Engine->IsConnected());
-  Name = "hoichess as light";
-  Finish();
-}
 
 }  // namespace

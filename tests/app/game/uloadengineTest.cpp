@@ -97,7 +97,7 @@ protected:
   std::unique_ptr<tloadengine> Engine;
 };
 
-const char HANDSHAKE[] = "xboard\nnew\nrandom\npost\nhard\n";
+const char HANDSHAKE[] = "xboard\nnew\nrandom\npost\nhard\nprotover 2\n";
 
 TEST_F(FakeEngine, HandshakeBytesForEitherSideInItsOwnFolderWithItsParameters) {
   for (bool enginePlaysLight : {false, true}) {
@@ -106,7 +106,7 @@ TEST_F(FakeEngine, HandshakeBytesForEitherSideInItsOwnFolderWithItsParameters) {
     EXPECT_TRUE(Engine->Quit());
     std::string expected = std::string(HANDSHAKE) + (enginePlaysLight ? "white\ngo\n" : "") + "quit\n";
     EXPECT_EQ(Received(), expected);
-    std::vector<std::string> echo = {"xboard", "new", "random", "post", "hard"};
+    std::vector<std::string> echo = {"xboard", "new", "random", "post", "hard", "protover 2"};
     if (enginePlaysLight) echo.insert(echo.end(), {"white", "go"});
     echo.push_back("quit");
     EXPECT_EQ(Board.Sent, echo);
@@ -124,7 +124,7 @@ TEST_F(FakeEngine, OpeningCommandsAreWrittenOneByOneWithTheGapBetween) {
   delays.LineGap = 50ms;
   Start("", true, "", delays);
   EXPECT_TRUE(Engine->Quit());
-  const std::vector<std::string> opening = {"xboard", "new", "random", "post", "hard", "white", "go"};
+  const std::vector<std::string> opening = {"xboard", "new", "random", "post", "hard", "protover 2", "white", "go"};
   EXPECT_EQ(Received(), std::string(HANDSHAKE) + "white\ngo\nquit\n");
   std::vector<TReadLine> read = ReadLinesWithTimes(Folder / "received.times");
   ASSERT_EQ(read.size(), opening.size() + 1);
@@ -143,6 +143,34 @@ TEST_F(FakeEngine, OpeningCommandsAreWrittenOneByOneWithTheGapBetween) {
   EXPECT_TRUE(Recorded.Messages.empty());
 }
 
+// An engine that plays light is told so once its features are in: "white" and "go",
+// or "go" alone when they say "colors=0". "done=0" asks for more time than the usual
+// wait; "done=1" ends the wait at once.
+TEST_F(FakeEngine, EnginePlayingLightGetsWhiteOnlyWhenItsFeaturesAllowIt) {
+  struct TCase {
+    const char* Script;
+    std::chrono::milliseconds FeatureWait;
+    const char* Side;
+  };
+  const TCase cases[] = {
+      {"expect protover 2\nsay feature colors=0 done=1\n", 60s, "go\n"},
+      {"expect protover 2\nsay feature done=0\npause 300\nsay feature colors=0\nsay feature done=1\n", 50ms, "go\n"},
+      {"expect protover 2\nsay feature setboard=1 colors=1 done=1\n", 60s, "white\ngo\n"},
+      {"expect protover 2\nsay feature option=\"colors=0 -check 0\" done=1\n", 60s, "white\ngo\n"},
+      {"expect protover 2\nsay Error (unknown command): protover\n", 50ms, "white\ngo\n"},
+  };
+  for (const TCase& c : cases) {
+    TEngineDelays delays = FastEngineDelays();
+    delays.FeatureWait = c.FeatureWait;
+    delays.FeatureWaitLong = 60s;
+    Start(c.Script, true, "", delays);
+    EXPECT_TRUE(Engine->IsReady()) << c.Script;
+    EXPECT_TRUE(Engine->Quit());
+    EXPECT_EQ(Received(), std::string(HANDSHAKE) + c.Side + "quit\n") << c.Script;
+    Engine.reset();
+  }
+}
+
 // An engine slow to read at start still gets each opening line in a read of its own,
 // without any pause between the lines: the next is written once it has read the last.
 TEST_F(FakeEngine, OpeningLinesWaitUntilTheEngineHasReadTheLastOne) {
@@ -155,7 +183,8 @@ TEST_F(FakeEngine, OpeningLinesWaitUntilTheEngineHasReadTheLastOne) {
   Engine->SendCommand(".");
   EXPECT_TRUE(Engine->Quit());
   const std::string reads = ReadFile(Folder / "received.reads");
-  EXPECT_EQ(reads.rfind("xboard\n|new\n|random\n|post\n|hard\n|white\n|go\n|force\n|edit\n|.\n", 0), 0u) << reads;
+  EXPECT_EQ(reads.rfind("xboard\n|new\n|random\n|post\n|hard\n|protover 2\n|white\n|go\n|force\n|edit\n|.\n", 0), 0u)
+      << reads;
 }
 
 // An engine that stalls at its start until more input arrives is sent "post" while it
@@ -313,7 +342,7 @@ TEST_F(FakeEngine, EngineThatEndsDuringTheOpeningIsNeverReady) {
   Engine = tloadengine::Start((Folder / "fake engine").string(), parameters, Game, &Board, false, Queue.Dispatcher(),
                               byHand, [&ready] { ready = true; }, FastEngineDelays());
   ASSERT_TRUE(Engine);
-  Engine->SendCommand("protover 2");
+  Engine->SendCommand("ping 1");
   auto runStep = [&steps] {
     auto work = std::move(steps.front());
     steps.pop_front();

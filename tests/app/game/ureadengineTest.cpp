@@ -74,6 +74,22 @@ TEST(EngineLine, FindsMovesMessagesAndResults) {
   }
 }
 
+TEST(EngineLine, FeatureLinesSayTheFeaturesOutsideQuotes) {
+  using TFeatures = std::tuple<std::optional<bool>, std::optional<bool>, std::optional<bool>>;
+  const std::pair<const char*, TFeatures> cases[] = {
+      {"feature setboard=0 xedit=1 ping=1 done=0", {false, std::nullopt, false}},
+      {"feature myname=\"HoiChess\" setboard=1 colors=0 option=\"x -spin 0\" done=1", {true, false, true}},
+      {"feature option=\"setboard=0 colors=0 done=1\" done=1", {std::nullopt, std::nullopt, true}},
+      {"feature colors=1 myname=\"no closing quote done=1", {std::nullopt, true, std::nullopt}},
+      {"feature done=2 colors= =1 setboard", {std::nullopt, std::nullopt, std::nullopt}},
+      {"tellics say feature done=1", {std::nullopt, std::nullopt, std::nullopt}},
+  };
+  for (const auto& [line, expected] : cases) {
+    const TEngineFeatures found = ParseEngineLine(line).Features;
+    EXPECT_EQ(TFeatures(found.SetBoard, found.Colors, found.Done), expected) << line;
+  }
+}
+
 // The moves of every chunk handed over for `output` read in two pieces split at `at`.
 std::vector<std::string> MovesReadInTwo(std::string_view output, std::size_t at) {
   TLineSplitter splitter;

@@ -131,14 +131,15 @@ protected:
 
   // The folder of the stand-in engine's script and log.
   static fs::path EngineFolder() { return fs::temp_directory_path() / ("brvboard." + std::to_string(::getpid())); }
-  // Loads the stand-in engine on a script (one command a line).
-  void LoadEngine(const std::string& script) {
+  // Loads the stand-in engine on a script (one command a line); `silenceNudge` 0: no
+  // "post" reminders, the scripts say what they are to say.
+  void LoadEngine(const std::string& script, std::chrono::milliseconds silenceNudge = 0ms) {
     Folder = EngineFolder();
     fs::create_directories(Folder);
     WriteBytes(Folder / "script", script);
     TEngineDelays fast;
     fast.StartWait = fast.HandshakeWait = fast.LineGap = 0ms;
-    fast.SilenceNudge = 0ms;  // the scripts say what they are to say
+    fast.SilenceNudge = silenceNudge;
     Board->EngineDelays = fast;
     Board->LoadEngine(FAKE_ENGINE_PATH, (Folder / "script").string() + " " + (Folder / "log").string());
   }
@@ -263,6 +264,29 @@ TEST_F(BoardWindow, StartShowsEveryPieceOnItsSquare) {
 // e2-e4 goes to the rules, the engine and the status line; the board stays locked
 // until the engine's e7-e5 has slid onto its square. The engine answers once the test
 // has seen the lock.
+// An engine that says nothing after its opening is still starting: the board stays
+// locked and says so, until the engine speaks.
+TEST_F(BoardWindow, WhileTheEngineStartsTheBoardSaysSoAndStaysLocked) {
+  const fs::path speak = EngineFolder() / "speak";
+  // Reminded each second, forty times at most: far beyond the test.
+  LoadEngine("expect protover 2\nawait " + speak.string() + "\nsay feature done=1\nexpect e2e4\n", 1000ms);
+  EXPECT_EQ(Form->StatusText(), ENGINE_STARTING_TEXT);
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
+  EXPECT_FALSE(Board->EngineObj->HasStarted());
+  EXPECT_EQ(Form->StatusText(), ENGINE_STARTING_TEXT);
+  QTest::mousePress(Board->BoardView, Qt::LeftButton, {}, PiecePixel(Sq("e2")));
+  EXPECT_EQ(Board->Drag.HeldPiece, nullptr);
+  QTest::mouseRelease(Board->BoardView, Qt::LeftButton, {}, PiecePixel(Sq("e2")));
+  EXPECT_EQ(Form->StatusText(), WAIT_STARTING_TEXT);
+  WriteBytes(speak, "");
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->HasStarted(); }));
+  EXPECT_EQ(Form->StatusText(), "Ready");
+  EXPECT_FALSE(Form->Game.EngineThinking());
+  Drag(Sq("e2"), Sq("e4"));
+  EXPECT_EQ(Form->StatusText(), THINKING_TEXT);
+  ASSERT_TRUE(WaitFor([this] { return Received().ends_with("e2e4\n"); }));
+}
+
 TEST_F(BoardWindow, UserMoveGoesToTheEngineAndItsAnswerSlides) {
   StartEngine("expect e2e4\nawait " + (EngineFolder() / "answer").string() + "\nsay move e7e5\n");
   RulesCalls.clear();

@@ -26,9 +26,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const char HANDSHAKE[] = "xboard\nnew\nrandom\npost\nhard\n";
-// What the page asks after the opening commands: the engine's features.
-const char FEATURES[] = "protover 2\n";
+// The opening commands; the last asks for the engine's features.
+const char HANDSHAKE[] = "xboard\nnew\nrandom\npost\nhard\nprotover 2\n";
 
 class EnginePage : public MainWindow {
 protected:
@@ -161,7 +160,7 @@ TEST_F(EnginePage, LoadSendHistoryAndUnload) {
   ASSERT_TRUE(Form->Game.LoadFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/"));
   for (const char* line : {"  hint ", "hint", "e2e4"}) Type(line);
   ASSERT_TRUE(WaitFor([this] { return Memo(Board->ReceivedMemo).find("move e7e5") != std::string::npos; }));
-  EXPECT_EQ(Received(), std::string(HANDSHAKE) + FEATURES + "hint\nhint\ne2e4\n");
+  EXPECT_EQ(Received(), std::string(HANDSHAKE) + "hint\nhint\ne2e4\n");
   EXPECT_EQ(Memo(Board->SentMemo), "xboard\nnew\nrandom\npost\nhard\nprotover 2\nhint\nhint\ne2e4");
   ASSERT_EQ(Board->CommandBox->count(), 2);
   EXPECT_EQ(Board->CommandBox->itemText(0), "hint");
@@ -180,7 +179,7 @@ TEST_F(EnginePage, LoadSendHistoryAndUnload) {
   EXPECT_TRUE(Form->PlayDarkItem->isEnabled());
   EXPECT_EQ(Board->windowTitle(), "Host Engine: Brovanel 0.1");
   ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }));
-  EXPECT_EQ(Received(), std::string(HANDSHAKE) + FEATURES + "hint\nhint\ne2e4\nquit\n");
+  EXPECT_EQ(Received(), std::string(HANDSHAKE) + "hint\nhint\ne2e4\nquit\n");
   EXPECT_NE(::kill(pid, 0), 0);
   EXPECT_TRUE(Recorded.Messages.size() == 1);
 }
@@ -212,14 +211,15 @@ TEST_F(EnginePage, StartAndQuitLeaveTheEventLoopRunning) {
   Type("level 0 5 0");
   ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
   qint64 ready = clock.elapsed();
-  EXPECT_GE(ready, 200 + 3000 + 6 * 100);
+  // The engine says no features: it is told its side once their wait is over.
+  EXPECT_GE(ready, 200 + 3000 + 7 * 100 + 2000);
   EXPECT_GT(ticks, 2);
   // The engine plays light: locked until its first move.
   EXPECT_TRUE(Form->Game.EngineThinking());
-  const std::vector<std::string> lines = {"xboard", "new",        "random", "post",       "hard",
-                                          "white",  "go",         "protover 2", "level 0 5 0"};
+  const std::vector<std::string> lines = {"xboard", "new",   "random", "post",       "hard",
+                                          "protover 2", "white", "go",    "level 0 5 0"};
   ASSERT_TRUE(WaitFor([this] { return Received().find("level") != std::string::npos; }));
-  EXPECT_EQ(Received(), std::string(HANDSHAKE) + "white\ngo\nprotover 2\nlevel 0 5 0\n");
+  EXPECT_EQ(Received(), std::string(HANDSHAKE) + "white\ngo\nlevel 0 5 0\n");
   // Each line read no sooner than the waits before its write allow.
   const std::vector<TReadLine> read = ReadLinesWithTimes(Log().string() + ".times");
   ASSERT_EQ(read.size(), lines.size());
@@ -360,7 +360,7 @@ TEST_F(EnginePage, NewMatchResetsTheBoardAndTellsTheEngine) {
   EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
   EXPECT_FALSE(Form->Game.EngineThinking());
   ASSERT_TRUE(WaitFor([this] { return Memo(Board->ReceivedMemo).find("done") != std::string::npos; }));
-  EXPECT_EQ(Received(), std::string(HANDSHAKE) + FEATURES + "force\nnew\n");
+  EXPECT_EQ(Received(), std::string(HANDSHAKE) + "force\nnew\n");
   EXPECT_TRUE(Recorded.Messages.empty());
 
   // An engine that plays light is told so again and moves first: locked until then.
@@ -373,7 +373,21 @@ TEST_F(EnginePage, NewMatchResetsTheBoardAndTellsTheEngine) {
   EXPECT_TRUE(Form->Game.EngineThinking());
   ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking(); }));
   EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR/");
-  EXPECT_EQ(Received(), std::string(HANDSHAKE) + "white\ngo\n" + FEATURES + "force\nnew\nwhite\ngo\n");
+  EXPECT_EQ(Received(), std::string(HANDSHAKE) + "white\ngo\nforce\nnew\nwhite\ngo\n");
+
+  // One whose features say "colors=0" plays light on "go" alone, and is never sent
+  // "white" or "black".
+  QTest::mouseClick(Board->UnloadEngineButton, Qt::LeftButton);
+  Board->EngineDelays.FeatureWait = 60s;  // ended by its "done=1"
+  WriteBytes(Folder / "script",
+             "expect protover 2\nsay feature colors=0 done=1\nexpect go\nsay move d2d4\nexpect go\nsay move e2e4\n");
+  LoadListed("prog");
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady() && !Form->Game.EngineThinking(); }));
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR/");
+  Board->NewMatchButton->trigger();
+  ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking(); }));
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/");
+  EXPECT_EQ(Received(), std::string(HANDSHAKE) + "go\nforce\nnew\ngo\n");
 }
 
 // A real engine from the launchers the build made, loaded through the page with the
