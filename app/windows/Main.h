@@ -285,7 +285,7 @@ public:
   // Every second while an engine is loaded: an engine whose output ended is unloaded.
   void WatchEngine();
   // Starts `path` with `parameters`, or with empty `path` the selected engine of the
-  // list. The board stays locked until the engine has had its opening commands.
+  // list. The board stays locked until the engine has started.
   void LoadEngine(const std::string& path, const std::string& parameters);
   // Sends "quit" and lets the engine end without waiting for it here.
   void QuitEngine();

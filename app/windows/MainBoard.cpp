@@ -36,9 +36,10 @@ void TFormOpengl::PressOnBoard(TObject*, TMouseButton, TShiftState, int x, int y
   TBoardPiece* piece = nullptr;
   if (picked && dynamic_cast<TGLCustomSceneObject*>(picked)) piece = PieceOfObject(picked);
   const TSide userSide = Owner ? Owner->UserSide() : TSide::Light;
-  // Locked: the user learns why their piece does not come along.
-  if (piece && Game.EngineThinking()) {
-    const bool starting = EngineObj && !EngineObj->HasStarted();
+  // Locked while the engine thinks and while it starts: the user learns why their piece
+  // does not come along.
+  const bool starting = EngineObj && EngineObj->IsConnected() && !EngineObj->HasStarted();
+  if (piece && (Game.EngineThinking() || starting)) {
     if (piece->Row >= 0 && SideOfLetter(piece->Letter) == userSide && Owner)
       Owner->SetStatusText(starting ? WAIT_STARTING_TEXT : WAIT_TEXT);
     piece = nullptr;

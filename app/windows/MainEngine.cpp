@@ -275,15 +275,13 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
     // Precise: a coarse timer may fire a long wait up to 5 % early.
     QTimer::singleShot(delay, Qt::PreciseTimer, this, [work = std::move(work)] { RunGuarded(work); });
   };
-  // Locked until the engine has started and, when it plays light, until its first
-  // move has been shown.
-  Game.SetEngineThinking(true);
+  // Locked until the engine has started (PressOnBoard) and, when it plays light, until
+  // its first move has been shown.
+  Game.SetEngineThinking(enginePlaysLight);
   // The opening commands start a new game (and one playing light moves at once from
   // the start): a game on the board is given up, and the user is told so.
   const bool newGame = Game.ClipboardFen() != START_POSITION_FEN;
-  auto onStarted = [this, enginePlaysLight, newGame] {
-    // One that plays light may have moved already: its move's end unlocks the board.
-    if (!enginePlaysLight) Game.SetEngineThinking(false);
+  auto onStarted = [this, newGame] {
     if (Owner) Owner->SetStatusText(newGame ? std::string("Ready. ") + ENGINE_NEW_GAME_TEXT : "Ready");
   };
   EngineObj = tloadengine::Start(path, parameters, Game, this, enginePlaysLight, std::move(dispatch),

@@ -274,10 +274,14 @@ TEST_F(BoardWindow, WhileTheEngineStartsTheBoardSaysSoAndStaysLocked) {
   ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
   EXPECT_FALSE(Board->EngineObj->HasStarted());
   EXPECT_EQ(Form->StatusText(), ENGINE_STARTING_TEXT);
-  QTest::mousePress(Board->BoardView, Qt::LeftButton, {}, PiecePixel(Sq("e2")));
-  EXPECT_EQ(Board->Drag.HeldPiece, nullptr);
-  QTest::mouseRelease(Board->BoardView, Qt::LeftButton, {}, PiecePixel(Sq("e2")));
-  EXPECT_EQ(Form->StatusText(), WAIT_STARTING_TEXT);
+  // Also after New Match, which gives the board back to the user.
+  for (bool newMatch : {false, true}) {
+    if (newMatch) Board->NewMatchButton->trigger();
+    QTest::mousePress(Board->BoardView, Qt::LeftButton, {}, PiecePixel(Sq("e2")));
+    EXPECT_EQ(Board->Drag.HeldPiece, nullptr);
+    QTest::mouseRelease(Board->BoardView, Qt::LeftButton, {}, PiecePixel(Sq("e2")));
+    EXPECT_EQ(Form->StatusText(), WAIT_STARTING_TEXT);
+  }
   WriteBytes(speak, "");
   ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->HasStarted(); }));
   EXPECT_EQ(Form->StatusText(), "Ready");
@@ -285,6 +289,7 @@ TEST_F(BoardWindow, WhileTheEngineStartsTheBoardSaysSoAndStaysLocked) {
   Drag(Sq("e2"), Sq("e4"));
   EXPECT_EQ(Form->StatusText(), THINKING_TEXT);
   ASSERT_TRUE(WaitFor([this] { return Received().ends_with("e2e4\n"); }));
+  EXPECT_TRUE(Form->Game.EngineThinking());
 }
 
 TEST_F(BoardWindow, UserMoveGoesToTheEngineAndItsAnswerSlides) {
