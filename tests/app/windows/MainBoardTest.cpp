@@ -1034,6 +1034,70 @@ TEST_F(BoardWindow, HighlightedPiecesStillReadAsTheirSide) {
   EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
 }
 
+// A look chosen while pieces are highlighted shows on them as if it had been chosen
+// first, and a piece put down has the emission it had when it was picked: the light
+// king held while the light pieces get a colour and the dark ones, with the engine's
+// king, a picture; and the engine's king picked by the user, now playing dark, while
+// the dark pieces get a colour, highlighted again when put down.
+TEST_F(BoardWindow, HighlightsFollowALookChosenMeanwhile) {
+  const std::string ebony = Board->StartFolder + "/res/textures/ebony.jpg";
+  struct TCase {
+    const char* What;
+    TSide User;
+    const char* Held;
+    std::function<void()> Choose;
+    bool HighlightedWhenPutDown;
+  };
+  const TCase cases[] = {
+      {"the user's king", TSide::Light, "e1",
+       [&] {
+         Recorded.Colours = {0xC05030};
+         Board->LightPieceColourButton->trigger();
+         Recorded.Chosen = ebony;
+         Board->DarkPieceTextureButton->trigger();
+       },
+       false},
+      {"the engine's king", TSide::Dark, "d7",
+       [&] {
+         Recorded.Colours = {0x2020A0};
+         Board->DarkPieceColourButton->trigger();
+       },
+       true},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    // The frames with the piece held and put down again, the look chosen before the
+    // engine's move or while the piece is held.
+    auto play = [&](bool chooseFirst) {
+      Board->LoadStartLook(Board->StartFolder + "/conf/classic1.bvl");
+      Form->PlayLight();
+      // The engine's king picked while highlighted leaves the highlight as the
+      // emission that every piece gets when the board is drawn anew; each play
+      // starts without it.
+      Board->SavedEmission = 0;
+      if (chooseFirst) c.Choose();
+      EngineMovesItsKing();
+      if (c.User == TSide::Dark) Form->PlayDark();
+      TBoardPiece& piece = At(Sq(c.Held));
+      const TColorValue before = TBoardScene::Emission(piece);
+      const QPoint at = PiecePixel(Sq(c.Held));
+      QTest::mousePress(Board->BoardView, Qt::LeftButton, {}, at);
+      EXPECT_EQ(Board->Drag.HeldPiece, &piece);
+      if (!chooseFirst) c.Choose();
+      const QImage held = Frame();
+      QTest::mouseRelease(Board->BoardView, Qt::LeftButton, {}, at);
+      EXPECT_EQ(TBoardScene::Emission(piece), before);
+      return std::make_pair(held, Frame());
+    };
+    const auto meanwhile = play(false), first = play(true);
+    EXPECT_TRUE(meanwhile.first == first.first);
+    EXPECT_TRUE(meanwhile.second == first.second);
+    EXPECT_EQ(meanwhile.first == meanwhile.second, c.HighlightedWhenPutDown);
+  }
+  Form->PlayLight();
+  EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+}
+
 // A game against a real engine through the windows: the test plays legal moves with
 // the mouse, the engine answers, and afterwards the board, the bitboards and the
 // engine agree.
