@@ -384,11 +384,20 @@ void TBoardScene::ParkPiece(TBoardPiece& piece) {
 }
 
 void TBoardScene::SetEmission(TBoardPiece& piece, TColorValue color) {
-  piece.Obj->Material().FrontProperties().Emission().SetAsWinColor(color);
+  piece.Emission = color;
+  ShowEmission(piece);
 }
 
-TColorValue TBoardScene::Emission(const TBoardPiece& piece) {
-  return piece.Obj->Material().FrontProperties().Emission().AsWinColor();
+TColorValue TBoardScene::Emission(const TBoardPiece& piece) { return piece.Emission; }
+
+void TBoardScene::ShowEmission(TBoardPiece& piece) {
+  TGLFaceProperties& face = piece.Obj->Material().FrontProperties();
+  if (piece.Emission != HIGHLIGHT_EMISSION) {
+    face.Emission().SetAsWinColor(piece.Emission);
+    return;
+  }
+  const TVector& diffuse = face.Diffuse().Color();
+  face.Emission().SetColor({diffuse.x * HIGHLIGHT_LIFT, diffuse.y * HIGHLIGHT_LIFT, diffuse.z * HIGHLIGHT_LIFT, 1});
 }
 
 // ---------------------------------------------------------------------------

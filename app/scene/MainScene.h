@@ -44,6 +44,8 @@ struct TBoardPiece {
   int Row = 0;               // 1..8, or UNPLACED_ROW, or CAPTURED_ROW
   int Col = 0;
   std::string ModelFile;     // the model it was loaded from
+  // The emission it was given: a colour, or TBoardScene::HIGHLIGHT_EMISSION.
+  TColorValue Emission = 0;
 
   // Where it stands: on the board only while Row is 1..8.
   TSquare Square() const { return {Row, Col}; }
@@ -182,10 +184,20 @@ public:
   void ResetCapturedSlots();
   // Puts a captured piece on the first free place of its colour.
   void ParkPiece(TBoardPiece& piece);
-  // The highlight of a picked or moving piece, and its colour otherwise.
+  // The emission that highlights a picked or moving piece; other emissions are
+  // colours. The highlight is no colour of its own: the piece glows with
+  // HIGHLIGHT_LIFT of its own diffuse colour, so that it brightens in its own hue and
+  // a dark piece still reads as dark; a picture, which modulates a white diffuse
+  // colour, brightens in proportion to its own colours.
   static constexpr TColorValue HIGHLIGHT_EMISSION = MakeRGB(100, 100, 100);
+  // About half as bright again as the light alone shows a piece.
+  static constexpr float HIGHLIGHT_LIFT = 100 / 255.f;
   static void SetEmission(TBoardPiece& piece, TColorValue color);
+  // The emission last given to the piece (HIGHLIGHT_EMISSION while highlighted).
   static TColorValue Emission(const TBoardPiece& piece);
+  // Shows the piece's emission anew after its colour or picture changed: a highlight
+  // follows the piece's new look.
+  static void ShowEmission(TBoardPiece& piece);
 
 private:
   // The bytes of a model file, read at its first use since the pieces were loaded:

@@ -59,6 +59,17 @@ void ShowPicture(TGLCustomSceneObject& object, TGLTexture& picture) {
   material.Texture().SetDisabled(false);
 }
 
+// A piece's colour or picture; a highlight on it takes the new look along.
+void ShowPieceColour(TBoardPiece& piece, int colour) {
+  ShowColour(*piece.Obj, colour);
+  TBoardScene::ShowEmission(piece);
+}
+
+void ShowPiecePicture(TBoardPiece& piece, TGLTexture& picture) {
+  ShowPicture(*piece.Obj, picture);
+  TBoardScene::ShowEmission(piece);
+}
+
 // The picture an object shows, null for none.
 const TGLTexture* PictureShown(const TGLCustomSceneObject* object) {
   if (!object || object->Material().Texture().Disabled()) return nullptr;
@@ -118,7 +129,7 @@ void TFormOpengl::ChoosePieceLook(TSide side, int mode) {
     (light ? Look.LightPiecesTextured : Look.DarkPiecesTextured) = false;
     // That side only: the look file's colour keys colour the other side too.
     for (const std::unique_ptr<TBoardPiece>& piece : PieceSlots)
-      if (piece && piece->Obj && OnSide(*piece, side)) ShowColour(*piece->Obj, colour);
+      if (piece && piece->Obj && OnSide(*piece, side)) ShowPieceColour(*piece, colour);
     FreeUnshownPictures();
     return;
   }
@@ -207,7 +218,7 @@ void TFormOpengl::ApplyPieceColours(int colourA, int colourB) {
   for (const std::unique_ptr<TBoardPiece>& piece : PieceSlots) {
     if (!piece || !piece->Obj) continue;
     const int colour = IsLightLetter(piece->Letter) && colourB != NO_COLOUR ? colourB : colourA;
-    if (colour != NO_COLOUR) ShowColour(*piece->Obj, colour);
+    if (colour != NO_COLOUR) ShowPieceColour(*piece, colour);
   }
   FreeUnshownPictures();
 }
@@ -216,7 +227,7 @@ void TFormOpengl::ApplyPieceTexture(TSide side, const std::string& path) {
   if (Trimmed(path).empty()) return;
   TGLTexture& picture = LookPicture(path);
   for (const std::unique_ptr<TBoardPiece>& piece : PieceSlots)
-    if (piece && piece->Obj && OnSide(*piece, side)) ShowPicture(*piece->Obj, picture);
+    if (piece && piece->Obj && OnSide(*piece, side)) ShowPiecePicture(*piece, picture);
   FreeUnshownPictures();
 }
 
@@ -224,14 +235,14 @@ void TFormOpengl::PieceModelAdded(TBoardPiece& piece) {
   const bool light = IsLightLetter(piece.Letter);
   const TSide side = SideOfLetter(piece.Letter);
   if (!(light ? Look.LightPiecesTextured : Look.DarkPiecesTextured)) {
-    ShowColour(*piece.Obj, light ? Look.LightPieceColour : Look.DarkPieceColour);
+    ShowPieceColour(piece, light ? Look.LightPieceColour : Look.DarkPieceColour);
     return;
   }
   // The side's picture, as another piece of the side shows it.
   for (const std::unique_ptr<TBoardPiece>& other : PieceSlots)
     if (other && other.get() != &piece && other->Obj && OnSide(*other, side))
       if (TGLTexture* picture = other->Obj->Material().Texture().SharedTexture()) {
-        ShowPicture(*piece.Obj, *picture);
+        ShowPiecePicture(piece, *picture);
         return;
       }
 }

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+#include <array>
 #include <cmath>
 #include <optional>
 #include <random>
@@ -79,6 +80,12 @@ protected:
   QImage Shot() {
     QApplication::sync();
     return Board->BoardView->screen()->grabWindow(Board->BoardView->winId()).toImage();
+  }
+  // A frame drawn after the last change, as the screen shows it.
+  QImage Frame() {
+    Board->BoardView->update();
+    NextFrame();
+    return Shot();
   }
   void SetPosition(const char* fen) {
     ASSERT_TRUE(Form->Game.LoadFen(fen));
@@ -181,6 +188,13 @@ protected:
     int occupied = 0;
     for (std::uint64_t bits : Form->Game.Board()) occupied += std::popcount(bits);
     EXPECT_EQ(onBoard, occupied);
+  }
+  // The engine's ...Kd7 from e8, the light king on e1, shown whole.
+  void EngineMovesItsKing() {
+    SetPosition("4k3/8/8/8/8/8/8/4K3/ b - - 0 1");
+    Form->Game.SetEngineThinking(true);
+    EngineSays("move e8d7");
+    WaitIdle();
   }
   TBoardPiece& At(TSquare s) {
     TBoardPiece* piece = Board->PieceAtSquare(s);
@@ -980,6 +994,164 @@ TEST_F(BoardWindow, WheelStepsAndOrbitStopsAtTheLowestHeight) {
     }
   }
   EXPECT_GT(camera.Position().Y(), 15);
+}
+
+// ---------------------------------------------------------------------------
+// The highlight of the engine's moved piece and of the piece the user holds
+
+using TMeanColour = std::array<double, 3>;
+
+// The pixels where two frames of the same view differ.
+std::vector<QPoint> PixelsThatDiffer(const QImage& a, const QImage& b) {
+  std::vector<QPoint> pixels;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x)
+      if (a.pixel(x, y) != b.pixel(x, y)) pixels.emplace_back(x, y);
+  return pixels;
+}
+
+TMeanColour MeanColour(const QImage& frame, const std::vector<QPoint>& pixels) {
+  TMeanColour sum{};
+  for (const QPoint& p : pixels) {
+    const QColor c = frame.pixelColor(p);
+    sum[0] += c.red();
+    sum[1] += c.green();
+    sum[2] += c.blue();
+  }
+  for (double& channel : sum) channel /= double(std::max<std::size_t>(pixels.size(), 1));
+  return sum;
+}
+
+double Distance(const TMeanColour& a, const TMeanColour& b) {
+  return std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
+}
+
+double Brightness(const TMeanColour& c) { return c[0] + c[1] + c[2]; }
+
+// A highlighted piece still reads as its side's: the dark king that the engine moved
+// and the light king that the user holds are each nearer, in their mean colour over
+// the pixels they cover, to themselves unhighlighted than to themselves in the other
+// side's look, and clearly brighter than unhighlighted; on both boards, coloured and
+// with pictures, the darkest and the lightest among them.
+TEST_F(BoardWindow, HighlightedPiecesStillReadAsTheirSide) {
+  const std::string textures = Board->StartFolder + "/res/textures/";
+  struct TCase {
+    const char* Look;
+    std::string LightPicture, DarkPicture;  // none: the look's colours
+  };
+  const TCase cases[] = {{"artistic1", "", ""},
+                         {"artistic1", textures + "boxwood.jpg", textures + "rosewood.jpg"},
+                         {"classic4", "", ""},
+                         {"classic4", textures + "white-marble.jpg", textures + "ebony.jpg"}};
+  for (const TCase& c : cases) {
+    const bool pictures = !c.LightPicture.empty();
+    SCOPED_TRACE(std::string(c.Look) + (pictures ? " with pictures" : " in colours"));
+    Board->LoadStartLook(Board->StartFolder + "/conf/" + c.Look + ".bvl");
+    if (pictures) {
+      Board->ApplyPieceTexture(TSide::Light, c.LightPicture);
+      Board->ApplyPieceTexture(TSide::Dark, c.DarkPicture);
+    }
+    EngineMovesItsKing();
+    TBoardPiece& dark = At(Sq("d7"));
+    TBoardPiece& light = At(Sq("e1"));
+    const QPoint held = PiecePixel(Sq("e1"));
+    QTest::mousePress(Board->BoardView, Qt::LeftButton, {}, held);
+    ASSERT_EQ(Board->Drag.HeldPiece, &light);
+    const QImage highlighted = Frame();
+    QTest::mouseRelease(Board->BoardView, Qt::LeftButton, {}, held);
+    // As the engine's next move leaves it.
+    TBoardScene::SetEmission(dark, Board->SavedEmission);
+    const QImage plain = Frame();
+    // Each side in the other's look.
+    if (pictures) {
+      Board->ApplyPieceTexture(TSide::Light, c.DarkPicture);
+      Board->ApplyPieceTexture(TSide::Dark, c.LightPicture);
+    } else {
+      Board->ApplyPieceColours(Board->Look.LightPieceColour, Board->Look.DarkPieceColour);
+    }
+    const QImage swapped = Frame();
+    dark.Obj->SetVisible(false);
+    const QImage withoutDark = Frame();
+    light.Obj->SetVisible(false);
+    const QImage withoutKings = Frame();
+    const std::pair<const char*, std::vector<QPoint>> kings[] = {{"dark", PixelsThatDiffer(swapped, withoutDark)},
+                                                                {"light", PixelsThatDiffer(withoutDark, withoutKings)}};
+    for (const auto& [side, pixels] : kings) {
+      SCOPED_TRACE(side);
+      ASSERT_GT(pixels.size(), 1000u);
+      const TMeanColour lit = MeanColour(highlighted, pixels), own = MeanColour(plain, pixels),
+                        other = MeanColour(swapped, pixels);
+      EXPECT_LT(Distance(lit, own), Distance(lit, other));
+      // The screen's gamma makes equal ratios equal steps to the eye: a dark piece's
+      // lift is as plain as a light one's in fewer levels.
+      EXPECT_GT(Brightness(lit), 1.25 * Brightness(own));
+    }
+  }
+  EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+}
+
+// A look chosen while pieces are highlighted shows on them as if it had been chosen
+// first, and a piece put down has the emission it had when it was picked: the light
+// king held while the light pieces get a colour and the dark ones, with the engine's
+// king, a picture; and the engine's king picked by the user, now playing dark, while
+// the dark pieces get a colour, highlighted again when put down.
+TEST_F(BoardWindow, HighlightsFollowALookChosenMeanwhile) {
+  const std::string ebony = Board->StartFolder + "/res/textures/ebony.jpg";
+  struct TCase {
+    const char* What;
+    TSide User;
+    const char* Held;
+    std::function<void()> Choose;
+    bool HighlightedWhenPutDown;
+  };
+  const TCase cases[] = {
+      {"the user's king", TSide::Light, "e1",
+       [&] {
+         Recorded.Colours = {0xC05030};
+         Board->LightPieceColourButton->trigger();
+         Recorded.Chosen = ebony;
+         Board->DarkPieceTextureButton->trigger();
+       },
+       false},
+      {"the engine's king", TSide::Dark, "d7",
+       [&] {
+         Recorded.Colours = {0x2020A0};
+         Board->DarkPieceColourButton->trigger();
+       },
+       true},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    // The frames with the piece held and put down again, the look chosen before the
+    // engine's move or while the piece is held.
+    auto play = [&](bool chooseFirst) {
+      Board->LoadStartLook(Board->StartFolder + "/conf/classic1.bvl");
+      Form->PlayLight();
+      // The engine's king picked while highlighted leaves the highlight as the
+      // emission that every piece gets when the board is drawn anew; each play
+      // starts without it.
+      Board->SavedEmission = 0;
+      if (chooseFirst) c.Choose();
+      EngineMovesItsKing();
+      if (c.User == TSide::Dark) Form->PlayDark();
+      TBoardPiece& piece = At(Sq(c.Held));
+      const TColorValue before = TBoardScene::Emission(piece);
+      const QPoint at = PiecePixel(Sq(c.Held));
+      QTest::mousePress(Board->BoardView, Qt::LeftButton, {}, at);
+      EXPECT_EQ(Board->Drag.HeldPiece, &piece);
+      if (!chooseFirst) c.Choose();
+      const QImage held = Frame();
+      QTest::mouseRelease(Board->BoardView, Qt::LeftButton, {}, at);
+      EXPECT_EQ(TBoardScene::Emission(piece), before);
+      return std::make_pair(held, Frame());
+    };
+    const auto meanwhile = play(false), first = play(true);
+    EXPECT_TRUE(meanwhile.first == first.first);
+    EXPECT_TRUE(meanwhile.second == first.second);
+    EXPECT_EQ(meanwhile.first == meanwhile.second, c.HighlightedWhenPutDown);
+  }
+  Form->PlayLight();
+  EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
 }
 
 // A game against a real engine through the windows: the test plays legal moves with
