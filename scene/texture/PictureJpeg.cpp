@@ -7,7 +7,6 @@
 
 #include "PictureFiles.h"
 
-#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -63,18 +62,25 @@ struct TJpegJob {
   int Components;
 };
 
-// Decodes at the smallest of libjpeg's scales, M/8 for M from 1 to 8, that still
-// gives the longer side at least job.MaxSide pixels: the scaled decode costs a
-// fraction of the whole one, and no detail the reduced picture can show is lost.
+// The size the picture is read at.
+TPictureSize ReadSize(const TJpegJob& job) {
+  return ReducedPictureSize(static_cast<int>(job.Width), static_cast<int>(job.Height), job.MaxSide);
+}
+
+// Decodes at the smallest of libjpeg's scales, M/8 for M from 1 to 8, whose rows
+// still reach the reduced size on both sides: the scaled decode costs a fraction
+// of the whole one, and no detail the reduced picture can show is lost. Each side
+// is scaled on its own, so the longer one alone does not tell: 9 x 8 pixels at 2/8
+// give 3 x 2, short of the 3 x 3 they are read at with a longest side of 3.
 void ChooseScale(TJpegJob& job) {
   jpeg_decompress_struct& info = job.Info;
-  const JDIMENSION longer = std::max(job.Width, job.Height);
-  if (job.MaxSide <= 0 || longer <= JDIMENSION(job.MaxSide)) return;
+  const TPictureSize size = ReadSize(job);
+  if (size.Width == int(job.Width) && size.Height == int(job.Height)) return;
   for (unsigned scale = 1; scale <= 8; ++scale) {
     info.scale_num = scale;
     info.scale_denom = 8;
     jpeg_calc_output_dimensions(&info);
-    if (std::max(info.output_width, info.output_height) >= JDIMENSION(job.MaxSide)) return;
+    if (info.output_width >= JDIMENSION(size.Width) && info.output_height >= JDIMENSION(size.Height)) return;
   }
 }
 
@@ -84,10 +90,8 @@ void ChooseScale(TJpegJob& job) {
 bool AllocateBitmap(TJpegJob& job) {
   const jpeg_decompress_struct& info = job.Info;
   try {
-    const TPictureSize size =
-        ReducedPictureSize(static_cast<int>(job.Width), static_cast<int>(job.Height), job.MaxSide);
-    const int width = std::min(size.Width, static_cast<int>(info.output_width));
-    const int height = std::min(size.Height, static_cast<int>(info.output_height));
+    const TPictureSize size = ReadSize(job);
+    const int width = size.Width, height = size.Height;
     job.Bitmap->SetSize(width, height, pf24bit);
     if (JDIMENSION(width) == info.output_width && JDIMENSION(height) == info.output_height)
       job.Reducer = nullptr;

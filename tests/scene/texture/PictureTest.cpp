@@ -367,6 +367,9 @@ TEST(Picture, JpegFilesReadReducedKeepTheirColours) {
   DecodeJpegFile(JpegBytes(64, 64, TRgbRows(64, std::vector<std::uint8_t>(64, 90)), TJpegKind::Grey), "f.jpg", grey, 10);
   EXPECT_EQ(std::pair(grey.Width(), grey.Height()), std::pair(10, 10));
   EXPECT_NEAR(grey.PixelColor(5, 5).Green, 90, 2);
+  // At 2/8 the longer side reaches 3 pixels, the shorter one only 2.
+  DecodeJpegFile(JpegBytes(9, 8, TRgbRows(8, std::vector<std::uint8_t>(9, 90)), TJpegKind::Grey), "f.jpg", grey, 3);
+  EXPECT_EQ(std::pair(grey.Width(), grey.Height()), std::pair(3, 3));
   // Blocks of cyan, then of yellow ink.
   TRgbRows inks(16);
   for (auto& row : inks)
