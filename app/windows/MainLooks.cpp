@@ -12,6 +12,10 @@
 #include <QAction>
 #include <QToolBar>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "FormSupport.h"
 #include "app/game/maindefine.h"
 #include "base/Strings.h"
@@ -24,6 +28,10 @@ namespace {
 constexpr char PIECE_PICTURES[] = "*.jpg;*.bmp";
 constexpr char BOARD_PICTURES[] = "*.bmp";
 constexpr char LOOK_FILES[] = "*.bvl";
+// The longest side the look pictures are read at. A piece or a board half never
+// shows more than about a thousand pixels of its picture, even full screen; a
+// larger picture would only cost memory and seconds of reading and uploading.
+constexpr int LOOK_PICTURE_SIDE = 2048;
 
 // The window as a loaded look's target.
 class TWindowLook : public TLookTarget {
@@ -256,7 +264,8 @@ TGLTexture& TFormOpengl::LookPicture(const std::string& path) {
     for (const TLookPicture& picture : LookPictures)
       if (picture.Path == path && picture.Size == size && picture.Time == time) return *picture.Texture;
   auto texture = std::make_unique<TGLTexture>(nullptr);
-  texture->Image().LoadFromFile(path);
+  // A new texture's image is a persistent one: the picture is read into it.
+  dynamic_cast<TGLPersistentImage&>(texture->Image()).LoadFromFile(path, LOOK_PICTURE_SIDE);
   LookPictures.push_back({path, size, time, std::move(texture)});
   return *LookPictures.back().Texture;
 }
@@ -265,9 +274,15 @@ void TFormOpengl::FreeUnshownPictures() {
   std::vector<const TGLTexture*> shown{PictureShown(LightBoardMesh), PictureShown(DarkBoardMesh)};
   for (const std::unique_ptr<TBoardPiece>& piece : PieceSlots)
     if (piece) shown.push_back(PictureShown(piece->Obj));
-  std::erase_if(LookPictures, [&](const TLookPicture& picture) {
+  const std::size_t freed = std::erase_if(LookPictures, [&](const TLookPicture& picture) {
     return std::find(shown.begin(), shown.end(), picture.Texture.get()) == shown.end();
   });
+#ifdef __GLIBC__
+  // A picture's pixels, its upload copy and GLU's mipmaps pass through glibc's
+  // heap, which keeps freed memory for the process: tens of megabytes a picture
+  // chosen and left, given back here.
+  if (freed > 0) malloc_trim(0);
+#endif
 }
 
 void TFormOpengl::ApplyBackgroundColour(int colour) {

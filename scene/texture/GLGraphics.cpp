@@ -149,10 +149,11 @@ void UploadTexturePixels(GLenum target, TGLMinFilter minFilter, GLint internalFo
                          const std::uint8_t* pixels) {
   if (minFilter == miNearest || minFilter == miLinear) {
     GL->glTexImage2D(target, 0, internalFormat, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-  } else if (GL->SGIS_generate_mipmap && target == GL_TEXTURE_2D) {
-    GL->glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP_SGIS, 1);
-    GL->glTexImage2D(target, 0, internalFormat, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
   } else {
+    // Built by GLU, also where the driver could generate them: a driver that
+    // renders the mipmaps may keep the texture's storage after the texture is
+    // deleted (llvmpipe holds it in its queued scenes until the context goes),
+    // and pictures that come and go would keep hundreds of megabytes.
     const GLint result =
         GL->gluBuild2DMipmaps(target, internalFormat, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
     if (result != 0) RaiseGLUError(result);

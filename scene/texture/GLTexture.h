@@ -186,7 +186,9 @@ public:
   void SaveToFile(const std::string& fileName) override;
   // The picture loads the file; a missing file empties the picture and raises
   // ETexture "Could not open file: <name>".
-  void LoadFromFile(const std::string& fileName) override;
+  void LoadFromFile(const std::string& fileName) override { LoadFromFile(fileName, 0); }
+  // The same, a larger picture reduced to the longest side `maxSide` (0: whole).
+  void LoadFromFile(const std::string& fileName, int maxSide);
 };
 
 // A picture read from a file when the texture first needs it.

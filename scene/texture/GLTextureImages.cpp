@@ -243,10 +243,10 @@ bool TGLPersistentImage::Edit() {
 
 void TGLPersistentImage::SaveToFile(const std::string& fileName) { Picture().SaveToFile(fileName); }
 
-void TGLPersistentImage::LoadFromFile(const std::string& fileName) {
+void TGLPersistentImage::LoadFromFile(const std::string& fileName, int maxSide) {
   const std::string name = NeededFileName(fileName);
   if (FileExists(name)) {
-    Picture().LoadFromFile(name);
+    Picture().LoadFromFile(name, maxSide);
   } else {
     Picture().Clear();
     CouldNotOpen(name);

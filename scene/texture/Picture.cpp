@@ -109,6 +109,68 @@ void CheckPictureFormat(const std::string& name, const std::string& bytes, const
                           HexBytes(expected->Bytes, 2) + ", this one with " + HexBytes(bytes, 2));
 }
 
+TPictureSize ReducedPictureSize(int width, int height, int maxSide) {
+  if (maxSide <= 0 || (width <= maxSide && height <= maxSide)) return {width, height};
+  // The shorter side in proportion, rounded to the nearest pixel.
+  auto shorter = [maxSide](std::int64_t side, std::int64_t longer) {
+    return static_cast<int>(std::max<std::int64_t>(1, (side * maxSide + longer / 2) / longer));
+  };
+  if (width >= height) return {maxSide, shorter(height, width)};
+  return {shorter(width, height), maxSide};
+}
+
+void TPictureReducer::Start(int width, int height, TBitmap& target) {
+  BRV_ASSERT_MSG(target.Width() <= width && target.Height() <= height && target.PixelFormat() != pf8bit,
+                 "TPictureReducer::Start(): the bitmap is larger than the picture, or a palette bitmap");
+  FTarget = &target;
+  FWidth = width;
+  FHeight = height;
+  FBytesPerPixel = target.BytesPerPixel();
+  FColumn.resize(static_cast<std::size_t>(width));
+  FColumnCount.assign(static_cast<std::size_t>(target.Width()), 0);
+  for (int x = 0; x < width; ++x) {
+    FColumn[std::size_t(x)] = static_cast<int>(std::int64_t(x) * target.Width() / width);
+    ++FColumnCount[std::size_t(FColumn[std::size_t(x)])];
+  }
+  FSums.assign(std::size_t(target.Width()) * std::size_t(FBytesPerPixel), 0);
+  FRow = -1;
+  FRowCount = 0;
+}
+
+void TPictureReducer::AddRow(int y, const std::uint8_t* row) noexcept {
+  const int targetRow = static_cast<int>(std::int64_t(y) * FTarget->Height() / FHeight);
+  if (targetRow != FRow) {
+    if (FRow >= 0) WriteRow();
+    FRow = targetRow;
+  }
+  const std::size_t bpp = std::size_t(FBytesPerPixel);
+  for (int x = 0; x < FWidth; ++x, row += bpp) {
+    std::uint64_t* sum = FSums.data() + std::size_t(FColumn[std::size_t(x)]) * bpp;
+    for (std::size_t c = 0; c < bpp; ++c) sum[c] += row[c];
+  }
+  ++FRowCount;
+}
+
+void TPictureReducer::Finish() noexcept {
+  if (FRow >= 0) WriteRow();
+  FRow = -1;
+}
+
+void TPictureReducer::WriteRow() noexcept {
+  const std::size_t bpp = std::size_t(FBytesPerPixel);
+  // The rows gathered are within the bitmap: ScanLine raises nothing here.
+  std::uint8_t* out = FTarget->ScanLine(FRow);
+  for (std::size_t x = 0; x < FColumnCount.size(); ++x) {
+    const std::uint64_t count = std::uint64_t(FColumnCount[x]) * std::uint64_t(FRowCount);
+    for (std::size_t c = 0; c < bpp; ++c) {
+      std::uint64_t& sum = FSums[x * bpp + c];
+      out[x * bpp + c] = static_cast<std::uint8_t>((sum + count / 2) / count);
+      sum = 0;
+    }
+  }
+  FRowCount = 0;
+}
+
 // ---------------------------------------------------------------------------
 // TBitmap
 
@@ -215,19 +277,19 @@ void TPicture::Assign(const TPersistent* source) {
 
 void TPicture::Clear() { SetGraphic(nullptr); }
 
-void TPicture::LoadFromFile(const std::string& fileName) {
+void TPicture::LoadFromFile(const std::string& fileName, int maxSide) {
   // The extension first: a file we would not read is not opened.
   IsJpegFileName(fileName);
   TFileStream file(fileName, TFileMode::OpenRead);
-  LoadFromFileContent(fileName, ReadPictureBytes(file, fileName));
+  LoadFromFileContent(fileName, ReadPictureBytes(file, fileName), maxSide);
 }
 
-void TPicture::LoadFromFileContent(const std::string& fileName, const std::string& bytes) {
+void TPicture::LoadFromFileContent(const std::string& fileName, const std::string& bytes, int maxSide) {
   auto decoded = std::make_unique<TBitmap>();
   if (IsJpegFileName(fileName))
-    DecodeJpegFile(bytes, fileName, *decoded);
+    DecodeJpegFile(bytes, fileName, *decoded, maxSide);
   else
-    DecodeBitmapFile(bytes, fileName, *decoded);
+    DecodeBitmapFile(bytes, fileName, *decoded, maxSide);
   FGraphic = std::move(decoded);
   Changed();
 }

@@ -14,6 +14,13 @@
 //   TPicture picture;
 //   picture.LoadFromFile("wood.jpg");   // EInvalidPicture for a damaged file
 //   int w = picture.Width();
+//
+// Pictures are read whole, unless the reader is given a longest side: then a larger
+// picture is read reduced to that side, without ever holding it at its full size
+// (libjpeg decodes it at a fraction of its size, BMP rows are reduced as they are
+// read), each pixel the average of those it stands for.
+//
+//   picture.LoadFromFile("huge.jpg", 2048);   // at most 2048 pixels on a side
 
 #include "base/ClassRegistry.h"
 #include "base/Streams.h"
@@ -36,7 +43,9 @@ public:
 
 // The largest picture read or made: each side at most MAX_PICTURE_SIDE pixels and
 // at most MAX_PICTURE_PIXELS pixels in all, so that a hostile header cannot make
-// us allocate gigabytes.
+// us allocate gigabytes. A reduced read refuses the same files: libjpeg keeps the
+// coefficients of a whole progressive file (two bytes a sample) at any scale, and
+// a BMP file is read whole into memory.
 inline constexpr int MAX_PICTURE_SIDE = 16384;
 inline constexpr std::int64_t MAX_PICTURE_PIXELS = std::int64_t(1) << 26;
 
@@ -106,12 +115,25 @@ private:
 // is not a BMP file of a kind we read, or is damaged or cut short. `name` names the
 // file in the messages (empty: a stream). On failure the bitmap holds no meaningful
 // picture: decode into a fresh one.
-void DecodeBitmapFile(const std::string& bytes, const std::string& name, TBitmap& bitmap);
+// With a `maxSide` above 0, a picture with a longer side is read reduced (see
+// ReducedPictureSize), into pf24bit for 1 to 8 bits per pixel.
+void DecodeBitmapFile(const std::string& bytes, const std::string& name, TBitmap& bitmap, int maxSide = 0);
 // A JPEG file in memory into `bitmap`, as pf24bit; grey, colour, CMYK and YCCK
 // files are read. EInvalidPicture for data libjpeg refuses or reports as damaged (a
 // file cut short among them; stray bytes between its parts are no damage), and for
 // a picture beyond the limits above, refused before any of its pixels is decoded.
-void DecodeJpegFile(const std::string& bytes, const std::string& name, TBitmap& bitmap);
+// With a `maxSide` above 0, a picture with a longer side is read reduced.
+void DecodeJpegFile(const std::string& bytes, const std::string& name, TBitmap& bitmap, int maxSide = 0);
+
+struct TPictureSize {
+  int Width = 0, Height = 0;
+  bool operator==(const TPictureSize&) const = default;
+};
+// The size a picture of width x height pixels is read at with the longest side
+// `maxSide`: unchanged when it has no longer side (or maxSide is 0), otherwise
+// its longer side becomes maxSide and the other keeps the proportion, at least 1.
+// For example 8000 x 6000 with 2048 gives 2048 x 1536.
+TPictureSize ReducedPictureSize(int width, int height, int maxSide);
 
 class TPicture : public TPersistent {
   BRV_CLASS(TPicture, TPersistent)
@@ -135,9 +157,10 @@ public:
   // Reads the file by its extension, ignoring case: ".bmp" as BMP, ".jpg" and
   // ".jpeg" as JPEG. Another extension, or a damaged file, raises EInvalidPicture;
   // a file that cannot be opened EFOpenError. On failure the picture is unchanged.
-  void LoadFromFile(const std::string& fileName);
+  // A `maxSide` above 0 reads a larger picture reduced to that longest side.
+  void LoadFromFile(const std::string& fileName, int maxSide = 0);
   // The same for the file's content already read into `bytes`.
-  void LoadFromFileContent(const std::string& fileName, const std::string& bytes);
+  void LoadFromFileContent(const std::string& fileName, const std::string& bytes, int maxSide = 0);
   // Writes the picture as a BMP file; another extension than ".bmp" raises
   // EInvalidPicture, so that no file ever holds data of another format than its
   // name says. An empty picture writes nothing.

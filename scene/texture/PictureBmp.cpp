@@ -192,62 +192,80 @@ struct TChannel {
   }
 };
 
-// Rows of 16 or 32 bits a pixel, through the colour masks.
-void ReadMaskedRows(const std::string& bytes, const TBmpLayout& layout, TBitmap& bitmap) {
-  const TChannel red(layout.Masks[mRed], 0), green(layout.Masks[mGreen], 0), blue(layout.Masks[mBlue], 0),
-      alpha(layout.Masks[mAlpha], 255);
-  const int step = layout.Bits / 8, out = bitmap.BytesPerPixel();
-  const std::int64_t rowSize = BmpRowSize(layout.Width, layout.Bits);
-  std::uint8_t anyAlpha = 0;
-  for (std::int64_t fileRow = 0; fileRow < layout.Height; ++fileRow) {
-    const char* src = bytes.data() + layout.PixelsAt + fileRow * rowSize;
-    std::uint8_t* dst = bitmap.ScanLine(static_cast<int>(layout.TopDown ? fileRow : layout.Height - 1 - fileRow));
-    for (std::int64_t x = 0; x < layout.Width; ++x, src += step, dst += out) {
-      std::uint32_t pixel = 0;
-      std::memcpy(&pixel, src, std::size_t(step));  // little-endian, as the file
-      dst[0] = blue.Of(pixel);
-      dst[1] = green.Of(pixel);
-      dst[2] = red.Of(pixel);
-      if (out == 4) anyAlpha |= dst[3] = alpha.Of(pixel);
+// Decodes the rows of an uncompressed file one at a time: palette indices for 1 to
+// 8 bits per pixel, blue, green, red bytes for 24, and for 16 and 32 bits through
+// the colour masks, blue, green, red and, into a pf32bit row, alpha.
+class TBmpRows {
+public:
+  TBmpRows(const std::string& bytes, const std::string& name, const TBmpLayout& layout)
+      : FBytes(bytes), FLayout(layout), FRowSize(BmpRowSize(layout.Width, layout.Bits)),
+        FRed(layout.Masks[mRed], 0), FGreen(layout.Masks[mGreen], 0), FBlue(layout.Masks[mBlue], 0),
+        FAlpha(layout.Masks[mAlpha], 255) {
+    // Some writers leave out the padding of the last row.
+    const std::int64_t needed =
+        std::int64_t(layout.PixelsAt) + FRowSize * (layout.Height - 1) + (layout.Width * layout.Bits + 7) / 8;
+    if (needed > static_cast<std::int64_t>(bytes.size()))
+      RefusePicture(name, "the file is cut short: its pixels need " + std::to_string(needed) + " bytes, the file has " +
+                              std::to_string(bytes.size()));
+  }
+
+  // The picture's row (0 the top row) that file row `fileRow` holds.
+  int PictureRow(std::int64_t fileRow) const {
+    return static_cast<int>(FLayout.TopDown ? fileRow : FLayout.Height - 1 - fileRow);
+  }
+
+  // File row `fileRow` into `dst`, of `out` bytes a pixel (1 for palette indices).
+  void Read(std::int64_t fileRow, std::uint8_t* dst, int out) {
+    const auto* src = reinterpret_cast<const std::uint8_t*>(FBytes.data() + FLayout.PixelsAt + fileRow * FRowSize);
+    const int bits = FLayout.Bits;
+    if (bits == 16 || bits == 32) {
+      const int step = bits / 8;
+      for (std::int64_t x = 0; x < FLayout.Width; ++x, src += step, dst += out) {
+        std::uint32_t pixel = 0;
+        std::memcpy(&pixel, src, std::size_t(step));  // little-endian, as the file
+        dst[0] = FBlue.Of(pixel);
+        dst[1] = FGreen.Of(pixel);
+        dst[2] = FRed.Of(pixel);
+        if (out == 4) AnyAlpha |= dst[3] = FAlpha.Of(pixel);
+      }
+    } else if (bits >= 8) {
+      std::memcpy(dst, src, static_cast<std::size_t>(FLayout.Width * bits / 8));
+    } else {
+      // 1 or 4 bits: the leftmost pixel in the highest bits of a byte.
+      const int mask = (1 << bits) - 1;
+      for (std::int64_t x = 0; x < FLayout.Width; ++x) {
+        const std::int64_t bit = x * bits;
+        dst[x] = static_cast<std::uint8_t>((src[bit / 8] >> (8 - bits - bit % 8)) & mask);
+      }
     }
   }
-  // Some writers declare an alpha mask and leave every alpha byte 0 (ImageMagick
-  // among them): such a picture is meant opaque, as other readers show it, not
-  // wholly transparent.
-  if (out == 4 && anyAlpha == 0)
-    for (int y = 0; y < bitmap.Height(); ++y) {
-      std::uint8_t* row = bitmap.ScanLine(y);
-      for (int x = 0; x < bitmap.Width(); ++x) row[4 * x + 3] = 255;
-    }
+
+  // Whether some pixel read into a pf32bit row had alpha above 0.
+  std::uint8_t AnyAlpha = 0;
+
+private:
+  const std::string& FBytes;
+  const TBmpLayout& FLayout;
+  std::int64_t FRowSize;
+  TChannel FRed, FGreen, FBlue, FAlpha;
+};
+
+// Some writers declare an alpha mask and leave every alpha byte 0 (ImageMagick
+// among them): such a picture is meant opaque, as other readers show it, not
+// wholly transparent.
+void MakeOpaqueUnlessAlpha(TBitmap& bitmap, std::uint8_t anyAlpha) {
+  if (bitmap.PixelFormat() != pf32bit || anyAlpha != 0) return;
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    std::uint8_t* row = bitmap.ScanLine(y);
+    for (int x = 0; x < bitmap.Width(); ++x) row[4 * x + 3] = 255;
+  }
 }
 
 void ReadRows(const std::string& bytes, const std::string& name, const TBmpLayout& layout, TBitmap& bitmap) {
-  const int bits = layout.Bits;
-  const std::int64_t rowSize = BmpRowSize(layout.Width, bits);
-  // Some writers leave out the padding of the last row.
-  const std::int64_t needed =
-      std::int64_t(layout.PixelsAt) + rowSize * (layout.Height - 1) + (layout.Width * bits + 7) / 8;
-  if (needed > static_cast<std::int64_t>(bytes.size()))
-    RefusePicture(name, "the file is cut short: its pixels need " + std::to_string(needed) + " bytes, the file has " +
-                            std::to_string(bytes.size()));
-  if (bits == 16 || bits == 32) {
-    ReadMaskedRows(bytes, layout, bitmap);
-    return;
-  }
-  for (std::int64_t fileRow = 0; fileRow < layout.Height; ++fileRow) {
-    const auto* src = reinterpret_cast<const std::uint8_t*>(bytes.data() + layout.PixelsAt + fileRow * rowSize);
-    std::uint8_t* dst = bitmap.ScanLine(static_cast<int>(layout.TopDown ? fileRow : layout.Height - 1 - fileRow));
-    if (bits >= 8) {
-      std::memcpy(dst, src, static_cast<std::size_t>(layout.Width * bits / 8));
-      continue;
-    }
-    // 1 or 4 bits: the leftmost pixel in the highest bits of a byte.
-    const int mask = (1 << bits) - 1;
-    for (std::int64_t x = 0; x < layout.Width; ++x) {
-      const std::int64_t bit = x * bits;
-      dst[x] = static_cast<std::uint8_t>((src[bit / 8] >> (8 - bits - bit % 8)) & mask);
-    }
-  }
+  TBmpRows rows(bytes, name, layout);
+  for (std::int64_t fileRow = 0; fileRow < layout.Height; ++fileRow)
+    rows.Read(fileRow, bitmap.ScanLine(rows.PictureRow(fileRow)), bitmap.BytesPerPixel());
+  MakeOpaqueUnlessAlpha(bitmap, rows.AnyAlpha);
 }
 
 // Run-length encoded palette indices. Two bytes n, v: n > 0 repeats v (at 4 bits,
@@ -297,9 +315,70 @@ void ReadRunLengths(const std::string& bytes, const std::string& name, const TBm
   }
 }
 
+// The palette of the file into `bitmap`'s.
+void ReadPalette(const std::string& bytes, const TBmpLayout& layout, TBitmap& bitmap) {
+  // Entries the file does not give stay black, so that any index reads a colour.
+  bitmap.Palette().fill({});
+  for (std::uint32_t i = 0; i < layout.PaletteCount; ++i) {
+    const std::size_t at = layout.PaletteAt + i * layout.PaletteEntrySize;
+    bitmap.Palette()[i] = {std::uint8_t(bytes[at]), std::uint8_t(bytes[at + 1]), std::uint8_t(bytes[at + 2]), 0};
+  }
+}
+
+bool IsRunLengthEncoded(const TBmpLayout& layout) {
+  return layout.Compression == BI_RLE8 || layout.Compression == BI_RLE4;
+}
+
+// Palette indices into blue, green, red bytes.
+void IndicesToBgr(const std::uint8_t* indices, std::int64_t width, const TBitmap& palette, std::uint8_t* bgr) {
+  for (std::int64_t x = 0; x < width; ++x, bgr += 3) {
+    const TPaletteEntry& entry = palette.Palette()[indices[x]];
+    bgr[0] = entry.Blue;
+    bgr[1] = entry.Green;
+    bgr[2] = entry.Red;
+  }
+}
+
+// The picture reduced into `bitmap`, already of its reduced size; a palette
+// picture comes out in colours (pf24bit). Only the reduced bitmap and a row or two
+// are held, except for run-length encoded pixels, whose runs may go anywhere in
+// the picture: those are decoded whole first, at one byte a pixel.
+void ReadReduced(const std::string& bytes, const std::string& name, const TBmpLayout& layout, TBitmap& bitmap) {
+  TBitmap palette;
+  ReadPalette(bytes, layout, palette);
+  const int width = static_cast<int>(layout.Width), height = static_cast<int>(layout.Height);
+  TPictureReducer reducer;
+  reducer.Start(width, height, bitmap);
+  std::vector<std::uint8_t> colours(std::size_t(width) * std::size_t(bitmap.BytesPerPixel()));
+  if (IsRunLengthEncoded(layout)) {
+    TBitmap indices(width, height, pf8bit);
+    ReadRunLengths(bytes, name, layout, indices);
+    for (int y = 0; y < height; ++y) {
+      IndicesToBgr(indices.ScanLine(y), width, palette, colours.data());
+      reducer.AddRow(y, colours.data());
+    }
+    reducer.Finish();
+    return;
+  }
+  TBmpRows rows(bytes, name, layout);
+  std::vector<std::uint8_t> indices(layout.Bits <= 8 ? std::size_t(width) : 0);
+  for (std::int64_t fileRow = 0; fileRow < layout.Height; ++fileRow) {
+    if (layout.Bits <= 8) {
+      rows.Read(fileRow, indices.data(), 1);
+      IndicesToBgr(indices.data(), width, palette, colours.data());
+    } else {
+      rows.Read(fileRow, colours.data(), bitmap.BytesPerPixel());
+    }
+    reducer.AddRow(rows.PictureRow(fileRow), colours.data());
+  }
+  reducer.Finish();
+  // Averages of alphas that are all 0 are 0 too.
+  MakeOpaqueUnlessAlpha(bitmap, rows.AnyAlpha);
+}
+
 }  // namespace
 
-void DecodeBitmapFile(const std::string& bytes, const std::string& name, TBitmap& bitmap) {
+void DecodeBitmapFile(const std::string& bytes, const std::string& name, TBitmap& bitmap, int maxSide) {
   CheckPictureFormat(name, bytes, "BMP");
   const TBmpLayout layout = ReadLayout(bytes, name);
   TPixelFormat format = pf32bit;
@@ -307,14 +386,16 @@ void DecodeBitmapFile(const std::string& bytes, const std::string& name, TBitmap
     format = pf8bit;
   else if (layout.Bits == 24 || (layout.Bits == 16 && layout.Masks[mAlpha] == 0))
     format = pf24bit;
-  bitmap.SetSize(static_cast<int>(layout.Width), static_cast<int>(layout.Height), format);
-  // Entries the file does not give stay black, so that any index reads a colour.
-  bitmap.Palette().fill({});
-  for (std::uint32_t i = 0; i < layout.PaletteCount; ++i) {
-    const std::size_t at = layout.PaletteAt + i * layout.PaletteEntrySize;
-    bitmap.Palette()[i] = {std::uint8_t(bytes[at]), std::uint8_t(bytes[at + 1]), std::uint8_t(bytes[at + 2]), 0};
+  const TPictureSize size =
+      ReducedPictureSize(static_cast<int>(layout.Width), static_cast<int>(layout.Height), maxSide);
+  if (size.Width < layout.Width || size.Height < layout.Height) {
+    bitmap.SetSize(size.Width, size.Height, format == pf8bit ? pf24bit : format);
+    ReadReduced(bytes, name, layout, bitmap);
+    return;
   }
-  if (layout.Compression == BI_RLE8 || layout.Compression == BI_RLE4)
+  bitmap.SetSize(static_cast<int>(layout.Width), static_cast<int>(layout.Height), format);
+  ReadPalette(bytes, layout, bitmap);
+  if (IsRunLengthEncoded(layout))
     ReadRunLengths(bytes, name, layout, bitmap);
   else
     ReadRows(bytes, name, layout, bitmap);

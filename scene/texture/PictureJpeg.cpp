@@ -52,17 +52,51 @@ struct TJpegJob {
   jpeg_decompress_struct Info;
   TJpegErrors Errors;
   TBitmap* Bitmap;
+  // The longest side to read at, 0 for the whole picture, and the reducer that
+  // takes libjpeg's rows when they are still longer.
+  int MaxSide;
+  TPictureReducer* Reducer;
   TJpegRefusal Refusal;
   // From the header, for the messages.
   JDIMENSION Width, Height;
   int Components;
 };
 
-// Gives the bitmap the picture's size; false when there is no memory for it.
-// Raises nothing.
+// The size the picture is read at.
+TPictureSize ReadSize(const TJpegJob& job) {
+  return ReducedPictureSize(static_cast<int>(job.Width), static_cast<int>(job.Height), job.MaxSide);
+}
+
+// Decodes at the smallest of libjpeg's scales, M/8 for M from 1 to 8, whose rows
+// still reach the reduced size on both sides: the scaled decode costs a fraction
+// of the whole one, and no detail the reduced picture can show is lost. Each side
+// is scaled on its own, so the longer one alone does not tell: 9 x 8 pixels at 2/8
+// give 3 x 2, short of the 3 x 3 they are read at with a longest side of 3.
+void ChooseScale(TJpegJob& job) {
+  jpeg_decompress_struct& info = job.Info;
+  const TPictureSize size = ReadSize(job);
+  if (size.Width == int(job.Width) && size.Height == int(job.Height)) return;
+  for (unsigned scale = 1; scale <= 8; ++scale) {
+    info.scale_num = scale;
+    info.scale_denom = 8;
+    jpeg_calc_output_dimensions(&info);
+    if (info.output_width >= JDIMENSION(size.Width) && info.output_height >= JDIMENSION(size.Height)) return;
+  }
+}
+
+// Gives the bitmap the size it is read at, and the reducer its rows when libjpeg
+// hands them over larger than that; false when there is no memory for it. Raises
+// nothing.
 bool AllocateBitmap(TJpegJob& job) {
+  const jpeg_decompress_struct& info = job.Info;
   try {
-    job.Bitmap->SetSize(static_cast<int>(job.Width), static_cast<int>(job.Height), pf24bit);
+    const TPictureSize size = ReadSize(job);
+    const int width = size.Width, height = size.Height;
+    job.Bitmap->SetSize(width, height, pf24bit);
+    if (JDIMENSION(width) == info.output_width && JDIMENSION(height) == info.output_height)
+      job.Reducer = nullptr;
+    else
+      job.Reducer->Start(static_cast<int>(info.output_width), static_cast<int>(info.output_height), *job.Bitmap);
   } catch (...) {
     return false;
   }
@@ -123,14 +157,18 @@ bool RunJpegJob(TJpegJob& job) {
     default:
       return Refuse(job, TJpegRefusal::UnknownColours);
   }
+  ChooseScale(job);
   jpeg_start_decompress(&info);
   if (!AllocateBitmap(job)) return Refuse(job, TJpegRefusal::NoMemory);
-  // libjpeg's own memory, freed with the rest of it on every way out.
-  JSAMPARRAY inks = cmyk ? (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                                      info.output_width * 4, 1)
-                         : nullptr;
+  // libjpeg's own memory, freed with the rest of it on every way out: the row in
+  // inks, and the row handed to the reducer.
+  const j_common_ptr common = reinterpret_cast<j_common_ptr>(&info);
+  JSAMPARRAY inks = cmyk ? (*info.mem->alloc_sarray)(common, JPOOL_IMAGE, info.output_width * 4, 1) : nullptr;
+  JSAMPARRAY reduced = job.Reducer ? (*info.mem->alloc_sarray)(common, JPOOL_IMAGE, info.output_width * 3, 1)
+                                   : nullptr;
   while (info.output_scanline < info.output_height) {
-    std::uint8_t* row = job.Bitmap->ScanLine(static_cast<int>(info.output_scanline));
+    const int y = static_cast<int>(info.output_scanline);
+    std::uint8_t* row = reduced ? reduced[0] : job.Bitmap->ScanLine(y);
     if (inks) {
       jpeg_read_scanlines(&info, inks, 1);
       InksToBgr(inks[0], row, info.output_width, info.saw_Adobe_marker);
@@ -138,7 +176,9 @@ bool RunJpegJob(TJpegJob& job) {
       JSAMPROW rows[] = {row};
       jpeg_read_scanlines(&info, rows, 1);
     }
+    if (reduced) job.Reducer->AddRow(y, row);
   }
+  if (job.Reducer) job.Reducer->Finish();
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
   return true;
@@ -172,12 +212,16 @@ std::string LibjpegText(const TJpegJob& job) {
 
 }  // namespace
 
-void DecodeJpegFile(const std::string& bytes, const std::string& name, TBitmap& bitmap) {
+void DecodeJpegFile(const std::string& bytes, const std::string& name, TBitmap& bitmap, int maxSide) {
   CheckPictureFormat(name, bytes, "JPEG");
+  // Kept here, outside the frame libjpeg jumps back to: it owns memory.
+  TPictureReducer reducer;
   TJpegJob job{};
   job.Data = reinterpret_cast<const unsigned char*>(bytes.data());
   job.Size = bytes.size();
   job.Bitmap = &bitmap;
+  job.MaxSide = maxSide;
+  job.Reducer = &reducer;
   if (RunJpegJob(job)) return;
   switch (job.Refusal) {
     case TJpegRefusal::TooLarge:

@@ -44,13 +44,19 @@ std::pair<std::string, std::string> PiecesShow(TFormOpengl& board) {
   return {light, dark};
 }
 
-// The memory the process holds, in megabytes.
-long ResidentMegabytes() {
+// A figure of /proc/self/status in megabytes: "VmRSS:" the memory the process
+// holds, "VmHWM:" the most it held since the peak was reset (ResetPeakMemory).
+long StatusMegabytes(const std::string& key) {
   std::ifstream status("/proc/self/status");
   for (std::string line; std::getline(status, line);)
-    if (line.starts_with("VmRSS:")) return std::stol(line.substr(6)) / 1024;
+    if (line.starts_with(key)) return std::stol(line.substr(key.size())) / 1024;
   return -1;
 }
+
+long ResidentMegabytes() { return StatusMegabytes("VmRSS:"); }
+
+// The peak starts again from what the process holds now.
+void ResetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 // While it exists, the real GL's uploads are recorded, and GL_MAX_TEXTURE_SIZE
 // answers at most `maxSize`, as a smaller driver would.
@@ -348,9 +354,9 @@ TEST_F(BoardLooks, LookFilesDressTheScene) {
   EXPECT_EQ(PiecesShow(*Board), std::make_pair(std::string("128"), std::string("128")));
 }
 
-// An 8000 x 8000 picture chosen for the dark pieces is read once and uploaded once
-// for all of them, scaled down to the largest texture the GL takes; the board half
-// given the same file shows the same texture; colours in its place free it.
+// An 8000 x 8000 picture chosen for the dark pieces is read once, at 2048 pixels,
+// and uploaded once for all of them at the largest texture the GL takes; the board
+// half given the same file shows the same texture; colours in its place free it.
 TEST_F(BoardLooks, ABigPictureIsReadAndUploadedOnceForAllThatShowIt) {
   const std::string picture = Path("big.jpg");
   WriteBytes(picture, FlatJpegBytes(8000, 8000, 150, 90, 40));
@@ -374,10 +380,10 @@ TEST_F(BoardLooks, ABigPictureIsReadAndUploadedOnceForAllThatShowIt) {
   Frame();
   EXPECT_EQ(TUploadRecorder::Sizes, (std::vector<std::pair<int, int>>{{2048, 2048}}));
   ASSERT_EQ(held().size(), 1u);
-  EXPECT_EQ(held()[0]->Image().GetWidth(), 8000);
-  // One decoded picture of 192 MB and its texture of 16 MB; a copy for each piece
-  // would hold 3 GB.
-  EXPECT_LT(ResidentMegabytes() - before, 1000);
+  EXPECT_EQ(held()[0]->Image().GetWidth(), 2048);
+  // One picture of 12 MB and its texture of 21 MB; a copy for each piece would
+  // hold half a gigabyte.
+  EXPECT_LT(ResidentMegabytes() - before, 200);
 
   Recorded.Chosen = picture;
   Board->LightBoardTextureButton->trigger();
@@ -393,6 +399,42 @@ TEST_F(BoardLooks, ABigPictureIsReadAndUploadedOnceForAllThatShowIt) {
   EXPECT_EQ(PiecesShow(*Board).second, std::to_string(0x203040));
   EXPECT_TRUE(held().empty());
   EXPECT_LT(ResidentMegabytes() - before, 150) << "the picture and its texture are freed";
+}
+
+// An 8000 x 8000 JPEG for the dark pieces, as the user chooses it: read at 2048
+// pixels, so that the process grows by tens of megabytes instead of gigabytes, and
+// shown on the pieces; a colour in its place gives the memory back, the GL texture's
+// included.
+TEST_F(BoardLooks, ABigPictureShowsReducedAndGivesItsMemoryBack) {
+  const std::string picture = Path("big.jpg");
+  WriteBytes(picture, FlatJpegBytes(8000, 8000, 40, 170, 60));
+  // Pixels of the window in the picture's green, lit or shaded.
+  auto green = [](const QImage& frame) {
+    int count = 0;
+    for (int y = 0; y < frame.height(); ++y)
+      for (int x = 0; x < frame.width(); ++x) {
+        const QColor c = frame.pixelColor(x, y);
+        count += c.green() > c.red() + 40 && c.green() > c.blue() + 40;
+      }
+    return count;
+  };
+  EXPECT_EQ(green(Frame()), 0);
+  const long start = ResidentMegabytes();
+  ResetPeakMemory();
+  Recorded.Chosen = picture;
+  Board->DarkPieceTextureButton->trigger();
+  EXPECT_GT(green(Frame()), 5000) << "the dark pieces show the picture";
+  EXPECT_EQ(Recorded.Messages, std::vector<std::string>{});
+  ASSERT_FALSE(Board->LookPictures.empty());
+  EXPECT_EQ(Board->LookPictures.back().Texture->Image().GetWidth(), 2048);
+  // Read whole and uploaded at 8192 pixels with its mipmaps, it took 1.8 GB.
+  EXPECT_LT(StatusMegabytes("VmHWM:") - start, 300);
+
+  Recorded.Colours = {0x404040};
+  Board->DarkPieceColourButton->trigger();
+  // The driver lets the texture's storage go when it draws again.
+  EXPECT_TRUE(WaitFor([&] { return green(Frame()) == 0 && ResidentMegabytes() - start < 30; }))
+      << ResidentMegabytes() - start << " MB more than before the picture";
 }
 
 // The View menu switches between the boards: the classic board's height field with

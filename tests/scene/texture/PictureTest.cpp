@@ -225,14 +225,14 @@ TEST(Picture, AProgressiveJpegBombIsRefusedBeforeItsPixelsAreDecoded) {
   EXPECT_LT(PeakMemoryKb() - before, 32 * 1024);
 }
 
-// Every cut of a valid file and many random changes to it: each load succeeds or
-// raises EInvalidPicture, nothing else.
+// Every cut of a valid file and many random changes to it: each load, whole or
+// reduced, succeeds or raises EInvalidPicture, nothing else.
 TEST(Picture, EveryDamagedFileIsOursToReport) {
   const TRgbRows grey(24, std::vector<std::uint8_t>(24 * 3, 77));
   struct TReader {
     const char* Name;
     std::string Good;
-    void (*Decode)(const std::string&, const std::string&, TBitmap&);
+    void (*Decode)(const std::string&, const std::string&, TBitmap&, int);
   };
   std::vector<TReader> readers = {
       {"bmp 8", BmpBytes(*Pattern(5, 3, pf8bit)), DecodeBitmapFile},
@@ -253,18 +253,160 @@ TEST(Picture, EveryDamagedFileIsOursToReport) {
         bytes[random() % bytes.size()] = static_cast<char>(random() % 256);
       damaged.push_back(bytes);
     }
-    int refused = 0;
-    for (const std::string& bytes : damaged) {
-      TBitmap read;
-      try {
-        reader.Decode(bytes, "f", read);
-      } catch (const EInvalidPicture&) {
-        ++refused;
-      } catch (const std::exception& e) {
-        ADD_FAILURE() << reader.Name << ": " << e.what();
+    // Whole, and reduced to 2 pixels on the longer side.
+    for (int maxSide : {0, 2}) {
+      int refused = 0;
+      for (const std::string& bytes : damaged) {
+        TBitmap read;
+        try {
+          reader.Decode(bytes, "f", read, maxSide);
+        } catch (const EInvalidPicture&) {
+          ++refused;
+        } catch (const std::exception& e) {
+          ADD_FAILURE() << reader.Name << " at " << maxSide << ": " << e.what();
+        }
       }
+      EXPECT_GT(refused, int(reader.Good.size()) / 2) << reader.Name << " at " << maxSide;
     }
-    EXPECT_GT(refused, int(reader.Good.size()) / 2) << reader.Name;
+  }
+}
+
+TEST(Picture, ReducedSizesKeepTheProportionWithinTheLongestSide) {
+  struct TCase {
+    int Width, Height, MaxSide;
+    TPictureSize Size;
+  };
+  const TCase cases[] = {
+      {8000, 6000, 2048, {2048, 1536}}, {6000, 8000, 2048, {1536, 2048}}, {8000, 8000, 2048, {2048, 2048}},
+      {2048, 100, 2048, {2048, 100}},   {300, 200, 0, {300, 200}},         {10000, 3, 2048, {2048, 1}},
+      {301, 200, 300, {300, 199}},      {7, 5, 1, {1, 1}},
+  };
+  for (const TCase& c : cases)
+    EXPECT_EQ(ReducedPictureSize(c.Width, c.Height, c.MaxSide), c.Size) << c.Width << " x " << c.Height;
+}
+
+// Each kind of BMP file reduced to one pixel: the average of its colours, in
+// colours also for a palette picture.
+TEST(Picture, EveryKindOfBmpFileReadsReducedToTheAverageOfItsPixels) {
+  for (const TBmpVariant& variant : BmpVariants()) {
+    TBitmap whole, reduced;
+    DecodeBitmapFile(variant.File, "f.bmp", whole);
+    ASSERT_EQ(BRV_ERROR_TEXT(EInvalidPicture, DecodeBitmapFile(variant.File, "f.bmp", reduced, 1)), "")
+        << variant.Name;
+    EXPECT_EQ(std::tuple(reduced.PixelFormat(), reduced.Width(), reduced.Height()),
+              std::tuple(variant.Format == pf8bit ? pf24bit : variant.Format, 1, 1))
+        << variant.Name;
+    double sums[4] = {};
+    for (int y = 0; y < whole.Height(); ++y)
+      for (int x = 0; x < whole.Width(); ++x) {
+        const TBGRPixel c = whole.PixelColor(x, y);
+        sums[0] += c.Blue;
+        sums[1] += c.Green;
+        sums[2] += c.Red;
+        if (whole.PixelFormat() == pf32bit) sums[3] += whole.ScanLine(y)[4 * x + 3];
+      }
+    const double pixels = whole.Width() * whole.Height();
+    for (int channel = 0; channel < reduced.BytesPerPixel(); ++channel)
+      EXPECT_NEAR(reduced.ScanLine(0)[channel], sums[channel] / pixels, 0.5) << variant.Name << ", byte " << channel;
+  }
+}
+
+// A BMP file read at half its size: each pixel the average of a 2 x 2 block, rows
+// stored bottom row first or top row first alike.
+TEST(Picture, BmpRowsAreAveragedInBlocks) {
+  TBitmap pattern(8, 4, pf24bit);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 8; ++x) {
+      std::uint8_t* p = pattern.ScanLine(y) + 3 * x;
+      p[0] = static_cast<std::uint8_t>(x * 30);
+      p[1] = static_cast<std::uint8_t>(y * 60);
+      p[2] = static_cast<std::uint8_t>((x + y) % 2 ? 200 : 100);
+    }
+  std::string topDown = BmpBytes(pattern);
+  // The same pixels stored top row first: a negative height, the rows reversed.
+  SetU32(topDown, 22, static_cast<std::uint32_t>(-4));
+  const std::size_t rowSize = 24, pixelsAt = 54;
+  for (std::size_t y = 0; y < 2; ++y)
+    std::swap_ranges(topDown.begin() + std::ptrdiff_t(pixelsAt + y * rowSize),
+                     topDown.begin() + std::ptrdiff_t(pixelsAt + (y + 1) * rowSize),
+                     topDown.begin() + std::ptrdiff_t(pixelsAt + (3 - y) * rowSize));
+  for (const std::string& file : {BmpBytes(pattern), topDown}) {
+    TBitmap read;
+    DecodeBitmapFile(file, "f.bmp", read, 4);
+    EXPECT_EQ(ColourRows(read), (std::vector<std::string>{"961E0F 961E4B 961E87 961EC3", "96960F 96964B 969687 9696C3"}));
+  }
+}
+
+// JPEG files read reduced: libjpeg's scale, then the rest exactly to the longest
+// side; colour, grey and CMYK files keep their colours.
+TEST(Picture, JpegFilesReadReducedKeepTheirColours) {
+  // Left 96 pixels red, the rest blue, in whole 8 x 8 blocks.
+  TRgbRows rows(104);
+  for (auto& row : rows)
+    for (int x = 0; x < 200; ++x)
+      row.insert(row.end(), {std::uint8_t(x < 96 ? 255 : 0), 0, std::uint8_t(x < 96 ? 0 : 255)});
+  const std::string colours = JpegBytes(200, 104, rows);
+  struct TCase {
+    int MaxSide, Width, Height;
+  };
+  // 3/8 of the size, then 75 to 64; exactly a quarter; no larger than the picture.
+  for (const TCase& c : {TCase{64, 64, 33}, TCase{50, 50, 26}, TCase{200, 200, 104}, TCase{1000, 200, 104}}) {
+    TBitmap read;
+    DecodeJpegFile(colours, "f.jpg", read, c.MaxSide);
+    ASSERT_EQ(std::tuple(read.PixelFormat(), read.Width(), read.Height()), std::tuple(pf24bit, c.Width, c.Height))
+        << c.MaxSide;
+    const TBGRPixel red = read.PixelColor(c.Width / 5, c.Height / 2), blue = read.PixelColor(c.Width * 4 / 5, 3);
+    EXPECT_TRUE(red.Red > 245 && red.Blue < 10 && blue.Blue > 245 && blue.Red < 10) << c.MaxSide;
+  }
+  TBitmap whole, large;
+  DecodeJpegFile(colours, "f.jpg", whole);
+  DecodeJpegFile(colours, "f.jpg", large, 200);
+  ExpectSamePixels(large, whole);
+
+  TBitmap grey;
+  DecodeJpegFile(JpegBytes(64, 64, TRgbRows(64, std::vector<std::uint8_t>(64, 90)), TJpegKind::Grey), "f.jpg", grey, 10);
+  EXPECT_EQ(std::pair(grey.Width(), grey.Height()), std::pair(10, 10));
+  EXPECT_NEAR(grey.PixelColor(5, 5).Green, 90, 2);
+  // At 2/8 the longer side reaches 3 pixels, the shorter one only 2.
+  DecodeJpegFile(JpegBytes(9, 8, TRgbRows(8, std::vector<std::uint8_t>(9, 90)), TJpegKind::Grey), "f.jpg", grey, 3);
+  EXPECT_EQ(std::pair(grey.Width(), grey.Height()), std::pair(3, 3));
+  // Blocks of cyan, then of yellow ink.
+  TRgbRows inks(16);
+  for (auto& row : inks)
+    for (int x = 0; x < 32; ++x) row.insert(row.end(), {std::uint8_t(x < 16 ? 255 : 0), 0, std::uint8_t(x < 16 ? 0 : 255), 0});
+  TBitmap cmyk;
+  DecodeJpegFile(JpegBytes(32, 16, inks, TJpegKind::AdobeCmyk), "f.jpg", cmyk, 4);
+  ASSERT_EQ(std::pair(cmyk.Width(), cmyk.Height()), std::pair(4, 2));
+  const TBGRPixel cyan = cmyk.PixelColor(0, 1), yellow = cmyk.PixelColor(3, 0);
+  EXPECT_TRUE(cyan.Red < 10 && cyan.Green > 245 && cyan.Blue > 245) << int(cyan.Red);
+  EXPECT_TRUE(yellow.Red > 245 && yellow.Green > 245 && yellow.Blue < 10) << int(yellow.Blue);
+}
+
+// A reduced read holds the reduced picture, never the whole one: 8000 x 8000
+// pixels would take 183 MB, 4096 x 4096 of a BMP file 48 MB.
+TEST(Picture, AReducedReadNeverHoldsTheWholePicture) {
+  const std::string jpeg = FlatJpegBytes(8000, 8000, 10, 200, 30);
+  std::string bmp;
+  {
+    TBitmap big(4096, 4096, pf24bit);
+    bmp = BmpBytes(big);
+  }
+  struct TCase {
+    const char* Name;
+    const std::string& Bytes;
+    void (*Decode)(const std::string&, const std::string&, TBitmap&, int);
+    int MaxSide;
+    long MostKb;
+  };
+  // 12 MB for 2048 x 2048 pixels and libjpeg's own buffers; 768 kB for 512 x 512.
+  const TCase cases[] = {{"f.jpg", jpeg, DecodeJpegFile, 2048, 40 * 1024}, {"f.bmp", bmp, DecodeBitmapFile, 512, 8 * 1024}};
+  for (const TCase& c : cases) {
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const long before = PeakMemoryKb();
+    TBitmap read;
+    c.Decode(c.Bytes, c.Name, read, c.MaxSide);
+    EXPECT_LT(PeakMemoryKb() - before, c.MostKb) << c.Name;
+    EXPECT_EQ(read.Width(), c.MaxSide) << c.Name;
   }
 }
 
