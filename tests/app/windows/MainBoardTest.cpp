@@ -150,10 +150,10 @@ protected:
     Board->EngineDelays = fast;
     Board->LoadEngine(FAKE_ENGINE_PATH, (Folder / "script").string() + " " + (Folder / "log").string());
   }
-  // The same, and waits until it has had its opening commands.
+  // The same, and waits until it has started.
   void StartEngine(const std::string& script) {
     LoadEngine(script);
-    ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->IsReady(); }));
+    ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->HasStarted(); }));
   }
   std::string Received() { return ReadBytes(Folder / "log"); }
 
@@ -491,7 +491,7 @@ TEST_F(BoardWindow, RealEnginesAnswerFromAPastedPosition) {
     if (!fs::exists(launcher)) continue;
     ++played;
     Board->LoadEngine(launcher.string(), std::string());
-    ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->IsReady(); }, 60000)) << c.Engine;
+    ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->HasStarted(); }, 60000)) << c.Engine;
     if (c.EditMode) {
       ASSERT_TRUE(WaitFor([this] { return Board->EngineEditsPositions; }, 60000)) << c.Engine;
     }
@@ -539,7 +539,7 @@ TEST_F(BoardWindow, RealEngineRefusingTheUsersMoveStaysInStepWithTheBoard) {
   const fs::path launcher = fs::path(ENGINE_FOLDER) / "fairymax";
   if (!fs::exists(launcher)) GTEST_SKIP() << "fairymax is not installed";
   Board->LoadEngine(launcher.string(), std::string());
-  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->IsReady(); }, 60000));
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->HasStarted(); }, 60000));
   ASSERT_TRUE(WaitFor([this] { return Board->EngineEditsPositions; }, 60000));
   const std::string fen = "4k3/8/8/3pP3/8/8/8/4K3/ w - d6 0 1";
   QGuiApplication::clipboard()->setText(QString::fromStdString(fen));
@@ -1161,7 +1161,7 @@ TEST_F(BoardWindow, RealGameAgainstFairymax) {
   const fs::path launcher = fs::path(ENGINE_FOLDER) / "fairymax";
   if (!fs::exists(launcher)) GTEST_SKIP() << "fairymax is not installed";
   Board->LoadEngine(launcher.string(), std::string());
-  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->IsReady(); }));
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->HasStarted(); }));
   Board->SendToEngine("sd 2");
   // On the board the program starts with, in a smaller window seen from twice as far:
   // the same board in a quarter of the pixels, so each slide's frames come sooner.

@@ -152,7 +152,7 @@ TEST_F(EnginePage, LoadSendHistoryAndUnload) {
   EXPECT_EQ(Board->UnloadEngineButton->width(), 60);
   EXPECT_FALSE(Form->PlayLightItem->isEnabled());
   EXPECT_EQ(Board->EnginePages->currentWidget(), Board->EngineExchangePage);
-  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->HasStarted(); }));
   EXPECT_FALSE(Form->Game.EngineThinking());
   // Loading starts from the start position, and says so when the board showed another.
   EXPECT_EQ(Form->StatusText(), std::string("Ready. ") + ENGINE_NEW_GAME_TEXT);
@@ -351,7 +351,7 @@ TEST_F(EnginePage, NewMatchResetsTheBoardAndTellsTheEngine) {
 
   WriteBytes(Folder / "script", "expect new\nexpect new\nsay done\n");
   LoadListed("prog");
-  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->HasStarted(); }));
   // From the start position nothing is given up.
   EXPECT_EQ(Form->StatusText(), "Ready");
   ASSERT_TRUE(Form->Game.LoadFen(AFTER_E4));
@@ -368,7 +368,7 @@ TEST_F(EnginePage, NewMatchResetsTheBoardAndTellsTheEngine) {
   Form->PlayDarkItem->trigger();
   WriteBytes(Folder / "script", "expect go\nexpect go\nsay move d2d4\n");
   LoadListed("prog");
-  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady(); }));
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->HasStarted(); }));
   Board->NewMatchButton->trigger();
   EXPECT_TRUE(Form->Game.EngineThinking());
   ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking(); }));
@@ -382,7 +382,7 @@ TEST_F(EnginePage, NewMatchResetsTheBoardAndTellsTheEngine) {
   WriteBytes(Folder / "script",
              "expect protover 2\nsay feature colors=0 done=1\nexpect go\nsay move d2d4\nexpect go\nsay move e2e4\n");
   LoadListed("prog");
-  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->IsReady() && !Form->Game.EngineThinking(); }));
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->HasStarted() && !Form->Game.EngineThinking(); }));
   EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR/");
   Board->NewMatchButton->trigger();
   ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking(); }));
