@@ -3,6 +3,7 @@
 // would drop it on, or, while no piece is held, the camera's orbit that the drag turns.
 
 #include "app/game/BoardMove.h"
+#include "base/GLCrossPlatform.h"
 
 struct TBoardPiece;
 
@@ -13,6 +14,8 @@ struct TBoardDrag {
   TSquare Drop;
   // Where the held piece stood when it was picked: a refused drop puts it back.
   float StartX = 0, StartZ = 0;
+  // The held piece's emission when it was picked, which it gets back when put down.
+  TColorValue HeldEmission = 0;
   // The orbit, in window pixels: where the mouse was when the camera last turned, and
   // where it is now.
   int LastMouseX = 0, LastMouseY = 0;

@@ -56,7 +56,11 @@ void TFormOpengl::PressOnBoard(TObject*, TMouseButton, TShiftState, int x, int y
     return;
   }
   Drag.HeldPiece = piece;
-  SavedEmission = Emission(*piece);
+  // The piece gets its own emission back when put down. SavedEmission, which every
+  // piece gets when the board is shown anew, stays a plain one: the engine's last
+  // moved piece, still highlighted, is no pattern for the others.
+  Drag.HeldEmission = Emission(*piece);
+  if (Drag.HeldEmission != HIGHLIGHT_EMISSION) SavedEmission = Drag.HeldEmission;
   SetEmission(*piece, HIGHLIGHT_EMISSION);
   Drag.StartX = piece->Obj->Position().X();
   Drag.StartZ = piece->Obj->Position().Z();
@@ -90,7 +94,7 @@ void TFormOpengl::ShowMouseStatus() {
 }
 
 void TFormOpengl::ReleaseOnBoard(TObject*, TMouseButton, TShiftState, int, int) {
-  if (Drag.HeldPiece) SetEmission(*Drag.HeldPiece, SavedEmission);
+  if (Drag.HeldPiece) SetEmission(*Drag.HeldPiece, Drag.HeldEmission);
   OrbitCadencer->SetEnabled(false);
   DropMarker->SetVisible(false);
   if (!Drag.HeldPiece) return;

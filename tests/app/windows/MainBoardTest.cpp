@@ -1127,10 +1127,6 @@ TEST_F(BoardWindow, HighlightsFollowALookChosenMeanwhile) {
     auto play = [&](bool chooseFirst) {
       Board->LoadStartLook(Board->StartFolder + "/conf/classic1.bvl");
       Form->PlayLight();
-      // The engine's king picked while highlighted leaves the highlight as the
-      // emission that every piece gets when the board is drawn anew; each play
-      // starts without it.
-      Board->SavedEmission = 0;
       if (chooseFirst) c.Choose();
       EngineMovesItsKing();
       if (c.User == TSide::Dark) Form->PlayDark();
@@ -1150,6 +1146,13 @@ TEST_F(BoardWindow, HighlightsFollowALookChosenMeanwhile) {
     EXPECT_TRUE(meanwhile.second == first.second);
     EXPECT_EQ(meanwhile.first == meanwhile.second, c.HighlightedWhenPutDown);
   }
+  // The engine's king, picked while highlighted, leaves no highlight to the others:
+  // shown anew, no piece glows.
+  Board->RefreshPieces();
+  for (const std::unique_ptr<TBoardPiece>& piece : Board->PieceSlots)
+    if (piece) {
+      EXPECT_NE(TBoardScene::Emission(*piece), TBoardScene::HIGHLIGHT_EMISSION) << piece->Letter;
+    }
   Form->PlayLight();
   EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
 }
