@@ -141,6 +141,8 @@ void tloadengine::Started() {
 
 bool tloadengine::TakesColours() const { return !FReader || FReader->Features().Colors.value_or(true); }
 
+bool tloadengine::EditsPositions() const { return FReader && FReader->Features().SetBoard == false; }
+
 void tloadengine::WhenFeaturesSaid(std::chrono::steady_clock::time_point since, std::function<void()> then) {
   // Often enough that an engine which answers at once is told its side at once.
   constexpr std::chrono::milliseconds POLL{10};

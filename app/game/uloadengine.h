@@ -101,6 +101,8 @@ public:
   // False when the engine's features say "colors=0": it is never to be sent "white"
   // or "black", and "go" alone makes it play the side to move.
   bool TakesColours() const;
+  // True when the engine's features say "setboard=0": positions go to it in edit mode.
+  bool EditsPositions() const;
 
   // Sends "quit", waits for the engine to end, terminates and then kills it if it
   // does not, and reaps it, each step waiting a bounded time. Afterwards the engine

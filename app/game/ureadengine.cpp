@@ -253,7 +253,6 @@ void HandleEngineChunk(const TEngineChunk& chunk, TGame& game, TSide engineSide,
         Dialogs().ShowMessage(ILLEGAL_ENGINE_MOVE_TEXT);
     }
     if (board && !line.Result.empty()) board->ShowEngineStatus(line.Result);
-    if (board && line.RefusesSetBoard()) board->EngineRefusesSetBoard();
   }
   if (board && !chunk.Text.empty()) board->AppendEngineOutput(chunk.Text);
 }

@@ -43,9 +43,6 @@ public:
   // Puts `text` on the main window's status line in place of "Thinking...": the
   // engine's result or resignation in its own words, or how the engine ended.
   virtual void ShowEngineStatus(const std::string& text) = 0;
-  // The engine takes no "setboard" (its features say so): positions go to it in edit
-  // mode.
-  virtual void EngineRefusesSetBoard() {}
   // The engine refused a move in the line `refusal`. When the move it names is the
   // user's move that waits for the engine's answer, the board goes back to the position
   // before that move, is the user's again, and true is returned; else nothing changes.
@@ -99,8 +96,6 @@ struct TEngineLine {
   std::string Result;
   // What a line of the engine's features says ("feature setboard=0 colors=0 done=1").
   TEngineFeatures Features;
-  // It says "setboard=0": the engine sets up positions only in edit mode.
-  bool RefusesSetBoard() const { return Features.SetBoard == false; }
 
   bool SaysAnything() const { return HasMove || Mates || Illegal || !Result.empty() || Features.Any(); }
 };

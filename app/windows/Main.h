@@ -263,8 +263,6 @@ public:
   bool SendUserMove(const std::string& text, const TBitBoards& before, const TGameRights& rightsBefore);
   // The engine was given a position with the user to move and waits in force mode.
   bool EngineAwaitsGo = false;
-  // The engine takes positions in edit mode only (it said so when loaded).
-  bool EngineEditsPositions = false;
   // Connects the look, position and New Match buttons to their handlers.
   void ConnectToolButtons();
 
@@ -302,7 +300,6 @@ public:
   void AppendEngineOutput(const std::string& text) override;
   void AppendSentCommand(const std::string& text) override;
   void ShowEngineStatus(const std::string& text) override;
-  void EngineRefusesSetBoard() override;
   bool TakeBackUserMove(const std::string& refusal) override;
   bool EngineMoveArrived(const TBoardMove* move) override;
 

@@ -292,7 +292,6 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
     UnloadEngine();
     return;
   }
-  EngineEditsPositions = false;
   Game.LoadFen(START_POSITION_FEN);
   EngineAwaitsGo = false;
   if (Owner) Owner->RefreshBoard();

@@ -65,7 +65,7 @@ void TFormOpengl::GivePositionToEngine() {
   FUserMoveSent.reset();
   if (!EngineObj || !EngineObj->IsConnected()) return;
   EngineAwaitsGo = false;
-  if (!SendLines(*EngineObj, Game.EngineCommands(EngineEditsPositions))) return;
+  if (!SendLines(*EngineObj, Game.EngineCommands(EngineObj->EditsPositions()))) return;
   // The engine plays the side it was loaded for (the Game menu), whoever the position
   // has to move.
   if (Game.SideToMove() == EngineObj->EngineSide()) {
@@ -77,8 +77,6 @@ void TFormOpengl::GivePositionToEngine() {
   Game.SetEngineThinking(false);
   if (Owner) Owner->SetStatusText(YOUR_MOVE_TEXT);
 }
-
-void TFormOpengl::EngineRefusesSetBoard() { EngineEditsPositions = true; }
 
 bool TFormOpengl::SendUserMove(const std::string& text, const TBitBoards& before, const TGameRights& rightsBefore) {
   FUserMoveSent.reset();

@@ -114,7 +114,6 @@ public:
     SentAt.push_back(std::chrono::steady_clock::now());
   }
   void ShowEngineStatus(const std::string& text) override { Status.push_back(text); }
-  void EngineRefusesSetBoard() override { RefusesSetBoard = true; }
 
   std::vector<TAnimation> Animations;
   std::string Received;
@@ -122,7 +121,6 @@ public:
   // When each line of Sent was echoed: after its write, before anything written later.
   std::vector<std::chrono::steady_clock::time_point> SentAt;
   std::vector<std::string> Status;
-  bool RefusesSetBoard = false;
 };
 
 // A line the stand-in engine read, and when it got the read that completed the line.

@@ -136,7 +136,7 @@ protected:
     ASSERT_TRUE(Game.LoadFen(fen));
     Reference = TReferenceBoard(fen);
     ASSERT_EQ(Game.SideToMove() == TSide::Light, Reference.LightToMove()) << fen;
-    for (const std::string& line : Game.EngineCommands(Board.RefusesSetBoard)) Send(line);
+    for (const std::string& line : Game.EngineCommands(Engine->EditsPositions())) Send(line);
     SendLimits(engine);
   }
 

@@ -446,7 +446,7 @@ TEST_F(BoardWindow, RefusalsOfOtherLinesLeaveTheGameAsItIs) {
 TEST_F(BoardWindow, PositionsGoToTheEngineAndTheGameGoesOnFromThem) {
   StartEngine("expect protover 2\nsay feature setboard=0 done=1\nexpect e7e8q\nexpect go\nsay move a8b7\n"
               "expect go\nsay move b7a7\n");
-  ASSERT_TRUE(WaitFor([this] { return Board->EngineEditsPositions; }));
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->EditsPositions(); }));
   const std::size_t first = Received().size();
   QGuiApplication::clipboard()->setText("k7/4P3/8/8/8/8/8/4K3 w - - 0 1");
   Form->PastePositionItem->trigger();
@@ -493,7 +493,7 @@ TEST_F(BoardWindow, RealEnginesAnswerFromAPastedPosition) {
     Board->LoadEngine(launcher.string(), std::string());
     ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->HasStarted(); }, 60000)) << c.Engine;
     if (c.EditMode) {
-      ASSERT_TRUE(WaitFor([this] { return Board->EngineEditsPositions; }, 60000)) << c.Engine;
+      ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->EditsPositions(); }, 60000)) << c.Engine;
     }
     for (const char* fen : {"k7/4P3/8/8/8/8/8/4K3 w - - 0 1", "k7/8/8/8/8/8/4P3/4K3 b - - 0 1"}) {
       QGuiApplication::clipboard()->setText(QString::fromLatin1(fen));
@@ -521,7 +521,7 @@ TEST_F(BoardWindow, RealEnginesAnswerFromAPastedPosition) {
       EXPECT_TRUE(Recorded.Messages.empty()) << c.Engine << ": " << Recorded.Messages.front();
       ExpectBoardIsThePosition();
     }
-    EXPECT_EQ(Board->EngineEditsPositions, c.EditMode) << c.Engine;
+    EXPECT_EQ(Board->EngineObj->EditsPositions(), c.EditMode) << c.Engine;
     const std::string log = Board->ReceivedMemo->toPlainText().toStdString();
     EXPECT_EQ(log.find("Illegal"), std::string::npos) << log;
     EXPECT_EQ(log.find("Error"), std::string::npos) << log;
@@ -540,7 +540,7 @@ TEST_F(BoardWindow, RealEngineRefusingTheUsersMoveStaysInStepWithTheBoard) {
   if (!fs::exists(launcher)) GTEST_SKIP() << "fairymax is not installed";
   Board->LoadEngine(launcher.string(), std::string());
   ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->HasStarted(); }, 60000));
-  ASSERT_TRUE(WaitFor([this] { return Board->EngineEditsPositions; }, 60000));
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->EditsPositions(); }, 60000));
   const std::string fen = "4k3/8/8/3pP3/8/8/8/4K3/ w - d6 0 1";
   QGuiApplication::clipboard()->setText(QString::fromStdString(fen));
   Form->PastePositionItem->trigger();
