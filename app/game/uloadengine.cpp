@@ -105,8 +105,7 @@ void tloadengine::SendStartupCommand(std::size_t index) {
   if (index == FStartupCommands.size() && FSideToTell) {
     FSideToTell = false;
     WhenFeaturesSaid(std::chrono::steady_clock::now(), [this, index] {
-      if (TakesColours()) FStartupCommands.emplace_back("white");
-      FStartupCommands.emplace_back("go");
+      for (std::string& line : PlayLightCommands()) FStartupCommands.push_back(std::move(line));
       SendStartupCommand(index);
     });
     return;
@@ -139,9 +138,12 @@ void tloadengine::Started() {
   if (FOnStarted) FOnStarted();
 }
 
-bool tloadengine::TakesColours() const { return !FReader || FReader->Features().Colors.value_or(true); }
-
 bool tloadengine::EditsPositions() const { return FReader && FReader->Features().SetBoard == false; }
+
+std::vector<std::string> tloadengine::PlayLightCommands() const {
+  if (!FReader || FReader->Features().Colors.value_or(true)) return {"white", "go"};
+  return {"go"};
+}
 
 void tloadengine::WhenFeaturesSaid(std::chrono::steady_clock::time_point since, std::function<void()> then) {
   // Often enough that an engine which answers at once is told its side at once.

@@ -98,11 +98,12 @@ public:
   // True once the engine has started (see Start): an engine that is still starting
   // may not answer yet.
   bool HasStarted() const { return FStarted; }
-  // False when the engine's features say "colors=0": it is never to be sent "white"
-  // or "black", and "go" alone makes it play the side to move.
-  bool TakesColours() const;
   // True when the engine's features say "setboard=0": positions go to it in edit mode.
   bool EditsPositions() const;
+  // What makes the engine play light from a new game: "white" and "go", or "go" alone
+  // when its features say "colors=0" (it is never to be sent "white" or "black"; after
+  // "new" light is to move, and "go" plays that side).
+  std::vector<std::string> PlayLightCommands() const;
 
   // Sends "quit", waits for the engine to end, terminates and then kills it if it
   // does not, and reaps it, each step waiting a bounded time. Afterwards the engine

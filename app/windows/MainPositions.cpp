@@ -52,8 +52,8 @@ void TFormOpengl::NewMatch() {
     // when it was loaded ("go" alone where it takes no "white"), and the board waits
     // for its first move.
     if (Owner && Owner->UserSide() == TSide::Dark) {
-      if (EngineObj->TakesColours()) commands.emplace_back("white");
-      commands.emplace_back("go");
+      const std::vector<std::string> playLight = EngineObj->PlayLightCommands();
+      commands.insert(commands.end(), playLight.begin(), playLight.end());
       Game.SetEngineThinking(true);
     }
     SendLines(*EngineObj, commands);
