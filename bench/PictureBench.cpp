@@ -12,6 +12,7 @@
 
 #include "base/Dialogs.h"
 #include "ProgramWindows.h"
+#include "tests/base/ProcessMemory.h"
 #include "tests/scene/support/PictureTestSupport.h"
 
 using namespace bench;
@@ -38,12 +39,7 @@ private:
 };
 
 // A figure of /proc/self/status in megabytes ("VmRSS:", "VmHWM:").
-double StatusMegabytes(const std::string& key) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind(key, 0) == 0) return std::stod(line.substr(key.size())) / 1024;
-  return -1;
-}
+double StatusMegabytes(const std::string& key) { return ProcessStatusKb(key) / 1024.0; }
 
 // The child: makes the picture, chooses it `runs` times and prints, for each, the
 // seconds to the frame that shows it and the megabytes held at the peak and after
@@ -72,8 +68,7 @@ int Child(char* programName, int runs) {
     for (int run = 0; run < runs; ++run) {
       RunFor(0.5);
       const double before = StatusMegabytes("VmRSS:");
-      // The peak starts again from what the process holds now.
-      std::ofstream("/proc/self/clear_refs") << "5";
+      ResetPeakMemory();
       drawn = 0;
       const double chosen = Seconds(TClock::now());
       board.DarkPieceTextureButton->trigger();

@@ -15,10 +15,10 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <csignal>
-#include <fstream>
 #include <iostream>
 
 #include "tests/app/EngineTestSupport.h"
+#include "tests/base/ProcessMemory.h"
 #include "FormTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -285,13 +285,7 @@ TEST_F(EnginePage, ReceivedMemoHoldsTheLinesOfTheLoadedEngineOnly) {
 }
 
 // The memory the process holds, in bytes.
-std::size_t ResidentBytes() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmRSS:", 0) == 0) return std::stoul(line.substr(6)) * 1024;
-  return 0;
-}
+std::size_t ResidentBytes() { return std::size_t(ProcessStatusKb("VmRSS:")) * 1024; }
 
 // An engine that writes without end: the window goes on answering, its memory stays
 // bounded, the memo keeps its line limit, and Unload ends the engine and reaps it.

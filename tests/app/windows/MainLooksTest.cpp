@@ -13,6 +13,7 @@
 #include "scene/qt/GLSceneViewer.h"
 #include "scene/texture/GLMaterial.h"
 #include "scene/texture/GLTexture.h"
+#include "tests/base/ProcessMemory.h"
 #include "tests/scene/support/PictureTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -44,19 +45,7 @@ std::pair<std::string, std::string> PiecesShow(TFormOpengl& board) {
   return {light, dark};
 }
 
-// A figure of /proc/self/status in megabytes: "VmRSS:" the memory the process
-// holds, "VmHWM:" the most it held since the peak was reset (ResetPeakMemory).
-long StatusMegabytes(const std::string& key) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.starts_with(key)) return std::stol(line.substr(key.size())) / 1024;
-  return -1;
-}
-
-long ResidentMegabytes() { return StatusMegabytes("VmRSS:"); }
-
-// The peak starts again from what the process holds now.
-void ResetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
+long ResidentMegabytes() { return ProcessStatusMegabytes("VmRSS:"); }
 
 // While it exists, the real GL's uploads are recorded, and GL_MAX_TEXTURE_SIZE
 // answers at most `maxSize`, as a smaller driver would.
@@ -428,7 +417,7 @@ TEST_F(BoardLooks, ABigPictureShowsReducedAndGivesItsMemoryBack) {
   ASSERT_FALSE(Board->LookPictures.empty());
   EXPECT_EQ(Board->LookPictures.back().Texture->Image().GetWidth(), 2048);
   // Read whole and uploaded at 8192 pixels with its mipmaps, it took 1.8 GB.
-  EXPECT_LT(StatusMegabytes("VmHWM:") - start, 300);
+  EXPECT_LT(ProcessStatusMegabytes("VmHWM:") - start, 300);
 
   Recorded.Colours = {0x404040};
   Board->DarkPieceColourButton->trigger();

@@ -5,13 +5,13 @@
 #include "scene/texture/Picture.h"
 
 #include "tests/base/PersistenceTestSupport.h"
+#include "tests/base/ProcessMemory.h"
 #include "tests/scene/support/PictureTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 namespace {
@@ -203,26 +203,17 @@ TEST(Picture, CmykAndYcckJpegFilesReadAsTheirColours) {
   }
 }
 
-// The peak resident memory of the process, in kilobytes.
-long PeakMemoryKb() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-  return 0;
-}
-
 TEST(Picture, AProgressiveJpegBombIsRefusedBeforeItsPixelsAreDecoded) {
   // 8.4 MB that decoded would take 8.6 GB and half a minute.
   const std::string bomb = ProgressiveJpegBomb(65500, 65500);
   ASSERT_GT(bomb.size(), 8000000u);
-  // The peak starts again from what the process holds now, where the system lets it.
-  std::ofstream("/proc/self/clear_refs") << "5";
-  const long before = PeakMemoryKb();
+  ResetPeakMemory();
+  const long before = ProcessStatusKb("VmHWM:");
   TBitmap read;
   EXPECT_EQ(BRV_ERROR_TEXT(EInvalidPicture, DecodeJpegFile(bomb, "bomb.jpg", read)),
             "Cannot read the picture file bomb.jpg: it is 65500 x 65500 pixels; pictures of at most 16384 pixels on a "
             "side are read");
-  EXPECT_LT(PeakMemoryKb() - before, 32 * 1024);
+  EXPECT_LT(ProcessStatusKb("VmHWM:") - before, 32 * 1024);
 }
 
 // Every cut of a valid file and many random changes to it: each load, whole or
@@ -401,11 +392,11 @@ TEST(Picture, AReducedReadNeverHoldsTheWholePicture) {
   // 12 MB for 2048 x 2048 pixels and libjpeg's own buffers; 768 kB for 512 x 512.
   const TCase cases[] = {{"f.jpg", jpeg, DecodeJpegFile, 2048, 40 * 1024}, {"f.bmp", bmp, DecodeBitmapFile, 512, 8 * 1024}};
   for (const TCase& c : cases) {
-    std::ofstream("/proc/self/clear_refs") << "5";
-    const long before = PeakMemoryKb();
+    ResetPeakMemory();
+    const long before = ProcessStatusKb("VmHWM:");
     TBitmap read;
     c.Decode(c.Bytes, c.Name, read, c.MaxSide);
-    EXPECT_LT(PeakMemoryKb() - before, c.MostKb) << c.Name;
+    EXPECT_LT(ProcessStatusKb("VmHWM:") - before, c.MostKb) << c.Name;
     EXPECT_EQ(read.Width(), c.MaxSide) << c.Name;
   }
 }
