@@ -17,8 +17,9 @@
 #include "app/game/utility.h"
 
 // No waits before the opening commands: the fake engine is ready at once, no wait for
-// features it does not say, and no "post" for its silence. The waits for its end and for its reads are ended by what
-// they wait for, so they can be far beyond what a busy machine needs.
+// features it does not say, and no "post" for its silence. The waits for its end and
+// for its reads are ended by what they wait for, so they can be far beyond what a busy
+// machine needs.
 inline TEngineDelays FastEngineDelays() {
   using namespace std::chrono_literals;
   TEngineDelays delays;

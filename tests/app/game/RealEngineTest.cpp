@@ -228,8 +228,7 @@ protected:
     }
     Queue.RunPending();
     for (std::size_t i = told; i < Recorded.Messages.size(); ++i)
-      EXPECT_TRUE(IsGameEndText(Recorded.Messages[i]))
-          << Name << ": " << Recorded.Messages[i];
+      EXPECT_TRUE(IsGameEndText(Recorded.Messages[i])) << Name << ": " << Recorded.Messages[i];
     Engine.reset();
     EXPECT_FALSE(::kill(Pid, 0) == 0) << Name << ": the engine is still there";
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << Name << ": a child process is left";

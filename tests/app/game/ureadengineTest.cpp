@@ -235,15 +235,18 @@ TEST_F(EngineChunk, BadEngineMovesAreReportedAndChangeNothing) {
 }
 
 TEST_F(EngineChunk, UserLeftWithoutMovesIsToldMateOrStalemateAfterTheEngineMove) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"rnbqkbnr/pppp1ppp/8/4p3/6P1/5P2/PPPPP2P/RNBQKBNR/ b KQkq - 0 1", USER_MATED_TEXT},
-      {"1q5k/8/8/8/8/8/8/K7/ b - - 0 1", nullptr},
+  struct TCase {
+    const char *Fen, *EngineMove, *Told;
   };
-  for (const auto& [fen, told] : cases) {
+  const TCase cases[] = {
+      {"rnbqkbnr/pppp1ppp/8/4p3/6P1/5P2/PPPPP2P/RNBQKBNR/ b KQkq - 0 1", "move d8h4\n", USER_MATED_TEXT},
+      {"1q5k/8/8/8/8/8/8/K7/ b - - 0 1", "move b8b3\n", STALEMATE_TEXT},
+  };
+  for (const TCase& c : cases) {
     Recorded.Messages.clear();
-    ASSERT_TRUE(Game.LoadFen(fen));
-    HandleEngineChunk(ChunkOf(told ? "move d8h4\n" : "move b8b3\n"), Game, TSide::Dark, &Board);
-    EXPECT_EQ(Recorded.Messages, std::vector<std::string>{told ? told : STALEMATE_TEXT}) << fen;
+    ASSERT_TRUE(Game.LoadFen(c.Fen));
+    HandleEngineChunk(ChunkOf(c.EngineMove), Game, TSide::Dark, &Board);
+    EXPECT_EQ(Recorded.Messages, std::vector<std::string>{c.Told}) << c.Fen;
   }
   EXPECT_EQ(Board.Animations.size(), 2u);
 }

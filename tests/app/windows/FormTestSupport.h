@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -27,6 +28,8 @@
 #include "app/windows/uchess.h"
 #include "app/game/utility.h"
 #include "meshes/GLVectorFileObjects.h"
+#include "scene/GLSceneBuffer.h"
+#include "scene/qt/GLSceneViewer.h"
 #include "scene/qt/QtDialogs.h"
 #include "tests/base/RecordingDialogs.h"
 
@@ -34,6 +37,25 @@
 // default is far beyond what engines and drawn frames need on a busy machine.
 inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 60000) {
   return QTest::qWaitFor(done, timeoutMs);
+}
+
+// The view as the screen shows it once a frame has been drawn after the scene's last
+// change. The GL hands its frames to the X server on a connection of its own, which a
+// grab on the toolkit's connection can overtake, the more so on a busy machine: frames
+// are drawn and grabbed until two grabs in a row agree.
+inline QImage ShownFrame(TGLSceneViewer& view) {
+  QImage shown;
+  for (int grabs = 0; grabs < 100; ++grabs) {
+    const int frames = view.Buffer().FrameCount();
+    view.update();
+    EXPECT_TRUE(WaitFor([&] { return view.Buffer().FrameCount() > frames; })) << "no frame drawn";
+    QApplication::sync();
+    QImage grabbed = view.screen()->grabWindow(view.winId()).toImage();
+    if (grabs > 0 && grabbed == shown) return shown;
+    shown = std::move(grabbed);
+  }
+  ADD_FAILURE() << "the screen shows a different picture at every frame";
+  return shown;
 }
 
 inline std::string ReadBytes(const std::filesystem::path& path) {

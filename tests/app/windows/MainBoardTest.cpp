@@ -77,16 +77,8 @@ protected:
     ASSERT_TRUE(WaitFor([&] { return View().FrameCount() > frames; }));
     QTest::qWait(10);
   }
-  QImage Shot() {
-    QApplication::sync();
-    return Board->BoardView->screen()->grabWindow(Board->BoardView->winId()).toImage();
-  }
   // A frame drawn after the last change, as the screen shows it.
-  QImage Frame() {
-    Board->BoardView->update();
-    NextFrame();
-    return Shot();
-  }
+  QImage Frame() { return ShownFrame(*Board->BoardView); }
   void SetPosition(const char* fen) {
     ASSERT_TRUE(Form->Game.LoadFen(fen));
     Form->RefreshBoard();
@@ -249,12 +241,10 @@ TEST_F(BoardWindow, StartShowsEveryPieceOnItsSquare) {
     EXPECT_EQ(Board->ClassicBoard->Visible(), !artistic);
     for (const auto& piece : Board->PieceSlots)
       if (piece) piece->Obj->SetVisible(true);
-    NextFrame();
-    const QImage pieces = Shot();
+    const QImage pieces = Frame();
     for (const auto& piece : Board->PieceSlots)
       if (piece) piece->Obj->SetVisible(false);
-    NextFrame();
-    const QImage empty = Shot();
+    const QImage empty = Frame();
     ASSERT_EQ(pieces.size(), empty.size());
     int shown = 0;
     for (const auto& piece : Board->PieceSlots) {
@@ -275,9 +265,6 @@ TEST_F(BoardWindow, StartShowsEveryPieceOnItsSquare) {
   EXPECT_TRUE(Idle());
 }
 
-// e2-e4 goes to the rules, the engine and the status line; the board stays locked
-// until the engine's e7-e5 has slid onto its square. The engine answers once the test
-// has seen the lock.
 // An engine that says nothing after its opening is still starting: the board stays
 // locked and says so, until the engine speaks.
 TEST_F(BoardWindow, WhileTheEngineStartsTheBoardSaysSoAndStaysLocked) {
@@ -306,6 +293,9 @@ TEST_F(BoardWindow, WhileTheEngineStartsTheBoardSaysSoAndStaysLocked) {
   EXPECT_TRUE(Form->Game.EngineThinking());
 }
 
+// e2-e4 goes to the rules, the engine and the status line; the board stays locked
+// until the engine's e7-e5 has slid onto its square. The engine answers once the test
+// has seen the lock.
 TEST_F(BoardWindow, UserMoveGoesToTheEngineAndItsAnswerSlides) {
   StartEngine("expect e2e4\nawait " + (EngineFolder() / "answer").string() + "\nsay move e7e5\n");
   RulesCalls.clear();
@@ -657,9 +647,6 @@ TEST_F(BoardWindow, DropsThatAreNoMoveLeaveEverythingAsItWas) {
   EXPECT_FALSE(Board->OrbitCadencer->Enabled());
 }
 
-// The user's and the engine's special moves, through the mouse and through the
-// engine front end: captures parked beside the board in the order they were made,
-// castling rooks, promotions and en passant.
 // A side left without a legal move is checkmated when in check and stalemated when
 // not: the user is told which, after the user's move and after the engine's.
 TEST_F(BoardWindow, MateAndStalemateAreToldApartAfterEitherSidesMove) {
@@ -687,6 +674,9 @@ TEST_F(BoardWindow, MateAndStalemateAreToldApartAfterEitherSidesMove) {
   }
 }
 
+// The user's and the engine's special moves, through the mouse and through the
+// engine front end: captures parked beside the board in the order they were made,
+// castling rooks, promotions and en passant.
 TEST_F(BoardWindow, CapturesCastlingPromotionAndEnPassantOfBothSides) {
   struct TMove {
     bool User;

@@ -288,15 +288,7 @@ protected:
     return Path("look.bvl");
   }
   // A frame drawn after the last change, as the screen shows it.
-  QImage Frame() {
-    TGLSceneBuffer& view = Board->BoardView->Buffer();
-    const int frames = view.FrameCount();
-    Board->BoardView->update();
-    EXPECT_TRUE(WaitFor([&] { return view.FrameCount() > frames; }));
-    QTest::qWait(10);
-    QApplication::sync();
-    return Board->BoardView->screen()->grabWindow(Board->BoardView->winId()).toImage();
-  }
+  QImage Frame() { return ShownFrame(*Board->BoardView); }
 };
 
 // Look files dress the pieces, the artistic board's halves and the background; a
