@@ -46,6 +46,8 @@ public:
   // PlayUserMove on this game: a legal move of `side` is applied, an illegal one
   // changes nothing.
   TUserMove PlayUserMove(const TBoardMove& move, TSide side);
+  // IsLegalUserMove on this game: whether `side` may make `move` by the rules.
+  bool IsLegal(const TBoardMove& move, TSide side) const { return IsLegalUserMove(FBoard, FRights, move, side); }
   // True when `side` has no legal move, en passant included: checkmate or stalemate.
   bool IsMate(TSide side) const;
   // Whether the game has ended with `side` to move, and how.

@@ -204,8 +204,56 @@ bool tloadengine::StartEngineProcess(const std::string& path, const std::string&
   return FProcess.Start(program, SplitCommandLine(parameters), FolderOfPath(program));
 }
 
+bool tloadengine::TakesPing() const { return FReader && FReader->Features().Ping == true; }
+
+bool tloadengine::LeaveGame(const std::vector<std::string>& lines, bool searching) {
+  if (!IsConnected()) return false;
+  if (!TakesPing() && searching && !FGames.OwesMove()) {
+    FGames.MoveOwed();
+    // An engine that dropped its search prints no move: its lines go all the same.
+    Later(FDelays.OwedMoveWait, [this, owing = ++FMovesOwed] {
+      if (owing != FMovesOwed || !FGames.OwesMove()) return;
+      FGames.ForgetOwedMove();
+      SendAfterOwedMove();
+    });
+  }
+  for (const std::string& line : lines) {
+    if (SendCommand(line) == 0) {
+      ReportEngineWriteError(*this);
+      return false;
+    }
+  }
+  if (!TakesPing()) return true;
+  if (SendCommand("ping " + std::to_string(++FLastPing)) == 0) {
+    ReportEngineWriteError(*this);
+    return false;
+  }
+  FGames.PingSent(FLastPing);
+  return true;
+}
+
+bool tloadengine::SendAfterOwedMove() {
+  while (!FAfterOwedMove.empty()) {
+    const std::string line = std::move(FAfterOwedMove.front());
+    FAfterOwedMove.pop_front();
+    if (SendCommand(line) == 0) {
+      FAfterOwedMove.clear();
+      // Last: the message box may free this object.
+      ReportEngineWriteError(*this);
+      return false;
+    }
+  }
+  return true;
+}
+
 std::size_t tloadengine::SendCommand(std::string_view text) {
   if (!IsConnected()) return 0;
+  // Until the move owed from the game left has come, the engine would take these lines
+  // as the game's it is still searching in.
+  if (FGames.OwesMove()) {
+    FAfterOwedMove.emplace_back(text);
+    return text.size() + 1;
+  }
   if (!FReady) {
     FHeld.emplace_back(text);
     return text.size() + 1;
@@ -298,12 +346,18 @@ void tloadengine::HandleChunk(const TEngineChunk& chunk) {
     // The user learns that it ended and how.
     endedText = exited ? EngineEndedText(FProcess.ExitText()) : ENGINE_STOPPED_TEXT;
   }
+  // What the engine said of a game the user has left goes to the log only. Once a move
+  // owed from there has come, the lines that waited for it go.
+  const bool owed = FGames.OwesMove();
+  const TEngineChunk sorted = FGames.Sort(chunk);
   // Last, and without touching this object afterwards: a message box may run a nested
   // event loop in which the engine object is freed.
   TGame& game = FGame;
   TEngineBoard* board = FBoard;
+  const TSide engineSide = FEngineSide;
   try {
-    HandleEngineChunk(chunk, game, FEngineSide, board);
+    if (owed && !FGames.OwesMove()) SendAfterOwedMove();
+    HandleEngineChunk(sorted, game, engineSide, board);
     if (!endedText.empty()) ReportEngineEnded(endedText, game, board);
   } catch (const std::exception& error) {
     Dialogs().ShowMessage(error.what());

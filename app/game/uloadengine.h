@@ -34,6 +34,10 @@ struct TEngineDelays {
   // asks for more time and gets FeatureWaitLong.
   std::chrono::milliseconds FeatureWait{2000};
   std::chrono::milliseconds FeatureWaitLong{10000};
+  // How long the lines that leave a game wait for the move that an engine without ping
+  // owes from the search it was on (LeaveGame); an engine that drops its search instead
+  // prints none.
+  std::chrono::milliseconds OwedMoveWait{30000};
 };
 
 // The message of a failed write to the engine.
@@ -92,6 +96,17 @@ public:
   // the buffer of its input when it starts, and so drops whatever else its input thread
   // had read ahead when that start comes late.
   std::size_t SendCommand(std::string_view text);
+
+  // Leaves the game the engine plays for another: sends `lines`, those that end its game
+  // and set up the next ("force" and "new", or a position's set-up), after which nothing
+  // the engine says of the game it left reaches the game on the board (TEngineGames).
+  // An engine whose features say "ping=1" is sent "ping N" after them. For one without
+  // ping that may be `searching` for a move in the game it leaves, the lines, and every
+  // line sent after them, wait until the move of that search has come (it is dropped),
+  // or OwedMoveWait has passed. False when a write failed (reported).
+  bool LeaveGame(const std::vector<std::string>& lines, bool searching);
+  // True when the engine's features say "ping=1".
+  bool TakesPing() const;
 
   // True once the opening commands, and the lines held back meanwhile, are sent.
   bool IsReady() const { return FReady; }
@@ -158,6 +173,8 @@ private:
   // 1 for it to end after "terminate".
   void PollQuit(std::chrono::steady_clock::time_point deadline, int phase);
   void HandleChunk(const TEngineChunk& chunk);
+  // Sends the lines that waited for an owed move. False when a write failed (reported).
+  bool SendAfterOwedMove();
 
   TGame& FGame;
   TEngineBoard* FBoard;
@@ -175,6 +192,12 @@ private:
   bool FSideToTell = false;
   std::vector<std::string> FHeld;  // lines sent before the opening commands were
   std::deque<std::string> FWaiting;  // lines sent since, waiting for the engine's read
+  // Which of the engine's lines are of a game left, the last ping sent, the lines that
+  // wait for an owed move, and how many times a move was owed.
+  TEngineGames FGames;
+  long long FLastPing = 0;
+  std::deque<std::string> FAfterOwedMove;
+  int FMovesOwed = 0;
   std::function<void()> FOnStarted;
   std::function<void()> FOnQuitDone;
   bool FReady = false;

@@ -1,6 +1,7 @@
 #include "app/game/ureadengine.h"
 
 #include <algorithm>
+#include <charconv>
 #include <utility>
 
 #include "app/game/Game.h"
@@ -12,6 +13,7 @@
 namespace {
 
 constexpr std::string_view MOVE_COMMAND = "move ";
+constexpr std::string_view PONG_COMMAND = "pong ";
 
 bool Contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
@@ -72,9 +74,11 @@ void ReportEngineLine(const std::string& line, TEngineBoard* board) {
 void ApplyEngineMove(const TEngineLine& line, TGame& game, TSide engineSide, TEngineBoard* board) {
   TBoardMove move;
   const bool named = EngineMoveOfText(line.MoveText, engineSide, move);
-  if (board && !board->EngineMoveArrived(named ? &move : nullptr)) return;
+  if (board) board->EngineMoveArrived();
   TMoveEffects effects;
-  if (!named || game.Apply(move, engineSide, &effects) != TMoveResult::Applied) {
+  // An engine that lost track of the game, or a faulty one, may name any move: only one
+  // the rules allow on the board is played.
+  if (!named || !game.IsLegal(move, engineSide) || game.Apply(move, engineSide, &effects) != TMoveResult::Applied) {
     // No answer is coming: the board is the user's again, in the position it had.
     game.SetEngineThinking(false);
     ReportEngineLine(line.Line, board);
@@ -99,7 +103,14 @@ TEngineLine ParseEngineLine(std::string_view line) {
     found.Features = ParseFeatureLine(line);
     return found;
   }
-  if (found.Illegal) found.Line = std::string(line);
+  if (StartsWith(line, PONG_COMMAND)) {
+    const std::string_view number = WordAt(line, PONG_COMMAND.size());
+    long long value = 0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (error == std::errc() && end == number.data() + number.size() && value > 0) found.Pong = value;
+    return found;
+  }
+  if (found.Illegal || found.Mates || !found.Result.empty()) found.Line = std::string(line);
   if (found.Illegal || Contains(line, "My move is")) return found;
   std::size_t start = MoveWordStart(line);
   if (start == std::string_view::npos) return found;
@@ -118,6 +129,7 @@ void TEngineFeatures::Merge(const TEngineFeatures& later) {
   if (later.SetBoard) SetBoard = later.SetBoard;
   if (later.Colors) Colors = later.Colors;
   if (later.Done) Done = later.Done;
+  if (later.Ping) Ping = later.Ping;
 }
 
 TEngineFeatures ParseFeatureLine(std::string_view line) {
@@ -147,6 +159,7 @@ TEngineFeatures ParseFeatureLine(std::string_view line) {
     if (name == "setboard") features.SetBoard = on;
     if (name == "colors") features.Colors = on;
     if (name == "done") features.Done = on;
+    if (name == "ping") features.Ping = on;
   }
   return features;
 }
@@ -242,19 +255,42 @@ std::string TEngineLog::Take() {
   return text;
 }
 
+TEngineChunk TEngineGames::Sort(const TEngineChunk& chunk) {
+  TEngineChunk sorted;
+  sorted.Text = chunk.Text;
+  sorted.Ended = chunk.Ended;
+  sorted.Notes = chunk.Notes;
+  for (const TEngineLine& line : chunk.Found) {
+    // Engines answer in order; a pong for an earlier ping only says that one was read.
+    if (line.Pong && *line.Pong >= FAwaitedPong) FAwaitedPong = 0;
+    const bool ofGameLeft = line.SaysOfItsGame() && (AwaitsPong() || FMoveOwed);
+    if (line.HasMove) FMoveOwed = false;
+    if (!ofGameLeft) {
+      sorted.Found.push_back(line);
+      continue;
+    }
+    sorted.Notes.push_back("[dropped, of the game left: " + line.Line + "]");
+  }
+  return sorted;
+}
+
 void HandleEngineChunk(const TEngineChunk& chunk, TGame& game, TSide engineSide, TEngineBoard* board) {
   for (const TEngineLine& line : chunk.Found) {
     if (line.HasMove) ApplyEngineMove(line, game, engineSide, board);
     if (line.Mates) Dialogs().ShowMessage(ENGINE_MATES_TEXT);
-    if (line.Illegal) {
-      if (board && board->TakeBackUserMove(line.Line))
+    if (line.Illegal && board) {
+      // Its refusal of the user's move takes that move back; one of another line, such
+      // as a command typed on the engine page, changes nothing but is shown.
+      if (board->TakeBackUserMove(line.Line))
         ReportEngineLine(line.Line, board);
       else
-        Dialogs().ShowMessage(ILLEGAL_ENGINE_MOVE_TEXT);
+        board->ShowEngineNotice(line.Line);
     }
     if (board && !line.Result.empty()) board->ShowEngineStatus(line.Result);
   }
-  if (board && !chunk.Text.empty()) board->AppendEngineOutput(chunk.Text);
+  if (!board) return;
+  if (!chunk.Text.empty()) board->AppendEngineOutput(chunk.Text);
+  for (const std::string& note : chunk.Notes) board->AppendEngineNote(note);
 }
 
 void ReportEngineEnded(const std::string& text, TGame& game, TEngineBoard* board) {

@@ -40,17 +40,23 @@ public:
   virtual void AppendEngineOutput(const std::string& text) = 0;
   // A line sent to the engine, without its line feed, for the sent-text log.
   virtual void AppendSentCommand(const std::string& text) = 0;
-  // Puts `text` on the main window's status line in place of "Thinking...": the
-  // engine's result or resignation in its own words, or how the engine ended.
+  // A line of our own for the received-text log, after the engine's output so far: what
+  // was done with a line of the engine's, such as a move dropped as the game's it left.
+  virtual void AppendEngineNote(const std::string& text) = 0;
+  // Puts `text` on the main window's status line in place of "Thinking...", where it
+  // stays until the game changes: the engine's result or resignation in its own words,
+  // a move of the engine's that could not be applied, or how the engine ended.
   virtual void ShowEngineStatus(const std::string& text) = 0;
+  // Puts `text` on the status line until the game's state next changes: the engine's
+  // refusal of a line that was not the user's move.
+  virtual void ShowEngineNotice(const std::string& text) = 0;
   // The engine refused a move in the line `refusal`. When the move it names is the
   // user's move that waits for the engine's answer, the board goes back to the position
   // before that move, is the user's again, and true is returned; else nothing changes.
   virtual bool TakeBackUserMove([[maybe_unused]] const std::string& refusal) { return false; }
-  // The engine's move has come, `move` as read from its line (null when the line names
-  // no move). False when the move is to be dropped without a word; else it is applied
-  // or reported, and the user's move that it answers stands.
-  virtual bool EngineMoveArrived([[maybe_unused]] const TBoardMove* move) { return true; }
+  // The engine's move has come and is about to be checked and applied: the user's move
+  // that it answers stands.
+  virtual void EngineMoveArrived() {}
 };
 
 // The messages the reader shows.
@@ -64,8 +70,9 @@ struct TEngineFeatures {
   std::optional<bool> SetBoard;  // "setboard=0": positions only in edit mode
   std::optional<bool> Colors;    // "colors=0": never send "white" or "black"
   std::optional<bool> Done;      // "done=1": all features said; "done=0": more to come
+  std::optional<bool> Ping;      // "ping=1": answers "ping N" with "pong N"
 
-  bool Any() const { return SetBoard || Colors || Done; }
+  bool Any() const { return SetBoard || Colors || Done || Ping; }
   // Adds what `later` said, which stands over what was said before.
   void Merge(const TEngineFeatures& later);
 };
@@ -83,8 +90,8 @@ struct TEngineLine {
   // (empty when there is none), not yet read or checked against the board.
   bool HasMove = false;
   std::string MoveText;
-  // The line itself when it holds a move or a refusal, for the report of a move that
-  // cannot be applied and to find the move refused.
+  // The line itself when it holds a move, a refusal, a mate or a result, for the report
+  // of a move that cannot be applied, to find the move refused and to name a line dropped.
   std::string Line;
   // "mates}" in any letter case, as in the result lines "0-1 {Black mates}" and
   // "1-0 {White Mates}".
@@ -96,8 +103,12 @@ struct TEngineLine {
   std::string Result;
   // What a line of the engine's features says ("feature setboard=0 colors=0 done=1").
   TEngineFeatures Features;
+  // The number of a "pong N": the engine has read everything up to our "ping N".
+  std::optional<long long> Pong;
 
-  bool SaysAnything() const { return HasMove || Mates || Illegal || !Result.empty() || Features.Any(); }
+  bool SaysAnything() const { return HasMove || Mates || Illegal || !Result.empty() || Features.Any() || Pong; }
+  // A move, a mate or a result: what the engine says of the game it plays.
+  bool SaysOfItsGame() const { return HasMove || Mates || !Result.empty(); }
 };
 
 // Reads one line (without its line end). A line holding "My move is" or a refusal
@@ -134,6 +145,36 @@ struct TEngineChunk {
   std::string Text;                // for the log: the bytes read (from the reader, thinned)
   std::vector<TEngineLine> Found;  // the lines completed that say something, in order
   bool Ended = false;              // the output has ended after Text
+  // Notes for the log on lines of Found left out (TEngineGames), after Text.
+  std::vector<std::string> Notes;
+};
+
+// Tells the engine's lines about the game on the board from those about a game the
+// user has left. When the user leaves a game while the engine may still be searching
+// in it (New Match, a position loaded or pasted), most engines finish that search
+// before they read anything, and its move belongs to the game left. An engine whose
+// features say "ping=1" is sent "ping N" after the lines that leave the game, and
+// answers "pong N" once it has read them: what it says of its game before that pong
+// (moves, mates, results) is of the game left. An engine without ping that was
+// searching owes the move of that search: the lines that leave the game wait until
+// that move has come (tloadengine), and it is left out.
+class TEngineGames {
+public:
+  // "ping `number`" has gone to the engine after the lines that leave a game.
+  void PingSent(long long number) { FAwaitedPong = number; }
+  // The engine, without ping, was searching when the user left the game.
+  void MoveOwed() { FMoveOwed = true; }
+  // The owed move will not be waited for any longer.
+  void ForgetOwedMove() { FMoveOwed = false; }
+  bool AwaitsPong() const { return FAwaitedPong != 0; }
+  bool OwesMove() const { return FMoveOwed; }
+
+  // `chunk` without the lines of a game left, each named in a note for the log instead.
+  TEngineChunk Sort(const TEngineChunk& chunk);
+
+private:
+  long long FAwaitedPong = 0;  // 0: none
+  bool FMoveOwed = false;
 };
 
 // The received-text log's share of the engine's output, gathered between two
@@ -169,15 +210,15 @@ private:
 TEngineChunk MakeEngineChunk(TLineSplitter& splitter, std::string_view bytes, bool ended);
 
 // Main thread: acts on one chunk. An engine move is read (a coordinate move or a
-// castle), checked (squares a1-h8, a piece of `engineSide` on its from-square, no
-// capture of its own piece) and applied to `game`, then `board` animates it with what
-// it did besides (TMoveEffects) and the user's side is tested for mate. A move that
-// cannot be applied changes nothing: it is reported with the engine's line, to the user
-// and on the status line, and the game is unlocked so that the user can go on. A
+// castle), checked against the rules (a legal move of `engineSide` on the board, with
+// its castling rights and en passant) and applied to `game`, then `board` animates it
+// with what it did besides (TMoveEffects) and the user's side is tested for mate. A
+// move that is not legal changes nothing: it is reported with the engine's line, to the
+// user and on the status line, and the game is unlocked so that the user can go on. A
 // refusal of the user's move takes that move back (TEngineBoard::TakeBackUserMove) and
-// is reported with the engine's line; another refusal and "mates}" are reported, a
-// result goes to the status line, an engine without "setboard" is made known; last the
-// text goes to the log. `board` may be null.
+// is reported with the engine's line; a refusal of another line goes to the status line
+// only; "mates}" is reported and a result goes to the status line; last the text and
+// the chunk's notes go to the log. `board` may be null.
 void HandleEngineChunk(const TEngineChunk& chunk, TGame& game, TSide engineSide, TEngineBoard* board);
 
 // Main thread: the engine has ended, as `text` says. The game is unlocked, and the

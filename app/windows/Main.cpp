@@ -228,8 +228,39 @@ void TFormOpengl::AppendEngineOutput(const std::string& text) {
 
 void TFormOpengl::AppendSentCommand(const std::string& text) { SentMemo->appendPlainText(ToQString(text)); }
 
+void TFormOpengl::AppendEngineNote(const std::string& text) {
+  // On a line of its own, also when the engine's last line has not ended yet.
+  ReceivedMemo->appendPlainText(ToQString(text));
+  FReceivedLineOpen = false;
+}
+
 void TFormOpengl::ShowEngineStatus(const std::string& text) {
+  FEngineStatusShown = true;
   if (Owner) Owner->SetStatusText(text);
+}
+
+void TFormOpengl::ShowEngineNotice(const std::string& text) {
+  FEngineStatusShown = false;
+  if (Owner) Owner->SetStatusText(text);
+}
+
+std::string TFormOpengl::GameStateText() const {
+  if (EngineObj && EngineObj->IsConnected() && !EngineObj->HasStarted()) return ENGINE_STARTING_TEXT;
+  const TSide toMove = Game.SideToMove();
+  switch (Game.EndFor(toMove)) {
+    case TGameEnd::Checkmate:
+      return std::string(CHECKMATE_TEXT) + SideName(OtherSide(toMove)) + " wins";
+    case TGameEnd::Stalemate:
+      return STALEMATE_TEXT;
+    case TGameEnd::None:
+      break;
+  }
+  return Game.EngineThinking() ? THINKING_TEXT : YOUR_MOVE_TEXT;
+}
+
+void TFormOpengl::ShowGameState() {
+  FEngineStatusShown = false;
+  if (Owner) Owner->SetStatusText(GameStateText());
 }
 
 bool TFormOpengl::eventFilter(QObject* watched, QEvent* event) {

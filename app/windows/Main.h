@@ -87,6 +87,11 @@ inline constexpr char WAIT_STARTING_TEXT[] = "Wait: the engine is starting";
 inline constexpr char ENGINE_STARTING_TEXT[] = "The engine is starting...";
 // The status line when a newly loaded engine sets the board back to the start position.
 inline constexpr char ENGINE_NEW_GAME_TEXT[] = "The new engine starts a new game from the start position";
+// The status line once the engine has started, with the user to move from the start.
+inline constexpr char READY_TEXT[] = "Ready";
+// The status line when the side to move is checkmated, after the winner's name ("light
+// wins"); a stalemate says STALEMATE_TEXT.
+inline constexpr char CHECKMATE_TEXT[] = "Checkmate: ";
 inline constexpr char ILLEGAL_MOVE_TEXT[] = "no";
 inline constexpr char OTHER_SIDE_TEXT[] = "You are playing with other side.";
 inline constexpr char USER_MATES_TEXT[] = "mate2";
@@ -252,10 +257,12 @@ public:
   void SavePosition();
   void NewMatch();
   // A position loaded or pasted as a whole goes to a loaded engine
-  // (EnginePositionCommands). When the engine's side is to move the engine is told to
-  // play ("go") and the board is locked; else the board is the user's and the engine
-  // plays from the user's next move on. Without an engine nothing changes.
-  void GivePositionToEngine();
+  // (EnginePositionCommands), which leaves the game it played (tloadengine::LeaveGame:
+  // it may still be searching there while the board is locked, or when `searching`).
+  // When the engine's side is to move the engine is told to play ("go") and the board is
+  // locked; else the board is the user's and the engine plays from the user's next move
+  // on. Without an engine nothing changes.
+  void GivePositionToEngine(bool searching = false);
   // The user's move to the engine, followed by "go" when the engine waits in force mode
   // for the user's first move after a position was given to it. False (reported) when
   // a write failed, and without an engine. The position before the move, `before` and
@@ -299,9 +306,17 @@ public:
   void StartEngineMoveAnimation(const TBoardMove& move, const TMoveEffects& effects) override;
   void AppendEngineOutput(const std::string& text) override;
   void AppendSentCommand(const std::string& text) override;
+  void AppendEngineNote(const std::string& text) override;
   void ShowEngineStatus(const std::string& text) override;
+  void ShowEngineNotice(const std::string& text) override;
   bool TakeBackUserMove(const std::string& refusal) override;
-  bool EngineMoveArrived(const TBoardMove* move) override;
+  void EngineMoveArrived() override;
+
+  // The game's state on the main window's status line: the engine starting or thinking,
+  // the game's end, or the user's move (GameStateText). The engine's own words there
+  // (ShowEngineStatus) give way to it only when the game changes.
+  void ShowGameState();
+  std::string GameStateText() const;
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -338,9 +353,9 @@ private:
     bool WithGo = false;  // "go" followed it
   };
   std::optional<TUserMoveSent> FUserMoveSent;
-  // The position in which the engine refused the user's move that "go" followed: its
-  // next move may still be one of the user's side there, which belongs to no game.
-  std::optional<TBitBoards> FRefusedWithGo;
+  // The status line shows the engine's own words (ShowEngineStatus), which the end of
+  // its move's slide leaves there.
+  bool FEngineStatusShown = false;
 
   std::vector<std::unique_ptr<tloadengine>> FQuitting;
   // The last line of the received memo has not ended: the engine's next output goes

@@ -134,7 +134,7 @@ void TFormOpengl::ReleaseOnBoard(TObject*, TMouseButton, TShiftState, int, int) 
   // the user's; else it is locked until the engine's move has been shown.
   if (!EngineObj || !EngineObj->IsConnected() || !SendUserMove(text, before, rightsBefore)) return;
   Game.SetEngineThinking(true);
-  if (Owner) Owner->SetStatusText(THINKING_TEXT);
+  ShowGameState();
 }
 
 // ---------------------------------------------------------------------------
@@ -157,9 +157,7 @@ void TFormOpengl::RunTicker(TTicker ticker, bool run) {
 void TFormOpengl::EngineMoveShown() {
   Game.SetEngineThinking(false);
   // A result or a message the engine put there stays.
-  if (!Owner) return;
-  const std::string status = Owner->StatusText();
-  if (status == THINKING_TEXT || status == WAIT_TEXT) Owner->SetStatusText(YOUR_MOVE_TEXT);
+  if (!FEngineStatusShown) ShowGameState();
 }
 
 void TFormOpengl::RefreshPieces() {

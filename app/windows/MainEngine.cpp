@@ -282,7 +282,13 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
   // the start): a game on the board is given up, and the user is told so.
   const bool newGame = Game.ClipboardFen() != START_POSITION_FEN;
   auto onStarted = [this, newGame] {
-    if (Owner) Owner->SetStatusText(newGame ? std::string("Ready. ") + ENGINE_NEW_GAME_TEXT : "Ready");
+    ShowGameState();
+    if (!Owner) return;
+    std::string state = Owner->StatusText();
+    // The user to move from the start: the engine is ready for the first move.
+    if (state == YOUR_MOVE_TEXT && Game.ClipboardFen() == START_POSITION_FEN) state = READY_TEXT;
+    if (newGame) state += std::string(state.ends_with('.') ? " " : ". ") + ENGINE_NEW_GAME_TEXT;
+    Owner->SetStatusText(state);
   };
   EngineObj = tloadengine::Start(path, parameters, Game, this, enginePlaysLight, std::move(dispatch),
                                  std::move(schedule), std::move(onStarted), EngineDelays);
@@ -302,8 +308,10 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
   SetCaption(HOST_ENGINE_CAPTION + EngineCaption);
   EngineWatchTimer->start();
   UnloadEngineButton->show();
-  UnloadEngineButton->setFixedWidth(15 * static_cast<int>(EngineCaption.size()));
   UnloadEngineButton->setText(ToQString("Unload " + EngineCaption + " "));
+  // 15 pixels a letter of the name, but never narrower than its caption.
+  UnloadEngineButton->setFixedWidth(
+      std::max(15 * static_cast<int>(EngineCaption.size()), UnloadEngineButton->sizeHint().width()));
   SendButton->setEnabled(true);
   CommandBox->setEnabled(true);
   EnginePathLabel->setText(ToQString(path));
@@ -314,7 +322,6 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
 void TFormOpengl::QuitEngine() {
   // Nothing it would still say belongs to the game on the board.
   FUserMoveSent.reset();
-  FRefusedWithGo.reset();
   if (!EngineObj) return;
   Retire(std::move(EngineObj));
   EngineCaption = PROGRAM_CAPTION;

@@ -40,42 +40,38 @@ void TFormOpengl::SavePosition() {
 }
 
 void TFormOpengl::NewMatch() {
+  // The engine may still be searching in the game left, or starting with a move to make.
+  const bool searching = Game.EngineThinking();
   Game.LoadFen(START_POSITION_FEN);
   Game.SetEngineThinking(false);
   EngineAwaitsGo = false;
   FUserMoveSent.reset();
   while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
   ToolBar->setPalette(QPalette());
-  if (EngineObj) {
-    std::vector<std::string> commands = {"force", "new"};
-    // "new" makes the engine play dark: one that plays light is told so again, as
-    // when it was loaded ("go" alone where it takes no "white"), and the board waits
-    // for its first move.
-    if (Owner && Owner->UserSide() == TSide::Dark) {
-      const std::vector<std::string> playLight = EngineObj->PlayLightCommands();
-      commands.insert(commands.end(), playLight.begin(), playLight.end());
-      Game.SetEngineThinking(true);
-    }
-    SendLines(*EngineObj, commands);
-  }
+  // "new" makes the engine play dark: one that plays light is told so again, as when it
+  // was loaded ("go" alone where it takes no "white"), and the board waits for its first
+  // move.
+  if (EngineObj && EngineObj->LeaveGame({"force", "new"}, searching) && Owner && Owner->UserSide() == TSide::Dark)
+    Game.SetEngineThinking(SendLines(*EngineObj, EngineObj->PlayLightCommands()));
   if (Owner) Owner->RefreshBoard();
+  ShowGameState();
 }
 
-void TFormOpengl::GivePositionToEngine() {
+void TFormOpengl::GivePositionToEngine(bool searching) {
   FUserMoveSent.reset();
   if (!EngineObj || !EngineObj->IsConnected()) return;
   EngineAwaitsGo = false;
-  if (!SendLines(*EngineObj, Game.EngineCommands(EngineObj->EditsPositions()))) return;
+  if (!EngineObj->LeaveGame(Game.EngineCommands(EngineObj->EditsPositions()), searching || Game.EngineThinking()))
+    return;
   // The engine plays the side it was loaded for (the Game menu), whoever the position
   // has to move.
   if (Game.SideToMove() == EngineObj->EngineSide()) {
     Game.SetEngineThinking(SendLines(*EngineObj, {"go"}));
-    if (Owner && Game.EngineThinking()) Owner->SetStatusText(THINKING_TEXT);
-    return;
+  } else {
+    EngineAwaitsGo = true;
+    Game.SetEngineThinking(false);
   }
-  EngineAwaitsGo = true;
-  Game.SetEngineThinking(false);
-  if (Owner) Owner->SetStatusText(YOUR_MOVE_TEXT);
+  ShowGameState();
 }
 
 bool TFormOpengl::SendUserMove(const std::string& text, const TBitBoards& before, const TGameRights& rightsBefore) {
@@ -103,23 +99,10 @@ bool TFormOpengl::TakeBackUserMove(const std::string& refusal) {
   RefreshPieces();
   Game.SetEngineThinking(false);
   // The engine refused the move and kept its position, but the "go" after the move made
-  // it play the side to move, the user's: it gets the position anew and waits in force
-  // mode for the user's move. A move it played meanwhile comes before any other.
-  if (sent.WithGo) {
-    GivePositionToEngine();
-    FRefusedWithGo = sent.Before;
-  }
+  // it play the side to move, the user's: it gets the position anew, leaving the search
+  // it is on, and waits in force mode for the user's move.
+  if (sent.WithGo) GivePositionToEngine(true);
   return true;
 }
 
-bool TFormOpengl::EngineMoveArrived(const TBoardMove* move) {
-  if (const std::optional<TBitBoards> refusedAt = std::exchange(FRefusedWithGo, std::nullopt)) {
-    // Played for the user's side from the position of the refusal, before the engine had
-    // that position anew (the user may have moved since).
-    const TSide userSide = Owner ? Owner->UserSide() : TSide::Light;
-    if (move && PieceOfSide(*refusedAt, userSide, move->From.Index()) != EMPTY_SQUARE)
-      return false;
-  }
-  FUserMoveSent.reset();
-  return true;
-}
+void TFormOpengl::EngineMoveArrived() { FUserMoveSent.reset(); }

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -94,6 +95,11 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   ClipboardLine->setObjectName(QStringLiteral("Edit1"));
   ClipboardLine->hide();
   statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+  StatusLabel = new QLabel(statusBar());
+  StatusLabel->setObjectName(QStringLiteral("StatusText"));
+  // It shows what engines and files say.
+  StatusLabel->setTextFormat(Qt::PlainText);
+  statusBar()->addWidget(StatusLabel, 1);
   BuildMenus();
   BoardWindowTimer = NamedTimer(this, "Timer1", 1);
   BoardWindowTimer->setSingleShot(true);
@@ -168,7 +174,9 @@ void TForm1::BuildMenus() {
 void TForm1::StartUp() {
   Game.SetEngineThinking(false);
   SetCaption(PROGRAM_CAPTION);
-  QGuiApplication::setApplicationDisplayName(QStringLiteral("Brovanel"));
+  // The application's name, not its display name: the window system would add a display
+  // name to every window's title, after the caption that already holds it.
+  QCoreApplication::setApplicationName(QStringLiteral("Brovanel"));
   // The first argument names a look file (the board window loads it), never a
   // position: saving a position must not overwrite it.
   PositionFile.clear();
@@ -217,9 +225,9 @@ void TForm1::SetCaption(const std::string& text) {
   setWindowTitle(QString::fromStdString(text));
 }
 
-void TForm1::SetStatusText(const std::string& text) { statusBar()->showMessage(QString::fromStdString(text)); }
+void TForm1::SetStatusText(const std::string& text) { StatusLabel->setText(QString::fromStdString(text)); }
 
-std::string TForm1::StatusText() const { return statusBar()->currentMessage().toStdString(); }
+std::string TForm1::StatusText() const { return StatusLabel->text().toStdString(); }
 
 bool TForm1::LoadPositionFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

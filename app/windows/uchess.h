@@ -14,6 +14,7 @@
 #include "app/game/ProgramFolders.h"
 
 class QAction;
+class QLabel;
 class QLineEdit;
 class QMdiArea;
 class QMdiSubWindow;
@@ -33,6 +34,9 @@ public:
   // The components. Each has its component's name as its objectName ("Edit1",
   // "bianco_checked", ...), by which it can be found.
   QLineEdit* ClipboardLine;  // hidden; positions go to and from the clipboard through it
+  // The status line's text: the game's state and messages. A widget of the status bar,
+  // which the hints of the tool bar and the menus cover only while they are shown.
+  QLabel* StatusLabel;
   QMenu* FileMenu;
   QAction* LoadPositionItem;
   QAction* SavePositionItem;

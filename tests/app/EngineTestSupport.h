@@ -114,10 +114,14 @@ public:
     Sent.push_back(text);
     SentAt.push_back(std::chrono::steady_clock::now());
   }
+  void AppendEngineNote(const std::string& text) override { Notes.push_back(text); }
   void ShowEngineStatus(const std::string& text) override { Status.push_back(text); }
+  void ShowEngineNotice(const std::string& text) override { Notices.push_back(text); }
 
   std::vector<TAnimation> Animations;
   std::string Received;
+  std::vector<std::string> Notes;
+  std::vector<std::string> Notices;
   std::vector<std::string> Sent;
   // When each line of Sent was echoed: after its write, before anything written later.
   std::vector<std::chrono::steady_clock::time_point> SentAt;

@@ -79,6 +79,39 @@ protected:
     ASSERT_TRUE(Engine);
   }
 
+  // Start, on a scheduler of the test's own: what the engine object schedules waits in
+  // Steps, however long its wait, until RunStepsUntil runs it. The start's steps run here
+  // until the engine has started.
+  void StartByHand(const std::string& script, const TEngineDelays& delays = FastEngineDelays()) {
+    std::ofstream(Folder / "script") << script;
+    std::string parameters = "\"" + (Folder / "script").string() + "\" \"" + Log().string() + "\"";
+    TScheduler byHand = [this](std::chrono::milliseconds, std::function<void()> work) {
+      Steps.push_back(std::move(work));
+    };
+    Engine = tloadengine::Start((Folder / "fake engine").string(), parameters, Game, &Board, false, Queue.Dispatcher(),
+                                byHand, nullptr, delays);
+    ASSERT_TRUE(Engine);
+    ASSERT_TRUE(RunStepsUntil([this] { return Engine->HasStarted(); }));
+  }
+  // Runs the scheduled steps and the reader's findings until `done` holds; false after a
+  // minute.
+  bool RunStepsUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      if (Steps.empty()) {
+        Queue.RunUntil(done, 10ms);
+        continue;
+      }
+      auto work = std::move(Steps.front());
+      Steps.pop_front();
+      work();
+      // The waits for the engine's reads come back often: give it the time to read.
+      Queue.RunUntil(done, 1ms);
+    }
+    return true;
+  }
+
   fs::path Log() const { return Folder / "received"; }
   std::string Received() const { return ReadFile(Log()); }
 
@@ -95,7 +128,14 @@ protected:
   TRecordingBoard Board;
   TTaskQueue Queue;
   std::unique_ptr<tloadengine> Engine;
+  std::deque<std::function<void()>> Steps;
 };
+
+TBoardMove Move(const char* text) {
+  TBoardMove move;
+  EXPECT_TRUE(ParseMoveText(text, move)) << text;
+  return move;
+}
 
 const char HANDSHAKE[] = "xboard\nnew\nrandom\npost\nhard\nprotover 2\n";
 
@@ -235,13 +275,15 @@ TEST_F(FakeEngine, RefusalMateAndNotationRepeatsAreHandledAsTheyArrive) {
       "expect e2e5\nsay Illegal move: e2e5\n"
       "expect e2e4\nwrite 1. ... e7e5\\nMy move is : e7e5\\n\n"
       "say 1-0 {White mates}\n");
+  // A refusal of a line that is no move of the game is shown on the status line only.
   Engine->SendCommand("e2e5");
-  ASSERT_TRUE(Queue.RunUntil([this] { return !Recorded.Messages.empty(); }));
-  EXPECT_EQ(Recorded.Messages[0], ILLEGAL_ENGINE_MOVE_TEXT);
+  ASSERT_TRUE(Queue.RunUntil([this] { return !Board.Notices.empty(); }));
+  EXPECT_EQ(Board.Notices, std::vector<std::string>{"Illegal move: e2e5"});
+  EXPECT_TRUE(Recorded.Messages.empty());
   ASSERT_TRUE(Game.PlayUserMove({2, 4, 4, 4, 0}, TSide::Light).Legal);
   Engine->SendCommand("e2e4");
-  ASSERT_TRUE(Queue.RunUntil([this] { return Recorded.Messages.size() == 2; }));
-  EXPECT_EQ(Recorded.Messages[1], ENGINE_MATES_TEXT);
+  ASSERT_TRUE(Queue.RunUntil([this] { return !Recorded.Messages.empty(); }));
+  EXPECT_EQ(Recorded.Messages, std::vector<std::string>{ENGINE_MATES_TEXT});
   EXPECT_EQ(Board.Animations, std::vector<TAnimation>{PlainSlide("e7e5")});
 }
 
@@ -366,6 +408,119 @@ TEST_F(FakeEngine, EngineThatEndsDuringTheOpeningIsNeverReady) {
   EXPECT_FALSE(Engine->IsReady());
   EXPECT_FALSE(Game.EngineThinking());
   EXPECT_EQ(Board.Sent, (std::vector<std::string>{"xboard", "new", "random", "post", "hard"}));
+}
+
+// The user leaves a game (New Match, or a position given as a whole) while the engine
+// searches in it, and the engine finishes that search before it reads anything: the
+// move it prints belongs to the game left. It is dropped until the engine's answer to
+// the ping after the lines that left the game, and named in the log; the user is told
+// nothing, and the engine's move after the pong is the new game's.
+TEST_F(FakeEngine, AMoveOfTheGameLeftIsDroppedUntilTheEnginesPong) {
+  struct TCase {
+    const char* Fen;     // the new game
+    bool SetUp;          // given as a whole rather than by "new"
+    const char* User;    // the user's first move in it
+    const char* Answer;  // the engine's
+  };
+  const TCase cases[] = {{START_POSITION_FEN, false, "d2d4", "g8f6"},
+                         {"4k3/8/8/8/8/8/3P4/4K3 w - - 0 1", true, "d2d4", "e8d7"}};
+  for (const TCase& c : cases) {
+    const fs::path searched = Folder / "searched";
+    fs::remove(searched);
+    StartByHand("expect protover 2\nsay feature ping=1 setboard=1 done=1\nexpect e2e4\nawait " + searched.string() +
+                "\nsay move e7e5\nexpect ping 1\nsay pong 1\nexpect " + c.User + "\nsay move " + c.Answer + "\n");
+    ASSERT_TRUE(RunStepsUntil([this] { return Engine->TakesPing(); }));
+    ASSERT_TRUE(Game.LoadFen(START_POSITION_FEN));
+    ASSERT_TRUE(Game.PlayUserMove(Move("e2e4"), TSide::Light).Legal);
+    Engine->SendCommand("e2e4");
+    Game.SetEngineThinking(true);
+    ASSERT_TRUE(Game.LoadFen(c.Fen));
+    const std::vector<std::string> leave =
+        c.SetUp ? Game.EngineCommands(false) : std::vector<std::string>{"force", "new"};
+    ASSERT_TRUE(Engine->LeaveGame(leave, Game.EngineThinking()));
+    Game.SetEngineThinking(false);
+    const TBitBoards newGame = Game.Board();
+    std::ofstream(searched).flush();
+    ASSERT_TRUE(RunStepsUntil([this] { return !Board.Notes.empty(); })) << c.Fen;
+    EXPECT_EQ(Board.Notes, std::vector<std::string>{"[dropped, of the game left: move e7e5]"});
+    EXPECT_EQ(Game.Board(), newGame) << c.Fen;
+    EXPECT_TRUE(Board.Animations.empty()) << c.Fen;
+    ASSERT_TRUE(Game.PlayUserMove(Move(c.User), TSide::Light).Legal);
+    Engine->SendCommand(c.User);
+    ASSERT_TRUE(RunStepsUntil([this] { return !Board.Animations.empty(); })) << c.Fen;
+    EXPECT_EQ(Board.Animations, std::vector<TAnimation>{PlainSlide(c.Answer)});
+    EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+    std::string sent;
+    for (const std::string& line : leave) sent += line + "\n";
+    EXPECT_TRUE(Received().ends_with("e2e4\n" + sent + "ping 1\n" + c.User + "\n")) << Received();
+    Engine.reset();
+    Steps.clear();
+    Board = TRecordingBoard();
+  }
+}
+
+// An engine without ping that was searching owes that search's move: the lines that
+// leave its game, and the user's move after them, wait until it has come, and it is
+// dropped. One that dropped its search prints none: the lines go once the wait is over.
+TEST_F(FakeEngine, WithoutPingTheLinesThatLeaveAGameWaitForTheMoveOwed) {
+  for (const bool owed : {true, false}) {
+    const fs::path searched = Folder / "searched";
+    fs::remove(searched);
+    StartByHand(owed ? "expect e2e4\nawait " + searched.string() + "\nsay move e7e5\nexpect d2d4\nsay move g8f6\n"
+                     : "expect e2e4\nexpect d2d4\nsay move g8f6\n");
+    ASSERT_TRUE(Game.LoadFen(START_POSITION_FEN));
+    ASSERT_TRUE(Game.PlayUserMove(Move("e2e4"), TSide::Light).Legal);
+    Engine->SendCommand("e2e4");
+    ASSERT_TRUE(RunStepsUntil([this] { return Board.Sent.back() == "e2e4" && Steps.empty(); }));
+    ASSERT_TRUE(Engine->LeaveGame({"force", "new"}, true));
+    ASSERT_TRUE(Game.LoadFen(START_POSITION_FEN));
+    ASSERT_TRUE(Game.PlayUserMove(Move("d2d4"), TSide::Light).Legal);
+    Engine->SendCommand("d2d4");
+    // Nothing of it has gone; only the end of the wait is scheduled.
+    EXPECT_EQ(Board.Sent.back(), "e2e4") << owed;
+    ASSERT_EQ(Steps.size(), 1u);
+    auto waitOver = std::move(Steps.back());
+    Steps.clear();
+    if (owed) {
+      std::ofstream(searched).flush();
+      ASSERT_TRUE(RunStepsUntil([this] { return !Board.Notes.empty(); }));
+      EXPECT_EQ(Board.Notes, std::vector<std::string>{"[dropped, of the game left: move e7e5]"});
+    } else {
+      waitOver();
+    }
+    ASSERT_TRUE(RunStepsUntil([this] { return !Board.Animations.empty(); })) << owed;
+    EXPECT_EQ(Board.Animations, std::vector<TAnimation>{PlainSlide("g8f6")});
+    EXPECT_EQ(std::vector<std::string>(Board.Sent.end() - 3, Board.Sent.end()),
+              (std::vector<std::string>{"force", "new", "d2d4"}));
+    EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+    Engine.reset();
+    Steps.clear();
+    Board = TRecordingBoard();
+  }
+}
+
+// Engine moves that the rules do not allow on the board are reported with the engine's
+// line and change nothing: a queen through its own pawn, a pawn it does not have there,
+// and a pawn move that leaves its king in check. The legal move after them is played.
+TEST_F(FakeEngine, EngineMovesTheRulesForbidAreReportedAndNotApplied) {
+  const std::vector<std::string> forbidden = {"move d8h4", "move c7c5", "move e7e5"};
+  std::string script = "expect h1h8\n";
+  for (const std::string& line : forbidden) script += "say " + line + "\n";
+  Start(script + "say move e8d7\n");
+  ASSERT_TRUE(Game.LoadFen("3qk3/4p3/8/8/8/8/8/4K2R w K - 0 1"));
+  ASSERT_TRUE(Game.PlayUserMove(Move("h1h8"), TSide::Light).Legal);
+  const TBitBoards checked = Game.Board();
+  Engine->SendCommand("h1h8");
+  Game.SetEngineThinking(true);
+  ASSERT_TRUE(Queue.RunUntil([this] { return !Board.Animations.empty(); }));
+  std::vector<std::string> reports;
+  for (const std::string& line : forbidden) reports.push_back(std::string(ILLEGAL_ENGINE_MOVE_TEXT) + ": " + line);
+  EXPECT_EQ(Recorded.Messages, reports);
+  EXPECT_EQ(Board.Status, reports);
+  EXPECT_EQ(Board.Animations, std::vector<TAnimation>{PlainSlide("e8d7")});
+  TBitBoards expected = checked;
+  ASSERT_EQ(ApplyMoveToBitboards(expected, Move("e8d7")), TMoveResult::Applied);
+  EXPECT_EQ(Game.Board(), expected);
 }
 
 // The line waits for the engine to read the opening, then is written all the same, and

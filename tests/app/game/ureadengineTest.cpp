@@ -75,19 +75,72 @@ TEST(EngineLine, FindsMovesMessagesAndResults) {
 }
 
 TEST(EngineLine, FeatureLinesSayTheFeaturesOutsideQuotes) {
-  using TFeatures = std::tuple<std::optional<bool>, std::optional<bool>, std::optional<bool>>;
+  using TFeatures = std::tuple<std::optional<bool>, std::optional<bool>, std::optional<bool>, std::optional<bool>>;
+  constexpr std::nullopt_t NONE = std::nullopt;
   const std::pair<const char*, TFeatures> cases[] = {
-      {"feature setboard=0 xedit=1 ping=1 done=0", {false, std::nullopt, false}},
-      {"feature myname=\"HoiChess\" setboard=1 colors=0 option=\"x -spin 0\" done=1", {true, false, true}},
-      {"feature option=\"setboard=0 colors=0 done=1\" done=1", {std::nullopt, std::nullopt, true}},
-      {"feature colors=1 myname=\"no closing quote done=1", {std::nullopt, true, std::nullopt}},
-      {"feature done=2 colors= =1 setboard", {std::nullopt, std::nullopt, std::nullopt}},
-      {"tellics say feature done=1", {std::nullopt, std::nullopt, std::nullopt}},
+      {"feature setboard=0 xedit=1 ping=1 done=0", {false, NONE, false, true}},
+      {"feature myname=\"HoiChess\" setboard=1 colors=0 option=\"x -spin 0\" done=1", {true, false, true, NONE}},
+      {"feature option=\"setboard=0 colors=0 ping=1 done=1\" done=1", {NONE, NONE, true, NONE}},
+      {"feature colors=1 ping=0 myname=\"no closing quote done=1", {NONE, true, NONE, false}},
+      {"feature done=2 colors= =1 setboard ping", {NONE, NONE, NONE, NONE}},
+      {"tellics say feature done=1 ping=1", {NONE, NONE, NONE, NONE}},
   };
   for (const auto& [line, expected] : cases) {
     const TEngineFeatures found = ParseEngineLine(line).Features;
-    EXPECT_EQ(TFeatures(found.SetBoard, found.Colors, found.Done), expected) << line;
+    EXPECT_EQ(TFeatures(found.SetBoard, found.Colors, found.Done, found.Ping), expected) << line;
   }
+}
+
+TEST(EngineLine, PongSaysTheNumberOfThePingItAnswers) {
+  const std::pair<const char*, std::optional<long long>> cases[] = {
+      {"pong 1", 1},          {"pong 12 ", 12},    {"pong  7", 7},         {"pong", std::nullopt},
+      {"pong x", std::nullopt}, {"pong 3x", std::nullopt}, {"pong -2", std::nullopt}, {"pong 0", std::nullopt},
+      {"pong 99999999999999999999", std::nullopt}, {" pong 1", std::nullopt}, {"tellics pong 1", std::nullopt},
+  };
+  for (const auto& [line, number] : cases) {
+    const TEngineLine found = ParseEngineLine(line);
+    EXPECT_EQ(found.Pong, number) << line;
+    EXPECT_FALSE(found.HasMove) << line;
+  }
+}
+
+// What an engine says of its game before the pong it owes, or before the move it owes,
+// is of a game left: moves, mates and results go to the log as notes; the rest passes.
+TEST(EngineGames, LinesOfAGameLeftGoToTheLogOnly) {
+  struct TStep {
+    const char* Output;
+    std::vector<const char*> Kept;     // the lines that reach the game
+    std::vector<const char*> Dropped;  // the lines named in notes
+  };
+  TEngineGames games;
+  auto run = [&games](const std::vector<TStep>& steps, const char* name) {
+    for (const TStep& step : steps) {
+      TLineSplitter splitter;
+      const TEngineChunk sorted = games.Sort(MakeEngineChunk(splitter, step.Output, true));
+      std::vector<std::string> kept, notes;
+      for (const TEngineLine& line : sorted.Found) kept.push_back(line.Line.empty() ? "pong" : line.Line);
+      for (const char* line : step.Dropped) notes.push_back(std::string("[dropped, of the game left: ") + line + "]");
+      EXPECT_EQ(kept, std::vector<std::string>(step.Kept.begin(), step.Kept.end())) << name << ": " << step.Output;
+      EXPECT_EQ(sorted.Notes, notes) << name << ": " << step.Output;
+      EXPECT_EQ(sorted.Text, step.Output) << name;
+    }
+  };
+  run({{"move e7e5\n", {"move e7e5"}, {}}}, "nothing left");
+  games.PingSent(2);
+  EXPECT_TRUE(games.AwaitsPong());
+  run({{"move e7e5\n0-1 {Black mates}\nIllegal move: e2e5\n", {"Illegal move: e2e5"},
+        {"move e7e5", "0-1 {Black mates}"}},
+       // An answer to an earlier ping leaves the later one awaited.
+       {"pong 1\n1. ... d7d5\nresign\n", {"pong"}, {"1. ... d7d5", "resign"}},
+       {"pong 2\nmove c7c5\n", {"pong", "move c7c5"}, {}},
+       {"pong 2\nmove g8f6\n", {"pong", "move g8f6"}, {}}},
+      "ping");
+  EXPECT_FALSE(games.AwaitsPong());
+  games.MoveOwed();
+  run({{"tellics say thinking\n1-0 {White resigns}\n", {}, {"1-0 {White resigns}"}},
+       {"move e7e5\nmove d7d5\n", {"move d7d5"}, {"move e7e5"}}},
+      "owed move");
+  EXPECT_FALSE(games.OwesMove());
 }
 
 // The moves of every chunk handed over for `output` read in two pieces split at `at`.
@@ -216,6 +269,13 @@ TEST_F(EngineChunk, BadEngineMovesAreReportedAndChangeNothing) {
       "move O-O",    // the king would take its own knight
       "move e7e5k",  // no such promotion piece
       "1. ... e9e5",
+      "move d8h4",   // the queen through its own pawn on e7
+      "move f8b4",   // the bishop through it
+      "move b8d7",   // a knight to a square it cannot reach, its own pawn there
+      "move g8g6",   // a knight along a file
+      "move a7a4",   // a pawn three squares
+      "move e7d6",   // a pawn aside onto an empty square: no en passant from e3
+      "move e8e7",   // the king onto its own pawn
   };
   for (const char* line : bad) {
     TBitBoards before = Game.Board();
@@ -232,6 +292,34 @@ TEST_F(EngineChunk, BadEngineMovesAreReportedAndChangeNothing) {
     EXPECT_FALSE(Game.EngineThinking()) << line;
   }
   EXPECT_TRUE(Board.Animations.empty());
+}
+
+// The rules judge the engine's moves as the user's: none may leave or put its own king
+// in check, and a castle needs its right.
+TEST_F(EngineChunk, EngineMovesIntoCheckOrWithoutTheRightAreRefused) {
+  struct TCase {
+    const char* Fen;
+    const char* Line;
+  };
+  const TCase cases[] = {
+      {"4k3/8/8/8/8/8/4R3/4K3 b - - 0 1", "move e8e7"},     // into the rook's file
+      {"4k3/4n3/8/8/8/8/4R3/4K3 b - - 0 1", "move e7c6"},   // a pinned knight
+      {"4k3/8/8/8/8/8/4R3/4K3 b - - 0 1", "move e8f8"},     // legal: the control
+      {"r3k3/8/8/8/8/8/8/4K3 b - - 0 1", "move O-O-O"},     // the right is gone
+      {"r3k3/8/8/8/8/8/8/2R1K3 b q - 0 1", "move e8c8"},    // onto an attacked square
+      {"4k3/8/8/8/3Pp3/8/8/4K3 b - - 0 1", "move e4d3"},    // en passant without the square
+  };
+  for (const TCase& c : cases) {
+    ASSERT_TRUE(Game.LoadFen(c.Fen));
+    Recorded.Messages.clear();
+    Board.Animations.clear();
+    const TBitBoards before = Game.Board();
+    HandleEngineChunk(ChunkOf(c.Line), Game, TSide::Dark, &Board);
+    const bool legal = std::string(c.Line) == "move e8f8";
+    EXPECT_EQ(Game.Board() != before, legal) << c.Fen << " " << c.Line;
+    EXPECT_EQ(Board.Animations.size(), legal ? 1u : 0u) << c.Fen << " " << c.Line;
+    EXPECT_EQ(Recorded.Messages.size(), legal ? 0u : 1u) << c.Fen << " " << c.Line;
+  }
 }
 
 TEST_F(EngineChunk, UserLeftWithoutMovesIsToldMateOrStalemateAfterTheEngineMove) {
@@ -307,7 +395,8 @@ TEST_F(EngineChunk, ResultsAndResignationsGoToTheStatusLine) {
 TEST_F(EngineChunk, OneChunkCanMoveReportMateAndIllegal) {
   HandleEngineChunk(ChunkOf("Illegal move: e2e5\nmove e7e5\n0-1 {Black mates}\n"), Game, TSide::Dark, &Board);
   EXPECT_EQ(Board.Animations.size(), 1u);
-  EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{ILLEGAL_ENGINE_MOVE_TEXT, ENGINE_MATES_TEXT}));
+  EXPECT_EQ(Board.Notices, std::vector<std::string>{"Illegal move: e2e5"});
+  EXPECT_EQ(Recorded.Messages, std::vector<std::string>{ENGINE_MATES_TEXT});
 }
 
 }  // namespace
