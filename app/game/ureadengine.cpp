@@ -261,8 +261,9 @@ TEngineChunk TEngineGames::Sort(const TEngineChunk& chunk) {
   sorted.Ended = chunk.Ended;
   sorted.Notes = chunk.Notes;
   for (const TEngineLine& line : chunk.Found) {
-    // Engines answer in order; a pong for an earlier ping only says that one was read.
-    if (line.Pong && *line.Pong >= FAwaitedPong) FAwaitedPong = 0;
+    // Only the pong of the last ping says that the lines before it were read: one of an
+    // earlier ping, or of a "ping" typed on the engine page, comes before.
+    if (line.Pong && *line.Pong == FAwaitedPong) FAwaitedPong = 0;
     const bool ofGameLeft = line.SaysOfItsGame() && (AwaitsPong() || FMoveOwed);
     if (line.HasMove) FMoveOwed = false;
     if (!ofGameLeft) {

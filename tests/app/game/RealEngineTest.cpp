@@ -186,8 +186,9 @@ protected:
                                                << Board.Received;
     for (const std::string& message : Recorded.Messages)
       EXPECT_TRUE(IsGameEndText(message)) << Name << ": " << message;
+    // Every move the engine said was played, or dropped as the game's it had left.
     std::vector<std::string> words = MoveWordsIn(Board.Received);
-    EXPECT_EQ(words.size(), EngineMoves + Board.Animations.size() - moves) << Name << "\n" << Board.Received;
+    EXPECT_EQ(words.size(), Board.Animations.size() + DroppedMoves()) << Name << "\n" << Board.Received;
     if (Board.Animations.size() == moves) return false;
     SeenAnimations = Board.Animations.size();
     std::string word = words.empty() ? std::string() : words.back();
@@ -197,6 +198,13 @@ protected:
     EngineMoves = words.size();
     LastEngineWord = word;
     return !Game.IsMate(OtherSide(EngineSide)) && Board.Status.empty();
+  }
+
+  // How many of the engine's moves were dropped as the game's it had left.
+  std::size_t DroppedMoves() const {
+    std::size_t dropped = 0;
+    for (const std::string& note : Board.Notes) dropped += MoveWordsIn(note.substr(note.find(": ") + 2) + "\n").size();
+    return dropped;
   }
 
   // Random user moves against the engine's until `plies` moves are played (true) or the
@@ -289,6 +297,78 @@ INSTANTIATE_TEST_SUITE_P(Debian, RealEngineFromStart, ::testing::ValuesIn(GamesF
                            return std::string(info.param.Engine.Name) +
                                   (info.param.EngineSide == TSide::Light ? "Light" : "Dark");
                          });
+
+// --- Games left while the engine thinks ------------------------------------------
+
+// How the user leaves the game while the engine thinks on its answer.
+enum class TLeaving { NewMatch, NewMatchEngineLight, PastedPosition };
+
+struct TLeavingCase {
+  TRealEngine Engine;
+  TLeaving Leaving;
+};
+
+void PrintTo(const TLeavingCase& game, std::ostream* out) {
+  *out << game.Engine.Name << " " << static_cast<int>(game.Leaving);
+}
+
+class RealEngineLeaving : public RealEngineGame, public ::testing::WithParamInterface<TLeavingCase> {};
+
+// The user moves and at once leaves the game, as New Match or a pasted position does,
+// while the engine thinks on its answer; whatever the engine still says of the game
+// left stays out of the new one, which then goes on in step with the engine.
+TEST_P(RealEngineLeaving, TheNewGameStaysInStepWithTheEngine) {
+  const TLeavingCase& game = GetParam();
+  if (!std::filesystem::exists(PathOf(game.Engine))) GTEST_SKIP() << game.Engine.Name << " is not installed";
+  const bool engineLight = game.Leaving == TLeaving::NewMatchEngineLight;
+  Start(game.Engine, engineLight ? TSide::Light : TSide::Dark, START_POSITION_FEN);
+  ASSERT_TRUE(Engine->TakesPing()) << Name;
+  if (engineLight) {
+    ASSERT_TRUE(AwaitEngineMove()) << Name;
+  }
+  ASSERT_TRUE(PlayOn(Plies + 4)) << Name;
+  ASSERT_TRUE(PlayRandomUserMove()) << Name;
+  const char* fen = game.Leaving == TLeaving::PastedPosition
+                        ? "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4"
+                        : START_POSITION_FEN;
+  ASSERT_TRUE(Game.LoadFen(fen));
+  Reference = TReferenceBoard(fen);
+  const std::vector<std::string> leave = game.Leaving == TLeaving::PastedPosition
+                                             ? Game.EngineCommands(Engine->EditsPositions())
+                                             : std::vector<std::string>{"force", "new"};
+  ASSERT_TRUE(Engine->LeaveGame(leave, true)) << Name;
+  // "new" lifts the search limit.
+  SendLimits(game.Engine);
+  const int before = Plies;
+  if (engineLight) {
+    for (const std::string& line : Engine->PlayLightCommands()) Send(line);
+  } else if (game.Leaving == TLeaving::PastedPosition) {
+    // The engine waits in force mode for the user's first move.
+    ASSERT_TRUE(PlayRandomUserMove()) << Name;
+    Send("go");
+  }
+  PlayOn(before + 10);
+  EXPECT_GE(Plies, before + 4) << Name;
+  Finish();
+  std::cout << "[ game ] " << Name << ": dropped";
+  for (const std::string& note : Board.Notes) std::cout << " " << note;
+  std::cout << "\n";
+}
+
+std::vector<TLeavingCase> LeavingGames() {
+  std::vector<TLeavingCase> games;
+  for (const TRealEngine& engine : ENGINES)
+    for (TLeaving leaving : {TLeaving::NewMatch, TLeaving::NewMatchEngineLight, TLeaving::PastedPosition})
+      games.push_back({engine, leaving});
+  return games;
+}
+
+std::string LeavingGameName(const ::testing::TestParamInfo<TLeavingCase>& info) {
+  const char* leaving[] = {"NewMatch", "NewMatchEngineLight", "PastedPosition"};
+  return std::string(info.param.Engine.Name) + leaving[static_cast<int>(info.param.Leaving)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Debian, RealEngineLeaving, ::testing::ValuesIn(LeavingGames()), LeavingGameName);
 
 // --- Short games from positions given to the engine ----------------------------
 

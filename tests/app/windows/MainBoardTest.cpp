@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QStatusBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -571,6 +573,131 @@ TEST_F(BoardWindow, RealEngineRefusingTheUsersMoveStaysInStepWithTheBoard) {
   EXPECT_EQ(Recorded.Messages.size(), 1u) << Recorded.Messages.back();
   const QString log = Board->ReceivedMemo->toPlainText();
   EXPECT_EQ(log.count(QStringLiteral("Illegal")), 1) << log.toStdString();
+}
+
+// New Match pressed on the tool bar, or a position pasted, while the engine thinks on
+// its answer: the engine finishes that search first, and its move belongs to the game
+// left. It never lands: the board shows the new game, nobody is told anything, the
+// engine page's log names the move dropped, and the engine's answer after its pong to
+// the user's next move is played.
+TEST_F(BoardWindow, AMoveOfTheGameLeftNeverLandsOnTheNewOne) {
+  struct TCase {
+    bool Pasted;
+    const char* Fen;     // the new game
+    const char* Answer;  // the engine's answer there to d2-d4
+  };
+  const TCase cases[] = {{false, START_POSITION_FEN, "g8f6"}, {true, "4k3/8/8/8/8/8/3P4/4K3 w - - 0 1", "e8d7"}};
+  for (const TCase& c : cases) {
+    const fs::path searched = EngineFolder() / "searched";
+    fs::remove(searched);
+    SetPosition(START_POSITION_FEN);
+    StartEngine("expect protover 2\nsay feature ping=1 setboard=1 done=1\nexpect e2e4\nawait " + searched.string() +
+                "\nsay move d7d5\nexpect ping 1\nsay pong 1\nexpect d2d4\nsay move " + c.Answer + "\n");
+    ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->TakesPing(); }));
+    Drag(Sq("e2"), Sq("e4"));
+    ASSERT_TRUE(Form->Game.EngineThinking());
+    if (c.Pasted) {
+      QGuiApplication::clipboard()->setText(QString::fromLatin1(c.Fen));
+      Form->PastePositionItem->trigger();
+    } else {
+      QTest::mouseClick(Board->ToolBar->widgetForAction(Board->NewMatchButton), Qt::LeftButton);
+    }
+    const TBitBoards newGame = Form->Game.Board();
+    TBitBoards fenBoard;
+    ASSERT_TRUE(ParseFenPlacement(c.Fen, fenBoard));
+    EXPECT_EQ(newGame, fenBoard);
+    EXPECT_FALSE(Form->Game.EngineThinking());
+    EXPECT_EQ(Form->StatusText(), YOUR_MOVE_TEXT);
+    WriteBytes(searched, "");
+    ASSERT_TRUE(WaitFor([this] {
+      return Board->ReceivedMemo->toPlainText().contains(QStringLiteral("[dropped, of the game left: move d7d5]"));
+    }));
+    EXPECT_EQ(Form->Game.Board(), newGame) << c.Fen;
+    EXPECT_EQ(Form->StatusText(), YOUR_MOVE_TEXT);
+    ExpectBoardIsThePosition();
+    Drag(Sq("d2"), Sq("d4"));
+    WaitIdle();
+    TBitBoards expected = newGame;
+    TGameRights rights = RightsOfFen(c.Fen, expected);
+    ASSERT_TRUE(PlayUserMove(expected, rights, {Sq("d2"), Sq("d4")}, TSide::Light).Legal);
+    TBoardMove answer;
+    ASSERT_TRUE(ParseMoveText(c.Answer, answer));
+    ASSERT_TRUE(PlayUserMove(expected, rights, answer, TSide::Dark).Legal);
+    EXPECT_EQ(Form->Game.Board(), expected) << c.Fen;
+    EXPECT_EQ(Form->StatusText(), YOUR_MOVE_TEXT);
+    EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+    ExpectBoardIsThePosition();
+    Board->UnloadEngine();
+    ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }));
+  }
+}
+
+// The status line as the user sees it: a hint while one is shown, else the game's state.
+std::string ShownStatus(TForm1& form) {
+  const QString hint = form.statusBar()->currentMessage();
+  if (!hint.isEmpty()) return hint.toStdString();
+  return form.StatusLabel->isVisible() ? form.StatusLabel->text().toStdString() : std::string();
+}
+
+// A hint of the tool bar or of a menu covers the game's state only while the mouse is
+// on its item: "Thinking..." and "Your move" are shown again once it has left.
+TEST_F(BoardWindow, HintsCoverTheGameStateOnlyWhileShown) {
+  StartEngine("expect e2e4\nawait " + (EngineFolder() / "answer").string() + "\nsay move e7e5\n");
+  QWidget* button = Board->ToolBar->widgetForAction(Board->NewMatchButton);
+  QWidget* away = Board->BoardView;
+  auto hover = [&](const std::string& state) {
+    ASSERT_EQ(ShownStatus(*Form), state);
+    QTest::mouseMove(button, button->rect().center());
+    ASSERT_TRUE(WaitFor([&] { return ShownStatus(*Form) == "New Match"; })) << state;
+    QTest::mouseMove(away, away->rect().center());
+    ASSERT_TRUE(WaitFor([&] { return ShownStatus(*Form) == state; })) << ShownStatus(*Form);
+    // A menu's items.
+    QMenu* menu = Form->FileMenu;
+    menu->popup(Form->mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(WaitFor([&] { return menu->isVisible(); }));
+    for (QAction* item : {Form->CopyPositionItem, Form->PastePositionItem})
+      QTest::mouseMove(menu, menu->actionGeometry(item).center());
+    QTest::qWait(50);
+    menu->hide();
+    QTest::mouseMove(away, away->rect().center() + QPoint(5, 5));
+    ASSERT_TRUE(WaitFor([&] { return ShownStatus(*Form) == state; })) << ShownStatus(*Form);
+  };
+  Drag(Sq("e2"), Sq("e4"));
+  hover(THINKING_TEXT);
+  WriteBytes(Folder / "answer", "");
+  WaitIdle();
+  hover(YOUR_MOVE_TEXT);
+}
+
+// The status line says whose move it is: after an engine playing light has made its
+// first move, after New Match, and after its first move there.
+TEST_F(BoardWindow, StatusLineSaysWhoseMoveItIs) {
+  Form->PlayDark();
+  const fs::path answer = EngineFolder() / "answer";
+  LoadEngine("expect go\nsay move e2e4\nexpect go\nawait " + answer.string() + "\nsay move d2d4\n");
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->HasStarted() && !Form->Game.EngineThinking() && Idle(); }));
+  EXPECT_EQ(Form->StatusText(), YOUR_MOVE_TEXT);
+  Board->NewMatchButton->trigger();
+  EXPECT_EQ(Form->StatusText(), THINKING_TEXT);
+  WriteBytes(answer, "");
+  WaitIdle();
+  EXPECT_EQ(Form->StatusText(), YOUR_MOVE_TEXT);
+  // With the user playing light, New Match gives them the board.
+  Board->UnloadEngine();
+  ASSERT_TRUE(WaitFor([this] { return Board->QuittingEngines() == 0; }));
+  Form->PlayLight();
+  Board->NewMatchButton->trigger();
+  StartEngine("expect e2e4\nsay move e7e5\n");
+  EXPECT_EQ(Form->StatusText(), READY_TEXT);
+  Drag(Sq("e2"), Sq("e4"));
+  WaitIdle();
+  EXPECT_EQ(Form->StatusText(), YOUR_MOVE_TEXT);
+  Board->NewMatchButton->trigger();
+  EXPECT_EQ(Form->StatusText(), YOUR_MOVE_TEXT);
+  // A game that has ended says so.
+  SetPosition("6k1/5ppp/8/8/8/8/8/K2R4 w - - 0 1");
+  Drag(Sq("d1"), Sq("d8"));
+  EXPECT_EQ(Form->StatusText(), "Checkmate: light wins");
 }
 
 // The wheel over the engine page is the page's: the hidden board keeps its distance.
@@ -1166,8 +1293,8 @@ TEST_F(BoardWindow, RealGameAgainstFairymax) {
   NextFrame();
   std::mt19937 random(7);
   int played = 0;
-  bool mated = false;
-  for (; played < 20 && !mated; ++played) {
+  bool over = false;
+  for (; played < 20 && !over; ++played) {
     // The move whose worst answer leaves the most material, any of them drawn with a
     // fixed seed: a player that sees one move ahead keeps the game going.
     std::vector<TBoardMove> choice;
@@ -1190,12 +1317,16 @@ TEST_F(BoardWindow, RealGameAgainstFairymax) {
       }
     }
     ASSERT_FALSE(choice.empty()) << "no move left after " << played << ": " << FenPlacementText(Form->Game.Board());
-    // A user picks a piece they see: one that nearer pieces hide is left where it is.
+    // A user picks a piece they see: one that nearer pieces hide is left where it is,
+    // and when no best move's piece is in sight, any legal move's that is will do.
     std::vector<TBoardMove> seen;
     for (const TBoardMove& move : choice)
       if (ShownPiecePixel(move.From)) seen.push_back(move);
-    if (!seen.empty()) choice = seen;
-    const TBoardMove chosen = choice[random() % choice.size()];
+    if (seen.empty())
+      for (const TBoardMove& move : LegalMoves(Form->Game.Board(), Form->Game.Rights(), TSide::Light))
+        if (ShownPiecePixel(move.From)) seen.push_back(move);
+    ASSERT_FALSE(seen.empty()) << "no piece to move in sight after " << played;
+    const TBoardMove chosen = seen[random() % seen.size()];
     // The position the engine gets (it may answer before the drag is over).
     TBitBoards afterUser = Form->Game.Board();
     TGameRights rightsAfterUser = Form->Game.Rights();
@@ -1203,18 +1334,35 @@ TEST_F(BoardWindow, RealGameAgainstFairymax) {
     const TBitBoards before = Form->Game.Board();
     Drag(chosen.From, chosen.To);
     ASSERT_NE(Form->Game.Board(), before) << "move " << played;
+    // Once, New Match while the engine thinks on its answer, which must never land.
+    if (played == 3) {
+      QTest::mouseClick(Board->ToolBar->widgetForAction(Board->NewMatchButton), Qt::LeftButton);
+      EXPECT_EQ(Form->Game.ClipboardFen(), START_POSITION_FEN);
+      continue;
+    }
     // The engine was told "random", so the games differ, and now and then one side
     // mates: the player sees one move ahead only. The game ends there.
     if (IsMate(Form->Game.Board(), Form->Game.Rights(), TSide::Dark)) {
       const bool check = InCheck(Form->Game.Board(), TSide::Dark);
       EXPECT_EQ(Recorded.Messages, std::vector<std::string>{check ? USER_MATES_TEXT : STALEMATE_TEXT});
-      mated = true;
+      over = true;
       break;
     }
-    ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking() && Idle(); })) << Form->StatusText();
-    mated = IsMate(Form->Game.Board(), Form->Game.Rights(), TSide::Light);
+    // The engine answers, or ends the game in its own words (a draw by repetition, say).
+    auto result = [this] {
+      const std::string status = Form->StatusText();
+      return status.starts_with("1-0") || status.starts_with("0-1") || status.starts_with("1/2-1/2");
+    };
+    ASSERT_TRUE(WaitFor([&] { return (!Form->Game.EngineThinking() && Idle()) || result(); }))
+        << Form->StatusText() << "\nsent:\n" << Board->SentMemo->toPlainText().toStdString() << "\nreceived:\n"
+        << Board->ReceivedMemo->toPlainText().toStdString();
+    if (Form->Game.EngineThinking()) {
+      over = true;
+      break;
+    }
+    over = IsMate(Form->Game.Board(), Form->Game.Rights(), TSide::Light);
     for (const std::string& message : Recorded.Messages)
-      ASSERT_TRUE(mated && (message == USER_MATED_TEXT || message == ENGINE_MATES_TEXT || message == STALEMATE_TEXT))
+      ASSERT_TRUE(over && (message == USER_MATED_TEXT || message == ENGINE_MATES_TEXT || message == STALEMATE_TEXT))
           << message;
     // The engine's answer is one of the legal moves in the position we gave it.
     bool legal = false;
@@ -1227,7 +1375,7 @@ TEST_F(BoardWindow, RealGameAgainstFairymax) {
     EXPECT_TRUE(legal) << "the engine's answer to move " << played << ": " << FenPlacementText(Form->Game.Board());
     ExpectBoardIsThePosition();
   }
-  EXPECT_TRUE(played >= 20 || mated) << played;
+  EXPECT_TRUE(played >= 20 || over) << played;
   // The engine took every move without a word of protest.
   const std::string log = Board->ReceivedMemo->toPlainText().toStdString();
   EXPECT_EQ(log.find("Illegal"), std::string::npos) << log;

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "FormTestSupport.h"
+#include "WindowSystemTitle.h"
 #include "app/windows/Main.h"
 #include "app/windows/uhelp.h"
 
@@ -335,6 +336,17 @@ TEST_F(MainWindow, ClassicAndArtisticItemsCheckAsTheBoardChanges) {
 
 // The About box, shown by the Help item, closes with Esc in its edit and with OK; its
 // links open their own addresses, and its licence button shows the licence text.
+// The window system shows the main window's title as the program sets it, with the
+// board window's caption while that is maximised: the program's name once, nothing
+// added after it.
+TEST_F(MainWindow, TheTitleNamesTheProgramOnce) {
+  const std::string expected = "Brovanel 0.1 - [NO CHESS ENGINE LOADED]";
+  ASSERT_TRUE(WaitFor([this] { return Form->windowTitle().toStdString() == "Brovanel 0.1 - [NO CHESS ENGINE LOADED]"; }))
+      << Form->windowTitle().toStdString();
+  std::string shown;
+  EXPECT_TRUE(WaitFor([&] { return (shown = WindowSystemTitle(Form->winId())) == expected; })) << shown;
+}
+
 TEST_F(MainWindow, AboutBoxClosesWithEscAndOkAndOpensItsLinks) {
   std::vector<QUrl> opened;
   SetUrlOpener([&opened](const QUrl& url) {
