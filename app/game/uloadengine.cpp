@@ -168,6 +168,13 @@ void tloadengine::WatchSilence(std::chrono::steady_clock::time_point nudgeAt, in
   }
   const auto now = std::chrono::steady_clock::now();
   if (now >= nudgeAt) {
+    // An engine that left an opening line unread for a whole WriteTimeout and has not
+    // read the rest either is not one stalled until its next line: it reads nothing,
+    // and a reminder would only wait with the others.
+    if (FReadTimedOut && FProcess.UnreadInput() > 0) {
+      Started();
+      return;
+    }
     // Harmless to every engine: it has had "post" in its opening already.
     WriteCommand("post");
     nudgeAt = now + FDelays.SilenceNudge;
@@ -178,9 +185,12 @@ void tloadengine::WatchSilence(std::chrono::steady_clock::time_point nudgeAt, in
 
 void tloadengine::WhenRead(std::chrono::steady_clock::time_point deadline, std::function<void()> then) {
   if (!IsConnected()) return;
-  if (FProcess.UnreadInput() > 0 && std::chrono::steady_clock::now() < deadline) {
-    Later(READ_POLL, [this, deadline, then = std::move(then)]() mutable { WhenRead(deadline, std::move(then)); });
-    return;
+  if (FProcess.UnreadInput() > 0) {
+    if (std::chrono::steady_clock::now() < deadline) {
+      Later(READ_POLL, [this, deadline, then = std::move(then)]() mutable { WhenRead(deadline, std::move(then)); });
+      return;
+    }
+    FReadTimedOut = true;
   }
   then();
 }

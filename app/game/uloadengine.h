@@ -159,7 +159,7 @@ private:
   // that reads nothing), unless the engine is gone by then.
   void WhenRead(std::chrono::steady_clock::time_point deadline, std::function<void()> then);
   // While the engine has said nothing, "post" goes again at `nudgeAt` and after each
-  // SilenceNudge, at most `nudgesLeft` times. Every engine prints something once it has
+  // SilenceNudge, at most `nudgesLeft` times; none to an engine that reads nothing. Every engine prints something once it has
   // had its opening commands, but one that runs threads can stall at its start until
   // more input arrives: gnuchess's input thread can hold its input stream, waiting for
   // a line, while the engine thread waits for that stream; the next line frees it, though
@@ -202,6 +202,8 @@ private:
   std::function<void()> FOnQuitDone;
   bool FReady = false;
   bool FStarted = false;
+  // A line was left unread until its wait for the read ran out (WhenRead).
+  bool FReadTimedOut = false;
   bool FOutputEnded = false;
   bool FQuit = false;
   bool FDisconnected = false;

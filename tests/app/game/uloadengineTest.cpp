@@ -244,6 +244,14 @@ TEST_F(FakeEngine, AnEngineSilentAfterItsOpeningIsSentPostUntilItSpeaks) {
   Board.Sent.clear();
   Start("", false, "", delays);
   EXPECT_EQ(std::count(Board.Sent.begin(), Board.Sent.end(), "post"), 41);
+  // One that reads nothing is not reminded: its start ends with the opening's waits.
+  Engine.reset();
+  Board.Sent.clear();
+  delays = ShortEndDelays();
+  delays.SilenceNudge = 1ms;
+  Start("hang\n", false, "", delays);
+  EXPECT_TRUE(Engine->HasStarted());
+  EXPECT_EQ(Board.Sent, (std::vector<std::string>{"xboard", "new", "random", "post", "hard", "protover 2"}));
 }
 
 TEST_F(FakeEngine, LinesOfAnyLengthAreWrittenWhole) {
