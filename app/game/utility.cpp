@@ -260,7 +260,7 @@ std::string FenPlacementText(const TBitBoards& board) {
       text += PieceToChar(code);
     }
     if (run > 0) text += static_cast<char>('0' + run);
-    text += '/';
+    if (rank > 1) text += '/';
   }
   return text;
 }
@@ -424,7 +424,7 @@ std::vector<std::string_view> FieldsAfterPlacement(std::string_view text) {
   TFenSquares codes;
   std::size_t end = 0;
   if (!ReadPlacement(text, codes, end)) return {};
-  // The program's placement ends in "/"; others' do not.
+  // The program once ended the placement in "/", and its old files still do.
   std::string_view rest = text.substr(end);
   return FieldsOf(rest.substr(std::min(rest.find_first_not_of('/'), rest.size())));
 }
@@ -491,9 +491,7 @@ bool IsMate(const TBitBoards& board, const TGameRights& rights, TSide side) {
 }
 
 std::string FenEngineText(const TBitBoards& board, const TGameRights& rights) {
-  std::string placement = FenPlacementText(board);
-  placement.pop_back();
-  return placement + " " + FenFieldsText(rights);
+  return FenClipboardText(board, rights);
 }
 
 std::vector<std::string> EnginePositionCommands(const TBitBoards& board, const TGameRights& rights, bool editMode) {

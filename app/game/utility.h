@@ -15,7 +15,7 @@
 #include "rules/check.h"
 
 // The program's start position.
-inline constexpr char START_POSITION_FEN[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1";
+inline constexpr char START_POSITION_FEN[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
 // The piece codes of the 64 squares in FEN text order: entry 0 = a8, entry 63 = h1.
 using TFenSquares = std::array<int, 64>;
@@ -38,8 +38,8 @@ int PieceCodeOnSquare(const TBitBoards& board, int square);
 // `board` and `squares` untouched.
 bool ParseFenPlacement(std::string_view text, TBitBoards& board, TFenSquares* squares = nullptr);
 
-// The placement as the program writes it: ranks 8 to 1, each followed by "/",
-// e.g. "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/".
+// The placement: ranks 8 to 1 with "/" between them,
+// e.g. "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR".
 std::string FenPlacementText(const TBitBoards& board);
 // The fields after the placement: side to move, castles, en passant square and the
 // move counters, which the program does not keep: "w KQkq - 0 1", "b Kq e3 0 1".
@@ -93,11 +93,11 @@ TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMo
 // text has one ("KQkq", "Qk", "-"), else every castle whose king and rook stand at home
 // on `board`, and either way without a castle whose king or rook is not at home; the en
 // passant square when the field names one that a pawn of the side not to move has just
-// passed over ("e3" behind a light pawn on e4 with dark to move), else none.
+// passed over ("e3" behind a light pawn on e4 with dark to move), else none. A
+// placement that ends in "/", as the program wrote it once, is read as well.
 TGameRights RightsOfFen(std::string_view text, const TBitBoards& board);
 
-// The standard FEN text of a position, as engines read it: the placement without the
-// program's trailing "/", then FenFieldsText.
+// The FEN text of a position as engines read it: the clipboard's form.
 std::string FenEngineText(const TBitBoards& board, const TGameRights& rights);
 
 // The lines that give a Winboard engine a position and leave it in force mode, where

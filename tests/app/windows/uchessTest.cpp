@@ -19,9 +19,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char START_CLIPBOARD[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1";
-const char AFTER_E4[] = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/";
-const char START_FILE[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1\r\n";
+const char START_CLIPBOARD[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+const char AFTER_E4[] = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR";
+const char START_FILE[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1\r\n";
 
 TEST_F(MainWindow, ClipboardCopyAndPasteTakeTheExactText) {
   QClipboard* clipboard = QGuiApplication::clipboard();
@@ -37,10 +37,10 @@ TEST_F(MainWindow, ClipboardCopyAndPasteTakeTheExactText) {
     const char* Placement;  // after the paste; null: unchanged, with a message
   };
   const TPaste cases[] = {
-      {START_CLIPBOARD, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/"},
+      {START_CLIPBOARD, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR"},
       {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e3 0 1\r\n", AFTER_E4},
       {"8/8/8/8/8/8/8/8", nullptr},
-      {"4k3/8/8/8/8/8/4R3/4K3 b", "4k3/8/8/8/8/8/4R3/4K3/"},
+      {"4k3/8/8/8/8/8/4R3/4K3 b", "4k3/8/8/8/8/8/4R3/4K3"},
       {"4k3/8/8/8/8/8/4R3/4K3 w", nullptr},
       {"hello", nullptr},
       {"", nullptr},
@@ -52,7 +52,7 @@ TEST_F(MainWindow, ClipboardCopyAndPasteTakeTheExactText) {
     Recorded.Messages.clear();
     clipboard->setText(QString::fromLatin1(paste.Clipboard));
     Form->PastePositionItem->trigger();
-    std::string expected = paste.Placement ? paste.Placement : "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/";
+    std::string expected = paste.Placement ? paste.Placement : "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR";
     EXPECT_EQ(FenPlacementText(Form->Game.Board()), expected) << paste.Clipboard;
     EXPECT_EQ(Recorded.Messages.size(), paste.Placement ? 0u : 1u) << paste.Clipboard;
   }
@@ -295,7 +295,7 @@ TEST(StartLook, ABadLookNamedAtStartIsReportedAndTheBoardGetsItsPieces) {
     EXPECT_EQ(boxes.Shown[0].Text, test.Message);
     EXPECT_TRUE(boxes.Shown[0].Plain);
     EXPECT_EQ(PiecesOnSquares(*board), 32);
-    EXPECT_EQ(FenPlacementText(form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+    EXPECT_EQ(FenPlacementText(form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR");
     EXPECT_NE(board->LightBoardMesh, nullptr);
     EXPECT_TRUE(form->ArtisticItem->isChecked());
     form.reset();
