@@ -41,8 +41,8 @@ bool ParseFenPlacement(std::string_view text, TBitBoards& board, TFenSquares* sq
 // The placement: ranks 8 to 1 with "/" between them,
 // e.g. "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR".
 std::string FenPlacementText(const TBitBoards& board);
-// The fields after the placement: side to move, castles, en passant square and the
-// move counters, which the program does not keep: "w KQkq - 0 1", "b Kq e3 0 1".
+// The fields after the placement: side to move, castles, en passant square, the
+// half-move clock and the full-move number: "w KQkq - 0 1", "b Kq e3 0 12".
 std::string FenFieldsText(const TGameRights& rights);
 // The clipboard form: placement + " " + FenFieldsText.
 std::string FenClipboardText(const TBitBoards& board, const TGameRights& rights);
@@ -82,9 +82,11 @@ TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, std:
                                  TMoveEffects* effects = nullptr);
 
 // ApplyMoveToBitboards, and `rights` follow the move: the other side is to move, a
-// king that moves loses both castles, a rook that moves or is taken loses its own, and
-// a pawn's double step leaves the square it passed over for en passant (any other move
-// clears it). The engine's moves come this way.
+// king that moves loses both castles, a rook that moves or is taken loses its own, a
+// pawn's double step leaves the square it passed over for en passant (any other move
+// clears it), the half-move clock goes back to 0 on a capture or a pawn move and up by
+// one on any other, and the full-move number goes up after dark's move. The engine's
+// moves come this way.
 TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMove& move, std::optional<TSide> side,
                           TMoveEffects* effects = nullptr);
 
@@ -93,8 +95,10 @@ TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMo
 // text has one ("KQkq", "Qk", "-"), else every castle whose king and rook stand at home
 // on `board`, and either way without a castle whose king or rook is not at home; the en
 // passant square when the field names one that a pawn of the side not to move has just
-// passed over ("e3" behind a light pawn on e4 with dark to move), else none. A
-// placement that ends in "/", as the program wrote it once, is read as well.
+// passed over ("e3" behind a light pawn on e4 with dark to move), else none; the
+// half-move clock (0 to MAX_MOVE_COUNTER) and the full-move number (1 to
+// MAX_MOVE_COUNTER) when the fields give them, else 0 and 1. A placement that ends in
+// "/", as the program wrote it once, is read as well.
 TGameRights RightsOfFen(std::string_view text, const TBitBoards& board);
 
 // The FEN text of a position as engines read it: the clipboard's form.

@@ -94,12 +94,13 @@ public:
   // position file names this one from now on: the two never name different files.
   void SetPositionFile(const std::string& name);
   // Reads the first line of `path` as a FEN position into the game, with its side to
-  // move and rights; a file that cannot be read or holds no position is
+  // move, rights and move counters; a file that cannot be read or holds no position is
   // reported and changes nothing.
   bool LoadPositionFile(const std::string& path);
   // Writes the position file: the placement, the side to move, the castles, the en
-  // passant square, "0 1" and CR LF ("... w KQkq - 0 1"). The file is replaced whole
-  // or, when the write fails, kept as it was (the failure is reported).
+  // passant square, the half-move clock, the full-move number and CR LF
+  // ("... w KQkq - 0 1"). The file is replaced whole or, when the write fails, kept as
+  // it was (the failure is reported).
   bool SavePositionFile(const std::string& path);
   // Load Position and Save Position without the caption, for this window's menu and
   // the board window's tool bar: true when a position was loaded (shown, and given to

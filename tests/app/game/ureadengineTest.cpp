@@ -195,7 +195,7 @@ protected:
 
 TEST_F(EngineChunk, EngineMoveIsAppliedAnimatedAndLogged) {
   HandleEngineChunk(ChunkOf("move e7e5\n"), Game, TSide::Dark, &Board);
-  EXPECT_EQ(Game.ClipboardFen(), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6 0 1");
+  EXPECT_EQ(Game.ClipboardFen(), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6 0 2");
   EXPECT_EQ(Board.Animations, std::vector<TAnimation>{PlainSlide("e7e5")});
   EXPECT_EQ(Board.Received, "move e7e5\n");
   EXPECT_TRUE(Recorded.Messages.empty());

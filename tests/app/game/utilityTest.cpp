@@ -128,9 +128,9 @@ TEST(FenFields, SideCastlesAndEnPassantAreReadAndWrittenBack) {
   const TCase cases[] = {
       {START_POSITION_FEN, "w KQkq - 0 1"},
       {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", "b KQkq e3 0 1"},
-      {"rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/ w Kq e6 0 2", "w Kq e6 0 1"},
-      // The program keeps no move counters.
-      {"r3k2r/8/8/8/8/8/8/R3K2R b Kq - 5 20", "b Kq - 0 1"},
+      {"rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/ w Kq e6 0 2", "w Kq e6 0 2"},
+      // The move counters as the text gives them.
+      {"r3k2r/8/8/8/8/8/8/R3K2R b Kq - 5 20", "b Kq - 5 20"},
       // Without fields: light to move, the castles whose pieces stand at home.
       {"r3k2r/8/8/8/8/8/8/R3K2R", "w KQkq - 0 1"},
       {"r3k2r/8/8/8/8/8/8/R3K2R/", "w KQkq - 0 1"},
@@ -159,8 +159,8 @@ TEST(FenFields, MovesChangeTheSideToMoveAndTheWrittenTextReadsBack) {
   TBitBoards board = Parse(START_POSITION_FEN);
   TGameRights rights = RightsOfFen(START_POSITION_FEN, board);
   const std::pair<const char*, const char*> moves[] = {
-      {"e2e4", "b KQkq e3 0 1"}, {"e7e5", "w KQkq e6 0 1"}, {"g1f3", "b KQkq - 0 1"},
-      {"e8e7", "w KQ - 0 1"},    {"h1g1", "b Q - 0 1"},
+      {"e2e4", "b KQkq e3 0 1"}, {"e7e5", "w KQkq e6 0 2"}, {"g1f3", "b KQkq - 1 2"},
+      {"e8e7", "w KQ - 2 3"},    {"h1g1", "b Q - 3 3"},
   };
   for (const auto& [move, fields] : moves) {
     ASSERT_EQ(ApplyGameMove(board, rights, Move(move), ANY_SIDE), TMoveResult::Applied) << move;
@@ -180,6 +180,61 @@ TEST(FenFields, MovesChangeTheSideToMoveAndTheWrittenTextReadsBack) {
   TGame game;
   ASSERT_TRUE(game.LoadFen("4k3/8/8/3pP3/8/8/8/4K3/ w - d6 0 1"));
   EXPECT_EQ(game.Rights(), (TGameRights{TSide::Light, 0, Sq("d6")}));
+}
+
+// The whole text after the moves since a position: "/" between the ranks only, and the
+// clock and move number as the moves left them.
+TEST(FenFields, WrittenTextsCarryTheMoveCounters) {
+  struct TCase {
+    const char* Fen;
+    std::vector<const char*> Moves;
+    const char* Written;
+  };
+  const TCase cases[] = {
+      {START_POSITION_FEN, {"e2e4"}, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1"},
+      // A knight's move counts, a capture or a pawn move starts the clock anew.
+      {START_POSITION_FEN, {"e2e4", "d7d5", "g1f3", "d5e4", "f3g5", "g8f6"},
+       "rnbqkb1r/ppp1pppp/5n2/6N1/4p3/8/PPPP1PPP/RNBQKB1R w KQkq - 2 4"},
+      {"4k3/8/8/8/8/8/8/R3K2R w KQ - 0 1", {"e1e2"}, "4k3/8/8/8/8/8/4K3/R6R b - - 1 1"},
+      // On from the counters of a loaded text; en passant takes as any capture.
+      {"r3k2r/8/8/8/8/8/8/R3K2R b kq - 7 40", {"a8b8"}, "1r2k2r/8/8/8/8/8/8/R3K2R w k - 8 41"},
+      {"r3k2r/8/8/8/8/8/8/R3K2R b kq - 7 40", {"a8b8", "h1h8"}, "1r2k2R/8/8/8/8/8/8/R3K3 b - - 0 41"},
+      {"4k3/8/8/8/3p4/8/4P3/4K3 w - - 12 30", {"e2e4", "d4e3", "e1d1"}, "4k3/8/8/8/8/4p3/8/3K4 b - - 1 31"},
+  };
+  for (const TCase& c : cases) {
+    TBitBoards board = Parse(c.Fen);
+    TGameRights rights = RightsOfFen(c.Fen, board);
+    for (const char* move : c.Moves)
+      ASSERT_EQ(ApplyGameMove(board, rights, Move(move), ANY_SIDE), TMoveResult::Applied) << c.Fen << " " << move;
+    EXPECT_EQ(FenClipboardText(board, rights), c.Written) << c.Fen;
+    EXPECT_EQ(RightsOfFen(c.Written, board), rights) << c.Written;
+  }
+}
+
+// A counter that is missing, no plain number, negative or too large reads as 0 for the
+// clock and 1 for the move number, each on its own; at the largest value they stay.
+TEST(FenFields, BadMoveCountersFallBackToZeroAndOne) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "0 1"},
+      {"7", "7 1"},
+      {"007 040", "7 40"},
+      {"-1 -40", "0 1"},
+      {"+7 0", "0 1"},
+      {"7x 4.0", "0 1"},
+      {"999999 999999", "999999 999999"},
+      {"1000000 1000000", "0 1"},
+      {"99999999999999999999 40", "0 40"},
+      {"7 99999999999999999999", "7 1"},
+  };
+  for (const auto& [counters, read] : cases) {
+    const std::string fen = std::string("4k3/8/8/8/8/8/8/4K3 w - - ") + counters;
+    EXPECT_EQ(FenFieldsText(RightsOfFen(fen, Parse(fen))), std::string("w - - ") + read) << fen;
+  }
+  TBitBoards board = Parse("4k3/8/8/8/8/8/8/4K3");
+  TGameRights rights{TSide::Light, 0, NO_SQUARE, MAX_MOVE_COUNTER, MAX_MOVE_COUNTER};
+  ASSERT_EQ(ApplyGameMove(board, rights, Move("e1d1"), ANY_SIDE), TMoveResult::Applied);
+  ASSERT_EQ(ApplyGameMove(board, rights, Move("e8d8"), ANY_SIDE), TMoveResult::Applied);
+  EXPECT_EQ(FenFieldsText(rights), "w - - 999999 999999");
 }
 
 // --- Setting up a position in the engine ---------------------------------------

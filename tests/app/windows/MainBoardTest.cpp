@@ -364,7 +364,7 @@ TEST_F(BoardWindow, RefusedUserMovesAreTakenBackAndTheGameGoesOn) {
   StartEngine("expect e1g1\nsay Illegal move: e1g1\nexpect b7a8q\nsay Illegal move (no such move): b7a8q\n"
               "expect e5d6\nsay Invalid move: e5d6\nexpect h1h8\nwrite Illegal move:h1h8\\r\\n\n"
               "expect e1d1\nsay move e8d7\n");
-  const std::string fen = "r3k3/1P6/8/3pP3/8/8/8/4K2R w Kq d6 0 1";
+  const std::string fen = "r3k3/1P6/8/3pP3/8/8/8/4K2R w Kq d6 0 31";
   SetPosition(fen.c_str());
   const std::size_t sent = Received().size();
   const std::pair<const char*, const char*> refused[] = {{"e1g1", "Illegal move: e1g1"},

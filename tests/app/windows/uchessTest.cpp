@@ -152,6 +152,38 @@ TEST_F(MainWindow, SavingReplacesThePositionFileWhole) {
   fs::remove_all(folder);
 }
 
+// A standard FEN text pasted and copied, or loaded from a file and saved over it, comes
+// back as it was, counters and all. The program's old texts (a "/" after the last rank)
+// take the same position, and come back standard.
+TEST_F(MainWindow, PositionsComeBackAsTheyWereAndOldTextsLoad) {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  const fs::path file = TestFolder("standard") / "game.fen";
+  const std::string afterNf3 = "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 1 2";
+  const std::string afterE4 = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1";
+  const std::pair<std::string, std::string> cases[] = {
+      {afterNf3, afterNf3},
+      {afterE4, afterE4},
+      {"8/5k2/8/8/8/8/3K4/8 w - - 7 40", "8/5k2/8/8/8/8/3K4/8 w - - 7 40"},
+      {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/ b KQkq e3 0 1", afterE4},
+      {"4k3/8/8/8/8/8/4R3/4K3/ w - - 0 1", "4k3/8/8/8/8/8/4R3/4K3 b - - 0 1"},
+  };
+  for (const auto& [given, taken] : cases) {
+    ASSERT_TRUE(Form->Game.LoadFen(START_POSITION_FEN));
+    clipboard->setText(QString::fromStdString(given));
+    Form->PastePositionItem->trigger();
+    Form->CopyPositionItem->trigger();
+    EXPECT_EQ(clipboard->text().toStdString(), taken) << given;
+    ASSERT_TRUE(Form->Game.LoadFen(START_POSITION_FEN));
+    WriteBytes(file, given + "\r\n");
+    Recorded.Chosen = file.string();
+    Form->LoadPositionItem->trigger();
+    Form->SavePositionItem->trigger();
+    EXPECT_EQ(ReadBytes(file), taken + "\r\n") << given;
+  }
+  EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+  fs::remove_all(file.parent_path());
+}
+
 // What the board window's first frame showed: seen at the first paint of any board
 // view, whenever the window is made.
 class TFirstFrameWatch : public QObject {
