@@ -245,6 +245,11 @@ bool ParseFenPlacement(std::string_view text, TBitBoards& board, TFenSquares* sq
   return true;
 }
 
+std::string_view WithoutByteOrderMark(std::string_view text) {
+  constexpr std::string_view MARK = "\xEF\xBB\xBF";
+  return text.starts_with(MARK) ? text.substr(MARK.size()) : text;
+}
+
 std::string FenPlacementText(const TBitBoards& board) {
   std::string text;
   for (int rank = 8; rank >= 1; --rank) {

@@ -38,6 +38,10 @@ int PieceCodeOnSquare(const TBitBoards& board, int square);
 // `board` and `squares` untouched.
 bool ParseFenPlacement(std::string_view text, TBitBoards& board, TFenSquares* squares = nullptr);
 
+// `text` without the UTF-8 byte order mark (EF BB BF) that some editors write at the
+// start of a text file; any other text whole.
+std::string_view WithoutByteOrderMark(std::string_view text);
+
 // The placement: ranks 8 to 1 with "/" between them,
 // e.g. "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR".
 std::string FenPlacementText(const TBitBoards& board);

@@ -142,10 +142,11 @@ protected:
 private:
   void BuildMenus();
   void SetCaption(const std::string& text);
-  // Takes FEN text from `where` ("The clipboard") as the game's position. A text
-  // without a placement, or a position no game can reach (a king that could be taken
-  // next), is reported in one message and changes nothing.
-  bool TakePosition(const std::string& where, const std::string& text);
+  // Takes FEN text from `where` ("The clipboard") as the game's position; a byte order
+  // mark before it is passed over. A text without a placement, or a position no game
+  // can reach (a king that could be taken next), is reported in one message and
+  // changes nothing.
+  bool TakePosition(const std::string& where, const std::string& taken);
 
   // The caption this window set; while the board window is maximised the title shows
   // the board window's caption after it.
