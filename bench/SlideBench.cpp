@@ -28,10 +28,10 @@ struct TSlideCase {
 };
 
 const TSlideCase CASES[] = {
-    {"pawn e7e5", "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/", "move e7e5"},
-    {"queen d8h4", "rnbqkbnr/pppp1ppp/8/4p3/4P3/5P2/PPPP2PP/RNBQKBNR/", "move d8h4"},
-    {"capture d5e4", "4k3/8/8/3p4/4P3/8/8/4K3/", "move d5e4"},
-    {"castling e8g8", "4k2r/8/8/8/8/8/8/4K3/", "move e8g8"},
+    {"pawn e7e5", "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR", "move e7e5"},
+    {"queen d8h4", "rnbqkbnr/pppp1ppp/8/4p3/4P3/5P2/PPPP2PP/RNBQKBNR", "move d8h4"},
+    {"capture d5e4", "4k3/8/8/3p4/4P3/8/8/4K3", "move d5e4"},
+    {"castling e8g8", "4k2r/8/8/8/8/8/8/4K3", "move e8g8"},
 };
 
 // The child: plays the moves `rounds` times and prints, for each, the start and the

@@ -38,7 +38,8 @@ public:
   // placement, and its side to move and rights (RightsOfFen). A bad placement is
   // reported (ParseFenPlacement) and changes nothing.
   bool LoadFen(std::string_view text);
-  // Sets the position as a whole, e.g. back to the one before a move the engine refused.
+  // Sets the position as a whole, its rights and move counters with it, e.g. back to the
+  // one before a move the engine refused.
   void SetPosition(const TBitBoards& board, const TGameRights& rights);
 
   // ApplyGameMove on this game: the move of `side` with the rights following it.
@@ -53,8 +54,9 @@ public:
   // Whether the game has ended with `side` to move, and how.
   TGameEnd EndFor(TSide side) const;
 
-  // The position as FEN text: the clipboard's form, the position file's (with CR LF),
-  // and the lines that give it to a Winboard engine (EnginePositionCommands).
+  // The position as FEN text with the move counters the game has reached: the
+  // clipboard's form, the position file's (with CR LF), and the lines that give it to a
+  // Winboard engine (EnginePositionCommands).
   std::string ClipboardFen() const { return FenClipboardText(FBoard, FRights); }
   std::string FileFen() const { return FenFileText(FBoard, FRights); }
   std::vector<std::string> EngineCommands(bool editMode) const { return EnginePositionCommands(FBoard, FRights, editMode); }

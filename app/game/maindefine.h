@@ -27,18 +27,23 @@ using TBitBoards = std::array<std::uint64_t, 12>;
 
 // What the placement alone does not tell and the moves need: the side to move (the
 // other side's after every move), which castles the kings may still make (they lose a
-// wing when the king or that wing's rook moves, or the rook is taken), and the square
-// a pawn passed over on the last move.
+// wing when the king or that wing's rook moves, or the rook is taken), the square a
+// pawn passed over on the last move, and the two move counters of a FEN text.
 enum : unsigned {
   LIGHT_KING_SIDE_CASTLE = 1, LIGHT_QUEEN_SIDE_CASTLE = 2,
   DARK_KING_SIDE_CASTLE = 4, DARK_QUEEN_SIDE_CASTLE = 8,
   ALL_CASTLES = 15
 };
 inline constexpr int NO_SQUARE = -1;
+// The largest value either move counter takes: a FEN text's larger one is not read,
+// and a counter stops there rather than overflow.
+inline constexpr int MAX_MOVE_COUNTER = 999999;
 struct TGameRights {
   TSide SideToMove = TSide::Light;
   unsigned Castling = 0;     // the castles still allowed
   int EnPassant = NO_SQUARE;  // a square that a pawn may take en passant, or NO_SQUARE
+  int HalfMoveClock = 0;      // moves since the last capture or pawn move
+  int FullMoveNumber = 1;     // the move number, one more after each dark move
   bool operator==(const TGameRights&) const = default;
 };
 

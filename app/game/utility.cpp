@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cctype>
+#include <charconv>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -244,6 +245,11 @@ bool ParseFenPlacement(std::string_view text, TBitBoards& board, TFenSquares* sq
   return true;
 }
 
+std::string_view WithoutByteOrderMark(std::string_view text) {
+  constexpr std::string_view MARK = "\xEF\xBB\xBF";
+  return text.starts_with(MARK) ? text.substr(MARK.size()) : text;
+}
+
 std::string FenPlacementText(const TBitBoards& board) {
   std::string text;
   for (int rank = 8; rank >= 1; --rank) {
@@ -260,7 +266,7 @@ std::string FenPlacementText(const TBitBoards& board) {
       text += PieceToChar(code);
     }
     if (run > 0) text += static_cast<char>('0' + run);
-    text += '/';
+    if (rank > 1) text += '/';
   }
   return text;
 }
@@ -274,8 +280,7 @@ std::string FenFieldsText(const TGameRights& rights) {
   bool enPassant = rights.EnPassant >= 0 && rights.EnPassant <= 63;
   text += ' ';
   text += enPassant ? TSquare::OfIndex(rights.EnPassant).Name() : std::string("-");
-  // The program counts no moves: the counters of a fresh position.
-  return text + " 0 1";
+  return text + ' ' + std::to_string(rights.HalfMoveClock) + ' ' + std::to_string(rights.FullMoveNumber);
 }
 
 std::string FenClipboardText(const TBitBoards& board, const TGameRights& rights) {
@@ -407,6 +412,7 @@ TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMo
   int from = SquareOf(move.From);
   int to = SquareOf(move.To);
   bool pawn = ((board[DARK_PAWN] | board[LIGHT_PAWN]) & SquareBit[from]) != 0;
+  bool capture = (Occupancy(board) & SquareBit[to]) != 0;
   int mover = PieceCodeOnSquare(board, from);
   TMoveResult result = ApplyMoveToBitboards(board, move, side, effects);
   if (result != TMoveResult::Applied || from == to) return result;
@@ -414,6 +420,11 @@ TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMo
   rights.Castling &= ~(CastlesEndedAt(from) | CastlesEndedAt(to));
   bool doubleStep = pawn && move.From.Col == move.To.Col && std::abs(move.To.Row - move.From.Row) == 2;
   rights.EnPassant = doubleStep ? SquareOf((move.From.Row + move.To.Row) / 2, move.From.Col) : NO_SQUARE;
+  // The clock counts the moves towards the fifty-move draw, which a capture or a pawn
+  // move starts anew; taking en passant is a pawn move onto an empty square.
+  rights.HalfMoveClock = pawn || capture ? 0 : std::min(rights.HalfMoveClock + 1, MAX_MOVE_COUNTER);
+  if (SideOfPiece(mover) == TSide::Dark)
+    rights.FullMoveNumber = std::min(rights.FullMoveNumber + 1, MAX_MOVE_COUNTER);
   return result;
 }
 
@@ -424,9 +435,20 @@ std::vector<std::string_view> FieldsAfterPlacement(std::string_view text) {
   TFenSquares codes;
   std::size_t end = 0;
   if (!ReadPlacement(text, codes, end)) return {};
-  // The program's placement ends in "/"; others' do not.
+  // The program once ended the placement in "/", and its old files still do.
   std::string_view rest = text.substr(end);
   return FieldsOf(rest.substr(std::min(rest.find_first_not_of('/'), rest.size())));
+}
+
+// A move counter's field as a number from `least` to MAX_MOVE_COUNTER, or `fallback`
+// for anything else: a sign, a letter, a fraction, a larger number.
+int CounterOfField(std::string_view field, int least, int fallback) {
+  if (field.empty() || !std::isdigit(static_cast<unsigned char>(field[0]))) return fallback;
+  int value = 0;
+  const char* end = field.data() + field.size();
+  const auto [stop, error] = std::from_chars(field.data(), end, value);
+  if (error != std::errc() || stop != end || value < least || value > MAX_MOVE_COUNTER) return fallback;
+  return value;
 }
 
 }  // namespace
@@ -434,11 +456,13 @@ std::vector<std::string_view> FieldsAfterPlacement(std::string_view text) {
 TGameRights RightsOfFen(std::string_view text, const TBitBoards& board) {
   TGameRights rights;
   const std::vector<std::string_view> fields = FieldsAfterPlacement(text);
-  // Side to move, castling, en passant.
+  // Side to move, castling, en passant, the half-move clock and the full-move number.
   if (!fields.empty() && fields[0] == "b") rights.SideToMove = TSide::Dark;
   if (fields.size() < 2 || !CastlesOfField(fields[1], rights.Castling)) rights.Castling = ALL_CASTLES;
   rights.Castling &= CastlesAtHome(board);
   if (fields.size() >= 3) rights.EnPassant = EnPassantOfField(fields[2], board, rights.SideToMove);
+  if (fields.size() >= 4) rights.HalfMoveClock = CounterOfField(fields[3], 0, rights.HalfMoveClock);
+  if (fields.size() >= 5) rights.FullMoveNumber = CounterOfField(fields[4], 1, rights.FullMoveNumber);
   return rights;
 }
 
@@ -491,9 +515,7 @@ bool IsMate(const TBitBoards& board, const TGameRights& rights, TSide side) {
 }
 
 std::string FenEngineText(const TBitBoards& board, const TGameRights& rights) {
-  std::string placement = FenPlacementText(board);
-  placement.pop_back();
-  return placement + " " + FenFieldsText(rights);
+  return FenClipboardText(board, rights);
 }
 
 std::vector<std::string> EnginePositionCommands(const TBitBoards& board, const TGameRights& rights, bool editMode) {

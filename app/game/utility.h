@@ -15,7 +15,7 @@
 #include "rules/check.h"
 
 // The program's start position.
-inline constexpr char START_POSITION_FEN[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1";
+inline constexpr char START_POSITION_FEN[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
 // The piece codes of the 64 squares in FEN text order: entry 0 = a8, entry 63 = h1.
 using TFenSquares = std::array<int, 64>;
@@ -38,11 +38,15 @@ int PieceCodeOnSquare(const TBitBoards& board, int square);
 // `board` and `squares` untouched.
 bool ParseFenPlacement(std::string_view text, TBitBoards& board, TFenSquares* squares = nullptr);
 
-// The placement as the program writes it: ranks 8 to 1, each followed by "/",
-// e.g. "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/".
+// `text` without the UTF-8 byte order mark (EF BB BF) that some editors write at the
+// start of a text file; any other text whole.
+std::string_view WithoutByteOrderMark(std::string_view text);
+
+// The placement: ranks 8 to 1 with "/" between them,
+// e.g. "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR".
 std::string FenPlacementText(const TBitBoards& board);
-// The fields after the placement: side to move, castles, en passant square and the
-// move counters, which the program does not keep: "w KQkq - 0 1", "b Kq e3 0 1".
+// The fields after the placement: side to move, castles, en passant square, the
+// half-move clock and the full-move number: "w KQkq - 0 1", "b Kq e3 0 12".
 std::string FenFieldsText(const TGameRights& rights);
 // The clipboard form: placement + " " + FenFieldsText.
 std::string FenClipboardText(const TBitBoards& board, const TGameRights& rights);
@@ -82,9 +86,11 @@ TMoveResult ApplyMoveToBitboards(TBitBoards& board, const TBoardMove& move, std:
                                  TMoveEffects* effects = nullptr);
 
 // ApplyMoveToBitboards, and `rights` follow the move: the other side is to move, a
-// king that moves loses both castles, a rook that moves or is taken loses its own, and
-// a pawn's double step leaves the square it passed over for en passant (any other move
-// clears it). The engine's moves come this way.
+// king that moves loses both castles, a rook that moves or is taken loses its own, a
+// pawn's double step leaves the square it passed over for en passant (any other move
+// clears it), the half-move clock goes back to 0 on a capture or a pawn move and up by
+// one on any other, and the full-move number goes up after dark's move. The engine's
+// moves come this way.
 TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMove& move, std::optional<TSide> side,
                           TMoveEffects* effects = nullptr);
 
@@ -93,11 +99,13 @@ TMoveResult ApplyGameMove(TBitBoards& board, TGameRights& rights, const TBoardMo
 // text has one ("KQkq", "Qk", "-"), else every castle whose king and rook stand at home
 // on `board`, and either way without a castle whose king or rook is not at home; the en
 // passant square when the field names one that a pawn of the side not to move has just
-// passed over ("e3" behind a light pawn on e4 with dark to move), else none.
+// passed over ("e3" behind a light pawn on e4 with dark to move), else none; the
+// half-move clock (0 to MAX_MOVE_COUNTER) and the full-move number (1 to
+// MAX_MOVE_COUNTER) when the fields give them, else 0 and 1. A placement that ends in
+// "/", as the program wrote it once, is read as well.
 TGameRights RightsOfFen(std::string_view text, const TBitBoards& board);
 
-// The standard FEN text of a position, as engines read it: the placement without the
-// program's trailing "/", then FenFieldsText.
+// The FEN text of a position as engines read it: the clipboard's form.
 std::string FenEngineText(const TBitBoards& board, const TGameRights& rights);
 
 // The lines that give a Winboard engine a position and leave it in force mode, where

@@ -69,7 +69,7 @@ public:
   static constexpr int START_PIECE_COUNT = 32;
   // Places per colour beside the board: table 0 the dark pieces', 1 the light pieces'.
   static constexpr int CAPTURED_SLOT_COUNT = 101;
-  static constexpr char START_PLACEMENT[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1";
+  static constexpr char START_PLACEMENT[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
   // The scene tree with its stored properties, no pieces and no board picture. Models
   // and board pictures come from `folders`, which must outlive the scene.

@@ -73,7 +73,10 @@ void ReportNoPosition(const std::string& where, const std::string& text) {
 
 }  // namespace
 
-bool TForm1::TakePosition(const std::string& where, const std::string& text) {
+bool TForm1::TakePosition(const std::string& where, const std::string& taken) {
+  // Editors that save text as UTF-8 may put a byte order mark first, and a copy from
+  // such a file brings it along.
+  const std::string text(WithoutByteOrderMark(taken));
   TBitBoards board;
   if (!ParseFenPlacement(text, board)) {
     ReportNoPosition(where, text);

@@ -98,12 +98,13 @@ public:
   // position file names this one from now on: the two never name different files.
   void SetPositionFile(const std::string& name);
   // Reads the first line of `path` as a FEN position into the game, with its side to
-  // move and rights; a file that cannot be read or holds no position is
+  // move, rights and move counters; a file that cannot be read or holds no position is
   // reported and changes nothing.
   bool LoadPositionFile(const std::string& path);
   // Writes the position file: the placement, the side to move, the castles, the en
-  // passant square, "0 1" and CR LF ("... w KQkq - 0 1"). The file is replaced whole
-  // or, when the write fails, kept as it was (the failure is reported).
+  // passant square, the half-move clock, the full-move number and CR LF
+  // ("... w KQkq - 0 1"). The file is replaced whole or, when the write fails, kept as
+  // it was (the failure is reported).
   bool SavePositionFile(const std::string& path);
   // Load Position and Save Position without the caption, for this window's menu and
   // the board window's tool bar: true when a position was loaded (shown, and given to
@@ -145,10 +146,11 @@ protected:
 private:
   void BuildMenus();
   void SetCaption(const std::string& text);
-  // Takes FEN text from `where` ("The clipboard") as the game's position. A text
-  // without a placement, or a position no game can reach (a king that could be taken
-  // next), is reported in one message and changes nothing.
-  bool TakePosition(const std::string& where, const std::string& text);
+  // Takes FEN text from `where` ("The clipboard") as the game's position; a byte order
+  // mark before it is passed over. A text without a placement, or a position no game
+  // can reach (a king that could be taken next), is reported in one message and
+  // changes nothing.
+  bool TakePosition(const std::string& where, const std::string& taken);
 
   // The caption this window set; while the board window is maximised the title shows
   // the board window's caption after it.

@@ -45,7 +45,7 @@ TEST(Game, MovesFollowTheRulesAndAPositionSetAsAWholeTakesThemBack) {
   EXPECT_EQ(played.Text, "e2e4");
   EXPECT_EQ(game.SideToMove(), TSide::Dark);
   EXPECT_EQ(game.Apply(Move("e7e5"), TSide::Dark), TMoveResult::Applied);
-  EXPECT_EQ(game.FileFen(), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/ w KQkq e6 0 1\r\n");
+  EXPECT_EQ(game.FileFen(), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6 0 2\r\n");
   EXPECT_FALSE(game.IsMate(TSide::Light));
   game.SetPosition(start, startRights);
   EXPECT_EQ(game.ClipboardFen(), START_POSITION_FEN);

@@ -66,7 +66,7 @@ public:
     return true;
   }
 
-  // Ranks 8 to 1, each ended by "/": "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/".
+  // Ranks 8 to 1 with "/" between them: "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR".
   std::string Placement() const {
     std::string text;
     for (int rank = 7; rank >= 0; --rank) {
@@ -82,7 +82,7 @@ public:
         text += c;
       }
       if (empty) text += static_cast<char>('0' + empty);
-      text += '/';
+      if (rank > 0) text += '/';
     }
     return text;
   }

@@ -273,7 +273,7 @@ TEST_F(FakeEngine, EngineMoveSplitAcrossTwoWritesIsApplied) {
   Engine->SendCommand("e2e4");
   ASSERT_TRUE(Queue.RunUntil([this] { return !Board.Animations.empty(); }));
   EXPECT_EQ(Board.Animations[0], PlainSlide("e7e5"));
-  EXPECT_EQ(FenPlacementText(Game.Board()), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/");
+  EXPECT_EQ(FenPlacementText(Game.Board()), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR");
   EXPECT_TRUE(Queue.RunUntil([this] { return Board.Received == "move e7e5\n"; }));
   EXPECT_EQ(Board.Received, "move e7e5\n");
 }
@@ -321,7 +321,7 @@ TEST_F(FakeEngine, FloodWaitsForTheMainThreadAndItsMoveIsStillFound) {
   EXPECT_EQ(Queue.Waiting(), 1u);
   ASSERT_TRUE(Queue.RunUntil([this] { return !Board.Animations.empty(); }, 60s));
   EXPECT_EQ(Board.Animations[0], PlainSlide("e7e5"));
-  EXPECT_EQ(FenPlacementText(Game.Board()), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/");
+  EXPECT_EQ(FenPlacementText(Game.Board()), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR");
   EXPECT_NE(Board.Received.find(" lines left out]\n"), std::string::npos);
   EXPECT_LT(Board.Received.size(), 100000u * 9);
   std::this_thread::sleep_for(100ms);

@@ -248,7 +248,7 @@ protected:
 
 TEST_F(EngineChunk, EngineMoveIsAppliedAnimatedAndLogged) {
   HandleEngineChunk(ChunkOf("move e7e5\n"), Game, TSide::Dark, &Board);
-  EXPECT_EQ(Game.ClipboardFen(), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/ w KQkq e6 0 1");
+  EXPECT_EQ(Game.ClipboardFen(), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6 0 2");
   EXPECT_EQ(Board.Animations, std::vector<TAnimation>{PlainSlide("e7e5")});
   EXPECT_EQ(Board.Received, "move e7e5\n");
   EXPECT_TRUE(Recorded.Messages.empty());
@@ -342,7 +342,7 @@ TEST_F(EngineChunk, UserLeftWithoutMovesIsToldMateOrStalemateAfterTheEngineMove)
 TEST_F(EngineChunk, PromotionLetterChoosesThePiece) {
   ASSERT_TRUE(Game.LoadFen("4k3/8/8/8/8/8/p7/4K3/ b - - 0 1"));
   HandleEngineChunk(ChunkOf("move a2a1n\n"), Game, TSide::Dark, &Board);
-  EXPECT_EQ(FenPlacementText(Game.Board()), "4k3/8/8/8/8/8/8/n3K3/");
+  EXPECT_EQ(FenPlacementText(Game.Board()), "4k3/8/8/8/8/8/8/n3K3");
 }
 
 // The board is told the king's move and where its rook goes.
@@ -354,9 +354,9 @@ TEST_F(EngineChunk, CastleWordsMoveTheEngineSidesKingAndRookAndEndItsRights) {
     unsigned RightsLeft;
     TAnimation Slide;
   } cases[] = {
-      {"move O-O", TSide::Dark, "r4rk1/8/8/8/8/8/8/R3K2R/", LIGHT_KING_SIDE_CASTLE | LIGHT_QUEEN_SIDE_CASTLE,
+      {"move O-O", TSide::Dark, "r4rk1/8/8/8/8/8/8/R3K2R", LIGHT_KING_SIDE_CASTLE | LIGHT_QUEEN_SIDE_CASTLE,
        {{{8, 4}, {8, 2}}, {{8, 1}, {8, 3}, {}, EMPTY_SQUARE}}},  // e8g8, the rook h8f8
-      {"move O-O-O", TSide::Light, "r3k2r/8/8/8/8/8/8/2KR3R/", DARK_KING_SIDE_CASTLE | DARK_QUEEN_SIDE_CASTLE,
+      {"move O-O-O", TSide::Light, "r3k2r/8/8/8/8/8/8/2KR3R", DARK_KING_SIDE_CASTLE | DARK_QUEEN_SIDE_CASTLE,
        {{{1, 4}, {1, 6}}, {{1, 8}, {1, 5}, {}, EMPTY_SQUARE}}},  // e1c1, the rook a1d1
   };
   for (const Case& c : cases) {
@@ -375,7 +375,7 @@ TEST_F(EngineChunk, EnPassantAndPromotionReachTheBoardWithWhatTheyDid) {
   ASSERT_TRUE(Game.LoadFen("4k3/8/8/8/3p4/8/4P3/4K3 w - - 0 1"));
   ASSERT_EQ(Game.Apply(Move("e2e4"), TSide::Light), TMoveResult::Applied);
   HandleEngineChunk(ChunkOf("move d4e3\n"), Game, TSide::Dark, &Board);
-  EXPECT_EQ(FenPlacementText(Game.Board()), "4k3/8/8/8/8/4p3/8/4K3/");
+  EXPECT_EQ(FenPlacementText(Game.Board()), "4k3/8/8/8/8/4p3/8/4K3");
   ASSERT_TRUE(Game.LoadFen("4k3/8/8/8/8/8/1p6/4K3 b - - 0 1"));
   HandleEngineChunk(ChunkOf("move b2b1r\n"), Game, TSide::Dark, &Board);
   const std::vector<TAnimation> expected = {{Move("d4e3"), {{}, {}, {4, 4}, EMPTY_SQUARE}},  // the pawn on e4

@@ -67,28 +67,28 @@ TEST(FenPlacement, NothingAfterTheLastSquareIsRead) {
 
 TEST(FenPlacement, WriterTextsAreExact) {
   TBitBoards board = Parse(START_POSITION_FEN);
-  EXPECT_EQ(FenPlacementText(board), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+  EXPECT_EQ(FenPlacementText(board), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR");
   TGameRights rights = RightsOfFen(START_POSITION_FEN, board);
-  EXPECT_EQ(FenClipboardText(board, rights), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1");
-  EXPECT_EQ(FenFileText(board, rights), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1\r\n");
+  EXPECT_EQ(FenClipboardText(board, rights), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+  EXPECT_EQ(FenFileText(board, rights), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1\r\n");
   rights = TGameRights{TSide::Dark, LIGHT_QUEEN_SIDE_CASTLE | DARK_KING_SIDE_CASTLE, Sq("c3")};
-  EXPECT_EQ(FenClipboardText(board, rights), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ b Qk c3 0 1");
-  EXPECT_EQ(FenPlacementText(TBitBoards{}), "8/8/8/8/8/8/8/8/");
+  EXPECT_EQ(FenClipboardText(board, rights), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b Qk c3 0 1");
+  EXPECT_EQ(FenPlacementText(TBitBoards{}), "8/8/8/8/8/8/8/8");
 }
 
 TEST(FenPlacement, WrittenTextParsesBackToTheSamePosition) {
   const char* placements[] = {
       START_POSITION_FEN,
-      "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/",
-      "r3k2r/1p2p1p1/8/2Pp4/8/5n2/P6P/R3K2R/",
-      "7k/8/1K6/8/8/8/8/Q6q/",
-      "8/8/8/8/8/8/8/8/",
+      "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR",
+      "r3k2r/1p2p1p1/8/2Pp4/8/5n2/P6P/R3K2R",
+      "7k/8/1K6/8/8/8/8/Q6q",
+      "8/8/8/8/8/8/8/8",
   };
   for (const char* fen : placements) {
     TBitBoards board = Parse(fen);
     std::string written = FenPlacementText(board);
     EXPECT_EQ(Parse(written), board) << fen;
-    if (std::string(fen).back() == '/') {
+    if (std::string(fen).find(' ') == std::string::npos) {
       EXPECT_EQ(written, fen);
     }
   }
@@ -128,9 +128,9 @@ TEST(FenFields, SideCastlesAndEnPassantAreReadAndWrittenBack) {
   const TCase cases[] = {
       {START_POSITION_FEN, "w KQkq - 0 1"},
       {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", "b KQkq e3 0 1"},
-      {"rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/ w Kq e6 0 2", "w Kq e6 0 1"},
-      // The program keeps no move counters.
-      {"r3k2r/8/8/8/8/8/8/R3K2R b Kq - 5 20", "b Kq - 0 1"},
+      {"rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/ w Kq e6 0 2", "w Kq e6 0 2"},
+      // The move counters as the text gives them.
+      {"r3k2r/8/8/8/8/8/8/R3K2R b Kq - 5 20", "b Kq - 5 20"},
       // Without fields: light to move, the castles whose pieces stand at home.
       {"r3k2r/8/8/8/8/8/8/R3K2R", "w KQkq - 0 1"},
       {"r3k2r/8/8/8/8/8/8/R3K2R/", "w KQkq - 0 1"},
@@ -159,8 +159,8 @@ TEST(FenFields, MovesChangeTheSideToMoveAndTheWrittenTextReadsBack) {
   TBitBoards board = Parse(START_POSITION_FEN);
   TGameRights rights = RightsOfFen(START_POSITION_FEN, board);
   const std::pair<const char*, const char*> moves[] = {
-      {"e2e4", "b KQkq e3 0 1"}, {"e7e5", "w KQkq e6 0 1"}, {"g1f3", "b KQkq - 0 1"},
-      {"e8e7", "w KQ - 0 1"},    {"h1g1", "b Q - 0 1"},
+      {"e2e4", "b KQkq e3 0 1"}, {"e7e5", "w KQkq e6 0 2"}, {"g1f3", "b KQkq - 1 2"},
+      {"e8e7", "w KQ - 2 3"},    {"h1g1", "b Q - 3 3"},
   };
   for (const auto& [move, fields] : moves) {
     ASSERT_EQ(ApplyGameMove(board, rights, Move(move), ANY_SIDE), TMoveResult::Applied) << move;
@@ -180,6 +180,61 @@ TEST(FenFields, MovesChangeTheSideToMoveAndTheWrittenTextReadsBack) {
   TGame game;
   ASSERT_TRUE(game.LoadFen("4k3/8/8/3pP3/8/8/8/4K3/ w - d6 0 1"));
   EXPECT_EQ(game.Rights(), (TGameRights{TSide::Light, 0, Sq("d6")}));
+}
+
+// The whole text after the moves since a position: "/" between the ranks only, and the
+// clock and move number as the moves left them.
+TEST(FenFields, WrittenTextsCarryTheMoveCounters) {
+  struct TCase {
+    const char* Fen;
+    std::vector<const char*> Moves;
+    const char* Written;
+  };
+  const TCase cases[] = {
+      {START_POSITION_FEN, {"e2e4"}, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1"},
+      // A knight's move counts, a capture or a pawn move starts the clock anew.
+      {START_POSITION_FEN, {"e2e4", "d7d5", "g1f3", "d5e4", "f3g5", "g8f6"},
+       "rnbqkb1r/ppp1pppp/5n2/6N1/4p3/8/PPPP1PPP/RNBQKB1R w KQkq - 2 4"},
+      {"4k3/8/8/8/8/8/8/R3K2R w KQ - 0 1", {"e1e2"}, "4k3/8/8/8/8/8/4K3/R6R b - - 1 1"},
+      // On from the counters of a loaded text; en passant takes as any capture.
+      {"r3k2r/8/8/8/8/8/8/R3K2R b kq - 7 40", {"a8b8"}, "1r2k2r/8/8/8/8/8/8/R3K2R w k - 8 41"},
+      {"r3k2r/8/8/8/8/8/8/R3K2R b kq - 7 40", {"a8b8", "h1h8"}, "1r2k2R/8/8/8/8/8/8/R3K3 b - - 0 41"},
+      {"4k3/8/8/8/3p4/8/4P3/4K3 w - - 12 30", {"e2e4", "d4e3", "e1d1"}, "4k3/8/8/8/8/4p3/8/3K4 b - - 1 31"},
+  };
+  for (const TCase& c : cases) {
+    TBitBoards board = Parse(c.Fen);
+    TGameRights rights = RightsOfFen(c.Fen, board);
+    for (const char* move : c.Moves)
+      ASSERT_EQ(ApplyGameMove(board, rights, Move(move), ANY_SIDE), TMoveResult::Applied) << c.Fen << " " << move;
+    EXPECT_EQ(FenClipboardText(board, rights), c.Written) << c.Fen;
+    EXPECT_EQ(RightsOfFen(c.Written, board), rights) << c.Written;
+  }
+}
+
+// A counter that is missing, no plain number, negative or too large reads as 0 for the
+// clock and 1 for the move number, each on its own; at the largest value they stay.
+TEST(FenFields, BadMoveCountersFallBackToZeroAndOne) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "0 1"},
+      {"7", "7 1"},
+      {"007 040", "7 40"},
+      {"-1 -40", "0 1"},
+      {"+7 0", "0 1"},
+      {"7x 4.0", "0 1"},
+      {"999999 999999", "999999 999999"},
+      {"1000000 1000000", "0 1"},
+      {"99999999999999999999 40", "0 40"},
+      {"7 99999999999999999999", "7 1"},
+  };
+  for (const auto& [counters, read] : cases) {
+    const std::string fen = std::string("4k3/8/8/8/8/8/8/4K3 w - - ") + counters;
+    EXPECT_EQ(FenFieldsText(RightsOfFen(fen, Parse(fen))), std::string("w - - ") + read) << fen;
+  }
+  TBitBoards board = Parse("4k3/8/8/8/8/8/8/4K3");
+  TGameRights rights{TSide::Light, 0, NO_SQUARE, MAX_MOVE_COUNTER, MAX_MOVE_COUNTER};
+  ASSERT_EQ(ApplyGameMove(board, rights, Move("e1d1"), ANY_SIDE), TMoveResult::Applied);
+  ASSERT_EQ(ApplyGameMove(board, rights, Move("e8d8"), ANY_SIDE), TMoveResult::Applied);
+  EXPECT_EQ(FenFieldsText(rights), "w - - 999999 999999");
 }
 
 // --- Setting up a position in the engine ---------------------------------------
@@ -345,10 +400,10 @@ TEST(ApplyMove, CastleOntoACrowdedRankPutsNoTwoPiecesOnOneSquare) {
     const char* move;
     const char* after;
   } cases[] = {
-      {"4k3/8/8/8/8/8/8/4K1nR/", "e1g1", "4k3/8/8/8/8/8/8/5RK1/"},
-      {"4k3/8/8/8/8/8/8/4Kn1R/", "e1g1", "4k3/8/8/8/8/8/8/5nKR/"},
-      {"r2Bk3/8/8/8/8/8/8/4K3/", "e8c8", "r1kB4/8/8/8/8/8/8/4K3/"},
-      {"r1N1k3/8/8/8/8/8/8/4K3/", "e8c8", "2kr4/8/8/8/8/8/8/4K3/"},
+      {"4k3/8/8/8/8/8/8/4K1nR/", "e1g1", "4k3/8/8/8/8/8/8/5RK1"},
+      {"4k3/8/8/8/8/8/8/4Kn1R/", "e1g1", "4k3/8/8/8/8/8/8/5nKR"},
+      {"r2Bk3/8/8/8/8/8/8/4K3/", "e8c8", "r1kB4/8/8/8/8/8/8/4K3"},
+      {"r1N1k3/8/8/8/8/8/8/4K3/", "e8c8", "2kr4/8/8/8/8/8/8/4K3"},
   };
   for (const Case& c : cases) {
     TRecordingDialogs dialogs;
@@ -445,25 +500,25 @@ struct TUserMoveCase {
 };
 
 const TUserMoveCase USER_MOVE_CASES[] = {
-    {START_POSITION_FEN, {}, "e2e4", TSide::Light, "e2e4", "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/"},
+    {START_POSITION_FEN, {}, "e2e4", TSide::Light, "e2e4", "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR"},
     // Castling while the rights hold, from the FEN field or, without one, from where
     // kings and rooks stand.
-    {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", {}, "e1g1", TSide::Light, "e1g1", "r3k2r/8/8/8/8/8/8/R4RK1/"},
-    {"r3k2r/8/8/8/8/8/8/R3K2R/", {}, "e8c8", TSide::Dark, "e8c8", "2kr3r/8/8/8/8/8/8/R3K2R/"},
+    {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", {}, "e1g1", TSide::Light, "e1g1", "r3k2r/8/8/8/8/8/8/R4RK1"},
+    {"r3k2r/8/8/8/8/8/8/R3K2R/", {}, "e8c8", TSide::Dark, "e8c8", "2kr3r/8/8/8/8/8/8/R3K2R"},
     {"r3k2r/8/8/8/8/8/8/R3K2R w Kq - 0 1", {}, "e1c1", TSide::Light, nullptr, nullptr},
-    {"r3k2r/8/8/8/8/8/8/R3K2R w Kq - 0 1", {}, "e8c8", TSide::Dark, "e8c8", "2kr3r/8/8/8/8/8/8/R3K2R/"},
+    {"r3k2r/8/8/8/8/8/8/R3K2R w Kq - 0 1", {}, "e8c8", TSide::Dark, "e8c8", "2kr3r/8/8/8/8/8/8/R3K2R"},
     {"r3k2r/8/8/8/8/8/8/R3K2R w - - 0 1", {}, "e1g1", TSide::Light, nullptr, nullptr},
     // ... lost when the king or the rook moves and comes back, or the rook is taken.
     {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", {"e1f1", "e8f8", "f1e1", "f8e8"}, "e1g1", TSide::Light, nullptr, nullptr},
     {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", {"h1h2", "a8a7", "h2h1", "a7a8"}, "e1g1", TSide::Light, nullptr, nullptr},
     {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", {"h1h2", "a8a7", "h2h1", "a7a8"}, "e1c1", TSide::Light, "e1c1",
-     "r3k2r/8/8/8/8/8/8/2KR3R/"},
+     "r3k2r/8/8/8/8/8/8/2KR3R"},
     {"r3k2r/8/8/8/8/8/6B1/R3K2R w KQkq - 0 1", {"g2a8"}, "e8c8", TSide::Dark, nullptr, nullptr},
     // The library's own verdict still holds: no castle out of check.
     {"r3k2r/8/8/8/8/8/4r3/R3K2R w KQkq - 0 1", {}, "e1g1", TSide::Light, nullptr, nullptr},
     // En passant on the square the last move passed over, taking the passed pawn.
-    {"4k3/3p4/8/4P3/8/8/8/4K3 w - - 0 1", {"d7d5"}, "e5d6", TSide::Light, "e5d6", "4k3/8/3P4/8/8/8/8/4K3/"},
-    {"4k3/8/8/8/3p4/8/4P3/4K3 w - - 0 1", {"e2e4"}, "d4e3", TSide::Dark, "d4e3", "4k3/8/8/8/8/4p3/8/4K3/"},
+    {"4k3/3p4/8/4P3/8/8/8/4K3 w - - 0 1", {"d7d5"}, "e5d6", TSide::Light, "e5d6", "4k3/8/3P4/8/8/8/8/4K3"},
+    {"4k3/8/8/8/3p4/8/4P3/4K3 w - - 0 1", {"e2e4"}, "d4e3", TSide::Dark, "d4e3", "4k3/8/8/8/8/4p3/8/4K3"},
     {"4k3/3p4/8/4P3/8/8/8/4K3 w - - 0 1", {"d7d5", "e1d1", "e8d8"}, "e5d6", TSide::Light, nullptr, nullptr},
     {"4k3/8/3p4/4P3/8/8/8/4K3 w - - 0 1", {"d6d5"}, "e5d6", TSide::Light, nullptr, nullptr},
     // ... and judged with the king's safety: here it would open the rank to the rook.
@@ -471,8 +526,8 @@ const TUserMoveCase USER_MOVE_CASES[] = {
     // A king is never taken, whatever the library says of a position that offers one.
     {"4k3/8/8/8/8/8/4R3/4K3 w - - 0 1", {}, "e2e8", TSide::Light, nullptr, nullptr},
     // A pawn on the last rank becomes a queen, and the engine is told so.
-    {"1r2k3/P7/8/8/8/8/8/4K3 w - - 0 1", {}, "a7a8", TSide::Light, "a7a8q", "Qr2k3/8/8/8/8/8/8/4K3/"},
-    {"4k3/8/8/8/8/8/1p6/4K3 w - - 0 1", {}, "b2b1", TSide::Dark, "b2b1q", "4k3/8/8/8/8/8/8/1q2K3/"},
+    {"1r2k3/P7/8/8/8/8/8/4K3 w - - 0 1", {}, "a7a8", TSide::Light, "a7a8q", "Qr2k3/8/8/8/8/8/8/4K3"},
+    {"4k3/8/8/8/8/8/1p6/4K3 w - - 0 1", {}, "b2b1", TSide::Dark, "b2b1q", "4k3/8/8/8/8/8/8/1q2K3"},
 };
 
 TEST(UserMove, CastlesWithRightsEnPassantAndPromotionAsTheEnginesSeeThem) {

@@ -366,7 +366,7 @@ TEST_F(BoardWindow, RefusedUserMovesAreTakenBackAndTheGameGoesOn) {
   StartEngine("expect e1g1\nsay Illegal move: e1g1\nexpect b7a8q\nsay Illegal move (no such move): b7a8q\n"
               "expect e5d6\nsay Invalid move: e5d6\nexpect h1h8\nwrite Illegal move:h1h8\\r\\n\n"
               "expect e1d1\nsay move e8d7\n");
-  const std::string fen = "r3k3/1P6/8/3pP3/8/8/8/4K2R/ w Kq d6 0 1";
+  const std::string fen = "r3k3/1P6/8/3pP3/8/8/8/4K2R w Kq d6 0 31";
   SetPosition(fen.c_str());
   const std::size_t sent = Received().size();
   const std::pair<const char*, const char*> refused[] = {{"e1g1", "Illegal move: e1g1"},
@@ -451,7 +451,7 @@ TEST_F(BoardWindow, PositionsGoToTheEngineAndTheGameGoesOnFromThem) {
   EXPECT_TRUE(Form->Game.EngineThinking());
   WaitIdle();
   EXPECT_EQ(Received().substr(first), "new\nforce\nedit\n#\nPe7\nKe1\nc\nKa8\n.\ne7e8q\ngo\n");
-  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "4Q3/1k6/8/8/8/8/8/4K3/");
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "4Q3/1k6/8/8/8/8/8/4K3");
   EXPECT_EQ(Form->StatusText(), "Your move");
   ExpectBoardIsThePosition();
   // From a file, with the engine's side to move.
@@ -463,7 +463,7 @@ TEST_F(BoardWindow, PositionsGoToTheEngineAndTheGameGoesOnFromThem) {
   EXPECT_EQ(Form->StatusText(), "Thinking...");
   WaitIdle();
   EXPECT_EQ(Received().substr(second), "new\nforce\na2a3\nedit\n#\nQe8\nKe1\nc\nKb7\n.\ngo\n");
-  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "4Q3/k7/8/8/8/8/8/4K3/");
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "4Q3/k7/8/8/8/8/8/4K3");
   EXPECT_EQ(Form->Game.SideToMove(), TSide::Light);
   EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
   ExpectBoardIsThePosition();
@@ -535,7 +535,7 @@ TEST_F(BoardWindow, RealEngineRefusingTheUsersMoveStaysInStepWithTheBoard) {
   Board->LoadEngine(launcher.string(), std::string());
   ASSERT_TRUE(WaitFor([this] { return Board->EngineObj && Board->EngineObj->HasStarted(); }, 60000));
   ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->EditsPositions(); }, 60000));
-  const std::string fen = "4k3/8/8/3pP3/8/8/8/4K3/ w - d6 0 1";
+  const std::string fen = "4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1";
   QGuiApplication::clipboard()->setText(QString::fromStdString(fen));
   Form->PastePositionItem->trigger();
   Board->SendToEngine("sd 2");
@@ -756,11 +756,11 @@ TEST_F(BoardWindow, DropsThatAreNoMoveLeaveEverythingAsItWas) {
     Drag(Sq(c.From), Sq(c.To));
     EXPECT_EQ(Recorded.Messages, c.Messages) << c.From << c.To;
     EXPECT_TRUE(Vec4Equal(piece.AsVector(), before)) << c.From << c.To;
-    EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+    EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR");
     EXPECT_FALSE(Form->Game.EngineThinking());
   }
   QTest::mouseClick(Board->BoardView, Qt::LeftButton, {}, SquarePixel(Sq("d2"), 12));
-  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR");
   EXPECT_FALSE(Form->Game.EngineThinking());
   // A dark piece is not the user's: a message, and the drag turns the camera from the
   // press, not from where an earlier drag ended.

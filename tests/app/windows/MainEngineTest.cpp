@@ -160,7 +160,7 @@ TEST_F(EnginePage, LoadSendHistoryAndUnload) {
   EXPECT_FALSE(Form->Game.EngineThinking());
   // Loading starts from the start position, and says so when the board showed another.
   EXPECT_EQ(Form->StatusText(), std::string("Ready. ") + ENGINE_NEW_GAME_TEXT);
-  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR");
   ASSERT_TRUE(Form->Game.LoadFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/"));
   for (const char* line : {"  hint ", "hint", "e2e4"}) Type(line);
   ASSERT_TRUE(WaitFor([this] { return Memo(Board->ReceivedMemo).find("move e7e5") != std::string::npos; }));
@@ -170,7 +170,7 @@ TEST_F(EnginePage, LoadSendHistoryAndUnload) {
   EXPECT_EQ(Board->CommandBox->itemText(0), "hint");
   EXPECT_EQ(Board->CommandBox->itemText(1), "e2e4");
   // The engine's move is in the game.
-  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR/");
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR");
   Recorded.Messages.clear();
   Type("   ");
   EXPECT_EQ(Recorded.Messages, (std::vector<std::string>{"     What ?     "}));
@@ -343,7 +343,7 @@ TEST_F(EnginePage, NewMatchResetsTheBoardAndTellsTheEngine) {
   ASSERT_TRUE(Form->Game.LoadFen(AFTER_E4));
   Form->Game.SetEngineThinking(true);
   Board->NewMatchButton->trigger();
-  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR");
   EXPECT_EQ(Form->Game.Rights().Castling, unsigned(ALL_CASTLES));
   EXPECT_FALSE(Form->Game.EngineThinking());
 
@@ -355,7 +355,7 @@ TEST_F(EnginePage, NewMatchResetsTheBoardAndTellsTheEngine) {
   ASSERT_TRUE(Form->Game.LoadFen(AFTER_E4));
   Form->Game.SetEngineThinking(true);
   Board->NewMatchButton->trigger();
-  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/");
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR");
   EXPECT_FALSE(Form->Game.EngineThinking());
   ASSERT_TRUE(WaitFor([this] { return Memo(Board->ReceivedMemo).find("done") != std::string::npos; }));
   EXPECT_EQ(Received(), std::string(HANDSHAKE) + "force\nnew\n");
@@ -370,7 +370,7 @@ TEST_F(EnginePage, NewMatchResetsTheBoardAndTellsTheEngine) {
   Board->NewMatchButton->trigger();
   EXPECT_TRUE(Form->Game.EngineThinking());
   ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking(); }));
-  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR/");
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR");
   EXPECT_EQ(Received(), std::string(HANDSHAKE) + "white\ngo\nforce\nnew\nwhite\ngo\n");
 
   // One whose features say "colors=0" plays light on "go" alone, and is never sent
@@ -381,10 +381,10 @@ TEST_F(EnginePage, NewMatchResetsTheBoardAndTellsTheEngine) {
              "expect protover 2\nsay feature colors=0 done=1\nexpect go\nsay move d2d4\nexpect go\nsay move e2e4\n");
   LoadListed("prog");
   ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->HasStarted() && !Form->Game.EngineThinking(); }));
-  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR/");
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR");
   Board->NewMatchButton->trigger();
   ASSERT_TRUE(WaitFor([this] { return !Form->Game.EngineThinking(); }));
-  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/");
+  EXPECT_EQ(FenPlacementText(Form->Game.Board()), "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR");
   EXPECT_EQ(Received(), std::string(HANDSHAKE) + "go\nforce\nnew\ngo\n");
 }
 

@@ -20,9 +20,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char START_FILE[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w KQkq - 0 1\r\n";
+const char START_FILE[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1\r\n";
 // Dark to move, and the pawn may be taken en passant.
-const char AFTER_E4_FILE[] = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR/ b KQkq e3 0 1\r\n";
+const char AFTER_E4_FILE[] = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1\r\n";
 
 // What an object of the scene shows: its colour, or "picture" over white.
 std::string Shown(TGLCustomSceneObject& object) {
