@@ -218,12 +218,12 @@ bool tloadengine::TakesPing() const { return FReader && FReader->Features().Ping
 
 bool tloadengine::LeaveGame(const std::vector<std::string>& lines, bool searching) {
   if (!IsConnected()) return false;
-  if (!TakesPing() && searching && !FGames.OwesMove()) {
-    FGames.MoveOwed();
+  if (!TakesPing() && searching && !FGames->OwesMove()) {
+    FGames->MoveOwed();
     // An engine that dropped its search prints no move: its lines go all the same.
     Later(FDelays.OwedMoveWait, [this, owing = ++FMovesOwed] {
-      if (owing != FMovesOwed || !FGames.OwesMove()) return;
-      FGames.ForgetOwedMove();
+      if (owing != FMovesOwed || !FGames->OwesMove()) return;
+      FGames->ForgetOwedMove();
       SendAfterOwedMove();
     });
   }
@@ -238,11 +238,13 @@ bool tloadengine::LeaveGame(const std::vector<std::string>& lines, bool searchin
     ReportEngineWriteError(*this);
     return false;
   }
-  FGames.PingSent(FLastPing);
+  FGames->PingSent(FLastPing);
   return true;
 }
 
 bool tloadengine::SendAfterOwedMove() {
+  // An engine that is gone has been reported already.
+  if (!IsConnected()) FAfterOwedMove.clear();
   while (!FAfterOwedMove.empty()) {
     const std::string line = std::move(FAfterOwedMove.front());
     FAfterOwedMove.pop_front();
@@ -260,7 +262,7 @@ std::size_t tloadengine::SendCommand(std::string_view text) {
   if (!IsConnected()) return 0;
   // Until the move owed from the game left has come, the engine would take these lines
   // as the game's it is still searching in.
-  if (FGames.OwesMove()) {
+  if (FGames->OwesMove()) {
     FAfterOwedMove.emplace_back(text);
     return text.size() + 1;
   }
@@ -356,18 +358,17 @@ void tloadengine::HandleChunk(const TEngineChunk& chunk) {
     // The user learns that it ended and how.
     endedText = exited ? EngineEndedText(FProcess.ExitText()) : ENGINE_STOPPED_TEXT;
   }
-  // What the engine said of a game the user has left goes to the log only. Once a move
-  // owed from there has come, the lines that waited for it go.
-  const bool owed = FGames.OwesMove();
-  const TEngineChunk sorted = FGames.Sort(chunk);
-  // Last, and without touching this object afterwards: a message box may run a nested
-  // event loop in which the engine object is freed.
+  // Last, and without touching this object afterwards unless it is still alive: a
+  // message box may run a nested event loop in which the engine object is freed.
   TGame& game = FGame;
   TEngineBoard* board = FBoard;
-  const TSide engineSide = FEngineSide;
+  const std::shared_ptr<TEngineGames> games = FGames;
+  const std::weak_ptr<int> alive = FAlive;
   try {
-    if (owed && !FGames.OwesMove()) SendAfterOwedMove();
-    HandleEngineChunk(sorted, game, engineSide, board);
+    // What the engine says of a game the user has left goes to the log only.
+    HandleEngineChunk(chunk, game, FEngineSide, board, games.get());
+    // Once a move owed from there has come, the lines that waited for it go.
+    if (alive.lock() && !games->OwesMove() && !FAfterOwedMove.empty()) SendAfterOwedMove();
     if (!endedText.empty()) ReportEngineEnded(endedText, game, board);
   } catch (const std::exception& error) {
     Dialogs().ShowMessage(error.what());

@@ -192,9 +192,10 @@ private:
   bool FSideToTell = false;
   std::vector<std::string> FHeld;  // lines sent before the opening commands were
   std::deque<std::string> FWaiting;  // lines sent since, waiting for the engine's read
-  // Which of the engine's lines are of a game left, the last ping sent, the lines that
-  // wait for an owed move, and how many times a move was owed.
-  TEngineGames FGames;
+  // Which of the engine's lines are of a game left: shared with the handling of a chunk,
+  // which a message box may outlast this object in. Then the last ping sent, the lines
+  // that wait for an owed move, and how many times a move was owed.
+  std::shared_ptr<TEngineGames> FGames = std::make_shared<TEngineGames>();
   long long FLastPing = 0;
   std::deque<std::string> FAfterOwedMove;
   int FMovesOwed = 0;

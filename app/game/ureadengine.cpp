@@ -255,28 +255,23 @@ std::string TEngineLog::Take() {
   return text;
 }
 
-TEngineChunk TEngineGames::Sort(const TEngineChunk& chunk) {
-  TEngineChunk sorted;
-  sorted.Text = chunk.Text;
-  sorted.Ended = chunk.Ended;
-  sorted.Notes = chunk.Notes;
-  for (const TEngineLine& line : chunk.Found) {
-    // Only the pong of the last ping says that the lines before it were read: one of an
-    // earlier ping, or of a "ping" typed on the engine page, comes before.
-    if (line.Pong && *line.Pong == FAwaitedPong) FAwaitedPong = 0;
-    const bool ofGameLeft = line.SaysOfItsGame() && (AwaitsPong() || FMoveOwed);
-    if (line.HasMove) FMoveOwed = false;
-    if (!ofGameLeft) {
-      sorted.Found.push_back(line);
-      continue;
-    }
-    sorted.Notes.push_back("[dropped, of the game left: " + line.Line + "]");
-  }
-  return sorted;
+bool TEngineGames::OfGameLeft(const TEngineLine& line) {
+  // Only the pong of the last ping says that the lines before it were read: one of an
+  // earlier ping, or of a "ping" typed on the engine page, comes before.
+  if (line.Pong && *line.Pong == FAwaitedPong) FAwaitedPong = 0;
+  const bool ofGameLeft = line.SaysOfItsGame() && (AwaitsPong() || FMoveOwed);
+  if (line.HasMove) FMoveOwed = false;
+  return ofGameLeft;
 }
 
-void HandleEngineChunk(const TEngineChunk& chunk, TGame& game, TSide engineSide, TEngineBoard* board) {
+void HandleEngineChunk(const TEngineChunk& chunk, TGame& game, TSide engineSide, TEngineBoard* board,
+                       TEngineGames* games) {
+  std::vector<std::string> notes;
   for (const TEngineLine& line : chunk.Found) {
+    if (games && games->OfGameLeft(line)) {
+      notes.push_back("[dropped, of the game left: " + line.Line + "]");
+      continue;
+    }
     if (line.HasMove) ApplyEngineMove(line, game, engineSide, board);
     if (line.Mates) Dialogs().ShowMessage(ENGINE_MATES_TEXT);
     if (line.Illegal && board) {
@@ -291,7 +286,7 @@ void HandleEngineChunk(const TEngineChunk& chunk, TGame& game, TSide engineSide,
   }
   if (!board) return;
   if (!chunk.Text.empty()) board->AppendEngineOutput(chunk.Text);
-  for (const std::string& note : chunk.Notes) board->AppendEngineNote(note);
+  for (const std::string& note : notes) board->AppendEngineNote(note);
 }
 
 void ReportEngineEnded(const std::string& text, TGame& game, TEngineBoard* board) {

@@ -145,8 +145,6 @@ struct TEngineChunk {
   std::string Text;                // for the log: the bytes read (from the reader, thinned)
   std::vector<TEngineLine> Found;  // the lines completed that say something, in order
   bool Ended = false;              // the output has ended after Text
-  // Notes for the log on lines of Found left out (TEngineGames), after Text.
-  std::vector<std::string> Notes;
 };
 
 // Tells the engine's lines about the game on the board from those about a game the
@@ -157,7 +155,9 @@ struct TEngineChunk {
 // answers "pong N" once it has read them: what it says of its game before that pong
 // (moves, mates, results) is of the game left. An engine without ping that was
 // searching owes the move of that search: the lines that leave the game wait until
-// that move has come (tloadengine), and it is left out.
+// that move has come (tloadengine), and it is left out. The engine's lines are taken
+// one by one as they are acted on, since acting on one (a refused move taken back) may
+// leave a game.
 class TEngineGames {
 public:
   // "ping `number`" has gone to the engine after the lines that leave a game.
@@ -169,8 +169,8 @@ public:
   bool AwaitsPong() const { return FAwaitedPong != 0; }
   bool OwesMove() const { return FMoveOwed; }
 
-  // `chunk` without the lines of a game left, each named in a note for the log instead.
-  TEngineChunk Sort(const TEngineChunk& chunk);
+  // Takes the engine's next line: true when it says something of a game left.
+  bool OfGameLeft(const TEngineLine& line);
 
 private:
   long long FAwaitedPong = 0;  // 0: none
@@ -217,9 +217,11 @@ TEngineChunk MakeEngineChunk(TLineSplitter& splitter, std::string_view bytes, bo
 // user and on the status line, and the game is unlocked so that the user can go on. A
 // refusal of the user's move takes that move back (TEngineBoard::TakeBackUserMove) and
 // is reported with the engine's line; a refusal of another line goes to the status line
-// only; "mates}" is reported and a result goes to the status line; last the text and
-// the chunk's notes go to the log. `board` may be null.
-void HandleEngineChunk(const TEngineChunk& chunk, TGame& game, TSide engineSide, TEngineBoard* board);
+// only; "mates}" is reported and a result goes to the status line. A line that `games`
+// (may be null) finds of a game left is only named in a note. Last the text and the
+// notes go to the log. `board` may be null.
+void HandleEngineChunk(const TEngineChunk& chunk, TGame& game, TSide engineSide, TEngineBoard* board,
+                       TEngineGames* games = nullptr);
 
 // Main thread: the engine has ended, as `text` says. The game is unlocked, and the
 // text goes to the status line and to the user. `board` may be null.

@@ -105,41 +105,35 @@ TEST(EngineLine, PongSaysTheNumberOfThePingItAnswers) {
 }
 
 // What an engine says of its game before the pong it owes, or before the move it owes,
-// is of a game left: moves, mates and results go to the log as notes; the rest passes.
-TEST(EngineGames, LinesOfAGameLeftGoToTheLogOnly) {
+// is of a game left: its moves, mates and results; its other lines are not.
+TEST(EngineGames, MovesMatesAndResultsBeforeThePongOrTheMoveOwedAreOfAGameLeft) {
   struct TStep {
-    const char* Output;
-    std::vector<const char*> Kept;     // the lines that reach the game
-    std::vector<const char*> Dropped;  // the lines named in notes
+    const char* Line;
+    bool OfGameLeft;
   };
   TEngineGames games;
   auto run = [&games](const std::vector<TStep>& steps, const char* name) {
-    for (const TStep& step : steps) {
-      TLineSplitter splitter;
-      const TEngineChunk sorted = games.Sort(MakeEngineChunk(splitter, step.Output, true));
-      std::vector<std::string> kept, notes;
-      for (const TEngineLine& line : sorted.Found) kept.push_back(line.Line.empty() ? "pong" : line.Line);
-      for (const char* line : step.Dropped) notes.push_back(std::string("[dropped, of the game left: ") + line + "]");
-      EXPECT_EQ(kept, std::vector<std::string>(step.Kept.begin(), step.Kept.end())) << name << ": " << step.Output;
-      EXPECT_EQ(sorted.Notes, notes) << name << ": " << step.Output;
-      EXPECT_EQ(sorted.Text, step.Output) << name;
-    }
+    for (const TStep& step : steps) EXPECT_EQ(games.OfGameLeft(ParseEngineLine(step.Line)), step.OfGameLeft) << name << ": " << step.Line;
   };
-  run({{"move e7e5\n", {"move e7e5"}, {}}}, "nothing left");
+  run({{"move e7e5", false}, {"pong 1", false}}, "nothing left");
   games.PingSent(2);
   EXPECT_TRUE(games.AwaitsPong());
-  run({{"move e7e5\n0-1 {Black mates}\nIllegal move: e2e5\n", {"Illegal move: e2e5"},
-        {"move e7e5", "0-1 {Black mates}"}},
+  run({{"move e7e5", true},
+       {"0-1 {Black mates}", true},
+       {"Illegal move: e2e5", false},
+       {"feature done=1", false},
        // An answer to an earlier ping leaves the later one awaited.
-       {"pong 1\n1. ... d7d5\nresign\n", {"pong"}, {"1. ... d7d5", "resign"}},
-       {"pong 2\nmove c7c5\n", {"pong", "move c7c5"}, {}},
-       {"pong 2\nmove g8f6\n", {"pong", "move g8f6"}, {}}},
+       {"pong 1", false},
+       {"1. ... d7d5", true},
+       {"resign", true},
+       {"pong 2", false},
+       {"move c7c5", false},
+       {"pong 2", false},
+       {"1-0 {White mates}", false}},
       "ping");
   EXPECT_FALSE(games.AwaitsPong());
   games.MoveOwed();
-  run({{"tellics say thinking\n1-0 {White resigns}\n", {}, {"1-0 {White resigns}"}},
-       {"move e7e5\nmove d7d5\n", {"move d7d5"}, {"move e7e5"}}},
-      "owed move");
+  run({{"1-0 {White resigns}", true}, {"move e7e5", true}, {"move d7d5", false}}, "owed move");
   EXPECT_FALSE(games.OwesMove());
 }
 

@@ -632,6 +632,36 @@ TEST_F(BoardWindow, AMoveOfTheGameLeftNeverLandsOnTheNewOne) {
   }
 }
 
+// After a position given as a whole the engine waits in force mode, and "go" follows
+// the user's first move. An engine that refuses that move still goes, and plays the
+// user's side in the same breath: the position goes to it anew, and that move, of the
+// game it left, never lands.
+TEST_F(BoardWindow, TheMoveAfterARefusalThatGoFollowedNeverLands) {
+  StartEngine("expect protover 2\nsay feature ping=1 setboard=1 done=1\nexpect ping 1\nsay pong 1\nexpect go\n"
+              "write Illegal move: e2e4\\nmove d2d4\\n\nexpect ping 2\nsay pong 2\nexpect go\nsay move e8d7\n");
+  ASSERT_TRUE(WaitFor([this] { return Board->EngineObj->TakesPing(); }));
+  const char* fen = "4k3/8/8/8/8/8/3PP3/4K3 w - - 0 1";
+  QGuiApplication::clipboard()->setText(QString::fromLatin1(fen));
+  Form->PastePositionItem->trigger();
+  const TBitBoards pasted = Form->Game.Board();
+  NextFrame();
+  Drag(Sq("e2"), Sq("e4"));
+  ASSERT_TRUE(WaitFor([this] {
+    return Board->ReceivedMemo->toPlainText().contains(QStringLiteral("[dropped, of the game left: move d2d4]"));
+  }));
+  EXPECT_EQ(Recorded.Messages, std::vector<std::string>{"Illegal move from host engine: Illegal move: e2e4"});
+  EXPECT_EQ(Form->Game.Board(), pasted);
+  EXPECT_FALSE(Form->Game.EngineThinking());
+  ExpectBoardIsThePosition();
+  Recorded.Messages.clear();
+  Drag(Sq("e1"), Sq("f1"));
+  WaitIdle();
+  EXPECT_EQ(At(Sq("d7")).Letter, 'k');
+  EXPECT_EQ(At(Sq("d2")).Letter, 'P');
+  EXPECT_TRUE(Recorded.Messages.empty()) << Recorded.Messages.front();
+  ExpectBoardIsThePosition();
+}
+
 // The status line as the user sees it: a hint while one is shown, else the game's state.
 std::string ShownStatus(TForm1& form) {
   const QString hint = form.statusBar()->currentMessage();
