@@ -159,11 +159,11 @@ private:
   // that reads nothing), unless the engine is gone by then.
   void WhenRead(std::chrono::steady_clock::time_point deadline, std::function<void()> then);
   // While the engine has said nothing, "post" goes again at `nudgeAt` and after each
-  // SilenceNudge, at most `nudgesLeft` times; none to an engine that reads nothing. Every engine prints something once it has
-  // had its opening commands, but one that runs threads can stall at its start until
-  // more input arrives: gnuchess's input thread can hold its input stream, waiting for
-  // a line, while the engine thread waits for that stream; the next line frees it, though
-  // not always the first one.
+  // SilenceNudge, at most `nudgesLeft` times; none goes to an engine that reads nothing.
+  // Every engine prints something once it has had its opening commands, but one that
+  // runs threads can stall at its start until more input arrives: gnuchess's input
+  // thread can hold its input stream, waiting for a line, while the engine thread waits
+  // for that stream; the next line frees it, though not always the first one.
   void WatchSilence(std::chrono::steady_clock::time_point nudgeAt, int nudgesLeft);
   // Writes the waiting lines one by one, each once the engine has read the one before.
   void SendWaitingLines();
