@@ -5,6 +5,10 @@
 #include <ctime>
 #include <string>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 
 constexpr std::int64_t kNanosecondsPerSecond = 1'000'000'000;
@@ -35,3 +39,9 @@ bool ReadPerformanceFrequency(std::int64_t& frequency) {
 ESystemError::ESystemError(int errorCode) : Exception(SystemErrorText(errorCode)), FErrorCode(errorCode) {}
 
 void RaiseLastSystemError() { throw ESystemError(errno); }
+
+void ReleaseFreedHeap() {
+#ifdef __GLIBC__
+  malloc_trim(0);
+#endif
+}

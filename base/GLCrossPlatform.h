@@ -1,8 +1,9 @@
 #pragma once
 // The few operations of the 3D layers that touch the operating system: colour
-// values, the high-resolution counter, the last system error and freeing an owned
-// object. The dialogs are behind the interface of Dialogs.h, and the screen's depth,
-// which needs the windowing toolkit, is in scene/qt/GLQtPlatform.h.
+// values, the high-resolution counter, the last system error, freeing an owned
+// object and giving freed heap memory back. The dialogs are behind the interface of
+// Dialogs.h, and the screen's depth, which needs the windowing toolkit, is in
+// scene/qt/GLQtPlatform.h.
 
 #include <cstdint>
 #include <memory>
@@ -37,6 +38,13 @@ private:
 
 // Throws ESystemError for the last operating-system error (errno).
 [[noreturn]] void RaiseLastSystemError();
+
+// Gives the memory the C library's heap keeps after frees back to the system, where
+// the library can (glibc's malloc_trim): glibc keeps what is freed amid its heap for
+// the process, and after a large temporary use that is megabytes held for nothing.
+// Takes a few milliseconds for a heap of tens of megabytes; call it after such a use,
+// not after every free.
+void ReleaseFreedHeap();
 
 // Frees the object and leaves the variable empty; the variable is cleared before
 // the object's destructor runs, so the destructor never sees itself through it.

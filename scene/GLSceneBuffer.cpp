@@ -375,6 +375,24 @@ void TGLSceneBuffer::Render() {
   Fire(AfterRender);
 }
 
+void TGLSceneBuffer::ReleaseFrameMemory() {
+  if (FRendering || !HasLiveContext()) return;
+  InsideActivation(*FRenderingContext, [] {
+    // llvmpipe keeps a frame's binned commands (7 MB for the board window at about
+    // 1280 x 900) until the next clear or drawing starts another frame: an idle
+    // window would hold them for good. Once the last frame is drawn to its end, a
+    // clear of the depth alone starts that next frame, and the last one's go.
+    GL->glFinish();
+    GL->glPushAttrib(GL_DEPTH_BUFFER_BIT | GL_SCISSOR_BIT);
+    GL->glDepthMask(GL_TRUE);
+    GL->glDisable(GL_SCISSOR_TEST);
+    GL->glClear(GL_DEPTH_BUFFER_BIT);
+    GL->glPopAttrib();
+  });
+  // The driver's freed commands stay the process's in the heap otherwise.
+  ReleaseFreedHeap();
+}
+
 void TGLSceneBuffer::SetupRenderingMatrices(const TRect* pickRect) {
   TGLCamera& camera = *Camera();
   GL->glMatrixMode(GL_PROJECTION);

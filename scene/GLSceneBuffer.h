@@ -173,6 +173,11 @@ public:
   // the frame ends, the buffer is ready for the next one (not rendering, GL in
   // render mode, the context activated as before).
   void Render();
+  // Lets go of what the driver and the heap keep of the last frame, for a view that
+  // draws no other for a while: megabytes on Mesa's software rasteriser. Clears the
+  // depth buffer, which a frame's swap leaves undefined anyway. Nothing while a
+  // frame is being drawn or without a live context.
+  void ReleaseFrameMemory();
 
   // Frames drawn since the last reset, and frames per second over them (the first
   // interval counts twice, standing in for the unmeasured first frame).

@@ -12,12 +12,9 @@
 #include <QAction>
 #include <QToolBar>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 #include "FormSupport.h"
 #include "app/game/maindefine.h"
+#include "base/GLCrossPlatform.h"
 #include "base/Strings.h"
 #include "meshes/GLVectorFileObjects.h"
 #include "scene/texture/GLMaterial.h"
@@ -277,12 +274,10 @@ void TFormOpengl::FreeUnshownPictures() {
   const std::size_t freed = std::erase_if(LookPictures, [&](const TLookPicture& picture) {
     return std::find(shown.begin(), shown.end(), picture.Texture.get()) == shown.end();
   });
-#ifdef __GLIBC__
-  // A picture's pixels, its upload copy and GLU's mipmaps pass through glibc's
-  // heap, which keeps freed memory for the process: tens of megabytes a picture
-  // chosen and left, given back here.
-  if (freed > 0) malloc_trim(0);
-#endif
+  // A picture's pixels, its upload copy and GLU's mipmaps pass through the heap,
+  // which keeps freed memory for the process: tens of megabytes a picture chosen
+  // and left, given back here.
+  if (freed > 0) ReleaseFreedHeap();
 }
 
 void TFormOpengl::ApplyBackgroundColour(int colour) {

@@ -14,6 +14,7 @@
 #include "scene/GLNonVisualViewer.h"
 
 #include <QPoint>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
@@ -55,10 +56,12 @@ void RunGuarded(const char* what, F action) noexcept {
 }
 
 // What the two viewers share for their windows: a frame on each paint of the
-// window, and one more paint for the changes a paint did not show.
+// window, one more paint for the changes a paint did not show, and once a few
+// seconds have passed without a frame, the last frame's memory released
+// (TGLSceneBuffer::ReleaseFrameMemory).
 class TGLWindowPainter {
 public:
-  TGLWindowPainter(QWidget& window, TGLSceneBuffer& buffer) : FWindow(window), FBuffer(buffer) {}
+  TGLWindowPainter(QWidget& window, TGLSceneBuffer& buffer);
   // The buffer reports a change: a repaint, or after the frame being drawn one
   // more (however many changes come during it). Changes made while the buffer
   // makes its context or picks ask for nothing.
@@ -72,6 +75,8 @@ private:
   TGLSceneBuffer& FBuffer;
   bool FPainting = false;
   bool FRepaintPending = false;
+  // Started again by every frame; runs out in a window that has fallen idle.
+  QTimer FIdleTimer;
 };
 
 class TGLSceneViewer : public QWidget, public TPersistent {

@@ -7,6 +7,7 @@
 #include <QScreen>
 
 #include "FormTestSupport.h"
+#include "base/GLCrossPlatform.h"
 #include "meshes/GLVectorFileObjects.h"
 #include "scene/GLSceneBuffer.h"
 #include "scene/objects/GLGraph.h"
@@ -416,6 +417,27 @@ TEST_F(BoardLooks, ABigPictureShowsReducedAndGivesItsMemoryBack) {
   // The driver lets the texture's storage go when it draws again.
   EXPECT_TRUE(WaitFor([&] { return green(Frame()) == 0 && ResidentMegabytes() - start < 30; }))
       << ResidentMegabytes() - start << " MB more than before the picture";
+}
+
+// A board window that has drawn its frame and falls idle gives back what the driver
+// kept of the frame: llvmpipe holds a frame's binned commands, megabytes for the
+// board, until it starts the next frame, which an idle window never does.
+TEST_F(BoardLooks, AnIdleBoardGivesBackWhatItsLastFrameHeld) {
+  Frame();
+  TGLSceneViewer& view = *Board->BoardView;
+  // The process as a frame leaves it, read before the window can fall idle, with
+  // what the heap kept of earlier frees given back first: all that goes after it
+  // is the window's to give.
+  long drawn = 0;
+  view.Buffer().AfterRender = [&](TObject*) {
+    ReleaseFreedHeap();
+    drawn = ProcessStatusKb("RssAnon:");
+  };
+  view.update();
+  ASSERT_TRUE(WaitFor([&] { return drawn > 0; }));
+  view.Buffer().AfterRender = nullptr;
+  EXPECT_TRUE(WaitFor([&] { return ProcessStatusKb("RssAnon:") < drawn - 3 * 1024; }))
+      << (drawn - ProcessStatusKb("RssAnon:")) / 1024 << " MB given back";
 }
 
 // The View menu switches between the boards: the classic board's height field with
