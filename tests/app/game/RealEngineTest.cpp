@@ -322,7 +322,8 @@ TEST_P(RealEngineLeaving, TheNewGameStaysInStepWithTheEngine) {
   if (!std::filesystem::exists(PathOf(game.Engine))) GTEST_SKIP() << game.Engine.Name << " is not installed";
   const bool engineLight = game.Leaving == TLeaving::NewMatchEngineLight;
   Start(game.Engine, engineLight ? TSide::Light : TSide::Dark, START_POSITION_FEN);
-  ASSERT_TRUE(Engine->TakesPing()) << Name;
+  // Some say their features after the answer to the start's ping.
+  ASSERT_TRUE(Queue.RunUntil([this] { return Engine->TakesPing(); })) << Name;
   if (engineLight) {
     ASSERT_TRUE(AwaitEngineMove()) << Name;
   }
