@@ -218,7 +218,8 @@ bool tloadengine::TakesPing() const { return FReader && FReader->Features().Ping
 
 bool tloadengine::LeaveGame(const std::vector<std::string>& lines, bool searching) {
   if (!IsConnected()) return false;
-  if (!TakesPing() && searching && !FGames->OwesMove()) {
+  const bool ping = TakesPing();
+  if (!ping && searching && !FGames->OwesMove()) {
     FGames->MoveOwed();
     // An engine that dropped its search prints no move: its lines go all the same.
     Later(FDelays.OwedMoveWait, [this, owing = ++FMovesOwed] {
@@ -233,7 +234,7 @@ bool tloadengine::LeaveGame(const std::vector<std::string>& lines, bool searchin
       return false;
     }
   }
-  if (!TakesPing()) return true;
+  if (!ping) return true;
   if (SendCommand("ping " + std::to_string(++FLastPing)) == 0) {
     ReportEngineWriteError(*this);
     return false;

@@ -282,13 +282,12 @@ void TFormOpengl::LoadEngine(const std::string& enginePath, const std::string& e
   // the start): a game on the board is given up, and the user is told so.
   const bool newGame = Game.ClipboardFen() != START_POSITION_FEN;
   auto onStarted = [this, newGame] {
-    ShowGameState();
-    if (!Owner) return;
-    std::string state = Owner->StatusText();
+    std::string state = GameStateText();
     // The user to move from the start: the engine is ready for the first move.
     if (state == YOUR_MOVE_TEXT && Game.ClipboardFen() == START_POSITION_FEN) state = READY_TEXT;
     if (newGame) state += std::string(state.ends_with('.') ? " " : ". ") + ENGINE_NEW_GAME_TEXT;
-    Owner->SetStatusText(state);
+    FEngineStatusShown = false;
+    if (Owner) Owner->SetStatusText(state);
   };
   EngineObj = tloadengine::Start(path, parameters, Game, this, enginePlaysLight, std::move(dispatch),
                                  std::move(schedule), std::move(onStarted), EngineDelays);

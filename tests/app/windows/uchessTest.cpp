@@ -379,7 +379,7 @@ TEST_F(MainWindow, ClassicAndArtisticItemsCheckAsTheBoardChanges) {
 // added after it.
 TEST_F(MainWindow, TheTitleNamesTheProgramOnce) {
   const std::string expected = "Brovanel 0.1 - [NO CHESS ENGINE LOADED]";
-  ASSERT_TRUE(WaitFor([this] { return Form->windowTitle().toStdString() == "Brovanel 0.1 - [NO CHESS ENGINE LOADED]"; }))
+  ASSERT_TRUE(WaitFor([&] { return Form->windowTitle().toStdString() == expected; }))
       << Form->windowTitle().toStdString();
   std::string shown;
   EXPECT_TRUE(WaitFor([&] { return (shown = WindowSystemTitle(Form->winId())) == expected; })) << shown;
